@@ -1,0 +1,12 @@
+# Sanitizer builds: -DTAVO_ASAN=ON (address + undefined) or -DTAVO_TSAN=ON (thread).
+if(TAVO_ASAN AND TAVO_TSAN)
+  message(FATAL_ERROR "TAVO_ASAN and TAVO_TSAN cannot be combined")
+endif()
+if(TAVO_ASAN)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(TAVO_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()

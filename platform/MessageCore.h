@@ -1,0 +1,70 @@
+// The message core: window handles, a process-wide window registry, posted and sent
+// messages, per-window timers and the main loop, on GLib, usable without a display.
+//
+// Threading rules:
+// - The main thread is the thread that called InitMessageCore; every handler, timer and
+//   window registration runs there.
+// - PostMessage is callable from any thread: the message is queued under a mutex, the
+//   main loop is woken once, and the queue is delivered outside the lock in post order.
+// - SendMessage on the main thread calls the handler at once; from any other thread it
+//   queues the message and waits until the main thread has handled it (or dropped it
+//   because the window is gone, which answers 0).
+// - A message whose window is gone is dropped; its payload is released with it.
+// - Timers belong to their window and die with it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Types.h"
+
+// A heap object carried by a message; the message record owns it, so a dropped or
+// unhandled message frees it.
+using Payload = std::shared_ptr<void>;
+
+template <class T, class... Args>
+Payload MakePayload(Args&&... args) {
+  return std::make_shared<T>(std::forward<Args>(args)...);
+}
+template <class T>
+T* PayloadAs(const Payload& payload) {
+  return static_cast<T*>(payload.get());
+}
+
+// Anything that receives messages: windows of the toolkit, plain message windows.
+class MessageTarget {
+ public:
+  virtual ~MessageTarget() = default;
+  // Handles one message; the payload is valid for the duration of the call.
+  virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) = 0;
+};
+
+// Binds the core to the calling thread (the main thread) and its GLib main context.
+void InitMessageCore();
+bool IsMainThread();
+
+// Registers a target under a new handle; the target must outlive its registration.
+HWND RegisterWindow(MessageTarget* target, const std::wstring& className, const std::wstring& title);
+// Removes the window: its timers stop, queued messages to it are dropped.
+void UnregisterWindow(HWND hwnd);
+bool IsWindow(HWND hwnd);
+void SetWindowTitle(HWND hwnd, const std::wstring& title);
+// The first live window with this class name and title (an empty title matches any).
+HWND FindWindow(const std::wstring& className, const std::wstring& title);
+
+bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Payload payload = {});
+LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Payload payload = {});
+
+// Per-window timers: WM_TIMER with wParam = id every `ms` milliseconds until killed.
+// Setting an existing id restarts it with the new period.
+bool SetTimer(HWND hwnd, UINT id, UINT ms);
+bool KillTimer(HWND hwnd, UINT id);
+
+// Runs the main loop until PostQuitMessage; returns the exit code given to it.
+int RunMessageLoop();
+void PostQuitMessage(int exitCode);
+// Runs a nested loop until `done` returns true (modal windows, tests).
+void RunNestedLoopUntil(const std::function<bool()>& done);
+// Delivers what is pending without blocking (tests).
+void PumpPendingMessages();
