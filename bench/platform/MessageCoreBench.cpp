@@ -76,7 +76,8 @@ void TimerLateness(UINT periodMs, int ticks) {
     sum += g;
     if (g > worst) worst = g;
   }
-  std::printf("timer %u ms: mean period %.2f ms, longest %.2f ms (%d ticks)\n", periodMs, sum / ticks, worst, ticks);
+  std::printf("timer %u ms: mean period %.2f ms, longest %.2f ms (%d ticks)\n", periodMs, sum / ticks, worst,
+              ticks);
 }
 
 }  // namespace

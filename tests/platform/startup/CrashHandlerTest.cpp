@@ -1,7 +1,5 @@
 // The crash handler in forked children: each crash signal writes the report and still
 // ends the process with that signal.
-#include "app/main/CrashHandler.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -14,6 +12,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "app/main/CrashHandler.h"
 
 namespace {
 
