@@ -98,6 +98,14 @@ class Recorder {
   MessageWindow m_window;
 };
 
+// Sends from a detached thread: a sender stuck by a fault fails the test, it cannot hang it.
+std::future<LRESULT> SendFromThread(HWND hwnd, UINT msg, WPARAM wParam = 0, Payload payload = {}) {
+  auto promise = std::make_shared<std::promise<LRESULT>>();
+  std::future<LRESULT> future = promise->get_future();
+  std::thread([=] { promise->set_value(SendMessage(hwnd, msg, wParam, 0, payload)); }).detach();
+  return future;
+}
+
 std::vector<WPARAM> Params(const std::vector<Seen>& seen) {
   std::vector<WPARAM> out;
   out.reserve(seen.size());
@@ -220,8 +228,7 @@ TEST_F(MessageCoreTest, CrossThreadSendRunsOnTheMainThreadAndReturnsTheResult) {
   });
   HWND hwnd = window.GetHWND();
   auto payload = std::make_shared<Counted>(0);
-  auto result =
-      std::async(std::launch::async, [hwnd, payload] { return SendMessage(hwnd, kMsgA, 41, 0, payload); });
+  auto result = SendFromThread(hwnd, kMsgA, 41, payload);
   RunUntil([&] { return result.wait_for(0s) == std::future_status::ready; });
   EXPECT_EQ(result.get(), 42);
   EXPECT_EQ(handlerThread, std::this_thread::get_id());
@@ -340,14 +347,10 @@ TEST_F(MessageCoreTest, HandlesAreNeverReused) {
 TEST_F(MessageCoreTest, WaitingSenderIsReleasedWhenTheWindowDies) {
   auto window = std::make_unique<MessageWindow>([](UINT, WPARAM, LPARAM, const Payload&) { return 5; });
   HWND hwnd = window->GetHWND();
-  std::promise<void> started;
-  auto result = std::async(std::launch::async, [&, hwnd] {
-    started.set_value();
-    return SendMessage(hwnd, kMsgA);
-  });
-  started.get_future().wait();
-  // The main thread does not pump, so the send can only end through the window's death.
-  std::this_thread::sleep_for(20ms);
+  auto result = SendFromThread(hwnd, kMsgA);
+  // The main thread does not pump: the sender waits while the window lives, and only
+  // the window's death can release it.
+  EXPECT_EQ(result.wait_for(50ms), std::future_status::timeout);
   window.reset();
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready) << "sender stuck after its window died";
   EXPECT_EQ(result.get(), 0);
@@ -361,12 +364,12 @@ TEST_F(MessageCoreTest, WaitingSenderIsReleasedWhenTheLoopQuits) {
   });
   HWND hwnd = window.GetHWND();
   PostQuitMessage(3);
-  auto result = std::async(std::launch::async, [hwnd] { return SendMessage(hwnd, kMsgA); });
+  auto result = SendFromThread(hwnd, kMsgA);
   EXPECT_EQ(RunMessageLoop(), 3);
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready) << "sender stuck after the loop ended";
   EXPECT_EQ(result.get(), 0);
   // Later senders do not wait for a loop that no longer runs.
-  auto late = std::async(std::launch::async, [hwnd] { return SendMessage(hwnd, kMsgA); });
+  auto late = SendFromThread(hwnd, kMsgA);
   ASSERT_EQ(late.wait_for(10s), std::future_status::ready);
   EXPECT_EQ(late.get(), 0);
   // A quit queued ahead of it means the loop never handled the send.
