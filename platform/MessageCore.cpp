@@ -371,21 +371,24 @@ class Core {
     message.reply.Answer(result);
   }
 
-  void OnTimer(const TimerTag& tag) {
+  // False when the source no longer belongs to a live timer (replaced or killed from
+  // another thread while it was being dispatched): it then removes itself.
+  bool OnTimer(const TimerTag& tag) {
     MessageTarget* target = nullptr;
     {
       std::lock_guard lock(m_mutex);
       auto it = m_windows.find(tag.hwnd);
       if (it == m_windows.end()) {
-        return;
+        return false;
       }
       auto timer = it->second.timers.find(tag.id);
       if (timer == it->second.timers.end() || timer->second != g_main_current_source()) {
-        return;
+        return false;
       }
       target = it->second.target;
     }
     target->HandleMessage(WM_TIMER, tag.id, 0, {});
+    return true;
   }
 
   // After the last loop has ended nobody will answer: release every waiting sender and
@@ -459,8 +462,7 @@ Core& TheCore() {
 }
 
 gboolean Core::OnTimerThunk(gpointer data) {
-  TheCore().OnTimer(*static_cast<TimerTag*>(data));
-  return G_SOURCE_CONTINUE;
+  return TheCore().OnTimer(*static_cast<TimerTag*>(data)) ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
 }  // namespace

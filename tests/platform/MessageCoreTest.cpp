@@ -152,29 +152,27 @@ TEST_F(MessageCoreTest, MessagesPostedByAHandlerComeAfterTheQueuedOnes) {
 }
 
 TEST_F(MessageCoreTest, NestedLoopContinuesTheBatchInOrder) {
-  // A handler that opens a modal loop must not let later posts overtake the rest of
-  // the batch its caller was delivering.
+  // A handler that opens a modal loop: the rest of its batch is delivered inside that
+  // loop, in order, and what is posted meanwhile comes after the batch.
   std::vector<WPARAM> order;
-  bool modalDone = false;
   MessageWindow window;
   HWND hwnd = window.GetHWND();
   window.SetHandler([&](UINT, WPARAM w, LPARAM, const Payload&) {
     order.push_back(w);
     if (w == 1) {
-      PostMessage(hwnd, kMsgA, 10);  // posted inside the modal loop: after 2..4
-      RunNestedLoopUntil([&] { return modalDone; });
-      order.push_back(100);  // modal loop ended
+      RunUntil([&] { return order.size() == 4; });  // 2, 3 and 4 arrive in the modal loop
+      order.push_back(100);                        // the modal loop has ended
     }
-    if (w == 10) {
-      modalDone = true;
+    if (w == 2) {
+      PostMessage(hwnd, kMsgA, 5);
     }
     return 0;
   });
   for (WPARAM i = 1; i <= 4; ++i) {
     PostMessage(hwnd, kMsgA, i);
   }
-  RunUntil([&] { return modalDone && order.size() == 6; });
-  EXPECT_EQ(order, (std::vector<WPARAM>{1, 2, 3, 4, 10, 100}));
+  RunUntil([&] { return order.size() == 6; });
+  EXPECT_EQ(order, (std::vector<WPARAM>{1, 2, 3, 4, 100, 5}));
 }
 
 TEST_F(MessageCoreTest, EachThreadsPostsKeepTheirOrder) {
@@ -365,6 +363,9 @@ TEST_F(MessageCoreTest, WaitingSenderIsReleasedWhenTheLoopQuits) {
   HWND hwnd = window.GetHWND();
   PostQuitMessage(3);
   auto result = SendFromThread(hwnd, kMsgA);
+  // Queued behind the quit before the loop starts: both arrive in one batch, and the
+  // loop ends before it reaches the send.
+  EXPECT_EQ(result.wait_for(50ms), std::future_status::timeout);
   EXPECT_EQ(RunMessageLoop(), 3);
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready) << "sender stuck after the loop ended";
   EXPECT_EQ(result.get(), 0);
