@@ -1,8 +1,7 @@
 // The listen thread of the local web server.
 #include "web/WebRouterListenThread.h"
 
-#include <cstdlib>
-#include <string_view>
+#include <atomic>
 
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -10,22 +9,15 @@
 #include "web/WebRouter.h"
 #include "web/native/Http.h"
 
-int WebServerPort() {
-  const char* text = std::getenv("TAVO_WEB_PORT");
-  if (!text || !*text) return kDefaultWebPort;
-  char* end = nullptr;
-  long port = std::strtol(text, &end, 10);
-  if (*end != '\0' || port < 1 || port > 65535) {
-    LogError(L"TAVO_WEB_PORT is not a port number: " + AnsiToWide(text));
-    return kDefaultWebPort;
-  }
-  return static_cast<int>(port);
-}
+namespace {
+std::atomic<int> g_port{8501};
+}  // namespace
+
+int LocalWebServerPort() { return g_port.load(); }
 
 std::string HtmlLocalFolder() { return WideToAnsi(GetExeFolder()) + "htmllocal"; }
 
-bool RunWebRouter(uv_loop_t* loop, int port, const std::string& contentFolder, ListenEvent& listening,
-                  int* boundPort) {
+bool RunWebRouter(uv_loop_t* loop, int port, const std::string& contentFolder, ListenEvent& listening) {
   WebRouter router(contentFolder);
   native::http::http server(loop);
   bool ok = server.listen(kWebListenAddress, port,
@@ -34,13 +26,15 @@ bool RunWebRouter(uv_loop_t* loop, int port, const std::string& contentFolder, L
                           });
   LogNormal(L"server listen port:" + std::to_wstring(port) + (ok ? L" success" : L" failed"));
   if (!ok) return false;
-  if (boundPort) *boundPort = server.port();
+  // Published before the event is set, so whoever waited for the event reads the bound port.
+  g_port = server.port();
   listening.Set();
   uv_run(loop, UV_RUN_DEFAULT);
   return true;
 }
 
-int WebRouterListenThread(std::shared_ptr<ListenEvent> listening) {
-  RunWebRouter(uv_default_loop(), WebServerPort(), HtmlLocalFolder(), *listening);
+int WebRouterListenThread(std::shared_ptr<ListenEvent> listening, int port) {
+  if (port != 0) g_port = port;
+  RunWebRouter(uv_default_loop(), port, HtmlLocalFolder(), *listening);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "app/Folders.h"
@@ -15,6 +16,7 @@
 #include "app/main/CrashHandler.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
+#include "web/WebRouterListenThread.h"
 
 namespace {
 
@@ -41,12 +43,11 @@ bool ActivateRunningInstance() {
 
 // Starts the local web server's listen thread (never joined; it ends with the process)
 // and waits up to kListenHandshakeTimeout for its report that the socket listens. The
-// fixed port is the second guard of the one-instance rule. The web server is not part
-// of the program yet, so there is nothing to wait for.
+// fixed port is the second guard of the one-instance rule.
 bool StartWebRouterListenThreadAndWait(const StartupOptions& options) {
-  (void)options.webPort;
-  (void)kListenHandshakeTimeout;
-  return true;
+  auto listening = std::make_shared<ListenEvent>();
+  std::thread(WebRouterListenThread, listening, options.webPort).detach();
+  return listening->WaitFor(kListenHandshakeTimeout);
 }
 
 // Role preparation of the browser process: true to go on, false to end with exit code 0.

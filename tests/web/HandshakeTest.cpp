@@ -58,24 +58,6 @@ TEST(ListenThread, PortTakenIsReportedWithoutTheEvent) {
   EXPECT_EQ(uv_loop_close(&loop), 0);
 }
 
-TEST(ListenThread, PortFromTheEnvironment) {
-  struct PortCase {
-    const char* value;
-    int port;
-  };
-  for (auto [value, port] : {PortCase{nullptr, 8501}, {"", 8501}, {"8502", 8502}, {"65535", 65535}, {"0", 8501},
-                             {"65536", 8501}, {"-1", 8501}, {"85a", 8501}, {"http", 8501}}) {
-    SCOPED_TRACE(value ? value : "unset");
-    if (value) {
-      ::setenv("TAVO_WEB_PORT", value, 1);
-    } else {
-      ::unsetenv("TAVO_WEB_PORT");
-    }
-    EXPECT_EQ(WebServerPort(), port);
-  }
-  ::unsetenv("TAVO_WEB_PORT");
-}
-
 TEST(StartupHandshake, SecondStartGivesUpAfterTheWaitWithExitCodeZero) {
   const char* binaryDir = std::getenv("TAVO_TEST_BINARY_DIR");
   ASSERT_NE(binaryDir, nullptr) << "TAVO_TEST_BINARY_DIR is set by ctest";

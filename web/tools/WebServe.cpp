@@ -27,16 +27,15 @@ int main(int argc, char** argv) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
 
   ListenEvent listening;
-  int bound = 0;
   std::thread server([&] {
-    if (!RunWebRouter(uv_default_loop(), port, folder, listening, &bound)) {
+    if (!RunWebRouter(uv_default_loop(), port, folder, listening)) {
       std::fprintf(stderr, "cannot listen on 127.0.0.1:%d\n", port);
       std::exit(1);
     }
   });
   while (!listening.WaitFor(std::chrono::seconds(1))) {
   }
-  std::printf("listening %d\n", bound);
+  std::printf("listening %d\n", LocalWebServerPort());
   std::fflush(stdout);
   server.join();
   return 0;
