@@ -70,7 +70,8 @@ TEST(StartupHandshake, SecondStartGivesUpAfterTheWaitWithExitCodeZero) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     std::string entry = *e;
-    if (entry.rfind("TAVO_WEB_PORT=", 0) == 0 || entry.rfind("XDG_", 0) == 0 || entry.rfind("HOME=", 0) == 0) continue;
+    if (entry.rfind("TAVO_WEB_PORT=", 0) == 0 || entry.rfind("XDG_", 0) == 0 || entry.rfind("HOME=", 0) == 0)
+      continue;
     env.push_back(entry);
   }
   env.push_back("TAVO_WEB_PORT=" + std::to_string(held.port()));

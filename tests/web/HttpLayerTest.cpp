@@ -73,8 +73,8 @@ TEST(HttpLayer, AnswerFormatFromTheRoute) {
 
 TEST(HttpLayer, RequestAsTheRouteSeesIt) {
   LoopServer server([](request& req, response& res) {
-    res.end(req.method() + "|" + req.url().path() + "|" + req.url().query() + "|" + req.get_header("x-test") + "|" +
-            req.get_header("Host") + "|" + std::to_string(req.headers().size()));
+    res.end(req.method() + "|" + req.url().path() + "|" + req.url().query() + "|" + req.get_header("x-test") +
+            "|" + req.get_header("Host") + "|" + std::to_string(req.headers().size()));
   });
   struct Parsed {
     std::string name;
@@ -84,8 +84,11 @@ TEST(HttpLayer, RequestAsTheRouteSeesIt) {
   std::vector<Parsed> cases = {
       {"path and query", {"GET /a/b.js?v=2&w=3 HTTP/1.1\r\nHost: h\r\n\r\n"}, "GET|/a/b.js|v=2&w=3||h|1"},
       {"header names in any letter case", {"PUT /p HTTP/1.1\r\nX-TEST: v\r\n\r\n"}, "PUT|/p||v||1"},
-      {"a repeated header keeps its last value", {"GET / HTTP/1.1\r\nx-test: 1\r\nX-Test: 2\r\n\r\n"}, "GET|/||2||1"},
-      {"field and value split across reads", {"GET / HTTP/1.1\r\nX-Te", "st: ab", "c\r\nHost: h\r\n\r\n"},
+      {"a repeated header keeps its last value",
+       {"GET / HTTP/1.1\r\nx-test: 1\r\nX-Test: 2\r\n\r\n"},
+       "GET|/||2||1"},
+      {"field and value split across reads",
+       {"GET / HTTP/1.1\r\nX-Te", "st: ab", "c\r\nHost: h\r\n\r\n"},
        "GET|/||abc|h|2"},
       {"folded header value", {"GET / HTTP/1.1\r\nX-Test: a\r\n b\r\n\r\n"}, "GET|/||a b||1"},
       {"no path in an absolute URL", {"GET http://h HTTP/1.1\r\n\r\n"}, "GET|/||||0"},
@@ -103,7 +106,8 @@ TEST(HttpLayer, UrlAndStatusTextFailures) {
   EXPECT_THROW(native::http::url_obj("http://a:99999/"), native::http::url_parse_exception);
   EXPECT_THROW(native::http::url_obj(""), native::http::url_parse_exception);
   EXPECT_EQ(native::http::url_obj("/?q").path(), "/");
-  for (int code : {0, 199, 306, 418, 600}) EXPECT_THROW(native::http::status_text(code), native::http::response_exception) << code;
+  for (int code : {0, 199, 306, 418, 600})
+    EXPECT_THROW(native::http::status_text(code), native::http::response_exception) << code;
   EXPECT_STREQ(native::http::status_text(416), "Requested Range Not Satisfiable");
 }
 

@@ -1,7 +1,5 @@
 // The local web server over real TCP connections: whole answers compared byte for byte, and
 // hostile requests that must neither stop the server nor leave connections behind.
-#include "web/WebRouter.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +8,7 @@
 #include <sstream>
 
 #include "WebTestSupport.h"
+#include "web/WebRouter.h"
 
 namespace {
 
@@ -41,7 +40,8 @@ class WebRouterTest : public ::testing::Test {
     root.Write("htmllocal/v.d/file", "dot in the folder only");
     root.Write("htmllocal/big.bin", std::string(kTestMaxFileSize + 1, 'b'));
     std::string binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
-    for (const auto& [ext, type] : Types()) root.Write("htmllocal/t." + ext, ext == "png" ? binary : "t." + ext);
+    for (const auto& [ext, type] : Types())
+      root.Write("htmllocal/t." + ext, ext == "png" ? binary : "t." + ext);
     ::mkfifo((s_folder + "/pipe.js").c_str(), 0600);
     std::error_code ignored;
     std::filesystem::create_symlink(kShortKernelFile, s_folder + "/short.txt", ignored);
@@ -133,18 +133,22 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
       {"request line split before the version", {"GET /index.html", " HTTP/1.1\r\n\r\n"}, index},
       {"folder is not a file", {Get("/a")}, NotFound("/a")},
       {"FIFO is not read", {Get("/pipe.js")}, NotFound("/pipe.js")},
-      {"file above the size limit: 500", {Get("/big.bin")}, Answer(500, "text/plain", "Internal Server Error")},
+      {"file above the size limit: 500",
+       {Get("/big.bin")},
+       Answer(500, "text/plain", "Internal Server Error")},
       {"malformed request line: 400", {"GARBAGE\r\n\r\n"}, Answer(400, "text/plain", "Bad Request")},
   };
-  for (const auto& [ext, type] : Types()) cases.push_back({"type of ." + ext, {Get("/t." + ext)}, File("t." + ext, type)});
+  for (const auto& [ext, type] : Types())
+    cases.push_back({"type of ." + ext, {Get("/t." + ext)}, File("t." + ext, type)});
   RunCases(s_server->port(), cases);
 }
 
 TEST_F(WebRouterTest, RefusesPathsLeavingTheFolderWithoutReading) {
   std::vector<Case> cases;
-  for (const std::string path : {"/../secret.txt", "/a/../../secret.txt", "/..", "/%2e%2e/secret.txt",
-                                 "/%2E%2E/secret.txt", "/.%2e/secret.txt", "/%2e%2e%2fsecret.txt",
-                                 "/a/%2e%2e/%2e%2e/secret.txt", "/a/..%2F..%2Fsecret.txt", "/index.html%00.png"}) {
+  for (const std::string path :
+       {"/../secret.txt", "/a/../../secret.txt", "/..", "/%2e%2e/secret.txt", "/%2E%2E/secret.txt",
+        "/.%2e/secret.txt", "/%2e%2e%2fsecret.txt", "/a/%2e%2e/%2e%2e/secret.txt", "/a/..%2F..%2Fsecret.txt",
+        "/index.html%00.png"}) {
     cases.push_back({path, {Get(path)}, NotFound(path)});
   }
   RunCases(s_server->port(), cases);
@@ -154,7 +158,8 @@ TEST_F(WebRouterTest, FileShorterThanItsSizeIsAnsweredWithWhatWasRead) {
   struct stat info {};
   if (::stat(kShortKernelFile, &info) != 0) GTEST_SKIP() << kShortKernelFile << " is missing";
   const std::string content = ReadWhole(kShortKernelFile);
-  ASSERT_LT(content.size(), static_cast<std::size_t>(info.st_size)) << "the fixture must claim more than it holds";
+  ASSERT_LT(content.size(), static_cast<std::size_t>(info.st_size))
+      << "the fixture must claim more than it holds";
   EXPECT_EQ(Talk(s_server->port(), {Get("/short.txt")}), Answer(200, "text/plain", content));
 }
 
@@ -170,15 +175,22 @@ TEST_F(WebRouterTest, HostileRequestsNeverStopTheServer) {
       {"bad version", {"GET /index.html HTTP/x.1\r\n\r\n"}, badRequest},
       {"control byte in a header name", {"GET / HTTP/1.1\r\nBad\x01Header: 1\r\n\r\n"}, badRequest},
       {"bare LF after the request line", {"GET / HTTP/1.1\nHost\r\r\n\r\n"}, badRequest},
-      {"two Content-Length headers", {"POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab"}, badRequest},
-      {"Content-Length overflow", {"POST / HTTP/1.1\r\nContent-Length: 99999999999999999999999\r\n\r\n"}, badRequest},
+      {"two Content-Length headers",
+       {"POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab"},
+       badRequest},
+      {"Content-Length overflow",
+       {"POST / HTTP/1.1\r\nContent-Length: 99999999999999999999999\r\n\r\n"},
+       badRequest},
       {"bad chunk size", {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nZZ\r\n"}, badRequest},
       {"header larger than the parser allows",
        {"GET / HTTP/1.1\r\nX: " + std::string(90 * 1024, 'a') + "\r\n\r\n"},
        badRequest,
        Ending::kHalfClose},
       {"closed in the middle of the headers", {"GET /index.html HTTP/1.1\r\nHos"}, "", Ending::kHalfClose},
-      {"closed in the middle of the body", {"POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\nabc"}, "", Ending::kHalfClose},
+      {"closed in the middle of the body",
+       {"POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\nabc"},
+       "",
+       Ending::kHalfClose},
       {"only empty lines", {"\r\n\r\n\r\n"}, "", Ending::kHalfClose},
       {"nothing sent", {}, "", Ending::kHalfClose},
       {"gone before the answer", {"GET /index.html HTTP/1.1\r\nHost: x"}, "", Ending::kClose},

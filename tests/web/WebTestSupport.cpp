@@ -144,8 +144,8 @@ std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending
 
 std::string Answer(int status, const std::string& contentType, const std::string& body) {
   return "HTTP/1.1 " + std::to_string(status) + " " + native::http::status_text(status) +
-         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nContent-Type: " + contentType + "\r\n\r\n" +
-         body;
+         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nContent-Type: " + contentType +
+         "\r\n\r\n" + body;
 }
 
 TempFolder::TempFolder() {

@@ -44,10 +44,10 @@ class LoopServer {
 };
 
 enum class Ending {
-  kRead,        // send, then read the answer
-  kHalfClose,   // send, end the sending side, then read
-  kClose,       // send and close without reading
-  kReset,       // send and reset the connection (RST)
+  kRead,       // send, then read the answer
+  kHalfClose,  // send, end the sending side, then read
+  kClose,      // send and close without reading
+  kReset,      // send and reset the connection (RST)
 };
 
 // Connects to 127.0.0.1:`port`, sends each piece (pausing between pieces so the server reads

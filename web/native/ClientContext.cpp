@@ -70,7 +70,8 @@ client_context::~client_context() { m_socket->close(); }
 void client_context::start(std::function<void(client_context*)> on_finished) {
   auto self = shared_from_this();
   m_on_finished = std::move(on_finished);
-  m_response = std::make_unique<response>([this](std::string answer) { return write_answer(std::move(answer)); });
+  m_response =
+      std::make_unique<response>([this](std::string answer) { return write_answer(std::move(answer)); });
   int rc = m_socket->read_start([this](const char* data, ssize_t nread) { on_read(data, nread); });
   if (rc != 0) {
     LogError(L"http connection: cannot read: " + AnsiToWide(uv_strerror(rc)));
@@ -90,7 +91,8 @@ void client_context::on_read(const char* data, ssize_t nread) {
     // The end of the peer's side after a whole request is a half-close: the answer still
     // goes out. Anything else ends the connection without an answer.
     if (nread == UV_EOF && m_message_complete) return;
-    if (nread != UV_EOF) LogError(L"http connection: read failed: " + AnsiToWide(uv_strerror(static_cast<int>(nread))));
+    if (nread != UV_EOF)
+      LogError(L"http connection: read failed: " + AnsiToWide(uv_strerror(static_cast<int>(nread))));
     finish();
     return;
   }

@@ -6,7 +6,9 @@
 namespace native::http {
 
 namespace {
-unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
+unsigned char Lower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
 }  // namespace
 
 bool ci_less::operator()(const std::string& a, const std::string& b) const {

@@ -41,7 +41,9 @@ void response::set_header(const std::string& name, const std::string& value) {
 
 bool response::end(const std::string& body) { return send(body, true); }
 
-bool response::end(const char* data, std::size_t length) { return send(std::string_view(data, length), false); }
+bool response::end(const char* data, std::size_t length) {
+  return send(std::string_view(data, length), false);
+}
 
 bool response::fail(int code) {
   if (m_ended) return false;

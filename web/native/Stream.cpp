@@ -60,8 +60,8 @@ void stream::on_read(uv_stream_t* s, ssize_t nread, const uv_buf_t* buf) {
   if (nread == 0) return;  // nothing read this time (EAGAIN)
   auto* storage = static_cast<internal::handle_storage*>(s->data);
   assert(storage && "uv_handle_->data");
-  storage->callbacks.invoke<const char*, ssize_t>(internal::callback_id::read, nread > 0 ? buf->base : nullptr,
-                                                  nread);
+  storage->callbacks.invoke<const char*, ssize_t>(internal::callback_id::read,
+                                                  nread > 0 ? buf->base : nullptr, nread);
 }
 
 }  // namespace native::base

@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string answer;
     char buffer[4096];
     ssize_t n;
-    while ((n = ::recv(fds[1], buffer, sizeof buffer, MSG_DONTWAIT)) > 0) answer.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::recv(fds[1], buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+      answer.append(buffer, static_cast<std::size_t>(n));
     CheckAnswer(answer);
   }
   ::close(fds[1]);
