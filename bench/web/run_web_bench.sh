@@ -121,4 +121,4 @@ for path in /index.html /asset-1mb.js; do
   printf '%-14s ratio tavo/nginx requests/s: %s\n' "$path" "$(python3 -c "print(f'{$t_rps / $n_rps:.2f}')")"
 done
 printf '\nThe local server closes each connection after its answer without a "Connection: close"\n'
-printf 'header, as designed; wrk counts that close as a read error. Every request was answered.\n'
+printf 'header (one request per connection); wrk counts that close as a read error. Every request was answered.\n'
