@@ -56,6 +56,8 @@
     errorShown: false,
     loadToken: 0,          // guards against answers for a source that was replaced
     scrubbing: false,
+    scrubTime: 0,
+    sizedTo: null,         // the size set by setPrismPlayerSize, until the window outgrows it
     idleTimer: 0,
     toastTimer: 0,
     lastMouseMove: 0,
@@ -221,7 +223,7 @@
     if (state.pendingSeek !== null) {
       var seconds = state.pendingSeek;
       state.pendingSeek = null;
-      seekTo(seconds, true);
+      seekTo(seconds);
     }
     renderTime();
   });
@@ -251,17 +253,18 @@
     startPlaying();
   }
 
-  function seekTo(seconds, quiet) {
+  // Moves to a resume position from the player window; a lesson watched to its very end
+  // starts again from the beginning.
+  function seekTo(seconds) {
     var value = Number(seconds);
     if (!isFinite(value) || value < 0) value = 0;
     if (!(video.readyState >= 1) || !isFinite(video.duration)) {
       state.pendingSeek = value;
       return;
     }
-    // A lesson watched to its very end starts again from the beginning.
-    if (value >= video.duration - 1) value = quiet && value > 0 ? 0 : Math.max(0, video.duration - 0.05);
+    if (value >= video.duration - 1) value = 0;
     video.currentTime = value;
-    if (quiet && value >= 1) toast('已为您定位到上次观看位置 ' + formatTime(value));
+    if (value >= 1) toast('已为您定位到上次观看位置 ' + formatTime(value));
     renderTime();
   }
 
@@ -618,7 +621,7 @@
   };
   // Jumps to a position in seconds (the resume position after a start).
   window.seek = function (seconds) {
-    seekTo(seconds, true);
+    seekTo(seconds);
   };
   // Answers with "setPlayCurrentTime" and the position of the video.
   window.getPlayCurrentTime = function (lessonId, classId, vid) {
