@@ -5,7 +5,7 @@
 //
 // Opened in a plain browser (no `app` object) it runs on its own for development:
 //   index.html?src=<media address>                         plays that address
-//   index.html?vid=..&playAuth=..&videoService=<origin>    resolves like the window does
+//   index.html?vid=..&playAuth=..[&videoService=<origin>]  resolves like the window does
 (function () {
   'use strict';
 
@@ -102,12 +102,26 @@
 
   function PlayError(code) { this.code = code; }
 
-  // Turns a play authorisation into the media address. The video service answers
-  // GET <service>/video/resolve?vid=..&playAuth=.. with {"url": ...} (and "title").
-  function resolveMedia(service, vid, playAuth) {
-    var base = String(service || '').replace(/\/+$/, '');
-    var address = base + '/video/resolve?vid=' + encodeURIComponent(vid) + '&playAuth=' + encodeURIComponent(playAuth);
-    return fetch(address, { cache: 'no-store' }).then(function (answer) {
+  // Where a play authorisation is exchanged for the media address. The authorisation is
+  // Base64 of a JSON object whose "VideoService" names the exchange address; an
+  // authorisation without one is taken to <videoService origin>/video/resolve, the origin
+  // coming from the window's answer (or the address of the page, in development).
+  function resolveAddress(playAuth) {
+    try {
+      var info = JSON.parse(atob(playAuth));
+      if (info && typeof info.VideoService === 'string' && info.VideoService) return info.VideoService;
+    } catch (e) { /* not an encoded authorisation */ }
+    return String(lesson.videoService || '').replace(/\/+$/, '') + '/video/resolve';
+  }
+
+  // Turns a play authorisation into the media address: the video service answers
+  // GET <address>?vid=..&playAuth=.. with {"url": ..., "title": ...}; 403 refuses the
+  // authorisation, 404 does not know the video.
+  function resolveMedia(vid, playAuth) {
+    var address = resolveAddress(playAuth);
+    var request = address + (address.indexOf('?') >= 0 ? '&' : '?') + 'vid=' + encodeURIComponent(vid) +
+                  '&playAuth=' + encodeURIComponent(playAuth);
+    return fetch(request, { cache: 'no-store' }).then(function (answer) {
       if (answer.status === 401 || answer.status === 403) throw new PlayError(ERROR.AUTH_REFUSED);
       if (answer.status === 404) throw new PlayError(ERROR.NO_VIDEO);
       if (!answer.ok) throw new PlayError(ERROR.SERVICE_DOWN);
@@ -116,7 +130,7 @@
       throw new PlayError(ERROR.SERVICE_DOWN);
     }).then(function (info) {
       if (!info || typeof info.url !== 'string' || !info.url) throw new PlayError(ERROR.BAD_ANSWER);
-      return { url: new URL(info.url, base ? base + '/' : location.href).href, title: info.title || '' };
+      return { url: new URL(info.url, new URL(address, location.href)).href, title: info.title || '' };
     });
   }
 
@@ -153,7 +167,7 @@
     hideError();
     setEnded(false);
     setLoading(true);
-    resolveMedia(lesson.videoService, lesson.vid, lesson.playAuth).then(function (media) {
+    resolveMedia(lesson.vid, lesson.playAuth).then(function (media) {
       if (token !== state.loadToken) return;
       setTitle(media.title);
       playAddress(media.url);
