@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "app/Folders.h"
@@ -14,6 +15,7 @@
 #include "app/main/CrashHandler.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
+#include "web/WebRouterListenThread.h"
 
 namespace {
 
@@ -40,12 +42,11 @@ bool ActivateRunningInstance() {
 
 // Starts the local web server's listen thread (never joined; it ends with the process)
 // and waits up to kListenHandshakeTimeout for its report that the socket listens. The
-// fixed port is the second guard of the one-instance rule. The web server is not part
-// of the program yet, so there is nothing to wait for.
+// fixed port is the second guard of the one-instance rule.
 bool StartWebRouterListenThreadAndWait(const StartupOptions& options) {
-  (void)options.webPort;
-  (void)kListenHandshakeTimeout;
-  return true;
+  auto listening = std::make_shared<ListenEvent>();
+  std::thread(WebRouterListenThread, listening, options.webPort).detach();
+  return listening->WaitFor(kListenHandshakeTimeout);
 }
 
 // Role preparation of the browser process: true to go on, false to end with exit code 0.

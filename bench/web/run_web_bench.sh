@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Requests per second and latency of the local web server (tavo-web-serve, the web router on
+# one libuv thread) against nginx (one worker) serving the same folder in the same run, for
+# /index.html and a 1 MB asset, under wrk. Prints both and the ratio.
+#
+# Usage: bash bench/web/run_web_bench.sh [build folder]      (default: build/)
+# Tunables: BENCH_SECONDS (10), BENCH_CONNECTIONS (16), BENCH_THREADS (1).
+# Every request uses a connection of its own ("Connection: close"), since the local server
+# answers one request per connection; nginx with keep-alive is printed for reference.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${1:-$top/build}
+seconds=${BENCH_SECONDS:-10}
+connections=${BENCH_CONNECTIONS:-16}
+threads=${BENCH_THREADS:-1}
+serve=$build/bin/tavo-web-serve
+for tool in wrk nginx python3; do
+  command -v "$tool" >/dev/null || { [ -x "/usr/sbin/$tool" ] || { echo "missing: $tool" >&2; exit 1; }; }
+done
+nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+[ -x "$serve" ] && [ -d "$build/bin/htmllocal" ] || cmake --build "$build" --target tavo-web-serve tavo_htmllocal
+
+work=$(mktemp -d /tmp/tavo-web-bench-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/www" "$work/tmp"
+cp -r "$build/bin/htmllocal/." "$work/www/"
+head -c 1048576 /dev/urandom > "$work/www/asset-1mb.js"
+# nginx's workers may run as another user (nobody, when started as root).
+chmod -R a+rX "$work"
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+}
+
+# The local web server.
+"$serve" --folder "$work/www" > "$work/serve.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^listening' "$work/serve.out" && break; sleep 0.05; done
+tavo_port=$(awk '/^listening/ {print $2}' "$work/serve.out")
+[ -n "$tavo_port" ] || { cat "$work/serve.out"; exit 1; }
+
+# nginx on a free loopback port with a temporary configuration, no root needed.
+nginx_port=$(free_port)
+cat > "$work/nginx.conf" <<CONF
+daemon off;
+worker_processes 1;
+pid $work/nginx.pid;
+error_log $work/nginx-error.log warn;
+events { worker_connections 4096; }
+http {
+  access_log off;
+  sendfile on;
+  tcp_nopush on;
+  keepalive_requests 100000;
+  client_body_temp_path $work/tmp/body;
+  proxy_temp_path $work/tmp/proxy;
+  fastcgi_temp_path $work/tmp/fastcgi;
+  uwsgi_temp_path $work/tmp/uwsgi;
+  scgi_temp_path $work/tmp/scgi;
+  types { text/html html; application/javascript js; text/css css; image/png png; }
+  default_type text/plain;
+  server {
+    listen 127.0.0.1:$nginx_port;
+    root $work/www;
+  }
+}
+CONF
+"$nginx_bin" -p "$work" -e "$work/nginx-error.log" -c "$work/nginx.conf" &
+pids+=($!)
+for _ in $(seq 100); do
+  python3 -c "import socket; socket.create_connection(('127.0.0.1', $nginx_port), 0.2)" 2>/dev/null && break
+  sleep 0.05
+done
+
+# Both must serve the same bytes before they are compared.
+for path in /index.html /asset-1mb.js; do
+  a=$(curl -sf "http://127.0.0.1:$tavo_port$path" | sha256sum)
+  b=$(curl -sf "http://127.0.0.1:$nginx_port$path" | sha256sum)
+  if [ "$a" != "$b" ]; then
+    echo "the two servers answer $path differently; nginx log:" >&2
+    cat "$work/nginx-error.log" >&2
+    exit 1
+  fi
+done
+
+# Runs wrk and prints: requests/s, average, p50 and p99 latency, errors.
+measure() {
+  local out
+  out=$(wrk -t"$threads" -c"$connections" -d"${seconds}s" --latency "$@")
+  awk '
+    /Requests\/sec:/ { rps = $2 }
+    /^    Latency/ { avg = $2 }
+    /^ +50%/ { p50 = $2 }
+    /^ +99%/ { p99 = $2 }
+    /Socket errors:/ { errors = $0; sub(/.*Socket errors: /, "", errors) }
+    /Non-2xx/ { non2xx = $NF }
+    END {
+      e = (errors == "" ? "none" : errors)
+      if (non2xx != "") e = e ", non-2xx " non2xx
+      printf "%s %s %s %s %s\n", rps, avg, p50, p99, e
+    }' <<< "$out"
+}
+
+printf '\nLocal web server vs nginx, %ss per run, %s connections, %s wrk thread(s), one request per connection\n' \
+  "$seconds" "$connections" "$threads"
+printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "path" "server" "requests/s" "avg" "p50" "p99" "socket errors"
+for path in /index.html /asset-1mb.js; do
+  read -r t_rps t_avg t_p50 t_p99 t_err < <(measure -H 'Connection: close' "http://127.0.0.1:$tavo_port$path")
+  printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "$path" "tavo-web-serve" "$t_rps" "$t_avg" "$t_p50" "$t_p99" "${t_err}"
+  read -r n_rps n_avg n_p50 n_p99 n_err < <(measure -H 'Connection: close' "http://127.0.0.1:$nginx_port$path")
+  printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "$path" "nginx" "$n_rps" "$n_avg" "$n_p50" "$n_p99" "${n_err}"
+  read -r k_rps k_avg k_p50 k_p99 k_err < <(measure "http://127.0.0.1:$nginx_port$path")
+  printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "$path" "nginx (keep-alive)" "$k_rps" "$k_avg" "$k_p50" "$k_p99" "${k_err}"
+  printf '%-14s ratio tavo/nginx requests/s: %s\n' "$path" "$(python3 -c "print(f'{$t_rps / $n_rps:.2f}')")"
+done
+printf '\nThe local server closes each connection after its answer without a "Connection: close"\n'
+printf 'header (one request per connection); wrk counts that close as a read error. Every request was answered.\n'

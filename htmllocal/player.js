@@ -1,0 +1,733 @@
+// The lesson video player page. It asks the player window for the play authorisation
+// through the `app.call` bridge, turns it into the media address at the video service,
+// plays it with the page's own controls and reports what happens back to the window.
+// The window drives it through the global functions at the end of this file.
+//
+// Opened in a plain browser (no `app` object) it runs on its own for development:
+//   index.html?src=<media address>                         plays that address
+//   index.html?vid=..&playAuth=..[&videoService=<origin>]  resolves like the window does
+(function () {
+  'use strict';
+
+  // Codes reported with "playError". 1 to 4 are the media element's own error codes.
+  var ERROR = {
+    NO_AUTH: 4001,       // no usable play authorisation from the window
+    SERVICE_DOWN: 4002,  // the video service could not be reached
+    AUTH_REFUSED: 4003,  // the video service refused the authorisation (invalid or expired)
+    NO_VIDEO: 4004,      // the video service does not know the video
+    BAD_ANSWER: 4005     // the video service's answer held no address
+  };
+  var ERROR_TEXT = {
+    1: '视频加载被中断，请重新加载。',
+    2: '网络异常，视频加载失败，请检查网络后重试。',
+    3: '视频解码失败，文件可能已损坏。',
+    4: '视频格式不受支持或地址无效。',
+    4001: '未能获取播放凭证，请重新打开本节课程。',
+    4002: '无法连接视频服务，请检查网络后重试。',
+    4003: '播放凭证无效或已过期，请重新加载。',
+    4004: '视频不存在或已下架。',
+    4005: '视频服务返回的数据无效，请稍后重试。'
+  };
+  var RATES = [0.75, 1, 1.25, 1.5, 2];
+  var IDLE_MS = 3000;          // controls fade after this long without the pointer moving
+  var MOUSE_MOVE_MS = 150;     // at most one "mouseMove" report per this period
+  var SEEK_STEP = 5;           // seconds per arrow key
+  var VOLUME_STEP = 0.1;
+
+  var $ = function (id) { return document.getElementById(id); };
+  var player = $('player');
+  var video = $('video');
+  var ui = {
+    surface: $('surface'), bigPlay: $('bigPlay'), playPause: $('playPause'),
+    current: $('current'), duration: $('duration'), progress: $('progress'),
+    buffered: $('buffered'), played: $('played'), thumb: $('thumb'), hoverTime: $('hoverTime'),
+    speedButton: $('speedButton'), speedMenu: $('speedMenu'), mute: $('mute'), volume: $('volume'),
+    fullscreen: $('fullscreen'), toast: $('toast'), message: $('message'),
+    messageText: $('messageText'), messageCode: $('messageCode'), retry: $('retry'),
+    endPanel: $('endPanel'), endReplay: $('endReplay'), titlebar: $('titlebar'), title: $('title')
+  };
+
+  // What the page knows about the lesson being played.
+  var lesson = { vid: '', playAuth: '', lessonId: '', classId: '', videoService: '' };
+  var state = {
+    startPending: false,   // report "playVideoStart" at the next "playing"
+    pendingSeek: null,     // seconds to seek to once the metadata is known
+    quietPause: false,     // a pause caused by a source change is not a user's pause
+    errorShown: false,
+    loadToken: 0,          // guards against answers for a source that was replaced
+    scrubbing: false,
+    scrubTime: 0,
+    sizedTo: null,         // the size set by setPrismPlayerSize, until the window outgrows it
+    idleTimer: 0,
+    toastTimer: 0,
+    lastMouseMove: 0,
+    drag: null             // {x, y, moved} while the left button is held on the picture
+  };
+
+  // ---- Bridge --------------------------------------------------------------------------
+
+  var embedded = typeof window.app === 'object' && window.app !== null && typeof window.app.call === 'function';
+
+  function noop() {}
+
+  // app.call(name, [parameter text,] callback): the callback is always given, because the
+  // bridge refuses a call without one.
+  function bridge(name, params, callback) {
+    var done = typeof callback === 'function' ? callback : noop;
+    if (!embedded) {
+      devBridge(name, params, done);
+      return;
+    }
+    try {
+      if (params === undefined) {
+        window.app.call(name, done);
+      } else {
+        window.app.call(name, typeof params === 'string' ? params : JSON.stringify(params), done);
+      }
+    } catch (e) {
+      console.warn('app.call ' + name + ' failed', e);
+    }
+  }
+
+  function progressReport() {
+    return {
+      time: Math.round((video.currentTime || 0) * 1000) / 1000,
+      lessonId: lesson.lessonId,
+      classId: lesson.classId,
+      vid: lesson.vid
+    };
+  }
+
+  // ---- The play authorisation and the media address ------------------------------------
+
+  function PlayError(code) { this.code = code; }
+
+  // Where a play authorisation is exchanged for the media address. The authorisation is
+  // Base64 of a JSON object whose "VideoService" names the exchange address; an
+  // authorisation without one is taken to <videoService origin>/video/resolve, the origin
+  // coming from the window's answer (or the address of the page, in development).
+  function resolveAddress(playAuth) {
+    try {
+      var info = JSON.parse(atob(playAuth));
+      if (info && typeof info.VideoService === 'string' && info.VideoService) return info.VideoService;
+    } catch (e) { /* not an encoded authorisation */ }
+    return String(lesson.videoService || '').replace(/\/+$/, '') + '/video/resolve';
+  }
+
+  // Turns a play authorisation into the media address: the video service answers
+  // GET <address>?vid=..&playAuth=.. with {"url": ..., "title": ...}; 403 refuses the
+  // authorisation, 404 does not know the video.
+  function resolveMedia(vid, playAuth) {
+    var address = resolveAddress(playAuth);
+    var request = address + (address.indexOf('?') >= 0 ? '&' : '?') + 'vid=' + encodeURIComponent(vid) +
+                  '&playAuth=' + encodeURIComponent(playAuth);
+    return fetch(request, { cache: 'no-store' }).then(function (answer) {
+      if (answer.status === 401 || answer.status === 403) throw new PlayError(ERROR.AUTH_REFUSED);
+      if (answer.status === 404) throw new PlayError(ERROR.NO_VIDEO);
+      if (!answer.ok) throw new PlayError(ERROR.SERVICE_DOWN);
+      return answer.json().catch(function () { throw new PlayError(ERROR.BAD_ANSWER); });
+    }, function () {
+      throw new PlayError(ERROR.SERVICE_DOWN);
+    }).then(function (info) {
+      if (!info || typeof info.url !== 'string' || !info.url) throw new PlayError(ERROR.BAD_ANSWER);
+      return { url: new URL(info.url, new URL(address, location.href)).href, title: info.title || '' };
+    });
+  }
+
+  // Every answer to "getVidAndPlayAuth" comes here (the bridge keeps the first callback of
+  // a name, so one handler serves the first request and every later one).
+  function onPlayAuth(code, text) {
+    var auth = null;
+    try { auth = JSON.parse(text); } catch (e) { auth = null; }
+    if (String(code) !== '200' || !auth || typeof auth.vid !== 'string' || typeof auth.playAuth !== 'string' ||
+        !auth.vid || !auth.playAuth) {
+      showError(ERROR.NO_AUTH);
+      return;
+    }
+    if (typeof auth.lessonId === 'string') lesson.lessonId = auth.lessonId;
+    if (typeof auth.classId === 'string') lesson.classId = auth.classId;
+    if (typeof auth.videoService === 'string') lesson.videoService = auth.videoService;
+    load(auth.vid, auth.playAuth);
+  }
+
+  function requestPlayAuth() {
+    setLoading(true);
+    bridge('getVidAndPlayAuth', undefined, onPlayAuth);
+  }
+
+  // Loads (or reloads) a video by its play authorisation and starts it.
+  function load(vid, playAuth) {
+    var token = ++state.loadToken;
+    lesson.vid = String(vid);
+    lesson.playAuth = String(playAuth);
+    if (!video.paused) {
+      state.quietPause = true;  // the old video stops while the new one is looked up
+      video.pause();
+    }
+    hideError();
+    setEnded(false);
+    setLoading(true);
+    resolveMedia(lesson.vid, lesson.playAuth).then(function (media) {
+      if (token !== state.loadToken) return;
+      setTitle(media.title);
+      playAddress(media.url);
+    }, function (e) {
+      if (token !== state.loadToken) return;
+      showError(e instanceof PlayError ? e.code : ERROR.SERVICE_DOWN);
+    });
+  }
+
+  function playAddress(url) {
+    state.quietPause = !video.paused;
+    state.startPending = true;
+    state.errorShown = false;
+    video.src = url;
+    video.playbackRate = currentRate();
+    startPlaying();
+  }
+
+  function startPlaying() {
+    var promise = video.play();
+    if (promise && promise.catch) {
+      promise.catch(function (e) {
+        // Autoplay refused: the big play button waits for the student's click.
+        if (e && e.name === 'NotAllowedError') {
+          setLoading(false);
+          render();
+        }
+      });
+    }
+  }
+
+  // ---- Media element events ------------------------------------------------------------
+
+  video.addEventListener('playing', function () {
+    setLoading(false);
+    hideError();
+    setEnded(false);
+    if (state.startPending) {
+      state.startPending = false;
+      bridge('playVideoStart');
+    }
+    render();
+  });
+  video.addEventListener('pause', function () {
+    render();
+    if (state.quietPause) {
+      state.quietPause = false;
+      return;
+    }
+    if (video.ended || state.errorShown) return;
+    bridge('pauseVideo', progressReport());
+  });
+  video.addEventListener('play', render);
+  video.addEventListener('ended', function () {
+    setEnded(true);
+    render();
+    bridge('playVideoEnd');
+  });
+  video.addEventListener('error', function () {
+    if (!video.error || !video.getAttribute('src')) return;
+    showError(video.error.code || 4);
+  });
+  video.addEventListener('waiting', function () { setLoading(true); });
+  video.addEventListener('canplay', function () { setLoading(false); });
+  video.addEventListener('seeked', function () { setLoading(false); renderTime(); });
+  video.addEventListener('loadedmetadata', function () {
+    if (state.pendingSeek !== null) {
+      var seconds = state.pendingSeek;
+      state.pendingSeek = null;
+      seekTo(seconds);
+    }
+    renderTime();
+  });
+  video.addEventListener('timeupdate', renderTime);
+  video.addEventListener('durationchange', renderTime);
+  video.addEventListener('progress', renderBuffered);
+  video.addEventListener('volumechange', renderVolume);
+  video.addEventListener('ratechange', renderRate);
+
+  // ---- Actions -------------------------------------------------------------------------
+
+  function togglePlay() {
+    if (state.errorShown) return;
+    if (video.ended) {
+      replayFromStart();
+    } else if (video.paused) {
+      startPlaying();
+    } else {
+      video.pause();
+    }
+  }
+
+  function replayFromStart() {
+    state.startPending = true;
+    setEnded(false);
+    video.currentTime = 0;
+    startPlaying();
+  }
+
+  // Moves to a resume position from the player window; a lesson watched to its very end
+  // starts again from the beginning.
+  function seekTo(seconds) {
+    var value = Number(seconds);
+    if (!isFinite(value) || value < 0) value = 0;
+    if (!(video.readyState >= 1) || !isFinite(video.duration)) {
+      state.pendingSeek = value;
+      return;
+    }
+    if (value >= video.duration - 1) value = 0;
+    video.currentTime = value;
+    if (value >= 1) toast('已为您定位到上次观看位置 ' + formatTime(value));
+    renderTime();
+  }
+
+  function seekBy(delta) {
+    if (!isFinite(video.duration)) return;
+    var target = Math.min(Math.max(0, video.currentTime + delta), video.duration);
+    video.currentTime = target;
+    toast((delta > 0 ? '快进 ' : '快退 ') + Math.abs(delta) + ' 秒');
+    wake();
+  }
+
+  function setVolume(value) {
+    var level = Math.min(1, Math.max(0, Math.round(value * 100) / 100));
+    video.volume = level;
+    video.muted = level === 0;
+    toast('音量 ' + Math.round(level * 100) + '%');
+  }
+
+  function toggleMute() {
+    if (video.muted && video.volume === 0) video.volume = 0.5;
+    video.muted = !video.muted;
+    toast(video.muted ? '已静音' : '音量 ' + Math.round(video.volume * 100) + '%');
+  }
+
+  function currentRate() {
+    var saved = Number(player.getAttribute('data-rate'));
+    return RATES.indexOf(saved) >= 0 ? saved : 1;
+  }
+
+  function setRate(rate) {
+    player.setAttribute('data-rate', String(rate));
+    video.playbackRate = rate;
+    toast('倍速 ' + formatRate(rate));
+  }
+
+  function fullscreenElement() {
+    return document.fullscreenElement || document.webkitFullscreenElement || null;
+  }
+
+  function toggleFullscreen() {
+    if (fullscreenElement()) {
+      (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+    } else {
+      var request = player.requestFullscreen || player.webkitRequestFullscreen;
+      if (!request) return;
+      var result = request.call(player);
+      if (result && result.catch) result.catch(function () { toast('无法进入全屏'); });
+    }
+  }
+
+  function onFullscreenChange() {
+    var on = !!fullscreenElement();
+    player.classList.toggle('is-fullscreen', on);
+    setButton(ui.fullscreen, on ? 'i-fullscreen-exit' : 'i-fullscreen', on ? '退出全屏（F）' : '全屏（F）');
+    bridge(on ? 'playVideoFullScreen' : 'playVideoCancelFullScreen');
+    player.focus();
+  }
+  document.addEventListener('fullscreenchange', onFullscreenChange);
+  document.addEventListener('webkitfullscreenchange', onFullscreenChange);
+
+  // ---- Display -------------------------------------------------------------------------
+
+  function formatTime(seconds) {
+    var s = Math.max(0, Math.floor(Number(seconds) || 0));
+    var h = Math.floor(s / 3600);
+    var m = Math.floor((s % 3600) / 60);
+    var two = function (n) { return (n < 10 ? '0' : '') + n; };
+    return (h > 0 ? h + ':' + two(m) : two(m)) + ':' + two(s % 60);
+  }
+
+  function formatRate(rate) { return (rate % 1 === 0 ? rate.toFixed(1) : String(rate)) + 'x'; }
+
+  function setButton(button, icon, title) {
+    button.querySelector('use').setAttribute('href', '#' + icon);
+    button.title = title;
+    button.setAttribute('aria-label', title.replace(/（.*）/, ''));
+  }
+
+  function setLoading(on) { player.classList.toggle('is-loading', on); }
+
+  function setEnded(on) {
+    player.classList.toggle('is-ended', on);
+    ui.endPanel.hidden = !on;
+  }
+
+  function setTitle(text) {
+    // The player window draws the title itself; on its own the page shows it.
+    ui.title.textContent = text || '';
+    ui.titlebar.hidden = embedded || !text;
+    if (text) document.title = text;
+  }
+
+  function render() {
+    var paused = video.paused || video.ended;
+    player.classList.toggle('is-paused', paused);
+    setButton(ui.playPause, paused ? 'i-play' : 'i-pause', paused ? '播放（空格）' : '暂停（空格）');
+    if (paused) wake();
+  }
+
+  function renderTime() {
+    var duration = isFinite(video.duration) ? video.duration : 0;
+    var current = state.scrubbing ? state.scrubTime : video.currentTime || 0;
+    ui.current.textContent = formatTime(current);
+    ui.duration.textContent = formatTime(duration);
+    var fraction = duration > 0 ? Math.min(1, current / duration) : 0;
+    ui.played.style.width = fraction * 100 + '%';
+    ui.thumb.style.left = fraction * 100 + '%';
+    ui.progress.setAttribute('aria-valuemax', String(Math.floor(duration)));
+    ui.progress.setAttribute('aria-valuenow', String(Math.floor(current)));
+    ui.progress.setAttribute('aria-valuetext', formatTime(current) + ' / ' + formatTime(duration));
+    renderBuffered();
+  }
+
+  function renderBuffered() {
+    var duration = video.duration;
+    var ranges = video.buffered;
+    var html = '';
+    if (isFinite(duration) && duration > 0) {
+      for (var i = 0; i < ranges.length; i++) {
+        var left = (ranges.start(i) / duration) * 100;
+        var width = ((ranges.end(i) - ranges.start(i)) / duration) * 100;
+        html += '<span style="left:' + left.toFixed(3) + '%;width:' + width.toFixed(3) + '%"></span>';
+      }
+    }
+    if (ui.buffered.innerHTML !== html) ui.buffered.innerHTML = html;
+  }
+
+  function renderVolume() {
+    var level = video.muted ? 0 : video.volume;
+    ui.volume.value = String(level);
+    ui.volume.style.setProperty('--level', level * 100 + '%');
+    setButton(ui.mute, level === 0 ? 'i-muted' : level < 0.5 ? 'i-volume-low' : 'i-volume',
+              level === 0 ? '取消静音（M）' : '静音（M）');
+    try {
+      localStorage.setItem('tavo.player.volume', JSON.stringify({ volume: video.volume, muted: video.muted }));
+    } catch (e) { /* storage unavailable: the level is simply not kept */ }
+  }
+
+  function renderRate() {
+    var rate = video.playbackRate;
+    ui.speedButton.textContent = rate === 1 ? '倍速' : formatRate(rate);
+    var items = ui.speedMenu.querySelectorAll('li');
+    for (var i = 0; i < items.length; i++) {
+      var current = Number(items[i].getAttribute('data-rate')) === rate;
+      items[i].classList.toggle('is-current', current);
+      items[i].setAttribute('aria-checked', current ? 'true' : 'false');
+    }
+  }
+
+  function toast(text) {
+    ui.toast.textContent = text;
+    ui.toast.classList.add('is-shown');
+    clearTimeout(state.toastTimer);
+    state.toastTimer = setTimeout(function () { ui.toast.classList.remove('is-shown'); }, 1600);
+  }
+
+  function showError(code) {
+    state.errorShown = true;
+    state.startPending = false;
+    setLoading(false);
+    setEnded(false);
+    player.classList.add('is-error');
+    ui.messageText.textContent = ERROR_TEXT[code] || '视频暂时无法播放，请稍后重试。';
+    ui.messageCode.textContent = '错误码：' + code;
+    ui.message.hidden = false;
+    if (!video.paused) {
+      state.quietPause = true;
+      video.pause();
+    }
+    bridge('playError', { error_code: code });
+  }
+
+  function hideError() {
+    if (!state.errorShown && ui.message.hidden) return;
+    state.errorShown = false;
+    player.classList.remove('is-error');
+    ui.message.hidden = true;
+  }
+
+  // Controls show on pointer activity and fade after a while of playing.
+  function wake() {
+    player.classList.remove('is-idle');
+    clearTimeout(state.idleTimer);
+    state.idleTimer = setTimeout(function () {
+      if (!video.paused && !state.scrubbing && ui.speedMenu.hidden) player.classList.add('is-idle');
+    }, IDLE_MS);
+  }
+
+  // ---- Seek bar ------------------------------------------------------------------------
+
+  function timeAt(clientX) {
+    var box = ui.progress.getBoundingClientRect();
+    var fraction = box.width > 0 ? Math.min(1, Math.max(0, (clientX - box.left) / box.width)) : 0;
+    return { fraction: fraction, time: fraction * (isFinite(video.duration) ? video.duration : 0) };
+  }
+
+  ui.progress.addEventListener('pointermove', function (e) {
+    var at = timeAt(e.clientX);
+    ui.hoverTime.textContent = formatTime(at.time);
+    var box = ui.progress.getBoundingClientRect();
+    var half = ui.hoverTime.offsetWidth / 2;
+    ui.hoverTime.style.left = Math.min(Math.max(at.fraction * box.width, half), box.width - half) + 'px';
+    if (state.scrubbing) {
+      state.scrubTime = at.time;
+      renderTime();
+    }
+  });
+  ui.progress.addEventListener('pointerdown', function (e) {
+    if (e.button !== 0 || !isFinite(video.duration)) return;
+    state.scrubbing = true;
+    state.scrubTime = timeAt(e.clientX).time;
+    ui.progress.classList.add('is-scrubbing');
+    ui.progress.setPointerCapture(e.pointerId);
+    renderTime();
+  });
+  function endScrub(e) {
+    if (!state.scrubbing) return;
+    state.scrubbing = false;
+    ui.progress.classList.remove('is-scrubbing');
+    if (e.type === 'pointerup') {
+      video.currentTime = timeAt(e.clientX).time;
+      if (video.ended || state.startPending) setEnded(false);
+    }
+    renderTime();
+  }
+  ui.progress.addEventListener('pointerup', endScrub);
+  ui.progress.addEventListener('pointercancel', endScrub);
+
+  // ---- Controls ------------------------------------------------------------------------
+
+  ui.bigPlay.addEventListener('click', togglePlay);
+  ui.playPause.addEventListener('click', togglePlay);
+  ui.endReplay.addEventListener('click', replayFromStart);
+  ui.retry.addEventListener('click', function () {
+    hideError();
+    if (embedded || !devSource()) {
+      requestPlayAuth();  // a fresh authorisation: the old one may have expired
+    } else {
+      startDev();
+    }
+  });
+  ui.mute.addEventListener('click', toggleMute);
+  ui.volume.addEventListener('input', function () { setVolume(Number(ui.volume.value)); });
+  ui.fullscreen.addEventListener('click', toggleFullscreen);
+  ui.speedButton.addEventListener('click', function (e) {
+    e.stopPropagation();
+    ui.speedMenu.hidden = !ui.speedMenu.hidden;
+  });
+  ui.speedMenu.addEventListener('click', function (e) {
+    var item = e.target.closest('li');
+    if (!item) return;
+    setRate(Number(item.getAttribute('data-rate')));
+    ui.speedMenu.hidden = true;
+  });
+  document.addEventListener('click', function (e) {
+    if (!ui.speedMenu.hidden && !e.target.closest('.speed')) ui.speedMenu.hidden = true;
+  });
+
+  // The picture: a click plays or pauses, a double click toggles full screen, and holding
+  // the left button and moving drags the player window.
+  var clickTimer = 0;
+  ui.surface.addEventListener('click', function () {
+    if (state.drag && state.drag.moved) return;
+    clearTimeout(clickTimer);
+    clickTimer = setTimeout(togglePlay, 220);
+  });
+  ui.surface.addEventListener('dblclick', function () {
+    clearTimeout(clickTimer);
+    toggleFullscreen();
+  });
+  ui.surface.addEventListener('mousedown', function (e) {
+    if (e.button !== 0 || fullscreenElement()) return;
+    state.drag = { x: e.screenX, y: e.screenY, moved: false };
+    bridge('mousePlayerDrag', { drag: 0 });
+  });
+  document.addEventListener('mousemove', function (e) {
+    var drag = state.drag;
+    if (drag && (e.buttons & 1)) {
+      if (Math.abs(e.screenX - drag.x) + Math.abs(e.screenY - drag.y) > 3) drag.moved = true;
+      if (drag.moved) bridge('mousePlayerDrag', { drag: 1 });
+    }
+    wake();
+    var now = Date.now();
+    if (now - state.lastMouseMove >= MOUSE_MOVE_MS) {
+      state.lastMouseMove = now;
+      bridge('mouseMove');
+    }
+  });
+  document.addEventListener('mouseup', function () {
+    // The click that ends a drag comes after mouseup; forget the drag just after it.
+    if (state.drag) setTimeout(function () { state.drag = null; }, 0);
+  });
+  document.addEventListener('mousedown', function (e) {
+    if (e.button === 0) bridge('onLButtonDown');
+  });
+  document.documentElement.addEventListener('mouseenter', function () {
+    wake();
+    bridge('mouseEnter');
+  });
+  document.documentElement.addEventListener('mouseleave', function () {
+    if (!video.paused) player.classList.add('is-idle');
+    bridge('mouseLeave');
+  });
+
+  document.addEventListener('keydown', function (e) {
+    if (e.altKey || e.ctrlKey || e.metaKey) return;
+    var key = e.key;
+    var handled = true;
+    if (key === ' ' || key === 'Spacebar' || key === 'k' || key === 'K') {
+      togglePlay();
+    } else if (key === 'ArrowLeft') {
+      seekBy(-SEEK_STEP);
+    } else if (key === 'ArrowRight') {
+      seekBy(SEEK_STEP);
+    } else if (key === 'ArrowUp') {
+      setVolume((video.muted ? 0 : video.volume) + VOLUME_STEP);
+    } else if (key === 'ArrowDown') {
+      setVolume((video.muted ? 0 : video.volume) - VOLUME_STEP);
+    } else if (key === 'f' || key === 'F') {
+      toggleFullscreen();
+    } else if (key === 'm' || key === 'M') {
+      toggleMute();
+    } else {
+      handled = false;
+    }
+    if (handled) {
+      e.preventDefault();
+      wake();
+    }
+  });
+
+  // ---- Functions the player window runs ------------------------------------------------
+
+  // Plays another video (after a switch of lesson, or to retry after an error).
+  window.replay = function (vid, playAuth) {
+    if (vid && playAuth) {
+      load(vid, playAuth);
+    } else {
+      requestPlayAuth();
+    }
+  };
+  // Plays the current video again from the start (from the end-of-video panel).
+  window.playerReplay = function () {
+    hideError();
+    replayFromStart();
+  };
+  window.playerPause = function () {
+    if (!video.paused) video.pause();
+  };
+  window.playerPlay = function () {
+    if (!state.errorShown && video.paused) {
+      if (video.ended) replayFromStart(); else startPlaying();
+    }
+  };
+  // Jumps to a position in seconds (the resume position after a start).
+  window.seek = function (seconds) {
+    seekTo(seconds);
+  };
+  // Answers with "setPlayCurrentTime" and the position of the video.
+  window.getPlayCurrentTime = function (lessonId, classId, vid) {
+    if (lessonId !== undefined) lesson.lessonId = String(lessonId);
+    if (classId !== undefined) lesson.classId = String(classId);
+    var report = progressReport();
+    if (vid !== undefined && vid !== '') report.vid = String(vid);
+    bridge('setPlayCurrentTime', report);
+  };
+  // Fits the player to the window's client area (after maximise and restore).
+  window.setPrismPlayerSize = function (width, height) {
+    var w = parseInt(width, 10);
+    var h = parseInt(height, 10);
+    if (w > 0 && h > 0) {
+      player.style.width = w + 'px';
+      player.style.height = h + 'px';
+      state.sizedTo = { w: w, h: h };
+    }
+  };
+  // A window that grew past the given size (resized by its border) is filled again.
+  window.addEventListener('resize', function () {
+    var size = state.sizedTo;
+    if (size && (window.innerWidth > size.w || window.innerHeight > size.h)) {
+      player.style.width = '';
+      player.style.height = '';
+      state.sizedTo = null;
+    }
+  });
+
+  // ---- Development without the player window -------------------------------------------
+
+  function devSource() {
+    var query = new URLSearchParams(location.search);
+    if (query.get('src')) return { src: query.get('src'), title: query.get('title') || '' };
+    if (query.get('vid') && query.get('playAuth')) {
+      return { vid: query.get('vid'), playAuth: query.get('playAuth'), service: query.get('videoService') || '' };
+    }
+    return null;
+  }
+
+  function devBridge(name, params, done) {
+    if (window.console && console.debug) console.debug('[bridge]', name, params === undefined ? '' : params);
+    if (name === 'getVidAndPlayAuth') {
+      var source = devSource();
+      if (source && source.vid) {
+        setTimeout(function () {
+          done('200', JSON.stringify({ vid: source.vid, playAuth: source.playAuth, videoService: source.service }));
+        }, 0);
+      }
+    }
+  }
+
+  function startDev() {
+    var source = devSource();
+    if (!source) {
+      setLoading(false);
+      ui.messageText.textContent = '请在 Tavo 中打开课程视频；开发时可在地址后加 ?src=视频地址。';
+      ui.messageCode.textContent = '';
+      ui.retry.hidden = true;
+      player.classList.add('is-error');
+      ui.message.hidden = false;
+      return;
+    }
+    if (source.src) {
+      setTitle(source.title);
+      hideError();
+      playAddress(source.src);
+    } else {
+      requestPlayAuth();
+    }
+  }
+
+  // ---- Start ---------------------------------------------------------------------------
+
+  (function restoreVolume() {
+    try {
+      var saved = JSON.parse(localStorage.getItem('tavo.player.volume') || 'null');
+      if (saved && typeof saved.volume === 'number') {
+        video.volume = Math.min(1, Math.max(0, saved.volume));
+        video.muted = !!saved.muted;
+      }
+    } catch (e) { /* keep the defaults */ }
+  })();
+  renderVolume();
+  renderRate();
+  render();
+  renderTime();
+  wake();
+  player.focus();
+  if (embedded) {
+    requestPlayAuth();
+  } else {
+    startDev();
+  }
+})();

@@ -1,0 +1,152 @@
+// The local web server's only route.
+#include "web/WebRouter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "app/Log.h"
+#include "app/TextConv.h"
+
+namespace {
+
+// Owns one file descriptor.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : m_fd(fd) {}
+  ~UniqueFd() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return m_fd; }
+
+ private:
+  int m_fd;
+};
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+bool HasDotDotSegment(std::string_view path) {
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (path.substr(start, end - start) == "..") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+void AnswerNotFound(native::http::response& response, const std::string& filePath) {
+  response.set_status(404);
+  response.set_header("Content-Type", "text/plain");
+  response.end("Not found. URL=" + filePath);
+}
+
+}  // namespace
+
+const char* ContentTypeForPath(const std::string& filePath) {
+  std::size_t slash = filePath.rfind('/');
+  std::size_t dot = filePath.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "text/plain";
+  std::string_view ext = std::string_view(filePath).substr(dot + 1);
+  if (ext == "html") return "text/html";
+  if (ext == "js") return "application/javascript";
+  if (ext == "css") return "text/css";
+  if (ext == "png") return "image/png";
+  if (ext == "jpg") return "image/jpeg";
+  if (ext == "pdf") return "application/pdf";
+  if (ext == "json") return "application/json";
+  if (ext == "woff" || ext == "woff2") return "application/x-font-woff";
+  if (ext == "svg") return "image/svg+xml";
+  return "text/plain";
+}
+
+bool PathLeavesFolder(const std::string& urlPath) {
+  if (urlPath.find('\0') != std::string::npos) return true;
+  std::string decoded = PercentDecode(urlPath);
+  return HasDotDotSegment(urlPath) || HasDotDotSegment(decoded) || decoded.find('\0') != std::string::npos;
+}
+
+WebRouter::WebRouter(std::string contentFolder, std::uint64_t maxFileSize)
+    : m_contentFolder(std::move(contentFolder)), m_maxFileSize(maxFileSize) {}
+
+void WebRouter::Handle(native::http::request& request, native::http::response& response) const {
+  const std::string path = request.url().path();
+  if (path == "/") {
+    response.set_status(200);
+    response.set_header("Content-Type", "text/plain");
+    response.end("This is the index!");
+    return;
+  }
+
+  // The path is appended as sent: no percent-decoding, so a file is found by its literal name.
+  const std::string filePath = m_contentFolder + path;
+  if (PathLeavesFolder(path)) {
+    LogError(L"WebRouter refused a path leaving the content folder: " + AnsiToWide(path));
+    AnswerNotFound(response, filePath);
+    return;
+  }
+
+  response.set_status(200);
+  response.set_header("Content-Type", ContentTypeForPath(filePath));
+
+  // Non-blocking open: a FIFO planted in the folder must not stall the server thread.
+  UniqueFd file(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat info {};
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    AnswerNotFound(response, filePath);
+    return;
+  }
+
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  std::unique_ptr<char[]> buffer;
+  if (size <= m_maxFileSize) buffer.reset(new (std::nothrow) char[size + 1]);
+  if (!buffer) {
+    LogError(L"WebRouter cannot hold " + std::to_wstring(size) + L" bytes of " + AnsiToWide(filePath));
+    response.fail(500);
+    return;
+  }
+
+  // A file may hold fewer bytes than its size says (it shrank, or it is a kernel file): the
+  // answer carries what was read, with the matching length.
+  std::uint64_t got = 0;
+  while (got < size) {
+    ssize_t n = ::read(file.get(), buffer.get() + got, size - got);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      LogError(L"WebRouter read failed: " + AnsiToWide(filePath) + L": " + AnsiToWide(std::strerror(errno)));
+      break;
+    }
+    got += static_cast<std::uint64_t>(n);
+  }
+  response.set_header("Content-Length", std::to_string(got));
+  response.end(buffer.get(), got);
+}

@@ -1,0 +1,62 @@
+// One accepted connection: feeds what it reads to http-parser, hands the first complete
+// request to the route function, writes its answer and closes. Bytes after the first request
+// are not handled.
+#pragma once
+
+#include <http_parser.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "web/native/Request.h"
+#include "web/native/Response.h"
+#include "web/native/Tcp.h"
+
+namespace native::http {
+
+using route_fn = std::function<void(request&, response&)>;
+
+class client_context : public std::enable_shared_from_this<client_context> {
+ public:
+  client_context(std::shared_ptr<net::tcp> socket, route_fn route);
+  ~client_context();
+  client_context(const client_context&) = delete;
+  client_context& operator=(const client_context&) = delete;
+
+  // Starts reading. `on_finished` runs once, when the connection has been closed.
+  void start(std::function<void(client_context*)> on_finished);
+  // Closes the connection at once without calling `on_finished`.
+  void abort();
+
+ private:
+  friend struct parser_callbacks;
+
+  void on_read(const char* data, ssize_t nread);
+  bool write_answer(std::string answer);
+  void finish();
+
+  int on_url(const char* at, std::size_t length);
+  int on_header_field(const char* at, std::size_t length);
+  int on_header_value(const char* at, std::size_t length);
+  int on_headers_complete();
+  int on_message_complete();
+  void store_pending_header();
+
+  http_parser m_parser{};
+  std::shared_ptr<net::tcp> m_socket;
+  route_fn m_route;
+  request m_request;
+  std::unique_ptr<response> m_response;
+  std::function<void(client_context*)> m_on_finished;
+
+  std::string m_url_text;
+  std::string m_field;
+  std::string m_value;
+  bool m_last_was_value = true;
+  bool m_message_complete = false;
+  bool m_finished = false;
+};
+
+}  // namespace native::http

@@ -1,0 +1,42 @@
+// The HTTP server: listens on an IPv4 address and answers every request with one route
+// function, one request per connection. Everything runs on the thread of its libuv loop.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "web/native/ClientContext.h"
+#include "web/native/Tcp.h"
+
+namespace native::http {
+
+class http {
+ public:
+  explicit http(uv_loop_t* loop = uv_default_loop());
+  // Stops listening and drops the connections still open.
+  ~http();
+  http(const http&) = delete;
+  http& operator=(const http&) = delete;
+
+  // Binds to `ip`:`port` (port 0 picks a free one) and listens; the caller then runs the loop.
+  bool listen(const std::string& ip, int port, route_fn route);
+  // The port listened on, 0 before listen.
+  int port() const;
+  // Serves one connected stream with `route` as if it had been accepted.
+  void serve(std::shared_ptr<net::tcp> connection, route_fn route);
+  // Stops listening and drops the open connections; the loop may then run out.
+  void close();
+  std::size_t connection_count() const { return m_clients.size(); }
+
+ private:
+  void on_connection(int status);
+
+  uv_loop_t* m_loop;
+  std::shared_ptr<net::tcp> m_socket;
+  route_fn m_route;
+  std::map<client_context*, std::shared_ptr<client_context>> m_clients;
+};
+
+}  // namespace native::http
