@@ -118,8 +118,10 @@ TEST_F(DemoIntegrationTest, SmsSignInProfileAndAvatar) {
   EXPECT_EQ(updated.address, "上海市 1号");
 
   const auto picture = m_root / "me.png";
-  RunCommand("convert -size 8x8 xc:orange '" + picture.string() + "' 2>/dev/null || printf "
-             "'\\211PNG\\r\\n\\032\\n' > '" + picture.string() + "'");
+  RunCommand("convert -size 8x8 xc:orange '" + picture.string() +
+             "' 2>/dev/null || printf "
+             "'\\211PNG\\r\\n\\032\\n' > '" +
+             picture.string() + "'");
   EXPECT_TRUE(ParseModifyPersonHead(picture.string()));
   EXPECT_TRUE(ErrorLines().empty()) << ::testing::PrintToString(ErrorLines());
 }
@@ -150,7 +152,9 @@ TEST_F(DemoIntegrationTest, HttpsWithTheTestCaAndARefusedCertificate) {
              "-keyout ca.key -out ca.pem -days 2 -subj '/CN=Demo Test CA' "
              "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=keyCertSign 2>/dev/null"
              " && printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext"
-             " && openssl req" + ec + "-keyout demo.key -out demo.csr -subj /CN=demo 2>/dev/null"
+             " && openssl req" +
+             ec +
+             "-keyout demo.key -out demo.csr -subj /CN=demo 2>/dev/null"
              " && openssl x509 -req -in demo.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2"
              " -extfile san.ext -out demo.pem 2>/dev/null");
   StartDemo({"--cert", d + "/demo.pem", "--key", d + "/demo.key"});
