@@ -145,6 +145,21 @@ TEST_F(DemoIntegrationTest, InvalidTokenAndEmptyAccount) {
   EXPECT_TRUE(gSubjectList.Classes.empty() && gSubjectList.PackagesByExam.empty());
 }
 
+TEST_F(DemoIntegrationTest, ExpiredSignInIsReportedAsSuch) {
+  StartDemo({"--token-ttl", "0"});
+  ASSERT_EQ(ParseLoginUsrName("lixiaoming", "xm123456"), kLoginSuccessMsg);
+  ClassDetail detail;
+  EXPECT_FALSE(ParseMyCourseList("4001", detail));
+  AccountRecord person;
+  ParseGetPersonInfo(person);
+  EXPECT_EQ(person.username, "");
+  const auto errors = ErrorLines();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_TRUE(errors[0].starts_with("ParseMyCourseList false msg:")) << errors[0];
+  EXPECT_TRUE(errors[0].ends_with(" code:401")) << errors[0];
+  EXPECT_TRUE(errors[1].ends_with(" code:401")) << errors[1];
+}
+
 TEST_F(DemoIntegrationTest, HttpsWithTheTestCaAndARefusedCertificate) {
   const std::string d = m_root.string();
   const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
