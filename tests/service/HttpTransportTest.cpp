@@ -121,6 +121,23 @@ TEST_F(HttpTransportTest, LoggedUrlsNeverCarryTheToken) {
   EXPECT_EQ(errors[0].find("s3cret"), std::string::npos);
 }
 
+TEST_F(HttpTransportTest, VerboseTraceShowsTheExchangeWithoutTheToken) {
+  LoopbackServer server;
+  server.SetAnswer(200, "traced-answer");
+  SetApiOrigin(server.Origin());
+  SetSessionToken("s3cret-token");
+  transport.SetVerbose(true);
+  ::testing::internal::CaptureStderr();
+  const std::string answer = GetMyCourse();
+  const std::string trace = ::testing::internal::GetCapturedStderr();
+  transport.SetVerbose(false);
+  EXPECT_EQ(answer, "traced-answer");
+  EXPECT_NE(trace.find("[HEADER_OUT]POST /api/user/myCourse HTTP/1.1"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("[DATA_OUT]token=***"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("[DATA_IN]traced-answer"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("s3cret"), std::string::npos) << trace;
+}
+
 TEST(MaskTokensTest, ReplacesEveryTokenValue) {
   const std::pair<std::string, std::string> cases[] = {
       {"https://h/a?token=abc", "https://h/a?token=***"},
