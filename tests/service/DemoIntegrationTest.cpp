@@ -6,6 +6,7 @@
 #include "service/AccountParsers.h"
 #include "service/CatalogueParsers.h"
 #include "service/Endpoints.h"
+#include "service/HttpTransport.h"
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
 #include "service/Session.h"
@@ -143,6 +144,40 @@ TEST_F(DemoIntegrationTest, InvalidTokenAndEmptyAccount) {
   EXPECT_EQ(ParseLoginUsrName("zhaolei", "zl123456"), kLoginSuccessMsg);
   ParseGetMyCourse();
   EXPECT_TRUE(gSubjectList.Classes.empty() && gSubjectList.PackagesByExam.empty());
+}
+
+// Unusual answers, canned in the demo school, through the real transport and parsers.
+TEST_F(DemoIntegrationTest, CannedAnswersThroughTheRealTransport) {
+  StartDemo({"--test-hooks"});
+  const auto can = [&](const std::string& path, int status, const std::string& body) {
+    std::string escaped;
+    for (const char c : body) escaped += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    std::string answer;
+    ASSERT_TRUE(HttpTransport::Instance().Post(m_demo.origin() + "/__test/canned",
+                                               R"({"path":")" + path + R"(","status":)" +
+                                                   std::to_string(status) + R"(,"times":1,"body":")" +
+                                                   escaped + R"("})",
+                                               answer));
+  };
+  ASSERT_EQ(ParseLoginUsrName("lixiaoming", "xm123456"), kLoginSuccessMsg);
+  ClassDetail detail;
+  detail.className = "kept";
+
+  can("/api/user/myClass", 500, R"({"code":500,"msg":"维护中"})");
+  EXPECT_TRUE(ParseMyCourseList("4001", detail));
+  can("/api/user/myClass", 200, R"({"code":401,"msg":"登陆失效"})");
+  EXPECT_FALSE(ParseMyCourseList("4001", detail));
+  EXPECT_EQ(detail.className, "kept");
+  can("/api/Apibook/playUri", 200, "<html>busy</html>");
+  int64_t size = 5;
+  EXPECT_EQ(ParseGetVideoInfo("v", size), "");
+  EXPECT_EQ(size, 5);
+  can("/api/user/learnProgress", 502, "{}");
+  EXPECT_TRUE(ParseUpLearnRecord("1", "1"));
+
+  EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"ParseMyCourseList false msg:维护中 code:500",
+                                                    "ParseMyCourseList false msg:登陆失效 code:401",
+                                                    "ParseGetVideoInfo ParseInsitu false"}));
 }
 
 TEST_F(DemoIntegrationTest, ExpiredSignInIsReportedAsSuch) {
