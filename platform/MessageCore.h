@@ -10,7 +10,16 @@
 //   queues the message and waits until the main thread has handled it (or dropped it
 //   because the window is gone, which answers 0).
 // - A message whose window is gone is dropped; its payload is released with it.
-// - Timers belong to their window and die with it.
+// - Timers belong to their window and die with it; they fire on the main thread.
+// - Messages are delivered in post order, also across nested loops: a modal loop started
+//   by a handler first delivers the rest of the batch its caller was delivering.
+// - A window or timer added by a handler takes part from the next message on; a handler
+//   never sees a message that was posted before its window existed.
+// - Once the outermost RunMessageLoop has returned (or after ShutdownMessageCore), a
+//   SendMessage from another thread answers 0 at once instead of waiting for a loop that
+//   will not run; posted messages stay queued for the next loop.
+// - Never make the main thread wait (join, lock) for a thread that may be inside
+//   SendMessage: the same deadlock as anywhere else.
 #pragma once
 
 #include <functional>
@@ -40,8 +49,12 @@ class MessageTarget {
   virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) = 0;
 };
 
-// Binds the core to the calling thread (the main thread) and its GLib main context.
+// Binds the core to the calling thread (the main thread) and its thread-default GLib main
+// context (the global default context unless one was pushed). Calling it again rebinds.
 void InitMessageCore();
+// Unregisters every window (their timers stop), drops every queued message (payloads
+// freed, waiting senders answered 0). Main thread; used at process end and by tests.
+void ShutdownMessageCore();
 bool IsMainThread();
 
 // Registers a target under a new handle; the target must outlive its registration.
@@ -53,18 +66,24 @@ void SetWindowTitle(HWND hwnd, const std::wstring& title);
 // The first live window with this class name and title (an empty title matches any).
 HWND FindWindow(const std::wstring& className, const std::wstring& title);
 
+// False when the window does not exist (the payload is released by the caller's copy).
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Payload payload = {});
+// The handler's result, or 0 when the window is gone before it could be handled.
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0, Payload payload = {});
 
 // Per-window timers: WM_TIMER with wParam = id every `ms` milliseconds until killed.
-// Setting an existing id restarts it with the new period.
+// Setting an existing id restarts it with the new period; periods under 10 ms become 10 ms.
+// False when the window does not exist (or the core is not initialised).
 bool SetTimer(HWND hwnd, UINT id, UINT ms);
 bool KillTimer(HWND hwnd, UINT id);
 
-// Runs the main loop until PostQuitMessage; returns the exit code given to it.
+// Runs the main loop until PostQuitMessage; returns the exit code given to it. A quit
+// that reached a nested loop first ends that nested loop and then this one.
 int RunMessageLoop();
+// Callable from any thread; the quit is queued behind the messages posted before it.
 void PostQuitMessage(int exitCode);
-// Runs a nested loop until `done` returns true (modal windows, tests).
+// Runs a nested loop until `done` returns true or a quit arrives (modal windows, tests).
+// `done` is checked before blocking and after each event the loop handles.
 void RunNestedLoopUntil(const std::function<bool()>& done);
-// Delivers what is pending without blocking (tests).
+// Delivers the queued messages and runs ready event sources, without blocking (tests).
 void PumpPendingMessages();
