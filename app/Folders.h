@@ -14,6 +14,10 @@ std::wstring GetDataRoot();
 std::wstring GetLogFolder();
 // $XDG_STATE_HOME/tavo/ (default ~/.local/state/tavo/), created: crash.dmp goes here.
 std::wstring GetStateFolder();
+// $XDG_CONFIG_HOME/tavo/ (default ~/.config/tavo/), created: the settings store lives here.
+std::wstring GetConfigFolder();
+// $XDG_CACHE_HOME/tavo/ (default ~/.cache/tavo/), created.
+std::wstring GetCacheFolder();
 // <data root>/tavo/, created.
 std::wstring GetProgramDataFolder();
 // <data root>/tavo/<account>, no trailing "/", created.
@@ -24,6 +28,9 @@ std::wstring GetHeaderFolder(const std::wstring& account = {});
 std::wstring GetDbFolder();
 // <data root>/tavo/SqUserDB/, created.
 std::wstring GetPasswordStoreFolder();
+
+// Creates a folder and its missing parents (mode 0700); false when it cannot exist.
+bool EnsureFolder(const std::wstring& path);
 
 // The signed-in account name (narrow, locale text), set by the login window.
 void SetSignedInAccount(const std::string& account);

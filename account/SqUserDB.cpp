@@ -1,0 +1,122 @@
+// The password store over SQLite, with bound values only.
+#include "account/SqUserDB.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+#include "app/Folders.h"
+#include "app/Log.h"
+#include "app/TextConv.h"
+
+namespace {
+
+struct StatementDeleter {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+Statement Prepare(sqlite3* db, const char* sql) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+  return Statement(statement);
+}
+
+bool BindText(sqlite3_stmt* statement, int index, const std::string& text) {
+  return sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
+                           SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  return text == nullptr ? std::string()
+                         : std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column)));
+}
+
+// Creates the file empty with mode 0600 (or narrows an existing one) before SQLite opens
+// it; SQLite gives its journal files the database file's mode.
+void RestrictToOwner(const std::string& folder, const std::string& path) {
+  chmod(folder.c_str(), 0700);
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    fchmod(fd, 0600);
+    close(fd);
+  }
+}
+
+std::unique_ptr<SqUserDB>& Instance() {
+  static std::unique_ptr<SqUserDB> instance;
+  return instance;
+}
+
+}  // namespace
+
+SqUserDB& SqUserDB::Get() {
+  std::unique_ptr<SqUserDB>& instance = Instance();
+  if (!instance) instance.reset(new SqUserDB());
+  return *instance;
+}
+
+void SqUserDB::Release() { Instance().reset(); }
+
+SqUserDB::SqUserDB() {
+  const std::string folder = WideToAnsi(GetPasswordStoreFolder());
+  const std::string path = folder + "squser.db";
+  RestrictToOwner(folder, path);
+  if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    LogError(L"Open db " + AnsiToWide(path) + L" false");
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    return;
+  }
+  m_opened = true;
+  // Fails harmlessly when the table already exists.
+  sqlite3_exec(m_db,
+               "create table user(id INTEGER PRIMARY KEY AUTOINCREMENT,username text,password "
+               "text);",
+               nullptr, nullptr, nullptr);
+}
+
+SqUserDB::~SqUserDB() { sqlite3_close(m_db); }
+
+std::string SqUserDB::FindPassword(const std::string& name) {
+  if (!m_opened) return {};
+  Statement statement = Prepare(m_db, "select * from user");
+  if (!statement) return {};
+  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+    if (ColumnText(statement.get(), 1) == name) return ColumnText(statement.get(), 2);
+  }
+  return {};
+}
+
+void SqUserDB::Save(const std::string& name, const std::string& password) {
+  if (!m_opened) return;
+  const std::string stored = FindPassword(name);
+  if (!stored.empty() && stored == password) return;
+  Statement statement =
+      stored.empty() ? Prepare(m_db, "insert into user values (?, ?, ?)")
+                     : Prepare(m_db, "update user set password = ? where username = ?");
+  bool ok = static_cast<bool>(statement);
+  if (ok && stored.empty()) {
+    ok = BindText(statement.get(), 2, name) && BindText(statement.get(), 3, password);
+  } else if (ok) {
+    ok = BindText(statement.get(), 1, password) && BindText(statement.get(), 2, name);
+  }
+  if (!ok || sqlite3_step(statement.get()) != SQLITE_DONE) {
+    LogError(L"insert into user " + AnsiToWide(name) + L" false");
+  }
+}
+
+void SqUserDB::Remove(const std::string& name) {
+  if (!m_opened) return;
+  Statement statement = Prepare(m_db, "delete from user where username = ?");
+  if (statement && BindText(statement.get(), 1, name)) sqlite3_step(statement.get());
+}

@@ -1,0 +1,22 @@
+// Parsers of the two catalogue answers: everything bought ("/api/user/myCourse") into
+// gSubjectList, and one class's lessons ("/api/user/myClass") into a ClassDetail.
+// Array items that are not JSON objects are skipped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct ClassDetail;
+
+// Adds the signed-in student's catalogue to gSubjectList (left empty on failure).
+void ParseGetMyCourse();
+// True while the sign-in is valid: code 200 (detail filled) or 500 (detail untouched).
+bool ParseMyCourseList(const std::string& classId, ClassDetail& detail);
+
+void ParseGetMyCourseAnswer(std::string answer);
+bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail);
+
+// An exam id text read as a key: leading blanks, an optional sign, the leading digits;
+// 0 when there are none, clamped to the 32-bit range.
+int32_t ExamIdKey(std::string_view text);

@@ -1,0 +1,36 @@
+// One request operation per endpoint of the school's web service. Each builds its URL and
+// form body (values URL-encoded from the locale's text as UTF-8), sends it through
+// HttpTransport and returns the answer text; empty text when the exchange failed.
+#pragma once
+
+#include <string>
+
+struct AccountRecord;
+
+std::string LoginUsrName(const std::string& account, const std::string& password);
+std::string SendSmsCode(const std::string& mobile);
+std::string LoginSmsCode(const std::string& mobile, const std::string& code);
+std::string GetMyCourse();
+std::string MyCourseList(const std::string& classId);
+std::string GetPersonInfo();
+// The answer is returned whatever the upload reported (empty when nothing arrived).
+std::string ModifyPersonHead(const std::string& picturePath);
+// Sends nickname, realname, qq, address_id (as "addressId"), address and mobile.
+std::string UpPersonInfo(const AccountRecord& person);
+std::string GetPalyVideoCode(const std::string& videoId);
+std::string GetVideoInfo(const std::string& videoId);
+std::string UpLearnRecord(const std::string& learnedDuration, const std::string& lessonId);
+// Takes the class id before the lesson id but sends the lesson id first.
+std::string UpMyQuestions(const std::string& type, const std::string& content,
+                          const std::string& classId, const std::string& lessonId);
+
+// The start-up statistics report: computer name, system version and machine id. The
+// answer is not looked at; a failed exchange leaves an "UpPcInfo false:" line.
+void UpPcInfo();
+
+// The same report with the facts given (UpPcInfo gathers them from the system).
+void UpPcInfoWith(const std::string& computerName, const std::string& systemVersion,
+                  const std::string& machineId);
+
+// The system version text of the report: the system's name, a space, "64位" or "32位".
+std::string PcSystemVersion(const std::string& osName, bool is64Bit);

@@ -1,0 +1,67 @@
+// The envelope and value rules shared by every answer parser.
+#include "service/Envelope.h"
+
+#include "app/Log.h"
+#include "app/TextConv.h"
+
+namespace {
+
+std::string_view View(const rapidjson::Value& text) {
+  return {text.GetString(), text.GetStringLength()};
+}
+
+int32_t ReadCode(const rapidjson::Value& root, int32_t missingCode) {
+  const auto code = root.FindMember("code");
+  if (code == root.MemberEnd() || !code->value.IsInt()) return missingCode;
+  return code->value.GetInt();
+}
+
+}  // namespace
+
+bool ParseAnswerRoot(std::string& answer, rapidjson::Document& document,
+                     std::wstring_view parserName) {
+  document.ParseInsitu(answer.data());
+  if (document.HasParseError() || !document.IsObject()) {
+    LogError(std::wstring(parserName) + L" ParseInsitu false");
+    return false;
+  }
+  return true;
+}
+
+Envelope ReadStandardEnvelope(const rapidjson::Value& root, int32_t missingCode) {
+  Envelope envelope;
+  envelope.code = ReadCode(root, missingCode);
+  TakeText(root, "msg", envelope.msg);
+  return envelope;
+}
+
+Envelope ReadMediaEnvelope(const rapidjson::Value& root, int32_t missingCode) {
+  Envelope envelope;
+  envelope.code = ReadCode(root, missingCode);
+  if (const rapidjson::Value* msg = ObjectMember(root, "msg")) TakeText(*msg, "msg", envelope.msg);
+  return envelope;
+}
+
+void LogAnswerFailure(std::wstring_view prefix, const Envelope& envelope) {
+  LogError(std::wstring(prefix) + AnsiToWide(envelope.msg) + L" code:" +
+           std::to_wstring(envelope.code));
+}
+
+const rapidjson::Value* ObjectMember(const rapidjson::Value& object, const char* key) {
+  const auto member = object.FindMember(key);
+  if (member == object.MemberEnd() || !member->value.IsObject()) return nullptr;
+  return &member->value;
+}
+
+const rapidjson::Value* ArrayMember(const rapidjson::Value& object, const char* key) {
+  const auto member = object.FindMember(key);
+  if (member == object.MemberEnd() || !member->value.IsArray()) return nullptr;
+  return &member->value;
+}
+
+void TakeText(const rapidjson::Value& object, const char* key, std::string& field) {
+  const auto member = object.FindMember(key);
+  if (member != object.MemberEnd() && member->value.IsString()) {
+    field = Utf8ToAnsi(View(member->value));
+  }
+}

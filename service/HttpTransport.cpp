@@ -1,0 +1,110 @@
+// Form POST, GET and file upload over libcurl.
+#include "service/HttpTransport.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "service/CurlSupport.h"
+
+namespace {
+
+// Prints headers and data of a verbose exchange, bounded by the given size, with any
+// token value masked.
+int TraceHook(CURL*, curl_infotype type, char* data, size_t size, void*) {
+  const char* tag = nullptr;
+  switch (type) {
+    case CURLINFO_HEADER_IN: tag = "[HEADER_IN]"; break;
+    case CURLINFO_HEADER_OUT: tag = "[HEADER_OUT]"; break;
+    case CURLINFO_DATA_IN: tag = "[DATA_IN]"; break;
+    case CURLINFO_DATA_OUT: tag = "[DATA_OUT]"; break;
+    default: return 0;
+  }
+  std::string text(data, size);
+  // A form body carries the token as its first key; give it a "?" so MaskTokens sees it.
+  text = MaskTokens("?" + text).substr(1);
+  std::fprintf(stderr, "%s%s\n", tag, text.c_str());
+  return 0;
+}
+
+}  // namespace
+
+HttpTransport& HttpTransport::Instance() {
+  static HttpTransport instance;
+  return instance;
+}
+
+HttpTransport::HttpTransport() { curl_global_init(CURL_GLOBAL_ALL); }
+
+HttpTransport::~HttpTransport() { curl_global_cleanup(); }
+
+size_t HttpTransport::AppendToString(char* data, size_t size, size_t count, void* userdata) {
+  auto* answer = static_cast<std::string*>(userdata);
+  if (data == nullptr || answer == nullptr) return static_cast<size_t>(-1);
+  answer->append(data, size * count);
+  return count;
+}
+
+bool HttpTransport::Exchange(const std::string& url, const std::string* postBody,
+                             std::string& answer) {
+  CurlEasy handle(curl_easy_init());
+  if (!handle) return false;
+  CURL* h = handle.get();
+  bool ok = ApplyCommonOptions(h);
+  if (m_verbose) {
+    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, TraceHook);
+  }
+  ok = ok && curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
+  if (postBody != nullptr) {
+    ok = ok && curl_easy_setopt(h, CURLOPT_POST, 1L) == CURLE_OK;
+    ok = ok && curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                                static_cast<curl_off_t>(postBody->size())) == CURLE_OK;
+    ok = ok && curl_easy_setopt(h, CURLOPT_POSTFIELDS, postBody->c_str()) == CURLE_OK;
+  }
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &HttpTransport::AppendToString);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &answer);
+  const CURLcode code = ok ? curl_easy_perform(h) : CURLE_FAILED_INIT;
+  if (code != CURLE_OK) {
+    LogTransportFailure(url, code);
+    return false;
+  }
+  return true;
+}
+
+bool HttpTransport::Post(const std::string& url, const std::string& body, std::string& answer) {
+  return Exchange(url, &body, answer);
+}
+
+bool HttpTransport::Get(const std::string& url, std::string& answer) {
+  return Exchange(url, nullptr, answer);
+}
+
+bool HttpTransport::UploadFile(const std::string& url, const std::string& filePath,
+                               std::string& answer) {
+  CurlEasy handle(curl_easy_init());
+  if (!handle) {
+    LogTransportFailure(url, CURLE_FAILED_INIT);
+    return false;
+  }
+  CURL* h = handle.get();
+  CurlMime form(curl_mime_init(h));
+  curl_mimepart* part = form ? curl_mime_addpart(form.get()) : nullptr;
+  CURLcode code = part == nullptr ? CURLE_OUT_OF_MEMORY : CURLE_OK;
+  if (code == CURLE_OK) code = curl_mime_name(part, "file");
+  // libcurl reads the file while sending and names the part after the file's base name.
+  if (code == CURLE_OK) code = curl_mime_filedata(part, filePath.c_str());
+  if (code == CURLE_OK) code = curl_mime_type(part, "multipart/form-data");
+  if (code == CURLE_OK && !ApplyCommonOptions(h)) code = CURLE_FAILED_INIT;
+  if (code == CURLE_OK) code = curl_easy_setopt(h, CURLOPT_MIMEPOST, form.get());
+  if (code == CURLE_OK) code = curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  if (code == CURLE_OK) {
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &HttpTransport::AppendToString);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &answer);
+    code = curl_easy_perform(h);
+  }
+  if (code != CURLE_OK) {
+    LogTransportFailure(url, code);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,40 @@
+// The one process-wide HTTP client of the program, a thin layer over libcurl's easy
+// interface. It hands back raw answer bytes; HTTP status codes are not its business.
+// Every call uses its own easy handle, so calls may run on any thread at once.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class HttpTransport {
+ public:
+  // The single transport; the first call initialises libcurl (call it first on the main
+  // thread), normal process exit cleans libcurl up.
+  static HttpTransport& Instance();
+
+  // Form POST of a finished application/x-www-form-urlencoded body. True when libcurl
+  // completed the exchange, whatever the HTTP status; the body is appended to answer.
+  bool Post(const std::string& url, const std::string& body, std::string& answer);
+  // The same for a GET.
+  bool Get(const std::string& url, std::string& answer);
+  // POSTs one multipart part "file" holding the local file at filePath.
+  bool UploadFile(const std::string& url, const std::string& filePath, std::string& answer);
+
+  // Debugging switch: POST and GET print a libcurl trace to standard error.
+  void SetVerbose(bool verbose) { m_verbose = verbose; }
+  bool Verbose() const { return m_verbose; }
+
+  // libcurl write hook: appends the chunk to the std::string behind userdata.
+  static size_t AppendToString(char* data, size_t size, size_t count, void* userdata);
+
+  HttpTransport(const HttpTransport&) = delete;
+  HttpTransport& operator=(const HttpTransport&) = delete;
+
+ private:
+  HttpTransport();
+  ~HttpTransport();
+
+  bool Exchange(const std::string& url, const std::string* postBody, std::string& answer);
+
+  bool m_verbose = false;
+};

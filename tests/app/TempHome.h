@@ -1,0 +1,38 @@
+// A private temporary folder per test, with the XDG base folders pointed into it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+class TempHome : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tavo-app-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    m_root = pattern;
+    setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
+    setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (m_root / "cache").c_str(), 1);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_root, ignored);
+  }
+
+  static std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static void WriteAll(const std::filesystem::path& path, const std::string& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+
+  std::filesystem::path m_root;
+};
