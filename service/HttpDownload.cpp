@@ -6,13 +6,14 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "service/CurlSupport.h"
+#include "service/HttpTransport.h"
 
 namespace {
 
@@ -21,22 +22,12 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-struct EasyCleanup {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using EasyPtr = std::unique_ptr<CURL, EasyCleanup>;
-
 // Large reads and writes keep the transfer's cost per byte low.
 constexpr long kReceiveBufferSize = 512 * 1024;
 constexpr std::size_t kFileBufferSize = 1024 * 1024;
 
 std::mutex g_optionsMutex;
 DownloadFileOptions g_options;
-
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
-}
 
 std::int64_t FileSizeOnDisk(const std::string& path) {
   struct stat info {};
@@ -61,27 +52,19 @@ long ResponseCode(CURL* handle) {
 }
 
 int Transfer(const std::string& url, std::FILE* file, std::int64_t offset,
-             DownloadProgressDelegate* delegate, const DownloadFileOptions& options) {
-  EasyPtr handle(curl_easy_init());
+             DownloadProgressDelegate* delegate) {
+  CurlEasy handle(curl_easy_init());
   if (!handle) return CURLE_FAILED_INIT;
   CURL* h = handle.get();
+  // No signals, web protocols only (also after a redirect), verified certificates, the
+  // connection limit and the stall limit (no bytes for that long fails the transfer).
+  if (!ApplyCommonOptions(h)) return CURLE_FAILED_INIT;
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-  // Addresses come from the service: only web protocols, also after a redirect.
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
   // An error page must never be appended to the file as if it were content.
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-  // Less than one byte a second over the whole stall limit fails the transfer.
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallLimit.count()));
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
-  if (const char* caFile = std::getenv("TAVO_CA_FILE"); caFile && *caFile) {
-    curl_easy_setopt(h, CURLOPT_CAINFO, caFile);
-  }
   curl_easy_setopt(h, CURLOPT_WRITEDATA, file);  // the library's default writer: fwrite
   curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset));
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -120,32 +103,32 @@ int DownloadToFile(const std::string& url, const std::string& localFile,
 
 int DownloadToFile(const std::string& url, const std::string& localFile,
                    DownloadProgressDelegate* delegate, const DownloadFileOptions& options) {
-  InitCurlOnce();
+  HttpTransport::Instance();  // libcurl's global set-up
   const std::int64_t offset = FileSizeOnDisk(localFile);
   FilePtr file = OpenForAppend(localFile, options);
   if (!file) {
     LogError(L"Open file " + AnsiToWide(localFile) + L" false");
-    LogError(AnsiToWide(url) + L" curl ret:" + std::to_wstring(CURLE_WRITE_ERROR));
+    LogTransportFailure(url, CURLE_WRITE_ERROR);
     return CURLE_WRITE_ERROR;
   }
   std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
 
-  int result = Transfer(url, file.get(), offset, delegate, options);
+  int result = Transfer(url, file.get(), offset, delegate);
   if (result == CURLE_RANGE_ERROR && offset > 0) {
     // The server sent the whole file instead of the missing part (or a range other than
     // the one asked for). Appending it would corrupt the file, so start again from zero.
-    LogError(AnsiToWide(url) + L" ignores byte ranges, downloading from the start");
+    LogError(AnsiToWide(MaskTokens(url)) + L" ignores byte ranges, downloading from the start");
     if (std::fflush(file.get()) != 0 || ::ftruncate(::fileno(file.get()), 0) != 0) {
       result = CURLE_WRITE_ERROR;
     } else {
       if (delegate) delegate->OnRestartFromZero();
-      result = Transfer(url, file.get(), 0, delegate, options);
+      result = Transfer(url, file.get(), 0, delegate);
     }
   }
   // Buffered bytes that cannot reach the disk turn a success into a write error.
   if (std::fclose(file.release()) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
   if (result != CURLE_OK) {
-    LogError(AnsiToWide(url) + L" curl ret:" + std::to_wstring(result));
+    LogTransportFailure(url, static_cast<CURLcode>(result));
   }
   return result;
 }

@@ -24,17 +24,16 @@ class DownloadProgressDelegate {
   ~DownloadProgressDelegate() = default;
 };
 
+// The connection and stall limits are the transport's (SetTransportLimits): a transfer
+// that receives no bytes for the stall time fails with CURLE_OPERATION_TIMEDOUT.
 struct DownloadFileOptions {
-  // A transfer that receives no bytes for this long fails (CURLE_OPERATION_TIMEDOUT).
-  std::chrono::seconds stallLimit{60};
-  std::chrono::seconds connectTimeout{30};
   // A local file that cannot be opened is tried this many times, this far apart, before
   // the download fails with CURLE_WRITE_ERROR.
   int openAttempts = 25;
   std::chrono::milliseconds openRetryDelay{200};
 };
 
-// The options DownloadToFile uses when given none; tests shorten the limits.
+// The options DownloadToFile uses when given none; tests shorten the retries.
 DownloadFileOptions GetDownloadFileOptions();
 void SetDownloadFileOptions(const DownloadFileOptions& options);
 

@@ -1,0 +1,446 @@
+// The download engine end to end on loopback: real transfers from nginx and from scripted
+// servers, with pause, resume and delete steered through the task list the way the
+// manager windows do it, and the messages the task's window receives.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "DownloadTestSupport.h"
+#include "TestServers.h"
+#include "app/Log.h"
+#include "downloads/CourseDB.h"
+#include "downloads/DownloadJob.h"
+#include "downloads/DownloadTaskList.h"
+#include "downloads/TaskProgress.h"
+#include "downloads/ThreadPool.h"
+#include "platform/MessageCore.h"
+#include "platform/MessageWindow.h"
+#include "platform/Messages.h"
+#include "service/CurlSupport.h"
+#include "service/HttpDownload.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+struct Seen {
+  UINT msg = 0;
+  WPARAM wParam = 0;
+  DownloadTask task;
+  bool lParamIsPayload = false;
+};
+
+// Files nginx serves, made once for the whole suite.
+struct SourceFile {
+  const char* name;
+  std::size_t size;
+};
+constexpr SourceFile kSmall{"small.bin", 300 * 1024 + 17};
+constexpr SourceFile kBig{"big.bin", 2 * 1024 * 1024 + 5};  // about 4 s at the slow rate
+constexpr SourceFile kMedium{"medium.bin", 1024 * 1024};
+
+class DownloadEngineTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_files = new TempFolder();
+    for (const SourceFile& source : {kSmall, kBig, kMedium}) {
+      WriteFile(s_files->Path() / "www" / source.name, RandomBytes(source.size, static_cast<uint32_t>(source.size)));
+    }
+    s_nginx = new NginxServer(s_files->Path() / "www", s_files->Path() / "nginx");
+    s_nginxStarted = s_nginx->Start();
+  }
+  static void TearDownTestSuite() {
+    delete s_nginx;
+    delete s_files;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(s_nginxStarted) << "nginx did not start";
+    m_temp.UseForXdg();
+    ASSERT_TRUE(OpenLog(L"browserlog"));
+    InitMessageCore();
+    m_window = std::make_unique<MessageWindow>(
+        [this](UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) -> LRESULT {
+          if (msg != WM_DOWNLOAD_PROGRESS && msg != WM_DOWNLOAD_RESULT) return 0;
+          Seen seen{msg, wParam, {}, lParam == reinterpret_cast<LPARAM>(payload.get())};
+          if (auto* task = PayloadAs<DownloadTask>(payload)) seen.task = *task;
+          m_seen.push_back(seen);
+          return 0;
+        });
+    DownloadTaskList::Get().Clear();
+    SetTransportLimits({5, 60});
+    SetDownloadFileOptions({});
+  }
+  void TearDown() override {
+    m_pool.Shutdown();
+    m_window.reset();
+    ShutdownMessageCore();
+    DownloadTaskList::Get().Clear();
+    SetTransportLimits({});
+    SetDownloadFileOptions({});
+    CloseLog();
+  }
+
+  static std::string Source(const SourceFile& source) {
+    return ReadFile(s_files->Path() / "www" / source.name);
+  }
+
+  DownloadTask NewTask(const std::string& id, const std::string& url, std::int64_t total,
+                       TaskKind kind = TaskKind::Video) {
+    DownloadTask task;
+    task.notifyWindow = m_window->GetHWND();
+    task.id = id;
+    task.classId = "c1";
+    task.className = "Class";
+    task.name = id + ".bin";
+    task.url = url;
+    task.localFile = (m_temp.Path() / "dl" / task.name).string();
+    task.total = kind == TaskKind::Document ? total / 1024 : total;
+    task.kind = kind;
+    fs::create_directories(m_temp.Path() / "dl");
+    return task;
+  }
+  // What a starter does: add the task to the list and submit its job.
+  void Start(const DownloadTask& task, bool createPool = true) {
+    if (task.kind != TaskKind::Avatar) {
+      ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, task.kind));
+    }
+    ASSERT_TRUE(SubmitDownload(task, m_pool));
+    if (createPool) m_pool.Create();
+  }
+  // What the manager window's pause and resume do to the list.
+  void Pause(const std::string& id, TaskKind kind = TaskKind::Video) {
+    auto task = DownloadTaskList::Get().FindTask("c1", id, kind);
+    ASSERT_TRUE(task);
+    task->state = TaskState::Paused;
+    DownloadTaskList::Get().UpdateTask(*task, kind);
+  }
+  void Resume(const std::string& id, TaskKind kind = TaskKind::Video) {
+    auto task = DownloadTaskList::Get().FindTask("c1", id, kind);
+    ASSERT_TRUE(task);
+    std::error_code ec;
+    const auto size = fs::file_size(task->localFile, ec);
+    task->downloaded = ec ? 0 : static_cast<std::int64_t>(kind == TaskKind::Document ? size / 1024 : size);
+    task->state = TaskState::Waiting;
+    DownloadTaskList::Get().UpdateTask(*task, kind);
+    ASSERT_TRUE(SubmitDownload(*task, m_pool));
+  }
+
+  std::vector<Seen> Results(const std::string& id) const {
+    std::vector<Seen> results;
+    for (const Seen& s : m_seen) {
+      if (s.msg == WM_DOWNLOAD_RESULT && s.task.id == id) results.push_back(s);
+    }
+    return results;
+  }
+  std::vector<int> Percents(const std::string& id) const {
+    std::vector<int> percents;
+    for (const Seen& s : m_seen) {
+      if (s.msg == WM_DOWNLOAD_PROGRESS && s.task.id == id) percents.push_back(static_cast<int>(s.wParam));
+    }
+    return percents;
+  }
+  Seen WaitResult(const std::string& id, std::chrono::milliseconds guard = 30s) {
+    RunUntil([&] { return !Results(id).empty(); }, guard);
+    auto results = Results(id);
+    return results.empty() ? Seen{} : results.back();
+  }
+  void WaitPercent(const std::string& id, int percent) {
+    RunUntil([&] {
+      auto p = Percents(id);
+      return !p.empty() && p.back() >= percent;
+    });
+  }
+  std::int64_t SizeOnDisk(const DownloadTask& task) const {
+    std::error_code ec;
+    const auto size = fs::file_size(task.localFile, ec);
+    return ec ? -1 : static_cast<std::int64_t>(size);
+  }
+
+  static inline TempFolder* s_files = nullptr;
+  static inline NginxServer* s_nginx = nullptr;
+  static inline bool s_nginxStarted = false;
+  TempFolder m_temp;
+  std::unique_ptr<MessageWindow> m_window;
+  std::vector<Seen> m_seen;
+  ThreadPool m_pool;
+};
+
+TEST_F(DownloadEngineTest, FreshDownloadEqualsTheSourceAndReportsRisingProgress) {
+  const DownloadTask task = NewTask("fresh", s_nginx->Url("/small.bin"), kSmall.size);
+  Start(task);
+  const Seen result = WaitResult("fresh");
+  EXPECT_EQ(result.wParam, 0u);
+  EXPECT_TRUE(result.lParamIsPayload);
+  EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(Source(kSmall)));
+  const auto percents = Percents("fresh");
+  ASSERT_FALSE(percents.empty());
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+  EXPECT_LE(percents.back(), 100);
+  for (const Seen& s : m_seen) {
+    if (s.msg == WM_DOWNLOAD_PROGRESS) {
+      EXPECT_EQ(s.task.state, TaskState::Transferring);
+    }
+  }
+}
+
+TEST_F(DownloadEngineTest, ResumesAfterAPartialFileWithARangeRequest) {
+  DownloadTask task = NewTask("partial", s_nginx->Url("/small.bin?resume"), kSmall.size);
+  const std::string source = Source(kSmall);
+  WriteFile(task.localFile, source.substr(0, 1000));
+  task.downloaded = 1000;
+  Start(task);
+  EXPECT_EQ(WaitResult("partial").wParam, 0u);
+  EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(source));
+  bool sawRange = false;
+  for (const auto& r : s_nginx->Requests()) {
+    if (r.uri == "/small.bin?resume") sawRange = r.range == "bytes=1000-" && r.status == 206;
+  }
+  EXPECT_TRUE(sawRange);
+  // The first percentage counts the 1000 bytes already on disk.
+  ASSERT_FALSE(Percents("partial").empty());
+}
+
+TEST_F(DownloadEngineTest, PauseInTheMiddleThenResumeIsByteIdentical) {
+  const DownloadTask task = NewTask("pause", s_nginx->Url("/slow/big.bin?pause"), kBig.size);
+  Start(task);
+  WaitPercent("pause", 10);
+  Pause("pause");
+  const Seen stopped = WaitResult("pause");
+  EXPECT_EQ(stopped.wParam, 3u);
+  EXPECT_EQ(stopped.task.state, TaskState::Paused);
+  const std::int64_t partial = SizeOnDisk(task);
+  EXPECT_GT(partial, 0);
+  EXPECT_LT(partial, static_cast<std::int64_t>(kBig.size));
+
+  m_seen.clear();
+  Resume("pause");
+  EXPECT_EQ(WaitResult("pause").wParam, 0u);
+  EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(Source(kBig)));
+  const auto requests = s_nginx->Requests();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests.back().range, "bytes=" + std::to_string(partial) + "-");
+  // Progress after the resume counts the bytes already on disk.
+  ASSERT_FALSE(Percents("pause").empty());
+  EXPECT_GE(Percents("pause").front(), static_cast<int>(partial * 100 / static_cast<std::int64_t>(kBig.size)));
+}
+
+TEST_F(DownloadEngineTest, PauseAndResumeBeforeTheOldJobStoppedNeverRunTwoTransfersAtOnce) {
+  const DownloadTask task = NewTask("quick", s_nginx->Url("/slow/big.bin?quick"), kBig.size);
+  Start(task);
+  WaitPercent("quick", 5);
+  Pause("quick");
+  Resume("quick");  // at once: the first job has not seen the pause yet
+  RunUntil([&] {
+    for (const Seen& s : Results("quick")) {
+      if (s.wParam == 0) return true;
+    }
+    return false;
+  });
+  EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(Source(kBig)));
+  EXPECT_EQ(s_nginx->MaxConcurrent("/slow/big.bin?quick"), 1);
+  for (const Seen& s : Results("quick")) EXPECT_NE(s.wParam, 1u);
+}
+
+TEST_F(DownloadEngineTest, DeleteInTheMiddleStopsTheTransferAndKeepsThePartialFile) {
+  const DownloadTask task = NewTask("delete", s_nginx->Url("/slow/big.bin?delete"), kBig.size);
+  CourseDB db((m_temp.Path() / "course.db").wstring());
+  db.Open();
+  db.CreateTables();
+  db.InsertClass("c1", "Class", TaskKind::Video);
+  db.InsertLesson("c1", "delete", task.name, task.url, std::to_string(task.total), task.localFile);
+  Start(task);
+  WaitPercent("delete", 10);
+  DownloadTaskList::Get().RemoveTask("c1", "delete", TaskKind::Video);
+  db.DeleteLesson("delete");
+  const Seen stopped = WaitResult("delete");
+  EXPECT_EQ(stopped.wParam, 3u);
+  EXPECT_EQ(stopped.task.state, TaskState::Removed);
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "delete", TaskKind::Video));
+  EXPECT_FALSE(db.HasLesson("delete"));
+  EXPECT_GT(SizeOnDisk(task), 0);
+  EXPECT_LT(SizeOnDisk(task), static_cast<std::int64_t>(kBig.size));
+}
+
+TEST_F(DownloadEngineTest, PauseWhileQueuedStopsWithoutATransfer) {
+  const DownloadTask task = NewTask("queued", s_nginx->Url("/slow/big.bin?queued"), kBig.size);
+  Start(task, /*createPool=*/false);
+  Pause("queued");
+  m_pool.Create();
+  const Seen stopped = WaitResult("queued");
+  EXPECT_EQ(stopped.wParam, 3u);
+  EXPECT_EQ(stopped.task.state, TaskState::Paused);
+  EXPECT_LE(SizeOnDisk(task), 0);
+  EXPECT_TRUE(Percents("queued").empty());
+}
+
+TEST_F(DownloadEngineTest, FiveDownloadsAtOnceRunAtMostFourTransfersAtTheServer) {
+  std::vector<DownloadTask> tasks;
+  for (int i = 0; i < 5; ++i) {
+    tasks.push_back(NewTask("five" + std::to_string(i), s_nginx->Url("/slow/medium.bin?five=" + std::to_string(i)),
+                            kMedium.size));
+    Start(tasks.back());
+  }
+  RunUntil([&] {
+    for (const auto& task : tasks) {
+      if (Results(task.id).empty()) return false;
+    }
+    return true;
+  }, 60s);
+  const std::string hash = Sha256Hex(Source(kMedium));
+  for (const auto& task : tasks) {
+    EXPECT_EQ(Results(task.id).back().wParam, 0u) << task.id;
+    EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), hash) << task.id;
+  }
+  const int most = s_nginx->MaxConcurrent("/slow/medium.bin?five=");
+  EXPECT_LE(most, 4);
+  EXPECT_GE(most, 2);
+}
+
+TEST_F(DownloadEngineTest, ServerIgnoringRangesNeverCorruptsTheFile) {
+  const std::string body = RandomBytes(200 * 1024, 7);
+  RawHttpServer server([&](const std::string&, int socket) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                                       "\r\nConnection: close\r\n\r\n" + body);
+  });
+  // A correct prefix and a wrong one: either way the result is the server's file.
+  const std::pair<const char*, std::string> partials[] = {{"prefix", body.substr(0, 1000)},
+                                                          {"stale", std::string(1000, 'x')}};
+  for (const auto& [id, partial] : partials) {
+    const DownloadTask task = NewTask(id, server.Url("/file"), static_cast<std::int64_t>(body.size()));
+    WriteFile(task.localFile, partial);
+    Start(task);
+    EXPECT_EQ(WaitResult(id).wParam, 0u) << id;
+    EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(body)) << id;
+  }
+  ASSERT_FALSE(server.Heads().empty());
+  EXPECT_NE(server.Heads().front().find("Range: bytes=1000-"), std::string::npos);
+}
+
+TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
+  // An error page is never appended to the partial file.
+  RawHttpServer notFound([](const std::string&, int socket) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
+  });
+  DownloadTask missing = NewTask("missing", notFound.Url("/gone"), 5000);
+  WriteFile(missing.localFile, std::string(1000, 'p'));
+  Start(missing);
+  EXPECT_EQ(WaitResult("missing").wParam, 1u);
+  EXPECT_EQ(ReadFile(missing.localFile), std::string(1000, 'p'));
+
+  // A file that was complete before is not sent to the network and stays as it is.
+  DownloadTask complete = NewTask("complete", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/x", 3000);
+  WriteFile(complete.localFile, std::string(3000, 'c'));
+  Start(complete);
+  EXPECT_EQ(WaitResult("complete").wParam, 0u);
+  EXPECT_EQ(ReadFile(complete.localFile), std::string(3000, 'c'));
+
+  // Complete on disk with no known size: the server says the range is past the end.
+  DownloadTask whole = NewTask("whole", s_nginx->Url("/small.bin?whole"), 0);
+  WriteFile(whole.localFile, Source(kSmall));
+  Start(whole);
+  EXPECT_EQ(WaitResult("whole").wParam, 0u);
+  EXPECT_EQ(Sha256Hex(ReadFile(whole.localFile)), Sha256Hex(Source(kSmall)));
+
+  // Unreachable server, partial file: failure, and the bytes on disk stay.
+  DownloadTask refused = NewTask("refused", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/x", 3000);
+  WriteFile(refused.localFile, std::string(100, 'r'));
+  Start(refused);
+  EXPECT_EQ(WaitResult("refused").wParam, 1u);
+  EXPECT_EQ(ReadFile(refused.localFile), std::string(100, 'r'));
+}
+
+TEST_F(DownloadEngineTest, StalledTransferFailsAndKeepsWhatArrived) {
+  SetTransportLimits({5, 2});
+  RawHttpServer server([](const std::string&, int socket) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
+                                       std::string(1000, 's'));
+    for (int i = 0; i < 200; ++i) std::this_thread::sleep_for(50ms);  // then nothing for 10 s
+  });
+  const DownloadTask task = NewTask("stall", server.Url("/stall"), 100000);
+  Start(task);
+  const Seen result = WaitResult("stall", 20s);
+  EXPECT_EQ(result.wParam, 1u);
+  EXPECT_EQ(SizeOnDisk(task), 1000);
+  CloseLog();
+  EXPECT_NE(ReadDayLogs().find("DownloadFile " + task.url + " return code:28"), std::string::npos);
+}
+
+TEST_F(DownloadEngineTest, UnopenableLocalFileFailsAfterBoundedRetries) {
+  SetDownloadFileOptions({3, 10ms});
+  DownloadTask task = NewTask("unopenable", s_nginx->Url("/small.bin?unopenable"), kSmall.size);
+  fs::create_directories(task.localFile);  // a folder where the file should be
+  Start(task);
+  EXPECT_EQ(WaitResult("unopenable").wParam, 1u);
+  CloseLog();
+  const std::string log = ReadDayLogs();
+  EXPECT_NE(log.find("Open file " + task.localFile + " false"), std::string::npos) << log;
+  EXPECT_NE(log.find("return code:23"), std::string::npos);
+}
+
+TEST_F(DownloadEngineTest, AvatarTasksAreNeverListedAndReportNoProgress) {
+  DownloadTask task = NewTask("avatar", s_nginx->Url("/small.bin?avatar"), 0, TaskKind::Avatar);
+  task.id.clear();
+  task.classId.clear();
+  Start(task);
+  RunUntil([&] { return !m_seen.empty(); });
+  ASSERT_EQ(m_seen.size(), 1u);
+  EXPECT_EQ(m_seen[0].msg, WM_DOWNLOAD_RESULT);
+  EXPECT_EQ(m_seen[0].wParam, 0u);
+  EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(Source(kSmall)));
+}
+
+TEST(DownloadPercentTest, DesignedExamples) {
+  struct Case {
+    std::int64_t base, expected, received;
+    int percent;
+  };
+  for (const Case& c : {Case{1000, 3000, 1000, 50}, Case{0, 3, 1, 33}, Case{0, 100, 100, 100},
+                        Case{2048, 2048, 0, 50}, Case{0, 1, 0, 0}}) {
+    EXPECT_EQ(DownloadPercent(c.base, c.expected, c.received), c.percent)
+        << c.base << " " << c.expected << " " << c.received;
+  }
+  DownloadTask doc;
+  doc.kind = TaskKind::Document;
+  doc.downloaded = 2;
+  EXPECT_EQ(DownloadedBytes(doc), 2048);
+}
+
+TEST_F(DownloadEngineTest, ProgressHookUsesTheEntrysBaseAndStopsOnPauseOrRemoval) {
+  DownloadTask video = NewTask("hook", "http://unused/", 4000);
+  video.downloaded = 1000;
+  DownloadTaskList::Get().AddTask(video, TaskKind::Video);
+  DownloadTask record = *DownloadTaskList::Get().BeginJob("c1", "hook", TaskKind::Video);
+  TaskProgress progress(record);
+  EXPECT_TRUE(progress.OnProgress(0, 0));  // size unknown: no message
+  EXPECT_TRUE(progress.OnProgress(3000, 1000));
+  EXPECT_EQ(record.state, TaskState::Transferring);
+
+  DownloadTask doc = NewTask("hookdoc", "http://unused/", 8 * 1024, TaskKind::Document);
+  doc.downloaded = 2;
+  DownloadTaskList::Get().AddTask(doc, TaskKind::Document);
+  DownloadTask docRecord = *DownloadTaskList::Get().BeginJob("c1", "hookdoc", TaskKind::Document);
+  TaskProgress docProgress(docRecord);
+  EXPECT_TRUE(docProgress.OnProgress(2048, 0));
+  RunUntil([&] { return m_seen.size() >= 2; });
+  ASSERT_EQ(m_seen.size(), 2u);
+  EXPECT_EQ(m_seen[0].wParam, 50u);
+  EXPECT_EQ(m_seen[1].wParam, 50u);
+  EXPECT_TRUE(m_seen[0].lParamIsPayload);
+
+  Pause("hook");
+  EXPECT_FALSE(progress.OnProgress(3000, 2000));
+  EXPECT_EQ(record.state, TaskState::Transferring);  // untouched by a pause
+  DownloadTaskList::Get().RemoveTask("c1", "hookdoc", TaskKind::Document);
+  EXPECT_FALSE(docProgress.OnProgress(2048, 100));
+  EXPECT_EQ(docRecord.state, TaskState::Removed);
+
+  // A newer job for the same task stops the older one.
+  Resume("hook");
+  EXPECT_FALSE(progress.OnProgress(3000, 2000));
+  EXPECT_TRUE(progress.Superseded());
+}
+
+}  // namespace
