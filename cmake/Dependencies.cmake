@@ -17,6 +17,8 @@ find_path(RAPIDJSON_INCLUDE_DIR rapidjson/document.h REQUIRED)
 find_path(HTTP_PARSER_INCLUDE_DIR http_parser.h REQUIRED)
 find_library(HTTP_PARSER_LIBRARY http_parser REQUIRED)
 find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+# Debian builds cpp-httplib as a shared library; its flags (OpenSSL, zlib, brotli) fix the ABI.
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 if(TAVO_TESTS)
   find_package(GTest REQUIRED)
 endif()
