@@ -1,0 +1,142 @@
+#include "FileRoutes.h"
+
+#include "Json.h"
+#include "RangeBody.h"
+#include "ServerLog.h"
+
+#include <charconv>
+#include <regex>
+
+namespace demo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kMaxBlob = 64ull << 30;
+
+// The player page is served by the client's own local web server on a loopback port.
+void AllowLocalPage(const httplib::Request& req, httplib::Response& res) {
+    static const std::regex local(R"(^https?://(127\.0\.0\.1|localhost)(:[0-9]{1,5})?$)");
+    const std::string origin = req.get_header_value("Origin");
+    if (!origin.empty() && std::regex_match(origin, local)) {
+        res.set_header("Access-Control-Allow-Origin", origin);
+        res.set_header("Access-Control-Allow-Methods", "GET, HEAD, OPTIONS");
+        res.set_header("Access-Control-Allow-Headers", "Range");
+        res.set_header("Access-Control-Expose-Headers", "Content-Length, Content-Range, Accept-Ranges");
+    }
+    res.set_header("Vary", "Origin");
+}
+
+void JsonAnswer(httplib::Response& res, int status, const std::string& body) {
+    res.status = status;
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(body, "application/json; charset=utf-8");
+}
+
+std::string ErrorJson(const std::string& text) {
+    rapidjson::StringBuffer buffer;
+    JsonWriter w(buffer);
+    w.StartObject();
+    WriteString(w, "error", text);
+    w.EndObject();
+    return buffer.GetString();
+}
+
+void ServeFrom(const fs::path& folder, const std::string& name, const httplib::Request& req,
+               httplib::Response& res) {
+    const fs::path path = folder / name;
+    if (!ServeFile(req, res, path, ContentTypeFor(path))) res.status = 404;
+}
+
+bool ParseU64(const std::string& text, std::uint64_t& value) {
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+}
+
+}  // namespace
+
+void InstallFileRoutes(httplib::Server& server, Context& context) {
+    const fs::path assets = context.options.assets;
+    // File names are one path component of safe characters, never starting with a dot.
+    const std::string name = "([A-Za-z0-9_-][A-Za-z0-9_.-]{0,127})";
+
+    server.Get("/Tiku/index/index.html", [assets](const httplib::Request& req, httplib::Response& res) {
+        ServeFrom(assets / "site" / "Tiku" / "index", "index.html", req, res);
+    });
+    server.Get("/course.html", [assets](const httplib::Request& req, httplib::Response& res) {
+        ServeFrom(assets / "site", "course.html", req, res);
+    });
+    server.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/course.html"); });
+    server.Get("/uploads/jiangyi/" + name, [assets](const httplib::Request& req, httplib::Response& res) {
+        ServeFrom(assets / "docs", req.matches[1], req, res);
+    });
+    server.Get("/img/" + name, [assets](const httplib::Request& req, httplib::Response& res) {
+        ServeFrom(assets / "img", req.matches[1], req, res);
+    });
+    server.Get("/uploads/avatar/([0-9]{1,20})/" + name, [&context](const httplib::Request& req, httplib::Response& res) {
+        ServeFrom(context.store->AvatarFolder(req.matches[1]), req.matches[2], req, res);
+    });
+    server.Get("/media/" + name, [assets](const httplib::Request& req, httplib::Response& res) {
+        AllowLocalPage(req, res);
+        ServeFrom(assets / "media", req.matches[1], req, res);
+    });
+    server.Options("/(media/.*|video/resolve)", [](const httplib::Request& req, httplib::Response& res) {
+        AllowLocalPage(req, res);
+        res.status = 204;
+    });
+
+    // The video service: a play authorisation names one video and expires; the player page
+    // exchanges it here for the address of the media.
+    server.Get("/video/resolve", [&context](const httplib::Request& req, httplib::Response& res) {
+        AllowLocalPage(req, res);
+        const std::string vid = req.get_param_value("vid");
+        const std::string auth = req.get_param_value("playAuth");
+        std::string subject;
+        const TokenVerdict verdict = context.signer->Check("play", auth, NowSeconds(), subject);
+        if (verdict == TokenVerdict::Invalid || subject != vid) {
+            JsonAnswer(res, 403, ErrorJson("invalid play authorisation"));
+            return;
+        }
+        if (verdict == TokenVerdict::Expired) {
+            JsonAnswer(res, 403, ErrorJson("play authorisation expired"));
+            return;
+        }
+        const Video* video = context.catalogue.FindVideo(vid);
+        if (!video) {
+            JsonAnswer(res, 404, ErrorJson("unknown video"));
+            return;
+        }
+        rapidjson::StringBuffer buffer;
+        JsonWriter w(buffer);
+        w.StartObject();
+        WriteString(w, "vid", video->vid);
+        WriteString(w, "url", context.origin + "/media/" + video->file);
+        WriteString(w, "type", ContentTypeFor(video->file));
+        WriteString(w, "codec", video->codec);
+        WriteString(w, "title", video->title);
+        w.Key("duration");
+        w.Int(video->seconds);
+        w.EndObject();
+        JsonAnswer(res, 200, buffer.GetString());
+    });
+
+    // GET /bench/blob?size=N[&rate=BYTES_PER_SECOND]: N generated bytes, with ranges.
+    server.Get("/bench/blob", [](const httplib::Request& req, httplib::Response& res) {
+        std::uint64_t size = 0, rate = 0;
+        if (!ParseU64(req.get_param_value("size"), size) || size > kMaxBlob ||
+            (req.has_param("rate") && !ParseU64(req.get_param_value("rate"), rate))) {
+            res.status = 400;
+            res.set_content("size=N (at most 64 GiB) and optional rate=BYTES_PER_SECOND\n", "text/plain");
+            return;
+        }
+        ServeRanged(req, res, size, "application/octet-stream",
+                    [](std::uint64_t offset, char* buffer, size_t length) {
+                        for (size_t i = 0; i < length; ++i) buffer[i] = static_cast<char>(BenchByte(offset + i));
+                        return true;
+                    },
+                    rate);
+    });
+}
+
+}  // namespace demo

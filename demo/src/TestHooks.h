@@ -1,0 +1,48 @@
+// Test-only hooks, active with --test-hooks: the service records every request to its
+// service endpoints (so client tests can check paths, bodies and key order) and can be told
+// to answer a path with a canned status and body (so client tests can feed their parsers
+// malformed or unusual answers through the real transport).
+//
+//   POST /__test/canned   {"path": "/api/login", "status": 200, "body": "...",
+//                          "contentType": "application/json", "times": 1}
+//                         times 0 (or absent) = until reset
+//   GET  /__test/requests [{"method", "path", "target", "contentType", "body", "files"}]
+//   POST /__test/reset    forget canned answers and recorded requests
+#pragma once
+
+#include <httplib.h>
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace demo {
+
+class TestHooks {
+public:
+    void Enable() { m_enabled = true; }
+    bool Enabled() const { return m_enabled; }
+
+    void Record(const httplib::Request& req);
+    // Sets a canned answer for the request's path when one is waiting; true when it did.
+    bool AnswerCanned(const httplib::Request& req, httplib::Response& res);
+    void Install(httplib::Server& server);
+
+private:
+    struct Canned {
+        std::string path, body, contentType;
+        int status = 200;
+        int times = 0;
+    };
+    struct Recorded {
+        std::string method, path, target, contentType, body;
+        std::vector<std::string> files;  // "name|filename|size"
+    };
+    bool m_enabled = false;
+    std::mutex m_mutex;
+    std::vector<Canned> m_canned;
+    std::deque<Recorded> m_requests;
+};
+
+}  // namespace demo
