@@ -19,29 +19,41 @@ int DownloadPercent(std::int64_t base, std::int64_t expected, std::int64_t recei
 TaskProgress::TaskProgress(DownloadTask& record, std::function<bool()> stopping)
     : m_task(record), m_stopping(std::move(stopping)) {}
 
-void TaskProgress::OnRestartFromZero() {
+bool TaskProgress::IsListed() const {
+  // Avatar pictures are not in the list: never stopped, no progress messages.
+  return m_task.kind == TaskKind::Video || m_task.kind == TaskKind::Document;
+}
+
+std::optional<DownloadTask> TaskProgress::EntryToGoOn() {
+  auto entry = DownloadTaskList::Get().FindTask(m_task.classId, m_task.id, m_task.kind);
+  if (!entry) {
+    m_task.state = TaskState::Removed;
+    return std::nullopt;
+  }
+  if (entry->jobNumber != m_task.jobNumber) {
+    m_superseded = true;
+    return std::nullopt;
+  }
+  if (entry->state == TaskState::Paused) return std::nullopt;
+  return entry;
+}
+
+bool TaskProgress::OnRestartFromZero() {
+  if (m_stopping && m_stopping()) return false;
+  if (IsListed() && !EntryToGoOn()) return false;
   m_fromZero = true;
   m_task.downloaded = 0;
   m_lastPercent = -1;
+  return true;
 }
 
 bool TaskProgress::OnProgress(std::int64_t expected, std::int64_t received) {
   if (m_stopping && m_stopping()) return false;
-  // Avatar pictures are not in the list: never stopped, no progress messages.
-  if (m_task.kind != TaskKind::Video && m_task.kind != TaskKind::Document) return true;
-
+  if (!IsListed()) return true;
   // The list is consulted before the size is known, so that a transfer whose server sends
   // no length can still be paused or removed.
-  const auto entry = DownloadTaskList::Get().FindTask(m_task.classId, m_task.id, m_task.kind);
-  if (!entry) {
-    m_task.state = TaskState::Removed;
-    return false;
-  }
-  if (entry->jobNumber != m_task.jobNumber) {
-    m_superseded = true;
-    return false;
-  }
-  if (entry->state == TaskState::Paused) return false;
+  const auto entry = EntryToGoOn();
+  if (!entry) return false;
   if (expected <= 0) return true;
 
   const std::uint64_t jobNumber = m_task.jobNumber;

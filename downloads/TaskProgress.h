@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "downloads/DownloadTask.h"
 #include "service/HttpDownload.h"
@@ -20,7 +21,7 @@ class TaskProgress final : public DownloadProgressDelegate {
   explicit TaskProgress(DownloadTask& record, std::function<bool()> stopping = {});
 
   bool OnProgress(std::int64_t expected, std::int64_t received) override;
-  void OnRestartFromZero() override;
+  bool OnRestartFromZero() override;
 
   // True when the transfer was stopped because a newer job took the task over.
   bool Superseded() const { return m_superseded; }
@@ -31,4 +32,9 @@ class TaskProgress final : public DownloadProgressDelegate {
   bool m_fromZero = false;
   bool m_superseded = false;
   int m_lastPercent = -1;
+
+  bool IsListed() const;
+  // The list entry when the transfer may go on; nothing when it must stop (the task was
+  // removed, paused or taken over by a newer job).
+  std::optional<DownloadTask> EntryToGoOn();
 };

@@ -118,10 +118,11 @@ int DownloadToFile(const std::string& url, const std::string& localFile,
     // The server sent the whole file instead of the missing part (or a range other than
     // the one asked for). Appending it would corrupt the file, so start again from zero.
     LogError(AnsiToWide(MaskTokens(url)) + L" ignores byte ranges, downloading from the start");
-    if (std::fflush(file.get()) != 0 || ::ftruncate(::fileno(file.get()), 0) != 0) {
+    if (delegate && !delegate->OnRestartFromZero()) {
+      result = CURLE_ABORTED_BY_CALLBACK;
+    } else if (std::fflush(file.get()) != 0 || ::ftruncate(::fileno(file.get()), 0) != 0) {
       result = CURLE_WRITE_ERROR;
     } else {
-      if (delegate) delegate->OnRestartFromZero();
       result = Transfer(url, file.get(), 0, delegate);
     }
   }

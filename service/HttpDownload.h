@@ -16,9 +16,9 @@ class DownloadProgressDelegate {
   // disk); expected is 0 while the size is unknown. Returning false stops the transfer,
   // which then ends with CURLE_ABORTED_BY_CALLBACK.
   virtual bool OnProgress(std::int64_t expected, std::int64_t received) = 0;
-  // The server ignored the requested byte range; the file was emptied and the transfer
-  // starts again from its first byte.
-  virtual void OnRestartFromZero() {}
+  // The server ignored the requested byte range: asked before the file is emptied and the
+  // transfer starts again from its first byte. Returning false stops instead (result 42).
+  virtual bool OnRestartFromZero() { return true; }
 
  protected:
   ~DownloadProgressDelegate() = default;

@@ -2,6 +2,7 @@
 #include "TestServers.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -154,6 +155,58 @@ int NginxServer::MaxConcurrent(const std::string& prefix) const {
   return most;
 }
 
+DemoSchool::DemoSchool(std::string program, std::filesystem::path data)
+    : m_program(std::move(program)), m_data(std::move(data)) {}
+
+DemoSchool::~DemoSchool() {
+  if (m_stdin >= 0) ::close(m_stdin);
+  if (m_pid > 0) {
+    ::kill(m_pid, SIGTERM);
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+  }
+}
+
+bool DemoSchool::Start() {
+  int in[2];
+  if (::pipe(in) != 0) return false;
+  std::filesystem::create_directories(m_data);
+  const std::string outPath = (m_data / "stdout.txt").string();
+  m_pid = ::fork();
+  if (m_pid == 0) {
+    // Its output goes to a file: a pipe nobody reads could fill up or break.
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(in[0], 0);
+    ::dup2(out, 1);
+    ::close(in[1]);
+    ::execl(m_program.c_str(), m_program.c_str(), "--port", "0", "--data", m_data.c_str(), "--watch-stdin",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  m_stdin = in[1];
+  if (m_pid < 0) return false;
+  // It prints "listening on <origin>" once the port accepts connections.
+  const std::string prefix = "listening on ";
+  for (int i = 0; i < 400; ++i) {
+    std::ifstream file(outPath);
+    std::string line;
+    while (std::getline(file, line)) {
+      if (line.rfind(prefix, 0) == 0 && file) {
+        m_origin = line.substr(prefix.size());
+        return true;
+      }
+    }
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+      m_pid = -1;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 RawHttpServer::RawHttpServer(Responder respond) : m_respond(std::move(respond)) {
   m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
   int one = 1;
@@ -198,21 +251,25 @@ void RawHttpServer::Serve() {
     pollfd p{m_listener, POLLIN, 0};
     if (::poll(&p, 1, 50) <= 0) continue;
     const int client = ::accept(m_listener, nullptr, nullptr);
-    if (client < 0) continue;
-    std::string head;
-    char buffer[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
-      pollfd c{client, POLLIN, 0};
-      if (::poll(&c, 1, 2000) <= 0) break;
-      const ssize_t n = ::recv(client, buffer, sizeof(buffer), 0);
-      if (n <= 0) break;
-      head.append(buffer, static_cast<size_t>(n));
-    }
-    {
-      std::lock_guard lock(m_mutex);
-      m_heads.push_back(head);
-    }
-    m_respond(head, client);
-    ::close(client);
+    if (client >= 0) m_connections.emplace_back([this, client] { Answer(client); });
   }
+  for (std::thread& connection : m_connections) connection.join();
+}
+
+void RawHttpServer::Answer(int client) {
+  std::string head;
+  char buffer[4096];
+  while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+    pollfd c{client, POLLIN, 0};
+    if (::poll(&c, 1, 2000) <= 0) break;
+    const ssize_t n = ::recv(client, buffer, sizeof(buffer), 0);
+    if (n <= 0) break;
+    head.append(buffer, static_cast<size_t>(n));
+  }
+  {
+    std::lock_guard lock(m_mutex);
+    m_heads.push_back(head);
+  }
+  m_respond(head, client);
+  ::close(client);
 }

@@ -49,8 +49,27 @@ class NginxServer {
   pid_t m_pid = -1;
 };
 
-// A one-request-at-a-time HTTP server on a loopback port; `respond` gets the request head
-// and the connected socket and writes whatever it likes.
+// The demo school started on a free loopback port with its state in `data`; it ends when
+// the object goes (its standard input closes).
+class DemoSchool {
+ public:
+  DemoSchool(std::string program, std::filesystem::path data);
+  ~DemoSchool();
+  DemoSchool(const DemoSchool&) = delete;
+  DemoSchool& operator=(const DemoSchool&) = delete;
+  bool Start();
+  const std::string& Origin() const { return m_origin; }
+
+ private:
+  std::string m_program;
+  std::filesystem::path m_data;
+  std::string m_origin;
+  pid_t m_pid = -1;
+  int m_stdin = -1;
+};
+
+// An HTTP server on a loopback port, one thread per connection; `respond` gets the request
+// head and the connected socket and writes whatever it likes.
 class RawHttpServer {
  public:
   using Responder = std::function<void(const std::string& head, int socket)>;
@@ -65,7 +84,9 @@ class RawHttpServer {
 
  private:
   void Serve();
+  void Answer(int client);
   Responder m_respond;
+  std::vector<std::thread> m_connections;
   int m_listener = -1;
   int m_port = 0;
   std::atomic<bool> m_stop{false};
