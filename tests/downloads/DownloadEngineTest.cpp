@@ -3,6 +3,7 @@
 // manager windows do it, and the messages the task's window receives.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -400,14 +401,16 @@ TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
 
 TEST_F(DownloadEngineTest, StalledTransferFailsAndKeepsWhatArrived) {
   SetTransportLimits({5, 2});
-  RawHttpServer server([](const std::string&, int socket) {
+  std::atomic<bool> over{false};
+  RawHttpServer server([&](const std::string&, int socket) {
     RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
                                        std::string(1000, 's'));
-    for (int i = 0; i < 200; ++i) std::this_thread::sleep_for(50ms);  // then nothing for 10 s
+    for (int i = 0; i < 200 && !over; ++i) std::this_thread::sleep_for(50ms);  // then nothing
   });
   const DownloadTask task = NewTask("stall", server.Url("/stall"), 100000);
   Start(task);
   const Seen result = WaitResult("stall", 20s);
+  over = true;
   EXPECT_EQ(result.wParam, 1u);
   EXPECT_EQ(SizeOnDisk(task), 1000);
   CloseLog();
