@@ -67,7 +67,8 @@ StartupOptions ParseCommandLine(int argc, const char* const* argv, const Environ
       if (value)
         slot = RawValue{*value, Source::CommandLine};
       else
-        options.problems.push_back("--" + std::string(name) + ": needs a value (--" + std::string(name) + "=...)");
+        options.problems.push_back("--" + std::string(name) + ": needs a value (--" + std::string(name) +
+                                   "=...)");
     };
     if (name == "type")
       options.type = value.value_or("");
@@ -98,7 +99,8 @@ StartupOptions ParseCommandLine(int argc, const char* const* argv, const Environ
 
   auto origin = [&](const std::optional<RawValue>& raw, const char* switchName, const char* envName) {
     std::optional<std::string> checked;
-    if (raw && !(checked = CheckOrigin(raw->text))) options.problems.push_back(Describe(switchName, envName, *raw));
+    if (raw && !(checked = CheckOrigin(raw->text)))
+      options.problems.push_back(Describe(switchName, envName, *raw));
     return checked;
   };
   options.apiOrigin = origin(apiOrigin, "api-origin", "TAVO_API_ORIGIN");

@@ -3,7 +3,6 @@
 #include "app/main/Startup.h"
 
 #include <chrono>
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <thread>
@@ -139,7 +138,6 @@ int RunBrowserProcess(const StartupOptions& options) {
 }  // namespace
 
 int TavoMain(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
   StartupOptions options = ParseCommandLine(argc, argv);
   // Helper processes get no application object and open no log: nothing of theirs runs
   // here (the renderer's work happens in the engine's web-process extension).

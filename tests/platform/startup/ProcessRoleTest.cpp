@@ -1,7 +1,7 @@
 // The real executable: helper roles leave at once without a trace, the browser role runs
 // its start-up and shutdown into the day log, a crash leaves crash.dmp.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -63,7 +63,8 @@ class ProcessRoleTest : public ::testing::Test {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
       std::string entry = *e;
-      if (entry.rfind("XDG_", 0) == 0 || entry.rfind("TAVO_", 0) == 0 || entry.rfind("HOME=", 0) == 0) continue;
+      if (entry.rfind("XDG_", 0) == 0 || entry.rfind("TAVO_", 0) == 0 || entry.rfind("HOME=", 0) == 0)
+        continue;
       env.push_back(entry);
     }
     for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
