@@ -55,15 +55,17 @@ std::string MaskTokens(std::string_view url) {
   const size_t query = out.find('?');
   if (query == std::string::npos) return out;
   size_t pos = query + 1;
+  // A value ends at the next parameter, the fragment, or the white space that follows a
+  // URL inside a request line.
   while (pos < out.size()) {
-    size_t end = out.find_first_of("&#", pos);
+    size_t end = out.find_first_of("&# \r\n", pos);
     if (end == std::string::npos) end = out.size();
     if (out.compare(pos, kKey.size(), kKey) == 0) {
       const size_t valueStart = pos + kKey.size();
       out.replace(valueStart, end - valueStart, "***");
       end = valueStart + 3;
     }
-    if (end >= out.size() || out[end] == '#') break;
+    if (end >= out.size() || out[end] != '&') break;
     pos = end + 1;
   }
   return out;

@@ -1,6 +1,8 @@
 // The envelope and value rules shared by every answer parser.
 #include "service/Envelope.h"
 
+#include <algorithm>
+
 #include "app/Log.h"
 #include "app/TextConv.h"
 
@@ -61,7 +63,11 @@ const rapidjson::Value* ArrayMember(const rapidjson::Value& object, const char* 
 
 void TakeText(const rapidjson::Value& object, const char* key, std::string& field) {
   const auto member = object.FindMember(key);
-  if (member != object.MemberEnd() && member->value.IsString()) {
-    field = Utf8ToAnsi(View(member->value));
-  }
+  if (member == object.MemberEnd() || !member->value.IsString()) return;
+  const std::string_view text = View(member->value);
+  // Most values (ids, sizes, times, addresses) are ASCII, which reads the same in every
+  // locale character set: copied without the conversion's decoding round.
+  const bool ascii = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  field = ascii ? std::string(text) : Utf8ToAnsi(text);
 }

@@ -4,12 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/SystemInfo.h"
 #include "service/Endpoints.h"
-
-// System facts of the app module.
-std::string GetOsName();
-std::string GetComputerNameText();
-std::string GetMachineId();
 
 namespace {
 

@@ -51,3 +51,19 @@ void SetSiteOrigin(const std::string& origin) { Assign(gSiteOrigin, TrimOrigin(o
 
 std::string GetExtraCaFile() { return Resolve(gCaFile, "TAVO_CA_FILE", "", false); }
 void SetExtraCaFile(const std::string& path) { Assign(gCaFile, path); }
+
+bool ApplyServiceOption(std::string_view argument) {
+  const struct {
+    std::string_view prefix;
+    void (*set)(const std::string&);
+  } options[] = {{"--api-origin=", SetApiOrigin},
+                 {"--site-origin=", SetSiteOrigin},
+                 {"--ca-file=", SetExtraCaFile}};
+  for (const auto& option : options) {
+    if (argument.starts_with(option.prefix)) {
+      option.set(std::string(argument.substr(option.prefix.size())));
+      return true;
+    }
+  }
+  return false;
+}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Origin of the web service ("https://host[:port]", no trailing "/"); endpoint paths are
 // appended to it.
@@ -18,3 +19,7 @@ void SetSiteOrigin(const std::string& origin);
 // A PEM file of certificates trusted in addition to the system's; empty for none.
 std::string GetExtraCaFile();
 void SetExtraCaFile(const std::string& path);
+
+// Applies one command-line switch "--api-origin=URL", "--site-origin=URL" or
+// "--ca-file=PATH" (the command line wins over the environment); false for any other text.
+bool ApplyServiceOption(std::string_view argument);

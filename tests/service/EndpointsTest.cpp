@@ -2,7 +2,10 @@
 // the token, and values arriving exactly as typed.
 #include <functional>
 
+#include <sys/utsname.h>
+
 #include "ServiceTestSupport.h"
+#include "app/SystemInfo.h"
 #include "service/Endpoints.h"
 #include "service/FieldCipher.h"
 #include "service/Records.h"
@@ -141,6 +144,21 @@ TEST_F(EndpointsTest, FailedExchangesGiveEmptyAnswersAndUpPcInfoLogsIt) {
   ASSERT_EQ(errors.size(), 4u);
   EXPECT_TRUE(errors[2].ends_with("/api/login/pcstatistics? curl ret:7")) << errors[2];
   EXPECT_EQ(errors[3], "UpPcInfo false:");
+}
+
+TEST_F(EndpointsTest, StartUpReportSendsThisMachinesFacts) {
+  UpPcInfo();
+  const auto requests = m_server->Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].target, "/api/login/pcstatistics?");
+  utsname names{};
+  ASSERT_EQ(uname(&names), 0);
+  const bool is64 = std::string(names.machine).find("64") != std::string::npos;
+  EXPECT_EQ(requests[0].body, "computer_name=" + UrlEncode(GetComputerNameText()) +
+                                  "&sys_ver=" + UrlEncode(PcSystemVersion(GetOsName(), is64)) +
+                                  "&machine_id=" + UrlEncode(GetMachineId()));
+  EXPECT_FALSE(GetMachineId().empty());
+  EXPECT_TRUE(ErrorLines().empty());
 }
 
 TEST(PcSystemVersionTest, NamesTheWordSize) {

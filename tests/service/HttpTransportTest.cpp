@@ -130,6 +130,7 @@ TEST(MaskTokensTest, ReplacesEveryTokenValue) {
       {"https://h/a?mytoken=abc", "https://h/a?mytoken=abc"},
       {"https://h/a?token=abc#frag", "https://h/a?token=***#frag"},
       {"https://h/token=abc", "https://h/token=abc"},
+      {"POST /a?token=abc HTTP/1.1\r\nHost: h", "POST /a?token=*** HTTP/1.1\r\nHost: h"},
   };
   for (const auto& [url, expected] : cases) EXPECT_EQ(MaskTokens(url), expected) << url;
 }
