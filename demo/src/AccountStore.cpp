@@ -5,6 +5,7 @@
 #include "ServerLog.h"
 #include "Tokens.h"
 
+#include <charconv>
 #include <ctime>
 #include <system_error>
 
@@ -202,11 +203,8 @@ std::optional<std::string> AccountStore::SaveAvatar(const std::string& accountId
     fs::create_directories(AvatarFolder(accountId), ec);
     // A new name for every picture: clients keep a downloaded avatar under its file name.
     long long sequence = 0;
-    try {
-        sequence = std::stoll(state.profile["avatar_seq"]);
-    } catch (...) {
-        sequence = 0;
-    }
+    const std::string& stored = state.profile["avatar_seq"];
+    std::from_chars(stored.data(), stored.data() + stored.size(), sequence);
     ++sequence;
     const std::string name = "head-" + std::to_string(sequence) + extension;
     if (!WriteFileAtomic(AvatarFolder(accountId) / name, bytes)) return std::nullopt;

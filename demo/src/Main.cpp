@@ -7,6 +7,7 @@
 #include "Context.h"
 #include "FileRoutes.h"
 #include "ServerLog.h"
+#include "Shutdown.h"
 
 #include <httplib.h>
 #include <pthread.h>
@@ -142,6 +143,7 @@ int main(int argc, char** argv) {
     std::thread signalThread([&server, signals] {
         int number = 0;
         sigwait(&signals, &number);
+        demo::BeginShutdown();
         server->stop();
     });
     if (options.watchStdin) {
@@ -149,6 +151,7 @@ int main(int argc, char** argv) {
             char buffer[256];
             while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) {
             }
+            demo::BeginShutdown();
             server->stop();
         }).detach();
     }

@@ -1,11 +1,15 @@
 #include "TestHooks.h"
 
 #include "Json.h"
+#include "Shutdown.h"
+
+#include <algorithm>
 
 namespace demo {
 
 namespace {
 constexpr size_t kMaxRecorded = 2000;
+constexpr int kMaxDelayMs = 120000;
 }
 
 void TestHooks::Record(const httplib::Request& req) {
@@ -24,15 +28,18 @@ void TestHooks::Record(const httplib::Request& req) {
 
 bool TestHooks::AnswerCanned(const httplib::Request& req, httplib::Response& res) {
     if (!m_enabled) return false;
-    std::lock_guard lock(m_mutex);
-    for (auto it = m_canned.begin(); it != m_canned.end(); ++it) {
-        if (it->path != req.path) continue;
+    int delayMs = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = std::find_if(m_canned.begin(), m_canned.end(), [&](const Canned& c) { return c.path == req.path; });
+        if (it == m_canned.end()) return false;
         res.status = it->status;
         res.set_content(it->body, it->contentType);
+        delayMs = it->delayMs;
         if (it->times > 0 && --it->times == 0) m_canned.erase(it);
-        return true;
     }
-    return false;
+    if (delayMs > 0) SleepUnlessStopping(std::chrono::milliseconds(delayMs));
+    return true;
 }
 
 void TestHooks::Install(httplib::Server& server) {
@@ -49,6 +56,8 @@ void TestHooks::Install(httplib::Server& server) {
         if (c.contentType.empty()) c.contentType = "application/json; charset=utf-8";
         if (doc.HasMember("status") && doc["status"].IsInt()) c.status = doc["status"].GetInt();
         if (doc.HasMember("times") && doc["times"].IsInt()) c.times = doc["times"].GetInt();
+        if (doc.HasMember("delayMs") && doc["delayMs"].IsInt())
+            c.delayMs = std::clamp(doc["delayMs"].GetInt(), 0, kMaxDelayMs);
         std::lock_guard lock(m_mutex);
         m_canned.push_back(std::move(c));
         res.set_content("{}", "application/json");

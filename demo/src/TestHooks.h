@@ -4,8 +4,9 @@
 // malformed or unusual answers through the real transport).
 //
 //   POST /__test/canned   {"path": "/api/login", "status": 200, "body": "...",
-//                          "contentType": "application/json", "times": 1}
-//                         times 0 (or absent) = until reset
+//                          "contentType": "application/json", "times": 1, "delayMs": 0}
+//                         times 0 (or absent) = until reset; delayMs holds the answer back
+//                         (at most 120 s), for tests of client time limits
 //   GET  /__test/requests [{"method", "path", "target", "contentType", "body", "files"}]
 //   POST /__test/reset    forget canned answers and recorded requests
 #pragma once
@@ -34,6 +35,7 @@ private:
         std::string path, body, contentType;
         int status = 200;
         int times = 0;
+        int delayMs = 0;
     };
     struct Recorded {
         std::string method, path, target, contentType, body;

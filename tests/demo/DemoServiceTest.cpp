@@ -458,6 +458,27 @@ TEST_F(DemoServiceTest, BenchBlobIsDeterministicWithRanges) {
     EXPECT_EQ(m_client->Get("/bench/blob?size=-1")->status, 400);
 }
 
+TEST_F(DemoServiceTest, FaultInjectionForDownloadAndTimeoutTests) {
+    // A transfer cut off part-way leaves the client with less than it asked for...
+    auto cut = m_client->Get("/bench/blob?size=1000000&drop_after=100000");
+    EXPECT_TRUE(!cut || cut->body.size() < 1000000u);
+    // ...and resumes from where it stopped.
+    auto rest = m_client->Get("/bench/blob?size=1000000", {{"Range", "bytes=131072-"}});
+    ASSERT_TRUE(rest);
+    EXPECT_EQ(rest->status, 206);
+    EXPECT_EQ(rest->body.size(), 1000000u - 131072u);
+    EXPECT_EQ(static_cast<unsigned char>(rest->body[0]), demo::BenchByte(131072));
+
+    // A stalled body and a held-back answer run into the client's time limit.
+    httplib::Client impatient(m_server.host(), m_server.port());
+    impatient.set_read_timeout(1);
+    EXPECT_FALSE(impatient.Get("/bench/blob?size=1000000&stall_after=0"));
+    ASSERT_TRUE(m_client->Post("/__test/canned", R"({"path":"/api/user/myInfo","body":"{}","times":1,"delayMs":3000})",
+                               "application/json"));
+    EXPECT_FALSE(impatient.Post("/api/user/myInfo", "token=x", "application/x-www-form-urlencoded"));
+    EXPECT_EQ(Post("/api/user/myInfo", "token=x").code(), 401);
+}
+
 TEST_F(DemoServiceTest, TestHooksRecordRequestsAndServeCannedAnswers) {
     auto put = m_client->Post("/__test/canned",
                               R"({"path":"/api/user/myCourse","status":500,"body":"{\"code\":\"200\"}","times":1})",
