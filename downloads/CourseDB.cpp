@@ -78,8 +78,8 @@ CourseDB::~CourseDB() = default;
 void CourseDB::Open() {
   if (m_opened) return;
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(WideToUtf8(m_path).c_str(), &db,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc =
+      sqlite3_open_v2(WideToUtf8(m_path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   m_db.reset(db);  // a failed open still hands back a handle to close
   if (rc != SQLITE_OK) {
     m_db.reset();
@@ -108,8 +108,8 @@ void CourseDB::GetAllClass(TaskKind kind) {
 
 bool CourseDB::HasClass(const std::string& classId, TaskKind kind) {
   if (!m_opened) return false;
-  auto query = SqlStatement::Prepare(m_db.get(),
-                                     "select id, classid from class where classid == ? and type == ?");
+  auto query =
+      SqlStatement::Prepare(m_db.get(), "select id, classid from class where classid == ? and type == ?");
   if (!query) return true;  // so that the insert that asked is skipped
   query->BindText(1, classId);
   query->BindText(2, CourseTypeText(kind));
@@ -119,8 +119,7 @@ bool CourseDB::HasClass(const std::string& classId, TaskKind kind) {
   return false;
 }
 
-void CourseDB::InsertClass(const std::string& classId, const std::string& className,
-                           TaskKind kind) {
+void CourseDB::InsertClass(const std::string& classId, const std::string& className, TaskKind kind) {
   if (!m_opened || HasClass(classId, kind)) return;
   auto insert = SqlStatement::Prepare(m_db.get(), "insert into class values (?, ?, ?, ?)");
   if (!insert) return;
@@ -140,37 +139,33 @@ void CourseDB::GetDoc(const std::string& classId, const std::string& className, 
 
 bool CourseDB::HasLesson(const std::string& videoId) { return HasItem("lesson", "vid", videoId); }
 
-bool CourseDB::HasDoc(const std::string& documentId) {
-  return HasItem("docment", "did", documentId);
-}
+bool CourseDB::HasDoc(const std::string& documentId) { return HasItem("docment", "did", documentId); }
 
 void CourseDB::InsertLesson(const std::string& classId, const std::string& videoId,
-                            const std::string& fileName, const std::string& url,
-                            const std::string& sizeText, const std::string& localPath) {
+                            const std::string& fileName, const std::string& url, const std::string& sizeText,
+                            const std::string& localPath) {
   if (!m_opened || HasLesson(videoId)) return;
   InsertItem("lesson", classId, videoId, fileName, url, sizeText, localPath);
 }
 
 void CourseDB::InsertDoc(const std::string& classId, const std::string& documentId,
-                         const std::string& fileName, const std::string& url,
-                         const std::string& sizeText, const std::string& localPath) {
+                         const std::string& fileName, const std::string& url, const std::string& sizeText,
+                         const std::string& localPath) {
   if (!m_opened || HasDoc(documentId)) return;
   InsertItem("docment", classId, documentId, fileName, url, sizeText, localPath);
 }
 
 void CourseDB::DeleteLesson(const std::string& videoId) { DeleteItem("lesson", "vid", videoId); }
 
-void CourseDB::DeleteDoc(const std::string& documentId) {
-  DeleteItem("docment", "did", documentId);
-}
+void CourseDB::DeleteDoc(const std::string& documentId) { DeleteItem("docment", "did", documentId); }
 
-void CourseDB::LoadItems(const char* table, const std::string& classId,
-                         const std::string& className, HWND window, TaskKind kind) {
+void CourseDB::LoadItems(const char* table, const std::string& classId, const std::string& className,
+                         HWND window, TaskKind kind) {
   if (!m_opened) return;
   const char* idColumn = kind == TaskKind::Video ? "vid" : "did";
-  auto query = SqlStatement::Prepare(
-      m_db.get(), std::string("select id, classid, ") + idColumn +
-                      ", name, url, fsize, localFile from " + table + " where classid == ?");
+  auto query = SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn +
+                                                     ", name, url, fsize, localFile from " + table +
+                                                     " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
   while (query->Next()) {
@@ -193,9 +188,8 @@ void CourseDB::LoadItems(const char* table, const std::string& classId,
 
 bool CourseDB::HasItem(const char* table, const char* idColumn, const std::string& id) {
   if (!m_opened) return false;
-  auto query = SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn +
-                                                     " from " + table + " where " + idColumn +
-                                                     " == ?");
+  auto query = SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn + " from " +
+                                                     table + " where " + idColumn + " == ?");
   if (!query) return true;  // so that the insert that asked is skipped
   query->BindText(1, id);
   while (query->Next()) {
@@ -205,10 +199,10 @@ bool CourseDB::HasItem(const char* table, const char* idColumn, const std::strin
 }
 
 void CourseDB::InsertItem(const char* table, const std::string& classId, const std::string& id,
-                          const std::string& fileName, const std::string& url,
-                          const std::string& sizeText, const std::string& localPath) {
-  auto insert = SqlStatement::Prepare(
-      m_db.get(), std::string("insert into ") + table + " values (?, ?, ?, ?, ?, ?, ?)");
+                          const std::string& fileName, const std::string& url, const std::string& sizeText,
+                          const std::string& localPath) {
+  auto insert = SqlStatement::Prepare(m_db.get(),
+                                      std::string("insert into ") + table + " values (?, ?, ?, ?, ?, ?, ?)");
   if (!insert) return;
   insert->BindText(2, classId);
   insert->BindText(3, id);
@@ -223,8 +217,8 @@ void CourseDB::InsertItem(const char* table, const std::string& classId, const s
 
 void CourseDB::DeleteItem(const char* table, const char* idColumn, const std::string& id) {
   if (!m_opened) return;
-  auto statement = SqlStatement::Prepare(
-      m_db.get(), std::string("delete from ") + table + " where " + idColumn + " == ?");
+  auto statement =
+      SqlStatement::Prepare(m_db.get(), std::string("delete from ") + table + " where " + idColumn + " == ?");
   if (!statement) return;
   statement->BindText(1, id);
   statement->Execute();

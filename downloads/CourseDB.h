@@ -41,28 +41,26 @@ class CourseDB {
   void GetLesson(const std::string& classId, const std::string& className, HWND window);
   bool HasLesson(const std::string& videoId);
   // fileName in the locale's text; localPath already UTF-8.
-  void InsertLesson(const std::string& classId, const std::string& videoId,
-                    const std::string& fileName, const std::string& url,
-                    const std::string& sizeText, const std::string& localPath);
+  void InsertLesson(const std::string& classId, const std::string& videoId, const std::string& fileName,
+                    const std::string& url, const std::string& sizeText, const std::string& localPath);
   void DeleteLesson(const std::string& videoId);
 
   void GetDoc(const std::string& classId, const std::string& className, HWND window);
   bool HasDoc(const std::string& documentId);
-  void InsertDoc(const std::string& classId, const std::string& documentId,
-                 const std::string& fileName, const std::string& url,
-                 const std::string& sizeText, const std::string& localPath);
+  void InsertDoc(const std::string& classId, const std::string& documentId, const std::string& fileName,
+                 const std::string& url, const std::string& sizeText, const std::string& localPath);
   void DeleteDoc(const std::string& documentId);
 
  private:
   struct Closer {
     void operator()(sqlite3* db) const;
   };
-  void LoadItems(const char* table, const std::string& classId, const std::string& className,
-                 HWND window, TaskKind kind);
+  void LoadItems(const char* table, const std::string& classId, const std::string& className, HWND window,
+                 TaskKind kind);
   bool HasItem(const char* table, const char* idColumn, const std::string& id);
   void InsertItem(const char* table, const std::string& classId, const std::string& id,
-                  const std::string& fileName, const std::string& url,
-                  const std::string& sizeText, const std::string& localPath);
+                  const std::string& fileName, const std::string& url, const std::string& sizeText,
+                  const std::string& localPath);
   void DeleteItem(const char* table, const char* idColumn, const std::string& id);
 
   std::wstring m_path;

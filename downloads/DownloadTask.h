@@ -21,12 +21,12 @@ struct DownloadTask {
   HWND notifyWindow = kNoWindow;  // receives the progress and completion messages
   std::string id;                 // video id (kind 2) or document id (kind 3)
   std::string classId;
-  std::string name;               // file name: title plus the url's extension
+  std::string name;  // file name: title plus the url's extension
   std::string className;
   std::string url;
-  std::string localFile;          // chosen folder followed by name
-  std::int64_t total = 0;         // bytes for videos, KiB for documents
-  std::int64_t downloaded = 0;    // on disk when created or last resumed; same units
+  std::string localFile;        // chosen folder followed by name
+  std::int64_t total = 0;       // bytes for videos, KiB for documents
+  std::int64_t downloaded = 0;  // on disk when created or last resumed; same units
   TaskKind kind = TaskKind::None;
   // The newest job submitted for the entry (in the list) or the job this record belongs
   // to (a worker's record); keeps one task from being transferred by two jobs at once.

@@ -20,13 +20,12 @@ const DownloadTaskList::ClassList* DownloadTaskList::ListOf(TaskKind kind) const
 }
 
 DownloadClass* DownloadTaskList::ClassEntry(ClassList& list, const std::string& classId) {
-  auto it = std::find_if(list.begin(), list.end(),
-                         [&](const DownloadClass& c) { return c.classId == classId; });
+  auto it =
+      std::find_if(list.begin(), list.end(), [&](const DownloadClass& c) { return c.classId == classId; });
   return it == list.end() ? nullptr : &*it;
 }
 
-DownloadTask* DownloadTaskList::TaskEntry(const std::string& classId, const std::string& id,
-                                          TaskKind kind) {
+DownloadTask* DownloadTaskList::TaskEntry(const std::string& classId, const std::string& id, TaskKind kind) {
   ClassList* list = ListOf(kind);
   if (!list) return nullptr;
   DownloadClass* entry = ClassEntry(*list, classId);
@@ -36,8 +35,7 @@ DownloadTask* DownloadTaskList::TaskEntry(const std::string& classId, const std:
   return it == entry->tasks.end() ? nullptr : &*it;
 }
 
-bool DownloadTaskList::AddClass(const std::string& classId, const std::string& className,
-                                TaskKind kind) {
+bool DownloadTaskList::AddClass(const std::string& classId, const std::string& className, TaskKind kind) {
   std::lock_guard lock(m_mutex);
   ClassList* list = ListOf(kind);
   if (!list || ClassEntry(*list, classId)) return false;
@@ -45,8 +43,7 @@ bool DownloadTaskList::AddClass(const std::string& classId, const std::string& c
   return true;
 }
 
-std::optional<DownloadClass> DownloadTaskList::FindClass(const std::string& classId,
-                                                         TaskKind kind) const {
+std::optional<DownloadClass> DownloadTaskList::FindClass(const std::string& classId, TaskKind kind) const {
   std::lock_guard lock(m_mutex);
   auto* self = const_cast<DownloadTaskList*>(this);
   ClassList* list = self->ListOf(kind);
@@ -56,8 +53,7 @@ std::optional<DownloadClass> DownloadTaskList::FindClass(const std::string& clas
   return *entry;
 }
 
-std::optional<DownloadTask> DownloadTaskList::FindTask(const std::string& classId,
-                                                       const std::string& id,
+std::optional<DownloadTask> DownloadTaskList::FindTask(const std::string& classId, const std::string& id,
                                                        TaskKind kind) const {
   std::lock_guard lock(m_mutex);
   DownloadTask* task = const_cast<DownloadTaskList*>(this)->TaskEntry(classId, id, kind);
@@ -103,8 +99,7 @@ bool DownloadTaskList::UpdateTask(const DownloadTask& task, TaskKind kind) {
   return true;
 }
 
-void DownloadTaskList::RemoveTask(const std::string& classId, const std::string& id,
-                                  TaskKind kind) {
+void DownloadTaskList::RemoveTask(const std::string& classId, const std::string& id, TaskKind kind) {
   std::lock_guard lock(m_mutex);
   ClassList* list = ListOf(kind);
   if (!list) return;
@@ -132,8 +127,8 @@ void DownloadTaskList::Clear() {
   m_documents.clear();
 }
 
-std::optional<DownloadTask> DownloadTaskList::BeginJob(const std::string& classId,
-                                                       const std::string& id, TaskKind kind) {
+std::optional<DownloadTask> DownloadTaskList::BeginJob(const std::string& classId, const std::string& id,
+                                                       TaskKind kind) {
   std::lock_guard lock(m_mutex);
   DownloadTask* entry = TaskEntry(classId, id, kind);
   if (!entry) return std::nullopt;
@@ -141,8 +136,7 @@ std::optional<DownloadTask> DownloadTaskList::BeginJob(const std::string& classI
   return *entry;
 }
 
-DownloadTaskList::Claim DownloadTaskList::ClaimJob(const DownloadTask& record,
-                                                   DownloadTask* entryCopy) {
+DownloadTaskList::Claim DownloadTaskList::ClaimJob(const DownloadTask& record, DownloadTask* entryCopy) {
   std::lock_guard lock(m_mutex);
   DownloadTask* entry = TaskEntry(record.classId, record.id, record.kind);
   if (!entry) return Claim::Missing;

@@ -38,8 +38,7 @@ class DownloadTaskList {
 
   // Job bookkeeping. BeginJob gives the entry a new job number and returns a copy that
   // carries it; the job submitted with that copy is the only one allowed to transfer.
-  std::optional<DownloadTask> BeginJob(const std::string& classId, const std::string& id,
-                                       TaskKind kind);
+  std::optional<DownloadTask> BeginJob(const std::string& classId, const std::string& id, TaskKind kind);
   enum class Claim { Acquired, Busy, Superseded, Missing };
   // Called by a job before it touches the file: Acquired makes it the local file's
   // holder; Busy means another job still holds that file; Superseded means a newer job

@@ -90,19 +90,17 @@ void SetDownloadFileOptions(const DownloadFileOptions& options) {
   g_options = options;
 }
 
-int DownloadProgressHook(void* delegate, curl_off_t expected, curl_off_t received, curl_off_t,
-                         curl_off_t) {
+int DownloadProgressHook(void* delegate, curl_off_t expected, curl_off_t received, curl_off_t, curl_off_t) {
   if (!delegate) return 0;
   return static_cast<DownloadProgressDelegate*>(delegate)->OnProgress(expected, received) ? 0 : 1;
 }
 
-int DownloadToFile(const std::string& url, const std::string& localFile,
-                   DownloadProgressDelegate* delegate) {
+int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate) {
   return DownloadToFile(url, localFile, delegate, GetDownloadFileOptions());
 }
 
-int DownloadToFile(const std::string& url, const std::string& localFile,
-                   DownloadProgressDelegate* delegate, const DownloadFileOptions& options) {
+int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
+                   const DownloadFileOptions& options) {
   HttpTransport::Instance();  // libcurl's global set-up
   const std::int64_t offset = FileSizeOnDisk(localFile);
   FilePtr file = OpenForAppend(localFile, options);

@@ -41,11 +41,10 @@ void SetDownloadFileOptions(const DownloadFileOptions& options);
 // Returns the libcurl result code: 0 success; 42 when the delegate stopped the transfer;
 // 22 for an HTTP error status (nothing of the error page reaches the file); 23 when the
 // file cannot be opened or written. Every failure leaves one log line.
-int DownloadToFile(const std::string& url, const std::string& localFile,
-                   DownloadProgressDelegate* delegate);
-int DownloadToFile(const std::string& url, const std::string& localFile,
-                   DownloadProgressDelegate* delegate, const DownloadFileOptions& options);
+int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate);
+int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
+                   const DownloadFileOptions& options);
 
 // libcurl's progress callback for DownloadToFile; `delegate` is the DownloadProgressDelegate.
-int DownloadProgressHook(void* delegate, curl_off_t expected, curl_off_t received,
-                         curl_off_t uploadExpected, curl_off_t uploadSent);
+int DownloadProgressHook(void* delegate, curl_off_t expected, curl_off_t received, curl_off_t uploadExpected,
+                         curl_off_t uploadSent);

@@ -74,8 +74,8 @@ Figure RunCurl(const std::string& url, const fs::path& folder, int count) {
 }
 
 // Runs `count` downloads through the engine and waits for their completion messages.
-Figure RunEngine(const std::string& url, const fs::path& folder, int count, ThreadPool& pool,
-                 int round, int* failures) {
+Figure RunEngine(const std::string& url, const fs::path& folder, int count, ThreadPool& pool, int round,
+                 int* failures) {
   int finished = 0;
   MessageWindow window([&](UINT msg, WPARAM wParam, LPARAM, const Payload&) -> LRESULT {
     if (msg == WM_DOWNLOAD_RESULT) {
@@ -175,10 +175,11 @@ int main(int argc, char** argv) {
       std::printf("%d x %zu MB round %d: engine %.0f MB/s, curl %.0f MB/s, ratio %.2f\n", parallel, megabytes,
                   round + 1, engineRates.back(), curlRates.back(), ratios.back());
     }
-    std::printf("== %d x %zu MB (median of %d): engine %.0f MB/s, curl %.0f MB/s, ratio %.2f; "
-                "CPU per MB: engine %.2f ms, curl %.2f ms\n",
-                parallel, megabytes, rounds, Median(engineRates), Median(curlRates), Median(ratios),
-                Median(engineCpu), Median(curlCpu));
+    std::printf(
+        "== %d x %zu MB (median of %d): engine %.0f MB/s, curl %.0f MB/s, ratio %.2f; "
+        "CPU per MB: engine %.2f ms, curl %.2f ms\n",
+        parallel, megabytes, rounds, Median(engineRates), Median(curlRates), Median(ratios),
+        Median(engineCpu), Median(curlCpu));
   }
   pool.Shutdown();
   ShutdownMessageCore();

@@ -1,7 +1,5 @@
 // The course database: schema and migration, the has/insert/delete rules, the loaders
 // that rebuild the task list, and values that try to escape their quotes.
-#include "downloads/CourseDB.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -13,6 +11,7 @@
 #include "DownloadTestSupport.h"
 #include "app/Folders.h"
 #include "app/Log.h"
+#include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
 
 namespace {
@@ -92,20 +91,34 @@ class CourseDBTest : public ::testing::Test {
 
 const std::map<std::string, std::vector<Column>> kSchema = {
     {"class",
-     {{"id", "integer", "<null>"}, {"classid", "text", "<null>"}, {"classname", "text", "<null>"},
+     {{"id", "integer", "<null>"},
+      {"classid", "text", "<null>"},
+      {"classname", "text", "<null>"},
       {"type", "text", "'video'"}}},
     {"lesson",
-     {{"id", "integer", "<null>"}, {"classid", "text", "<null>"}, {"vid", "text", "<null>"},
-      {"name", "text", "<null>"}, {"url", "text", "<null>"}, {"fsize", "text", "<null>"},
+     {{"id", "integer", "<null>"},
+      {"classid", "text", "<null>"},
+      {"vid", "text", "<null>"},
+      {"name", "text", "<null>"},
+      {"url", "text", "<null>"},
+      {"fsize", "text", "<null>"},
       {"localFile", "text", "''"}}},
     {"docment",
-     {{"id", "integer", "<null>"}, {"classid", "text", "<null>"}, {"did", "text", "<null>"},
-      {"name", "text", "<null>"}, {"url", "text", "<null>"}, {"fsize", "text", "<null>"},
+     {{"id", "integer", "<null>"},
+      {"classid", "text", "<null>"},
+      {"did", "text", "<null>"},
+      {"name", "text", "<null>"},
+      {"url", "text", "<null>"},
+      {"fsize", "text", "<null>"},
       {"localFile", "text", "''"}}},
     {"downset",
-     {{"id", "integer", "<null>"}, {"username", "text", "<null>"}, {"prevDown", "int", "<null>"},
-      {"specifyDown", "int", "<null>"}, {"downAck", "int", "<null>"},
-      {"prevDownDir", "text", "<null>"}, {"specifyDownDir", "text", "<null>"}}},
+     {{"id", "integer", "<null>"},
+      {"username", "text", "<null>"},
+      {"prevDown", "int", "<null>"},
+      {"specifyDown", "int", "<null>"},
+      {"downAck", "int", "<null>"},
+      {"prevDownDir", "text", "<null>"},
+      {"specifyDownDir", "text", "<null>"}}},
 };
 
 TEST_F(CourseDBTest, NewFileHasTheFourTablesWithExactColumnsAndReopeningChangesNothing) {
@@ -113,7 +126,8 @@ TEST_F(CourseDBTest, NewFileHasTheFourTablesWithExactColumnsAndReopeningChangesN
     auto db = OpenDb();
     ASSERT_TRUE(db->IsOpened());
     for (const auto& [table, columns] : kSchema) EXPECT_EQ(Columns(table), columns) << table;
-    EXPECT_EQ(Query("select name from sqlite_master where type='table' and name not like 'sqlite_%'").size(), 4u);
+    EXPECT_EQ(Query("select name from sqlite_master where type='table' and name not like 'sqlite_%'").size(),
+              4u);
   }
 }
 
@@ -128,12 +142,14 @@ TEST_F(CourseDBTest, GetOpensCourseDbInTheAccountsDbFolder) {
 }
 
 TEST_F(CourseDBTest, OldSchemaGainsTheLaterColumnsWithTheirDefaults) {
-  Exec("create table class(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,classname text);"
-       "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name text,url text, fsize text);"
-       "create table docment(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,did text, name text,url text);"
-       "insert into class values (null, '7', 'Old class');"
-       "insert into lesson values (null, '7', 'v1', 'a.mp4', 'http://x/a.mp4', '100');"
-       "insert into docment values (null, '7', 'd1', 'a.pdf', 'http://x/a.pdf');");
+  Exec(
+      "create table class(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,classname text);"
+      "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name text,url text, "
+      "fsize text);"
+      "create table docment(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,did text, name text,url text);"
+      "insert into class values (null, '7', 'Old class');"
+      "insert into lesson values (null, '7', 'v1', 'a.mp4', 'http://x/a.mp4', '100');"
+      "insert into docment values (null, '7', 'd1', 'a.pdf', 'http://x/a.pdf');");
   auto db = OpenDb();
   auto expected = kSchema;
   expected["docment"][5].defaultValue = "'0'";  // added by the migration, with its default
@@ -158,8 +174,9 @@ TEST_F(CourseDBTest, InsertRulesFollowTheExistenceChecks) {
   db->InsertLesson("9", "v1", "b.mp4", "http://x/b.mp4", "200", "/d/b.mp4");  // id known in another class
   db->InsertDoc("7", "d1", "a.pdf", "http://x/a.pdf", "5", "/d/a.pdf");
   db->InsertDoc("7", "d1", "a.pdf", "http://x/a.pdf", "5", "/d/a.pdf");
-  EXPECT_EQ(Query("select classid, vid, name, url, fsize, localFile from lesson"),
-            (std::vector<std::vector<std::string>>{{"7", "v1", "a.mp4", "http://x/a.mp4", "100", "/d/a.mp4"}}));
+  EXPECT_EQ(
+      Query("select classid, vid, name, url, fsize, localFile from lesson"),
+      (std::vector<std::vector<std::string>>{{"7", "v1", "a.mp4", "http://x/a.mp4", "100", "/d/a.mp4"}}));
   EXPECT_EQ(Query("select count(*) from docment")[0][0], "1");
   EXPECT_TRUE(db->HasLesson("v1"));
   EXPECT_TRUE(db->HasDoc("d1"));
@@ -171,8 +188,9 @@ TEST_F(CourseDBTest, DeleteRemovesEveryRowOfTheIdAndLeavesTheFile) {
   const auto file = m_temp.Path() / "a.mp4";
   WriteFile(file, "12345");
   db->InsertLesson("7", "v1", "a.mp4", "u", "5", file.string());
-  Exec("insert into lesson values (null, '8', 'v1', 'b.mp4', 'u', '5', '');"
-       "insert into lesson values (null, '8', 'v2', 'c.mp4', 'u', '5', '');");
+  Exec(
+      "insert into lesson values (null, '8', 'v1', 'b.mp4', 'u', '5', '');"
+      "insert into lesson values (null, '8', 'v2', 'c.mp4', 'u', '5', '');");
   db->DeleteLesson("v1");
   EXPECT_EQ(Query("select vid from lesson"), (std::vector<std::vector<std::string>>{{"v2"}}));
   EXPECT_TRUE(std::filesystem::exists(file));
@@ -224,10 +242,9 @@ TEST_F(CourseDBTest, LoadersRebuildTheTaskListWithSizesOnDisk) {
     std::int64_t total;
     std::int64_t downloaded;
   };
-  for (const Expected& e : {Expected{"v1", TaskKind::Video, 3000, 1500},
-                            Expected{"v2", TaskKind::Video, 12, 0},
-                            Expected{"v3", TaskKind::Video, 0, 0},
-                            Expected{"d1", TaskKind::Document, 5, 4}}) {
+  for (const Expected& e :
+       {Expected{"v1", TaskKind::Video, 3000, 1500}, Expected{"v2", TaskKind::Video, 12, 0},
+        Expected{"v3", TaskKind::Video, 0, 0}, Expected{"d1", TaskKind::Document, 5, 4}}) {
     auto task = DownloadTaskList::Get().FindTask("7", e.id, e.kind);
     ASSERT_TRUE(task) << e.id;
     EXPECT_EQ(task->total, e.total) << e.id;
@@ -240,9 +257,13 @@ TEST_F(CourseDBTest, LoadersRebuildTheTaskListWithSizesOnDisk) {
 }
 
 TEST_F(CourseDBTest, SizeTextsParseTheirLeadingDigits) {
-  const std::pair<const char*, std::int64_t> cases[] = {
-      {"12ab", 12}, {"", 0}, {"abc", 0}, {"-7", -7}, {" 42", 42}, {"9223372036854775807", INT64_MAX},
-      {"99999999999999999999", 0}};
+  const std::pair<const char*, std::int64_t> cases[] = {{"12ab", 12},
+                                                        {"", 0},
+                                                        {"abc", 0},
+                                                        {"-7", -7},
+                                                        {" 42", 42},
+                                                        {"9223372036854775807", INT64_MAX},
+                                                        {"99999999999999999999", 0}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseSizeText(text), value) << text;
 }
 

@@ -47,7 +47,8 @@ class DownloadEngineTest : public ::testing::Test {
   static void SetUpTestSuite() {
     s_files = new TempFolder();
     for (const SourceFile& source : {kSmall, kBig, kMedium}) {
-      WriteFile(s_files->Path() / "www" / source.name, RandomBytes(source.size, static_cast<uint32_t>(source.size)));
+      WriteFile(s_files->Path() / "www" / source.name,
+                RandomBytes(source.size, static_cast<uint32_t>(source.size)));
     }
     s_nginx = new NginxServer(s_files->Path() / "www", s_files->Path() / "nginx");
     s_nginxStarted = s_nginx->Start();
@@ -230,7 +231,8 @@ TEST_F(DownloadEngineTest, PauseInTheMiddleThenResumeIsByteIdentical) {
   EXPECT_EQ(requests.back().range, "bytes=" + std::to_string(partial) + "-");
   // Progress after the resume counts the bytes already on disk.
   ASSERT_FALSE(Percents("pause").empty());
-  EXPECT_GE(Percents("pause").front(), static_cast<int>(partial * 100 / static_cast<std::int64_t>(kBig.size)));
+  EXPECT_GE(Percents("pause").front(),
+            static_cast<int>(partial * 100 / static_cast<std::int64_t>(kBig.size)));
 }
 
 TEST_F(DownloadEngineTest, PauseAndResumeBeforeTheOldJobStoppedNeverRunTwoTransfersAtOnce) {
@@ -243,11 +245,11 @@ TEST_F(DownloadEngineTest, PauseAndResumeBeforeTheOldJobStoppedNeverRunTwoTransf
     const size_t at = head.find("Range: bytes=");
     if (at != std::string::npos) {
       const size_t from = std::stoul(head.substr(at + 13));
-      RawHttpServer::SendAll(socket, "HTTP/1.1 206 Partial Content\r\nContent-Length: " +
-                                         std::to_string(body.size() - from) + "\r\nContent-Range: bytes " +
-                                         std::to_string(from) + "-" + std::to_string(body.size() - 1) + "/" +
-                                         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
-                                         body.substr(from));
+      RawHttpServer::SendAll(
+          socket, "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size() - from) +
+                      "\r\nContent-Range: bytes " + std::to_string(from) + "-" +
+                      std::to_string(body.size() - 1) + "/" + std::to_string(body.size()) +
+                      "\r\nConnection: close\r\n\r\n" + body.substr(from));
       return;
     }
     RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
@@ -259,7 +261,7 @@ TEST_F(DownloadEngineTest, PauseAndResumeBeforeTheOldJobStoppedNeverRunTwoTransf
   });
   const DownloadTask task = NewTask("quick", server.Url("/quick"), static_cast<std::int64_t>(body.size()));
   Start(task);
-  WaitPercent("quick", 10);  // the whole first chunk is on disk
+  WaitPercent("quick", 10);           // the whole first chunk is on disk
   std::this_thread::sleep_for(30ms);  // into the gap before the next one
   Pause("quick");
   Resume("quick");  // at once: the first job has not seen the pause yet
@@ -326,16 +328,18 @@ TEST_F(DownloadEngineTest, PauseWhileQueuedStopsWithoutATransfer) {
 TEST_F(DownloadEngineTest, FiveDownloadsAtOnceRunAtMostFourTransfersAtTheServer) {
   std::vector<DownloadTask> tasks;
   for (int i = 0; i < 5; ++i) {
-    tasks.push_back(NewTask("five" + std::to_string(i), s_nginx->Url("/slow/medium.bin?five=" + std::to_string(i)),
-                            kMedium.size));
+    tasks.push_back(NewTask("five" + std::to_string(i),
+                            s_nginx->Url("/slow/medium.bin?five=" + std::to_string(i)), kMedium.size));
     Start(tasks.back());
   }
-  RunUntil([&] {
-    for (const auto& task : tasks) {
-      if (Results(task.id).empty()) return false;
-    }
-    return true;
-  }, 60s);
+  RunUntil(
+      [&] {
+        for (const auto& task : tasks) {
+          if (Results(task.id).empty()) return false;
+        }
+        return true;
+      },
+      60s);
   const std::string hash = Sha256Hex(Source(kMedium));
   for (const auto& task : tasks) {
     EXPECT_EQ(Results(task.id).back().wParam, 0u) << task.id;
@@ -369,7 +373,8 @@ TEST_F(DownloadEngineTest, ServerIgnoringRangesNeverCorruptsTheFile) {
 TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
   // An error page is never appended to the partial file.
   RawHttpServer notFound([](const std::string&, int socket) {
-    RawHttpServer::SendAll(socket, "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
+    RawHttpServer::SendAll(
+        socket, "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
   });
   DownloadTask missing = NewTask("missing", notFound.Url("/gone"), 5000);
   WriteFile(missing.localFile, std::string(1000, 'p'));
@@ -378,7 +383,8 @@ TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
   EXPECT_EQ(ReadFile(missing.localFile), std::string(1000, 'p'));
 
   // A file that was complete before is not sent to the network and stays as it is.
-  DownloadTask complete = NewTask("complete", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/x", 3000);
+  DownloadTask complete =
+      NewTask("complete", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/x", 3000);
   WriteFile(complete.localFile, std::string(3000, 'c'));
   Start(complete);
   EXPECT_EQ(WaitResult("complete").wParam, 0u);
@@ -392,7 +398,8 @@ TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
   EXPECT_EQ(Sha256Hex(ReadFile(whole.localFile)), Sha256Hex(Source(kSmall)));
 
   // Unreachable server, partial file: failure, and the bytes on disk stay.
-  DownloadTask refused = NewTask("refused", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/x", 3000);
+  DownloadTask refused =
+      NewTask("refused", "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/x", 3000);
   WriteFile(refused.localFile, std::string(100, 'r'));
   Start(refused);
   EXPECT_EQ(WaitResult("refused").wParam, 1u);
@@ -444,7 +451,8 @@ TEST_F(DownloadEngineTest, AvatarTasksAreNeverListedAndReportNoProgress) {
 // The demo school's benchmark blob: byte i of /bench/blob.
 std::string DemoBlob(std::size_t size) {
   std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(static_cast<unsigned char>(i % 251 + (i >> 16)));
+  for (std::size_t i = 0; i < size; ++i)
+    bytes[i] = static_cast<char>(static_cast<unsigned char>(i % 251 + (i >> 16)));
   return bytes;
 }
 
@@ -454,9 +462,9 @@ TEST_F(DownloadEngineTest, DemoSchoolLessonVideoAndDocumentArriveWhole) {
   const DownloadTask video = NewTask("v110101", s_demo->Origin() + "/media/v110101.mp4",
                                      static_cast<std::int64_t>(fs::file_size(assets / "media/v110101.mp4")));
   Start(video);
-  const DownloadTask doc = NewTask("jy110101", s_demo->Origin() + "/uploads/jiangyi/jy110101.pdf",
-                                   static_cast<std::int64_t>(fs::file_size(assets / "docs/jy110101.pdf")),
-                                   TaskKind::Document);
+  const DownloadTask doc =
+      NewTask("jy110101", s_demo->Origin() + "/uploads/jiangyi/jy110101.pdf",
+              static_cast<std::int64_t>(fs::file_size(assets / "docs/jy110101.pdf")), TaskKind::Document);
   Start(doc);
   EXPECT_EQ(WaitResult("v110101").wParam, 0u);
   EXPECT_EQ(WaitResult("jy110101").wParam, 0u);

@@ -63,7 +63,8 @@ std::string ReadDayLogs() {
   std::string text;
   if (!state) return text;
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(state) / "tavo/log", ec)) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(state) / "tavo/log", ec)) {
     const std::string bytes = ReadFile(entry.path());
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
       if (bytes[i + 1] == 0) text.push_back(bytes[i]);
@@ -74,12 +75,16 @@ std::string ReadDayLogs() {
 
 bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds guard) {
   bool timedOut = false;
-  const guint guardId = g_timeout_add(static_cast<guint>(guard.count()), [](gpointer flag) {
-    *static_cast<bool*>(flag) = true;
-    return G_SOURCE_REMOVE;
-  }, &timedOut);
+  const guint guardId = g_timeout_add(
+      static_cast<guint>(guard.count()),
+      [](gpointer flag) {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &timedOut);
   // A short tick re-checks conditions that other threads make true.
-  const guint tickId = g_timeout_add(5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint tickId = g_timeout_add(
+      5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   RunNestedLoopUntil([&] { return timedOut || done(); });
   g_source_remove(tickId);
   if (!timedOut) g_source_remove(guardId);

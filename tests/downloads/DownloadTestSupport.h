@@ -32,5 +32,4 @@ std::string Sha256Hex(const std::string& bytes);
 std::string ReadDayLogs();
 
 // Runs the message loop until `done` or the guard time-out, which fails the test.
-bool RunUntil(const std::function<bool()>& done,
-              std::chrono::milliseconds guard = std::chrono::seconds(30));
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds guard = std::chrono::seconds(30));

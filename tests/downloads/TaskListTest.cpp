@@ -1,16 +1,16 @@
 // The download task list: its add/find/update/remove rules, the job bookkeeping that
 // keeps two jobs off one file, and many threads using it at once (run under TSan too).
-#include "downloads/DownloadTaskList.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
+#include "downloads/DownloadTaskList.h"
+
 namespace {
 
-DownloadTask Task(const std::string& classId, const std::string& id,
-                  const std::string& className = "Class", TaskKind kind = TaskKind::Video) {
+DownloadTask Task(const std::string& classId, const std::string& id, const std::string& className = "Class",
+                  TaskKind kind = TaskKind::Video) {
   DownloadTask task;
   task.classId = classId;
   task.id = id;

@@ -65,8 +65,7 @@ bool NginxServer::Start() {
     const std::string w = m_work.string();
     std::ofstream conf(m_work / "nginx.conf");
     conf << "daemon off;\n"
-         << (::geteuid() == 0 ? "user root;\n" : "")
-         << "worker_processes 1;\n"
+         << (::geteuid() == 0 ? "user root;\n" : "") << "worker_processes 1;\n"
          << "pid " << w << "/nginx.pid;\n"
          << "error_log " << w << "/error.log;\n"
          << "events { worker_connections 256; }\n"

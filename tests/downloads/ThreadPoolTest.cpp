@@ -1,7 +1,5 @@
 // The worker pool: first-in first-out hand-out, never more than four jobs at once, the
 // stop rules and the log lines (run under TSan too).
-#include "downloads/ThreadPool.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +10,7 @@
 
 #include "DownloadTestSupport.h"
 #include "app/Log.h"
+#include "downloads/ThreadPool.h"
 
 namespace {
 
