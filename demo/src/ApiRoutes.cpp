@@ -1,6 +1,7 @@
 #include "ApiRoutes.h"
 
 #include "Json.h"
+#include "PlayAuth.h"
 #include "ServerLog.h"
 #include "SmsCipher.h"
 
@@ -484,8 +485,8 @@ void ApiRoutes::PlayAuth(const httplib::Request& req, httplib::Response& res) {
         MediaEnvelope(res, 404, "视频不存在");
         return;
     }
-    const std::string auth =
-        m_context.signer->Issue("play", video->vid, NowSeconds() + m_context.options.playAuthTtl);
+    const std::string auth = MakePlayAuth(*m_context.signer, m_context.origin, video->vid,
+                                          NowSeconds() + m_context.options.playAuthTtl);
     MediaEnvelope(res, 200, "成功", [&](JsonWriter& w) {
         WriteString(w, "vid", video->vid);
         WriteString(w, "playauth", auth);

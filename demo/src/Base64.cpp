@@ -50,6 +50,13 @@ std::optional<std::string> Decode(std::string_view text, std::string_view alphab
 
 }  // namespace
 
+std::string Base64Encode(std::string_view bytes) {
+    std::string out = Base64UrlEncode(bytes);
+    for (char& c : out) c = c == '-' ? '+' : c == '_' ? '/' : c;
+    while (out.size() % 4 != 0) out.push_back('=');
+    return out;
+}
+
 std::string Base64UrlEncode(std::string_view bytes) {
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);

@@ -8,6 +8,7 @@
 
 namespace demo {
 
+std::string Base64Encode(std::string_view bytes);
 std::string Base64UrlEncode(std::string_view bytes);
 // Strict decoders: any character outside the alphabet (or bad padding) gives nothing.
 std::optional<std::string> Base64Decode(std::string_view text);

@@ -1,6 +1,7 @@
 #include "FileRoutes.h"
 
 #include "Json.h"
+#include "PlayAuth.h"
 #include "RangeBody.h"
 #include "ServerLog.h"
 #include "Shutdown.h"
@@ -96,7 +97,7 @@ void InstallFileRoutes(httplib::Server& server, Context& context) {
         const std::string vid = req.get_param_value("vid");
         const std::string auth = req.get_param_value("playAuth");
         std::string subject;
-        const TokenVerdict verdict = context.signer->Check("play", auth, NowSeconds(), subject);
+        const TokenVerdict verdict = CheckPlayAuth(*context.signer, auth, NowSeconds(), subject);
         if (verdict == TokenVerdict::Invalid || subject != vid) {
             JsonAnswer(res, 403, ErrorJson("invalid play authorisation"));
             return;

@@ -36,6 +36,7 @@ public:
 
     const std::string& origin() const { return m_origin; }  // "http://127.0.0.1:PORT"
     int port() const { return m_port; }
+    pid_t pid() const { return m_pid; }
     std::string host() const { return "127.0.0.1"; }
     // What the service wrote to standard error (for failure messages).
     std::string ErrorOutput() const;

@@ -349,13 +349,37 @@ TEST_F(DemoServiceTest, RangeRequestsOnLessonVideo) {
     EXPECT_EQ(Get("/api/Apibook/playUri?vid=nope").msg(), "视频不存在");
 }
 
+std::string DecodeBase64(const std::string& text) {
+    std::string out(text.size(), '\0');
+    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+    out.resize(n < 0 ? 0 : static_cast<size_t>(n));
+    while (!out.empty() && out.back() == '\0') out.pop_back();  // EVP_DecodeBlock keeps padding bytes
+    return out;
+}
+
+std::string EncodeBase64(const std::string& bytes) {
+    std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
 TEST_F(DemoServiceTest, VideoServiceResolvesPlayAuthorisation) {
     Answer auth = Get("/api/Apibook/playAuth?vid=v220101");
     ASSERT_EQ(auth.code(), 200) << auth.body;
     EXPECT_EQ(auth.msg(), "成功");
     const std::string playAuth = auth.json["playauth"].GetString();
 
-    auto res = m_client->Get(("/video/resolve?vid=v220101&playAuth=" + playAuth).c_str(),
+    // The page finds the video service inside the authorisation.
+    rapidjson::Document inside;
+    inside.Parse(DecodeBase64(playAuth).c_str());
+    ASSERT_TRUE(inside.IsObject()) << playAuth;
+    EXPECT_EQ(std::string(inside["VideoService"].GetString()), m_server.origin() + "/video/resolve");
+    EXPECT_STREQ(inside["Vid"].GetString(), "v220101");
+
+    auto res = m_client->Get(("/video/resolve?vid=v220101&playAuth=" + FormEncode(playAuth)).c_str(),
                              {{"Origin", "http://127.0.0.1:8501"}});
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
@@ -366,15 +390,22 @@ TEST_F(DemoServiceTest, VideoServiceResolvesPlayAuthorisation) {
     EXPECT_EQ(std::string(doc["url"].GetString()), m_server.origin() + "/media/v220101.webm");
     EXPECT_STREQ(doc["type"].GetString(), "video/webm");
 
-    // An authorisation is good for its own video only; a foreign page gets no CORS grant.
-    auto other = m_client->Get(("/video/resolve?vid=v110101&playAuth=" + playAuth).c_str(),
-                               {{"Origin", "http://evil.example"}});
-    ASSERT_TRUE(other);
-    EXPECT_EQ(other->status, 403);
-    EXPECT_FALSE(other->has_header("Access-Control-Allow-Origin"));
-    auto forged = m_client->Get("/video/resolve?vid=v220101&playAuth=abc.def");
-    ASSERT_TRUE(forged);
-    EXPECT_EQ(forged->status, 403);
+    // An authorisation is good for its own video only, whatever its readable part claims;
+    // a foreign page gets no CORS grant.
+    std::string relabelled = DecodeBase64(playAuth);
+    relabelled.replace(relabelled.find("\"Vid\":\"v220101\""), 15, "\"Vid\":\"v110101\"");
+    for (const std::string& other : {playAuth, EncodeBase64(relabelled)}) {
+        auto refused = m_client->Get(("/video/resolve?vid=v110101&playAuth=" + FormEncode(other)).c_str(),
+                                     {{"Origin", "http://evil.example"}});
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 403);
+        EXPECT_FALSE(refused->has_header("Access-Control-Allow-Origin"));
+    }
+    for (const char* forged : {"abc.def", "", "eyJUb2tlbiI6MX0="}) {
+        auto r = m_client->Get((std::string("/video/resolve?vid=v220101&playAuth=") + forged).c_str());
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 403) << forged;
+    }
     EXPECT_EQ(Get("/api/Apibook/playAuth?vid=").code(), 404);
 }
 
