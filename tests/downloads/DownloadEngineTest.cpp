@@ -350,24 +350,35 @@ TEST_F(DownloadEngineTest, FiveDownloadsAtOnceRunAtMostFourTransfersAtTheServer)
   EXPECT_GE(most, 2);
 }
 
-TEST_F(DownloadEngineTest, ServerIgnoringRangesNeverCorruptsTheFile) {
+TEST_F(DownloadEngineTest, ServersThatDoNotHonourTheRangeNeverCorruptTheFile) {
   const std::string body = RandomBytes(200 * 1024, 7);
-  RawHttpServer server([&](const std::string&, int socket) {
-    RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                                       "\r\nConnection: close\r\n\r\n" + body);
-  });
+  const std::string whole = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                            "\r\nConnection: close\r\n\r\n" + body;
+  // How each server answers a request with a Range header; without one it sends `whole`.
+  const std::pair<const char*, std::string> servers[] = {
+      {"ignores", whole},
+      {"otherrange", "HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size()) +
+                         "\r\nContent-Range: bytes 0-" + std::to_string(body.size() - 1) + "/" +
+                         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body},
+  };
   // A correct prefix and a wrong one: either way the result is the server's file.
   const std::pair<const char*, std::string> partials[] = {{"prefix", body.substr(0, 1000)},
                                                           {"stale", std::string(1000, 'x')}};
-  for (const auto& [id, partial] : partials) {
-    const DownloadTask task = NewTask(id, server.Url("/file"), static_cast<std::int64_t>(body.size()));
-    WriteFile(task.localFile, partial);
-    Start(task);
-    EXPECT_EQ(WaitResult(id).wParam, 0u) << id;
-    EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(body)) << id;
+  for (const auto& [serverName, rangedAnswer] : servers) {
+    RawHttpServer server([&](const std::string& head, int socket) {
+      RawHttpServer::SendAll(socket, head.find("Range:") != std::string::npos ? rangedAnswer : whole);
+    });
+    for (const auto& [partialName, partial] : partials) {
+      const std::string id = std::string(serverName) + "-" + partialName;
+      const DownloadTask task = NewTask(id, server.Url("/file"), static_cast<std::int64_t>(body.size()));
+      WriteFile(task.localFile, partial);
+      Start(task);
+      EXPECT_EQ(WaitResult(id).wParam, 0u) << id;
+      EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(body)) << id;
+    }
+    ASSERT_FALSE(server.Heads().empty());
+    EXPECT_NE(server.Heads().front().find("Range: bytes=1000-"), std::string::npos);
   }
-  ASSERT_FALSE(server.Heads().empty());
-  EXPECT_NE(server.Heads().front().find("Range: bytes=1000-"), std::string::npos);
 }
 
 TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
@@ -396,6 +407,16 @@ TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
   Start(whole);
   EXPECT_EQ(WaitResult("whole").wParam, 0u);
   EXPECT_EQ(Sha256Hex(ReadFile(whole.localFile)), Sha256Hex(Source(kSmall)));
+
+  // The connection ends before the announced length: failure, what arrived stays.
+  RawHttpServer cut([](const std::string&, int socket) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\nConnection: close\r\n\r\n" +
+                                       std::string(700, 'k'));
+  });
+  DownloadTask shortAnswer = NewTask("short", cut.Url("/short"), 5000);
+  Start(shortAnswer);
+  EXPECT_EQ(WaitResult("short").wParam, 1u);
+  EXPECT_EQ(ReadFile(shortAnswer.localFile), std::string(700, 'k'));
 
   // Unreachable server, partial file: failure, and the bytes on disk stay.
   DownloadTask refused =
