@@ -29,9 +29,10 @@ constexpr std::size_t kFileBufferSize = 1024 * 1024;
 std::mutex g_optionsMutex;
 DownloadFileOptions g_options;
 
-std::int64_t FileSizeOnDisk(const std::string& path) {
+// The size of the open file: what the appended bytes will follow.
+std::int64_t OpenFileSize(std::FILE* file) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  if (::fstat(::fileno(file), &info) != 0) return 0;
   return static_cast<std::int64_t>(info.st_size);
 }
 
@@ -102,7 +103,6 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
 int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
                    const DownloadFileOptions& options) {
   HttpTransport::Instance();  // libcurl's global set-up
-  const std::int64_t offset = FileSizeOnDisk(localFile);
   FilePtr file = OpenForAppend(localFile, options);
   if (!file) {
     LogError(L"Open file " + AnsiToWide(localFile) + L" false");
@@ -110,6 +110,7 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     return CURLE_WRITE_ERROR;
   }
   std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
+  const std::int64_t offset = OpenFileSize(file.get());
 
   int result = Transfer(url, file.get(), offset, delegate);
   if (result == CURLE_RANGE_ERROR && offset > 0) {
