@@ -106,7 +106,10 @@ class Core {
       old = m_context;
       m_context = g_main_context_ref_thread_default();
       m_refuseSends = false;
-      m_wakeScheduled = false;
+      // A wake still pending on the same context will come; one on another context will not.
+      if (m_context != old) {
+        m_wakeScheduled = false;
+      }
       m_mainThread = std::this_thread::get_id();
       if (!m_queue.empty()) {
         ScheduleWakeLocked();
