@@ -24,9 +24,8 @@ SavedCredentials LoadSavedCredentials() {
   return saved;
 }
 
-void StoreSignInCredentials(SignInMode mode, const std::string& name,
-                            const std::string& password, RememberPassword remember,
-                            AutoLogin autoLogin) {
+void StoreSignInCredentials(SignInMode mode, const std::string& name, const std::string& password,
+                            RememberPassword remember, AutoLogin autoLogin) {
   WriteRegString(L"autoLogin", autoLogin == AutoLogin::kYes ? L"1" : L"0");
   if (mode != SignInMode::kPassword) return;
   if (remember == RememberPassword::kYes) {

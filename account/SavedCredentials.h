@@ -19,6 +19,5 @@ enum class AutoLogin { kNo, kYes };
 
 // After a successful sign-in: "autoLogin" in both modes; in password mode "user" and the
 // store follow the remember-password option (an SMS sign-in leaves them as they were).
-void StoreSignInCredentials(SignInMode mode, const std::string& name,
-                            const std::string& password, RememberPassword remember,
-                            AutoLogin autoLogin);
+void StoreSignInCredentials(SignInMode mode, const std::string& name, const std::string& password,
+                            RememberPassword remember, AutoLogin autoLogin);

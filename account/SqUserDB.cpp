@@ -30,8 +30,8 @@ Statement Prepare(sqlite3* db, const char* sql) {
 }
 
 bool BindText(sqlite3_stmt* statement, int index, const std::string& text) {
-  return sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
-                           SQLITE_TRANSIENT) == SQLITE_OK;
+  return sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) ==
+         SQLITE_OK;
 }
 
 std::string ColumnText(sqlite3_stmt* statement, int column) {
@@ -101,9 +101,8 @@ void SqUserDB::Save(const std::string& name, const std::string& password) {
   if (!m_opened) return;
   const std::string stored = FindPassword(name);
   if (!stored.empty() && stored == password) return;
-  Statement statement =
-      stored.empty() ? Prepare(m_db, "insert into user values (?, ?, ?)")
-                     : Prepare(m_db, "update user set password = ? where username = ?");
+  Statement statement = stored.empty() ? Prepare(m_db, "insert into user values (?, ?, ?)")
+                                       : Prepare(m_db, "update user set password = ? where username = ?");
   bool ok = static_cast<bool>(statement);
   if (ok && stored.empty()) {
     ok = BindText(statement.get(), 2, name) && BindText(statement.get(), 3, password);

@@ -9,8 +9,7 @@
 namespace {
 
 // A login answer: on code 200 a string "data"."token" becomes the session token.
-std::string ReadLoginAnswer(std::string& answer, std::wstring_view name,
-                            std::wstring_view failurePrefix) {
+std::string ReadLoginAnswer(std::string& answer, std::wstring_view name, std::wstring_view failurePrefix) {
   rapidjson::Document document;
   if (!ParseAnswerRoot(answer, document, name)) return {};
   const Envelope envelope = ReadStandardEnvelope(document, 0);
@@ -20,8 +19,8 @@ std::string ReadLoginAnswer(std::string& answer, std::wstring_view name,
   }
   if (const rapidjson::Value* data = ObjectMember(document, "data")) {
     std::string token;
-    const auto member = data->FindMember("token");
-    if (member != data->MemberEnd() && member->value.IsString()) {
+    const rapidjson::Value* member = FindValue(*data, "token");
+    if (member != nullptr && member->IsString()) {
       TakeText(*data, "token", token);
       SetSessionToken(token);
     }
@@ -116,9 +115,9 @@ std::string ParseGetVideoInfoAnswer(std::string answer, int64_t& size) {
   }
   std::string fileUrl;
   TakeText(document, "FileURL", fileUrl);
-  const auto sizeMember = document.FindMember("Size");
-  if (sizeMember != document.MemberEnd() && sizeMember->value.IsInt64()) {
-    size = sizeMember->value.GetInt64();
+  const rapidjson::Value* sizeValue = FindValue(document, "Size");
+  if (sizeValue != nullptr && sizeValue->IsInt64()) {
+    size = sizeValue->GetInt64();
   }
   return fileUrl;
 }
@@ -143,17 +142,13 @@ std::string ParseLoginSmsCode(const std::string& mobile, const std::string& code
   return ParseLoginSmsCodeAnswer(LoginSmsCode(mobile, code));
 }
 
-void ParseGetPersonInfo(AccountRecord& person) {
-  ParseGetPersonInfoAnswer(GetPersonInfo(), person);
-}
+void ParseGetPersonInfo(AccountRecord& person) { ParseGetPersonInfoAnswer(GetPersonInfo(), person); }
 
 bool ParseModifyPersonHead(const std::string& picturePath) {
   return ParseModifyPersonHeadAnswer(ModifyPersonHead(picturePath));
 }
 
-void PraseUpPersonInfo(const AccountRecord& person) {
-  PraseUpPersonInfoAnswer(UpPersonInfo(person));
-}
+void PraseUpPersonInfo(const AccountRecord& person) { PraseUpPersonInfoAnswer(UpPersonInfo(person)); }
 
 std::string ParseGetPalyVideoCode(const std::string& videoId) {
   return ParseGetPalyVideoCodeAnswer(GetPalyVideoCode(videoId));
@@ -167,7 +162,7 @@ bool ParseUpLearnRecord(const std::string& learnedDuration, const std::string& l
   return ParseUpLearnRecordAnswer(UpLearnRecord(learnedDuration, lessonId));
 }
 
-bool ParseUpMyQuestions(const std::string& type, const std::string& content,
-                        const std::string& classId, const std::string& lessonId) {
+bool ParseUpMyQuestions(const std::string& type, const std::string& content, const std::string& classId,
+                        const std::string& lessonId) {
   return ParseUpMyQuestionsAnswer(UpMyQuestions(type, content, classId, lessonId));
 }

@@ -26,8 +26,8 @@ std::string ParseGetPalyVideoCode(const std::string& videoId);
 // The download address; empty on any failure. size is set only from an integer "Size".
 std::string ParseGetVideoInfo(const std::string& videoId, int64_t& size);
 bool ParseUpLearnRecord(const std::string& learnedDuration, const std::string& lessonId);
-bool ParseUpMyQuestions(const std::string& type, const std::string& content,
-                        const std::string& classId, const std::string& lessonId);
+bool ParseUpMyQuestions(const std::string& type, const std::string& content, const std::string& classId,
+                        const std::string& lessonId);
 
 std::string ParseLoginUsrNameAnswer(std::string answer);
 std::string ParseSendSmsCodeAnswer(std::string answer);

@@ -54,8 +54,7 @@ ClassRecord ReadClass(const Value& item) {
   TakeText(item, "exam_id", record.exam_id);
   TakeText(item, "deadline", record.deadline);
   record.jiangyi.reserve(ArraySize(item, "jiangyi"));
-  ForEachObject(item, "jiangyi",
-                [&](const Value& doc) { record.jiangyi.push_back(ReadDocument(doc)); });
+  ForEachObject(item, "jiangyi", [&](const Value& doc) { record.jiangyi.push_back(ReadDocument(doc)); });
   return record;
 }
 
@@ -103,8 +102,8 @@ LessonRecord ReadLesson(const Value& item) {
 }
 
 void TakeBool(const Value& object, const char* key, bool& field) {
-  const auto member = object.FindMember(key);
-  if (member != object.MemberEnd() && member->value.IsBool()) field = member->value.GetBool();
+  const Value* value = FindValue(object, key);
+  if (value != nullptr && value->IsBool()) field = value->GetBool();
 }
 
 }  // namespace
@@ -164,8 +163,7 @@ void ParseGetMyCourseAnswer(std::string answer) {
     LogNormal(L"data classes");
     list.Classes.clear();
     list.Classes.reserve(classes->Size());
-    ForEachObject(*data, "classes",
-                  [&](const Value& item) { list.Classes.push_back(ReadClass(item)); });
+    ForEachObject(*data, "classes", [&](const Value& item) { list.Classes.push_back(ReadClass(item)); });
   }
 }
 
@@ -189,12 +187,11 @@ bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail) {
   if (const Value* lessons = ArrayMember(*data, "lessons")) {
     detail.lessons.clear();
     detail.lessons.reserve(lessons->Size());
-    ForEachObject(*data, "lessons",
-                  [&](const Value& item) { detail.lessons.push_back(ReadLesson(item)); });
+    ForEachObject(*data, "lessons", [&](const Value& item) { detail.lessons.push_back(ReadLesson(item)); });
   }
-  const auto lessonIndex = data->FindMember("lessonIndex");
-  if (lessonIndex != data->MemberEnd() && lessonIndex->value.IsInt()) {
-    detail.lessonIndex = lessonIndex->value.GetInt();
+  const Value* lessonIndex = FindValue(*data, "lessonIndex");
+  if (lessonIndex != nullptr && lessonIndex->IsInt()) {
+    detail.lessonIndex = lessonIndex->GetInt();
   }
   TakeBool(*data, "hasOld", detail.hasOld);
   TakeBool(*data, "isTwoTeacher", detail.isTwoTeacher);

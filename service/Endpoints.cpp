@@ -73,8 +73,7 @@ std::string GetPersonInfo() { return PostForm("/api/user/myInfo", TokenForm()); 
 
 std::string ModifyPersonHead(const std::string& picturePath) {
   HttpTransport& transport = HttpTransport::Instance();
-  const std::string url =
-      GetApiOrigin() + "/api/user/changeAvatar?" + TokenForm().Text();
+  const std::string url = GetApiOrigin() + "/api/user/changeAvatar?" + TokenForm().Text();
   std::string answer;
   transport.UploadFile(url, picturePath, answer);
   return answer;
@@ -103,8 +102,8 @@ std::string UpLearnRecord(const std::string& learnedDuration, const std::string&
                   TokenForm().Add("learnedDuration", learnedDuration).Add("lessonId", lessonId));
 }
 
-std::string UpMyQuestions(const std::string& type, const std::string& content,
-                          const std::string& classId, const std::string& lessonId) {
+std::string UpMyQuestions(const std::string& type, const std::string& content, const std::string& classId,
+                          const std::string& lessonId) {
   return PostForm("/api/Feedback/saveVoideData", TokenForm()
                                                      .Add("type", type)
                                                      .Add("content", content)
@@ -115,10 +114,8 @@ std::string UpMyQuestions(const std::string& type, const std::string& content,
 void UpPcInfoWith(const std::string& computerName, const std::string& systemVersion,
                   const std::string& machineId) {
   HttpTransport& transport = HttpTransport::Instance();
-  const Form form = std::move(Form()
-                                  .Add("computer_name", computerName)
-                                  .Add("sys_ver", systemVersion)
-                                  .Add("machine_id", machineId));
+  const Form form = std::move(
+      Form().Add("computer_name", computerName).Add("sys_ver", systemVersion).Add("machine_id", machineId));
   std::string answer;
   if (!transport.Post(GetApiOrigin() + "/api/login/pcstatistics?", form.Text(), answer)) {
     LogError(L"UpPcInfo false:" + Utf8ToWide(answer));

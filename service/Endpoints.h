@@ -21,8 +21,8 @@ std::string GetPalyVideoCode(const std::string& videoId);
 std::string GetVideoInfo(const std::string& videoId);
 std::string UpLearnRecord(const std::string& learnedDuration, const std::string& lessonId);
 // Takes the class id before the lesson id but sends the lesson id first.
-std::string UpMyQuestions(const std::string& type, const std::string& content,
-                          const std::string& classId, const std::string& lessonId);
+std::string UpMyQuestions(const std::string& type, const std::string& content, const std::string& classId,
+                          const std::string& lessonId);
 
 // The start-up statistics report: computer name, system version and machine id. The
 // answer is not looked at; a failed exchange leaves an "UpPcInfo false:" line.

@@ -8,20 +8,17 @@
 
 namespace {
 
-std::string_view View(const rapidjson::Value& text) {
-  return {text.GetString(), text.GetStringLength()};
-}
+std::string_view View(const rapidjson::Value& text) { return {text.GetString(), text.GetStringLength()}; }
 
 int32_t ReadCode(const rapidjson::Value& root, int32_t missingCode) {
-  const auto code = root.FindMember("code");
-  if (code == root.MemberEnd() || !code->value.IsInt()) return missingCode;
-  return code->value.GetInt();
+  const rapidjson::Value* code = FindValue(root, "code");
+  if (code == nullptr || !code->IsInt()) return missingCode;
+  return code->GetInt();
 }
 
 }  // namespace
 
-bool ParseAnswerRoot(std::string& answer, rapidjson::Document& document,
-                     std::wstring_view parserName) {
+bool ParseAnswerRoot(std::string& answer, rapidjson::Document& document, std::wstring_view parserName) {
   document.ParseInsitu(answer.data());
   if (document.HasParseError() || !document.IsObject()) {
     LogError(std::wstring(parserName) + L" ParseInsitu false");
@@ -45,29 +42,33 @@ Envelope ReadMediaEnvelope(const rapidjson::Value& root, int32_t missingCode) {
 }
 
 void LogAnswerFailure(std::wstring_view prefix, const Envelope& envelope) {
-  LogError(std::wstring(prefix) + AnsiToWide(envelope.msg) + L" code:" +
-           std::to_wstring(envelope.code));
+  LogError(std::wstring(prefix) + AnsiToWide(envelope.msg) + L" code:" + std::to_wstring(envelope.code));
+}
+
+const rapidjson::Value* FindValue(const rapidjson::Value& object, const char* key) {
+  // Same-typed iterators on both sides: a comparison C++20 reads the same both ways round.
+  const rapidjson::Value::ConstMemberIterator end = object.MemberEnd();
+  const rapidjson::Value::ConstMemberIterator member = object.FindMember(key);
+  return member == end ? nullptr : &member->value;
 }
 
 const rapidjson::Value* ObjectMember(const rapidjson::Value& object, const char* key) {
-  const auto member = object.FindMember(key);
-  if (member == object.MemberEnd() || !member->value.IsObject()) return nullptr;
-  return &member->value;
+  const rapidjson::Value* value = FindValue(object, key);
+  return value != nullptr && value->IsObject() ? value : nullptr;
 }
 
 const rapidjson::Value* ArrayMember(const rapidjson::Value& object, const char* key) {
-  const auto member = object.FindMember(key);
-  if (member == object.MemberEnd() || !member->value.IsArray()) return nullptr;
-  return &member->value;
+  const rapidjson::Value* value = FindValue(object, key);
+  return value != nullptr && value->IsArray() ? value : nullptr;
 }
 
 void TakeText(const rapidjson::Value& object, const char* key, std::string& field) {
-  const auto member = object.FindMember(key);
-  if (member == object.MemberEnd() || !member->value.IsString()) return;
-  const std::string_view text = View(member->value);
+  const rapidjson::Value* value = FindValue(object, key);
+  if (value == nullptr || !value->IsString()) return;
+  const std::string_view text = View(*value);
   // Most values (ids, sizes, times, addresses) are ASCII, which reads the same in every
   // locale character set: copied without the conversion's decoding round.
-  const bool ascii = std::all_of(text.begin(), text.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   field = ascii ? std::string(text) : Utf8ToAnsi(text);
 }

@@ -10,8 +10,7 @@
 
 // Parses answer in place. An unparseable answer, or one whose root is not an object,
 // writes "<parserName> ParseInsitu false" and gives false.
-bool ParseAnswerRoot(std::string& answer, rapidjson::Document& document,
-                     std::wstring_view parserName);
+bool ParseAnswerRoot(std::string& answer, rapidjson::Document& document, std::wstring_view parserName);
 
 struct Envelope {
   int32_t code = 0;
@@ -26,6 +25,8 @@ Envelope ReadMediaEnvelope(const rapidjson::Value& root, int32_t missingCode);
 // Writes "<prefix><msg> code:<code>" as an error line.
 void LogAnswerFailure(std::wstring_view prefix, const Envelope& envelope);
 
+// The member's value, or null when the object has no such member.
+const rapidjson::Value* FindValue(const rapidjson::Value& object, const char* key);
 // The member when it exists and is an object, else null.
 const rapidjson::Value* ObjectMember(const rapidjson::Value& object, const char* key);
 // The member when it exists and is an array, else null.

@@ -32,13 +32,12 @@ std::string CAES::Encrypt(std::string_view plaintext, std::string_view key) {
   if (ret != 1) CipherFailure("ret == 1");
   std::string out(plaintext.size() + 64, '\0');
   int updateLength = 0;
-  ret = EVP_EncryptUpdate(context.get(), reinterpret_cast<unsigned char*>(out.data()),
-                          &updateLength, reinterpret_cast<const unsigned char*>(plaintext.data()),
+  ret = EVP_EncryptUpdate(context.get(), reinterpret_cast<unsigned char*>(out.data()), &updateLength,
+                          reinterpret_cast<const unsigned char*>(plaintext.data()),
                           static_cast<int>(plaintext.size()));
   if (ret != 1) CipherFailure("ret == 1");
   int finalLength = 0;
-  ret = EVP_EncryptFinal_ex(context.get(),
-                            reinterpret_cast<unsigned char*>(out.data()) + updateLength,
+  ret = EVP_EncryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(out.data()) + updateLength,
                             &finalLength);
   if (ret != 1) CipherFailure("ret == 1");
   out.resize(static_cast<size_t>(updateLength + finalLength));
@@ -46,8 +45,7 @@ std::string CAES::Encrypt(std::string_view plaintext, std::string_view key) {
 }
 
 std::string Base64Encode(std::string_view bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   out.reserve((bytes.size() + 2) / 3 * 4);
   size_t i = 0;
@@ -79,8 +77,8 @@ std::string UrlEncode(std::string_view text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     const bool plain = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-                       (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' ||
-                       byte == '.' || byte == '~';
+                       (byte >= '0' && byte <= '9') || byte == '-' || byte == '_' || byte == '.' ||
+                       byte == '~';
     if (plain) {
       out += c;
     } else if (byte == ' ') {

@@ -13,11 +13,20 @@ namespace {
 int TraceHook(CURL*, curl_infotype type, char* data, size_t size, void*) {
   const char* tag = nullptr;
   switch (type) {
-    case CURLINFO_HEADER_IN: tag = "[HEADER_IN]"; break;
-    case CURLINFO_HEADER_OUT: tag = "[HEADER_OUT]"; break;
-    case CURLINFO_DATA_IN: tag = "[DATA_IN]"; break;
-    case CURLINFO_DATA_OUT: tag = "[DATA_OUT]"; break;
-    default: return 0;
+    case CURLINFO_HEADER_IN:
+      tag = "[HEADER_IN]";
+      break;
+    case CURLINFO_HEADER_OUT:
+      tag = "[HEADER_OUT]";
+      break;
+    case CURLINFO_DATA_IN:
+      tag = "[DATA_IN]";
+      break;
+    case CURLINFO_DATA_OUT:
+      tag = "[DATA_OUT]";
+      break;
+    default:
+      return 0;
   }
   std::string text(data, size);
   // A form body carries the token as its first key; give it a "?" so MaskTokens sees it.
@@ -44,8 +53,7 @@ size_t HttpTransport::AppendToString(char* data, size_t size, size_t count, void
   return count;
 }
 
-bool HttpTransport::Exchange(const std::string& url, const std::string* postBody,
-                             std::string& answer) {
+bool HttpTransport::Exchange(const std::string& url, const std::string* postBody, std::string& answer) {
   CurlEasy handle(curl_easy_init());
   if (!handle) return false;
   CURL* h = handle.get();
@@ -57,8 +65,8 @@ bool HttpTransport::Exchange(const std::string& url, const std::string* postBody
   ok = ok && curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
   if (postBody != nullptr) {
     ok = ok && curl_easy_setopt(h, CURLOPT_POST, 1L) == CURLE_OK;
-    ok = ok && curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
-                                static_cast<curl_off_t>(postBody->size())) == CURLE_OK;
+    ok = ok && curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size())) ==
+                   CURLE_OK;
     ok = ok && curl_easy_setopt(h, CURLOPT_POSTFIELDS, postBody->c_str()) == CURLE_OK;
   }
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &HttpTransport::AppendToString);
@@ -79,8 +87,7 @@ bool HttpTransport::Get(const std::string& url, std::string& answer) {
   return Exchange(url, nullptr, answer);
 }
 
-bool HttpTransport::UploadFile(const std::string& url, const std::string& filePath,
-                               std::string& answer) {
+bool HttpTransport::UploadFile(const std::string& url, const std::string& filePath, std::string& answer) {
   CurlEasy handle(curl_easy_init());
   if (!handle) {
     LogTransportFailure(url, CURLE_FAILED_INIT);

@@ -3,6 +3,7 @@
 // Every call uses its own easy handle, so calls may run on any thread at once.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -36,5 +37,5 @@ class HttpTransport {
 
   bool Exchange(const std::string& url, const std::string* postBody, std::string& answer);
 
-  bool m_verbose = false;
+  std::atomic<bool> m_verbose = false;
 };

@@ -19,6 +19,5 @@ bool IsNative64Bit() {
 }  // namespace
 
 void UpPcInfo() {
-  UpPcInfoWith(GetComputerNameText(), PcSystemVersion(GetOsName(), IsNative64Bit()),
-               GetMachineId());
+  UpPcInfoWith(GetComputerNameText(), PcSystemVersion(GetOsName(), IsNative64Bit()), GetMachineId());
 }

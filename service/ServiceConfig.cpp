@@ -39,14 +39,10 @@ void Assign(std::optional<std::string>& slot, std::string value) {
 
 }  // namespace
 
-std::string GetApiOrigin() {
-  return Resolve(gApiOrigin, "TAVO_API_ORIGIN", kDefaultApiOrigin, true);
-}
+std::string GetApiOrigin() { return Resolve(gApiOrigin, "TAVO_API_ORIGIN", kDefaultApiOrigin, true); }
 void SetApiOrigin(const std::string& origin) { Assign(gApiOrigin, TrimOrigin(origin)); }
 
-std::string GetSiteOrigin() {
-  return Resolve(gSiteOrigin, "TAVO_SITE_ORIGIN", kDefaultSiteOrigin, true);
-}
+std::string GetSiteOrigin() { return Resolve(gSiteOrigin, "TAVO_SITE_ORIGIN", kDefaultSiteOrigin, true); }
 void SetSiteOrigin(const std::string& origin) { Assign(gSiteOrigin, TrimOrigin(origin)); }
 
 std::string GetExtraCaFile() { return Resolve(gCaFile, "TAVO_CA_FILE", "", false); }
@@ -56,9 +52,8 @@ bool ApplyServiceOption(std::string_view argument) {
   const struct {
     std::string_view prefix;
     void (*set)(const std::string&);
-  } options[] = {{"--api-origin=", SetApiOrigin},
-                 {"--site-origin=", SetSiteOrigin},
-                 {"--ca-file=", SetExtraCaFile}};
+  } options[] = {
+      {"--api-origin=", SetApiOrigin}, {"--site-origin=", SetSiteOrigin}, {"--ca-file=", SetExtraCaFile}};
   for (const auto& option : options) {
     if (argument.starts_with(option.prefix)) {
       option.set(std::string(argument.substr(option.prefix.size())));

@@ -3,7 +3,6 @@
 
 #include <mutex>
 
-
 namespace {
 std::mutex gTokenMutex;
 std::string gToken;

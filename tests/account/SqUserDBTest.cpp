@@ -24,8 +24,7 @@ class SqUserDBTest : public TempHomeTest {
       const char* sql = "select username || '=' || password from user order by id") const {
     std::vector<std::string> rows;
     sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open_v2((StoreFolder() / "squser.db").c_str(), &db, SQLITE_OPEN_READONLY,
-                              nullptr),
+    EXPECT_EQ(sqlite3_open_v2((StoreFolder() / "squser.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
               SQLITE_OK);
     sqlite3_exec(
         db, sql,
@@ -98,8 +97,8 @@ TEST_F(SqUserDBTest, UnopenableStoreLogsOnceAndActsEmpty) {
   store.Save("stu", "pw");
   store.Remove("stu");
   EXPECT_EQ(store.FindPassword("stu"), "");
-  EXPECT_EQ(ErrorLines(), std::vector<std::string>{"Open db " + (StoreFolder() / "squser.db").string() +
-                                                   " false"});
+  EXPECT_EQ(ErrorLines(),
+            std::vector<std::string>{"Open db " + (StoreFolder() / "squser.db").string() + " false"});
 }
 
 TEST_F(SqUserDBTest, SignInStoresWhatTheLoginFormReadsNextTime) {
@@ -109,32 +108,28 @@ TEST_F(SqUserDBTest, SignInStoresWhatTheLoginFormReadsNextTime) {
   EXPECT_EQ(saved.user, "");
   EXPECT_FALSE(saved.autoLogin);
 
-  StoreSignInCredentials(SignInMode::kPassword, "stu", "pw1", RememberPassword::kYes,
-                         AutoLogin::kYes);
+  StoreSignInCredentials(SignInMode::kPassword, "stu", "pw1", RememberPassword::kYes, AutoLogin::kYes);
   saved = LoadSavedCredentials();
   EXPECT_EQ(saved.user, "stu");
   EXPECT_EQ(saved.password, "pw1");
   EXPECT_TRUE(saved.autoLogin);
 
   // The password changed on the service: the one that worked is pre-filled next time.
-  StoreSignInCredentials(SignInMode::kPassword, "stu", "pw2", RememberPassword::kYes,
-                         AutoLogin::kNo);
+  StoreSignInCredentials(SignInMode::kPassword, "stu", "pw2", RememberPassword::kYes, AutoLogin::kNo);
   saved = LoadSavedCredentials();
   EXPECT_EQ(saved.password, "pw2");
   EXPECT_FALSE(saved.autoLogin);
   EXPECT_EQ(Reg(L"autoLogin"), L"0");
 
   // An SMS sign-in writes only "autoLogin".
-  StoreSignInCredentials(SignInMode::kSms, "13900000000", "", RememberPassword::kNo,
-                         AutoLogin::kYes);
+  StoreSignInCredentials(SignInMode::kSms, "13900000000", "", RememberPassword::kNo, AutoLogin::kYes);
   saved = LoadSavedCredentials();
   EXPECT_EQ(saved.user, "stu");
   EXPECT_EQ(saved.password, "pw2");
   EXPECT_TRUE(saved.autoLogin);
 
   // Without remember-password the account is forgotten and nothing signs in by itself.
-  StoreSignInCredentials(SignInMode::kPassword, "stu", "pw2", RememberPassword::kNo,
-                         AutoLogin::kYes);
+  StoreSignInCredentials(SignInMode::kPassword, "stu", "pw2", RememberPassword::kNo, AutoLogin::kYes);
   EXPECT_EQ(Reg(L"user"), L"");
   EXPECT_EQ(Reg(L"autoLogin"), L"1");
   saved = LoadSavedCredentials();

@@ -24,8 +24,7 @@ struct AnswerCase {
 class AccountParsersTest : public TempHomeTest {
  protected:
   // Runs every case through run and checks the outcome and the new error lines.
-  void RunTable(const std::function<std::string(std::string)>& run,
-                const std::vector<AnswerCase>& cases) {
+  void RunTable(const std::function<std::string(std::string)>& run, const std::vector<AnswerCase>& cases) {
     for (const AnswerCase& c : cases) {
       SCOPED_TRACE(c.name);
       SetSessionToken("old");
@@ -68,40 +67,46 @@ TEST_F(AccountParsersTest, LoginParsersReturnTheMessageAndTakeTheToken) {
           const std::string message = p.parse(std::move(answer));
           return message + "|" + GetSessionToken();
         },
-             Join({{"success", R"({"code":200,"msg":"登录成功","data":{"token":"tk1","id":"9"}})",
-                    "登录成功|tk1", {}},
-                   {"success without data", R"({"code":200,"msg":"登录成功"})", "登录成功|old", {}},
-                   {"token not a string", R"({"code":200,"msg":"登录成功","data":{"token":7}})",
-                    "登录成功|old", {}},
-                   {"data not an object", R"({"code":200,"msg":"登录成功","data":"tk"})",
-                    "登录成功|old", {}},
-                   {"failure code", R"({"code":401,"msg":"密码错误","data":{"token":"x"}})",
-                    "密码错误|old", {prefix + "密码错误 code:401"}},
-                   {"code as a string", R"({"code":"200","msg":"登录成功","data":{"token":"x"}})",
-                    "登录成功|old", {prefix + "登录成功 code:0"}},
-                   {"code beyond 32 bits", R"({"code":4294967496,"msg":"m"})", "m|old",
-                    {prefix + "m code:0"}},
-                   {"missing code", R"({"msg":"m"})", "m|old", {prefix + "m code:0"}},
-                   {"message not a string", R"({"code":403,"msg":{"msg":"x"}})", "|old",
-                    {prefix + " code:403"}}},
-                  Unreadable(p.parser, "|old")));
+        Join({{"success",
+               R"({"code":200,"msg":"登录成功","data":{"token":"tk1","id":"9"}})",
+               "登录成功|tk1",
+               {}},
+              {"success without data", R"({"code":200,"msg":"登录成功"})", "登录成功|old", {}},
+              {"token not a string",
+               R"({"code":200,"msg":"登录成功","data":{"token":7}})",
+               "登录成功|old",
+               {}},
+              {"data not an object", R"({"code":200,"msg":"登录成功","data":"tk"})", "登录成功|old", {}},
+              {"failure code",
+               R"({"code":401,"msg":"密码错误","data":{"token":"x"}})",
+               "密码错误|old",
+               {prefix + "密码错误 code:401"}},
+              {"code as a string",
+               R"({"code":"200","msg":"登录成功","data":{"token":"x"}})",
+               "登录成功|old",
+               {prefix + "登录成功 code:0"}},
+              {"code beyond 32 bits", R"({"code":4294967496,"msg":"m"})", "m|old", {prefix + "m code:0"}},
+              {"missing code", R"({"msg":"m"})", "m|old", {prefix + "m code:0"}},
+              {"message not a string", R"({"code":403,"msg":{"msg":"x"}})", "|old", {prefix + " code:403"}}},
+             Unreadable(p.parser, "|old")));
   }
 }
 
 TEST_F(AccountParsersTest, SendSmsCodeReturnsTheMessage) {
-  RunTable(ParseSendSmsCodeAnswer,
-           Join({{"success", R"({"code":200,"msg":"发送成功"})", "发送成功", {}},
-                 {"failure code", R"({"code":429,"msg":"太频繁"})", "太频繁",
-                  {"ParseSendSmsCode false msg:太频繁 code:429"}},
-                 {"missing code", "{}", "", {"ParseSendSmsCode false msg: code:0"}}},
-                Unreadable("ParseSendSmsCode", "")));
+  RunTable(ParseSendSmsCodeAnswer, Join({{"success", R"({"code":200,"msg":"发送成功"})", "发送成功", {}},
+                                         {"failure code",
+                                          R"({"code":429,"msg":"太频繁"})",
+                                          "太频繁",
+                                          {"ParseSendSmsCode false msg:太频繁 code:429"}},
+                                         {"missing code", "{}", "", {"ParseSendSmsCode false msg: code:0"}}},
+                                        Unreadable("ParseSendSmsCode", "")));
 }
 
 TEST_F(AccountParsersTest, PersonInfoFillsTheRecordInPlace) {
   const auto render = [](const AccountRecord& r) {
-    return r.id + "," + r.username + "," + r.nickname + "," + r.realname + "," + r.mobile + "," +
-           r.balance + "," + r.token + "," + r.login_time + "," + r.avatar + "," + r.qq + "," +
-           r.email + "," + r.address_id + "," + r.address;
+    return r.id + "," + r.username + "," + r.nickname + "," + r.realname + "," + r.mobile + "," + r.balance +
+           "," + r.token + "," + r.login_time + "," + r.avatar + "," + r.qq + "," + r.email + "," +
+           r.address_id + "," + r.address;
   };
   const std::string kept = "k,k,k,k,k,k,k,k,k,k,k,k,k";
   RunTable(
@@ -114,12 +119,14 @@ TEST_F(AccountParsersTest, PersonInfoFillsTheRecordInPlace) {
              R"({"code":200,"data":{"id":"1","username":"stu","nickname":5,"realname":"王五",
                  "mobile":"139","balance":"0.00","token":"t","login_time":"2026","avatar":"a.png",
                  "qq":"100","email":"e@x","address_id":"31","address":"上海"}})",
-             "1,stu,k,王五,139,0.00,t,2026,a.png,100,e@x,31,上海", {}},
+             "1,stu,k,王五,139,0.00,t,2026,a.png,100,e@x,31,上海",
+             {}},
             {"data not an object", R"({"code":200,"data":[]})", kept, {}},
-            {"failure code", R"({"code":401,"msg":"登陆失效","data":{"id":"1"}})", kept,
+            {"failure code",
+             R"({"code":401,"msg":"登陆失效","data":{"id":"1"}})",
+             kept,
              {"ParseGetPersonInfo false msg:登陆失效 code:401"}},
-            {"missing code", R"({"data":{"id":"1"}})", kept,
-             {"ParseGetPersonInfo false msg: code:0"}}},
+            {"missing code", R"({"data":{"id":"1"}})", kept, {"ParseGetPersonInfo false msg: code:0"}}},
            Unreadable("ParseGetPersonInfo", kept)));
 }
 
@@ -129,20 +136,24 @@ TEST_F(AccountParsersTest, CodeOnlyParsers) {
     SCOPED_TRACE("ParseModifyPersonHead");
     RunTable([&](std::string a) { return asText(ParseModifyPersonHeadAnswer(std::move(a))); },
              Join({{"success", R"({"code":200,"msg":"ok","data":{"img":"/h.png"}})", "true", {}},
-                   {"failure code", R"({"code":413,"msg":"太大"})", "false",
+                   {"failure code",
+                    R"({"code":413,"msg":"太大"})",
+                    "false",
                     {"ModifyPersonHead false msg:太大 code:413"}},
                    {"missing code", "{}", "false", {"ModifyPersonHead false msg: code:0"}}},
                   Unreadable("ParseModifyPersonHead", "false")));
   }
   {
     SCOPED_TRACE("PraseUpPersonInfo");
-    RunTable([](std::string a) { PraseUpPersonInfoAnswer(std::move(a)); return std::string(); },
-             Join({{"success", R"({"code":200})", "", {}},
-                   {"failure code", R"({"code":500,"msg":"错"})", "",
-                    {"PraseUpPersonInfo false msg:错 code:500"}},
-                   {"missing code", R"({"code":null})", "",
-                    {"PraseUpPersonInfo false msg: code:0"}}},
-                  Unreadable("PraseUpPersonInfo", "")));
+    RunTable(
+        [](std::string a) {
+          PraseUpPersonInfoAnswer(std::move(a));
+          return std::string();
+        },
+        Join({{"success", R"({"code":200})", "", {}},
+              {"failure code", R"({"code":500,"msg":"错"})", "", {"PraseUpPersonInfo false msg:错 code:500"}},
+              {"missing code", R"({"code":null})", "", {"PraseUpPersonInfo false msg: code:0"}}},
+             Unreadable("PraseUpPersonInfo", "")));
   }
   // These two count a missing code as success.
   const struct {
@@ -153,14 +164,14 @@ TEST_F(AccountParsersTest, CodeOnlyParsers) {
   for (const auto& p : lenient) {
     SCOPED_TRACE(p.parser);
     const std::string prefix = std::string(p.parser) + " false msg:";
-    RunTable([&](std::string a) { return asText(p.parse(std::move(a))); },
-             Join({{"success", R"({"code":200})", "true", {}},
-                   {"missing code", "{}", "true", {}},
-                   {"code as a string", R"({"code":"401","msg":"x"})", "true", {}},
-                   {"failure code", R"({"code":401,"msg":"登陆失效"})", "false",
-                    {prefix + "登陆失效 code:401"}},
-                   {"negative code", R"({"code":-1})", "false", {prefix + " code:-1"}}},
-                  Unreadable(p.parser, "false")));
+    RunTable(
+        [&](std::string a) { return asText(p.parse(std::move(a))); },
+        Join({{"success", R"({"code":200})", "true", {}},
+              {"missing code", "{}", "true", {}},
+              {"code as a string", R"({"code":"401","msg":"x"})", "true", {}},
+              {"failure code", R"({"code":401,"msg":"登陆失效"})", "false", {prefix + "登陆失效 code:401"}},
+              {"negative code", R"({"code":-1})", "false", {prefix + " code:-1"}}},
+             Unreadable(p.parser, "false")));
   }
 }
 
@@ -173,9 +184,13 @@ TEST_F(AccountParsersTest, MediaParsersReadTheRootAndTheNestedMessage) {
                    {"missing code is success", R"({"playauth":"PA"})", "PA", {}},
                    {"code as a string is success", R"({"code":"500","playauth":"PA"})", "PA", {}},
                    {"playauth not a string", R"({"code":200,"playauth":1})", "", {}},
-                   {"plain string message", R"({"code":403,"msg":"denied","playauth":"PA"})", "",
+                   {"plain string message",
+                    R"({"code":403,"msg":"denied","playauth":"PA"})",
+                    "",
                     {prefix + " code:403"}},
-                   {"nested message", R"({"code":403,"msg":{"msg":"无权观看"}})", "",
+                   {"nested message",
+                    R"({"code":403,"msg":{"msg":"无权观看"}})",
+                    "",
                     {prefix + "无权观看 code:403"}}},
                   Unreadable("ParseGetPalyVideoCode", "")));
   }
@@ -188,15 +203,18 @@ TEST_F(AccountParsersTest, MediaParsersReadTheRootAndTheNestedMessage) {
           std::string url = ParseGetVideoInfoAnswer(std::move(answer), size);
           return url + "|" + std::to_string(size);
         },
-        Join({{"success", R"({"code":200,"FileURL":"http://f/v.mp4","Size":1048576})",
-               "http://f/v.mp4|1048576", {}},
+        Join({{"success",
+               R"({"code":200,"FileURL":"http://f/v.mp4","Size":1048576})",
+               "http://f/v.mp4|1048576",
+               {}},
               {"missing code is success", R"({"FileURL":"u"})", "u|7", {}},
               {"size as a string", R"({"FileURL":"u","Size":"1048576"})", "u|7", {}},
               {"size as a fraction", R"({"FileURL":"u","Size":1.5})", "u|7", {}},
-              {"size beyond 32 bits", R"({"FileURL":"u","Size":5000000000})", "u|5000000000",
-               {}},
-              {"failure code", R"({"code":404,"msg":{"msg":"没有"},"FileURL":"u","Size":1})",
-               "|7", {prefix + "没有 code:404"}}},
+              {"size beyond 32 bits", R"({"FileURL":"u","Size":5000000000})", "u|5000000000", {}},
+              {"failure code",
+               R"({"code":404,"msg":{"msg":"没有"},"FileURL":"u","Size":1})",
+               "|7",
+               {prefix + "没有 code:404"}}},
              Unreadable("ParseGetVideoInfo", "|7")));
   }
 }

@@ -51,8 +51,7 @@ TEST_F(CatalogueTest, GetMyCourseFillsEveryContainer) {
   const SubjectList& list = gSubjectList;
 
   // The first name of an exam id stays; ids are read like atoi; absent ids file under 0.
-  EXPECT_EQ(list.ExamNames, (std::map<int32_t, std::string>{
-                                {-3, "负"}, {0, "无号"}, {7, "A"}}));
+  EXPECT_EQ(list.ExamNames, (std::map<int32_t, std::string>{{-3, "负"}, {0, "无号"}, {7, "A"}}));
   EXPECT_EQ(list.ExamName(7), "A");
   EXPECT_EQ(list.ExamName(99), "");
 
@@ -86,8 +85,8 @@ TEST_F(CatalogueTest, GetMyCourseFillsEveryContainer) {
   EXPECT_EQ(c9.exam_id, "7");
   ASSERT_EQ(c9.jiangyi.size(), 2u);
   const DocumentRecord& d1 = c9.jiangyi[0];
-  EXPECT_EQ(d1.class_id + d1.name + d1.sort + d1.file_size + d1.file_url + d1.create_time +
-                d1.last_time + d1.is_delete,
+  EXPECT_EQ(d1.class_id + d1.name + d1.sort + d1.file_size + d1.file_url + d1.create_time + d1.last_time +
+                d1.is_delete,
             "c9讲义.pdf12048/doc/d1.pdft1t20");
   EXPECT_EQ(c9.jiangyi[1].file_size, "");  // numbers never become text
   EXPECT_TRUE(list.Classes[1].jiangyi.empty());
@@ -103,18 +102,22 @@ TEST_F(CatalogueTest, GetMyCourseFailuresLeaveTheCatalogueEmpty) {
     Lines errors;
     Lines normal;
   } cases[] = {
-      {"failure code", R"({"code":401,"msg":"登陆失效","data":{"classes":[{"id":"c"}]}})",
-       {"ParseGetMyCourse false msg:登陆失效 code:401"}, {}},
-      {"missing code", R"({"data":{"classes":[{"id":"c"}]}})",
-       {"ParseGetMyCourse false msg: code:0"}, {}},
-      {"code as a string", R"({"code":"200","data":{"classes":[{"id":"c"}]}})",
-       {"ParseGetMyCourse false msg: code:0"}, {}},
-      {"unparseable", R"({"code":200,"data":{"classes":[)", {"ParseGetMyCourse ParseInsitu false"},
+      {"failure code",
+       R"({"code":401,"msg":"登陆失效","data":{"classes":[{"id":"c"}]}})",
+       {"ParseGetMyCourse false msg:登陆失效 code:401"},
        {}},
+      {"missing code", R"({"data":{"classes":[{"id":"c"}]}})", {"ParseGetMyCourse false msg: code:0"}, {}},
+      {"code as a string",
+       R"({"code":"200","data":{"classes":[{"id":"c"}]}})",
+       {"ParseGetMyCourse false msg: code:0"},
+       {}},
+      {"unparseable", R"({"code":200,"data":{"classes":[)", {"ParseGetMyCourse ParseInsitu false"}, {}},
       {"empty answer", "", {"ParseGetMyCourse ParseInsitu false"}, {}},
       {"array root", R"([{"code":200}])", {"ParseGetMyCourse ParseInsitu false"}, {}},
       {"data not an object", R"({"code":200,"data":[{"classes":[]}]})", {}, {"GetMyCourse 200"}},
-      {"lists of the wrong type", R"({"code":200,"data":{"exams":{},"classes":"c"}})", {},
+      {"lists of the wrong type",
+       R"({"code":200,"data":{"exams":{},"classes":"c"}})",
+       {},
        {"GetMyCourse 200"}},
   };
   for (const auto& c : cases) {
@@ -133,9 +136,17 @@ TEST_F(CatalogueTest, GetMyCourseFailuresLeaveTheCatalogueEmpty) {
 
 TEST(ExamIdKeyTest, ReadsLikeAtoiAndClamps) {
   const std::pair<std::string, int32_t> cases[] = {
-      {"7", 7},         {"  42", 42},   {"\t+5", 5},       {"-3x", -3},
-      {"12abc", 12},    {"", 0},        {"abc", 0},        {"- 3", 0},
-      {"007", 7},       {"2147483647", 2147483647},        {"99999999999", 2147483647},
+      {"7", 7},
+      {"  42", 42},
+      {"\t+5", 5},
+      {"-3x", -3},
+      {"12abc", 12},
+      {"", 0},
+      {"abc", 0},
+      {"- 3", 0},
+      {"007", 7},
+      {"2147483647", 2147483647},
+      {"99999999999", 2147483647},
       {"-99999999999", -2147483647 - 1},
   };
   for (const auto& [text, key] : cases) EXPECT_EQ(ExamIdKey(text), key) << text;
@@ -184,12 +195,15 @@ TEST_F(CatalogueTest, MyCourseListTellsAnExpiredSignInFromAServiceFault) {
     bool stillSignedIn;
     Lines errors;
   } cases[] = {
-      {"service fault 500", R"({"code":500,"msg":"忙","data":{"className":"x"}})", true,
+      {"service fault 500",
+       R"({"code":500,"msg":"忙","data":{"className":"x"}})",
+       true,
        {"ParseMyCourseList false msg:忙 code:500"}},
-      {"expired 401", R"({"code":401,"msg":"登陆失效","data":{"className":"x"}})", false,
+      {"expired 401",
+       R"({"code":401,"msg":"登陆失效","data":{"className":"x"}})",
+       false,
        {"ParseMyCourseList false msg:登陆失效 code:401"}},
-      {"missing code", R"({"data":{"className":"x"}})", false,
-       {"ParseMyCourseList false msg: code:0"}},
+      {"missing code", R"({"data":{"className":"x"}})", false, {"ParseMyCourseList false msg: code:0"}},
       {"unparseable", "<html>", false, {"ParseMyCourseList ParseInsitu false"}},
       {"empty answer", "", false, {"ParseMyCourseList ParseInsitu false"}},
       {"string root", R"("ok")", false, {"ParseMyCourseList ParseInsitu false"}},

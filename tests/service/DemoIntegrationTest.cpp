@@ -6,6 +6,7 @@
 #include "service/AccountParsers.h"
 #include "service/CatalogueParsers.h"
 #include "service/Endpoints.h"
+#include "service/HttpTransport.h"
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
 #include "service/Session.h"
@@ -118,8 +119,10 @@ TEST_F(DemoIntegrationTest, SmsSignInProfileAndAvatar) {
   EXPECT_EQ(updated.address, "上海市 1号");
 
   const auto picture = m_root / "me.png";
-  RunCommand("convert -size 8x8 xc:orange '" + picture.string() + "' 2>/dev/null || printf "
-             "'\\211PNG\\r\\n\\032\\n' > '" + picture.string() + "'");
+  RunCommand("convert -size 8x8 xc:orange '" + picture.string() +
+             "' 2>/dev/null || printf "
+             "'\\211PNG\\r\\n\\032\\n' > '" +
+             picture.string() + "'");
   EXPECT_TRUE(ParseModifyPersonHead(picture.string()));
   EXPECT_TRUE(ErrorLines().empty()) << ::testing::PrintToString(ErrorLines());
 }
@@ -143,6 +146,55 @@ TEST_F(DemoIntegrationTest, InvalidTokenAndEmptyAccount) {
   EXPECT_TRUE(gSubjectList.Classes.empty() && gSubjectList.PackagesByExam.empty());
 }
 
+// Unusual answers, canned in the demo school, through the real transport and parsers.
+TEST_F(DemoIntegrationTest, CannedAnswersThroughTheRealTransport) {
+  StartDemo({"--test-hooks"});
+  const auto can = [&](const std::string& path, int status, const std::string& body) {
+    std::string escaped;
+    for (const char c : body) escaped += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    std::string answer;
+    ASSERT_TRUE(HttpTransport::Instance().Post(m_demo.origin() + "/__test/canned",
+                                               R"({"path":")" + path + R"(","status":)" +
+                                                   std::to_string(status) + R"(,"times":1,"body":")" +
+                                                   escaped + R"("})",
+                                               answer));
+  };
+  ASSERT_EQ(ParseLoginUsrName("lixiaoming", "xm123456"), kLoginSuccessMsg);
+  ClassDetail detail;
+  detail.className = "kept";
+
+  can("/api/user/myClass", 500, R"({"code":500,"msg":"维护中"})");
+  EXPECT_TRUE(ParseMyCourseList("4001", detail));
+  can("/api/user/myClass", 200, R"({"code":401,"msg":"登陆失效"})");
+  EXPECT_FALSE(ParseMyCourseList("4001", detail));
+  EXPECT_EQ(detail.className, "kept");
+  can("/api/Apibook/playUri", 200, "<html>busy</html>");
+  int64_t size = 5;
+  EXPECT_EQ(ParseGetVideoInfo("v", size), "");
+  EXPECT_EQ(size, 5);
+  can("/api/user/learnProgress", 502, "{}");
+  EXPECT_TRUE(ParseUpLearnRecord("1", "1"));
+
+  EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"ParseMyCourseList false msg:维护中 code:500",
+                                                    "ParseMyCourseList false msg:登陆失效 code:401",
+                                                    "ParseGetVideoInfo ParseInsitu false"}));
+}
+
+TEST_F(DemoIntegrationTest, ExpiredSignInIsReportedAsSuch) {
+  StartDemo({"--token-ttl", "0"});
+  ASSERT_EQ(ParseLoginUsrName("lixiaoming", "xm123456"), kLoginSuccessMsg);
+  ClassDetail detail;
+  EXPECT_FALSE(ParseMyCourseList("4001", detail));
+  AccountRecord person;
+  ParseGetPersonInfo(person);
+  EXPECT_EQ(person.username, "");
+  const auto errors = ErrorLines();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_TRUE(errors[0].starts_with("ParseMyCourseList false msg:")) << errors[0];
+  EXPECT_TRUE(errors[0].ends_with(" code:401")) << errors[0];
+  EXPECT_TRUE(errors[1].ends_with(" code:401")) << errors[1];
+}
+
 TEST_F(DemoIntegrationTest, HttpsWithTheTestCaAndARefusedCertificate) {
   const std::string d = m_root.string();
   const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
@@ -150,7 +202,9 @@ TEST_F(DemoIntegrationTest, HttpsWithTheTestCaAndARefusedCertificate) {
              "-keyout ca.key -out ca.pem -days 2 -subj '/CN=Demo Test CA' "
              "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=keyCertSign 2>/dev/null"
              " && printf 'subjectAltName=IP:127.0.0.1\\n' > san.ext"
-             " && openssl req" + ec + "-keyout demo.key -out demo.csr -subj /CN=demo 2>/dev/null"
+             " && openssl req" +
+             ec +
+             "-keyout demo.key -out demo.csr -subj /CN=demo 2>/dev/null"
              " && openssl x509 -req -in demo.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2"
              " -extfile san.ext -out demo.pem 2>/dev/null");
   StartDemo({"--cert", d + "/demo.pem", "--key", d + "/demo.key"});

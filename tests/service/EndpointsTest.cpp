@@ -1,8 +1,8 @@
 // Every request operation against a loopback server: method, path, keys, their order,
 // the token, and values arriving exactly as typed.
-#include <functional>
-
 #include <sys/utsname.h>
+
+#include <functional>
 
 #include "ServiceTestSupport.h"
 #include "app/SystemInfo.h"
@@ -34,9 +34,9 @@ constexpr const char* kToken = "token=t0k%3Dn%26x";
 
 // The SMS mobile value computed with the openssl command, then URL-encoded by hand.
 std::string ExpectedSmsMobile(const std::string& mobile) {
-  const std::string base64 = servicetest::RunCommand(
-      "printf %s " + mobile + " | openssl enc -aes-128-ecb -nosalt -K " +
-      servicetest::Hex(kSmsKey) + " | base64 -w0");
+  const std::string base64 =
+      servicetest::RunCommand("printf %s " + mobile + " | openssl enc -aes-128-ecb -nosalt -K " +
+                              servicetest::Hex(kSmsKey) + " | base64 -w0");
   std::string out;
   for (const char c : base64) {
     out += c == '+' ? "%2B" : c == '/' ? "%2F" : c == '=' ? "%3D" : std::string(1, c);
@@ -62,24 +62,21 @@ TEST_F(EndpointsTest, EveryFormEndpointSendsItsKeysInOrder) {
   } cases[] = {
       {"LoginUsrName", [] { return LoginUsrName("stu", "a&b"); }, "POST", "/api/login",
        "username=stu&password=a%26b"},
-      {"SendSmsCode", [] { return SendSmsCode("13800138000"); }, "POST",
-       "/api/sms/sendCaptcha2", "mobile=" + ExpectedSmsMobile("13800138000") + "&type=login"},
-      {"LoginSmsCode", [] { return LoginSmsCode("13800138000", "1234"); }, "POST",
-       "/api/login/smslogin", "mobile=13800138000&code=1234"},
+      {"SendSmsCode", [] { return SendSmsCode("13800138000"); }, "POST", "/api/sms/sendCaptcha2",
+       "mobile=" + ExpectedSmsMobile("13800138000") + "&type=login"},
+      {"LoginSmsCode", [] { return LoginSmsCode("13800138000", "1234"); }, "POST", "/api/login/smslogin",
+       "mobile=13800138000&code=1234"},
       {"GetMyCourse", [] { return GetMyCourse(); }, "POST", "/api/user/myCourse", kToken},
       {"MyCourseList", [] { return MyCourseList("42"); }, "POST", "/api/user/myClass",
        std::string(kToken) + "&classId=42&isOld=0"},
       {"GetPersonInfo", [] { return GetPersonInfo(); }, "POST", "/api/user/myInfo", kToken},
       {"UpPersonInfo", [&] { return UpPersonInfo(person); }, "POST", "/api/user/updateInfo",
-       std::string(kToken) +
-           "&nickname=%E5%B0%8F%E6%98%8E+a%26b&realname=%E7%8E%8B%3D%E4%BA%94&qq=10001"
-           "&addressId=31&address=%E4%B8%8A%E6%B5%B7+1%E5%8F%B7&mobile=13900000000"},
-      {"GetPalyVideoCode", [] { return GetPalyVideoCode(""); }, "GET",
-       "/api/Apibook/playAuth?vid=", ""},
-      {"GetVideoInfo", [] { return GetVideoInfo("v 1/2"); }, "GET",
-       "/api/Apibook/playUri?vid=v+1%2F2", ""},
-      {"UpLearnRecord", [] { return UpLearnRecord("600", "7"); }, "POST",
-       "/api/user/learnProgress", std::string(kToken) + "&learnedDuration=600&lessonId=7"},
+       std::string(kToken) + "&nickname=%E5%B0%8F%E6%98%8E+a%26b&realname=%E7%8E%8B%3D%E4%BA%94&qq=10001"
+                             "&addressId=31&address=%E4%B8%8A%E6%B5%B7+1%E5%8F%B7&mobile=13900000000"},
+      {"GetPalyVideoCode", [] { return GetPalyVideoCode(""); }, "GET", "/api/Apibook/playAuth?vid=", ""},
+      {"GetVideoInfo", [] { return GetVideoInfo("v 1/2"); }, "GET", "/api/Apibook/playUri?vid=v+1%2F2", ""},
+      {"UpLearnRecord", [] { return UpLearnRecord("600", "7"); }, "POST", "/api/user/learnProgress",
+       std::string(kToken) + "&learnedDuration=600&lessonId=7"},
       {"UpMyQuestions", [] { return UpMyQuestions("2", "卡顿", "c9", "l7"); }, "POST",
        "/api/Feedback/saveVoideData",
        std::string(kToken) + "&type=2&content=%E5%8D%A1%E9%A1%BF&lessonId=l7&classId=c9"},

@@ -15,8 +15,8 @@ std::string OpenSslEcbHex(const std::filesystem::path& folder, const std::string
                           const std::string& key) {
   const auto input = folder / "plain.bin";
   servicetest::WriteFile(input, plaintext);
-  return RunCommand("openssl enc -aes-128-ecb -nosalt -K " + Hex(key) + " -in '" +
-                    input.string() + "' | od -An -v -tx1 | tr -d ' \\n'");
+  return RunCommand("openssl enc -aes-128-ecb -nosalt -K " + Hex(key) + " -in '" + input.string() +
+                    "' | od -An -v -tx1 | tr -d ' \\n'");
 }
 
 class FieldCipherTest : public TempHomeTest {};
@@ -31,8 +31,7 @@ TEST_F(FieldCipherTest, EncryptMatchesOpenSslCommand) {
       {"mobile number", "13800138000", std::string(kSmsKey), 16},
       {"empty input gets one padding block", "", std::string(kSmsKey), 16},
       {"full block gets a whole padding block", "0123456789abcdef", std::string(kSmsKey), 32},
-      {"binary bytes and another key", std::string("\x00\xff\x80 z\n", 6), "0000000000000000",
-       16},
+      {"binary bytes and another key", std::string("\x00\xff\x80 z\n", 6), "0000000000000000", 16},
       {"several blocks", std::string(40, 'x'), "key-of-16-bytes!", 48},
   };
   for (const auto& c : cases) {
@@ -74,8 +73,7 @@ TEST(UrlEncodeTest, Vectors) {
 
 TEST_F(FieldCipherTest, MobileForSmsIsEncryptedBase64UrlEncodedAndLogged) {
   const std::string mobile = "13912345678";
-  const std::string base64 = RunCommand("printf %s " + mobile +
-                                        " | openssl enc -aes-128-ecb -nosalt -K " +
+  const std::string base64 = RunCommand("printf %s " + mobile + " | openssl enc -aes-128-ecb -nosalt -K " +
                                         Hex(kSmsKey) + " | base64 -w0");
   ASSERT_EQ(base64.size(), 24u);
   std::string expected;

@@ -55,9 +55,9 @@ TEST_F(HttpTransportTest, RefusedPortLogsCode7AndEndpointAnswersEmpty) {
   EXPECT_FALSE(transport.Get(origin + "/api/y", answer));
   SetApiOrigin(origin);
   EXPECT_EQ(LoginUsrName("stu", "pw"), "");
-  EXPECT_EQ(ErrorLines(), (std::vector<std::string>{origin + "/api/x curl ret:7",
-                                                     origin + "/api/y curl ret:7",
-                                                     origin + "/api/login curl ret:7"}));
+  EXPECT_EQ(ErrorLines(),
+            (std::vector<std::string>{origin + "/api/x curl ret:7", origin + "/api/y curl ret:7",
+                                      origin + "/api/login curl ret:7"}));
 }
 
 TEST_F(HttpTransportTest, StalledServerIsGivenUp) {
@@ -117,9 +117,25 @@ TEST_F(HttpTransportTest, LoggedUrlsNeverCarryTheToken) {
   EXPECT_EQ(ModifyPersonHead(picture.string()), "");
   const auto errors = ErrorLines();
   ASSERT_EQ(errors.size(), 1u);
-  EXPECT_NE(errors[0].find("/api/user/changeAvatar?token=*** curl ret:7"), std::string::npos)
-      << errors[0];
+  EXPECT_NE(errors[0].find("/api/user/changeAvatar?token=*** curl ret:7"), std::string::npos) << errors[0];
   EXPECT_EQ(errors[0].find("s3cret"), std::string::npos);
+}
+
+TEST_F(HttpTransportTest, VerboseTraceShowsTheExchangeWithoutTheToken) {
+  LoopbackServer server;
+  server.SetAnswer(200, "traced-answer");
+  SetApiOrigin(server.Origin());
+  SetSessionToken("s3cret-token");
+  transport.SetVerbose(true);
+  ::testing::internal::CaptureStderr();
+  const std::string answer = GetMyCourse();
+  const std::string trace = ::testing::internal::GetCapturedStderr();
+  transport.SetVerbose(false);
+  EXPECT_EQ(answer, "traced-answer");
+  EXPECT_NE(trace.find("[HEADER_OUT]POST /api/user/myCourse HTTP/1.1"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("[DATA_OUT]token=***"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("[DATA_IN]traced-answer"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("s3cret"), std::string::npos) << trace;
 }
 
 TEST(MaskTokensTest, ReplacesEveryTokenValue) {
@@ -162,8 +178,8 @@ class HttpsTransportTest : public TempHomeTest {
       servicetest::WriteFile(s_pki / (name + ".ext"), "subjectAltName=" + san + "\n");
       RunCommand("cd '" + d + "' && openssl req" + ec + "-keyout " + name + ".key -out " + name +
                  ".csr -subj '/CN=" + name + "' 2>/dev/null && openssl x509 -req -in " + name +
-                 ".csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile " + name +
-                 ".ext -out " + name + ".pem 2>/dev/null");
+                 ".csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile " + name + ".ext -out " +
+                 name + ".pem 2>/dev/null");
     }
   }
   static void TearDownTestSuite() {
@@ -188,8 +204,7 @@ TEST_F(HttpsTransportTest, CertificateAndHostNameAreVerified) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    LoopbackServer server(Pki(std::string(c.serverCert) + ".pem"),
-                          Pki(std::string(c.serverCert) + ".key"));
+    LoopbackServer server(Pki(std::string(c.serverCert) + ".pem"), Pki(std::string(c.serverCert) + ".key"));
     server.SetAnswer(200, "secure");
     SetExtraCaFile(c.trustTestCa ? Pki("ca.pem") : "");
     const std::string url = server.Origin() + "/api/x";

@@ -60,8 +60,7 @@ std::vector<std::string> TempHomeTest::LogLines() const {
       const size_t kind = line.find(L'[');
       const size_t kindEnd = line.find(L']', kind);
       const size_t textStart = line.find(L"]:", kindEnd + 1);
-      if (kind == std::wstring::npos || kindEnd == std::wstring::npos ||
-          textStart == std::wstring::npos) {
+      if (kind == std::wstring::npos || kindEnd == std::wstring::npos || textStart == std::wstring::npos) {
         continue;
       }
       lines.push_back(WideToUtf8(line.substr(kind, kindEnd - kind + 1)) +
@@ -72,8 +71,7 @@ std::vector<std::string> TempHomeTest::LogLines() const {
 }
 
 namespace {
-std::vector<std::string> LinesOfKind(const std::vector<std::string>& lines,
-                                     const std::string& tag) {
+std::vector<std::string> LinesOfKind(const std::vector<std::string>& lines, const std::string& tag) {
   std::vector<std::string> out;
   for (const std::string& line : lines) {
     if (line.rfind(tag, 0) == 0) out.push_back(line.substr(tag.size()));
@@ -85,19 +83,14 @@ std::vector<std::string> LinesOfKind(const std::vector<std::string>& lines,
 const bool kLocaleSet = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
 }  // namespace
 
-std::vector<std::string> TempHomeTest::ErrorLines() const {
-  return LinesOfKind(LogLines(), "[error]");
-}
+std::vector<std::string> TempHomeTest::ErrorLines() const { return LinesOfKind(LogLines(), "[error]"); }
 
-std::vector<std::string> TempHomeTest::NormalLines() const {
-  return LinesOfKind(LogLines(), "[normal]");
-}
+std::vector<std::string> TempHomeTest::NormalLines() const { return LinesOfKind(LogLines(), "[normal]"); }
 
 LoopbackServer::LoopbackServer() : m_server(std::make_unique<httplib::Server>()) { Start(); }
 
 LoopbackServer::LoopbackServer(const std::string& certFile, const std::string& keyFile)
-    : m_server(std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())),
-      m_tls(true) {
+    : m_server(std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())), m_tls(true) {
   Start();
 }
 
@@ -106,8 +99,7 @@ void LoopbackServer::Start() {
   auto handler = [this](const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(m_mutex);
     m_requests.push_back({request.method, request.path, request.target, request.body,
-                          request.get_header_value("Content-Type"), request.params,
-                          request.files});
+                          request.get_header_value("Content-Type"), request.params, request.files});
     response.status = m_status;
     response.set_content(m_body, "application/json");
   };

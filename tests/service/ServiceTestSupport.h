@@ -44,7 +44,7 @@ struct RecordedRequest {
 // canned status and body and recording what it received.
 class LoopbackServer {
  public:
-  LoopbackServer();  // plain HTTP
+  LoopbackServer();                                                         // plain HTTP
   LoopbackServer(const std::string& certFile, const std::string& keyFile);  // HTTPS
   ~LoopbackServer();
 
