@@ -267,6 +267,24 @@ TEST_F(CourseDBTest, SizeTextsParseTheirLeadingDigits) {
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseSizeText(text), value) << text;
 }
 
+TEST_F(CourseDBTest, AnInsertThatDoesNotCompleteLogsItsLine) {
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  auto db = OpenDb();
+  for (const char* table : {"class", "lesson", "docment"}) {
+    Exec(std::string("create trigger refuse_") + table + " before insert on " + table +
+         " begin select raise(abort, 'refused'); end;");
+  }
+  db->InsertClass("7", "Class", TaskKind::Video);
+  db->InsertLesson("7", "v1", "a.mp4", "u", "1", "");
+  db->InsertDoc("8", "d1", "a.pdf", "u", "1", "");
+  CloseLog();
+  const std::string log = ReadDayLogs();
+  for (const char* line :
+       {"insert into class 7 false", "insert into lesson 7 false", "insert into docment 8 false"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  }
+}
+
 TEST_F(CourseDBTest, UnopenableFileLogsOnceAndTouchesNothing) {
   ASSERT_TRUE(OpenLog(L"browserlog"));
   CourseDB db((m_temp.Path() / "missing/dir/course.db").wstring());
