@@ -1,0 +1,225 @@
+// The course database: schema, existence checks, inserts, loaders and deletes, all with
+// bound values.
+#include "downloads/CourseDB.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <charconv>
+
+#include "app/Folders.h"
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/DownloadTaskList.h"
+#include "downloads/SqlStatement.h"
+
+namespace {
+
+std::unique_ptr<CourseDB> g_courseDb;
+
+// Run one by one at every open; a create fails harmlessly when the table exists and an
+// alter when the column exists, so an older file gains the later columns.
+constexpr const char* kSchema[] = {
+    "create table class(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,classname text);",
+    "alter table class add column type text default 'video'",
+    "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name "
+    "text,url text, fsize text);",
+    "alter table lesson add column localFile text default ''",
+    "create table docment(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,did text, name "
+    "text,url text, fsize text);",
+    "alter table docment add column fsize text default '0'",
+    "alter table docment add column localFile text default ''",
+    "create table downset(id INTEGER PRIMARY KEY AUTOINCREMENT,username text,prevDown int, "
+    "specifyDown int, downAck int,prevDownDir text, specifyDownDir text);",
+};
+
+std::int64_t FileSizeOnDisk(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+}  // namespace
+
+const char* CourseTypeText(TaskKind kind) {
+  if (kind == TaskKind::Video) return "video";
+  if (kind == TaskKind::Document) return "document";
+  return "";
+}
+
+std::int64_t ParseSizeText(const std::string& text) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  while (begin != end && std::isspace(static_cast<unsigned char>(*begin))) ++begin;
+  if (begin != end && *begin == '+') ++begin;
+  std::int64_t value = 0;
+  if (std::from_chars(begin, end, value).ec != std::errc()) return 0;
+  return value;
+}
+
+void CourseDB::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+
+CourseDB* CourseDB::Get() {
+  if (!g_courseDb) {
+    g_courseDb = std::make_unique<CourseDB>(GetDbFolder() + L"course.db");
+    g_courseDb->Open();
+    g_courseDb->CreateTables();
+  }
+  return g_courseDb.get();
+}
+
+void CourseDB::Release() { g_courseDb.reset(); }
+
+CourseDB::CourseDB(std::wstring path) : m_path(std::move(path)) {}
+
+CourseDB::~CourseDB() = default;
+
+void CourseDB::Open() {
+  if (m_opened) return;
+  sqlite3* db = nullptr;
+  const int rc =
+      sqlite3_open_v2(WideToUtf8(m_path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  m_db.reset(db);  // a failed open still hands back a handle to close
+  if (rc != SQLITE_OK) {
+    m_db.reset();
+    LogError(L"Open db " + m_path + L" false");
+    return;
+  }
+  m_opened = true;
+}
+
+void CourseDB::CreateTables() {
+  if (!m_opened) return;
+  for (const char* statement : kSchema) {
+    sqlite3_exec(m_db.get(), statement, nullptr, nullptr, nullptr);
+  }
+}
+
+void CourseDB::GetAllClass(TaskKind kind) {
+  if (!m_opened) return;
+  auto query = SqlStatement::Prepare(m_db.get(), "select id, classid, classname from class where type == ?");
+  if (!query) return;
+  query->BindText(1, CourseTypeText(kind));
+  while (query->Next()) {
+    DownloadTaskList::Get().AddClass(query->ColumnText(1), Utf8ToAnsi(query->ColumnText(2)), kind);
+  }
+}
+
+bool CourseDB::HasClass(const std::string& classId, TaskKind kind) {
+  if (!m_opened) return false;
+  auto query =
+      SqlStatement::Prepare(m_db.get(), "select id, classid from class where classid == ? and type == ?");
+  if (!query) return true;  // so that the insert that asked is skipped
+  query->BindText(1, classId);
+  query->BindText(2, CourseTypeText(kind));
+  while (query->Next()) {
+    if (query->ColumnText(1) == classId) return true;
+  }
+  return false;
+}
+
+void CourseDB::InsertClass(const std::string& classId, const std::string& className, TaskKind kind) {
+  if (!m_opened || HasClass(classId, kind)) return;
+  auto insert = SqlStatement::Prepare(m_db.get(), "insert into class values (?, ?, ?, ?)");
+  if (!insert) return;
+  insert->BindText(2, classId);
+  insert->BindText(3, AnsiToUtf8(className));
+  insert->BindText(4, CourseTypeText(kind));
+  if (!insert->Execute()) LogError(L"insert into class " + AnsiToWide(classId) + L" false");
+}
+
+void CourseDB::GetLesson(const std::string& classId, const std::string& className, HWND window) {
+  LoadItems("lesson", classId, className, window, TaskKind::Video);
+}
+
+void CourseDB::GetDoc(const std::string& classId, const std::string& className, HWND window) {
+  LoadItems("docment", classId, className, window, TaskKind::Document);
+}
+
+bool CourseDB::HasLesson(const std::string& videoId) { return HasItem("lesson", "vid", videoId); }
+
+bool CourseDB::HasDoc(const std::string& documentId) { return HasItem("docment", "did", documentId); }
+
+void CourseDB::InsertLesson(const std::string& classId, const std::string& videoId,
+                            const std::string& fileName, const std::string& url, const std::string& sizeText,
+                            const std::string& localPath) {
+  if (!m_opened || HasLesson(videoId)) return;
+  InsertItem("lesson", classId, videoId, fileName, url, sizeText, localPath);
+}
+
+void CourseDB::InsertDoc(const std::string& classId, const std::string& documentId,
+                         const std::string& fileName, const std::string& url, const std::string& sizeText,
+                         const std::string& localPath) {
+  if (!m_opened || HasDoc(documentId)) return;
+  InsertItem("docment", classId, documentId, fileName, url, sizeText, localPath);
+}
+
+void CourseDB::DeleteLesson(const std::string& videoId) { DeleteItem("lesson", "vid", videoId); }
+
+void CourseDB::DeleteDoc(const std::string& documentId) { DeleteItem("docment", "did", documentId); }
+
+void CourseDB::LoadItems(const char* table, const std::string& classId, const std::string& className,
+                         HWND window, TaskKind kind) {
+  if (!m_opened) return;
+  const char* idColumn = kind == TaskKind::Video ? "vid" : "did";
+  auto query = SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn +
+                                                     ", name, url, fsize, localFile from " + table +
+                                                     " where classid == ?");
+  if (!query) return;
+  query->BindText(1, classId);
+  while (query->Next()) {
+    DownloadTask task;
+    task.state = TaskState::Waiting;
+    task.notifyWindow = window;
+    task.id = query->ColumnText(2);
+    task.classId = query->ColumnText(1);
+    task.name = Utf8ToAnsi(query->ColumnText(3));
+    task.className = className;
+    task.url = Utf8ToAnsi(query->ColumnText(4));
+    task.total = ParseSizeText(query->ColumnText(5));
+    task.localFile = Utf8ToAnsi(query->ColumnText(6));
+    task.kind = kind;
+    const std::int64_t size = FileSizeOnDisk(task.localFile);
+    task.downloaded = kind == TaskKind::Document ? size / 1024 : size;
+    DownloadTaskList::Get().AppendTask(task, kind);
+  }
+}
+
+bool CourseDB::HasItem(const char* table, const char* idColumn, const std::string& id) {
+  if (!m_opened) return false;
+  auto query = SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn + " from " +
+                                                     table + " where " + idColumn + " == ?");
+  if (!query) return true;  // so that the insert that asked is skipped
+  query->BindText(1, id);
+  while (query->Next()) {
+    if (query->ColumnText(2) == id) return true;
+  }
+  return false;
+}
+
+void CourseDB::InsertItem(const char* table, const std::string& classId, const std::string& id,
+                          const std::string& fileName, const std::string& url, const std::string& sizeText,
+                          const std::string& localPath) {
+  auto insert = SqlStatement::Prepare(m_db.get(),
+                                      std::string("insert into ") + table + " values (?, ?, ?, ?, ?, ?, ?)");
+  if (!insert) return;
+  insert->BindText(2, classId);
+  insert->BindText(3, id);
+  insert->BindText(4, AnsiToUtf8(fileName));
+  insert->BindText(5, url);
+  insert->BindText(6, sizeText);
+  insert->BindText(7, localPath);
+  if (!insert->Execute()) {
+    LogError(L"insert into " + AnsiToWide(table) + L" " + AnsiToWide(classId) + L" false");
+  }
+}
+
+void CourseDB::DeleteItem(const char* table, const char* idColumn, const std::string& id) {
+  if (!m_opened) return;
+  auto statement =
+      SqlStatement::Prepare(m_db.get(), std::string("delete from ") + table + " where " + idColumn + " == ?");
+  if (!statement) return;
+  statement->BindText(1, id);
+  statement->Execute();
+}

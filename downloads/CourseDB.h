@@ -1,0 +1,74 @@
+// The course database course.db: the classes, lesson videos and lecture documents put
+// into the download manager, with their addresses, sizes and local files. Used from the
+// UI thread only. Every operation does nothing (queries add nothing, checks answer
+// false) while the file is not open.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "downloads/DownloadTask.h"
+#include "platform/Types.h"
+
+struct sqlite3;
+
+class CourseDB {
+ public:
+  // The process's database, opened (and its schema brought up to date) on first use.
+  static CourseDB* Get();
+  // Discards the instance and closes its file (sign-out, exit); Get opens it again.
+  static void Release();
+
+  // A database at `path` (wide text); Get uses "<db folder>course.db".
+  explicit CourseDB(std::wstring path);
+  ~CourseDB();
+  CourseDB(const CourseDB&) = delete;
+  CourseDB& operator=(const CourseDB&) = delete;
+
+  void Open();
+  // The eight schema statements, in order; their results are ignored (this is the whole
+  // migration: an older file gains the later columns).
+  void CreateTables();
+  bool IsOpened() const { return m_opened; }
+
+  // Adds the kind's classes to the download task list.
+  void GetAllClass(TaskKind kind);
+  bool HasClass(const std::string& classId, TaskKind kind);
+  void InsertClass(const std::string& classId, const std::string& className, TaskKind kind);
+
+  // Appends the class's lessons (documents) to the task list, waiting, with the size
+  // already on disk; `window` receives their messages.
+  void GetLesson(const std::string& classId, const std::string& className, HWND window);
+  bool HasLesson(const std::string& videoId);
+  // fileName in the locale's text; localPath already UTF-8.
+  void InsertLesson(const std::string& classId, const std::string& videoId, const std::string& fileName,
+                    const std::string& url, const std::string& sizeText, const std::string& localPath);
+  void DeleteLesson(const std::string& videoId);
+
+  void GetDoc(const std::string& classId, const std::string& className, HWND window);
+  bool HasDoc(const std::string& documentId);
+  void InsertDoc(const std::string& classId, const std::string& documentId, const std::string& fileName,
+                 const std::string& url, const std::string& sizeText, const std::string& localPath);
+  void DeleteDoc(const std::string& documentId);
+
+ private:
+  struct Closer {
+    void operator()(sqlite3* db) const;
+  };
+  void LoadItems(const char* table, const std::string& classId, const std::string& className, HWND window,
+                 TaskKind kind);
+  bool HasItem(const char* table, const char* idColumn, const std::string& id);
+  void InsertItem(const char* table, const std::string& classId, const std::string& id,
+                  const std::string& fileName, const std::string& url, const std::string& sizeText,
+                  const std::string& localPath);
+  void DeleteItem(const char* table, const char* idColumn, const std::string& id);
+
+  std::wstring m_path;
+  std::unique_ptr<sqlite3, Closer> m_db;
+  bool m_opened = false;
+};
+
+// The `type` text of a kind: "video" (2), "document" (3), empty otherwise.
+const char* CourseTypeText(TaskKind kind);
+// A size text read as a signed 64-bit decimal: its leading digits, 0 when there are none.
+std::int64_t ParseSizeText(const std::string& text);

@@ -1,0 +1,144 @@
+// The download job: claims the task's local file, runs the transfer and reports the end.
+#include "downloads/DownloadJob.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/DownloadTaskList.h"
+#include "downloads/TaskProgress.h"
+#include "downloads/ThreadPool.h"
+#include "platform/MessageCore.h"
+#include "platform/Messages.h"
+#include "service/HttpDownload.h"
+
+namespace {
+
+constexpr WPARAM kResultFinished = 0;
+constexpr WPARAM kResultFailed = 1;
+constexpr WPARAM kResultStopped = 3;
+// How often a job waiting for an older job of the same file to let go looks again.
+constexpr std::chrono::milliseconds kClaimRetry{20};
+
+bool IsListed(const DownloadTask& task) {
+  return task.kind == TaskKind::Video || task.kind == TaskKind::Document;
+}
+
+std::int64_t FileSizeOnDisk(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+// A file that already holds the whole expected size needs no transfer; going to the
+// network for it could only turn a complete file into a failed one.
+bool CompleteOnDisk(const DownloadTask& task) {
+  if (task.total <= 0) return false;
+  const std::int64_t size = FileSizeOnDisk(task.localFile);
+  if (task.kind == TaskKind::Video) return size >= task.total;
+  if (task.kind == TaskKind::Document) return size >= task.total * 1024;
+  return false;
+}
+
+// Takes the entry's values, keeping the record's own job number.
+void AdoptEntry(DownloadTask& record, const DownloadTask& entry) {
+  const std::uint64_t jobNumber = record.jobNumber;
+  record = entry;
+  record.jobNumber = jobNumber;
+}
+
+void PostResult(std::shared_ptr<DownloadTask> task, WPARAM result) {
+  const HWND window = task->notifyWindow;
+  const auto lParam = reinterpret_cast<LPARAM>(task.get());
+  PostMessage(window, WM_DOWNLOAD_RESULT, result, lParam, std::move(task));
+}
+
+}  // namespace
+
+bool SubmitDownload(const DownloadTask& task, ThreadPool& pool) {
+  std::shared_ptr<DownloadTask> record;
+  if (IsListed(task)) {
+    auto entry = DownloadTaskList::Get().BeginJob(task.classId, task.id, task.kind);
+    if (!entry) return false;
+    record = std::make_shared<DownloadTask>(std::move(*entry));
+  } else {
+    record = std::make_shared<DownloadTask>(task);
+  }
+  pool.Submit([record = std::move(record)]() mutable { DownloadJob(std::move(record)); });
+  return true;
+}
+
+bool SubmitDownload(const DownloadTask& task) { return SubmitDownload(task, ThreadPool::Get()); }
+
+void DownloadJob(std::shared_ptr<DownloadTask> task) {
+  if (!task || task->state != TaskState::Waiting) return;
+  DownloadTaskList& list = DownloadTaskList::Get();
+  const bool listed = IsListed(*task);
+
+  if (listed) {
+    if (task->jobNumber == 0) {
+      // Submitted without SubmitDownload: claim the entry for this job now.
+      auto entry = list.BeginJob(task->classId, task->id, task->kind);
+      if (entry) task->jobNumber = entry->jobNumber;
+    }
+    for (;;) {
+      DownloadTask entry;
+      const auto claim = list.ClaimJob(*task, &entry);
+      if (claim == DownloadTaskList::Claim::Acquired) {
+        if (entry.state == TaskState::Paused) {
+          // Paused while queued: stop before going to the network.
+          list.EndJob(*task);
+          AdoptEntry(*task, entry);
+          PostResult(std::move(task), kResultStopped);
+          return;
+        }
+        break;
+      }
+      if (claim == DownloadTaskList::Claim::Missing) {
+        task->state = TaskState::Removed;
+        PostResult(std::move(task), kResultStopped);
+        return;
+      }
+      if (claim == DownloadTaskList::Claim::Superseded) {
+        LogNormal(L"DownloadFile " + AnsiToWide(task->url) + L" taken over by a newer job");
+        return;
+      }
+      // Busy: an older job of the same file is ending; it lets go at its next report.
+      if (ThreadPool::Get().IsStopping()) return;
+      std::this_thread::sleep_for(kClaimRetry);
+    }
+  }
+
+  if (CompleteOnDisk(*task)) {
+    if (listed) list.EndJob(*task);
+    PostResult(std::move(task), kResultFinished);
+    return;
+  }
+
+  TaskProgress progress(*task, [] { return ThreadPool::Get().IsStopping(); });
+  const int code = DownloadToFile(task->url, task->localFile, &progress);
+  if (listed) list.EndJob(*task);
+
+  if (code == CURLE_OK) {
+    PostResult(std::move(task), kResultFinished);
+    return;
+  }
+  LogError(L"DownloadFile " + AnsiToWide(task->url) + L" return code:" + std::to_wstring(code));
+  if (code != CURLE_ABORTED_BY_CALLBACK) {
+    PostResult(std::move(task), kResultFailed);
+    return;
+  }
+  if (progress.Superseded()) return;
+  if (listed) {
+    if (auto entry = list.FindTask(task->classId, task->id, task->kind)) {
+      AdoptEntry(*task, *entry);
+    } else {
+      task->state = TaskState::Removed;
+    }
+  }
+  PostResult(std::move(task), kResultStopped);
+}

@@ -1,0 +1,40 @@
+// What a running download asks on every progress report: is its task still in the list,
+// not paused and not taken over by a newer job? It also posts the progress message
+// WM_DOWNLOAD_PROGRESS to the task's window.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "downloads/DownloadTask.h"
+#include "service/HttpDownload.h"
+
+// Percentage of a download: base is what was on disk before this transfer (bytes),
+// expected and received count this transfer only. Truncated toward zero, 0..100.
+int DownloadPercent(std::int64_t base, std::int64_t expected, std::int64_t received);
+
+class TaskProgress final : public DownloadProgressDelegate {
+ public:
+  // `record` is the worker's own task record; `stopping` (optional) ends the transfer
+  // when it answers true, e.g. while the pool shuts down.
+  explicit TaskProgress(DownloadTask& record, std::function<bool()> stopping = {});
+
+  bool OnProgress(std::int64_t expected, std::int64_t received) override;
+  bool OnRestartFromZero() override;
+
+  // True when the transfer was stopped because a newer job took the task over.
+  bool Superseded() const { return m_superseded; }
+
+ private:
+  DownloadTask& m_task;
+  std::function<bool()> m_stopping;
+  bool m_fromZero = false;
+  bool m_superseded = false;
+  int m_lastPercent = -1;
+
+  bool IsListed() const;
+  // The list entry when the transfer may go on; nothing when it must stop (the task was
+  // removed, paused or taken over by a newer job).
+  std::optional<DownloadTask> EntryToGoOn();
+};

@@ -1,0 +1,50 @@
+// Resumable download of one address into one local file, over libcurl. The transfer
+// appends after the bytes already on disk and asks a delegate, on every progress report
+// of the library, whether to go on.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+// Consulted by the transfer; it runs on the transfer's thread.
+class DownloadProgressDelegate {
+ public:
+  // expected and received count the current transfer only (not the bytes already on
+  // disk); expected is 0 while the size is unknown. Returning false stops the transfer,
+  // which then ends with CURLE_ABORTED_BY_CALLBACK.
+  virtual bool OnProgress(std::int64_t expected, std::int64_t received) = 0;
+  // The server ignored the requested byte range: asked before the file is emptied and the
+  // transfer starts again from its first byte. Returning false stops instead (result 42).
+  virtual bool OnRestartFromZero() { return true; }
+
+ protected:
+  ~DownloadProgressDelegate() = default;
+};
+
+// The connection and stall limits are the transport's (SetTransportLimits): a transfer
+// that receives no bytes for the stall time fails with CURLE_OPERATION_TIMEDOUT.
+struct DownloadFileOptions {
+  // A local file that cannot be opened is tried this many times, this far apart, before
+  // the download fails with CURLE_WRITE_ERROR.
+  int openAttempts = 25;
+  std::chrono::milliseconds openRetryDelay{200};
+};
+
+// The options DownloadToFile uses when given none; tests shorten the retries.
+DownloadFileOptions GetDownloadFileOptions();
+void SetDownloadFileOptions(const DownloadFileOptions& options);
+
+// Downloads `url` (narrow text) into `localFile`, resuming after the file's current size.
+// Returns the libcurl result code: 0 success; 42 when the delegate stopped the transfer;
+// 22 for an HTTP error status (nothing of the error page reaches the file); 23 when the
+// file cannot be opened or written. Every failure leaves one log line.
+int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate);
+int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
+                   const DownloadFileOptions& options);
+
+// libcurl's progress callback for DownloadToFile; `delegate` is the DownloadProgressDelegate.
+int DownloadProgressHook(void* delegate, curl_off_t expected, curl_off_t received, curl_off_t uploadExpected,
+                         curl_off_t uploadSent);

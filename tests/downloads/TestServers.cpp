@@ -1,0 +1,274 @@
+// The loopback servers of the download tests.
+#include "TestServers.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+bool CanConnect(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+int FreeLoopbackPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return 0;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof(addr);
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+    port = ntohs(addr.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
+
+NginxServer::NginxServer(std::filesystem::path root, std::filesystem::path work, std::string slowRate)
+    : m_root(std::move(root)), m_work(std::move(work)), m_slowRate(std::move(slowRate)) {}
+
+NginxServer::~NginxServer() { Stop(); }
+
+bool NginxServer::Start() {
+  namespace fs = std::filesystem;
+  fs::create_directories(m_work / "tmp");
+  // Worker processes of a root master run as another user: let them read the files.
+  for (const fs::path& p : {m_root, m_work}) {
+    fs::permissions(p, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec);
+  }
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    m_port = FreeLoopbackPort();
+    const std::string w = m_work.string();
+    std::ofstream conf(m_work / "nginx.conf");
+    conf << "daemon off;\n"
+         << (::geteuid() == 0 ? "user root;\n" : "") << "worker_processes 1;\n"
+         << "pid " << w << "/nginx.pid;\n"
+         << "error_log " << w << "/error.log;\n"
+         << "events { worker_connections 256; }\n"
+         << "http {\n"
+         << "  log_format timing '$msec $request_time $status \"$http_range\" $request_uri';\n"
+         << "  access_log " << w << "/access.log timing;\n"
+         << "  client_body_temp_path " << w << "/tmp/body;\n"
+         << "  proxy_temp_path " << w << "/tmp/proxy;\n"
+         << "  fastcgi_temp_path " << w << "/tmp/fastcgi;\n"
+         << "  uwsgi_temp_path " << w << "/tmp/uwsgi;\n"
+         << "  scgi_temp_path " << w << "/tmp/scgi;\n"
+         << "  sendfile on;\n"
+         << "  server {\n"
+         << "    listen 127.0.0.1:" << m_port << ";\n"
+         << "    root " << m_root.string() << ";\n"
+         << "    location /slow/ { alias " << m_root.string() << "/; limit_rate " << m_slowRate << "; }\n"
+         << "  }\n"
+         << "}\n";
+    conf.close();
+    const std::string confPath = (m_work / "nginx.conf").string();
+    const std::string errPath = (m_work / "error.log").string();
+    m_pid = ::fork();
+    if (m_pid == 0) {
+      ::execlp("nginx", "nginx", "-p", w.c_str(), "-c", confPath.c_str(), "-e", errPath.c_str(),
+               static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    if (m_pid < 0) return false;
+    for (int i = 0; i < 250; ++i) {
+      if (CanConnect(m_port)) return true;
+      int status = 0;
+      if (::waitpid(m_pid, &status, WNOHANG) == m_pid) break;  // e.g. the port was taken
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    Stop();
+  }
+  return false;
+}
+
+void NginxServer::Stop() {
+  if (m_pid <= 0) return;
+  ::kill(m_pid, SIGTERM);
+  int status = 0;
+  ::waitpid(m_pid, &status, 0);
+  m_pid = -1;
+}
+
+std::string NginxServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::vector<NginxServer::Request> NginxServer::Requests() const {
+  std::vector<Request> requests;
+  std::ifstream in(m_work / "access.log");
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    Request r;
+    double took = 0;
+    fields >> r.end >> took >> r.status;
+    std::string range;
+    fields >> std::ws;
+    std::getline(fields, range, ' ');
+    r.range = range.size() >= 2 ? range.substr(1, range.size() - 2) : range;
+    fields >> r.uri;
+    r.start = r.end - took;
+    requests.push_back(r);
+  }
+  return requests;
+}
+
+int NginxServer::MaxConcurrent(const std::string& prefix) const {
+  std::vector<std::pair<double, int>> events;
+  for (const Request& r : Requests()) {
+    if (r.uri.rfind(prefix, 0) != 0) continue;
+    events.emplace_back(r.start, +1);
+    events.emplace_back(r.end, -1);
+  }
+  // At equal times an end comes before a start: back-to-back requests do not overlap.
+  std::sort(events.begin(), events.end());
+  int now = 0, most = 0;
+  for (const auto& [time, delta] : events) {
+    now += delta;
+    most = std::max(most, now);
+  }
+  return most;
+}
+
+DemoSchool::DemoSchool(std::string program, std::filesystem::path data)
+    : m_program(std::move(program)), m_data(std::move(data)) {}
+
+DemoSchool::~DemoSchool() {
+  if (m_stdin >= 0) ::close(m_stdin);
+  if (m_pid > 0) {
+    ::kill(m_pid, SIGTERM);
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+  }
+}
+
+bool DemoSchool::Start() {
+  int in[2];
+  if (::pipe(in) != 0) return false;
+  std::filesystem::create_directories(m_data);
+  const std::string outPath = (m_data / "stdout.txt").string();
+  m_pid = ::fork();
+  if (m_pid == 0) {
+    // Its output goes to a file: a pipe nobody reads could fill up or break.
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(in[0], 0);
+    ::dup2(out, 1);
+    ::close(in[1]);
+    ::execl(m_program.c_str(), m_program.c_str(), "--port", "0", "--data", m_data.c_str(), "--watch-stdin",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  m_stdin = in[1];
+  if (m_pid < 0) return false;
+  // It prints "listening on <origin>" once the port accepts connections.
+  const std::string prefix = "listening on ";
+  for (int i = 0; i < 400; ++i) {
+    std::ifstream file(outPath);
+    std::string line;
+    while (std::getline(file, line)) {
+      if (line.rfind(prefix, 0) == 0 && file) {
+        m_origin = line.substr(prefix.size());
+        return true;
+      }
+    }
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+      m_pid = -1;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+RawHttpServer::RawHttpServer(Responder respond) : m_respond(std::move(respond)) {
+  m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  int one = 1;
+  ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof(addr);
+  ::bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+  ::listen(m_listener, 8);
+  ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  m_port = ntohs(addr.sin_port);
+  m_thread = std::thread([this] { Serve(); });
+}
+
+RawHttpServer::~RawHttpServer() {
+  m_stop = true;
+  m_thread.join();
+  ::close(m_listener);
+}
+
+std::string RawHttpServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::vector<std::string> RawHttpServer::Heads() const {
+  std::lock_guard lock(m_mutex);
+  return m_heads;
+}
+
+void RawHttpServer::SendAll(int socket, const std::string& bytes) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<size_t>(n);
+  }
+}
+
+void RawHttpServer::Serve() {
+  while (!m_stop) {
+    pollfd p{m_listener, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    const int client = ::accept(m_listener, nullptr, nullptr);
+    if (client >= 0) m_connections.emplace_back([this, client] { Answer(client); });
+  }
+  for (std::thread& connection : m_connections) connection.join();
+}
+
+void RawHttpServer::Answer(int client) {
+  std::string head;
+  char buffer[4096];
+  while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
+    pollfd c{client, POLLIN, 0};
+    if (::poll(&c, 1, 2000) <= 0) break;
+    const ssize_t n = ::recv(client, buffer, sizeof(buffer), 0);
+    if (n <= 0) break;
+    head.append(buffer, static_cast<size_t>(n));
+  }
+  {
+    std::lock_guard lock(m_mutex);
+    m_heads.push_back(head);
+  }
+  m_respond(head, client);
+  ::close(client);
+}
