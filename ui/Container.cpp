@@ -133,6 +133,13 @@ CControlUI* CContainerUI::FindSubControl(const std::wstring& name) {
   return FindControl([&name](CControlUI* c) { return c->GetName() == name; }, UIFIND_ALL);
 }
 
+void CContainerUI::ShiftPos(int dx, int dy) {
+  CControlUI::ShiftPos(dx, dy);
+  for (auto& item : m_items) item->ShiftPos(dx, dy);
+  if (m_pVerticalScrollBar) m_pVerticalScrollBar->ShiftPos(dx, dy);
+  if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->ShiftPos(dx, dy);
+}
+
 CDuiRect CContainerUI::ContentRect() const {
   CDuiRect rc = m_rcItem;
   rc.Deflate(m_rcInset);
@@ -272,21 +279,8 @@ void CContainerUI::SetScrollPos(CDuiSize pos) {
   int dy = now.cy - old.cy;
   if (dx == 0 && dy == 0) return;
   // Moving the children is enough; no new layout is needed for a scroll step.
-  std::function<void(CControlUI*)> shift = [&](CControlUI* c) {
-    CDuiRect r = c->GetPos();
-    r.Offset(-dx, -dy);
-    c->SetPos(r, false);
-  };
   for (auto& item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    if (auto* container = dynamic_cast<CContainerUI*>(item.get())) {
-      // A container recomputes its own children from its new rectangle.
-      CDuiRect r = container->GetPos();
-      r.Offset(-dx, -dy);
-      container->SetPos(r, false);
-    } else {
-      shift(item.get());
-    }
+    if (item->IsVisible() && !item->IsFloat()) item->ShiftPos(-dx, -dy);
   }
   Invalidate();
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_SCROLL, 0, 0, true);

@@ -45,6 +45,7 @@ class CContainerUI : public CControlUI {
   CControlUI* FindControl(const FindPredicate& pred, UINT flags) override;
   CControlUI* FindSubControl(const std::wstring& name);
   void SetPos(const CDuiRect& rc, bool needInvalidate = true) override;
+  void ShiftPos(int dx, int dy) override;
   void DoPaint(cairo_t* cr, const CDuiRect& rcPaint) override;
   void DoEvent(TEventUI& event) override;
   bool SetAttribute(std::wstring_view name, std::wstring_view value) override;

@@ -69,6 +69,8 @@ class CControlUI {
   void SetFloatPos(const CDuiRect& rc) { m_rcXY = rc; NeedParentUpdate(); }
 
   const CDuiRect& GetPos() const { return m_rcItem; }
+  // Moves this control and everything in it by an offset without a new layout (scrolling).
+  virtual void ShiftPos(int dx, int dy) { m_rcItem.Offset(dx, dy); }
   virtual void SetPos(const CDuiRect& rc, bool needInvalidate = true);
   // The size this control asks for given the space available; 0 in a direction = flexible.
   virtual CDuiSize EstimateSize(CDuiSize available);
