@@ -410,6 +410,12 @@ void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
     SendNotify(old, DUI_MSGTYPE_MOUSELEAVE);
   }
   m_pEventHover = hit;
+  if (m_host) {
+    // The nearest tooltip up the tree: a label inside a button shows the button's.
+    std::wstring tip;
+    for (CControlUI* c = hit; c && tip.empty(); c = c->GetParent()) tip = c->GetToolTip();
+    m_host->SetToolTip(ToUtf8(tip));
+  }
   if (hit) {
     TEventUI e;
     e.Type = UIEvent::MouseEnter;

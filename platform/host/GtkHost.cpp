@@ -248,6 +248,11 @@ class GtkHostWindow : public HostWindow {
     gdk_window_set_cursor(gtk_widget_get_window(m_area), c);
     if (c) g_object_unref(c);
   }
+  void SetToolTip(const std::string& utf8) override {
+    if (!m_area || utf8 == m_toolTip) return;
+    m_toolTip = utf8;
+    gtk_widget_set_tooltip_text(m_area, utf8.empty() ? nullptr : utf8.c_str());
+  }
   void BeginMoveDrag() override {
     GtkHostWindow* top = TopLevel();
     if (m_ownerTop || !top->m_window) return;
@@ -501,6 +506,7 @@ class GtkHostWindow : public HostWindow {
   bool m_minimized = false;
   bool m_maximized = false;
   HostCursor m_cursor = HostCursor::Arrow;
+  std::string m_toolTip;
   int m_pressButton = 1;
   int m_pressRootX = 0;
   int m_pressRootY = 0;

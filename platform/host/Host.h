@@ -75,6 +75,8 @@ class HostWindow {
   virtual void SetMinSize(int width, int height) = 0;
   virtual void Invalidate(const HostRect& rect) = 0;
   virtual void SetCursor(HostCursor cursor) = 0;
+  // The tooltip of what is under the pointer; empty hides it.
+  virtual void SetToolTip(const std::string& utf8) = 0;
   // Starts moving or resizing by the pointer (the button that is down).
   virtual void BeginMoveDrag() = 0;
   virtual void BeginResizeDrag(HostEdge edge) = 0;

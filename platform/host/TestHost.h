@@ -59,6 +59,7 @@ class TestHostWindow : public HostWindow {
   void SetMinSize(int width, int height) override { minWidth = width; minHeight = height; }
   void Invalidate(const HostRect& rect) override;
   void SetCursor(HostCursor c) override { cursor = c; }
+  void SetToolTip(const std::string& utf8) override { toolTip = utf8; }
   void BeginMoveDrag() override { ++moveDrags; }
   void BeginResizeDrag(HostEdge edge) override { resizeEdges.push_back(edge); }
   void Minimize() override { m_minimized = true; }
@@ -104,6 +105,7 @@ class TestHostWindow : public HostWindow {
   int minWidth = 0;
   int minHeight = 0;
   HostCursor cursor = HostCursor::Arrow;
+  std::string toolTip;
   int moveDrags = 0;
   std::vector<HostEdge> resizeEdges;
   bool enabled = true;

@@ -13,10 +13,12 @@
 using Events = std::vector<std::string>;
 
 TEST_F(UiTest, ButtonClickNeedsPressAndReleaseInside) {
-  auto w = MakeWindow(R"(<VerticalLayout><Button name="btn" height="40" text="登录"/>
+  auto w = MakeWindow(R"(<VerticalLayout><Button name="btn" height="40" text="登录" tooltip="登录账号"/>
                          <Button name="off" height="40" enabled="false"/><Control/></VerticalLayout>)");
   ClickOn(*w, L"btn");
   EXPECT_EQ(w->events, (Events{"click:btn"}));
+  EXPECT_EQ(w->Host()->toolTip, "登录账号");
+  EXPECT_EQ(w->Host()->cursor, HostCursor::Hand);
   w->events.clear();
   w->Host()->MouseDown(10, 10);  // pressed on the button, released elsewhere: no click
   w->Host()->MouseUp(10, 200);
