@@ -132,12 +132,6 @@ int main() {
     fullPaint();  // first paint lays out text once; measure the steady state
     paint.push_back(TimeMs(fullPaint));
     for (int step = 0; step < 20; ++step) scrollOnly.push_back(TimeMs([&] { list->GetList()->LineDown(); }));
-    std::vector<double> afterScroll;
-    for (int step = 0; step < 20; ++step) {
-      list->GetList()->LineDown();
-      afterScroll.push_back(TimeMs(fullPaint));
-    }
-    std::printf("  (paint after a scroll %.2f ms, repaint unchanged %.2f ms)\n", Median(afterScroll), TimeMs(fullPaint));
     for (int step = 0; step < 20; ++step) {
       scroll.push_back(TimeMs([&] {
         list->GetList()->LineDown();
