@@ -32,9 +32,15 @@ class CContainerUI : public CControlUI {
   std::unique_ptr<CControlUI> Detach(CControlUI* control);
 
   const CDuiRect& GetInset() const { return m_rcInset; }
-  void SetInset(const CDuiRect& rc) { m_rcInset = rc; NeedUpdate(); }
+  void SetInset(const CDuiRect& rc) {
+    m_rcInset = rc;
+    NeedUpdate();
+  }
   int GetChildPadding() const { return m_iChildPadding; }
-  void SetChildPadding(int padding) { m_iChildPadding = padding; NeedUpdate(); }
+  void SetChildPadding(int padding) {
+    m_iChildPadding = padding;
+    NeedUpdate();
+  }
   bool IsMouseChildEnabled() const { return m_bMouseChildEnabled; }
   void SetMouseChildEnabled(bool enabled) { m_bMouseChildEnabled = enabled; }
 

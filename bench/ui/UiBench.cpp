@@ -74,20 +74,25 @@ void AddRows(CListUI* list, int count) {
     if (i == 3) mark->ApplyAttributeList(L"textcolor=\"#FFFFAB84\" font=\"8\" text=\"上一次观看\"");
     row->Add(mark);
     auto* duration = Make<CLabelUI>();
-    duration->ApplyAttributeList(L"name=\"lessonDuration\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\" text=\"45:12\"");
+    duration->ApplyAttributeList(
+        L"name=\"lessonDuration\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\" text=\"45:12\"");
     row->Add(duration);
     auto* progress = Make<CLabelUI>();
-    progress->ApplyAttributeList(L"name=\"learnProgress\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\" text=\"已学 35%\"");
+    progress->ApplyAttributeList(
+        L"name=\"learnProgress\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\" text=\"已学 35%\"");
     row->Add(progress);
     auto* down = Make<CButtonUI>();
-    down->ApplyAttributeList(L"name=\"btnVideoDown\" align=\"center\" textcolor=\"#FF4D4D4D\" disabledtextcolor=\"#FFB3B3B3\" font=\"7\" text=\"下载\"");
+    down->ApplyAttributeList(
+        L"name=\"btnVideoDown\" align=\"center\" textcolor=\"#FF4D4D4D\" disabledtextcolor=\"#FFB3B3B3\" "
+        L"font=\"7\" text=\"下载\"");
     row->Add(down);
     auto* play = Make<CHorizontalLayoutUI>();
     auto* pad = Make<CControlUI>();
     pad->SetFixedWidth(50);
     play->Add(pad);
     auto* playBtn = Make<CButtonUI>();
-    playBtn->ApplyAttributeList(L"name=\"btnVideoPlay\" width=\"20\" height=\"20\" bkcolor=\"#FFFF854D\" borderround=\"20,20\"");
+    playBtn->ApplyAttributeList(
+        L"name=\"btnVideoPlay\" width=\"20\" height=\"20\" bkcolor=\"#FFFF854D\" borderround=\"20,20\"");
     play->Add(playBtn);
     row->Add(play);
     list->Add(row);

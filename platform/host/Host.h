@@ -31,8 +31,8 @@ enum class HostEdge { West, East, North, South, NorthWest, NorthEast, SouthWest,
 enum class HostMouseType { Move, Down, Up, DoubleClick, Leave, Wheel };
 struct HostMouseEvent {
   HostMouseType type = HostMouseType::Move;
-  int button = 1;          // 1 left, 2 middle, 3 right
-  int x = 0;               // window coordinates
+  int button = 1;  // 1 left, 2 middle, 3 right
+  int x = 0;       // window coordinates
   int y = 0;
   unsigned modifiers = 0;  // the toolkit's MK_* bits
   int wheel = 0;           // +1 up, -1 down
@@ -41,7 +41,7 @@ struct HostMouseEvent {
 
 struct HostKeyEvent {
   bool down = true;
-  unsigned key = 0;        // Windows virtual-key number
+  unsigned key = 0;  // Windows virtual-key number
   unsigned modifiers = 0;
 };
 

@@ -1,10 +1,9 @@
 // The GTK host on a real display (Xvfb): a skin in a window, clicks and typing from
 // xdotool, a layer drawn with transparency above a native child widget, caption drag.
 // Screenshots are saved next to the build for a person to open.
+#include <errno.h>
 #include <gdk/gdk.h>
 #include <gtk/gtk.h>
-
-#include <errno.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,9 +34,13 @@ bool RunFor(const std::function<bool()>& done, int ms = 3000) {
   return !timedOut;
 }
 
-void Settle(int ms = 300) { RunFor([] { return false; }, ms); }
+void Settle(int ms = 300) {
+  RunFor([] { return false; }, ms);
+}
 
-bool Xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
+bool Xdotool(const std::string& args) {
+  return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // One pixel of the screen (root window).
 uint32_t ScreenPixel(int x, int y) {
@@ -51,7 +54,8 @@ uint32_t ScreenPixel(int x, int y) {
 
 void SaveScreen(const std::string& name) {
   GdkWindow* root = gdk_get_default_root_window();
-  GdkPixbuf* pb = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
+  GdkPixbuf* pb =
+      gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
   if (!pb) return;
   gdk_pixbuf_save(pb, (std::string(TAVO_BINARY_DIR) + "/" + name).c_str(), "png", nullptr, nullptr);
   g_object_unref(pb);
@@ -181,16 +185,18 @@ TEST_F(GtkHostTest, CaptionDragMovesTheWindow) {
 }
 
 TEST_F(GtkHostTest, LayerIsDrawnAboveANativeChildWithTransparency) {
-  auto owner = Open("owner.xml", R"(<Window size="400,300"><VerticalLayout bkcolor="#FFFFFFFF" inset="20,20,20,20">
+  auto owner =
+      Open("owner.xml", R"(<Window size="400,300"><VerticalLayout bkcolor="#FFFFFFFF" inset="20,20,20,20">
       <NativeView name="native"/></VerticalLayout></Window>)",
-                    50, 400);
+           50, 400);
   GtkWidget* blue = gtk_drawing_area_new();
   g_signal_connect(blue, "draw", G_CALLBACK(DrawBlue), nullptr);
   gtk_widget_show(blue);
   static_cast<CNativeViewUI*>(owner->FindControl(L"native"))->SetNativeWidget(blue);
   Settle();
   EXPECT_EQ(ScreenPixel(50 + 200, 400 + 150), 0x0000FFu);  // the native child is on screen
-  std::ofstream(dir / "layer.xml") << R"(<Window size="120,80" bktrans="true"><VerticalLayout bkcolor="#80FF0000" borderround="16,16"/></Window>)";
+  std::ofstream(dir / "layer.xml")
+      << R"(<Window size="120,80" bktrans="true"><VerticalLayout bkcolor="#80FF0000" borderround="16,16"/></Window>)";
   RecordingWnd layer(L"layer.xml", L"layerClass");
   layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
   layer.MoveWindow({50 + 140, 400 + 110, 50 + 260, 400 + 190});

@@ -166,7 +166,9 @@ TEST_F(UiTest, RemovingTheClickedRowInsideItsNotificationIsSafe) {
 }
 
 TEST_F(UiTest, TreeExpandsCollapsesAndSelects) {
-  WriteSkin("treeitem.xml", R"(<TreeNode height="44"><Label name="lbTitle" float="true" pos="22,0,0,0" width="200" height="44"/></TreeNode>)");
+  WriteSkin(
+      "treeitem.xml",
+      R"(<TreeNode height="44"><Label name="lbTitle" float="true" pos="22,0,0,0" width="200" height="44"/></TreeNode>)");
   auto w = MakeWindow(R"(<TreeView name="treeview" visiblefolderbtn="true" visiblecheckbtn="false"/>)");
   auto* tree = static_cast<CTreeViewUI*>(w->FindControl(L"treeview"));
   CDialogBuilder builder;
