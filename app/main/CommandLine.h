@@ -29,7 +29,8 @@ using EnvironmentReader = std::function<const char*(const char* name)>;
 
 // Reads switches of the form --name or --name=value; unknown switches and other
 // arguments are left alone (the toolkit and the engine may have their own).
-StartupOptions ParseCommandLine(int argc, const char* const* argv,
-                                const EnvironmentReader& getenv = [](const char* n) { return std::getenv(n); });
+StartupOptions ParseCommandLine(
+    int argc, const char* const* argv,
+    const EnvironmentReader& getenv = [](const char* n) { return std::getenv(n); });
 
 ProcessRole RoleOf(const StartupOptions& options);

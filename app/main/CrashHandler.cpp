@@ -1,10 +1,11 @@
-// The crash handler uses only async-signal-safe calls: open, write, close, backtrace
-// (loaded beforehand), backtrace_symbols_fd, sigaction, raise.
+// The crash handler uses only async-signal-safe calls: open, write, close, time, getpid,
+// syscall, backtrace (loaded beforehand), backtrace_symbols_fd, sigaction, raise, pause.
 #include "app/main/CrashHandler.h"
 
 #include <execinfo.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,12 +25,18 @@ alignas(16) char gAltStack[64 * 1024];
 
 const char* SignalName(int sig) {
   switch (sig) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGILL: return "SIGILL";
-    case SIGFPE: return "SIGFPE";
-    case SIGABRT: return "SIGABRT";
-    default: return "?";
+    case SIGSEGV:
+      return "SIGSEGV";
+    case SIGBUS:
+      return "SIGBUS";
+    case SIGILL:
+      return "SIGILL";
+    case SIGFPE:
+      return "SIGFPE";
+    case SIGABRT:
+      return "SIGABRT";
+    default:
+      return "?";
   }
 }
 
@@ -38,7 +45,9 @@ void WriteText(int fd, const char* text) {
   std::size_t left = std::strlen(text);
   while (left > 0) {
     ssize_t done = write(fd, text, left);
-    if (done <= 0) return;
+    if (done <= 0) {
+      return;
+    }
     text += done;
     left -= static_cast<std::size_t>(done);
   }
@@ -52,14 +61,20 @@ void WriteNumber(int fd, std::uintmax_t value, unsigned base) {
     *--p = "0123456789abcdef"[value % base];
     value /= base;
   } while (value != 0);
-  if (base == 16) WriteText(fd, "0x");
+  if (base == 16) {
+    WriteText(fd, "0x");
+  }
   WriteText(fd, p);
 }
 
 void OnCrash(int sig, siginfo_t* info, void*) {
-  // A second crashing thread waits for the first to end the process.
+  // A second crashing thread waits for the first to end the process. (The crashing
+  // thread itself cannot come back here: the crash signals are blocked while the handler
+  // runs, so a fault inside it ends the process at once.)
   if (gCrashing.exchange(true)) {
-    for (;;) pause();
+    for (;;) {
+      pause();
+    }
   }
   int fd = open(gDumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd >= 0) {
@@ -73,6 +88,8 @@ void OnCrash(int sig, siginfo_t* info, void*) {
     WriteNumber(fd, reinterpret_cast<std::uintptr_t>(info ? info->si_addr : nullptr), 16);
     WriteText(fd, "\npid: ");
     WriteNumber(fd, static_cast<unsigned>(getpid()), 10);
+    WriteText(fd, "\nthread: ");
+    WriteNumber(fd, static_cast<unsigned long>(syscall(SYS_gettid)), 10);
     WriteText(fd, "\ntime: ");
     WriteNumber(fd, static_cast<std::uintmax_t>(time(nullptr)), 10);
     WriteText(fd, "\nbacktrace:\n");
@@ -93,7 +110,9 @@ void OnCrash(int sig, siginfo_t* info, void*) {
 }  // namespace
 
 bool InstallCrashHandler(const std::string& dumpPath) {
-  if (dumpPath.empty() || dumpPath.size() >= sizeof gDumpPath) return false;
+  if (dumpPath.empty() || dumpPath.size() >= sizeof gDumpPath) {
+    return false;
+  }
   std::memcpy(gDumpPath, dumpPath.c_str(), dumpPath.size() + 1);
 
   // The first backtrace call loads libgcc's unwinder, which allocates: do it now.
@@ -109,6 +128,11 @@ bool InstallCrashHandler(const std::string& dumpPath) {
   action.sa_sigaction = &OnCrash;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&action.sa_mask);
-  for (int sig : kSignals) ok = sigaction(sig, &action, nullptr) == 0 && ok;
+  for (int sig : kSignals) {
+    sigaddset(&action.sa_mask, sig);
+  }
+  for (int sig : kSignals) {
+    ok = sigaction(sig, &action, nullptr) == 0 && ok;
+  }
   return ok;
 }

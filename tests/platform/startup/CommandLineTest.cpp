@@ -1,12 +1,12 @@
 // Role decision and start-up options from the command line and the environment.
-#include "app/main/CommandLine.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "app/main/CommandLine.h"
 
 namespace {
 
@@ -53,7 +53,9 @@ const Case kCases[] = {
      .caFile = "/tmp/ca.pem"},
     {.name = "environment fills in",
      .args = {},
-     .env = {{"TAVO_API_ORIGIN", "https://env.example"}, {"TAVO_CA_FILE", "/e/ca.pem"}, {"TAVO_WEB_PORT", "9000"}},
+     .env = {{"TAVO_API_ORIGIN", "https://env.example"},
+             {"TAVO_CA_FILE", "/e/ca.pem"},
+             {"TAVO_WEB_PORT", "9000"}},
      .apiOrigin = "https://env.example",
      .caFile = "/e/ca.pem",
      .webPort = 9000},
@@ -78,9 +80,15 @@ const Case kCases[] = {
     {.name = "origin without scheme", .args = {"--api-origin=api.example"}, .env = {}, .problems = 1},
     {.name = "origin without host", .args = {"--api-origin=https://"}, .env = {}, .problems = 1},
     {.name = "origin with a path", .args = {"--api-origin=https://a.example/api"}, .env = {}, .problems = 1},
-    {.name = "origin with user info", .args = {"--api-origin=https://u@evil.example"}, .env = {}, .problems = 1},
+    {.name = "origin with user info",
+     .args = {"--api-origin=https://u@evil.example"},
+     .env = {},
+     .problems = 1},
     {.name = "origin with a space", .args = {"--api-origin=https://a example"}, .env = {}, .problems = 1},
-    {.name = "origin with a line break", .args = {"--api-origin=https://a.example\r\nX: y"}, .env = {}, .problems = 1},
+    {.name = "origin with a line break",
+     .args = {"--api-origin=https://a.example\r\nX: y"},
+     .env = {},
+     .problems = 1},
     {.name = "empty ca file", .args = {"--ca-file="}, .env = {}, .problems = 1},
 };
 

@@ -1,7 +1,5 @@
 // The crash handler in forked children: each crash signal writes the report and still
 // ends the process with that signal.
-#include "app/main/CrashHandler.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -9,10 +7,13 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "app/main/CrashHandler.h"
 
 namespace {
 
@@ -25,10 +26,21 @@ std::string ReadAll(const fs::path& path) {
 
 [[noreturn]] void SegmentationFault() {
   static volatile std::uintptr_t badAddress = 0x10;
-  *reinterpret_cast<volatile int*>(badAddress) = 1;
+  *reinterpret_cast<volatile int*>(badAddress) = 1;  // NOLINT(performance-no-int-to-ptr): on purpose
   _exit(0);
 }
 [[noreturn]] void Abort() { abort(); }
+// Deep enough to overflow any stack; the handler must still run (on its own stack).
+int Recurse(int depth) {
+  volatile char frame[512];
+  frame[0] = static_cast<char>(depth);
+  return depth > 0 ? Recurse(depth - 1) + frame[0] : 0;
+}
+[[noreturn]] void StackOverflow() {
+  static volatile int depth = 1 << 30;
+  std::printf("%d\n", Recurse(depth));
+  _exit(0);
+}
 [[noreturn]] void IllegalInstruction() { __builtin_trap(); }
 [[noreturn]] void RaiseFpe() {
   raise(SIGFPE);
@@ -56,7 +68,9 @@ class CrashHandlerTest : public ::testing::Test {
   int CrashInChild(void (*crash)()) {
     pid_t child = fork();
     if (child == 0) {
-      if (!InstallCrashHandler(m_dump.string())) _exit(3);
+      if (!InstallCrashHandler(m_dump.string())) {
+        _exit(3);
+      }
       crash();
       _exit(4);
     }
@@ -76,6 +90,7 @@ TEST_F(CrashHandlerTest, EachCrashSignalWritesTheReportAndEndsTheProcessWithIt) 
     void (*crash)();
   } cases[] = {
       {"signal: 11 (SIGSEGV)", SIGSEGV, SegmentationFault},
+      {"signal: 11 (SIGSEGV)", SIGSEGV, StackOverflow},
       {"signal: 6 (SIGABRT)", SIGABRT, Abort},
       {"signal: 4 (SIGILL)", SIGILL, IllegalInstruction},
       {"signal: 8 (SIGFPE)", SIGFPE, RaiseFpe},
