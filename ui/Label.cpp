@@ -20,8 +20,14 @@ void CLabelUI::SetText(const std::wstring& text) {
 CDuiSize CLabelUI::EstimateSize(CDuiSize available) {
   CDuiSize sz = m_cxyFixed;
   if (m_bAutoCalcWidth && !m_sText.empty()) {
-    CDuiSize t = CRenderEngine::MeasureText(m_sText, FontOf(m_iFont), -1, DT_SINGLELINE);
-    sz.cx = t.cx + m_rcTextPadding.left + m_rcTextPadding.right;
+    // Layouts run often; measure again only when the text or the font changed.
+    const TFontInfo* font = FontOf(m_iFont);
+    if (m_measuredText != m_sText || m_measuredFont != font) {
+      m_measuredText = m_sText;
+      m_measuredFont = font;
+      m_measuredWidth = CRenderEngine::MeasureText(m_sText, font, -1, DT_SINGLELINE).cx;
+    }
+    sz.cx = m_measuredWidth + m_rcTextPadding.left + m_rcTextPadding.right;
   }
   (void)available;
   return sz;

@@ -56,4 +56,7 @@ class CLabelUI : public CControlUI {
   CDuiRect m_rcTextPadding;
   bool m_bAutoCalcWidth = false;
   CTextLayout m_layout;
+  std::wstring m_measuredText;
+  const TFontInfo* m_measuredFont = nullptr;
+  int m_measuredWidth = 0;
 };

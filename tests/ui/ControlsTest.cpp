@@ -1,6 +1,7 @@
 // Smaller behaviours: skin zip reading, progress clamping, GIF frames, menu and tray
 // messages, dialogs, native views following their control.
 #include "UiTestSupport.h"
+#include "skin/LoadSkin.h"
 #include "ui/Dialogs.h"
 #include "ui/GifAnim.h"
 #include "ui/MenuWnd.h"
@@ -159,4 +160,12 @@ TEST_F(UiTest, ActivateWindowRestoresAndFocuses) {
   EXPECT_FALSE(w->IsIconic());
   EXPECT_TRUE(w->Host()->focused);
   ActivateWindow(kNoWindow, true);  // a gone window is ignored
+}
+
+TEST_F(UiTest, TheProgramsSkinIsLinkedIn) {
+  ASSERT_TRUE(LoadSkin());
+  std::string xml;
+  // The test's folder is searched first; menu.xml is not there, so it comes from the zip.
+  EXPECT_TRUE(CResourceStore::Get().ReadFile("menu.xml", xml));
+  EXPECT_NE(xml.find("MenuElement"), std::string::npos);
 }
