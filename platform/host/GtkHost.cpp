@@ -171,6 +171,7 @@ class GtkHostWindow : public HostWindow {
   }
 
   ~GtkHostWindow() override {
+    if (m_shapeSource) g_source_remove(m_shapeSource);
     if (m_im) {
       g_signal_handlers_disconnect_by_data(m_im, this);
       gtk_im_context_set_client_window(m_im, nullptr);
@@ -203,6 +204,7 @@ class GtkHostWindow : public HostWindow {
       if (!m_area) return;
       gtk_widget_set_visible(m_area, show);
       if (show && activate) gtk_widget_grab_focus(m_area);
+      if (show) ScheduleInputShape();
       return;
     }
     if (!m_window) return;
@@ -230,6 +232,7 @@ class GtkHostWindow : public HostWindow {
                                                std::max(1, rect.width), std::max(1, rect.height)};
       gtk_widget_queue_resize(m_ownerTop->m_overlay);
       if (resized) m_delegate->OnHostSize(rect.width, rect.height);
+      ScheduleInputShape();
       return;
     }
     m_rect = rect;
@@ -379,11 +382,43 @@ class GtkHostWindow : public HostWindow {
   void* NativeHandle() const override { return m_window ? m_window : m_area; }
 
  private:
+  // A layer takes the mouse only where it paints something: its input shape is the
+  // opaque part of a rendering made after it was shown, resized or drawn.
+  void ScheduleInputShape() {
+    if (!m_ownerTop || m_shapeSource) return;
+    m_shapeSource = g_idle_add(
+        [](gpointer data) -> gboolean {
+          auto* self = static_cast<GtkHostWindow*>(data);
+          self->m_shapeSource = 0;
+          self->UpdateInputShape();
+          return G_SOURCE_REMOVE;
+        },
+        this);
+  }
+  void UpdateInputShape() {
+    if (!m_area || m_rect.width <= 0 || m_rect.height <= 0) return;
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, m_rect.width, m_rect.height);
+    cairo_t* cr = cairo_create(s);
+    m_delegate->OnHostPaint(cr, {0, 0, m_rect.width, m_rect.height});
+    cairo_destroy(cr);
+    cairo_region_t* region = gdk_cairo_region_create_from_surface(s);
+    gtk_widget_input_shape_combine_region(m_area, region);
+    // The overlay wraps each child in a window of its own; it must let the rest through too.
+    if (GdkWindow* own = gtk_widget_get_window(m_area)) {
+      GdkWindow* wrapper = gdk_window_get_parent(own);
+      if (wrapper && wrapper != gtk_widget_get_window(m_ownerTop->m_overlay))
+        gdk_window_input_shape_combine_region(wrapper, region, 0, 0);
+    }
+    cairo_region_destroy(region);
+    cairo_surface_destroy(s);
+  }
+
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     auto* self = static_cast<GtkHostWindow*>(data);
     GdkRectangle clip;
     if (!gdk_cairo_get_clip_rectangle(cr, &clip)) return TRUE;
     self->m_delegate->OnHostPaint(cr, {clip.x, clip.y, clip.width, clip.height});
+    self->ScheduleInputShape();  // what a layer paints may have changed its shape
     return TRUE;
   }
   static void OnSizeAllocate(GtkWidget*, GdkRectangle* a, gpointer data) {
@@ -554,6 +589,7 @@ class GtkHostWindow : public HostWindow {
   int m_pressRootY = 0;
   guint32 m_pressTime = 0;
   double m_smooth = 0;
+  guint m_shapeSource = 0;
 };
 
 // gtk_status_icon is the XEmbed tray of X11 desktops; deprecated but still working.

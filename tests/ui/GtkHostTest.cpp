@@ -211,3 +211,22 @@ TEST_F(GtkHostTest, LayerIsDrawnAboveANativeChildWithTransparency) {
   // Outside the layer's rounded corner the native child shows through untouched.
   EXPECT_EQ(ScreenPixel(50 + 141, 400 + 111), 0x0000FFu);
 }
+
+TEST_F(GtkHostTest, LayerLetsClicksThroughWhereItIsTransparent) {
+  auto owner = Open("owner2.xml", R"(<Window size="300,200"><HorizontalLayout bkcolor="#FFFFFFFF">
+      <Button name="under" bkcolor="#FF4DA3FF"/></HorizontalLayout></Window>)",
+                    700, 100);
+  std::ofstream(dir / "ring.xml") << R"(<Window size="200,100" bktrans="true"><HorizontalLayout>
+      <Button name="solid" width="100" bkcolor="#FFFF854D"/><Control/></HorizontalLayout></Window>)";
+  RecordingWnd layer(L"ring.xml", L"ringClass");
+  layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
+  layer.MoveWindow({700 + 50, 100 + 50, 700 + 250, 100 + 150});
+  layer.ShowWindow(true, false);
+  Settle();
+  ASSERT_TRUE(Xdotool("mousemove 800 200 click 1"));  // on the layer's painted half
+  EXPECT_TRUE(RunFor([&] { return !layer.events.empty(); }));
+  ASSERT_TRUE(Xdotool("mousemove 900 200 click 1"));  // on its transparent half
+  EXPECT_TRUE(RunFor([&] { return !owner->events.empty(); }));
+  EXPECT_EQ(layer.events, (std::vector<std::string>{"click:solid"}));
+  EXPECT_EQ(owner->events, (std::vector<std::string>{"click:under"}));
+}
