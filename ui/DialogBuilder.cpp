@@ -36,6 +36,8 @@
 
 namespace {
 
+constexpr int kMaxDepth = 128;
+
 class LineIndex {
  public:
   explicit LineIndex(const std::string& text) {
@@ -147,6 +149,14 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateFromXml(const std::string& xml
   std::function<std::unique_ptr<CControlUI>(const pugi::xml_node&, CControlUI*)> build =
       [&](const pugi::xml_node& node, CControlUI* parent) -> std::unique_ptr<CControlUI> {
     std::wstring tag = FromUtf8(node.name());
+    // Real skins nest a few dozen levels; a runaway file must not exhaust the stack.
+    int level = 0;
+    for (CControlUI* p = parent; p; p = p->GetParent()) ++level;
+    if (level > kMaxDepth) {
+      report(node.offset_debug(),
+             L"controls nested deeper than " + std::to_wstring(kMaxDepth) + L" are ignored");
+      return nullptr;
+    }
     if (tag == L"Include") {
       std::wstring source = FromUtf8(node.attribute("source").value());
       ++m_depth;

@@ -183,16 +183,18 @@ bool CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_vi
   CDuiRect rc;
   bool b = false;
   bool ok = true;
+  // Window sizes beyond any screen are refused rather than allocated.
+  auto sane = [](CDuiSize s) { return s.cx >= 0 && s.cy >= 0 && s.cx <= 16384 && s.cy <= 16384; };
   if (name == L"size") {
-    if ((ok = ParseSize(value, sz))) SetInitSize(sz.cx, sz.cy);
+    if ((ok = ParseSize(value, sz) && sane(sz))) SetInitSize(sz.cx, sz.cy);
   } else if (name == L"caption") {
     if ((ok = ParseRect(value, rc))) SetCaptionRect(rc);
   } else if (name == L"sizebox") {
     if ((ok = ParseRect(value, rc))) SetSizeBox(rc);
   } else if (name == L"mininfo") {
-    if ((ok = ParseSize(value, sz))) SetMinInfo(sz.cx, sz.cy);
+    if ((ok = ParseSize(value, sz) && sane(sz))) SetMinInfo(sz.cx, sz.cy);
   } else if (name == L"maxinfo") {
-    if ((ok = ParseSize(value, sz))) SetMaxInfo(sz.cx, sz.cy);
+    if ((ok = ParseSize(value, sz) && sane(sz))) SetMaxInfo(sz.cx, sz.cy);
   } else if (name == L"roundcorner") {
     if ((ok = ParseSize(value, sz))) SetRoundCorner(sz.cx, sz.cy);
   } else if (name == L"bktrans") {

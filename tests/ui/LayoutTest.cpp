@@ -96,3 +96,41 @@ TEST_F(LayoutTest, UnknownTagsAndAttributesAreReportedWithLine) {
   EXPECT_NE(problems[1].find("w.xml:6"), std::string::npos) << problems[1];
   EXPECT_NE(w->FindControl(L"l"), nullptr);
 }
+
+TEST_F(UiTest, HostileSkinsAreReportedAndSurvived) {
+  std::string deep;
+  for (int i = 0; i < 5000; ++i) deep += "<VerticalLayout>";
+  for (int i = 0; i < 5000; ++i) deep += "</VerticalLayout>";
+  struct Case {
+    const char* name;
+    std::string xml;
+  } cases[] = {
+      {"not XML", "this is not xml <<<"},
+      {"truncated", "<Window size=\"100,100\"><VerticalLayout><Label"},
+      {"wrong encoding bytes", std::string("<Window><Label text=\"\xff\xfe\x80\"/></Window>")},
+      {"no root control", "<Window size=\"100,100\"/>"},
+      {"runaway nesting", "<Window size=\"100,100\">" + deep + "</Window>"},
+      {"absurd window size", "<Window size=\"100000,100000\"><Control/></Window>"},
+      {"negative sizes",
+       "<Window size=\"100,100\"><Control width=\"-5\" height=\"-1\" pos=\"-1,-1,-2,-2\"/></Window>"},
+      {"include loop", "<Window size=\"100,100\"><Include source=\"w.xml\"/></Window>"},
+      {"skin missing", ""},
+  };
+  for (const auto& c : cases) {
+    problems.clear();
+    if (c.xml.empty())
+      std::filesystem::remove(dir / "w.xml");
+    else
+      WriteSkin("w.xml", c.xml);
+    RecordingWnd w(L"w.xml");
+    ASSERT_NE(w.Create(kNoWindow, L"Tavo", WS_POPUP, 0), kNoWindow) << c.name;
+    w.ShowWindow(true);
+    CDuiRect r = w.GetWindowRect();
+    EXPECT_LE(r.GetWidth(), 16384) << c.name;
+    cairo_surface_destroy(w.Host()->Snapshot());  // paints without crashing
+    if (std::string(c.name) != "no root control" && std::string(c.name) != "wrong encoding bytes") {
+      EXPECT_FALSE(problems.empty()) << c.name;
+    }
+    w.DestroyWindow();
+  }
+}
