@@ -204,10 +204,7 @@ void WindowImplBase::OnHostMouse(const HostMouseEvent& event) {
   m_pm.HandleMouse(event);
 }
 
-bool WindowImplBase::OnHostKey(const HostKeyEvent& event) {
-  if (CWindowWnd::OnHostKey(event)) return true;
-  return m_pm.HandleKey(event);
-}
+bool WindowImplBase::OnHostKey(const HostKeyEvent& event) { return m_pm.HandleKey(event); }
 
 void WindowImplBase::OnHostText(const std::string& utf8) { m_pm.HandleText(utf8); }
 void WindowImplBase::OnHostPreedit(const std::string& utf8, int cursor) { m_pm.HandlePreedit(utf8, cursor); }

@@ -181,7 +181,7 @@ void CWindowWnd::BringToFront() {
 void CWindowWnd::RegisterHotKey(int id, UINT modifiers, UINT key) { m_hotKeys[id] = {modifiers, key}; }
 void CWindowWnd::UnregisterHotKey(int id) { m_hotKeys.erase(id); }
 
-bool CWindowWnd::OnHostKey(const HostKeyEvent& event) {
+bool CWindowWnd::OnHostHotKey(const HostKeyEvent& event) {
   if (!event.down) return false;
   UINT mods = 0;
   if (event.modifiers & 0x20) mods |= MOD_ALT;     // MK_ALT

@@ -71,7 +71,8 @@ class CWindowWnd : public MessageTarget, public HostWindowDelegate {
   void OnHostPaint(cairo_t*, const HostRect&) override {}
   void OnHostSize(int, int) override {}
   void OnHostMouse(const HostMouseEvent&) override {}
-  bool OnHostKey(const HostKeyEvent& event) override;
+  bool OnHostKey(const HostKeyEvent&) override { return false; }
+  bool OnHostHotKey(const HostKeyEvent& event) override;
   void OnHostText(const std::string&) override {}
   void OnHostPreedit(const std::string&, int) override {}
   void OnHostFocus(bool) override {}

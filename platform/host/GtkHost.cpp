@@ -166,6 +166,7 @@ class GtkHostWindow : public HostWindow {
     gtk_widget_show(m_area);
     gtk_widget_show(m_overlay);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDelete), this);
+    g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnWindowKey), this);
     g_signal_connect(m_window, "configure-event", G_CALLBACK(OnConfigure), this);
     g_signal_connect(m_window, "window-state-event", G_CALLBACK(OnWindowState), this);
   }
@@ -525,6 +526,16 @@ class GtkHostWindow : public HostWindow {
     k.modifiers = Modifiers(e->state);
     if (k.key == 0) return FALSE;
     return self->m_delegate->OnHostKey(k) ? TRUE : FALSE;
+  }
+  // Runs before the focused widget sees the key, wherever the focus is in the window.
+  static gboolean OnWindowKey(GtkWidget*, GdkEventKey* e, gpointer data) {
+    auto* self = static_cast<GtkHostWindow*>(data);
+    HostKeyEvent k;
+    k.down = true;
+    k.key = KeyCode(e->keyval);
+    k.modifiers = Modifiers(e->state);
+    if (k.key == 0) return FALSE;
+    return self->m_delegate->OnHostHotKey(k) ? TRUE : FALSE;
   }
   static gboolean OnFocus(GtkWidget*, GdkEventFocus* e, gpointer data) {
     auto* self = static_cast<GtkHostWindow*>(data);

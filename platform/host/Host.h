@@ -54,6 +54,9 @@ class HostWindowDelegate {
   virtual void OnHostMouse(const HostMouseEvent& event) = 0;
   // Returns true when the key was used (input methods get the rest first).
   virtual bool OnHostKey(const HostKeyEvent& event) = 0;
+  // Seen first for every key pressed anywhere in the native window (also inside native
+  // children such as a browser view); true swallows the key.
+  virtual bool OnHostHotKey(const HostKeyEvent&) { return false; }
   virtual void OnHostText(const std::string& utf8) = 0;
   virtual void OnHostPreedit(const std::string& utf8, int cursor) = 0;
   virtual void OnHostFocus(bool focused) = 0;

@@ -193,7 +193,7 @@ void TestHostWindow::Wheel(int x, int y, int delta) {
 }
 
 void TestHostWindow::Key(unsigned key, unsigned modifiers) {
-  m_delegate->OnHostKey({true, key, modifiers});
+  if (!m_delegate->OnHostHotKey({true, key, modifiers})) m_delegate->OnHostKey({true, key, modifiers});
   m_delegate->OnHostKey({false, key, modifiers});
 }
 

@@ -230,3 +230,29 @@ TEST_F(GtkHostTest, LayerLetsClicksThroughWhereItIsTransparent) {
   EXPECT_EQ(layer.events, (std::vector<std::string>{"click:solid"}));
   EXPECT_EQ(owner->events, (std::vector<std::string>{"click:under"}));
 }
+
+TEST_F(GtkHostTest, HotKeysReachTheWindowWhileANativeChildHasTheFocus) {
+  auto w =
+      Open("hot.xml",
+           R"(<Window size="300,200"><VerticalLayout><NativeView name="native"/></VerticalLayout></Window>)",
+           300, 500);
+  GtkWidget* entry = gtk_entry_new();
+  gtk_widget_show(entry);
+  static_cast<CNativeViewUI*>(w->FindControl(L"native"))->SetNativeWidget(entry);
+  Settle();
+  gtk_widget_grab_focus(entry);
+  w->RegisterHotKey(1027, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'I');
+  std::vector<WPARAM> hot;
+  w->onMessage = [&](UINT msg, WPARAM wParam, LPARAM, const Payload&, bool& handled) {
+    handled = msg == WM_HOTKEY;
+    if (handled) hot.push_back(wParam);
+    return LRESULT(0);
+  };
+  ASSERT_TRUE(Xdotool("mousemove 450 600 click 1"));  // focus the native window
+  Settle(100);
+  ASSERT_TRUE(Xdotool("type --delay 10 ab"));
+  ASSERT_TRUE(Xdotool("key ctrl+alt+shift+i"));
+  EXPECT_TRUE(RunFor([&] { return !hot.empty(); }));
+  EXPECT_EQ(hot, (std::vector<WPARAM>{1027}));
+  EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "ab");  // the entry kept its own typing
+}
