@@ -154,7 +154,8 @@ void WindowImplBase::OnHostPaint(cairo_t* cr, const HostRect& dirty) {
 
 void WindowImplBase::OnHostSize(int width, int height) {
   m_pm.SetClientSize(width, height);
-  if (m_hWnd != kNoWindow) {
+  // WM_SIZE only once the controls exist (the host reports a size while being created).
+  if (m_hWnd != kNoWindow && m_pm.GetRoot()) {
     LPARAM size = static_cast<LPARAM>((width & 0xFFFF) | ((height & 0xFFFF) << 16));
     HandleMessage(WM_SIZE, IsZoomed() ? 2 : 0, size, {});
   }
