@@ -292,7 +292,9 @@ void CContainerUI::SetScrollPos(CDuiSize pos) {
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_SCROLL, 0, 0, true);
 }
 
+namespace {
 int StepOf(int step, int fallback) { return step > 0 ? step : fallback; }
+}  // namespace
 
 void CContainerUI::LineUp() {
   CDuiSize p = GetScrollPos();
