@@ -31,6 +31,8 @@ class CListUI : public CVerticalLayoutUI {
   CListUI();
   std::wstring GetClass() const override { return L"ListUI"; }
   void* GetInterface(std::wstring_view name) override;
+  // A list takes the keyboard (arrows, Home, End) once a row was clicked.
+  UINT GetControlFlags() const override { return IsEnabled() ? UIFLAG_TABSTOP : 0; }
 
   CListHeaderUI* GetHeader() const { return m_pHeader; }
   CListBodyUI* GetList() const { return m_pList; }

@@ -40,6 +40,7 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
     case UIEvent::RButtonDown:
       if (IsEnabled()) {
         if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+        if (m_pOwner && m_pManager && m_pManager->GetPopup() != m_pOwner) m_pOwner->SetFocus();
         Select(true);
         Invalidate();
       }

@@ -250,3 +250,40 @@ TEST_F(UiTest, TabMovesFocusAmongInputs) {
   w->Host()->Key(VK_TAB, MK_SHIFT);
   EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
 }
+
+TEST_F(UiTest, InputMethodPreeditIsShownThenCommitted) {
+  auto w = MakeWindow(R"(<VerticalLayout><Edit name="e" height="40" font="0"/><Control/></VerticalLayout>)");
+  auto* e = static_cast<CEditUI*>(w->FindControl(L"e"));
+  ClickOn(*w, L"e");
+  w->Host()->Type("ab");
+  HostRect caretBefore = w->Host()->caretRect;
+  w->Host()->delegate()->OnHostPreedit("ni", 2);
+  EXPECT_EQ(e->GetText(), L"ab");                    // pre-edit text is drawn, not yet typed
+  EXPECT_GT(w->Host()->caretRect.x, caretBefore.x);  // the candidate window follows the caret
+  w->Host()->delegate()->OnHostPreedit("", 0);
+  w->Host()->delegate()->OnHostText("你");
+  EXPECT_EQ(e->GetText(), L"ab你");
+  ClickOn(*w, L"e");
+  EXPECT_TRUE(w->Host()->textInput);
+  w->Host()->Click(200, 200);  // focus leaves the edit: the input method is switched off
+  EXPECT_FALSE(w->Host()->textInput);
+}
+
+TEST_F(UiTest, ListKeysMoveTheSelectionAndDoubleClickActivates) {
+  auto w = MakeWindow(
+      R"(<List name="list"><ListLabelElement name="a" text="一"/><ListLabelElement name="b" text="二"/>
+                         <ListLabelElement name="c" text="三"/></List>)");
+  auto* list = static_cast<CListUI*>(w->FindControl(L"list"));
+  ClickOn(*w, L"a");
+  w->Host()->Key(VK_DOWN);
+  w->Host()->Key(VK_DOWN);
+  w->Host()->Key(VK_DOWN);  // stays on the last row
+  EXPECT_EQ(list->GetCurSel(), 2);
+  w->Host()->Key(VK_HOME);
+  EXPECT_EQ(list->GetCurSel(), 0);
+  w->events.clear();
+  CDuiPoint b = Center(PosOf(*w, L"b"));
+  w->Host()->DoubleClick(b.x, b.y);
+  EXPECT_NE(std::find(w->events.begin(), w->events.end(), "itemactivate:b"), w->events.end());
+  EXPECT_EQ(list->GetCurSel(), 1);
+}
