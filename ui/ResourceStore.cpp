@@ -39,6 +39,12 @@ bool CResourceStore::SetZip(const void* data, size_t size) {
     if (zip_stat_index(archive, i, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) continue;
     std::string name = st.name;
     if (name.empty() || name.back() == '/') continue;
+    // A skin is a few megabytes; an entry claiming more is refused, not allocated.
+    constexpr zip_uint64_t kMaxEntry = 64u << 20;
+    if (!(st.valid & ZIP_STAT_SIZE) || st.size > kMaxEntry) {
+      LogError(L"skin zip: entry too large, skipped: " + FromUtf8(name));
+      continue;
+    }
     zip_file_t* file = zip_fopen_index(archive, i, 0);
     if (!file) continue;
     std::string bytes(static_cast<size_t>(st.size), '\0');
