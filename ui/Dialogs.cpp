@@ -47,3 +47,9 @@ bool OpenUrl(const std::wstring& url) {
   if (!ok) LogError(L"cannot open " + url);
   return ok;
 }
+
+CDuiPoint GetCursorScreenPos() {
+  CDuiPoint pt;
+  GetHost().GetCursorPos(pt.x, pt.y);
+  return pt;
+}

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Types.h"
+#include "ui/UIDefs.h"
 
 // A picture file (first filter "Jpg Files(*jpg)", then png and ico); empty when cancelled.
 std::wstring ChooseFile(HWND owner, const std::wstring& initialFolder);
@@ -12,5 +13,7 @@ std::wstring ChooseFile(HWND owner, const std::wstring& initialFolder);
 std::wstring ChooseFolder(HWND owner);
 // Shows, restores and (with attachInput) raises and focuses the window.
 void ActivateWindow(HWND hwnd, bool attachInput);
+// Where the mouse pointer is on the screen (a menu opens there).
+CDuiPoint GetCursorScreenPos();
 // Opens a web address with the desktop's default handler.
 bool OpenUrl(const std::wstring& url);

@@ -134,6 +134,9 @@ TEST_F(UiTest, ChoosersUseTheDesignedFiltersAndFolderChangesDirectory) {
   testHost->nextChosenPath = (dir / "does-not-exist").string();
   EXPECT_EQ(ChooseFolder(w->GetHWND()), L"");
   std::filesystem::current_path(old);
+  testHost->cursorX = 640;
+  testHost->cursorY = 480;
+  EXPECT_EQ(GetCursorScreenPos().x, 640);
   EXPECT_TRUE(OpenUrl(L"https://example.org/course.html"));
   EXPECT_EQ(testHost->openedUris.back(), "https://example.org/course.html");
 }
