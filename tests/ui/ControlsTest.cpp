@@ -2,6 +2,7 @@
 // messages, dialogs, native views following their control.
 #include "UiTestSupport.h"
 #include "skin/LoadSkin.h"
+#include "ui/UIlib.h"
 #include "ui/Dialogs.h"
 #include "ui/GifAnim.h"
 #include "ui/MenuWnd.h"
