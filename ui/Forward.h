@@ -1,0 +1,31 @@
+// Forward declarations of the toolkit's classes, for headers that only hold pointers.
+#pragma once
+
+class CButtonUI;
+class CCheckBoxUI;
+class CComboUI;
+class CContainerUI;
+class CControlUI;
+class CDialogBuilder;
+class CEditUI;
+class CGifAnimUI;
+class CHorizontalLayoutUI;
+class CLabelUI;
+class CListContainerElementUI;
+class CListHeaderItemUI;
+class CListHeaderUI;
+class CListLabelElementUI;
+class CListUI;
+class CMenuWnd;
+class CNativeViewUI;
+class COptionUI;
+class CPaintManagerUI;
+class CProgressUI;
+class CScrollBarUI;
+class CTabLayoutUI;
+class CTrayIcon;
+class CTreeNodeUI;
+class CTreeViewUI;
+class CVerticalLayoutUI;
+class WindowImplBase;
+struct TNotifyUI;
