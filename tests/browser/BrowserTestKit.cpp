@@ -164,6 +164,8 @@ bool TestBrowserWindow::WaitForCalls(size_t count, int ms) {
 }
 
 CallCppFuncCounter::CallCppFuncCounter() {
+  // The view's signals exist once its class does.
+  g_type_class_unref(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
   m_signal = g_signal_lookup("user-message-received", WEBKIT_TYPE_WEB_VIEW);
   m_hook = g_signal_add_emission_hook(m_signal, 0, Hook, this, nullptr);
 }
@@ -211,11 +213,36 @@ void BrowserTest::SetUpTestSuite() {
   setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
   setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
   setenv("TAVO_WEBEXT_DIR", TAVO_TEST_WEBEXT_DIR, 1);
+  // No accessibility bus: the display is shared by test processes, and a bus started by
+  // one of them (in its private folder) is gone when another one's web-process sandbox
+  // tries to mount it. Without a session bus nothing can start one.
+  setenv("NO_AT_BRIDGE", "1", 1);
+  setenv("WEBKIT_A11Y_BUS_ADDRESS", "", 1);
+  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (root / "no-session-bus").string()).c_str(), 1);
   static const bool logOpen = OpenLog(L"browserlog");
   (void)logOpen;
 }
 
+// Removes the display's accessibility bus address when its socket is gone (left by an
+// earlier test process); WebKit's sandbox would fail to mount it.
+static void DropDanglingAccessibilityBus() {
+  GdkWindow* root = gdk_get_default_root_window();
+  GdkAtom property = gdk_atom_intern_static_string("AT_SPI_BUS");
+  GdkAtom type = nullptr;
+  gint format = 0;
+  gint length = 0;
+  guchar* data = nullptr;
+  if (!gdk_property_get(root, property, GDK_NONE, 0, 4096, FALSE, &type, &format, &length, &data)) return;
+  const std::string address(reinterpret_cast<char*>(data), static_cast<size_t>(length));
+  g_free(data);
+  const std::string prefix = "unix:path=";
+  if (address.rfind(prefix, 0) != 0) return;
+  const std::string path = address.substr(prefix.size(), address.find(',') - prefix.size());
+  if (!std::filesystem::exists(path)) gdk_property_delete(root, property);
+}
+
 void BrowserTest::SetUp() {
   if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+  DropDanglingAccessibilityBus();
   InitMessageCore();
 }
