@@ -7,7 +7,9 @@ MessageWindow::MessageWindow(Handler handler, const std::wstring& className, con
 
 MessageWindow::~MessageWindow() { UnregisterWindow(m_hwnd); }
 
-void MessageWindow::SetHandler(Handler handler) { m_handler = std::make_shared<const Handler>(std::move(handler)); }
+void MessageWindow::SetHandler(Handler handler) {
+  m_handler = std::make_shared<const Handler>(std::move(handler));
+}
 
 LRESULT MessageWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) {
   std::shared_ptr<const Handler> handler = m_handler;

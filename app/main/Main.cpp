@@ -1,4 +1,9 @@
-// Entry point: decides the process role and runs the browser process.
+// Entry point: the locale's character set for every text conversion, then the role decision.
+#include <clocale>
+
 #include "app/main/Startup.h"
 
-int main(int argc, char** argv) { return TavoMain(argc, argv); }
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  return TavoMain(argc, argv);
+}

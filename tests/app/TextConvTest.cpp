@@ -1,7 +1,8 @@
 // Conversions between wide, UTF-8 and the locale's text, including hostile input.
-#include <gtest/gtest.h>
-
 #include <clocale>
+#include <cstdlib>
+
+#include "TempHome.h"
 
 #include "app/TextConv.h"
 
@@ -65,19 +66,37 @@ TEST(TextConvTest, EmbeddedNulIsKept) {
   EXPECT_EQ(Utf8ToWide(std::string("a\0b", 3)), std::wstring(L"a\0b", 3));
 }
 
-// A locale with a legacy character set, where one is installed.
-TEST(TextConvTest, LegacyLocaleCharacterSet) {
-  const char* previous = setlocale(LC_ALL, nullptr);
-  std::string saved = previous ? previous : "C";
-  if (setlocale(LC_ALL, "zh_CN.GB18030") == nullptr && setlocale(LC_ALL, "zh_CN.GBK") == nullptr &&
-      setlocale(LC_ALL, "en_US.ISO-8859-1") == nullptr) {
-    GTEST_SKIP() << "no legacy locale installed";
+// A legacy single-byte character set, built into a private locale folder for the test.
+class LegacyLocaleTest : public TempHome {
+ protected:
+  void SetUp() override {
+    TempHome::SetUp();
+    const std::string target = (m_root / "en_US.ISO-8859-1").string();
+    const std::string command = "localedef -i en_US -f ISO-8859-1 '" + target + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(target)) {
+      GTEST_SKIP() << "localedef cannot build a legacy locale here";
+    }
+    setenv("LOCPATH", m_root.c_str(), 1);
+    if (setlocale(LC_ALL, "en_US.ISO-8859-1") == nullptr) GTEST_SKIP() << "locale not loaded";
   }
-  std::wstring text = L"caf\u00e9";
-  std::string ansi = WideToAnsi(text);
-  EXPECT_NE(ansi, WideToUtf8(text));
-  EXPECT_EQ(AnsiToWide(ansi), text);
-  setlocale(LC_ALL, saved.c_str());
+  void TearDown() override {
+    setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+    TempHome::TearDown();
+  }
+};
+
+TEST_F(LegacyLocaleTest, AnsiIsTheLocalesCharacterSet) {
+  EXPECT_EQ(WideToAnsi(L"caf\u00e9"), "caf\xE9");
+  EXPECT_EQ(AnsiToWide("caf\xE9"), L"caf\u00e9");
+  EXPECT_EQ(AnsiToUtf8("caf\xE9"), "caf\xC3\xA9");
+  EXPECT_EQ(Utf8ToAnsi("caf\xC3\xA9"), "caf\xE9");
+  // A character the set cannot hold becomes "?", as the system conversion does.
+  EXPECT_EQ(WideToAnsi(L"a\u4e2db"), "a?b");
+  EXPECT_EQ(Utf8ToAnsi("a\xE4\xB8\xAD" "b"), "a?b");
+  // Invalid input still gives empty text.
+  EXPECT_EQ(Utf8ToAnsi("a\xFF"), "");
+  EXPECT_EQ(WideToAnsi(std::wstring(1, static_cast<wchar_t>(0xD800))), "");
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 // The message core without a display: order, cross-thread sends, dead windows, timers,
 // the window registry, quit codes and nested loops.
-#include "platform/MessageCore.h"
-
 #include <glib.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/MessageCore.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
 
@@ -49,11 +48,15 @@ class MessageCoreTest : public ::testing::Test {
   // A 5 ms tick re-checks `done` for conditions that other threads make true.
   static bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds guard = 10s) {
     bool timedOut = false;
-    guint guardId = g_timeout_add(static_cast<guint>(guard.count()), [](gpointer flag) {
-      *static_cast<bool*>(flag) = true;
-      return G_SOURCE_REMOVE;
-    }, &timedOut);
-    guint tickId = g_timeout_add(5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    guint guardId = g_timeout_add(
+        static_cast<guint>(guard.count()),
+        [](gpointer flag) {
+          *static_cast<bool*>(flag) = true;
+          return G_SOURCE_REMOVE;
+        },
+        &timedOut);
+    guint tickId = g_timeout_add(
+        5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     RunNestedLoopUntil([&] { return timedOut || done(); });
     g_source_remove(tickId);
     if (!timedOut) g_source_remove(guardId);
@@ -64,10 +67,13 @@ class MessageCoreTest : public ::testing::Test {
   static void RunFor(std::chrono::milliseconds span) {
     auto end = std::chrono::steady_clock::now() + span;
     bool over = false;
-    guint id = g_timeout_add(static_cast<guint>(span.count()), [](gpointer flag) {
-      *static_cast<bool*>(flag) = true;
-      return G_SOURCE_REMOVE;
-    }, &over);
+    guint id = g_timeout_add(
+        static_cast<guint>(span.count()),
+        [](gpointer flag) {
+          *static_cast<bool*>(flag) = true;
+          return G_SOURCE_REMOVE;
+        },
+        &over);
     RunNestedLoopUntil([&] { return over || std::chrono::steady_clock::now() >= end + 1s; });
     if (!over) g_source_remove(id);
   }
@@ -106,7 +112,8 @@ TEST_F(MessageCoreTest, PostedMessagesArriveInPostOrderAcrossWindows) {
   for (WPARAM i = 0; i < 6; ++i) ASSERT_TRUE(PostMessage(i % 2 ? a.GetHWND() : b.GetHWND(), kMsgA, i));
   EXPECT_TRUE(order.empty()) << "PostMessage must not deliver at once";
   RunUntil([&] { return order.size() == 6; });
-  EXPECT_EQ(order, (std::vector<std::pair<char, WPARAM>>{{'b', 0}, {'a', 1}, {'b', 2}, {'a', 3}, {'b', 4}, {'a', 5}}));
+  EXPECT_EQ(order, (std::vector<std::pair<char, WPARAM>>{
+                       {'b', 0}, {'a', 1}, {'b', 2}, {'a', 3}, {'b', 4}, {'a', 5}}));
 }
 
 TEST_F(MessageCoreTest, MessagesPostedByAHandlerComeAfterTheQueuedOnes) {
@@ -188,7 +195,8 @@ TEST_F(MessageCoreTest, CrossThreadSendRunsOnTheMainThreadAndReturnsTheResult) {
   });
   HWND hwnd = window.GetHWND();
   auto payload = std::make_shared<Counted>(0);
-  auto result = std::async(std::launch::async, [hwnd, payload] { return SendMessage(hwnd, kMsgA, 41, 0, payload); });
+  auto result =
+      std::async(std::launch::async, [hwnd, payload] { return SendMessage(hwnd, kMsgA, 41, 0, payload); });
   RunUntil([&] { return result.wait_for(0s) == std::future_status::ready; });
   EXPECT_EQ(result.get(), 42);
   EXPECT_EQ(handlerThread, std::this_thread::get_id());
