@@ -128,6 +128,7 @@ TestBrowserWindow::TestBrowserWindow()
         } else if (msg >= WM_JS_FIRST && msg <= WM_JS_LAST) {
           auto* call = PayloadAs<JsCallMessage>(payload);
           m_calls.push_back({msg, call ? call->params : L"<none>", call ? call->responder : JsResponder()});
+          if (m_onCall) m_onCall(m_calls.back());
         }
         return 0;
       }),
@@ -206,8 +207,10 @@ std::filesystem::path BrowserTest::Root() {
   return folder.path;
 }
 
-void BrowserTest::SetUpTestSuite() {
-  const auto root = Root();
+void BrowserTest::SetUpTestSuite() { PrepareBrowserEnvironment(); }
+
+void PrepareBrowserEnvironment() {
+  const auto root = BrowserTest::Root();
   setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
   setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
@@ -241,8 +244,13 @@ static void DropDanglingAccessibilityBus() {
   if (!std::filesystem::exists(path)) gdk_property_delete(root, property);
 }
 
-void BrowserTest::SetUp() {
-  if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+bool PrepareDisplay() {
+  if (!gtk_init_check(nullptr, nullptr)) return false;
   DropDanglingAccessibilityBus();
   InitMessageCore();
+  return true;
+}
+
+void BrowserTest::SetUp() {
+  if (!PrepareDisplay()) GTEST_SKIP() << "no display";
 }

@@ -95,6 +95,8 @@ class TestBrowserWindow {
   int m_createdCount = 0;
   int m_loadEndCount = 0;
   std::vector<ReceivedCall> m_calls;
+  // Called for each bridge message inside the host's handler (to answer at once).
+  std::function<void(const ReceivedCall&)> m_onCall;
 
  private:
   GtkWidget* m_window;
@@ -118,11 +120,18 @@ class CallCppFuncCounter {
   std::map<std::string, int> m_counts;
 };
 
+// Private XDG folders (once per process, before GLib reads them), the extension's folder
+// and no accessibility bus; then GTK and the message core on this thread (false: no display).
+void PrepareBrowserEnvironment();
+bool PrepareDisplay();
+
 // Every browser test: private XDG folders (set once per process, before GLib reads
 // them), the message core bound to this thread, and a display.
 class BrowserTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
   void SetUp() override;
+
+ public:
   static std::filesystem::path Root();
 };
