@@ -1,0 +1,248 @@
+// Hit-testing and notification sequences of the controls under injected input.
+#include "UiTestSupport.h"
+#include "ui/CheckBox.h"
+#include "ui/Combo.h"
+#include "ui/DialogBuilder.h"
+#include "ui/Edit.h"
+#include "ui/List.h"
+#include "ui/ListContainerElement.h"
+#include "ui/ListLabelElement.h"
+#include "ui/TreeNode.h"
+#include "ui/TreeView.h"
+
+using Events = std::vector<std::string>;
+
+TEST_F(UiTest, ButtonClickNeedsPressAndReleaseInside) {
+  auto w = MakeWindow(R"(<VerticalLayout><Button name="btn" height="40" text="登录"/>
+                         <Button name="off" height="40" enabled="false"/><Control/></VerticalLayout>)");
+  ClickOn(*w, L"btn");
+  EXPECT_EQ(w->events, (Events{"click:btn"}));
+  w->events.clear();
+  w->Host()->MouseDown(10, 10);  // pressed on the button, released elsewhere: no click
+  w->Host()->MouseUp(10, 200);
+  ClickOn(*w, L"off");
+  EXPECT_TRUE(w->events.empty());
+}
+
+TEST_F(UiTest, ButtonKeepsPressedStateOnlyWhileInside) {
+  auto w = MakeWindow(R"(<VerticalLayout><Button name="btn" height="40"/><Control/></VerticalLayout>)");
+  auto* btn = static_cast<CButtonUI*>(w->FindControl(L"btn"));
+  w->Host()->MouseDown(10, 10);
+  EXPECT_TRUE(btn->GetButtonState() & UISTATE_PUSHED);
+  w->Host()->MouseMove(10, 200);
+  EXPECT_FALSE(btn->GetButtonState() & UISTATE_PUSHED);
+  w->Host()->MouseUp(10, 200);
+}
+
+TEST_F(UiTest, OptionGroupKeepsOneSelected) {
+  auto w = MakeWindow(R"(<HorizontalLayout>
+      <Option name="o1" group="g" selected="true"/><Option name="o2" group="g"/><Option name="o3" group="g"/>
+      <CheckBox name="chk"/></HorizontalLayout>)");
+  ClickOn(*w, L"o2");
+  ClickOn(*w, L"o2");  // selecting the selected one changes nothing
+  ClickOn(*w, L"chk");
+  ClickOn(*w, L"chk");
+  EXPECT_EQ(w->events, (Events{"click:o2", "selectchanged:o2", "click:o2", "click:chk", "selectchanged:chk",
+                               "click:chk", "selectchanged:chk"}));
+  EXPECT_FALSE(static_cast<COptionUI*>(w->FindControl(L"o1"))->IsSelected());
+  EXPECT_TRUE(static_cast<COptionUI*>(w->FindControl(L"o2"))->IsSelected());
+  EXPECT_FALSE(static_cast<COptionUI*>(w->FindControl(L"o3"))->IsSelected());
+  EXPECT_FALSE(static_cast<CCheckBoxUI*>(w->FindControl(L"chk"))->GetCheck());
+}
+
+TEST_F(UiTest, EditTypingModesAndHint) {
+  auto w = MakeWindow(R"(<VerticalLayout>
+      <Edit name="user" height="40" prompttext="请输入手机号"/>
+      <Edit name="digits" height="40" numberonly="true" maxchar="11"/>
+      <Edit name="pwd" height="40" password="true"/>
+      <Edit name="memo" height="80" multiline="true"/></VerticalLayout>)");
+  auto* user = static_cast<CEditUI*>(w->FindControl(L"user"));
+  auto* digits = static_cast<CEditUI*>(w->FindControl(L"digits"));
+  auto* pwd = static_cast<CEditUI*>(w->FindControl(L"pwd"));
+  auto* memo = static_cast<CEditUI*>(w->FindControl(L"memo"));
+  EXPECT_EQ(user->GetHintText(), L"请输入手机号");
+  ClickOn(*w, L"user");
+  w->Host()->Type("张三ab");
+  w->Host()->Key(VK_BACK);
+  EXPECT_EQ(user->GetText(), L"张三a");
+  EXPECT_TRUE(w->Host()->textInput);  // the input method is told where to go
+  ClickOn(*w, L"digits");
+  w->Host()->Type("13a8x00138000123");
+  EXPECT_EQ(digits->GetText(), L"13800138000");  // letters refused, cut at 11
+  ClickOn(*w, L"pwd");
+  w->Host()->Type("s3cret");
+  EXPECT_EQ(pwd->GetText(), L"s3cret");
+  EXPECT_EQ(pwd->GetDisplayText(), std::wstring(6, L'\u25CF'));
+  w->Host()->Key('A', MK_CONTROL);
+  w->Host()->Key('C', MK_CONTROL);
+  EXPECT_EQ(testHost->clipboard, "");  // a password is never copied
+  ClickOn(*w, L"memo");
+  w->Host()->Type("一");
+  w->Host()->Key(VK_RETURN);
+  w->Host()->Type("二");
+  EXPECT_EQ(memo->GetText(), L"一\n二");
+  Events typed;
+  for (auto& e : w->events)
+    if (e.rfind("textchanged", 0) == 0) typed.push_back(e);
+  EXPECT_EQ(std::count(typed.begin(), typed.end(), "textchanged:digits"), 11);
+  EXPECT_EQ(std::count(typed.begin(), typed.end(), "textchanged:user"), 5);
+}
+
+TEST_F(UiTest, EditKeysMoveCaretAndEditInTheMiddle) {
+  auto w = MakeWindow(R"(<VerticalLayout><Edit name="e" height="40"/><Control/></VerticalLayout>)");
+  auto* e = static_cast<CEditUI*>(w->FindControl(L"e"));
+  ClickOn(*w, L"e");
+  w->Host()->Type("abcd");
+  w->Host()->Key(VK_LEFT);
+  w->Host()->Key(VK_LEFT);
+  w->Host()->Type("X");
+  w->Host()->Key(VK_DELETE);
+  w->Host()->Key(VK_HOME);
+  w->Host()->Key(VK_RIGHT, MK_SHIFT);
+  w->Host()->Type("Y");
+  EXPECT_EQ(e->GetText(), L"YbXd");
+  w->Host()->Key(VK_RETURN);
+  EXPECT_EQ(w->events.back(), "return:e");
+}
+
+TEST_F(UiTest, ComboSelectsFromItsDropList) {
+  auto w = MakeWindow(R"(<VerticalLayout><Combo name="combo" height="30">
+        <ListLabelElement text="视频"/><ListLabelElement text="讲义"/></Combo><Control/></VerticalLayout>)");
+  auto* combo = static_cast<CComboUI*>(w->FindControl(L"combo"));
+  ClickOn(*w, L"combo");
+  ASSERT_TRUE(combo->IsDropped());
+  CDuiRect second = combo->GetItemAt(1)->GetPos();
+  w->Host()->Click(Center(second).x, Center(second).y);
+  EXPECT_FALSE(combo->IsDropped());
+  EXPECT_EQ(combo->GetCurSel(), 1);
+  EXPECT_EQ(combo->GetText(), L"讲义");
+  ASSERT_FALSE(w->events.empty());
+  EXPECT_EQ(w->events.back(), "itemselect:combo");
+  ClickOn(*w, L"combo");
+  ClickOn(*w, L"combo");  // the second press on the combo closes the list again
+  EXPECT_FALSE(combo->IsDropped());
+}
+
+TEST_F(UiTest, ListRowsSelectAndReportClicks) {
+  auto w = MakeWindow(R"(<List name="list" itemshowrowline="true" itemlinecolor="#FFE6E6E6"/>)");
+  auto* list = static_cast<CListUI*>(w->FindControl(L"list"));
+  for (int i = 0; i < 3; ++i) {
+    auto row = std::make_unique<CListContainerElementUI>();
+    row->ApplyAttributeList(L"height=\"60\"");
+    row->SetName(L"row" + std::to_wstring(i));
+    auto label = std::make_unique<CLabelUI>();
+    label->ApplyAttributeList(L"text=\"第一课\" endellipsis=\"true\" textcolor=\"#FF4D4D4D\"");
+    row->Add(label.release());
+    list->Add(row.release());
+  }
+  w->PM().DoLayout();
+  ClickOn(*w, L"row1");  // lands on the label, which leaves the click to its row
+  ClickOn(*w, L"row1");
+  ClickOn(*w, L"row2");
+  EXPECT_EQ(w->events, (Events{"itemclick:row1", "itemselect:list", "itemclick:row1", "itemclick:row2",
+                               "itemselect:list"}));
+  EXPECT_EQ(list->GetCurSel(), 2);
+}
+
+TEST_F(UiTest, RemovingTheClickedRowInsideItsNotificationIsSafe) {
+  auto w = MakeWindow(R"(<List name="list"><ListContainerElement name="r0" height="40"/>
+                         <ListContainerElement name="r1" height="40"/></List>)");
+  auto* list = static_cast<CListUI*>(w->FindControl(L"list"));
+  w->onMessage = nullptr;
+  struct Remover : INotifyUI {
+    CListUI* list;
+    void Notify(TNotifyUI& msg) override {
+      if (msg.sType == DUI_MSGTYPE_ITEMCLICK) list->Remove(msg.pSender);
+    }
+  } remover;
+  remover.list = list;
+  w->PM().AddNotifier(&remover);
+  ClickOn(*w, L"r0");
+  EXPECT_EQ(list->GetRowCount(), 1);
+  EXPECT_EQ(w->FindControl(L"r0"), nullptr);
+  w->PM().RemoveNotifier(&remover);
+}
+
+TEST_F(UiTest, TreeExpandsCollapsesAndSelects) {
+  WriteSkin("treeitem.xml", R"(<TreeNode height="44"><Label name="lbTitle" float="true" pos="22,0,0,0" width="200" height="44"/></TreeNode>)");
+  auto w = MakeWindow(R"(<TreeView name="treeview" visiblefolderbtn="true" visiblecheckbtn="false"/>)");
+  auto* tree = static_cast<CTreeViewUI*>(w->FindControl(L"treeview"));
+  CDialogBuilder builder;
+  auto makeNode = [&](const std::wstring& name) {
+    auto node = builder.Create(L"treeitem.xml", nullptr, &w->PM());
+    auto* n = static_cast<CTreeNodeUI*>(node.release());
+    n->SetName(name);
+    return n;
+  };
+  CTreeNodeUI* exam = makeNode(L"exam");
+  CTreeNodeUI* pkg = makeNode(L"pkg");
+  exam->Add(pkg);  // built before joining the tree
+  pkg->Add(makeNode(L"leaf1"));
+  tree->Add(exam);
+  tree->Add(makeNode(L"top"));
+  pkg->Add(makeNode(L"leaf2"));  // added after joining
+  ASSERT_EQ(tree->GetRowCount(), 5);
+  EXPECT_EQ(tree->GetRowAt(3)->GetName(), L"leaf2");
+  EXPECT_TRUE(exam->IsHasChild());
+  EXPECT_FALSE(static_cast<CTreeNodeUI*>(tree->GetRowAt(4))->IsHasChild());
+  w->PM().DoLayout();
+  EXPECT_EQ(PosOf(*w, L"top").top, 4 * 44);
+
+  ClickOn(*w, L"leaf1");
+  EXPECT_EQ(w->events, (Events{"itemclick:leaf1", "itemselect:treeview"}));
+  EXPECT_EQ(tree->GetCurSel(), 2);
+
+  // Collapse the exam through its folder button: its whole subtree hides.
+  CDuiRect folder = exam->GetFolderButton()->GetPos();
+  w->Host()->Click(Center(folder).x, Center(folder).y);
+  EXPECT_FALSE(exam->IsExpanded());
+  EXPECT_FALSE(pkg->IsVisible());
+  EXPECT_FALSE(tree->GetRowAt(3)->IsVisible());
+  w->PM().DoLayout();
+  EXPECT_EQ(PosOf(*w, L"top").top, 44);
+  exam->SetExpanded(true);
+  EXPECT_TRUE(tree->GetRowAt(3)->IsVisible());
+
+  w->events.clear();
+  CDuiRect topRect = PosOf(*w, L"top");
+  w->PM().DoLayout();
+  topRect = PosOf(*w, L"top");
+  w->Host()->DoubleClick(Center(topRect).x, Center(topRect).y);
+  EXPECT_NE(std::find(w->events.begin(), w->events.end(), "treeitemdbclick:top"), w->events.end());
+}
+
+TEST_F(UiTest, WheelScrollsLongListsAndMovesRows) {
+  auto w = MakeWindow(R"(<List name="list" vscrollbar="true" scrollstepsize="30"/>)");
+  auto* list = static_cast<CListUI*>(w->FindControl(L"list"));
+  for (int i = 0; i < 20; ++i) {
+    auto row = std::make_unique<CListLabelElementUI>();
+    row->SetFixedHeight(40);
+    row->SetText(L"行 " + std::to_wstring(i));
+    list->Add(row.release());
+  }
+  w->PM().DoLayout();
+  EXPECT_EQ(list->GetList()->GetScrollRange().cy, 20 * 40 - 300);
+  w->Host()->Wheel(100, 100, -1);
+  w->Host()->Wheel(100, 100, -1);
+  EXPECT_EQ(list->GetList()->GetScrollPos().cy, 60);
+  EXPECT_EQ(list->GetRowAt(0)->GetPos().top, -60);
+  list->GetList()->EndDown();
+  EXPECT_EQ(list->GetRowAt(19)->GetPos().bottom, 300);
+  w->Host()->Wheel(100, 100, +1);
+  EXPECT_EQ(list->GetList()->GetScrollPos().cy, 500 - 30);
+  // Selecting a row out of sight brings it into view.
+  list->SelectItem(0);
+  EXPECT_EQ(list->GetList()->GetScrollPos().cy, 0);
+}
+
+TEST_F(UiTest, TabMovesFocusAmongInputs) {
+  auto w = MakeWindow(R"(<VerticalLayout><Edit name="a" height="30"/><Label height="30"/>
+                         <Edit name="b" height="30"/><Button name="c" height="30"/></VerticalLayout>)");
+  ClickOn(*w, L"a");
+  w->Host()->Key(VK_TAB);
+  EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
+  w->Host()->Key(VK_TAB);
+  EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"c"));
+  w->Host()->Key(VK_TAB, MK_SHIFT);
+  EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
+}

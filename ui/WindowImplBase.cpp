@@ -1,0 +1,196 @@
+// WindowImplBase: skin building and the default window behaviour.
+#include "ui/WindowImplBase.h"
+
+#include "app/Log.h"
+#include "ui/Control.h"
+
+WindowImplBase::WindowImplBase() = default;
+
+WindowImplBase::~WindowImplBase() { m_pm.DetachHost(); }
+
+LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = true;
+  m_pm.Init(m_hWnd, m_host.get());
+  CDialogBuilder builder;
+  std::unique_ptr<CControlUI> root = builder.Create(GetSkinFolder() + GetSkinFile(), this, &m_pm);
+  if (!root) {
+    LogError(L"window " + GetWindowClassName() + L": skin " + GetSkinFile() + L" could not be built");
+    root = std::make_unique<CControlUI>();
+  }
+  m_pm.AttachDialog(std::move(root));
+  m_pm.AddNotifier(this);
+  HostRect r = m_host->GetScreenRect();
+  CDuiSize init = m_pm.GetInitSize();
+  if ((r.width <= 0 || r.height <= 0) && init.cx > 0 && init.cy > 0) {
+    r.width = init.cx;
+    r.height = init.cy;
+    m_host->SetScreenRect(r);
+  }
+  m_pm.SetClientSize(m_host->GetScreenRect().width, m_host->GetScreenRect().height);
+  CDuiSize minSize = m_pm.GetMinInfo();
+  if (minSize.cx > 0 || minSize.cy > 0) m_host->SetMinSize(minSize.cx, minSize.cy);
+  InitWindow();
+  m_pm.SendNotify(m_pm.GetRoot(), DUI_MSGTYPE_WINDOWINIT, 0, 0, true);
+  return 0;
+}
+
+LRESULT WindowImplBase::HandleCustomMessage(UINT, WPARAM, LPARAM, const Payload&, bool& bHandled) {
+  bHandled = false;
+  return 0;
+}
+
+LRESULT WindowImplBase::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = false;
+  return 0;
+}
+
+LRESULT WindowImplBase::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = false;
+  return 0;
+}
+
+LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = false;
+  return 0;
+}
+
+LRESULT WindowImplBase::OnSysCommand(UINT, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = false;
+  return 0;
+}
+
+LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool& bHandled) {
+  bHandled = true;
+  CDuiPoint pt{static_cast<int16_t>(lParam & 0xFFFF), static_cast<int16_t>((lParam >> 16) & 0xFFFF)};
+  HostEdge edge = HostEdge::East;
+  switch (m_pm.HitTest(pt, edge)) {
+    case HitArea::Caption: return HTCAPTION;
+    case HitArea::Client: return HTCLIENT;
+    case HitArea::SizeBox:
+      switch (edge) {
+        case HostEdge::West: return HTLEFT;
+        case HostEdge::East: return HTRIGHT;
+        case HostEdge::North: return HTTOP;
+        case HostEdge::South: return HTBOTTOM;
+        case HostEdge::NorthWest: return HTTOPLEFT;
+        case HostEdge::NorthEast: return HTTOPRIGHT;
+        case HostEdge::SouthWest: return HTBOTTOMLEFT;
+        case HostEdge::SouthEast: return HTBOTTOMRIGHT;
+      }
+  }
+  return HTCLIENT;
+}
+
+void WindowImplBase::Notify(TNotifyUI& msg) {
+  if (msg.sType == DUI_MSGTYPE_CLICK) OnClick(msg);
+}
+
+void WindowImplBase::OnClick(TNotifyUI& msg) {
+  if (!msg.pSender) return;
+  const std::wstring& name = msg.pSender->GetName();
+  if (name == L"closebtn") Close(IDCLOSE);
+  else if (name == L"minbtn") PostMessage(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE);
+  else if (name == L"maxbtn") PostMessage(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE);
+  else if (name == L"restorebtn") PostMessage(m_hWnd, WM_SYSCOMMAND, SC_RESTORE);
+}
+
+LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) {
+  bool handled = false;
+  LRESULT result = 0;
+  switch (msg) {
+    case WM_CREATE:
+      result = OnCreate(msg, wParam, lParam, handled);
+      break;
+    case WM_CLOSE:
+      result = OnClose(msg, wParam, lParam, handled);
+      break;
+    case WM_DESTROY:
+      result = OnDestroy(msg, wParam, lParam, handled);
+      m_pm.RemoveNotifier(this);
+      m_pm.DetachHost();
+      break;
+    case WM_SIZE:
+      result = OnSize(msg, wParam, lParam, handled);
+      break;
+    case WM_SYSCOMMAND:
+      result = OnSysCommand(msg, wParam, lParam, handled);
+      break;
+    case WM_NCHITTEST:
+      result = OnNcHitTest(msg, wParam, lParam, handled);
+      break;
+    case WM_TIMER:
+      handled = m_pm.HandleTimer(static_cast<UINT>(wParam));
+      break;
+    case WM_UI_ASYNC_NOTIFY:
+      m_pm.FlushAsyncNotify();
+      handled = true;
+      break;
+    default:
+      break;
+  }
+  if (handled) return result;
+  result = HandleCustomMessage(msg, wParam, lParam, payload, handled);
+  if (handled) return result;
+  return CWindowWnd::HandleMessage(msg, wParam, lParam, payload);
+}
+
+void WindowImplBase::OnHostPaint(cairo_t* cr, const HostRect& dirty) {
+  m_pm.Paint(cr, {dirty.x, dirty.y, dirty.x + dirty.width, dirty.y + dirty.height});
+}
+
+void WindowImplBase::OnHostSize(int width, int height) {
+  m_pm.SetClientSize(width, height);
+  if (m_hWnd != kNoWindow) {
+    LPARAM size = static_cast<LPARAM>((width & 0xFFFF) | ((height & 0xFFFF) << 16));
+    HandleMessage(WM_SIZE, IsZoomed() ? 2 : 0, size, {});
+  }
+}
+
+void WindowImplBase::OnHostStateChanged() {
+  // Swap the maximise and restore buttons the skins show in the title bar.
+  CControlUI* maxBtn = m_pm.FindControl(L"maxbtn");
+  CControlUI* restoreBtn = m_pm.FindControl(L"restorebtn");
+  if (maxBtn && restoreBtn) {
+    maxBtn->SetVisible(!IsZoomed());
+    restoreBtn->SetVisible(IsZoomed());
+  }
+}
+
+void WindowImplBase::OnHostMouse(const HostMouseEvent& event) {
+  if ((event.type == HostMouseType::Down || event.type == HostMouseType::DoubleClick) && event.button == 1 &&
+      m_host) {
+    bool handled = false;
+    LPARAM point = static_cast<LPARAM>((event.x & 0xFFFF) | ((event.y & 0xFFFF) << 16));
+    LRESULT hit = OnNcHitTest(WM_NCHITTEST, 0, point, handled);
+    if (hit == HTCAPTION) {
+      if (event.type == HostMouseType::DoubleClick) {
+        if (m_pm.GetSizeBox().right > 0 || m_pm.GetSizeBox().bottom > 0) {
+          PostMessage(m_hWnd, WM_SYSCOMMAND, IsZoomed() ? SC_RESTORE : SC_MAXIMIZE);
+        }
+      } else {
+        m_host->BeginMoveDrag();
+      }
+      return;
+    }
+    static const std::pair<LRESULT, HostEdge> kEdges[] = {
+        {HTLEFT, HostEdge::West},         {HTRIGHT, HostEdge::East},         {HTTOP, HostEdge::North},
+        {HTBOTTOM, HostEdge::South},      {HTTOPLEFT, HostEdge::NorthWest},  {HTTOPRIGHT, HostEdge::NorthEast},
+        {HTBOTTOMLEFT, HostEdge::SouthWest}, {HTBOTTOMRIGHT, HostEdge::SouthEast}};
+    for (auto& [code, edge] : kEdges) {
+      if (hit == code) {
+        m_host->BeginResizeDrag(edge);
+        return;
+      }
+    }
+  }
+  m_pm.HandleMouse(event);
+}
+
+bool WindowImplBase::OnHostKey(const HostKeyEvent& event) {
+  if (CWindowWnd::OnHostKey(event)) return true;
+  return m_pm.HandleKey(event);
+}
+
+void WindowImplBase::OnHostText(const std::string& utf8) { m_pm.HandleText(utf8); }
+void WindowImplBase::OnHostPreedit(const std::string& utf8, int cursor) { m_pm.HandlePreedit(utf8, cursor); }
+void WindowImplBase::OnHostFocus(bool focused) { m_pm.HandleFocus(focused); }
