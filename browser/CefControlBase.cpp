@@ -87,8 +87,8 @@ void CefControlBase::PlaceBrowsers(const BrowserRect& rect) {
   if (!m_handler) return;
   BrowserPtr current = m_handler->GetBrowser();
   for (const auto& browser : m_handler->GetBrowserList()) {
-    PlaceView(browser->GetWidget(), rect);
     if (browser == current) browser->WasHidden(false);
+    PlaceView(browser->GetWidget(), rect);
   }
 }
 
