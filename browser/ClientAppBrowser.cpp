@@ -24,6 +24,16 @@ std::string DataFolder() { return WideToUtf8(GetProgramDataFolder()) + "webkit";
 
 }  // namespace
 
+bool ClientAppBrowser::Initialize() {
+  const std::string extension = GetWebExtensionFolder() + "/libtavo_webext.so";
+  if (!g_file_test(extension.c_str(), G_FILE_TEST_IS_REGULAR)) {
+    LogError(L"web-process extension missing: " + Utf8ToWide(extension));
+    return false;
+  }
+  Get();
+  return true;
+}
+
 ClientAppBrowser& ClientAppBrowser::Get() {
   if (!g_instance) g_instance.reset(new ClientAppBrowser());
   return *g_instance;

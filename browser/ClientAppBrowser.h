@@ -12,6 +12,9 @@
 
 class ClientAppBrowser {
  public:
+  // The start-up step: creates the engine (GTK must be initialised). False when the
+  // web-process extension is missing, so pages would get no app.call bridge.
+  static bool Initialize();
   // Created on first use, on the main thread; lives until Release.
   static ClientAppBrowser& Get();
   // Drops the context at shutdown (views still alive keep it).

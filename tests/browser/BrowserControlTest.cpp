@@ -3,10 +3,12 @@
 // crashed web processes and a screenshot of a page under a translucent layer.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "BrowserTestKit.h"
 #include "app/TextConv.h"
+#include "browser/ClientAppBrowser.h"
 
 namespace {
 
@@ -19,14 +21,20 @@ std::map<std::string, std::string> Pages() {
                      "</body></html>"},
       {"/dialogs.html", "<!doctype html><html><body><script>alert('a'); var c = confirm('b'); var p = prompt('c');"
                         "window.after = [c, p];</script></body></html>"},
+      {"/edit.html", "<!doctype html><html><body style='margin:0'><div style='height:100px'>page</div>"
+                     "<input id='i' style='display:block;width:400px;height:60px'></body></html>"},
       {"/colour.html", "<!doctype html><html><body style='margin:0;background:#2060c0;color:white;font:32px sans-serif'>"
                        "<div style='padding:40px'>Tavo 页面 in a browser control</div></body></html>"},
   };
 }
 
+// Visible top-level windows: dialogs, popup windows and menus among them.
 int ToplevelCount() {
   GList* list = gtk_window_list_toplevels();
-  const int count = static_cast<int>(g_list_length(list));
+  int count = 0;
+  for (GList* item = list; item; item = item->next) {
+    if (gtk_widget_get_visible(GTK_WIDGET(item->data))) ++count;
+  }
   g_list_free(list);
   return count;
 }
@@ -155,6 +163,64 @@ TEST_F(BrowserControlTest, ClosingEveryBrowserEmptiesTheList) {
   ASSERT_TRUE(WaitFor([&] { return window.Control().GetBrowserList().empty(); }));
   EXPECT_EQ(window.Control().GetBrowser(), nullptr);
   window.Control().ExecuteJavaScript(window.m_createdId, L"1");  // nothing left to run in
+}
+
+// Counts "context-menu" signals and whether a handler let the menu show.
+struct ContextMenuWatch {
+  ContextMenuWatch() {
+    g_type_class_unref(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW));
+    signal = g_signal_lookup("context-menu", WEBKIT_TYPE_WEB_VIEW);
+    hook = g_signal_add_emission_hook(
+        signal, 0,
+        [](GSignalInvocationHint*, guint, const GValue*, gpointer self) -> gboolean {
+          ++static_cast<ContextMenuWatch*>(self)->count;
+          return TRUE;
+        },
+        this, nullptr);
+  }
+  ~ContextMenuWatch() { g_signal_remove_emission_hook(signal, hook); }
+  guint signal = 0;
+  gulong hook = 0;
+  int count = 0;
+};
+
+// A real right click (through the X server) on the page and on an edit field.
+TEST_F(BrowserControlTest, PagesHaveNoContextMenuButEditFieldsKeepTheirs) {
+  if (!g_find_program_in_path("xdotool")) GTEST_SKIP() << "xdotool missing";
+  PageServer server(Pages());
+  TestBrowserWindow window;
+  gtk_window_move(GTK_WINDOW(window.Window()), 0, 0);
+  ASSERT_TRUE(window.Start());
+  ASSERT_TRUE(window.Load(server.Url("/edit.html")));
+  Spin(300);
+  gint x = 0;
+  gint y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(window.Window()), &x, &y);
+  ContextMenuWatch watch;
+  const int windows = ToplevelCount();
+
+  auto rightClick = [&](int cx, int cy) {
+    const std::string command = "xdotool mousemove " + std::to_string(x + cx) + " " + std::to_string(y + cy) +
+                                " click 3";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  };
+  rightClick(50, 50);
+  ASSERT_TRUE(WaitFor([&] { return watch.count == 1; }, 5000));
+  Spin(300);
+  EXPECT_EQ(ToplevelCount(), windows) << "a menu was shown on the page";
+
+  rightClick(50, 130);
+  ASSERT_TRUE(WaitFor([&] { return watch.count == 2; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return ToplevelCount() > windows; }, 3000)) << "the edit field's menu did not show";
+}
+
+TEST_F(BrowserControlTest, EngineStartNeedsTheExtension) {
+  const std::string folder = getenv("TAVO_WEBEXT_DIR");
+  setenv("TAVO_WEBEXT_DIR", (Root() / "no-extension-here").c_str(), 1);
+  EXPECT_FALSE(ClientAppBrowser::Initialize());
+  setenv("TAVO_WEBEXT_DIR", folder.c_str(), 1);
+  EXPECT_TRUE(ClientAppBrowser::Initialize());
+  EXPECT_NE(ClientAppBrowser::Get().GetContext(), nullptr);
 }
 
 // A page inside the control with a half-transparent layer over its lower right part.
