@@ -49,7 +49,14 @@ UINT CComboUI::GetControlFlags() const { return IsEnabled() ? (UIFLAG_TABSTOP | 
 
 CListUI* CComboUI::GetDropList() const { return m_pDropList.get(); }
 
-bool CComboUI::Add(CControlUI* control) { return m_pDropList->Add(control); }
+bool CComboUI::Add(CControlUI* control) {
+  if (!m_pDropList->Add(control)) return false;
+  if (m_iWantedSel >= 0 && m_iWantedSel < GetCount()) {
+    SelectItem(m_iWantedSel, false);
+    m_iWantedSel = -1;
+  }
+  return true;
+}
 bool CComboUI::RemoveAt(int index) {
   if (index == m_iCurSel) m_iCurSel = -1;
   else if (index < m_iCurSel) --m_iCurSel;
@@ -165,7 +172,9 @@ bool CComboUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
   else if (name == L"hotimage") { if ((ok = ParseImage(value, img))) m_sHotImage = v; }
   else if (name == L"pushedimage") { if ((ok = ParseImage(value, img))) m_sPushedImage = v; }
   else if (name == L"disabledimage") { if ((ok = ParseImage(value, img))) m_sDisabledImage = v; }
-  else if (name == L"cursel") { if ((ok = ParseInt(value, n))) SelectItem(n, false); }
+  else if (name == L"cursel") {
+    if ((ok = ParseInt(value, n)) && !SelectItem(n, false)) m_iWantedSel = n;
+  }
   else return CLabelUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;

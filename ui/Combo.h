@@ -41,6 +41,7 @@ class CComboUI : public CLabelUI {
  private:
   std::unique_ptr<CComboDropListUI> m_pDropList;
   int m_iCurSel = -1;
+  int m_iWantedSel = -1;  // a cursel given before its entry was added
   int m_iDropHeight = 200;
   bool m_bHot = false;
   std::wstring m_sNormalImage;

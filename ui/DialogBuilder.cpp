@@ -23,6 +23,7 @@
 #include "ui/ListHeader.h"
 #include "ui/ListHeaderItem.h"
 #include "ui/ListLabelElement.h"
+#include "ui/MenuWnd.h"
 #include "ui/NativeView.h"
 #include "ui/Option.h"
 #include "ui/PaintManager.h"
@@ -53,6 +54,12 @@ class LineIndex {
 template <class T>
 std::unique_ptr<CControlUI> Make() {
   return std::make_unique<T>();
+}
+
+std::unique_ptr<CControlUI> MakeMenu() {
+  auto menu = std::make_unique<CVerticalLayoutUI>();
+  menu->ApplyAttributeList(L"bkcolor=\"#FFFFFFFF\" bordercolor=\"#FFDDDDDD\" bordersize=\"1\" inset=\"1,4,1,4\"");
+  return menu;
 }
 
 std::unique_ptr<CControlUI> MakeRichEdit() {
@@ -88,6 +95,8 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateControlByTag(const std::wstrin
       {L"TreeNode", Make<CTreeNodeUI>},
       {L"GifAnim", Make<CGifAnimUI>},
       {L"NativeView", Make<CNativeViewUI>},
+      {L"Menu", MakeMenu},
+      {L"MenuElement", Make<CMenuElementUI>},
   };
   auto it = kFactories.find(tag);
   if (it == kFactories.end()) return nullptr;

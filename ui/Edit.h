@@ -52,7 +52,7 @@ class CEditUI : public CLabelUI {
   bool m_bPasswordMode = false;
   bool m_bNumberOnly = false;
   bool m_bMultiLine = false;
-  wchar_t m_cPasswordChar = L'\u25CF';
+  wchar_t m_cPasswordChar = L'\u2022';
   std::wstring m_sHint;
   DWORD m_dwHintColor = 0xFFAAAAAA;
   std::wstring m_sPreedit;

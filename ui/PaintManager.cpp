@@ -146,13 +146,9 @@ void CPaintManagerUI::DoLayout() {
 }
 
 void CPaintManagerUI::Paint(cairo_t* cr, const CDuiRect& rcPaint) {
+  // No clearing here: a layer paints over what lies below it (its owner's content and
+  // native children share the backing store), so transparent parts must stay untouched.
   DoLayout();
-  cairo_save(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_rgba(cr, 0, 0, 0, 0);
-  cairo_rectangle(cr, rcPaint.left, rcPaint.top, rcPaint.GetWidth(), rcPaint.GetHeight());
-  cairo_fill(cr);
-  cairo_restore(cr);
   if (m_root) {
     cairo_save(cr);
     if (m_szRoundCorner.cx > 0) {

@@ -15,8 +15,10 @@ namespace {
 // The expand button; without pictures it draws a chevron pointing right or down.
 class CTreeFolderButtonUI : public CCheckBoxUI {
  public:
-  CTreeFolderButtonUI() { m_cxyFixed = {18, 0}; }
+  explicit CTreeFolderButtonUI(CTreeNodeUI* node) : m_node(node) { m_cxyFixed = {18, 0}; }
+  // A leaf keeps the button's room (so levels line up) but shows and takes nothing.
   void PaintStatusImage(cairo_t* cr) override {
+    if (!m_node->IsHasChild()) return;
     if (!m_sNormalImage.empty() || !m_sSelectedImage.empty()) {
       CCheckBoxUI::PaintStatusImage(cr);
       return;
@@ -38,6 +40,13 @@ class CTreeFolderButtonUI : public CCheckBoxUI {
     }
     cairo_stroke(cr);
   }
+  CControlUI* FindControl(const FindPredicate& pred, UINT flags) override {
+    if ((flags & UIFIND_HITTEST) && !m_node->IsHasChild()) return nullptr;
+    return CCheckBoxUI::FindControl(pred, flags);
+  }
+
+ private:
+  CTreeNodeUI* m_node;
 };
 
 }  // namespace
@@ -46,7 +55,7 @@ CTreeNodeUI::CTreeNodeUI() {
   m_cxyFixed.cy = 32;
   auto horiz = std::make_unique<CHorizontalLayoutUI>();
   auto dotted = std::make_unique<CLabelUI>();
-  auto folder = std::make_unique<CTreeFolderButtonUI>();
+  auto folder = std::make_unique<CTreeFolderButtonUI>(this);
   auto check = std::make_unique<CCheckBoxUI>();
   auto item = std::make_unique<COptionUI>();
   m_pHoriz = horiz.get();
@@ -108,8 +117,7 @@ CTreeNodeUI* CTreeNodeUI::LastDescendant() {
 bool CTreeNodeUI::AddChildNode(CTreeNodeUI* node) {
   if (!node || node == this) return false;
   node->m_pParentNode = this;
-  node->m_iTreeLevel = m_iTreeLevel + 1;
-  node->UpdateIndent();
+  node->SetTreeLevel(m_iTreeLevel + 1);
   if (m_pTreeView) {
     if (!m_pTreeView->InsertChildNode(this, node)) return false;
   } else {
@@ -155,9 +163,16 @@ void CTreeNodeUI::SetTreeView(CTreeViewUI* tree) {
   m_pTreeView = tree;
   if (!tree) return;
   SetOwner(tree);
-  m_pFolderButton->SetVisible(tree->IsVisibleFolderBtn() && IsHasChild());
+  m_pFolderButton->SetVisible(tree->IsVisibleFolderBtn());
   m_pCheckBox->SetVisible(tree->IsVisibleCheckBtn());
   UpdateIndent();
+}
+
+void CTreeNodeUI::SetTreeLevel(int level) {
+  // Subtrees may be built bottom-up (the skin builder does): levels below follow.
+  m_iTreeLevel = level;
+  UpdateIndent();
+  for (CTreeNodeUI* child : m_children) child->SetTreeLevel(level + 1);
 }
 
 void CTreeNodeUI::UpdateIndent() {

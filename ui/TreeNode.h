@@ -61,6 +61,7 @@ class CTreeNodeUI : public CListContainerElementUI {
 
  private:
   void UpdateIndent();
+  void SetTreeLevel(int level);
   // Shows or hides the subtree below this node following the expansion states.
   void ApplyChildVisibility();
 

@@ -55,7 +55,7 @@ bool CTreeViewUI::Remove(CControlUI* control) {
 void CTreeViewUI::SetVisibleFolderBtn(bool visible) {
   m_bVisibleFolderBtn = visible;
   for (int i = 0; i < GetRowCount(); ++i)
-    if (auto* node = dynamic_cast<CTreeNodeUI*>(GetRowAt(i))) node->SetVisibleFolderBtn(visible && node->IsHasChild());
+    if (auto* node = dynamic_cast<CTreeNodeUI*>(GetRowAt(i))) node->SetVisibleFolderBtn(visible);
 }
 
 void CTreeViewUI::SetVisibleCheckBtn(bool visible) {

@@ -72,7 +72,7 @@ TEST_F(UiTest, EditTypingModesAndHint) {
   ClickOn(*w, L"pwd");
   w->Host()->Type("s3cret");
   EXPECT_EQ(pwd->GetText(), L"s3cret");
-  EXPECT_EQ(pwd->GetDisplayText(), std::wstring(6, L'\u25CF'));
+  EXPECT_EQ(pwd->GetDisplayText(), std::wstring(6, L'\u2022'));
   w->Host()->Key('A', MK_CONTROL);
   w->Host()->Key('C', MK_CONTROL);
   EXPECT_EQ(testHost->clipboard, "");  // a password is never copied

@@ -1,0 +1,156 @@
+// Smaller behaviours: skin zip reading, progress clamping, GIF frames, menu and tray
+// messages, dialogs, native views following their control.
+#include "UiTestSupport.h"
+#include "ui/Dialogs.h"
+#include "ui/GifAnim.h"
+#include "ui/MenuWnd.h"
+#include "ui/NativeView.h"
+#include "ui/Progress.h"
+#include "ui/TrayIcon.h"
+
+TEST_F(UiTest, SkinZipIsReadAndBrokenZipsAreRefused) {
+  WriteSkin("inner.xml", "<Window size=\"10,10\"><Control/></Window>");
+  std::string zipPath = (dir / "skin.zip").string();
+  std::string cmd = "cd '" + dir.string() + "' && cmake -E tar cf skin.zip --format=zip inner.xml";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ifstream in(zipPath, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  CResourceStore store;
+  ASSERT_TRUE(store.SetZip(bytes.data(), bytes.size()));
+  std::string xml;
+  EXPECT_TRUE(store.ReadFile("inner.xml", xml));
+  EXPECT_NE(xml.find("Window"), std::string::npos);
+  EXPECT_FALSE(store.ReadFile("../inner.xml", xml));
+  EXPECT_FALSE(store.ReadFile("missing.xml", xml));
+  std::string broken = bytes.substr(0, bytes.size() / 2);
+  EXPECT_FALSE(store.SetZip(broken.data(), broken.size()));
+  EXPECT_FALSE(store.SetZip("PK\3\4garbage", 11));
+}
+
+TEST_F(UiTest, ProgressClampsAndPaintsItsPart) {
+  auto w = MakeWindow(R"(<VerticalLayout><Progress name="p" height="10" min="0" max="100" forecolor="#FFFF0000" bkcolor="#FF0000FF"/><Control/></VerticalLayout>)");
+  auto* p = static_cast<CProgressUI*>(w->FindControl(L"p"));
+  p->SetValue(150);
+  EXPECT_EQ(p->GetValue(), 100);
+  p->SetValue(25);
+  cairo_surface_t* s = w->Host()->Snapshot();
+  auto* row = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) + 5 * cairo_image_surface_get_stride(s));
+  EXPECT_EQ(row[50] & 0xFFFFFF, 0xFF0000u);   // inside the first quarter
+  EXPECT_EQ(row[300] & 0xFFFFFF, 0x0000FFu);  // beyond it
+  cairo_surface_destroy(s);
+}
+
+TEST_F(UiTest, GifAdvancesFramesOnItsTimer) {
+  // Two frames drawn by ImageMagick at test time (a picture source, not a blob).
+  std::string gif = (dir / "anim.gif").string();
+  std::string cmd = "convert -delay 5 -size 8x8 xc:red xc:blue -loop 0 '" + gif + "' 2>/dev/null";
+  if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "ImageMagick convert is not installed";
+  auto w = MakeWindow(R"(<VerticalLayout><GifAnim name="g" bkimage="anim.gif" width="8" height="8"/><Control/></VerticalLayout>)");
+  auto* g = static_cast<CGifAnimUI*>(w->FindControl(L"g"));
+  ASSERT_TRUE(g->IsPlaying());
+  auto firstPixel = [&] {
+    cairo_surface_t* s = w->Host()->Snapshot();
+    uint32_t px = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s))[0] & 0xFFFFFF;
+    cairo_surface_destroy(s);
+    return px;
+  };
+  EXPECT_EQ(firstPixel(), 0xFF0000u);
+  auto start = std::chrono::steady_clock::now();
+  bool blue = false;
+  RunNestedLoopUntil([&] {
+    blue = firstPixel() == 0x0000FFu;
+    return blue || std::chrono::steady_clock::now() - start > std::chrono::seconds(2);
+  });
+  EXPECT_TRUE(blue);
+  g->SetVisible(false);
+  EXPECT_FALSE(g->IsPlaying());
+}
+
+TEST_F(UiTest, MenuClickPostsTheItemToItsOwner) {
+  auto owner = MakeWindow("<VerticalLayout/>");
+  WriteSkin("menu.xml", R"(<Window><Menu><MenuElement name="about" text="关于"/><MenuElement name="exit" text="退出"/></Menu></Window>)");
+  std::vector<std::wstring> clicked;
+  owner->onMessage = [&](UINT msg, WPARAM, LPARAM, const Payload& payload, bool& handled) {
+    handled = msg == WM_MENU_CLICK;
+    if (handled) clicked.push_back(PayloadAs<MenuCmd>(payload)->szName);
+    return LRESULT(0);
+  };
+  CMenuWnd menu;
+  menu.Init(nullptr, L"menu.xml", {500, 400}, &owner->PM(), nullptr, eMenuAlignment_Left | eMenuAlignment_Top);
+  CDuiRect rc = menu.GetWindowRect();
+  EXPECT_EQ(rc.right, 500);
+  EXPECT_EQ(rc.bottom, 400);
+  auto* host = static_cast<TestHostWindow*>(menu.GetHostWindow());
+  menu.GetPaintManager().DoLayout();
+  CDuiRect exitRect = menu.FindControl(L"exit")->GetPos();
+  host->Click((exitRect.left + exitRect.right) / 2, (exitRect.top + exitRect.bottom) / 2);
+  PumpPendingMessages();
+  EXPECT_EQ(clicked, (std::vector<std::wstring>{L"exit"}));
+  EXPECT_EQ(menu.GetHWND(), kNoWindow);
+}
+
+TEST_F(UiTest, TrayReportsButtonsOrItsAbsence) {
+  auto w = MakeWindow("<VerticalLayout/>");
+  std::vector<LPARAM> seen;
+  w->onMessage = [&](UINT msg, WPARAM wParam, LPARAM lParam, const Payload&, bool& handled) {
+    handled = msg == WM_TRAY_ICON;
+    if (handled) {
+      EXPECT_EQ(wParam, 102u);
+      seen.push_back(lParam);
+    }
+    return LRESULT(0);
+  };
+  CTrayIcon tray;
+  ASSERT_TRUE(tray.CreateTrayIcon(w->GetHWND(), 102, L"Tavo", 0));
+  testHost->trayClick(1);
+  testHost->trayClick(3);
+  PumpPendingMessages();
+  EXPECT_EQ(seen, (std::vector<LPARAM>{LPARAM(WM_LBUTTONUP), LPARAM(WM_RBUTTONUP)}));
+  tray.DeleteTrayIcon();
+  testHost->hasTray = false;
+  EXPECT_FALSE(tray.CreateTrayIcon(w->GetHWND(), 102, L"Tavo", 0));
+}
+
+TEST_F(UiTest, ChoosersUseTheDesignedFiltersAndFolderChangesDirectory) {
+  auto w = MakeWindow("<VerticalLayout/>");
+  testHost->nextChosenPath = "/tmp/a.png";
+  EXPECT_EQ(ChooseFile(w->GetHWND(), L"/tmp"), L"/tmp/a.png");
+  ASSERT_EQ(testHost->lastFilters.size(), 3u);
+  EXPECT_EQ(testHost->lastFilters[0].name, "Jpg Files(*jpg)");
+  EXPECT_EQ(testHost->lastFilters[0].pattern, "*.jpg");
+  EXPECT_EQ(ChooseFile(w->GetHWND(), L"/tmp"), L"");  // cancelled
+  auto old = std::filesystem::current_path();
+  testHost->nextChosenPath = dir.string() + "/";
+  EXPECT_EQ(ChooseFolder(w->GetHWND()), FromUtf8(dir.string()));
+  EXPECT_EQ(testHost->lastChooserTitle, "选择下载目录");
+  EXPECT_EQ(std::filesystem::current_path(), dir);
+  testHost->nextChosenPath = (dir / "does-not-exist").string();
+  EXPECT_EQ(ChooseFolder(w->GetHWND()), L"");
+  std::filesystem::current_path(old);
+  EXPECT_TRUE(OpenUrl(L"https://example.org/course.html"));
+  EXPECT_EQ(testHost->openedUris.back(), "https://example.org/course.html");
+}
+
+TEST_F(UiTest, NativeViewFollowsItsControl) {
+  auto w = MakeWindow(R"(<VerticalLayout><Control height="50"/><NativeView name="web"/></VerticalLayout>)");
+  auto* view = static_cast<CNativeViewUI*>(w->FindControl(L"web"));
+  int widget = 0;
+  view->SetNativeWidget(&widget);
+  ASSERT_EQ(w->Host()->nativeChildren.size(), 1u);
+  auto& child = w->Host()->nativeChildren.begin()->second;
+  EXPECT_EQ(child.rect, (HostRect{0, 50, 400, 250}));
+  EXPECT_TRUE(child.visible);
+  view->SetVisible(false);
+  EXPECT_FALSE(w->Host()->nativeChildren.begin()->second.visible);
+  view->SetNativeWidget(nullptr);
+  EXPECT_TRUE(w->Host()->nativeChildren.empty());
+}
+
+TEST_F(UiTest, ActivateWindowRestoresAndFocuses) {
+  auto w = MakeWindow("<VerticalLayout/>");
+  w->Host()->Minimize();
+  ActivateWindow(w->GetHWND(), true);
+  EXPECT_FALSE(w->IsIconic());
+  EXPECT_TRUE(w->Host()->focused);
+  ActivateWindow(kNoWindow, true);  // a gone window is ignored
+}

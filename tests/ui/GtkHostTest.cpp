@@ -1,0 +1,159 @@
+// The GTK host on a real display (Xvfb): a skin in a window, clicks and typing from
+// xdotool, a layer drawn with transparency above a native child widget, caption drag.
+// Screenshots are saved next to the build for a person to open.
+#include <gdk/gdk.h>
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "UiTestSupport.h"
+#include "platform/host/GtkHost.h"
+#include "ui/Edit.h"
+#include "ui/NativeView.h"
+
+namespace {
+
+bool RunFor(const std::function<bool()>& done, int ms = 3000) {
+  auto start = std::chrono::steady_clock::now();
+  bool timedOut = false;
+  // GTK events are sources of the same main context the message core runs.
+  while (!done()) {
+    timedOut = std::chrono::steady_clock::now() - start > std::chrono::milliseconds(ms);
+    if (timedOut) break;
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+    PumpPendingMessages();
+    g_usleep(5000);
+  }
+  return !timedOut;
+}
+
+void Settle(int ms = 300) { RunFor([] { return false; }, ms); }
+
+bool Xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
+
+// One pixel of the screen (root window).
+uint32_t ScreenPixel(int x, int y) {
+  GdkPixbuf* pb = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
+  if (!pb) return 0;
+  const guchar* p = gdk_pixbuf_read_pixels(pb);
+  uint32_t rgb = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+  g_object_unref(pb);
+  return rgb;
+}
+
+void SaveScreen(const std::string& name) {
+  GdkWindow* root = gdk_get_default_root_window();
+  GdkPixbuf* pb = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
+  if (!pb) return;
+  gdk_pixbuf_save(pb, (std::string(TAVO_BINARY_DIR) + "/" + name).c_str(), "png", nullptr, nullptr);
+  g_object_unref(pb);
+}
+
+gboolean DrawBlue(GtkWidget*, cairo_t* cr, gpointer) {
+  cairo_set_source_rgb(cr, 0, 0, 1);
+  cairo_paint(cr);
+  return TRUE;
+}
+
+}  // namespace
+
+class GtkHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!GtkHost::Init()) GTEST_SKIP() << "no display";
+    if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool missing";
+    InitMessageCore();
+    SetHost(std::make_unique<GtkHost>());
+    dir = std::filesystem::temp_directory_path() / ("tavo-gtk-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    CResourceStore::Get().SetFolder(dir.string());
+  }
+  void TearDown() override {
+    ShutdownMessageCore();
+    std::filesystem::remove_all(dir);
+  }
+  std::unique_ptr<RecordingWnd> Open(const std::string& file, const std::string& xml, int x, int y,
+                                     HWND owner = kNoWindow) {
+    std::ofstream(dir / file) << xml;
+    auto w = std::make_unique<RecordingWnd>(FromUtf8(file));
+    w->Create(owner, L"Tavo", WS_POPUP, 0);
+    CDuiRect r = w->GetWindowRect();
+    w->MoveWindow({x, y, x + r.GetWidth(), y + r.GetHeight()});
+    w->ShowWindow(true);
+    Settle();
+    return w;
+  }
+  std::filesystem::path dir;
+};
+
+TEST_F(GtkHostTest, ClicksAndTypingReachControls) {
+  auto w = Open("form.xml", R"(<Window size="360,240" caption="0,0,0,40"><Font id="0" size="14"/>
+      <VerticalLayout bkcolor="#FFFFFFFF" inset="20,50,20,20" childpadding="10">
+        <Edit name="user" height="36" font="0" bordercolor="#FFD9D9D9" bordersize="1" prompttext="请输入账号"/>
+        <Button name="login" height="40" text="登 录" bkcolor="#FFFF854D" textcolor="#FFFFFFFF" font="0"/>
+      </VerticalLayout></Window>)",
+                100, 100);
+  CDuiRect login = w->FindControl(L"login")->GetPos();
+  ASSERT_TRUE(Xdotool("mousemove " + std::to_string(100 + (login.left + login.right) / 2) + " " +
+                      std::to_string(100 + (login.top + login.bottom) / 2) + " click 1"));
+  EXPECT_TRUE(RunFor([&] { return !w->events.empty(); }));
+  EXPECT_EQ(w->events, (std::vector<std::string>{"click:login"}));
+
+  CDuiRect user = w->FindControl(L"user")->GetPos();
+  ASSERT_TRUE(Xdotool("mousemove " + std::to_string(100 + (user.left + user.right) / 2) + " " +
+                      std::to_string(100 + (user.top + user.bottom) / 2) + " click 1"));
+  Settle(200);
+  ASSERT_TRUE(Xdotool("type --delay 20 hello"));
+  auto* edit = static_cast<CEditUI*>(w->FindControl(L"user"));
+  EXPECT_TRUE(RunFor([&] { return edit->GetText() == L"hello"; }));
+  EXPECT_EQ(edit->GetText(), L"hello");
+  Settle(100);
+  SaveScreen("gtk-form.png");
+}
+
+TEST_F(GtkHostTest, CaptionDragMovesTheWindow) {
+  auto w = Open("drag.xml", R"(<Window size="300,200" caption="0,0,0,40">
+      <VerticalLayout bkcolor="#FF4DA3FF"><Control height="40" bkcolor="#FF2D6FB5"/><Control/></VerticalLayout></Window>)",
+                200, 150);
+  CDuiRect before = w->GetWindowRect();
+  ASSERT_TRUE(Xdotool("mousemove 260 170 mousedown 1"));
+  Settle(100);
+  ASSERT_TRUE(Xdotool("mousemove 300 200"));
+  Settle(100);
+  ASSERT_TRUE(Xdotool("mousemove 360 230"));
+  Settle(100);
+  ASSERT_TRUE(Xdotool("mouseup 1"));
+  EXPECT_TRUE(RunFor([&] { return w->GetWindowRect().left != before.left; }));
+  CDuiRect after = w->GetWindowRect();
+  EXPECT_EQ(after.left - before.left, 100);
+  EXPECT_EQ(after.top - before.top, 60);
+}
+
+TEST_F(GtkHostTest, LayerIsDrawnAboveANativeChildWithTransparency) {
+  auto owner = Open("owner.xml", R"(<Window size="400,300"><VerticalLayout bkcolor="#FFFFFFFF" inset="20,20,20,20">
+      <NativeView name="native"/></VerticalLayout></Window>)",
+                    50, 400);
+  GtkWidget* blue = gtk_drawing_area_new();
+  g_signal_connect(blue, "draw", G_CALLBACK(DrawBlue), nullptr);
+  gtk_widget_show(blue);
+  static_cast<CNativeViewUI*>(owner->FindControl(L"native"))->SetNativeWidget(blue);
+  Settle();
+  EXPECT_EQ(ScreenPixel(50 + 200, 400 + 150), 0x0000FFu);  // the native child is on screen
+  std::ofstream(dir / "layer.xml") << R"(<Window size="120,80" bktrans="true"><VerticalLayout bkcolor="#80FF0000" borderround="16,16"/></Window>)";
+  RecordingWnd layer(L"layer.xml", L"layerClass");
+  layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
+  layer.MoveWindow({50 + 140, 400 + 110, 50 + 260, 400 + 190});
+  layer.ShowWindow(true, false);
+  Settle();
+  SaveScreen("gtk-layer.png");
+  uint32_t mixed = ScreenPixel(50 + 200, 400 + 150);
+  int r = (mixed >> 16) & 0xFF, g = (mixed >> 8) & 0xFF, b = mixed & 0xFF;
+  EXPECT_NEAR(r, 128, 20) << std::hex << mixed;
+  EXPECT_LT(g, 20);
+  EXPECT_NEAR(b, 127, 20) << std::hex << mixed;
+  // Outside the layer's rounded corner the native child shows through untouched.
+  EXPECT_EQ(ScreenPixel(50 + 141, 400 + 111), 0x0000FFu);
+}
