@@ -3,12 +3,14 @@
 // visibility, and the bridge reaching the window.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
 #include "BrowserTestKit.h"
 #include "browser/CefNativeControl.h"
 #include "platform/Messages.h"
+#include "platform/host/GtkHost.h"
 #include "platform/host/TestHost.h"
 #include "ui/ResourceStore.h"
 #include "ui/WindowImplBase.h"
@@ -120,6 +122,65 @@ TEST_F(CefNativeControlTest, PageCallsReachTheWindow) {
 
   dlg.m_browser->ExecuteJavaScript(dlg.m_browserId, L"window.ran = true");
   EXPECT_TRUE(WaitFor([&] { return Evaluate(view, "window.ran") == "true"; }));
+}
+
+// The same window on the GTK host: a page in the cefcontrol under the caption band, and a
+// half-transparent layer window of the toolkit over the page.
+TEST_F(CefNativeControlTest, ScreenshotOfAToolkitWindowWithAPageAndALayer) {
+  if (!GtkHost::Init()) GTEST_SKIP() << "no display";
+  SetHost(std::make_unique<GtkHost>());
+  std::ofstream(m_skins / "browser_dlg.xml", std::ios::binary) << R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="640,420" caption="0,0,0,48"><Font id="0" size="16" bold="true"/>
+  <VerticalLayout bkcolor="#FF1F1F1F">
+    <Label height="48" text="  Tavo 播放器" textcolor="#FFFFFFFF" font="0" bkcolor="#FF2B2B2B"/>
+    <CefControl name="web"/>
+  </VerticalLayout>
+</Window>
+)";
+  std::ofstream(m_skins / "layer.xml", std::ios::binary) << R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="260,120" bktrans="true"><Font id="0" size="16"/>
+  <VerticalLayout bkcolor="#99000000" borderround="12,12" inset="18,18,18,18">
+    <Label text="透明层 over the page" textcolor="#FFFFFFFF" font="0"/>
+  </VerticalLayout>
+</Window>
+)";
+  PageServer server(std::map<std::string, std::string>{
+      {"/index.html", "<!doctype html><html><body style='margin:0;background:#2060c0;color:white;"
+                      "font:28px sans-serif'><div style='padding:30px'>页面 inside a cefcontrol</div></body></html>"}});
+  constexpr int kLeft = 60;
+  constexpr int kTop = 60;
+  BrowserDlg dlg;
+  dlg.Create(kNoWindow, L"Tavo", WS_POPUP, 0);
+  dlg.MoveWindow({kLeft, kTop, kLeft + 640, kTop + 420});
+  dlg.m_browser->LoadURL(server.Url("/index.html"));
+  dlg.ShowWindow(true);
+  ASSERT_TRUE(WaitFor([&] { return dlg.m_loadEnds > 0; }));
+
+  class LayerWnd : public WindowImplBase {
+    std::wstring GetWindowClassName() const override { return L"layerClass"; }
+    std::wstring GetSkinFile() override { return L"layer.xml"; }
+  } layer;
+  layer.Create(dlg.GetHWND(), L"Tavo", WS_POPUP, 0);
+  layer.MoveWindow({kLeft + 340, kTop + 260, kLeft + 600, kTop + 380});
+  layer.ShowWindow(true, false);
+  Spin(800);
+
+  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), kLeft, kTop, 640, 420);
+  ASSERT_NE(shot, nullptr);
+  const std::string folder = std::string(TAVO_TEST_WEBEXT_DIR) + "/../../tests/screenshots";
+  g_mkdir_with_parents(folder.c_str(), 0755);
+  EXPECT_TRUE(gdk_pixbuf_save(shot, (folder + "/cefcontrol_window.png").c_str(), "png", nullptr, nullptr));
+  auto pixel = [&](int x, int y) {
+    const guchar* p = gdk_pixbuf_get_pixels(shot) + y * gdk_pixbuf_get_rowstride(shot) +
+                      x * gdk_pixbuf_get_n_channels(shot);
+    return std::array<int, 3>{p[0], p[1], p[2]};
+  };
+  const auto page = pixel(20, 400);      // the page, below the caption band
+  const auto under = pixel(590, 370);    // the page seen through the layer's 60% black
+  EXPECT_NEAR(page[2], 0xc0, 10);
+  EXPECT_NEAR(under[2], 0xc0 * 0.4, 16);
+  EXPECT_GT(under[2], 20);
+  g_object_unref(shot);
 }
 
 }  // namespace
