@@ -147,8 +147,8 @@ TEST_F(CefNativeControlTest, ScreenshotOfAToolkitWindowWithAPageAndALayer) {
   PageServer server(std::map<std::string, std::string>{
       {"/index.html", "<!doctype html><html><body style='margin:0;background:#2060c0;color:white;"
                       "font:28px sans-serif'><div style='padding:30px'>页面 inside a cefcontrol</div></body></html>"}});
-  constexpr int kLeft = 60;
-  constexpr int kTop = 60;
+  constexpr int kLeft = 940;  // away from where other test windows usually go
+  constexpr int kTop = 460;
   BrowserDlg dlg;
   dlg.Create(kNoWindow, L"Tavo", WS_POPUP, 0);
   dlg.MoveWindow({kLeft, kTop, kLeft + 640, kTop + 420});
