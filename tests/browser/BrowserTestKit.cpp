@@ -34,6 +34,8 @@ PageServer::~PageServer() {
   m_thread.join();
 }
 
+bool PageServer::Mount(const std::string& folder) { return m_server->set_mount_point("/", folder); }
+
 std::wstring PageServer::Url(const std::string& path) const {
   return Utf8ToWide("http://127.0.0.1:" + std::to_string(m_port) + path);
 }

@@ -31,6 +31,8 @@ class PageServer {
   explicit PageServer(std::map<std::string, std::string> pages);
   ~PageServer();
   std::wstring Url(const std::string& path) const;
+  // Also serves the files of a folder under "/".
+  bool Mount(const std::string& folder);
   int Port() const { return m_port; }
 
  private:
