@@ -31,7 +31,9 @@ struct SendState {
   void Answer(LRESULT value) {
     {
       std::lock_guard lock(mutex);
-      if (done) return;
+      if (done) {
+        return;
+      }
       result = value;
       done = true;
     }
@@ -55,7 +57,9 @@ class ReplySlot {
 
   explicit operator bool() const { return m_state != nullptr; }
   void Answer(LRESULT value) {
-    if (m_state) m_state->Answer(value);
+    if (m_state) {
+      m_state->Answer(value);
+    }
     m_state.reset();
   }
 
@@ -102,11 +106,18 @@ class Core {
       old = m_context;
       m_context = g_main_context_ref_thread_default();
       m_refuseSends = false;
-      m_wakeScheduled = false;
+      // A wake still pending on the same context will come; one on another context will not.
+      if (m_context != old) {
+        m_wakeScheduled = false;
+      }
       m_mainThread = std::this_thread::get_id();
-      if (!m_queue.empty()) ScheduleWakeLocked();
+      if (!m_queue.empty()) {
+        ScheduleWakeLocked();
+      }
     }
-    if (old) g_main_context_unref(old);
+    if (old) {
+      g_main_context_unref(old);
+    }
   }
 
   void Shutdown() {
@@ -119,10 +130,15 @@ class Core {
       m_refuseSends = true;
     }
     std::vector<GSource*> sources;
-    for (auto& [hwnd, window] : windows)
-      for (auto& [id, source] : window.timers) sources.push_back(source);
+    for (auto& [hwnd, window] : windows) {
+      for (auto& [id, source] : window.timers) {
+        sources.push_back(source);
+      }
+    }
     DestroySources(sources);
-    for (GMainLoop* loop : m_loops) g_main_loop_quit(loop);
+    for (GMainLoop* loop : m_loops) {
+      g_main_loop_quit(loop);
+    }
     m_quitRequested = false;
     m_quitCode = 0;
     std::move(m_inFlight.begin(), m_inFlight.end(), std::back_inserter(dropped));
@@ -146,15 +162,20 @@ class Core {
     {
       std::lock_guard lock(m_mutex);
       auto it = m_windows.find(hwnd);
-      if (it == m_windows.end()) return;
-      for (auto& [id, source] : it->second.timers) sources.push_back(source);
+      if (it == m_windows.end()) {
+        return;
+      }
+      for (auto& [id, source] : it->second.timers) {
+        sources.push_back(source);
+      }
       m_windows.erase(it);
       MoveOut(m_queue, dropped, [hwnd](const Message& m) { return !m.quit && m.hwnd == hwnd; });
     }
     // The batch in flight belongs to the main thread; elsewhere its records for this
     // window are dropped when their turn comes.
-    if (IsMainThread())
+    if (IsMainThread()) {
       MoveOut(m_inFlight, dropped, [hwnd](const Message& m) { return !m.quit && m.hwnd == hwnd; });
+    }
     DestroySources(sources);
     // `dropped` ends here, outside the lock: payloads freed, waiting senders answered 0.
   }
@@ -167,20 +188,27 @@ class Core {
   void SetTitle(HWND hwnd, const std::wstring& title) {
     std::lock_guard lock(m_mutex);
     auto it = m_windows.find(hwnd);
-    if (it != m_windows.end()) it->second.title = title;
+    if (it != m_windows.end()) {
+      it->second.title = title;
+    }
   }
 
   HWND Find(const std::wstring& className, const std::wstring& title) {
     std::lock_guard lock(m_mutex);
     // The map is ordered by handle, and handles grow: the first match is the oldest window.
-    for (const auto& [hwnd, window] : m_windows)
-      if (window.className == className && (title.empty() || window.title == title)) return hwnd;
+    for (const auto& [hwnd, window] : m_windows) {
+      if (window.className == className && (title.empty() || window.title == title)) {
+        return hwnd;
+      }
+    }
     return kNoWindow;
   }
 
   bool Post(Message message) {
     std::lock_guard lock(m_mutex);
-    if (!message.quit && m_windows.count(message.hwnd) == 0) return false;
+    if (!message.quit && m_windows.count(message.hwnd) == 0) {
+      return false;
+    }
     m_queue.push_back(std::move(message));
     ScheduleWakeLocked();
     return true;
@@ -194,7 +222,9 @@ class Core {
     auto state = std::make_shared<SendState>();
     {
       std::lock_guard lock(m_mutex);
-      if (m_refuseSends || m_windows.count(hwnd) == 0) return 0;
+      if (m_refuseSends || m_windows.count(hwnd) == 0) {
+        return 0;
+      }
       m_queue.push_back(Message{hwnd, msg, wParam, lParam, std::move(payload), ReplySlot(state), false, 0});
       ScheduleWakeLocked();
     }
@@ -208,7 +238,9 @@ class Core {
     {
       std::lock_guard lock(m_mutex);
       auto it = m_windows.find(hwnd);
-      if (it == m_windows.end() || !m_context) return false;
+      if (it == m_windows.end() || !m_context) {
+        return false;
+      }
       GSource* source = g_timeout_source_new(std::max(ms, kMinTimerMs));
       g_source_set_priority(source, G_PRIORITY_DEFAULT);
       auto tag = std::make_unique<TimerTag>(TimerTag{hwnd, id});
@@ -219,7 +251,9 @@ class Core {
       slot = source;
       g_source_attach(source, m_context);
     }
-    if (replaced) DestroySources({replaced});
+    if (replaced) {
+      DestroySources({replaced});
+    }
     return true;
   }
 
@@ -228,9 +262,13 @@ class Core {
     {
       std::lock_guard lock(m_mutex);
       auto it = m_windows.find(hwnd);
-      if (it == m_windows.end()) return false;
+      if (it == m_windows.end()) {
+        return false;
+      }
       auto timer = it->second.timers.find(id);
-      if (timer == it->second.timers.end()) return false;
+      if (timer == it->second.timers.end()) {
+        return false;
+      }
       source = timer->second;
       it->second.timers.erase(timer);
     }
@@ -245,7 +283,9 @@ class Core {
       {
         std::lock_guard lock(m_mutex);
         m_refuseSends = false;
-        if (!m_queue.empty() || !m_inFlight.empty()) ScheduleWakeLocked();
+        if (!m_queue.empty() || !m_inFlight.empty()) {
+          ScheduleWakeLocked();
+        }
       }
       GMainLoop* loop = g_main_loop_new(context, FALSE);
       m_loops.push_back(loop);
@@ -256,15 +296,21 @@ class Core {
     int code = m_quitCode;
     m_quitRequested = false;
     m_quitCode = 0;
-    if (m_loops.empty()) RefuseSends();
+    if (m_loops.empty()) {
+      RefuseSends();
+    }
     return code;
   }
 
   void RunNestedUntil(const std::function<bool()>& done) {
     assert(IsMainThread());
     GMainContext* context = Context();
-    if (!context) return;
-    while (!m_quitRequested && !done()) g_main_context_iteration(context, TRUE);
+    if (!context) {
+      return;
+    }
+    while (!m_quitRequested && !done()) {
+      g_main_context_iteration(context, TRUE);
+    }
   }
 
   void Pump() {
@@ -315,26 +361,37 @@ class Core {
     if (message.quit) {
       m_quitRequested = true;
       m_quitCode = message.quitCode;
-      for (GMainLoop* loop : m_loops) g_main_loop_quit(loop);
+      for (GMainLoop* loop : m_loops) {
+        g_main_loop_quit(loop);
+      }
       return;
     }
     MessageTarget* target = TargetOf(message.hwnd);
-    if (!target) return;  // the window is gone: the record, payload and reply go with it
+    if (!target) {
+      return;  // the window is gone: the record, payload and reply go with it
+    }
     LRESULT result = target->HandleMessage(message.msg, message.wParam, message.lParam, message.payload);
     message.reply.Answer(result);
   }
 
-  void OnTimer(const TimerTag& tag) {
+  // False when the source no longer belongs to a live timer (replaced or killed from
+  // another thread while it was being dispatched): it then removes itself.
+  bool OnTimer(const TimerTag& tag) {
     MessageTarget* target = nullptr;
     {
       std::lock_guard lock(m_mutex);
       auto it = m_windows.find(tag.hwnd);
-      if (it == m_windows.end()) return;
+      if (it == m_windows.end()) {
+        return false;
+      }
       auto timer = it->second.timers.find(tag.id);
-      if (timer == it->second.timers.end() || timer->second != g_main_current_source()) return;
+      if (timer == it->second.timers.end() || timer->second != g_main_current_source()) {
+        return false;
+      }
       target = it->second.target;
     }
     target->HandleMessage(WM_TIMER, tag.id, 0, {});
+    return true;
   }
 
   // After the last loop has ended nobody will answer: release every waiting sender and
@@ -354,12 +411,16 @@ class Core {
   template <class Match>
   static void MoveOut(std::deque<Message>& from, std::deque<Message>& to, Match match) {
     std::deque<Message> kept;
-    for (Message& m : from) (match(m) ? to : kept).push_back(std::move(m));
+    for (Message& m : from) {
+      (match(m) ? to : kept).push_back(std::move(m));
+    }
     from.swap(kept);
   }
 
   void ScheduleWakeLocked() {
-    if (m_wakeScheduled || !m_context) return;
+    if (m_wakeScheduled || !m_context) {
+      return;
+    }
     m_wakeScheduled = true;
     GSource* source = g_idle_source_new();
     g_source_set_priority(source, G_PRIORITY_DEFAULT);
@@ -404,8 +465,7 @@ Core& TheCore() {
 }
 
 gboolean Core::OnTimerThunk(gpointer data) {
-  TheCore().OnTimer(*static_cast<TimerTag*>(data));
-  return G_SOURCE_CONTINUE;
+  return TheCore().OnTimer(*static_cast<TimerTag*>(data)) ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
 }  // namespace

@@ -45,7 +45,9 @@ void WriteText(int fd, const char* text) {
   std::size_t left = std::strlen(text);
   while (left > 0) {
     ssize_t done = write(fd, text, left);
-    if (done <= 0) return;
+    if (done <= 0) {
+      return;
+    }
     text += done;
     left -= static_cast<std::size_t>(done);
   }
@@ -59,7 +61,9 @@ void WriteNumber(int fd, std::uintmax_t value, unsigned base) {
     *--p = "0123456789abcdef"[value % base];
     value /= base;
   } while (value != 0);
-  if (base == 16) WriteText(fd, "0x");
+  if (base == 16) {
+    WriteText(fd, "0x");
+  }
   WriteText(fd, p);
 }
 
@@ -68,7 +72,9 @@ void OnCrash(int sig, siginfo_t* info, void*) {
   // thread itself cannot come back here: the crash signals are blocked while the handler
   // runs, so a fault inside it ends the process at once.)
   if (gCrashing.exchange(true)) {
-    for (;;) pause();
+    for (;;) {
+      pause();
+    }
   }
   int fd = open(gDumpPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd >= 0) {
@@ -104,7 +110,9 @@ void OnCrash(int sig, siginfo_t* info, void*) {
 }  // namespace
 
 bool InstallCrashHandler(const std::string& dumpPath) {
-  if (dumpPath.empty() || dumpPath.size() >= sizeof gDumpPath) return false;
+  if (dumpPath.empty() || dumpPath.size() >= sizeof gDumpPath) {
+    return false;
+  }
   std::memcpy(gDumpPath, dumpPath.c_str(), dumpPath.size() + 1);
 
   // The first backtrace call loads libgcc's unwinder, which allocates: do it now.
@@ -120,7 +128,11 @@ bool InstallCrashHandler(const std::string& dumpPath) {
   action.sa_sigaction = &OnCrash;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigemptyset(&action.sa_mask);
-  for (int sig : kSignals) sigaddset(&action.sa_mask, sig);
-  for (int sig : kSignals) ok = sigaction(sig, &action, nullptr) == 0 && ok;
+  for (int sig : kSignals) {
+    sigaddset(&action.sa_mask, sig);
+  }
+  for (int sig : kSignals) {
+    ok = sigaction(sig, &action, nullptr) == 0 && ok;
+  }
   return ok;
 }

@@ -59,7 +59,9 @@ class MessageCoreTest : public ::testing::Test {
         5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     RunNestedLoopUntil([&] { return timedOut || done(); });
     g_source_remove(tickId);
-    if (!timedOut) g_source_remove(guardId);
+    if (!timedOut) {
+      g_source_remove(guardId);
+    }
     EXPECT_FALSE(timedOut) << "guard time-out";
     return !timedOut;
   }
@@ -75,7 +77,9 @@ class MessageCoreTest : public ::testing::Test {
         },
         &over);
     RunNestedLoopUntil([&] { return over || std::chrono::steady_clock::now() >= end + 1s; });
-    if (!over) g_source_remove(id);
+    if (!over) {
+      g_source_remove(id);
+    }
   }
 };
 
@@ -94,9 +98,20 @@ class Recorder {
   MessageWindow m_window;
 };
 
+// Sends from a detached thread: a sender stuck by a fault fails the test, it cannot hang it.
+std::future<LRESULT> SendFromThread(HWND hwnd, UINT msg, WPARAM wParam = 0, Payload payload = {}) {
+  auto promise = std::make_shared<std::promise<LRESULT>>();
+  std::future<LRESULT> future = promise->get_future();
+  std::thread([=] { promise->set_value(SendMessage(hwnd, msg, wParam, 0, payload)); }).detach();
+  return future;
+}
+
 std::vector<WPARAM> Params(const std::vector<Seen>& seen) {
   std::vector<WPARAM> out;
-  for (const Seen& s : seen) out.push_back(s.wParam);
+  out.reserve(seen.size());
+  for (const Seen& s : seen) {
+    out.push_back(s.wParam);
+  }
   return out;
 }
 
@@ -109,7 +124,9 @@ TEST_F(MessageCoreTest, PostedMessagesArriveInPostOrderAcrossWindows) {
     };
   };
   MessageWindow a(handlerFor('a')), b(handlerFor('b')), idle(handlerFor('x'));
-  for (WPARAM i = 0; i < 6; ++i) ASSERT_TRUE(PostMessage(i % 2 ? a.GetHWND() : b.GetHWND(), kMsgA, i));
+  for (WPARAM i = 0; i < 6; ++i) {
+    ASSERT_TRUE(PostMessage(i % 2 ? a.GetHWND() : b.GetHWND(), kMsgA, i));
+  }
   EXPECT_TRUE(order.empty()) << "PostMessage must not deliver at once";
   RunUntil([&] { return order.size() == 6; });
   EXPECT_EQ(order, (std::vector<std::pair<char, WPARAM>>{
@@ -122,34 +139,45 @@ TEST_F(MessageCoreTest, MessagesPostedByAHandlerComeAfterTheQueuedOnes) {
   HWND hwnd = window.GetHWND();
   window.SetHandler([&](UINT, WPARAM w, LPARAM, const Payload&) {
     order.push_back(w);
-    if (w == 1) PostMessage(hwnd, kMsgA, 9);
+    if (w == 1) {
+      PostMessage(hwnd, kMsgA, 9);
+    }
     return 0;
   });
-  for (WPARAM i = 1; i <= 3; ++i) PostMessage(hwnd, kMsgA, i);
+  for (WPARAM i = 1; i <= 3; ++i) {
+    PostMessage(hwnd, kMsgA, i);
+  }
   RunUntil([&] { return order.size() == 4; });
   EXPECT_EQ(order, (std::vector<WPARAM>{1, 2, 3, 9}));
 }
 
 TEST_F(MessageCoreTest, NestedLoopContinuesTheBatchInOrder) {
-  // A handler that opens a modal loop must not let later posts overtake the rest of
-  // the batch its caller was delivering.
+  // A handler that opens a modal loop: the rest of its batch is delivered inside that
+  // loop, in order, and what is posted meanwhile comes after the batch.
   std::vector<WPARAM> order;
-  bool modalDone = false;
   MessageWindow window;
   HWND hwnd = window.GetHWND();
   window.SetHandler([&](UINT, WPARAM w, LPARAM, const Payload&) {
     order.push_back(w);
     if (w == 1) {
-      PostMessage(hwnd, kMsgA, 10);  // posted inside the modal loop: after 2..4
-      RunNestedLoopUntil([&] { return modalDone; });
-      order.push_back(100);  // modal loop ended
+      RunUntil([&] { return order.size() >= 4; });  // 2, 3 and 4 arrive in the modal loop
+      order.push_back(100);                         // the modal loop has ended
     }
-    if (w == 10) modalDone = true;
+    if (w == 2) {
+      PostMessage(hwnd, kMsgA, 5);
+    }
     return 0;
   });
-  for (WPARAM i = 1; i <= 4; ++i) PostMessage(hwnd, kMsgA, i);
-  RunUntil([&] { return modalDone && order.size() == 6; });
-  EXPECT_EQ(order, (std::vector<WPARAM>{1, 2, 3, 4, 10, 100}));
+  for (WPARAM i = 1; i <= 4; ++i) {
+    PostMessage(hwnd, kMsgA, i);
+  }
+  RunUntil([&] { return order.size() == 6; });
+  // 5 may come before or after the modal loop ends, but only after the batch.
+  std::vector<WPARAM> withoutEnd = order;
+  std::erase(withoutEnd, WPARAM{100});
+  EXPECT_EQ(withoutEnd, (std::vector<WPARAM>{1, 2, 3, 4, 5}));
+  EXPECT_GT(std::find(order.begin(), order.end(), WPARAM{100}),
+            std::find(order.begin(), order.end(), WPARAM{4}));
 }
 
 TEST_F(MessageCoreTest, EachThreadsPostsKeepTheirOrder) {
@@ -166,15 +194,23 @@ TEST_F(MessageCoreTest, EachThreadsPostsKeepTheirOrder) {
   });
   HWND hwnd = window.GetHWND();
   std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t)
+  threads.reserve(kThreads);
+  for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([hwnd, t] {
-      for (int i = 0; i < kEach; ++i) PostMessage(hwnd, kMsgA, t, i, MakePayload<Counted>(i));
+      for (int i = 0; i < kEach; ++i) {
+        PostMessage(hwnd, kMsgA, t, i, MakePayload<Counted>(i));
+      }
     });
+  }
   RunUntil([&] { return total == kThreads * kEach; });
-  for (auto& t : threads) t.join();
+  for (auto& t : threads) {
+    t.join();
+  }
   for (const auto& seq : perThread) {
     ASSERT_EQ(seq.size(), static_cast<size_t>(kEach));
-    for (int i = 0; i < kEach; ++i) ASSERT_EQ(seq[i], i);
+    for (int i = 0; i < kEach; ++i) {
+      ASSERT_EQ(seq[i], i);
+    }
   }
   EXPECT_EQ(Counted::alive, 0);
 }
@@ -195,8 +231,7 @@ TEST_F(MessageCoreTest, CrossThreadSendRunsOnTheMainThreadAndReturnsTheResult) {
   });
   HWND hwnd = window.GetHWND();
   auto payload = std::make_shared<Counted>(0);
-  auto result =
-      std::async(std::launch::async, [hwnd, payload] { return SendMessage(hwnd, kMsgA, 41, 0, payload); });
+  auto result = SendFromThread(hwnd, kMsgA, 41, payload);
   RunUntil([&] { return result.wait_for(0s) == std::future_status::ready; });
   EXPECT_EQ(result.get(), 42);
   EXPECT_EQ(handlerThread, std::this_thread::get_id());
@@ -209,22 +244,30 @@ TEST_F(MessageCoreTest, ManyThreadsSendAndPostAtOnce) {
   std::atomic<int> wrong{0};
   int posted = 0;
   MessageWindow window([&](UINT msg, WPARAM w, LPARAM, const Payload&) {
-    if (msg == kMsgB) ++posted;
+    if (msg == kMsgB) {
+      ++posted;
+    }
     return static_cast<LRESULT>(w * 3);
   });
   HWND hwnd = window.GetHWND();
   std::atomic<int> finished{0};
   std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t)
+  threads.reserve(kThreads);
+  for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, hwnd] {
       for (int i = 0; i < kEach; ++i) {
         PostMessage(hwnd, kMsgB, i, 0, MakePayload<Counted>(i));
-        if (SendMessage(hwnd, kMsgA, i) != i * 3) ++wrong;
+        if (SendMessage(hwnd, kMsgA, i) != static_cast<LRESULT>(i) * 3) {
+          ++wrong;
+        }
       }
       ++finished;
     });
+  }
   RunUntil([&] { return finished == kThreads && posted == kThreads * kEach; });
-  for (auto& t : threads) t.join();
+  for (auto& t : threads) {
+    t.join();
+  }
   EXPECT_EQ(wrong, 0);
 }
 
@@ -307,14 +350,10 @@ TEST_F(MessageCoreTest, HandlesAreNeverReused) {
 TEST_F(MessageCoreTest, WaitingSenderIsReleasedWhenTheWindowDies) {
   auto window = std::make_unique<MessageWindow>([](UINT, WPARAM, LPARAM, const Payload&) { return 5; });
   HWND hwnd = window->GetHWND();
-  std::promise<void> started;
-  auto result = std::async(std::launch::async, [&, hwnd] {
-    started.set_value();
-    return SendMessage(hwnd, kMsgA);
-  });
-  started.get_future().wait();
-  // The main thread does not pump, so the send can only end through the window's death.
-  std::this_thread::sleep_for(20ms);
+  auto result = SendFromThread(hwnd, kMsgA);
+  // The main thread does not pump: the sender waits while the window lives, and only
+  // the window's death can release it.
+  EXPECT_EQ(result.wait_for(50ms), std::future_status::timeout);
   window.reset();
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready) << "sender stuck after its window died";
   EXPECT_EQ(result.get(), 0);
@@ -328,12 +367,15 @@ TEST_F(MessageCoreTest, WaitingSenderIsReleasedWhenTheLoopQuits) {
   });
   HWND hwnd = window.GetHWND();
   PostQuitMessage(3);
-  auto result = std::async(std::launch::async, [hwnd] { return SendMessage(hwnd, kMsgA); });
+  auto result = SendFromThread(hwnd, kMsgA);
+  // Queued behind the quit before the loop starts: both arrive in one batch, and the
+  // loop ends before it reaches the send.
+  EXPECT_EQ(result.wait_for(50ms), std::future_status::timeout);
   EXPECT_EQ(RunMessageLoop(), 3);
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready) << "sender stuck after the loop ended";
   EXPECT_EQ(result.get(), 0);
   // Later senders do not wait for a loop that no longer runs.
-  auto late = std::async(std::launch::async, [hwnd] { return SendMessage(hwnd, kMsgA); });
+  auto late = SendFromThread(hwnd, kMsgA);
   ASSERT_EQ(late.wait_for(10s), std::future_status::ready);
   EXPECT_EQ(late.get(), 0);
   // A quit queued ahead of it means the loop never handled the send.
@@ -358,7 +400,9 @@ TEST_F(MessageCoreTest, FindWindowByClassAndTitle) {
       {L"mainDlgclass", L"Tavo", kNoWindow},  // class names are exact
       {L"", L"Tavo", kNoWindow},
   };
-  for (const Case& c : cases) EXPECT_EQ(FindWindow(c.className, c.title), c.expected) << c.className;
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindWindow(c.className, c.title), c.expected) << c.className;
+  }
 
   SetWindowTitle(player.GetHWND(), L"第二课");
   EXPECT_EQ(FindWindow(L"videoPlayDlgClass", L"第二课"), player.GetHWND());
@@ -421,7 +465,9 @@ TEST_F(MessageCoreTest, ModalLoopEndsWhenItsConditionHolds) {
   MessageWindow dialog;
   HWND hwnd = dialog.GetHWND();
   dialog.SetHandler([&](UINT msg, WPARAM w, LPARAM, const Payload&) {
-    if (msg == kMsgB) result = static_cast<int>(w);  // the dialog's Close(result)
+    if (msg == kMsgB) {
+      result = static_cast<int>(w);  // the dialog's Close(result)
+    }
     return 0;
   });
   std::thread worker([hwnd] {
@@ -457,8 +503,12 @@ TEST_F(MessageCoreTest, HandlerSetDuringDispatchTakesOverFromTheNextMessage) {
 class TimerTarget : public MessageTarget {
  public:
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM, const Payload&) override {
-    if (msg == WM_TIMER) fired.push_back(wParam);
-    if (onTimer) onTimer(wParam);
+    if (msg == WM_TIMER) {
+      fired.push_back(wParam);
+    }
+    if (onTimer) {
+      onTimer(wParam);
+    }
     return 0;
   }
   size_t Count(WPARAM id) const { return std::count(fired.begin(), fired.end(), id); }
@@ -472,7 +522,9 @@ TEST_F(MessageCoreTest, TimersFireRepeatedlyWithTheirId) {
   ASSERT_TRUE(SetTimer(hwnd, 7, 10));
   ASSERT_TRUE(SetTimer(hwnd, 8, 10));
   RunUntil([&] { return target.Count(7) >= 3 && target.Count(8) >= 3; });
-  for (WPARAM id : target.fired) EXPECT_TRUE(id == 7 || id == 8);
+  for (WPARAM id : target.fired) {
+    EXPECT_TRUE(id == 7 || id == 8);
+  }
   UnregisterWindow(hwnd);
 }
 
@@ -509,8 +561,12 @@ TEST_F(MessageCoreTest, TimerCanKillOrRestartItselfFromItsHandler) {
   HWND hwnd = RegisterWindow(&target, L"t", L"");
   int restarts = 0;
   target.onTimer = [&](WPARAM id) {
-    if (id == 1) KillTimer(hwnd, 1);
-    if (id == 2 && ++restarts < 3) SetTimer(hwnd, 2, 10);
+    if (id == 1) {
+      KillTimer(hwnd, 1);
+    }
+    if (id == 2 && ++restarts < 3) {
+      SetTimer(hwnd, 2, 10);
+    }
   };
   SetTimer(hwnd, 1, 10);
   SetTimer(hwnd, 2, 10);

@@ -26,7 +26,7 @@ std::string ReadAll(const fs::path& path) {
 
 [[noreturn]] void SegmentationFault() {
   static volatile std::uintptr_t badAddress = 0x10;
-  *reinterpret_cast<volatile int*>(badAddress) = 1;
+  *reinterpret_cast<volatile int*>(badAddress) = 1;  // NOLINT(performance-no-int-to-ptr): on purpose
   _exit(0);
 }
 [[noreturn]] void Abort() { abort(); }
@@ -68,7 +68,9 @@ class CrashHandlerTest : public ::testing::Test {
   int CrashInChild(void (*crash)()) {
     pid_t child = fork();
     if (child == 0) {
-      if (!InstallCrashHandler(m_dump.string())) _exit(3);
+      if (!InstallCrashHandler(m_dump.string())) {
+        _exit(3);
+      }
       crash();
       _exit(4);
     }

@@ -31,7 +31,9 @@ std::string ReadAll(const fs::path& path) {
 // The log is UTF-16LE; its lines here are ASCII, so every second byte is the text.
 std::string Utf16LeAscii(const std::string& bytes) {
   std::string out;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) out += bytes[i + 1] == 0 ? bytes[i] : '?';
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    out += bytes[i + 1] == 0 ? bytes[i] : '?';
+  }
   return out;
 }
 
@@ -63,19 +65,26 @@ class ProcessRoleTest : public ::testing::Test {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
       std::string entry = *e;
-      if (entry.rfind("XDG_", 0) == 0 || entry.rfind("TAVO_", 0) == 0 || entry.rfind("HOME=", 0) == 0)
+      if (entry.rfind("XDG_", 0) == 0 || entry.rfind("TAVO_", 0) == 0 || entry.rfind("HOME=", 0) == 0) {
         continue;
+      }
       env.push_back(entry);
     }
-    for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+    for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
       env.push_back(std::string(name) + "=" + (m_root / name).string());
+    }
     env.push_back("HOME=" + (m_root / "home").string());
 
     std::vector<char*> argv{const_cast<char*>(m_tavo.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args) {
+      argv.push_back(const_cast<char*>(a.c_str()));
+    }
     argv.push_back(nullptr);
     std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
+    envp.reserve(env.size());
+    for (std::string& e : env) {
+      envp.push_back(e.data());
+    }
     envp.push_back(nullptr);
 
     fs::path outFile = m_root.parent_path() / (m_root.filename().string() + ".out");
@@ -104,16 +113,24 @@ class ProcessRoleTest : public ::testing::Test {
 
   std::vector<fs::path> FilesUnderRoot() const {
     std::vector<fs::path> found;
-    for (const auto& entry : fs::recursive_directory_iterator(m_root))
-      if (entry.path() != m_root / "home") found.push_back(entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
+      if (entry.path() != m_root / "home") {
+        found.push_back(entry.path());
+      }
+    }
     return found;
   }
 
   fs::path BrowserLog() const {
     fs::path folder = m_root / "XDG_STATE_HOME" / "tavo" / "log";
-    if (!fs::exists(folder)) return {};
-    for (const auto& entry : fs::directory_iterator(folder))
-      if (entry.path().filename().string().rfind("browserlog", 0) == 0) return entry.path();
+    if (!fs::exists(folder)) {
+      return {};
+    }
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().filename().string().rfind("browserlog", 0) == 0) {
+        return entry.path();
+      }
+    }
     return {};
   }
 
