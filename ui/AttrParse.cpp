@@ -71,17 +71,24 @@ bool ParseInt(std::wstring_view text, int& value) {
 
 bool ParseColor(std::wstring_view text, DWORD& color) {
   text = Trim(text);
-  if (!text.empty() && text.front() == L'#') text.remove_prefix(1);
-  else if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) text.remove_prefix(2);
-  else return false;
+  if (!text.empty() && text.front() == L'#')
+    text.remove_prefix(1);
+  else if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X'))
+    text.remove_prefix(2);
+  else
+    return false;
   if (text.size() != 6 && text.size() != 8) return false;
   DWORD v = 0;
   for (wchar_t c : text) {
     int d;
-    if (c >= L'0' && c <= L'9') d = c - L'0';
-    else if (c >= L'a' && c <= L'f') d = c - L'a' + 10;
-    else if (c >= L'A' && c <= L'F') d = c - L'A' + 10;
-    else return false;
+    if (c >= L'0' && c <= L'9')
+      d = c - L'0';
+    else if (c >= L'a' && c <= L'f')
+      d = c - L'a' + 10;
+    else if (c >= L'A' && c <= L'F')
+      d = c - L'A' + 10;
+    else
+      return false;
     v = (v << 4) | static_cast<DWORD>(d);
   }
   if (text.size() == 6) v |= 0xFF000000u;
@@ -91,9 +98,12 @@ bool ParseColor(std::wstring_view text, DWORD& color) {
 
 bool ParseBool(std::wstring_view text, bool& value) {
   text = Trim(text);
-  if (text == L"true") value = true;
-  else if (text == L"false") value = false;
-  else return false;
+  if (text == L"true")
+    value = true;
+  else if (text == L"false")
+    value = false;
+  else
+    return false;
   return true;
 }
 
@@ -134,16 +144,26 @@ bool ParseImage(std::wstring_view text, TImageAttr& image) {
     std::wstring_view value = text.substr(1, end - 1);
     text.remove_prefix(end + 1);
     bool ok = true;
-    if (key == L"file" || key == L"res") image.file = std::wstring(value);
-    else if (key == L"dest") ok = image.hasDest = ParseRect(value, image.dest);
-    else if (key == L"source") ok = image.hasSource = ParseRect(value, image.source);
-    else if (key == L"corner") ok = ParseRect(value, image.corner);
-    else if (key == L"fade") ok = ParseInt(value, image.fade) && image.fade >= 0 && image.fade <= 255;
-    else if (key == L"hole") ok = ParseBool(value, image.hole);
-    else if (key == L"xtiled") ok = ParseBool(value, image.xtiled);
-    else if (key == L"ytiled") ok = ParseBool(value, image.ytiled);
-    else if (key == L"mask" || key == L"restype") ok = true;  // accepted, no effect here
-    else ok = false;
+    if (key == L"file" || key == L"res")
+      image.file = std::wstring(value);
+    else if (key == L"dest")
+      ok = image.hasDest = ParseRect(value, image.dest);
+    else if (key == L"source")
+      ok = image.hasSource = ParseRect(value, image.source);
+    else if (key == L"corner")
+      ok = ParseRect(value, image.corner);
+    else if (key == L"fade")
+      ok = ParseInt(value, image.fade) && image.fade >= 0 && image.fade <= 255;
+    else if (key == L"hole")
+      ok = ParseBool(value, image.hole);
+    else if (key == L"xtiled")
+      ok = ParseBool(value, image.xtiled);
+    else if (key == L"ytiled")
+      ok = ParseBool(value, image.ytiled);
+    else if (key == L"mask" || key == L"restype")
+      ok = true;  // accepted, no effect here
+    else
+      ok = false;
     if (!ok) return false;
   }
   return !image.file.empty();

@@ -11,18 +11,18 @@
 
 bool ParseColor(std::wstring_view text, DWORD& color);  // #AARRGGBB, #RRGGBB, 0xAARRGGBB
 bool ParseInt(std::wstring_view text, int& value);
-bool ParseBool(std::wstring_view text, bool& value);    // true/false
-bool ParseRect(std::wstring_view text, CDuiRect& rect); // l,t,r,b
-bool ParseSize(std::wstring_view text, CDuiSize& size); // cx,cy
+bool ParseBool(std::wstring_view text, bool& value);     // true/false
+bool ParseRect(std::wstring_view text, CDuiRect& rect);  // l,t,r,b
+bool ParseSize(std::wstring_view text, CDuiSize& size);  // cx,cy
 
 // An image attribute: a plain file name, or key='value' pairs.
 struct TImageAttr {
   std::wstring file;
-  CDuiRect dest;          // relative to the control; empty means the whole control
-  CDuiRect source;        // part of the picture; empty means all of it
-  CDuiRect corner;        // nine-slice margins of the picture
+  CDuiRect dest;    // relative to the control; empty means the whole control
+  CDuiRect source;  // part of the picture; empty means all of it
+  CDuiRect corner;  // nine-slice margins of the picture
   int fade = 255;
-  bool hole = false;      // nine-slice without the middle
+  bool hole = false;  // nine-slice without the middle
   bool xtiled = false;
   bool ytiled = false;
   bool hasDest = false;

@@ -98,7 +98,8 @@ int LayoutBox(const std::vector<CControlUI*>& items, const CDuiRect& rc, bool ve
     int cross = ax.Cross(s.size);
     int crossRoom = availCross - ax.CrossBefore(pad) - ax.CrossAfter(pad);
     if (cross == 0) cross = crossRoom;
-    cross = std::clamp(cross, ax.MinCross(s.control), std::max(ax.MinCross(s.control), ax.MaxCross(s.control)));
+    cross =
+        std::clamp(cross, ax.MinCross(s.control), std::max(ax.MinCross(s.control), ax.MaxCross(s.control)));
     at += ax.PadBefore(pad);
     int crossStart = (vertical ? rc.left : rc.top) + ax.CrossBefore(pad) - scrollCross;
     CDuiRect r = vertical ? CDuiRect{crossStart, at, crossStart + cross, at + s.main}

@@ -48,8 +48,10 @@ void CButtonUI::DoEvent(TEventUI& event) {
       return;
     case UIEvent::MouseMove:
       if (m_uButtonState & UISTATE_CAPTURED) {
-        if (m_rcItem.Contains(event.ptMouse)) m_uButtonState |= UISTATE_PUSHED;
-        else m_uButtonState &= ~UISTATE_PUSHED;
+        if (m_rcItem.Contains(event.ptMouse))
+          m_uButtonState |= UISTATE_PUSHED;
+        else
+          m_uButtonState &= ~UISTATE_PUSHED;
         Invalidate();
       }
       return;
@@ -90,27 +92,42 @@ bool CButtonUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
       Invalidate();
     }
   };
-  if (name == L"normalimage") image(m_sNormalImage);
-  else if (name == L"hotimage") image(m_sHotImage);
-  else if (name == L"pushedimage") image(m_sPushedImage);
-  else if (name == L"focusedimage") image(m_sFocusedImage);
-  else if (name == L"disabledimage") image(m_sDisabledImage);
-  else if (name == L"foreimage") image(m_sForeImage);
-  else if (name == L"hotforeimage") image(m_sHotForeImage);
-  else if (name == L"hottextcolor") { if ((ok = ParseColor(value, c))) m_dwHotTextColor = c; }
-  else if (name == L"pushedtextcolor") { if ((ok = ParseColor(value, c))) m_dwPushedTextColor = c; }
-  else if (name == L"focusedtextcolor") { if ((ok = ParseColor(value, c))) m_dwFocusedTextColor = c; }
-  else if (name == L"hotbkcolor") { if ((ok = ParseColor(value, c))) m_dwHotBkColor = c; }
-  else if (name == L"pushedbkcolor") { if ((ok = ParseColor(value, c))) m_dwPushedBkColor = c; }
-  else return CLabelUI::SetAttribute(name, value);
+  if (name == L"normalimage")
+    image(m_sNormalImage);
+  else if (name == L"hotimage")
+    image(m_sHotImage);
+  else if (name == L"pushedimage")
+    image(m_sPushedImage);
+  else if (name == L"focusedimage")
+    image(m_sFocusedImage);
+  else if (name == L"disabledimage")
+    image(m_sDisabledImage);
+  else if (name == L"foreimage")
+    image(m_sForeImage);
+  else if (name == L"hotforeimage")
+    image(m_sHotForeImage);
+  else if (name == L"hottextcolor") {
+    if ((ok = ParseColor(value, c))) m_dwHotTextColor = c;
+  } else if (name == L"pushedtextcolor") {
+    if ((ok = ParseColor(value, c))) m_dwPushedTextColor = c;
+  } else if (name == L"focusedtextcolor") {
+    if ((ok = ParseColor(value, c))) m_dwFocusedTextColor = c;
+  } else if (name == L"hotbkcolor") {
+    if ((ok = ParseColor(value, c))) m_dwHotBkColor = c;
+  } else if (name == L"pushedbkcolor") {
+    if ((ok = ParseColor(value, c))) m_dwPushedBkColor = c;
+  } else
+    return CLabelUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;
 }
 
 void CButtonUI::PaintBkColor(cairo_t* cr) {
   DWORD color = m_dwBackColor;
-  if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedBkColor) color = m_dwPushedBkColor;
-  else if ((m_uButtonState & UISTATE_HOT) && m_dwHotBkColor) color = m_dwHotBkColor;
+  if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedBkColor)
+    color = m_dwPushedBkColor;
+  else if ((m_uButtonState & UISTATE_HOT) && m_dwHotBkColor)
+    color = m_dwHotBkColor;
   int rx = m_cxyBorderRound.cx, ry = m_cxyBorderRound.cy;
   if (color) CRenderEngine::FillRect(cr, m_rcItem, color, rx, ry);
 }
@@ -132,9 +149,13 @@ void CButtonUI::PaintStatusImage(cairo_t* cr) {
 
 void CButtonUI::PaintText(cairo_t* cr) {
   DWORD color = m_dwTextColor;
-  if (!IsEnabled()) color = m_dwDisabledTextColor;
-  else if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedTextColor) color = m_dwPushedTextColor;
-  else if ((m_uButtonState & UISTATE_HOT) && m_dwHotTextColor) color = m_dwHotTextColor;
-  else if (m_bFocused && m_dwFocusedTextColor) color = m_dwFocusedTextColor;
+  if (!IsEnabled())
+    color = m_dwDisabledTextColor;
+  else if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedTextColor)
+    color = m_dwPushedTextColor;
+  else if ((m_uButtonState & UISTATE_HOT) && m_dwHotTextColor)
+    color = m_dwHotTextColor;
+  else if (m_bFocused && m_dwFocusedTextColor)
+    color = m_dwFocusedTextColor;
   PaintTextWith(cr, m_sText, color);
 }

@@ -19,10 +19,22 @@ class CButtonUI : public CLabelUI {
   void PaintStatusImage(cairo_t* cr) override;
   void PaintText(cairo_t* cr) override;
 
-  void SetNormalImage(const std::wstring& image) { m_sNormalImage = image; Invalidate(); }
-  void SetHotImage(const std::wstring& image) { m_sHotImage = image; Invalidate(); }
-  void SetPushedImage(const std::wstring& image) { m_sPushedImage = image; Invalidate(); }
-  void SetDisabledImage(const std::wstring& image) { m_sDisabledImage = image; Invalidate(); }
+  void SetNormalImage(const std::wstring& image) {
+    m_sNormalImage = image;
+    Invalidate();
+  }
+  void SetHotImage(const std::wstring& image) {
+    m_sHotImage = image;
+    Invalidate();
+  }
+  void SetPushedImage(const std::wstring& image) {
+    m_sPushedImage = image;
+    Invalidate();
+  }
+  void SetDisabledImage(const std::wstring& image) {
+    m_sDisabledImage = image;
+    Invalidate();
+  }
   const std::wstring& GetNormalImage() const { return m_sNormalImage; }
   void SetHotTextColor(DWORD c) { m_dwHotTextColor = c; }
   UINT GetButtonState() const { return m_uButtonState; }

@@ -58,8 +58,10 @@ bool CComboUI::Add(CControlUI* control) {
   return true;
 }
 bool CComboUI::RemoveAt(int index) {
-  if (index == m_iCurSel) m_iCurSel = -1;
-  else if (index < m_iCurSel) --m_iCurSel;
+  if (index == m_iCurSel)
+    m_iCurSel = -1;
+  else if (index < m_iCurSel)
+    --m_iCurSel;
   Invalidate();
   return m_pDropList->RemoveAt(index);
 }
@@ -136,9 +138,18 @@ void CComboUI::DoEvent(TEventUI& event) {
       Invalidate();
       return;
     case UIEvent::KeyDown:
-      if (event.chKey == VK_DOWN) { SelectItem(std::min(GetCount() - 1, m_iCurSel + 1)); return; }
-      if (event.chKey == VK_UP) { SelectItem(std::max(0, m_iCurSel - 1)); return; }
-      if (event.chKey == VK_ESCAPE || event.chKey == VK_RETURN) { ShowDropList(false); return; }
+      if (event.chKey == VK_DOWN) {
+        SelectItem(std::min(GetCount() - 1, m_iCurSel + 1));
+        return;
+      }
+      if (event.chKey == VK_UP) {
+        SelectItem(std::max(0, m_iCurSel - 1));
+        return;
+      }
+      if (event.chKey == VK_ESCAPE || event.chKey == VK_RETURN) {
+        ShowDropList(false);
+        return;
+      }
       break;
     case UIEvent::ScrollWheel:
       if (!IsDropped()) {
@@ -161,21 +172,26 @@ bool CComboUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
   bool ok = true;
   TImageAttr img;
   std::wstring v(value);
-  if (name == L"dropboxsize") { if ((ok = ParseSize(value, sz))) m_iDropHeight = sz.cy; }
-  else if (name == L"itemfont" || name == L"itemtextcolor" || name == L"itemselectedbkcolor" ||
-           name == L"itemhotbkcolor" || name == L"itemselectedtextcolor" || name == L"itemhottextcolor" ||
-           name == L"itemtextpadding" || name == L"itemalign") {
+  if (name == L"dropboxsize") {
+    if ((ok = ParseSize(value, sz))) m_iDropHeight = sz.cy;
+  } else if (name == L"itemfont" || name == L"itemtextcolor" || name == L"itemselectedbkcolor" ||
+             name == L"itemhotbkcolor" || name == L"itemselectedtextcolor" || name == L"itemhottextcolor" ||
+             name == L"itemtextpadding" || name == L"itemalign") {
     return m_pDropList->SetAttribute(name, value);
-  }
-  else if (name == L"dropbox") return m_pDropList->ApplyAttributeList(value);
-  else if (name == L"normalimage") { if ((ok = ParseImage(value, img))) m_sNormalImage = v; }
-  else if (name == L"hotimage") { if ((ok = ParseImage(value, img))) m_sHotImage = v; }
-  else if (name == L"pushedimage") { if ((ok = ParseImage(value, img))) m_sPushedImage = v; }
-  else if (name == L"disabledimage") { if ((ok = ParseImage(value, img))) m_sDisabledImage = v; }
-  else if (name == L"cursel") {
+  } else if (name == L"dropbox")
+    return m_pDropList->ApplyAttributeList(value);
+  else if (name == L"normalimage") {
+    if ((ok = ParseImage(value, img))) m_sNormalImage = v;
+  } else if (name == L"hotimage") {
+    if ((ok = ParseImage(value, img))) m_sHotImage = v;
+  } else if (name == L"pushedimage") {
+    if ((ok = ParseImage(value, img))) m_sPushedImage = v;
+  } else if (name == L"disabledimage") {
+    if ((ok = ParseImage(value, img))) m_sDisabledImage = v;
+  } else if (name == L"cursel") {
     if ((ok = ParseInt(value, n)) && !SelectItem(n, false)) m_iWantedSel = n;
-  }
-  else return CLabelUI::SetAttribute(name, value);
+  } else
+    return CLabelUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;
 }

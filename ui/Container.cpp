@@ -94,9 +94,7 @@ void CContainerUI::SetInternVisible(bool visible) {
   for (auto& item : m_items) item->SetInternVisible(IsVisible());
 }
 
-void CContainerUI::SetEnabled(bool enabled) {
-  CControlUI::SetEnabled(enabled);
-}
+void CContainerUI::SetEnabled(bool enabled) { CControlUI::SetEnabled(enabled); }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {
   CControlUI::SetManager(manager, parent, init);
@@ -133,10 +131,18 @@ CControlUI* CContainerUI::FindSubControl(const std::wstring& name) {
   return FindControl([&name](CControlUI* c) { return c->GetName() == name; }, UIFIND_ALL);
 }
 
+void CContainerUI::ShiftPos(int dx, int dy) {
+  CControlUI::ShiftPos(dx, dy);
+  for (auto& item : m_items) item->ShiftPos(dx, dy);
+  if (m_pVerticalScrollBar) m_pVerticalScrollBar->ShiftPos(dx, dy);
+  if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->ShiftPos(dx, dy);
+}
+
 CDuiRect CContainerUI::ContentRect() const {
   CDuiRect rc = m_rcItem;
   rc.Deflate(m_rcInset);
-  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) rc.right -= m_pVerticalScrollBar->GetThickness();
+  if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible())
+    rc.right -= m_pVerticalScrollBar->GetThickness();
   if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
     rc.bottom -= m_pHorizontalScrollBar->GetThickness();
   return rc;
@@ -144,7 +150,8 @@ CDuiRect CContainerUI::ContentRect() const {
 
 void CContainerUI::SetFloatPos(CControlUI* child) {
   const CDuiRect& xy = child->GetFloatPos();
-  CDuiRect rc{m_rcItem.left + xy.left, m_rcItem.top + xy.top, m_rcItem.left + xy.right, m_rcItem.top + xy.bottom};
+  CDuiRect rc{m_rcItem.left + xy.left, m_rcItem.top + xy.top, m_rcItem.left + xy.right,
+              m_rcItem.top + xy.bottom};
   CDuiSize sz = child->EstimateSize({m_rcItem.GetWidth(), m_rcItem.GetHeight()});
   if (sz.cx > 0) rc.right = rc.left + sz.cx;
   if (sz.cy > 0) rc.bottom = rc.top + sz.cy;
@@ -165,7 +172,8 @@ void CContainerUI::SetPos(const CDuiRect& rc, bool needInvalidate) {
       continue;
     }
     const CDuiRect& pad = item->GetPadding();
-    CDuiRect r{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right, inner.bottom - pad.bottom};
+    CDuiRect r{inner.left + pad.left, inner.top + pad.top, inner.right - pad.right,
+               inner.bottom - pad.bottom};
     CDuiSize sz = item->EstimateSize({r.GetWidth(), r.GetHeight()});
     if (sz.cx > 0) r.right = r.left + sz.cx;
     if (sz.cy > 0) r.bottom = r.top + sz.cy;
@@ -213,13 +221,17 @@ void CContainerUI::DoPaint(cairo_t* cr, const CDuiRect& rcPaint) {
 void CContainerUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEvent::ScrollWheel && m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible() &&
       m_pVerticalScrollBar->IsEnabled()) {
-    if (event.lParam > 0) LineUp();
-    else LineDown();
+    if (event.lParam > 0)
+      LineUp();
+    else
+      LineDown();
     return;
   }
   if (event.Type == UIEvent::ScrollWheel && m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible()) {
-    if (event.lParam > 0) LineLeft();
-    else LineRight();
+    if (event.lParam > 0)
+      LineLeft();
+    else
+      LineRight();
     return;
   }
   CControlUI::DoEvent(event);
@@ -230,25 +242,26 @@ bool CContainerUI::SetAttribute(std::wstring_view name, std::wstring_view value)
   bool b = false;
   int n = 0;
   CDuiRect rc;
-  if (name == L"inset") { if ((ok = ParseRect(value, rc))) SetInset(rc); }
-  else if (name == L"childpadding") { if ((ok = ParseInt(value, n))) SetChildPadding(n); }
-  else if (name == L"mousechild") { if ((ok = ParseBool(value, b))) SetMouseChildEnabled(b); }
-  else if (name == L"vscrollbar") {
+  if (name == L"inset") {
+    if ((ok = ParseRect(value, rc))) SetInset(rc);
+  } else if (name == L"childpadding") {
+    if ((ok = ParseInt(value, n))) SetChildPadding(n);
+  } else if (name == L"mousechild") {
+    if ((ok = ParseBool(value, b))) SetMouseChildEnabled(b);
+  } else if (name == L"vscrollbar") {
     if ((ok = ParseBool(value, b))) EnableScrollBar(b, m_pHorizontalScrollBar != nullptr);
-  }
-  else if (name == L"hscrollbar") {
+  } else if (name == L"hscrollbar") {
     if ((ok = ParseBool(value, b))) EnableScrollBar(m_pVerticalScrollBar != nullptr, b);
-  }
-  else if (name == L"scrollstepsize") { if ((ok = ParseInt(value, n) && n >= 0)) SetScrollStepSize(n); }
-  else if (name == L"vscrollbarstyle") {
+  } else if (name == L"scrollstepsize") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetScrollStepSize(n);
+  } else if (name == L"vscrollbarstyle") {
     if (!m_pVerticalScrollBar) EnableScrollBar(true, m_pHorizontalScrollBar != nullptr);
     return m_pVerticalScrollBar->ApplyAttributeList(value);
-  }
-  else if (name == L"hscrollbarstyle") {
+  } else if (name == L"hscrollbarstyle") {
     if (!m_pHorizontalScrollBar) EnableScrollBar(m_pVerticalScrollBar != nullptr, true);
     return m_pHorizontalScrollBar->ApplyAttributeList(value);
-  }
-  else return CControlUI::SetAttribute(name, value);
+  } else
+    return CControlUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;
 }
@@ -272,21 +285,8 @@ void CContainerUI::SetScrollPos(CDuiSize pos) {
   int dy = now.cy - old.cy;
   if (dx == 0 && dy == 0) return;
   // Moving the children is enough; no new layout is needed for a scroll step.
-  std::function<void(CControlUI*)> shift = [&](CControlUI* c) {
-    CDuiRect r = c->GetPos();
-    r.Offset(-dx, -dy);
-    c->SetPos(r, false);
-  };
   for (auto& item : m_items) {
-    if (!item->IsVisible() || item->IsFloat()) continue;
-    if (auto* container = dynamic_cast<CContainerUI*>(item.get())) {
-      // A container recomputes its own children from its new rectangle.
-      CDuiRect r = container->GetPos();
-      r.Offset(-dx, -dy);
-      container->SetPos(r, false);
-    } else {
-      shift(item.get());
-    }
+    if (item->IsVisible() && !item->IsFloat()) item->ShiftPos(-dx, -dy);
   }
   Invalidate();
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_SCROLL, 0, 0, true);
@@ -383,7 +383,9 @@ void CContainerUI::EnsureVisible(CControlUI* child) {
   CDuiRect inner = ContentRect();
   const CDuiRect& r = child->GetPos();
   CDuiSize p = GetScrollPos();
-  if (r.top < inner.top) p.cy -= inner.top - r.top;
-  else if (r.bottom > inner.bottom) p.cy += r.bottom - inner.bottom;
+  if (r.top < inner.top)
+    p.cy -= inner.top - r.top;
+  else if (r.bottom > inner.bottom)
+    p.cy += r.bottom - inner.bottom;
   SetScrollPos(p);
 }

@@ -32,9 +32,15 @@ class CContainerUI : public CControlUI {
   std::unique_ptr<CControlUI> Detach(CControlUI* control);
 
   const CDuiRect& GetInset() const { return m_rcInset; }
-  void SetInset(const CDuiRect& rc) { m_rcInset = rc; NeedUpdate(); }
+  void SetInset(const CDuiRect& rc) {
+    m_rcInset = rc;
+    NeedUpdate();
+  }
   int GetChildPadding() const { return m_iChildPadding; }
-  void SetChildPadding(int padding) { m_iChildPadding = padding; NeedUpdate(); }
+  void SetChildPadding(int padding) {
+    m_iChildPadding = padding;
+    NeedUpdate();
+  }
   bool IsMouseChildEnabled() const { return m_bMouseChildEnabled; }
   void SetMouseChildEnabled(bool enabled) { m_bMouseChildEnabled = enabled; }
 
@@ -45,6 +51,7 @@ class CContainerUI : public CControlUI {
   CControlUI* FindControl(const FindPredicate& pred, UINT flags) override;
   CControlUI* FindSubControl(const std::wstring& name);
   void SetPos(const CDuiRect& rc, bool needInvalidate = true) override;
+  void ShiftPos(int dx, int dy) override;
   void DoPaint(cairo_t* cr, const CDuiRect& rcPaint) override;
   void DoEvent(TEventUI& event) override;
   bool SetAttribute(std::wstring_view name, std::wstring_view value) override;

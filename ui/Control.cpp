@@ -139,8 +139,10 @@ void CControlUI::NeedUpdate() {
 }
 
 void CControlUI::NeedParentUpdate() {
-  if (m_pParent) m_pParent->NeedUpdate();
-  else NeedUpdate();
+  if (m_pParent)
+    m_pParent->NeedUpdate();
+  else
+    NeedUpdate();
   if (m_pManager) m_pManager->NeedUpdate();
 }
 
@@ -182,55 +184,81 @@ bool CControlUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
   CDuiSize sz;
   DWORD color = 0;
   std::wstring v(value);
-  if (name == L"name") SetName(v);
-  else if (name == L"text") SetText(v);
-  else if (name == L"tooltip") SetToolTip(v);
-  else if (name == L"userdata") SetUserData(v);
-  else if (name == L"visible") { if ((ok = ParseBool(value, b))) SetVisible(b); }
-  else if (name == L"enabled") { if ((ok = ParseBool(value, b))) SetEnabled(b); }
-  else if (name == L"mouse") { if ((ok = ParseBool(value, b))) m_bMouseEnabled = b; }
-  else if (name == L"keyboard") { if ((ok = ParseBool(value, b))) m_bKeyboardEnabled = b; }
-  else if (name == L"float") { if ((ok = ParseBool(value, b))) SetFloat(b); }
-  else if (name == L"pos") {
+  if (name == L"name")
+    SetName(v);
+  else if (name == L"text")
+    SetText(v);
+  else if (name == L"tooltip")
+    SetToolTip(v);
+  else if (name == L"userdata")
+    SetUserData(v);
+  else if (name == L"visible") {
+    if ((ok = ParseBool(value, b))) SetVisible(b);
+  } else if (name == L"enabled") {
+    if ((ok = ParseBool(value, b))) SetEnabled(b);
+  } else if (name == L"mouse") {
+    if ((ok = ParseBool(value, b))) m_bMouseEnabled = b;
+  } else if (name == L"keyboard") {
+    if ((ok = ParseBool(value, b))) m_bKeyboardEnabled = b;
+  } else if (name == L"float") {
+    if ((ok = ParseBool(value, b))) SetFloat(b);
+  } else if (name == L"pos") {
     if ((ok = ParseRect(value, rc))) {
       m_rcXY = rc;
       if (m_cxyFixed.cx == 0 && rc.right > rc.left) m_cxyFixed.cx = rc.right - rc.left;
       if (m_cxyFixed.cy == 0 && rc.bottom > rc.top) m_cxyFixed.cy = rc.bottom - rc.top;
       NeedParentUpdate();
     }
-  }
-  else if (name == L"padding") { if ((ok = ParseRect(value, rc))) SetPadding(rc); }
-  else if (name == L"width") { if ((ok = ParseInt(value, n) && n >= 0)) SetFixedWidth(n); }
-  else if (name == L"height") { if ((ok = ParseInt(value, n) && n >= 0)) SetFixedHeight(n); }
-  else if (name == L"minwidth") { if ((ok = ParseInt(value, n) && n >= 0)) SetMinWidth(n); }
-  else if (name == L"minheight") { if ((ok = ParseInt(value, n) && n >= 0)) SetMinHeight(n); }
-  else if (name == L"maxwidth") { if ((ok = ParseInt(value, n) && n >= 0)) SetMaxWidth(n); }
-  else if (name == L"maxheight") { if ((ok = ParseInt(value, n) && n >= 0)) SetMaxHeight(n); }
-  else if (name == L"bkcolor" || name == L"bkcolor1") { if ((ok = ParseColor(value, color))) SetBkColor(color); }
-  else if (name == L"bkcolor2") { if ((ok = ParseColor(value, color))) { m_dwBackColor2 = color; Invalidate(); } }
-  else if (name == L"bordercolor") { if ((ok = ParseColor(value, color))) SetBorderColor(color); }
-  else if (name == L"focusbordercolor") { if ((ok = ParseColor(value, color))) m_dwFocusBorderColor = color; }
-  else if (name == L"bordersize") {
+  } else if (name == L"padding") {
+    if ((ok = ParseRect(value, rc))) SetPadding(rc);
+  } else if (name == L"width") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetFixedWidth(n);
+  } else if (name == L"height") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetFixedHeight(n);
+  } else if (name == L"minwidth") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetMinWidth(n);
+  } else if (name == L"minheight") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetMinHeight(n);
+  } else if (name == L"maxwidth") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetMaxWidth(n);
+  } else if (name == L"maxheight") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetMaxHeight(n);
+  } else if (name == L"bkcolor" || name == L"bkcolor1") {
+    if ((ok = ParseColor(value, color))) SetBkColor(color);
+  } else if (name == L"bkcolor2") {
+    if ((ok = ParseColor(value, color))) {
+      m_dwBackColor2 = color;
+      Invalidate();
+    }
+  } else if (name == L"bordercolor") {
+    if ((ok = ParseColor(value, color))) SetBorderColor(color);
+  } else if (name == L"focusbordercolor") {
+    if ((ok = ParseColor(value, color))) m_dwFocusBorderColor = color;
+  } else if (name == L"bordersize") {
     if (value.find(L',') != std::wstring_view::npos) {
       if ((ok = ParseRect(value, rc))) m_rcBorderSize = rc;
     } else if ((ok = ParseInt(value, n) && n >= 0)) {
       SetBorderSize(n);
     }
-  }
-  else if (name == L"borderround") { if ((ok = ParseSize(value, sz))) SetBorderRound(sz); }
-  else if (name == L"bkimage") { TImageAttr img; if ((ok = ParseImage(value, img))) SetBkImage(v); }
-  else if (name == L"cursor") {
-    if (value == L"hand") m_cursor = UICursor::Hand;
-    else if (value == L"arrow") m_cursor = UICursor::Arrow;
-    else if (value == L"ibeam") m_cursor = UICursor::IBeam;
-    else ok = false;
-  }
-  else if (name == L"style" || name == L"class") {
+  } else if (name == L"borderround") {
+    if ((ok = ParseSize(value, sz))) SetBorderRound(sz);
+  } else if (name == L"bkimage") {
+    TImageAttr img;
+    if ((ok = ParseImage(value, img))) SetBkImage(v);
+  } else if (name == L"cursor") {
+    if (value == L"hand")
+      m_cursor = UICursor::Hand;
+    else if (value == L"arrow")
+      m_cursor = UICursor::Arrow;
+    else if (value == L"ibeam")
+      m_cursor = UICursor::IBeam;
+    else
+      ok = false;
+  } else if (name == L"style" || name == L"class") {
     const std::wstring* list = m_pManager ? m_pManager->GetStyle(v) : nullptr;
     if ((ok = list != nullptr)) ApplyAttributeList(*list);
-  }
-  else if (name == L"virtualwnd" || name == L"menu" || name == L"tag") {}
-  else {
+  } else if (name == L"virtualwnd" || name == L"menu" || name == L"tag") {
+  } else {
     ReportBadAttribute(this, name, value);
     return false;
   }
@@ -248,15 +276,19 @@ bool CControlUI::ApplyAttributeList(std::wstring_view list) {
   return all;
 }
 
-void CControlUI::ReportBadAttribute(const CControlUI* control, std::wstring_view name, std::wstring_view value) {
-  std::wstring text = L"skin: " + (Context().empty() ? std::wstring() : Context() + L": ") + (control ? control->GetClass() : std::wstring(L"?")) + L" ignores " +
+void CControlUI::ReportBadAttribute(const CControlUI* control, std::wstring_view name,
+                                    std::wstring_view value) {
+  std::wstring text = L"skin: " + (Context().empty() ? std::wstring() : Context() + L": ") +
+                      (control ? control->GetClass() : std::wstring(L"?")) + L" ignores " +
                       std::wstring(name) + L"=\"" + std::wstring(value) + L"\"";
   ReportProblem(text);
 }
 
 void CControlUI::ReportProblem(const std::wstring& text) {
-  if (Sink()) Sink()(text);
-  else LogError(text);
+  if (Sink())
+    Sink()(text);
+  else
+    LogError(text);
 }
 
 void CControlUI::SetBadAttributeSink(BadAttributeSink sink) { Sink() = std::move(sink); }

@@ -47,7 +47,10 @@ class CControlUI {
   bool IsFocused() const { return m_bFocused; }
   virtual void SetFocus();
   bool IsFloat() const { return m_bFloat; }
-  void SetFloat(bool f) { m_bFloat = f; NeedParentUpdate(); }
+  void SetFloat(bool f) {
+    m_bFloat = f;
+    NeedParentUpdate();
+  }
 
   // Size rules: 0 fixed size means "take what the layout gives".
   int GetFixedWidth() const { return m_cxyFixed.cx; }
@@ -58,29 +61,64 @@ class CControlUI {
   int GetMaxWidth() const { return m_cxyMax.cx; }
   int GetMinHeight() const { return m_cxyMin.cy; }
   int GetMaxHeight() const { return m_cxyMax.cy; }
-  void SetMinWidth(int v) { m_cxyMin.cx = v; NeedParentUpdate(); }
-  void SetMaxWidth(int v) { m_cxyMax.cx = v; NeedParentUpdate(); }
-  void SetMinHeight(int v) { m_cxyMin.cy = v; NeedParentUpdate(); }
-  void SetMaxHeight(int v) { m_cxyMax.cy = v; NeedParentUpdate(); }
+  void SetMinWidth(int v) {
+    m_cxyMin.cx = v;
+    NeedParentUpdate();
+  }
+  void SetMaxWidth(int v) {
+    m_cxyMax.cx = v;
+    NeedParentUpdate();
+  }
+  void SetMinHeight(int v) {
+    m_cxyMin.cy = v;
+    NeedParentUpdate();
+  }
+  void SetMaxHeight(int v) {
+    m_cxyMax.cy = v;
+    NeedParentUpdate();
+  }
   const CDuiRect& GetPadding() const { return m_rcPadding; }
-  void SetPadding(const CDuiRect& rc) { m_rcPadding = rc; NeedParentUpdate(); }
+  void SetPadding(const CDuiRect& rc) {
+    m_rcPadding = rc;
+    NeedParentUpdate();
+  }
   // Float position relative to the parent's top-left corner.
   const CDuiRect& GetFloatPos() const { return m_rcXY; }
-  void SetFloatPos(const CDuiRect& rc) { m_rcXY = rc; NeedParentUpdate(); }
+  void SetFloatPos(const CDuiRect& rc) {
+    m_rcXY = rc;
+    NeedParentUpdate();
+  }
 
   const CDuiRect& GetPos() const { return m_rcItem; }
+  // Moves this control and everything in it by an offset without a new layout (scrolling).
+  virtual void ShiftPos(int dx, int dy) { m_rcItem.Offset(dx, dy); }
   virtual void SetPos(const CDuiRect& rc, bool needInvalidate = true);
   // The size this control asks for given the space available; 0 in a direction = flexible.
   virtual CDuiSize EstimateSize(CDuiSize available);
 
   DWORD GetBkColor() const { return m_dwBackColor; }
-  void SetBkColor(DWORD c) { m_dwBackColor = c; Invalidate(); }
+  void SetBkColor(DWORD c) {
+    m_dwBackColor = c;
+    Invalidate();
+  }
   const std::wstring& GetBkImage() const { return m_sBkImage; }
-  void SetBkImage(const std::wstring& image) { m_sBkImage = image; Invalidate(); }
+  void SetBkImage(const std::wstring& image) {
+    m_sBkImage = image;
+    Invalidate();
+  }
   DWORD GetBorderColor() const { return m_dwBorderColor; }
-  void SetBorderColor(DWORD c) { m_dwBorderColor = c; Invalidate(); }
-  void SetBorderSize(int size) { m_nBorderSize = size; Invalidate(); }
-  void SetBorderRound(CDuiSize r) { m_cxyBorderRound = r; Invalidate(); }
+  void SetBorderColor(DWORD c) {
+    m_dwBorderColor = c;
+    Invalidate();
+  }
+  void SetBorderSize(int size) {
+    m_nBorderSize = size;
+    Invalidate();
+  }
+  void SetBorderRound(CDuiSize r) {
+    m_cxyBorderRound = r;
+    Invalidate();
+  }
 
   // Applies one skin attribute; unknown names are reported, not fatal. Returns false
   // when the name or the value was not understood.

@@ -1,11 +1,10 @@
 // CDialogBuilder on pugixml.
 #include "ui/DialogBuilder.h"
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <pugixml.hpp>
 #include <vector>
 
 #include "app/Log.h"
@@ -44,7 +43,8 @@ class LineIndex {
       if (text[i] == '\n') m_breaks.push_back(static_cast<ptrdiff_t>(i));
   }
   int LineOf(ptrdiff_t offset) const {
-    return static_cast<int>(std::lower_bound(m_breaks.begin(), m_breaks.end(), offset) - m_breaks.begin()) + 1;
+    return static_cast<int>(std::lower_bound(m_breaks.begin(), m_breaks.end(), offset) - m_breaks.begin()) +
+           1;
   }
 
  private:
@@ -58,7 +58,8 @@ std::unique_ptr<CControlUI> Make() {
 
 std::unique_ptr<CControlUI> MakeMenu() {
   auto menu = std::make_unique<CVerticalLayoutUI>();
-  menu->ApplyAttributeList(L"bkcolor=\"#FFFFFFFF\" bordercolor=\"#FFDDDDDD\" bordersize=\"1\" inset=\"1,4,1,4\"");
+  menu->ApplyAttributeList(
+      L"bkcolor=\"#FFFFFFFF\" bordercolor=\"#FFDDDDDD\" bordersize=\"1\" inset=\"1,4,1,4\"");
   return menu;
 }
 
@@ -103,7 +104,8 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateControlByTag(const std::wstrin
   return it->second();
 }
 
-std::unique_ptr<CControlUI> CDialogBuilder::Create(const std::wstring& skinFile, IDialogBuilderCallback* callback,
+std::unique_ptr<CControlUI> CDialogBuilder::Create(const std::wstring& skinFile,
+                                                   IDialogBuilderCallback* callback,
                                                    CPaintManagerUI* manager) {
   std::string xml;
   if (!CResourceStore::Get().ReadFile(ToUtf8(skinFile), xml)) {
@@ -114,16 +116,19 @@ std::unique_ptr<CControlUI> CDialogBuilder::Create(const std::wstring& skinFile,
   return CreateFromXml(xml, skinFile, callback, manager);
 }
 
-std::unique_ptr<CControlUI> CDialogBuilder::CreateFromXml(const std::string& xml, const std::wstring& fileName,
+std::unique_ptr<CControlUI> CDialogBuilder::CreateFromXml(const std::string& xml,
+                                                          const std::wstring& fileName,
                                                           IDialogBuilderCallback* callback,
                                                           CPaintManagerUI* manager) {
   if (m_depth == 0) m_problems = 0;
   pugi::xml_document doc;
-  pugi::xml_parse_result parsed = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
+  pugi::xml_parse_result parsed =
+      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_utf8);
   LineIndex lines(xml);
   auto report = [&](ptrdiff_t offset, const std::wstring& what) {
     ++m_problems;
-    CControlUI::ReportProblem(L"skin: " + fileName + L":" + std::to_wstring(lines.LineOf(offset)) + L": " + what);
+    CControlUI::ReportProblem(L"skin: " + fileName + L":" + std::to_wstring(lines.LineOf(offset)) + L": " +
+                              what);
   };
   if (!parsed) {
     report(parsed.offset, L"not well-formed XML: " + FromUtf8(parsed.description()));
@@ -158,7 +163,8 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateFromXml(const std::string& xml
     }
     control->SetManager(manager, parent, false);
     if (manager) {
-      if (const std::wstring* defaults = manager->GetDefaultAttributeList(tag)) control->ApplyAttributeList(*defaults);
+      if (const std::wstring* defaults = manager->GetDefaultAttributeList(tag))
+        control->ApplyAttributeList(*defaults);
     }
     applyAttrs(control.get(), node);
     for (const pugi::xml_node& childNode : node.children()) {
@@ -167,9 +173,12 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateFromXml(const std::string& xml
       if (!child) continue;
       auto* container = static_cast<CContainerUI*>(control->GetInterface(L"Container"));
       auto* combo = static_cast<CComboUI*>(control->GetInterface(L"Combo"));
-      if (combo) combo->Add(child.release());
-      else if (container) container->Add(child.release());
-      else report(childNode.offset_debug(), L"<" + tag + L"> cannot hold child controls");
+      if (combo)
+        combo->Add(child.release());
+      else if (container)
+        container->Add(child.release());
+      else
+        report(childNode.offset_debug(), L"<" + tag + L"> cannot hold child controls");
     }
     return control;
   };
@@ -180,7 +189,8 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateFromXml(const std::string& xml
   std::unique_ptr<CControlUI> result;
   for (const pugi::xml_attribute& a : root.attributes()) {
     if (manager && !manager->SetWindowAttribute(FromUtf8(a.name()), FromUtf8(a.value()))) {
-      report(root.offset_debug(), L"<Window> ignores " + FromUtf8(a.name()) + L"=\"" + FromUtf8(a.value()) + L"\"");
+      report(root.offset_debug(),
+             L"<Window> ignores " + FromUtf8(a.name()) + L"=\"" + FromUtf8(a.value()) + L"\"");
     }
   }
   for (const pugi::xml_node& node : root.children()) {
@@ -199,7 +209,8 @@ std::unique_ptr<CControlUI> CDialogBuilder::CreateFromXml(const std::string& xml
                                          FromUtf8(node.attribute("value").value()));
     } else if (name == "Style") {
       if (manager)
-        manager->AddStyle(FromUtf8(node.attribute("name").value()), FromUtf8(node.attribute("value").value()));
+        manager->AddStyle(FromUtf8(node.attribute("name").value()),
+                          FromUtf8(node.attribute("value").value()));
     } else if (name == "Image") {
       // Pictures are loaded on first use.
     } else if (!result) {

@@ -79,7 +79,8 @@ PangoLayout* CEditUI::Layout() {
   if (!m_sPreedit.empty()) shown.insert(static_cast<size_t>(m_iCaret), m_sPreedit);
   CDuiRect rc = TextRect();
   UINT style = m_bMultiLine ? DT_WORDBREAK : DT_SINGLELINE;
-  PangoLayout* layout = m_editLayout.Get(ToUtf8(shown), FontOf(m_iFont), m_bMultiLine ? rc.GetWidth() : -1, style);
+  PangoLayout* layout =
+      m_editLayout.Get(ToUtf8(shown), FontOf(m_iFont), m_bMultiLine ? rc.GetWidth() : -1, style);
   PangoAttrList* attrs = pango_attr_list_new();
   if (!m_sPreedit.empty()) {
     PangoAttribute* u = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
@@ -97,16 +98,18 @@ CDuiRect CEditUI::CaretRect() {
   std::wstring shown = GetDisplayText();
   if (!m_sPreedit.empty()) shown.insert(static_cast<size_t>(m_iCaret), m_sPreedit);
   PangoRectangle strong;
-  pango_layout_get_cursor_pos(layout, ByteIndex(shown, m_iCaret + static_cast<int>(m_sPreedit.size())), &strong,
-                              nullptr);
+  pango_layout_get_cursor_pos(layout, ByteIndex(shown, m_iCaret + static_cast<int>(m_sPreedit.size())),
+                              &strong, nullptr);
   CDuiRect rc = TextRect();
   PangoRectangle logical;
   pango_layout_get_pixel_extents(layout, nullptr, &logical);
   int x = rc.left + PANGO_PIXELS(strong.x);
   int y = m_bMultiLine ? rc.top + PANGO_PIXELS(strong.y) : rc.top + (rc.GetHeight() - logical.height) / 2;
   int h = std::max(PANGO_PIXELS(strong.height), 12);
-  if (m_bMultiLine) y -= m_iScroll;
-  else x -= m_iScroll;
+  if (m_bMultiLine)
+    y -= m_iScroll;
+  else
+    x -= m_iScroll;
   return {x, y, x + 1, y + h};
 }
 
@@ -136,11 +139,15 @@ void CEditUI::UpdateIme() {
   CDuiRect rc = TextRect();
   CDuiRect caret = CaretRect();
   if (m_bMultiLine) {
-    if (caret.top < rc.top) m_iScroll -= rc.top - caret.top;
-    else if (caret.bottom > rc.bottom) m_iScroll += caret.bottom - rc.bottom;
+    if (caret.top < rc.top)
+      m_iScroll -= rc.top - caret.top;
+    else if (caret.bottom > rc.bottom)
+      m_iScroll += caret.bottom - rc.bottom;
   } else {
-    if (caret.left < rc.left) m_iScroll -= rc.left - caret.left;
-    else if (caret.left >= rc.right) m_iScroll += caret.left - rc.right + 1;
+    if (caret.left < rc.left)
+      m_iScroll -= rc.left - caret.left;
+    else if (caret.left >= rc.right)
+      m_iScroll += caret.left - rc.right + 1;
   }
   m_iScroll = std::max(0, m_iScroll);
   m_pManager->SetTextInput(!m_bReadOnly, CaretRect());
@@ -169,7 +176,8 @@ bool CEditUI::InsertText(const std::wstring& typed) {
       if (c < L'0' || c > L'9') return false;
   }
   int selected = std::abs(m_iCaret - m_iSelStart);
-  if (m_iMaxChar > 0 && static_cast<int>(m_sText.size()) - selected + static_cast<int>(text.size()) > m_iMaxChar) {
+  if (m_iMaxChar > 0 &&
+      static_cast<int>(m_sText.size()) - selected + static_cast<int>(text.size()) > m_iMaxChar) {
     text.resize(static_cast<size_t>(std::max(0, m_iMaxChar - static_cast<int>(m_sText.size()) + selected)));
     if (text.empty()) return false;
   }
@@ -254,15 +262,23 @@ void CEditUI::DoEvent(TEventUI& event) {
       int n = static_cast<int>(m_sText.size());
       switch (event.chKey) {
         case VK_LEFT:
-          if (!shift && m_iCaret != m_iSelStart) MoveCaret(std::min(m_iCaret, m_iSelStart), false);
-          else MoveCaret(m_iCaret - 1, shift);
+          if (!shift && m_iCaret != m_iSelStart)
+            MoveCaret(std::min(m_iCaret, m_iSelStart), false);
+          else
+            MoveCaret(m_iCaret - 1, shift);
           return;
         case VK_RIGHT:
-          if (!shift && m_iCaret != m_iSelStart) MoveCaret(std::max(m_iCaret, m_iSelStart), false);
-          else MoveCaret(m_iCaret + 1, shift);
+          if (!shift && m_iCaret != m_iSelStart)
+            MoveCaret(std::max(m_iCaret, m_iSelStart), false);
+          else
+            MoveCaret(m_iCaret + 1, shift);
           return;
-        case VK_HOME: MoveCaret(0, shift); return;
-        case VK_END: MoveCaret(n, shift); return;
+        case VK_HOME:
+          MoveCaret(0, shift);
+          return;
+        case VK_END:
+          MoveCaret(n, shift);
+          return;
         case VK_BACK:
           if (m_bReadOnly) return;
           if (m_iCaret == m_iSelStart && m_iCaret > 0) m_iSelStart = m_iCaret - 1;
@@ -280,8 +296,10 @@ void CEditUI::DoEvent(TEventUI& event) {
           }
           return;
         case VK_RETURN:
-          if (m_bMultiLine) InsertText(L"\n");
-          else if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_RETURN);
+          if (m_bMultiLine)
+            InsertText(L"\n");
+          else if (m_pManager)
+            m_pManager->SendNotify(this, DUI_MSGTYPE_RETURN);
           return;
         default:
           break;
@@ -294,7 +312,8 @@ void CEditUI::DoEvent(TEventUI& event) {
         // A password never leaves the box through the clipboard.
         if (m_bPasswordMode || m_iCaret == m_iSelStart) return;
         int a = std::min(m_iCaret, m_iSelStart), b = std::max(m_iCaret, m_iSelStart);
-        GetHost().SetClipboardText(ToUtf8(m_sText.substr(static_cast<size_t>(a), static_cast<size_t>(b - a))));
+        GetHost().SetClipboardText(
+            ToUtf8(m_sText.substr(static_cast<size_t>(a), static_cast<size_t>(b - a))));
         if ((event.chKey == 'X' || event.chKey == 'x') && !m_bReadOnly) {
           DeleteSelection();
           TextChanged();
@@ -320,23 +339,34 @@ bool CEditUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
   bool ok = true;
   std::wstring v(value);
   TImageAttr img;
-  if (name == L"readonly") { if ((ok = ParseBool(value, b))) SetReadOnly(b); }
-  else if (name == L"password") { if ((ok = ParseBool(value, b))) SetPasswordMode(b); }
-  else if (name == L"numberonly") { if ((ok = ParseBool(value, b))) SetNumberOnly(b); }
-  else if (name == L"multiline") { if ((ok = ParseBool(value, b))) SetMultiLine(b); }
-  else if (name == L"maxchar") { if ((ok = ParseInt(value, n) && n >= 0)) SetMaxChar(n); }
-  else if (name == L"passwordchar") { if ((ok = !value.empty())) m_cPasswordChar = value.front(); }
-  else if (name == L"prompttext" || name == L"tipvalue" || name == L"hint") SetHintText(v);
+  if (name == L"readonly") {
+    if ((ok = ParseBool(value, b))) SetReadOnly(b);
+  } else if (name == L"password") {
+    if ((ok = ParseBool(value, b))) SetPasswordMode(b);
+  } else if (name == L"numberonly") {
+    if ((ok = ParseBool(value, b))) SetNumberOnly(b);
+  } else if (name == L"multiline") {
+    if ((ok = ParseBool(value, b))) SetMultiLine(b);
+  } else if (name == L"maxchar") {
+    if ((ok = ParseInt(value, n) && n >= 0)) SetMaxChar(n);
+  } else if (name == L"passwordchar") {
+    if ((ok = !value.empty())) m_cPasswordChar = value.front();
+  } else if (name == L"prompttext" || name == L"tipvalue" || name == L"hint")
+    SetHintText(v);
   else if (name == L"prompttextcolor" || name == L"tipvaluecolor" || name == L"hintcolor") {
     if ((ok = ParseColor(value, c))) m_dwHintColor = c;
-  }
-  else if (name == L"normalimage") { if ((ok = ParseImage(value, img))) m_sNormalImage = v; }
-  else if (name == L"hotimage") { if ((ok = ParseImage(value, img))) m_sHotImage = v; }
-  else if (name == L"focusedimage") { if ((ok = ParseImage(value, img))) m_sFocusedImage = v; }
-  else if (name == L"disabledimage") { if ((ok = ParseImage(value, img))) m_sDisabledImage = v; }
-  else if (name == L"nativebkcolor" || name == L"wantreturn" || name == L"autovscroll" || name == L"rich" ||
-           name == L"wanttab" || name == L"transparent") {}
-  else return CLabelUI::SetAttribute(name, value);
+  } else if (name == L"normalimage") {
+    if ((ok = ParseImage(value, img))) m_sNormalImage = v;
+  } else if (name == L"hotimage") {
+    if ((ok = ParseImage(value, img))) m_sHotImage = v;
+  } else if (name == L"focusedimage") {
+    if ((ok = ParseImage(value, img))) m_sFocusedImage = v;
+  } else if (name == L"disabledimage") {
+    if ((ok = ParseImage(value, img))) m_sDisabledImage = v;
+  } else if (name == L"nativebkcolor" || name == L"wantreturn" || name == L"autovscroll" || name == L"rich" ||
+             name == L"wanttab" || name == L"transparent") {
+  } else
+    return CLabelUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;
 }

@@ -15,15 +15,24 @@ class CEditUI : public CLabelUI {
   void SetText(const std::wstring& text) override;
   void SetMaxChar(int max) { m_iMaxChar = max; }
   int GetMaxChar() const { return m_iMaxChar; }
-  void SetReadOnly(bool readOnly) { m_bReadOnly = readOnly; Invalidate(); }
+  void SetReadOnly(bool readOnly) {
+    m_bReadOnly = readOnly;
+    Invalidate();
+  }
   bool IsReadOnly() const { return m_bReadOnly; }
-  void SetPasswordMode(bool on) { m_bPasswordMode = on; Invalidate(); }
+  void SetPasswordMode(bool on) {
+    m_bPasswordMode = on;
+    Invalidate();
+  }
   bool IsPasswordMode() const { return m_bPasswordMode; }
   void SetNumberOnly(bool on) { m_bNumberOnly = on; }
   bool IsNumberOnly() const { return m_bNumberOnly; }
   void SetMultiLine(bool on);
   bool IsMultiLine() const { return m_bMultiLine; }
-  void SetHintText(const std::wstring& hint) { m_sHint = hint; Invalidate(); }
+  void SetHintText(const std::wstring& hint) {
+    m_sHint = hint;
+    Invalidate();
+  }
   const std::wstring& GetHintText() const { return m_sHint; }
   void SetSel(int start, int end);
   void SetSelAll() { SetSel(0, static_cast<int>(m_sText.size())); }
@@ -59,7 +68,7 @@ class CEditUI : public CLabelUI {
   int m_iCaret = 0;
   int m_iSelStart = 0;  // the other end of the selection; equal to the caret when none
   bool m_bCaretOn = false;
-  int m_iScroll = 0;    // horizontal (single line) or vertical (multi-line) offset
+  int m_iScroll = 0;  // horizontal (single line) or vertical (multi-line) offset
   bool m_bSelecting = false;
   std::wstring m_sNormalImage;
   std::wstring m_sHotImage;

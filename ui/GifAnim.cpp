@@ -65,7 +65,8 @@ bool CGifAnimUI::LoadGif(const std::wstring& file) {
     return false;
   }
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
-  bool ok = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), nullptr);
+  bool ok =
+      gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), nullptr);
   ok = gdk_pixbuf_loader_close(loader, nullptr) && ok;
   GdkPixbufAnimation* anim = ok ? gdk_pixbuf_loader_get_animation(loader) : nullptr;
   if (anim) m_animation = GDK_PIXBUF_ANIMATION(g_object_ref(anim));
@@ -110,15 +111,17 @@ void CGifAnimUI::StopGif() {
   if (m_animation && m_iter) {
     g_object_unref(m_iter);
     GTimeVal start{0, 0};
-      m_iter = gdk_pixbuf_animation_get_iter(m_animation, &start);
-      m_elapsedMs = 0;
+    m_iter = gdk_pixbuf_animation_get_iter(m_animation, &start);
+    m_elapsedMs = 0;
   }
 }
 
 void CGifAnimUI::SetVisible(bool visible) {
   CControlUI::SetVisible(visible);
-  if (!visible) PauseGif();
-  else if (m_bAutoPlay) PlayGif();
+  if (!visible)
+    PauseGif();
+  else if (m_bAutoPlay)
+    PlayGif();
 }
 
 void CGifAnimUI::DoInit() {
@@ -130,8 +133,8 @@ void CGifAnimUI::DoEvent(TEventUI& event) {
     if (!m_iter) return;
     m_elapsedMs += std::max(gdk_pixbuf_animation_iter_get_delay_time(m_iter), 20);
     GTimeVal now{static_cast<glong>(m_elapsedMs / 1000), static_cast<glong>((m_elapsedMs % 1000) * 1000)};
-      gdk_pixbuf_animation_iter_advance(m_iter, &now);
-      if (m_frame) cairo_surface_destroy(m_frame);
+    gdk_pixbuf_animation_iter_advance(m_iter, &now);
+    if (m_frame) cairo_surface_destroy(m_frame);
     m_frame = SurfaceFromPixbuf(gdk_pixbuf_animation_iter_get_pixbuf(m_iter));
     Invalidate();
     if (m_bPlaying) ScheduleNext();

@@ -14,8 +14,10 @@ void CHorizontalLayoutUI::SetPos(const CDuiRect& rc, bool needInvalidate) {
   std::vector<CControlUI*> flow;
   for (auto& item : m_items) {
     if (!item->IsVisible()) continue;
-    if (item->IsFloat()) SetFloatPos(item.get());
-    else flow.push_back(item.get());
+    if (item->IsFloat())
+      SetFloatPos(item.get());
+    else
+      flow.push_back(item.get());
   }
   CDuiSize scroll = GetScrollPos();
   int needed = LayoutBox(flow, inner, false, m_iChildPadding, scroll.cx, scroll.cy);

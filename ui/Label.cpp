@@ -35,34 +35,45 @@ bool CLabelUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
   CDuiRect rc;
   if (name == L"align") {
     m_uTextStyle &= ~(DT_LEFT | DT_CENTER | DT_RIGHT);
-    if (value == L"left") {}
-    else if (value == L"center") m_uTextStyle |= DT_CENTER;
-    else if (value == L"right") m_uTextStyle |= DT_RIGHT;
-    else ok = false;
+    if (value == L"left") {
+    } else if (value == L"center")
+      m_uTextStyle |= DT_CENTER;
+    else if (value == L"right")
+      m_uTextStyle |= DT_RIGHT;
+    else
+      ok = false;
     Invalidate();
-  }
-  else if (name == L"valign") {
+  } else if (name == L"valign") {
     m_uTextStyle &= ~(DT_TOP | DT_VCENTER | DT_BOTTOM);
-    if (value == L"top") {}
-    else if (value == L"center" || value == L"vcenter") m_uTextStyle |= DT_VCENTER;
-    else if (value == L"bottom") m_uTextStyle |= DT_BOTTOM;
-    else ok = false;
+    if (value == L"top") {
+    } else if (value == L"center" || value == L"vcenter")
+      m_uTextStyle |= DT_VCENTER;
+    else if (value == L"bottom")
+      m_uTextStyle |= DT_BOTTOM;
+    else
+      ok = false;
     Invalidate();
-  }
-  else if (name == L"endellipsis") {
-    if ((ok = ParseBool(value, b))) SetTextStyle(b ? (m_uTextStyle | DT_END_ELLIPSIS) : (m_uTextStyle & ~DT_END_ELLIPSIS));
-  }
-  else if (name == L"wordbreak" || name == L"multiline") {
+  } else if (name == L"endellipsis") {
     if ((ok = ParseBool(value, b)))
-      SetTextStyle(b ? ((m_uTextStyle | DT_WORDBREAK) & ~DT_SINGLELINE) : ((m_uTextStyle | DT_SINGLELINE) & ~DT_WORDBREAK));
-  }
-  else if (name == L"font") { if ((ok = ParseInt(value, n))) SetFont(n); }
-  else if (name == L"textcolor") { if ((ok = ParseColor(value, c))) SetTextColor(c); }
-  else if (name == L"disabledtextcolor") { if ((ok = ParseColor(value, c))) SetDisabledTextColor(c); }
-  else if (name == L"textpadding") { if ((ok = ParseRect(value, rc))) SetTextPadding(rc); }
-  else if (name == L"autocalcwidth") { if ((ok = ParseBool(value, b))) SetAutoCalcWidth(b); }
-  else if (name == L"showhtml") { ok = ParseBool(value, b); }
-  else return CControlUI::SetAttribute(name, value);
+      SetTextStyle(b ? (m_uTextStyle | DT_END_ELLIPSIS) : (m_uTextStyle & ~DT_END_ELLIPSIS));
+  } else if (name == L"wordbreak" || name == L"multiline") {
+    if ((ok = ParseBool(value, b)))
+      SetTextStyle(b ? ((m_uTextStyle | DT_WORDBREAK) & ~DT_SINGLELINE)
+                     : ((m_uTextStyle | DT_SINGLELINE) & ~DT_WORDBREAK));
+  } else if (name == L"font") {
+    if ((ok = ParseInt(value, n))) SetFont(n);
+  } else if (name == L"textcolor") {
+    if ((ok = ParseColor(value, c))) SetTextColor(c);
+  } else if (name == L"disabledtextcolor") {
+    if ((ok = ParseColor(value, c))) SetDisabledTextColor(c);
+  } else if (name == L"textpadding") {
+    if ((ok = ParseRect(value, rc))) SetTextPadding(rc);
+  } else if (name == L"autocalcwidth") {
+    if ((ok = ParseBool(value, b))) SetAutoCalcWidth(b);
+  } else if (name == L"showhtml") {
+    ok = ParseBool(value, b);
+  } else
+    return CControlUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;
 }

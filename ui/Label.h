@@ -10,16 +10,34 @@ class CLabelUI : public CControlUI {
   std::wstring GetClass() const override { return L"LabelUI"; }
   void* GetInterface(std::wstring_view name) override;
 
-  void SetTextStyle(UINT style) { m_uTextStyle = style; Invalidate(); }
+  void SetTextStyle(UINT style) {
+    m_uTextStyle = style;
+    Invalidate();
+  }
   UINT GetTextStyle() const { return m_uTextStyle; }
-  void SetTextColor(DWORD c) { m_dwTextColor = c; Invalidate(); }
+  void SetTextColor(DWORD c) {
+    m_dwTextColor = c;
+    Invalidate();
+  }
   DWORD GetTextColor() const { return m_dwTextColor; }
-  void SetDisabledTextColor(DWORD c) { m_dwDisabledTextColor = c; Invalidate(); }
-  void SetFont(int index) { m_iFont = index; Invalidate(); }
+  void SetDisabledTextColor(DWORD c) {
+    m_dwDisabledTextColor = c;
+    Invalidate();
+  }
+  void SetFont(int index) {
+    m_iFont = index;
+    Invalidate();
+  }
   int GetFont() const { return m_iFont; }
   const CDuiRect& GetTextPadding() const { return m_rcTextPadding; }
-  void SetTextPadding(const CDuiRect& rc) { m_rcTextPadding = rc; Invalidate(); }
-  void SetAutoCalcWidth(bool on) { m_bAutoCalcWidth = on; NeedParentUpdate(); }
+  void SetTextPadding(const CDuiRect& rc) {
+    m_rcTextPadding = rc;
+    Invalidate();
+  }
+  void SetAutoCalcWidth(bool on) {
+    m_bAutoCalcWidth = on;
+    NeedParentUpdate();
+  }
   void SetText(const std::wstring& text) override;
 
   CDuiSize EstimateSize(CDuiSize available) override;

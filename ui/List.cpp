@@ -61,8 +61,10 @@ bool CListUI::Remove(CControlUI* control) {
 bool CListUI::RemoveAt(int index) {
   if (!m_pList->RemoveAt(index)) return false;
   Renumber(index);
-  if (m_iCurSel == index) m_iCurSel = -1;
-  else if (m_iCurSel > index) --m_iCurSel;
+  if (m_iCurSel == index)
+    m_iCurSel = -1;
+  else if (m_iCurSel > index)
+    --m_iCurSel;
   return true;
 }
 
@@ -82,7 +84,8 @@ bool CListUI::SelectItem(int index, bool takeFocus, bool notify) {
   m_iCurSel = -1;
   auto* row = dynamic_cast<CListContainerElementUI*>(GetRowAt(index));
   if (!row || !row->IsVisible() || !row->IsEnabled()) {
-    if (notify && old != -1 && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, WPARAM(-1), old);
+    if (notify && old != -1 && m_pManager)
+      m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, WPARAM(-1), old);
     return false;
   }
   m_iCurSel = index;
@@ -98,7 +101,9 @@ void CListUI::EnsureRowVisible(int index) {
   m_pList->EnsureVisible(GetRowAt(index));
 }
 
-int CListUI::GetColumnCount() const { return m_pHeader && m_pHeader->IsVisible() ? m_pHeader->GetCount() : 0; }
+int CListUI::GetColumnCount() const {
+  return m_pHeader && m_pHeader->IsVisible() ? m_pHeader->GetCount() : 0;
+}
 
 bool CListUI::GetColumnSpan(int column, int& left, int& right) const {
   if (GetColumnCount() == 0) return false;
@@ -114,11 +119,20 @@ void CListUI::SetScrollPos(CDuiSize pos) { m_pList->SetScrollPos(pos); }
 void CListUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEvent::KeyDown) {
     switch (event.chKey) {
-      case VK_UP: SelectItem(std::max(0, m_iCurSel - 1), true); return;
-      case VK_DOWN: SelectItem(std::min(GetRowCount() - 1, m_iCurSel + 1), true); return;
-      case VK_HOME: SelectItem(0, true); return;
-      case VK_END: SelectItem(GetRowCount() - 1, true); return;
-      default: break;
+      case VK_UP:
+        SelectItem(std::max(0, m_iCurSel - 1), true);
+        return;
+      case VK_DOWN:
+        SelectItem(std::min(GetRowCount() - 1, m_iCurSel + 1), true);
+        return;
+      case VK_HOME:
+        SelectItem(0, true);
+        return;
+      case VK_END:
+        SelectItem(GetRowCount() - 1, true);
+        return;
+      default:
+        break;
     }
   }
   CVerticalLayoutUI::DoEvent(event);
@@ -131,43 +145,60 @@ bool CListUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
   bool b = false;
   CDuiRect rc;
   bool ok = true;
-  if (name == L"header") { m_pHeader->SetVisible(value != L"hidden" && m_pHeader->GetCount() > 0); }
-  else if (name == L"itemfont") { if ((ok = ParseInt(value, n))) li.nFont = n; }
-  else if (name == L"itemalign") {
+  if (name == L"header") {
+    m_pHeader->SetVisible(value != L"hidden" && m_pHeader->GetCount() > 0);
+  } else if (name == L"itemfont") {
+    if ((ok = ParseInt(value, n))) li.nFont = n;
+  } else if (name == L"itemalign") {
     li.uTextStyle &= ~(DT_CENTER | DT_RIGHT);
-    if (value == L"center") li.uTextStyle |= DT_CENTER;
-    else if (value == L"right") li.uTextStyle |= DT_RIGHT;
-    else ok = value == L"left";
-  }
-  else if (name == L"itemvalign") {
+    if (value == L"center")
+      li.uTextStyle |= DT_CENTER;
+    else if (value == L"right")
+      li.uTextStyle |= DT_RIGHT;
+    else
+      ok = value == L"left";
+  } else if (name == L"itemvalign") {
     li.uTextStyle &= ~(DT_VCENTER | DT_BOTTOM);
-    if (value == L"center" || value == L"vcenter") li.uTextStyle |= DT_VCENTER;
-    else if (value == L"bottom") li.uTextStyle |= DT_BOTTOM;
-    else ok = value == L"top";
-  }
-  else if (name == L"itemendellipsis") {
-    if ((ok = ParseBool(value, b))) li.uTextStyle = b ? (li.uTextStyle | DT_END_ELLIPSIS) : (li.uTextStyle & ~DT_END_ELLIPSIS);
-  }
-  else if (name == L"itemtextpadding") { if ((ok = ParseRect(value, rc))) li.rcTextPadding = rc; }
-  else if (name == L"itemtextcolor") { if ((ok = ParseColor(value, c))) li.dwTextColor = c; }
-  else if (name == L"itembkcolor") { if ((ok = ParseColor(value, c))) li.dwBkColor = c; }
-  else if (name == L"itemselectedtextcolor") { if ((ok = ParseColor(value, c))) li.dwSelectedTextColor = c; }
-  else if (name == L"itemselectedbkcolor") { if ((ok = ParseColor(value, c))) li.dwSelectedBkColor = c; }
-  else if (name == L"itemhottextcolor") { if ((ok = ParseColor(value, c))) li.dwHotTextColor = c; }
-  else if (name == L"itemhotbkcolor") { if ((ok = ParseColor(value, c))) li.dwHotBkColor = c; }
-  else if (name == L"itemdisabledtextcolor") { if ((ok = ParseColor(value, c))) li.dwDisabledTextColor = c; }
-  else if (name == L"itemlinecolor") { if ((ok = ParseColor(value, c))) li.dwLineColor = c; }
-  else if (name == L"itemshowrowline") { if ((ok = ParseBool(value, b))) li.bShowRowLine = b; }
-  else if (name == L"multiselect") { if ((ok = ParseBool(value, b))) li.bMultiSelect = b; }
-  else if (name == L"vscrollbar" || name == L"hscrollbar" || name == L"scrollstepsize" ||
-           name == L"vscrollbarstyle" || name == L"hscrollbarstyle") {
+    if (value == L"center" || value == L"vcenter")
+      li.uTextStyle |= DT_VCENTER;
+    else if (value == L"bottom")
+      li.uTextStyle |= DT_BOTTOM;
+    else
+      ok = value == L"top";
+  } else if (name == L"itemendellipsis") {
+    if ((ok = ParseBool(value, b)))
+      li.uTextStyle = b ? (li.uTextStyle | DT_END_ELLIPSIS) : (li.uTextStyle & ~DT_END_ELLIPSIS);
+  } else if (name == L"itemtextpadding") {
+    if ((ok = ParseRect(value, rc))) li.rcTextPadding = rc;
+  } else if (name == L"itemtextcolor") {
+    if ((ok = ParseColor(value, c))) li.dwTextColor = c;
+  } else if (name == L"itembkcolor") {
+    if ((ok = ParseColor(value, c))) li.dwBkColor = c;
+  } else if (name == L"itemselectedtextcolor") {
+    if ((ok = ParseColor(value, c))) li.dwSelectedTextColor = c;
+  } else if (name == L"itemselectedbkcolor") {
+    if ((ok = ParseColor(value, c))) li.dwSelectedBkColor = c;
+  } else if (name == L"itemhottextcolor") {
+    if ((ok = ParseColor(value, c))) li.dwHotTextColor = c;
+  } else if (name == L"itemhotbkcolor") {
+    if ((ok = ParseColor(value, c))) li.dwHotBkColor = c;
+  } else if (name == L"itemdisabledtextcolor") {
+    if ((ok = ParseColor(value, c))) li.dwDisabledTextColor = c;
+  } else if (name == L"itemlinecolor") {
+    if ((ok = ParseColor(value, c))) li.dwLineColor = c;
+  } else if (name == L"itemshowrowline") {
+    if ((ok = ParseBool(value, b))) li.bShowRowLine = b;
+  } else if (name == L"multiselect") {
+    if ((ok = ParseBool(value, b))) li.bMultiSelect = b;
+  } else if (name == L"vscrollbar" || name == L"hscrollbar" || name == L"scrollstepsize" ||
+             name == L"vscrollbarstyle" || name == L"hscrollbarstyle") {
     if (name == L"vscrollbar" && ParseBool(value, b) && !b) return m_pList->SetAttribute(name, value);
     return m_pList->SetAttribute(name, value);
-  }
-  else if (name == L"itemshowhtml" || name == L"itemimage" || name == L"itemhotimage" ||
-           name == L"itemselectedimage" || name == L"itemdisabledimage" || name == L"itemdisabledbkcolor" ||
-           name == L"itemshowcolumnline") {}
-  else return CVerticalLayoutUI::SetAttribute(name, value);
+  } else if (name == L"itemshowhtml" || name == L"itemimage" || name == L"itemhotimage" ||
+             name == L"itemselectedimage" || name == L"itemdisabledimage" || name == L"itemdisabledbkcolor" ||
+             name == L"itemshowcolumnline") {
+  } else
+    return CVerticalLayoutUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   Invalidate();
   return ok;

@@ -12,7 +12,9 @@ void* CListContainerElementUI::GetInterface(std::wstring_view name) {
   return CContainerUI::GetInterface(name);
 }
 
-const TListInfoUI* CListContainerElementUI::Info() const { return m_pOwner ? m_pOwner->GetListInfo() : nullptr; }
+const TListInfoUI* CListContainerElementUI::Info() const {
+  return m_pOwner ? m_pOwner->GetListInfo() : nullptr;
+}
 
 bool CListContainerElementUI::Select(bool select, bool notify) {
   if (select == m_bSelected) return true;
@@ -113,9 +115,12 @@ void CListContainerElementUI::PaintBkColor(cairo_t* cr) {
   const TListInfoUI* li = Info();
   DWORD color = m_dwBackColor;
   if (li) {
-    if (m_bSelected && li->dwSelectedBkColor) color = li->dwSelectedBkColor;
-    else if (m_bHot && li->dwHotBkColor) color = li->dwHotBkColor;
-    else if (!color) color = li->dwBkColor;
+    if (m_bSelected && li->dwSelectedBkColor)
+      color = li->dwSelectedBkColor;
+    else if (m_bHot && li->dwHotBkColor)
+      color = li->dwHotBkColor;
+    else if (!color)
+      color = li->dwBkColor;
   }
   if (color) CRenderEngine::FillRect(cr, m_rcItem, color);
 }
@@ -124,7 +129,8 @@ void CListContainerElementUI::PaintBorder(cairo_t* cr) {
   CContainerUI::PaintBorder(cr);
   const TListInfoUI* li = Info();
   if (li && li->bShowRowLine && li->dwLineColor)
-    CRenderEngine::FillRect(cr, {m_rcItem.left, m_rcItem.bottom - 1, m_rcItem.right, m_rcItem.bottom}, li->dwLineColor);
+    CRenderEngine::FillRect(cr, {m_rcItem.left, m_rcItem.bottom - 1, m_rcItem.right, m_rcItem.bottom},
+                            li->dwLineColor);
 }
 
 bool CListContainerElementUI::SetAttribute(std::wstring_view name, std::wstring_view value) {

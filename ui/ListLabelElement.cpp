@@ -9,9 +9,12 @@ void CListLabelElementUI::PaintText(cairo_t* cr) {
   TListInfoUI fallback;
   if (!li) li = &fallback;
   DWORD color = li->dwTextColor;
-  if (!IsEnabled()) color = li->dwDisabledTextColor;
-  else if (m_bSelected) color = li->dwSelectedTextColor;
-  else if (m_bHot) color = li->dwHotTextColor;
+  if (!IsEnabled())
+    color = li->dwDisabledTextColor;
+  else if (m_bSelected)
+    color = li->dwSelectedTextColor;
+  else if (m_bHot)
+    color = li->dwHotTextColor;
   CDuiRect rc = m_rcItem;
   rc.Deflate(li->rcTextPadding);
   rc.Deflate(m_rcInset);

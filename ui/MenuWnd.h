@@ -27,8 +27,8 @@ class CMenuElementUI : public CButtonUI {
 };
 
 // Where the menu goes relative to its point.
-constexpr unsigned eMenuAlignment_Left = 1 << 1;    // extends to the left of the point
-constexpr unsigned eMenuAlignment_Top = 1 << 2;     // extends above the point
+constexpr unsigned eMenuAlignment_Left = 1 << 1;  // extends to the left of the point
+constexpr unsigned eMenuAlignment_Top = 1 << 2;   // extends above the point
 constexpr unsigned eMenuAlignment_Right = 1 << 3;
 constexpr unsigned eMenuAlignment_Bottom = 1 << 4;
 
@@ -40,7 +40,8 @@ class CMenuWnd : public WindowImplBase {
 
   // Builds and shows the menu at `point` (screen) for the window of `owner`.
   void Init(CMenuElementUI* parent, const std::wstring& skin, CDuiPoint point, CPaintManagerUI* owner,
-            std::map<std::wstring, bool>* checks = nullptr, unsigned alignment = eMenuAlignment_Left | eMenuAlignment_Top);
+            std::map<std::wstring, bool>* checks = nullptr,
+            unsigned alignment = eMenuAlignment_Left | eMenuAlignment_Top);
   // Fits the window to its items and places it by the alignment.
   void ResizeMenu();
   void DestroyMenu();

@@ -42,7 +42,8 @@ void CNativeViewUI::UpdateNativePlacement() {
   // Only the part inside every scrolled or clipped parent is shown.
   for (CControlUI* p = m_pParent; p; p = p->GetParent()) r = r.Intersect(p->GetPos());
   if (r.IsEmpty()) visible = false;
-  m_attachedTo->GetHostWindow()->PlaceNativeChild(m_childId, {r.left, r.top, r.GetWidth(), r.GetHeight()}, visible);
+  m_attachedTo->GetHostWindow()->PlaceNativeChild(m_childId, {r.left, r.top, r.GetWidth(), r.GetHeight()},
+                                                  visible);
 }
 
 void CNativeViewUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {

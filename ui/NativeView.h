@@ -21,6 +21,10 @@ class CNativeViewUI : public CControlUI {
 
   void SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init = true) override;
   void SetPos(const CDuiRect& rc, bool needInvalidate = true) override;
+  void ShiftPos(int dx, int dy) override {
+    CControlUI::ShiftPos(dx, dy);
+    UpdateNativePlacement();
+  }
   void SetVisible(bool visible = true) override;
   void SetInternVisible(bool visible = true) override;
 

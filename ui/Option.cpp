@@ -30,8 +30,10 @@ void COptionUI::Selected(bool selected, bool notify) {
   if (m_bSelected == selected && !(selected && !m_sGroupName.empty())) return;
   bool changed = m_bSelected != selected;
   m_bSelected = selected;
-  if (selected) m_uButtonState |= UISTATE_SELECTED;
-  else m_uButtonState &= ~UISTATE_SELECTED;
+  if (selected)
+    m_uButtonState |= UISTATE_SELECTED;
+  else
+    m_uButtonState &= ~UISTATE_SELECTED;
   if (m_pManager && !m_sGroupName.empty() && selected) {
     if (const auto* group = m_pManager->GetOptionGroup(m_sGroupName)) {
       auto members = *group;
@@ -49,8 +51,10 @@ void COptionUI::Selected(bool selected, bool notify) {
 
 bool COptionUI::Activate() {
   if (!CButtonUI::Activate()) return false;  // "click" first, then the selection change
-  if (!m_sGroupName.empty()) Selected(true);
-  else Selected(!m_bSelected);
+  if (!m_sGroupName.empty())
+    Selected(true);
+  else
+    Selected(!m_bSelected);
   return true;
 }
 
@@ -60,14 +64,22 @@ bool COptionUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
   bool b = false;
   bool ok = true;
   TImageAttr img;
-  if (name == L"group") SetGroup(v);
-  else if (name == L"selected") { if ((ok = ParseBool(value, b))) Selected(b, false); }
-  else if (name == L"selectedimage") { if ((ok = ParseImage(value, img))) m_sSelectedImage = v; }
-  else if (name == L"selectedhotimage") { if ((ok = ParseImage(value, img))) m_sSelectedHotImage = v; }
-  else if (name == L"selectedforeimage") { if ((ok = ParseImage(value, img))) m_sSelectedForeImage = v; }
-  else if (name == L"selectedtextcolor") { if ((ok = ParseColor(value, c))) m_dwSelectedTextColor = c; }
-  else if (name == L"selectedbkcolor") { if ((ok = ParseColor(value, c))) m_dwSelectedBkColor = c; }
-  else return CButtonUI::SetAttribute(name, value);
+  if (name == L"group")
+    SetGroup(v);
+  else if (name == L"selected") {
+    if ((ok = ParseBool(value, b))) Selected(b, false);
+  } else if (name == L"selectedimage") {
+    if ((ok = ParseImage(value, img))) m_sSelectedImage = v;
+  } else if (name == L"selectedhotimage") {
+    if ((ok = ParseImage(value, img))) m_sSelectedHotImage = v;
+  } else if (name == L"selectedforeimage") {
+    if ((ok = ParseImage(value, img))) m_sSelectedForeImage = v;
+  } else if (name == L"selectedtextcolor") {
+    if ((ok = ParseColor(value, c))) m_dwSelectedTextColor = c;
+  } else if (name == L"selectedbkcolor") {
+    if ((ok = ParseColor(value, c))) m_dwSelectedBkColor = c;
+  } else
+    return CButtonUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   Invalidate();
   return ok;

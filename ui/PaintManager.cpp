@@ -24,7 +24,9 @@ bool CPaintManagerUI::SetResourceZip(const void* data, size_t size) {
   return CResourceStore::Get().SetZip(data, size);
 }
 
-void CPaintManagerUI::SetResourcePath(const std::wstring& folder) { CResourceStore::Get().SetFolder(ToUtf8(folder)); }
+void CPaintManagerUI::SetResourcePath(const std::wstring& folder) {
+  CResourceStore::Get().SetFolder(ToUtf8(folder));
+}
 
 int CPaintManagerUI::MessageLoop() { return RunMessageLoop(); }
 
@@ -72,7 +74,8 @@ CControlUI* CPaintManagerUI::FindControl(const std::wstring& name) const {
 
 CControlUI* CPaintManagerUI::FindControl(CDuiPoint pt) const {
   if (m_pPopup && m_pPopup->IsVisible()) {
-    if (CControlUI* c = m_pPopup->FindControlAt(pt, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_TOP_FIRST)) return c;
+    if (CControlUI* c = m_pPopup->FindControlAt(pt, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_TOP_FIRST))
+      return c;
   }
   if (!m_root) return nullptr;
   return m_root->FindControlAt(pt, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_TOP_FIRST);
@@ -105,11 +108,17 @@ void CPaintManagerUI::ReapObjects(CControlUI* control) {
     if (m_pPopup == c) m_pPopup = nullptr;
     if (m_pPopupAnchor == c) m_pPopupAnchor = nullptr;
     if (!c->GetName().empty()) UnregisterName(c, c->GetName());
-    for (auto& [group, list] : m_optionGroups) list.erase(std::remove(list.begin(), list.end(), c), list.end());
+    for (auto& [group, list] : m_optionGroups)
+      list.erase(std::remove(list.begin(), list.end(), c), list.end());
     m_nativeViews.erase(c);
     KillTimers(c);
   };
-  control->FindControl([&](CControlUI* c) { forget(c); return false; }, UIFIND_ALL);
+  control->FindControl(
+      [&](CControlUI* c) {
+        forget(c);
+        return false;
+      },
+      UIFIND_ALL);
   forget(control);
   m_notifiers.erase(std::remove(m_notifiers.begin(), m_notifiers.end(), dynamic_cast<INotifyUI*>(control)),
                     m_notifiers.end());
@@ -174,17 +183,25 @@ bool CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_vi
   CDuiRect rc;
   bool b = false;
   bool ok = true;
-  if (name == L"size") { if ((ok = ParseSize(value, sz))) SetInitSize(sz.cx, sz.cy); }
-  else if (name == L"caption") { if ((ok = ParseRect(value, rc))) SetCaptionRect(rc); }
-  else if (name == L"sizebox") { if ((ok = ParseRect(value, rc))) SetSizeBox(rc); }
-  else if (name == L"mininfo") { if ((ok = ParseSize(value, sz))) SetMinInfo(sz.cx, sz.cy); }
-  else if (name == L"maxinfo") { if ((ok = ParseSize(value, sz))) SetMaxInfo(sz.cx, sz.cy); }
-  else if (name == L"roundcorner") { if ((ok = ParseSize(value, sz))) SetRoundCorner(sz.cx, sz.cy); }
-  else if (name == L"bktrans") { if ((ok = ParseBool(value, b))) SetBackgroundTransparent(b); }
-  else if (name == L"showshadow" || name == L"shadowimage" || name == L"shadowcorner" || name == L"shadowsize" ||
-           name == L"shadowdarkness" || name == L"shadowsharpness" || name == L"shadowcolor" ||
-           name == L"layered" || name == L"opacity" || name == L"alpha" || name == L"showdirty" ||
-           name == L"disabledfontcolor" || name == L"defaultfontcolor" || name == L"trans") {
+  if (name == L"size") {
+    if ((ok = ParseSize(value, sz))) SetInitSize(sz.cx, sz.cy);
+  } else if (name == L"caption") {
+    if ((ok = ParseRect(value, rc))) SetCaptionRect(rc);
+  } else if (name == L"sizebox") {
+    if ((ok = ParseRect(value, rc))) SetSizeBox(rc);
+  } else if (name == L"mininfo") {
+    if ((ok = ParseSize(value, sz))) SetMinInfo(sz.cx, sz.cy);
+  } else if (name == L"maxinfo") {
+    if ((ok = ParseSize(value, sz))) SetMaxInfo(sz.cx, sz.cy);
+  } else if (name == L"roundcorner") {
+    if ((ok = ParseSize(value, sz))) SetRoundCorner(sz.cx, sz.cy);
+  } else if (name == L"bktrans") {
+    if ((ok = ParseBool(value, b))) SetBackgroundTransparent(b);
+  } else if (name == L"showshadow" || name == L"shadowimage" || name == L"shadowcorner" ||
+             name == L"shadowsize" || name == L"shadowdarkness" || name == L"shadowsharpness" ||
+             name == L"shadowcolor" || name == L"layered" || name == L"opacity" || name == L"alpha" ||
+             name == L"showdirty" || name == L"disabledfontcolor" || name == L"defaultfontcolor" ||
+             name == L"trans") {
     // Accepted: the compositor draws shadows of undecorated windows on this platform.
   } else {
     return false;
@@ -192,8 +209,8 @@ bool CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_vi
   return ok;
 }
 
-void CPaintManagerUI::AddFont(int id, const std::wstring& name, int size, bool bold, bool underline, bool italic,
-                              bool isDefault) {
+void CPaintManagerUI::AddFont(int id, const std::wstring& name, int size, bool bold, bool underline,
+                              bool italic, bool isDefault) {
   auto font = MakeFont(name.empty() ? DefaultFontName() : name, size, bold, underline, italic);
   m_fonts[id] = font;
   if (isDefault) m_defaultFont = font;
@@ -318,7 +335,8 @@ bool CPaintManagerUI::SetNextTabControl(bool forward) {
   if (stops.empty()) return false;
   auto it = std::find(stops.begin(), stops.end(), m_pFocus);
   size_t index;
-  if (it == stops.end()) index = forward ? 0 : stops.size() - 1;
+  if (it == stops.end())
+    index = forward ? 0 : stops.size() - 1;
   else {
     auto cur = static_cast<size_t>(it - stops.begin());
     index = forward ? (cur + 1) % stops.size() : (cur + stops.size() - 1) % stops.size();
@@ -386,10 +404,21 @@ void CPaintManagerUI::UpdateCursor(CControlUI* control) {
     HostCursor cursor = HostCursor::Arrow;
     if (area == HitArea::SizeBox) {
       switch (edge) {
-        case HostEdge::West: case HostEdge::East: cursor = HostCursor::SizeWE; break;
-        case HostEdge::North: case HostEdge::South: cursor = HostCursor::SizeNS; break;
-        case HostEdge::NorthWest: case HostEdge::SouthEast: cursor = HostCursor::SizeNWSE; break;
-        default: cursor = HostCursor::SizeNESW; break;
+        case HostEdge::West:
+        case HostEdge::East:
+          cursor = HostCursor::SizeWE;
+          break;
+        case HostEdge::North:
+        case HostEdge::South:
+          cursor = HostCursor::SizeNS;
+          break;
+        case HostEdge::NorthWest:
+        case HostEdge::SouthEast:
+          cursor = HostCursor::SizeNWSE;
+          break;
+        default:
+          cursor = HostCursor::SizeNESW;
+          break;
       }
     }
     m_host->SetCursor(cursor);
@@ -410,6 +439,12 @@ void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
     SendNotify(old, DUI_MSGTYPE_MOUSELEAVE);
   }
   m_pEventHover = hit;
+  if (m_host) {
+    // The nearest tooltip up the tree: a label inside a button shows the button's.
+    std::wstring tip;
+    for (CControlUI* c = hit; c && tip.empty(); c = c->GetParent()) tip = c->GetToolTip();
+    m_host->SetToolTip(ToUtf8(tip));
+  }
   if (hit) {
     TEventUI e;
     e.Type = UIEvent::MouseEnter;
@@ -471,8 +506,10 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
       bool inPopup = false;
       for (CControlUI* c = hit; c; c = c->GetParent()) inPopup = inPopup || c == m_pPopup;
       // A press in the drop-down list leaves the focus with the control that opened it.
-      if (hit->GetControlFlags() & UIFLAG_TABSTOP) SetFocus(hit);
-      else if (m_pFocus && !inPopup) SetFocus(nullptr);
+      if (hit->GetControlFlags() & UIFLAG_TABSTOP)
+        SetFocus(hit);
+      else if (m_pFocus && !inPopup)
+        SetFocus(nullptr);
       m_pEventCapture = hit;
       e.Type = me.button == 3 ? UIEvent::RButtonDown : UIEvent::ButtonDown;
       SendEvent(hit, e);
@@ -519,8 +556,8 @@ bool CPaintManagerUI::HandleKey(const HostKeyEvent& ke) {
   e.chKey = ke.key;
   e.wKeyState = ke.modifiers;
   e.ptMouse = m_ptLastMouse;
-  if (ke.down && ke.key == VK_TAB && !(m_pFocus && (m_pFocus->GetControlFlags() & UIFLAG_WANTRETURN) &&
-                                       (ke.modifiers & MK_CONTROL))) {
+  if (ke.down && ke.key == VK_TAB &&
+      !(m_pFocus && (m_pFocus->GetControlFlags() & UIFLAG_WANTRETURN) && (ke.modifiers & MK_CONTROL))) {
     return SetNextTabControl((ke.modifiers & MK_SHIFT) == 0);
   }
   if (!m_pFocus) return false;
@@ -565,14 +602,38 @@ HitArea CPaintManagerUI::HitTest(CDuiPoint pt, HostEdge& edge) const {
   int h = m_szClient.cy;
   if (m_host && !m_host->IsMaximized() && (sb.left || sb.top || sb.right || sb.bottom)) {
     bool l = pt.x < sb.left, r = pt.x >= w - sb.right, t = pt.y < sb.top, b = pt.y >= h - sb.bottom;
-    if (t && l) { edge = HostEdge::NorthWest; return HitArea::SizeBox; }
-    if (t && r) { edge = HostEdge::NorthEast; return HitArea::SizeBox; }
-    if (b && l) { edge = HostEdge::SouthWest; return HitArea::SizeBox; }
-    if (b && r) { edge = HostEdge::SouthEast; return HitArea::SizeBox; }
-    if (l) { edge = HostEdge::West; return HitArea::SizeBox; }
-    if (r) { edge = HostEdge::East; return HitArea::SizeBox; }
-    if (t) { edge = HostEdge::North; return HitArea::SizeBox; }
-    if (b) { edge = HostEdge::South; return HitArea::SizeBox; }
+    if (t && l) {
+      edge = HostEdge::NorthWest;
+      return HitArea::SizeBox;
+    }
+    if (t && r) {
+      edge = HostEdge::NorthEast;
+      return HitArea::SizeBox;
+    }
+    if (b && l) {
+      edge = HostEdge::SouthWest;
+      return HitArea::SizeBox;
+    }
+    if (b && r) {
+      edge = HostEdge::SouthEast;
+      return HitArea::SizeBox;
+    }
+    if (l) {
+      edge = HostEdge::West;
+      return HitArea::SizeBox;
+    }
+    if (r) {
+      edge = HostEdge::East;
+      return HitArea::SizeBox;
+    }
+    if (t) {
+      edge = HostEdge::North;
+      return HitArea::SizeBox;
+    }
+    if (b) {
+      edge = HostEdge::South;
+      return HitArea::SizeBox;
+    }
   }
   const CDuiRect& cap = m_rcCaption;
   // caption="0,0,0,72": left, top and right margins with the band's height.

@@ -23,14 +23,22 @@ bool CProgressUI::SetAttribute(std::wstring_view name, std::wstring_view value) 
   DWORD c = 0;
   bool ok = true;
   TImageAttr img;
-  if (name == L"min") { if ((ok = ParseInt(value, n))) SetMinValue(n); }
-  else if (name == L"max") { if ((ok = ParseInt(value, n))) SetMaxValue(n); }
-  else if (name == L"value") { if ((ok = ParseInt(value, n))) SetValue(n); }
-  else if (name == L"hor") { if ((ok = ParseBool(value, b))) m_bHorizontal = b; }
-  else if (name == L"forecolor") { if ((ok = ParseColor(value, c))) m_dwForeColor = c; }
-  else if (name == L"foreimage") { if ((ok = ParseImage(value, img))) m_sForeImage = value; }
-  else if (name == L"isstretchfore") { ok = ParseBool(value, b); }
-  else return CLabelUI::SetAttribute(name, value);
+  if (name == L"min") {
+    if ((ok = ParseInt(value, n))) SetMinValue(n);
+  } else if (name == L"max") {
+    if ((ok = ParseInt(value, n))) SetMaxValue(n);
+  } else if (name == L"value") {
+    if ((ok = ParseInt(value, n))) SetValue(n);
+  } else if (name == L"hor") {
+    if ((ok = ParseBool(value, b))) m_bHorizontal = b;
+  } else if (name == L"forecolor") {
+    if ((ok = ParseColor(value, c))) m_dwForeColor = c;
+  } else if (name == L"foreimage") {
+    if ((ok = ParseImage(value, img))) m_sForeImage = value;
+  } else if (name == L"isstretchfore") {
+    ok = ParseBool(value, b);
+  } else
+    return CLabelUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;
 }
@@ -39,8 +47,10 @@ void CProgressUI::PaintStatusImage(cairo_t* cr) {
   if (m_nMax <= m_nMin) return;
   double part = double(m_nValue - m_nMin) / (m_nMax - m_nMin);
   CDuiRect rc = m_rcItem;
-  if (m_bHorizontal) rc.right = rc.left + static_cast<int>(rc.GetWidth() * part + 0.5);
-  else rc.top = rc.bottom - static_cast<int>(rc.GetHeight() * part + 0.5);
+  if (m_bHorizontal)
+    rc.right = rc.left + static_cast<int>(rc.GetWidth() * part + 0.5);
+  else
+    rc.top = rc.bottom - static_cast<int>(rc.GetHeight() * part + 0.5);
   if (rc.IsEmpty()) return;
   cairo_save(cr);
   cairo_rectangle(cr, rc.left, rc.top, rc.GetWidth(), rc.GetHeight());

@@ -12,8 +12,14 @@ class CProgressUI : public CLabelUI {
 
   int GetMinValue() const { return m_nMin; }
   int GetMaxValue() const { return m_nMax; }
-  void SetMinValue(int v) { m_nMin = v; Invalidate(); }
-  void SetMaxValue(int v) { m_nMax = v; Invalidate(); }
+  void SetMinValue(int v) {
+    m_nMin = v;
+    Invalidate();
+  }
+  void SetMaxValue(int v) {
+    m_nMax = v;
+    Invalidate();
+  }
   int GetValue() const { return m_nValue; }
   void SetValue(int value);
   bool IsHorizontal() const { return m_bHorizontal; }

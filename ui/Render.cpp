@@ -9,7 +9,8 @@
 #include "ui/ResourceStore.h"
 #include "ui/UIText.h"
 
-std::shared_ptr<TFontInfo> MakeFont(const std::wstring& name, int size, bool bold, bool underline, bool italic) {
+std::shared_ptr<TFontInfo> MakeFont(const std::wstring& name, int size, bool bold, bool underline,
+                                    bool italic) {
   auto font = std::make_shared<TFontInfo>();
   font->name = ToUtf8(name);
   font->size = size > 0 ? size : 12;
@@ -25,10 +26,11 @@ std::shared_ptr<TFontInfo> MakeFont(const std::wstring& name, int size, bool bol
   pango_font_description_set_weight(desc, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
   pango_font_description_set_style(desc, italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
   font->desc.reset(desc, pango_font_description_free);
-  PangoFontMetrics* metrics =
-      pango_context_get_metrics(CRenderEngine::SharedPangoContext(), desc, pango_language_from_string("zh-cn"));
+  PangoFontMetrics* metrics = pango_context_get_metrics(CRenderEngine::SharedPangoContext(), desc,
+                                                        pango_language_from_string("zh-cn"));
   font->ascent = PANGO_PIXELS(pango_font_metrics_get_ascent(metrics));
-  font->height = PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
+  font->height =
+      PANGO_PIXELS(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
   pango_font_metrics_unref(metrics);
   return font;
 }
@@ -50,19 +52,22 @@ PangoLayout* CTextLayout::Get(const std::string& utf8, const TFontInfo* font, in
   pango_layout_set_text(m_layout, utf8.data(), static_cast<int>(utf8.size()));
   pango_layout_set_font_description(m_layout, font ? font->desc.get() : nullptr);
   PangoAttrList* attrs = pango_attr_list_new();
-  if (font && font->underline) pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+  if (font && font->underline)
+    pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
   pango_layout_set_attributes(m_layout, attrs);
   pango_attr_list_unref(attrs);
   bool single = (style & DT_SINGLELINE) != 0;
   pango_layout_set_width(m_layout, width >= 0 ? width * PANGO_SCALE : -1);
   pango_layout_set_single_paragraph_mode(m_layout, single);
   pango_layout_set_wrap(m_layout, PANGO_WRAP_WORD_CHAR);
-  pango_layout_set_ellipsize(m_layout, (style & DT_END_ELLIPSIS) && width >= 0 ? PANGO_ELLIPSIZE_END
-                                                                                : PANGO_ELLIPSIZE_NONE);
+  pango_layout_set_ellipsize(
+      m_layout, (style & DT_END_ELLIPSIS) && width >= 0 ? PANGO_ELLIPSIZE_END : PANGO_ELLIPSIZE_NONE);
   if (single && width >= 0 && !(style & DT_END_ELLIPSIS)) pango_layout_set_width(m_layout, -1);
   PangoAlignment align = PANGO_ALIGN_LEFT;
-  if (style & DT_CENTER) align = PANGO_ALIGN_CENTER;
-  else if (style & DT_RIGHT) align = PANGO_ALIGN_RIGHT;
+  if (style & DT_CENTER)
+    align = PANGO_ALIGN_CENTER;
+  else if (style & DT_RIGHT)
+    align = PANGO_ALIGN_RIGHT;
   pango_layout_set_alignment(m_layout, align);
   return m_layout;
 }
@@ -128,7 +133,8 @@ void FillRect(cairo_t* cr, const CDuiRect& rc, DWORD color, int roundX, int roun
   cairo_fill(cr);
 }
 
-void FillGradient(cairo_t* cr, const CDuiRect& rc, DWORD from, DWORD to, bool vertical, int roundX, int roundY) {
+void FillGradient(cairo_t* cr, const CDuiRect& rc, DWORD from, DWORD to, bool vertical, int roundX,
+                  int roundY) {
   if (rc.IsEmpty()) return;
   cairo_pattern_t* p = vertical ? cairo_pattern_create_linear(0, rc.top, 0, rc.bottom)
                                 : cairo_pattern_create_linear(rc.left, 0, rc.right, 0);
@@ -165,8 +171,8 @@ void DrawLine(cairo_t* cr, int x1, int y1, int x2, int y2, int size, DWORD color
 
 namespace {
 
-void DrawPart(cairo_t* cr, cairo_surface_t* s, double sx, double sy, double sw, double sh, double dx, double dy,
-              double dw, double dh, double alpha) {
+void DrawPart(cairo_t* cr, cairo_surface_t* s, double sx, double sy, double sw, double sh, double dx,
+              double dy, double dw, double dh, double alpha) {
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
   cairo_save(cr);
   cairo_rectangle(cr, dx, dy, dw, dh);
@@ -174,10 +180,13 @@ void DrawPart(cairo_t* cr, cairo_surface_t* s, double sx, double sy, double sw, 
   cairo_translate(cr, dx, dy);
   cairo_scale(cr, dw / sw, dh / sh);
   cairo_set_source_surface(cr, s, -sx, -sy);
-  cairo_pattern_set_filter(cairo_get_source(cr), (dw == sw && dh == sh) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+  cairo_pattern_set_filter(cairo_get_source(cr),
+                           (dw == sw && dh == sh) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
   cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-  if (alpha < 1.0) cairo_paint_with_alpha(cr, alpha);
-  else cairo_paint(cr);
+  if (alpha < 1.0)
+    cairo_paint_with_alpha(cr, alpha);
+  else
+    cairo_paint(cr);
   cairo_restore(cr);
 }
 
@@ -226,8 +235,8 @@ bool DrawImage(cairo_t* cr, const CDuiRect& rcControl, const TImageAttr& attr) {
       for (int y = dest.top; y < dest.bottom; y += std::max(1, stepY))
         for (int x = dest.left; x < dest.right; x += std::max(1, stepX))
           DrawPart(cr, s, src.left, src.top, src.GetWidth(), src.GetHeight(), x, y,
-                   attr.xtiled ? src.GetWidth() : dest.GetWidth(), attr.ytiled ? src.GetHeight() : dest.GetHeight(),
-                   alpha);
+                   attr.xtiled ? src.GetWidth() : dest.GetWidth(),
+                   attr.ytiled ? src.GetHeight() : dest.GetHeight(), alpha);
       cairo_restore(cr);
       return true;
     }
@@ -236,10 +245,14 @@ bool DrawImage(cairo_t* cr, const CDuiRect& rcControl, const TImageAttr& attr) {
     return true;
   }
   // Nine slices: corners keep their size, edges stretch one way, the middle both.
-  double sx[4] = {double(src.left), double(src.left + c.left), double(src.right - c.right), double(src.right)};
-  double sy[4] = {double(src.top), double(src.top + c.top), double(src.bottom - c.bottom), double(src.bottom)};
-  double dx[4] = {double(dest.left), double(dest.left + c.left), double(dest.right - c.right), double(dest.right)};
-  double dy[4] = {double(dest.top), double(dest.top + c.top), double(dest.bottom - c.bottom), double(dest.bottom)};
+  double sx[4] = {double(src.left), double(src.left + c.left), double(src.right - c.right),
+                  double(src.right)};
+  double sy[4] = {double(src.top), double(src.top + c.top), double(src.bottom - c.bottom),
+                  double(src.bottom)};
+  double dx[4] = {double(dest.left), double(dest.left + c.left), double(dest.right - c.right),
+                  double(dest.right)};
+  double dy[4] = {double(dest.top), double(dest.top + c.top), double(dest.bottom - c.bottom),
+                  double(dest.bottom)};
   for (int j = 0; j < 3; ++j)
     for (int i = 0; i < 3; ++i) {
       if (attr.hole && i == 1 && j == 1) continue;
@@ -256,12 +269,16 @@ void DrawText(cairo_t* cr, CTextLayout& cache, const CDuiRect& rc, const std::ws
   PangoRectangle logical;
   pango_layout_get_pixel_extents(layout, nullptr, &logical);
   double y = rc.top;
-  if (style & DT_VCENTER) y = rc.top + (rc.GetHeight() - logical.height) / 2.0;
-  else if (style & DT_BOTTOM) y = rc.bottom - logical.height;
+  if (style & DT_VCENTER)
+    y = rc.top + (rc.GetHeight() - logical.height) / 2.0;
+  else if (style & DT_BOTTOM)
+    y = rc.bottom - logical.height;
   double x = rc.left;
   if (pango_layout_get_width(layout) < 0) {  // unconstrained single line: place it ourselves
-    if (style & DT_CENTER) x = rc.left + (rc.GetWidth() - logical.width) / 2.0;
-    else if (style & DT_RIGHT) x = rc.right - logical.width;
+    if (style & DT_CENTER)
+      x = rc.left + (rc.GetWidth() - logical.width) / 2.0;
+    else if (style & DT_RIGHT)
+      x = rc.right - logical.width;
     x -= logical.x;
   }
   cairo_save(cr);

@@ -24,7 +24,8 @@ struct TFontInfo {
   int ascent = 0;
   int height = 0;
 };
-std::shared_ptr<TFontInfo> MakeFont(const std::wstring& name, int size, bool bold, bool underline, bool italic);
+std::shared_ptr<TFontInfo> MakeFont(const std::wstring& name, int size, bool bold, bool underline,
+                                    bool italic);
 
 // A Pango layout kept between paints while text, font, width and style stay the same.
 class CTextLayout {
@@ -49,7 +50,8 @@ PangoContext* SharedPangoContext();
 void SetSourceColor(cairo_t* cr, DWORD color);
 void RoundRectPath(cairo_t* cr, double x, double y, double w, double h, double rx, double ry);
 void FillRect(cairo_t* cr, const CDuiRect& rc, DWORD color, int roundX = 0, int roundY = 0);
-void FillGradient(cairo_t* cr, const CDuiRect& rc, DWORD from, DWORD to, bool vertical, int roundX = 0, int roundY = 0);
+void FillGradient(cairo_t* cr, const CDuiRect& rc, DWORD from, DWORD to, bool vertical, int roundX = 0,
+                  int roundY = 0);
 void DrawBorder(cairo_t* cr, const CDuiRect& rc, int size, DWORD color, int roundX = 0, int roundY = 0);
 void DrawLine(cairo_t* cr, int x1, int y1, int x2, int y2, int size, DWORD color);
 // Draws an image attribute text over the control rectangle; false when it cannot.

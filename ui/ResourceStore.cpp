@@ -80,7 +80,8 @@ bool CResourceStore::ReadFile(const std::string& name, std::string& data) const 
 std::shared_ptr<CImageUI> CResourceStore::DecodeImage(const std::string& bytes) {
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
   GError* error = nullptr;
-  bool ok = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &error);
+  bool ok =
+      gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &error);
   ok = gdk_pixbuf_loader_close(loader, ok ? &error : nullptr) && ok;
   if (error) g_error_free(error);
   GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;

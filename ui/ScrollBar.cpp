@@ -38,11 +38,14 @@ void CScrollBarUI::UpdateThumb() {
   int track = m_bHorizontal ? r.GetWidth() : r.GetHeight();
   int page = track;
   int thumb = track;
-  if (m_nRange > 0 && track > 0) thumb = std::max(24, static_cast<int>(int64_t(track) * page / (page + m_nRange)));
+  if (m_nRange > 0 && track > 0)
+    thumb = std::max(24, static_cast<int>(int64_t(track) * page / (page + m_nRange)));
   thumb = std::min(thumb, track);
   int offset = m_nRange > 0 ? static_cast<int>(int64_t(track - thumb) * m_nScrollPos / m_nRange) : 0;
-  if (m_bHorizontal) m_rcThumb = {r.left + offset, r.top, r.left + offset + thumb, r.bottom};
-  else m_rcThumb = {r.left, r.top + offset, r.right, r.top + offset + thumb};
+  if (m_bHorizontal)
+    m_rcThumb = {r.left + offset, r.top, r.left + offset + thumb, r.bottom};
+  else
+    m_rcThumb = {r.left, r.top + offset, r.right, r.top + offset + thumb};
 }
 
 void CScrollBarUI::DoEvent(TEventUI& event) {
@@ -75,8 +78,10 @@ void CScrollBarUI::DoEvent(TEventUI& event) {
         int delta = (m_bHorizontal ? event.ptMouse.x : event.ptMouse.y) - m_nDragStart;
         int pos = track > 0 ? m_nDragPos + static_cast<int>(int64_t(delta) * m_nRange / track) : 0;
         CDuiSize sp = m_pOwner->GetScrollPos();
-        if (m_bHorizontal) sp.cx = pos;
-        else sp.cy = pos;
+        if (m_bHorizontal)
+          sp.cx = pos;
+        else
+          sp.cy = pos;
         m_pOwner->SetScrollPos(sp);
       }
       return;
@@ -104,13 +109,16 @@ bool CScrollBarUI::SetAttribute(std::wstring_view name, std::wstring_view value)
   DWORD c = 0;
   int n = 0;
   bool ok = true;
-  if (name == L"thumbcolor") { if ((ok = ParseColor(value, c))) m_dwThumbColor = c; }
-  else if (name == L"thumbhotcolor") { if ((ok = ParseColor(value, c))) m_dwThumbHotColor = c; }
-  else if (name == L"trackcolor") { if ((ok = ParseColor(value, c))) m_dwTrackColor = c; }
-  else if (name == L"thickness") {
+  if (name == L"thumbcolor") {
+    if ((ok = ParseColor(value, c))) m_dwThumbColor = c;
+  } else if (name == L"thumbhotcolor") {
+    if ((ok = ParseColor(value, c))) m_dwThumbHotColor = c;
+  } else if (name == L"trackcolor") {
+    if ((ok = ParseColor(value, c))) m_dwTrackColor = c;
+  } else if (name == L"thickness") {
     if ((ok = ParseInt(value, n) && n > 0 && n < 64)) m_nThickness = n;
-  }
-  else return CControlUI::SetAttribute(name, value);
+  } else
+    return CControlUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
   return ok;
 }
@@ -120,7 +128,12 @@ void CScrollBarUI::DoPaint(cairo_t* cr, const CDuiRect& rcPaint) {
   int r = m_nThickness;
   CRenderEngine::FillRect(cr, m_rcItem, m_dwTrackColor, r, r);
   CDuiRect thumb = m_rcThumb;
-  if (m_bHorizontal) { thumb.top += 1; thumb.bottom -= 1; }
-  else { thumb.left += 1; thumb.right -= 1; }
+  if (m_bHorizontal) {
+    thumb.top += 1;
+    thumb.bottom -= 1;
+  } else {
+    thumb.left += 1;
+    thumb.right -= 1;
+  }
   CRenderEngine::FillRect(cr, thumb, (m_bHot || m_bDragging) ? m_dwThumbHotColor : m_dwThumbColor, r, r);
 }

@@ -25,6 +25,10 @@ class CScrollBarUI : public CControlUI {
   int GetThickness() const { return m_nThickness; }
 
   void SetPos(const CDuiRect& rc, bool needInvalidate = true) override;
+  void ShiftPos(int dx, int dy) override {
+    CControlUI::ShiftPos(dx, dy);
+    m_rcThumb.Offset(dx, dy);
+  }
   void DoEvent(TEventUI& event) override;
   bool SetAttribute(std::wstring_view name, std::wstring_view value) override;
   void DoPaint(cairo_t* cr, const CDuiRect& rcPaint) override;

@@ -223,7 +223,10 @@ bool CTreeNodeUI::SetAttribute(std::wstring_view name, std::wstring_view value) 
     return target->ApplyAttributeList(style ? std::wstring_view(*style) : value);
   };
   bool b = false;
-  if (name == L"text") { SetItemText(std::wstring(value)); return true; }
+  if (name == L"text") {
+    SetItemText(std::wstring(value));
+    return true;
+  }
   if (name == L"folderattr") return applyTo(m_pFolderButton);
   if (name == L"checkboxattr") return applyTo(m_pCheckBox);
   if (name == L"itemattr") return applyTo(m_pItemButton);
@@ -243,8 +246,10 @@ bool CTreeNodeUI::SetAttribute(std::wstring_view name, std::wstring_view value) 
       ReportBadAttribute(this, name, value);
       return false;
     }
-    if (name == L"visiblefolderbtn") SetVisibleFolderBtn(b);
-    else SetVisibleCheckBtn(b);
+    if (name == L"visiblefolderbtn")
+      SetVisibleFolderBtn(b);
+    else
+      SetVisibleCheckBtn(b);
     return true;
   }
   return CListContainerElementUI::SetAttribute(name, value);

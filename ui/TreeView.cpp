@@ -72,8 +72,10 @@ bool CTreeViewUI::SetAttribute(std::wstring_view name, std::wstring_view value) 
       ReportBadAttribute(this, name, value);
       return false;
     }
-    if (name == L"visiblefolderbtn") SetVisibleFolderBtn(b);
-    else SetVisibleCheckBtn(b);
+    if (name == L"visiblefolderbtn")
+      SetVisibleFolderBtn(b);
+    else
+      SetVisibleCheckBtn(b);
     return true;
   }
   if (name == L"indent") {
@@ -87,4 +89,3 @@ bool CTreeViewUI::SetAttribute(std::wstring_view name, std::wstring_view value) 
   if (name == L"itemminwidth") return true;
   return CListUI::SetAttribute(name, value);
 }
-

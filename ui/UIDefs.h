@@ -30,29 +30,57 @@ struct CDuiRect {
   bool IsEmpty() const { return right <= left || bottom <= top; }
   bool Contains(CDuiPoint pt) const { return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom; }
   bool Intersects(const CDuiRect& o) const {
-    return std::max(left, o.left) < std::min(right, o.right) && std::max(top, o.top) < std::min(bottom, o.bottom);
+    return std::max(left, o.left) < std::min(right, o.right) &&
+           std::max(top, o.top) < std::min(bottom, o.bottom);
   }
   CDuiRect Intersect(const CDuiRect& o) const {
-    CDuiRect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right), std::min(bottom, o.bottom)};
+    CDuiRect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+               std::min(bottom, o.bottom)};
     if (r.IsEmpty()) return {};
     return r;
   }
   CDuiRect Union(const CDuiRect& o) const {
     if (IsEmpty()) return o;
     if (o.IsEmpty()) return *this;
-    return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom)};
+    return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
+            std::max(bottom, o.bottom)};
   }
-  void Offset(int dx, int dy) { left += dx; right += dx; top += dy; bottom += dy; }
+  void Offset(int dx, int dy) {
+    left += dx;
+    right += dx;
+    top += dy;
+    bottom += dy;
+  }
   // Shrinks by an inset given as a rectangle of four margins.
-  void Deflate(const CDuiRect& m) { left += m.left; top += m.top; right -= m.right; bottom -= m.bottom; }
+  void Deflate(const CDuiRect& m) {
+    left += m.left;
+    top += m.top;
+    right -= m.right;
+    bottom -= m.bottom;
+  }
   bool operator==(const CDuiRect&) const = default;
 };
 
 // Input events delivered to controls by the paint manager.
 enum class UIEvent {
-  MouseMove, MouseLeave, MouseEnter, MouseHover,
-  ButtonDown, ButtonUp, RButtonDown, RButtonUp, DblClick, ScrollWheel,
-  KeyDown, KeyUp, Char, SetFocus, KillFocus, Timer, SetCursor, ContextMenu,
+  MouseMove,
+  MouseLeave,
+  MouseEnter,
+  MouseHover,
+  ButtonDown,
+  ButtonUp,
+  RButtonDown,
+  RButtonUp,
+  DblClick,
+  ScrollWheel,
+  KeyDown,
+  KeyUp,
+  Char,
+  SetFocus,
+  KillFocus,
+  Timer,
+  SetCursor,
+  ContextMenu,
   ImePreedit,
 };
 
@@ -82,11 +110,11 @@ struct TEventUI {
   CControlUI* pSender = nullptr;
   uint32_t dwTimestamp = 0;
   CDuiPoint ptMouse;
-  UINT chKey = 0;          // key code for KeyDown/KeyUp
-  UINT wKeyState = 0;      // MK_* bits
-  std::wstring text;       // typed text for Char, pre-edit text for ImePreedit
-  WPARAM wParam = 0;       // timer id for Timer
-  LPARAM lParam = 0;       // wheel: +1 up, -1 down
+  UINT chKey = 0;      // key code for KeyDown/KeyUp
+  UINT wKeyState = 0;  // MK_* bits
+  std::wstring text;   // typed text for Char, pre-edit text for ImePreedit
+  WPARAM wParam = 0;   // timer id for Timer
+  LPARAM lParam = 0;   // wheel: +1 up, -1 down
 };
 
 struct TNotifyUI {

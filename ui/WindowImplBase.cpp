@@ -64,18 +64,28 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool& bHandled)
   CDuiPoint pt{static_cast<int16_t>(lParam & 0xFFFF), static_cast<int16_t>((lParam >> 16) & 0xFFFF)};
   HostEdge edge = HostEdge::East;
   switch (m_pm.HitTest(pt, edge)) {
-    case HitArea::Caption: return HTCAPTION;
-    case HitArea::Client: return HTCLIENT;
+    case HitArea::Caption:
+      return HTCAPTION;
+    case HitArea::Client:
+      return HTCLIENT;
     case HitArea::SizeBox:
       switch (edge) {
-        case HostEdge::West: return HTLEFT;
-        case HostEdge::East: return HTRIGHT;
-        case HostEdge::North: return HTTOP;
-        case HostEdge::South: return HTBOTTOM;
-        case HostEdge::NorthWest: return HTTOPLEFT;
-        case HostEdge::NorthEast: return HTTOPRIGHT;
-        case HostEdge::SouthWest: return HTBOTTOMLEFT;
-        case HostEdge::SouthEast: return HTBOTTOMRIGHT;
+        case HostEdge::West:
+          return HTLEFT;
+        case HostEdge::East:
+          return HTRIGHT;
+        case HostEdge::North:
+          return HTTOP;
+        case HostEdge::South:
+          return HTBOTTOM;
+        case HostEdge::NorthWest:
+          return HTTOPLEFT;
+        case HostEdge::NorthEast:
+          return HTTOPRIGHT;
+        case HostEdge::SouthWest:
+          return HTBOTTOMLEFT;
+        case HostEdge::SouthEast:
+          return HTBOTTOMRIGHT;
       }
   }
   return HTCLIENT;
@@ -88,10 +98,14 @@ void WindowImplBase::Notify(TNotifyUI& msg) {
 void WindowImplBase::OnClick(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const std::wstring& name = msg.pSender->GetName();
-  if (name == L"closebtn") Close(IDCLOSE);
-  else if (name == L"minbtn") PostMessage(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE);
-  else if (name == L"maxbtn") PostMessage(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE);
-  else if (name == L"restorebtn") PostMessage(m_hWnd, WM_SYSCOMMAND, SC_RESTORE);
+  if (name == L"closebtn")
+    Close(IDCLOSE);
+  else if (name == L"minbtn")
+    PostMessage(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE);
+  else if (name == L"maxbtn")
+    PostMessage(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE);
+  else if (name == L"restorebtn")
+    PostMessage(m_hWnd, WM_SYSCOMMAND, SC_RESTORE);
 }
 
 LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) {
@@ -172,10 +186,14 @@ void WindowImplBase::OnHostMouse(const HostMouseEvent& event) {
       }
       return;
     }
-    static const std::pair<LRESULT, HostEdge> kEdges[] = {
-        {HTLEFT, HostEdge::West},         {HTRIGHT, HostEdge::East},         {HTTOP, HostEdge::North},
-        {HTBOTTOM, HostEdge::South},      {HTTOPLEFT, HostEdge::NorthWest},  {HTTOPRIGHT, HostEdge::NorthEast},
-        {HTBOTTOMLEFT, HostEdge::SouthWest}, {HTBOTTOMRIGHT, HostEdge::SouthEast}};
+    static const std::pair<LRESULT, HostEdge> kEdges[] = {{HTLEFT, HostEdge::West},
+                                                          {HTRIGHT, HostEdge::East},
+                                                          {HTTOP, HostEdge::North},
+                                                          {HTBOTTOM, HostEdge::South},
+                                                          {HTTOPLEFT, HostEdge::NorthWest},
+                                                          {HTTOPRIGHT, HostEdge::NorthEast},
+                                                          {HTBOTTOMLEFT, HostEdge::SouthWest},
+                                                          {HTBOTTOMRIGHT, HostEdge::SouthEast}};
     for (auto& [code, edge] : kEdges) {
       if (hit == code) {
         m_host->BeginResizeDrag(edge);

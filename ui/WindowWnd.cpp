@@ -61,13 +61,27 @@ void CWindowWnd::ShowWindow(bool show, bool takeFocus) {
 void CWindowWnd::ShowWindowCmd(int command) {
   if (!m_host) return;
   switch (command) {
-    case SW_HIDE: m_host->Show(false, false); break;
-    case SW_SHOWNOACTIVATE: m_host->Show(true, false); break;
+    case SW_HIDE:
+      m_host->Show(false, false);
+      break;
+    case SW_SHOWNOACTIVATE:
+      m_host->Show(true, false);
+      break;
     case SW_MINIMIZE:
-    case SW_SHOWMINIMIZED: m_host->Minimize(); break;
-    case SW_MAXIMIZE: m_host->Show(true, true); m_host->Maximize(); break;
-    case SW_RESTORE: m_host->Show(true, true); m_host->Restore(); break;
-    default: m_host->Show(true, true); break;
+    case SW_SHOWMINIMIZED:
+      m_host->Minimize();
+      break;
+    case SW_MAXIMIZE:
+      m_host->Show(true, true);
+      m_host->Maximize();
+      break;
+    case SW_RESTORE:
+      m_host->Show(true, true);
+      m_host->Restore();
+      break;
+    default:
+      m_host->Show(true, true);
+      break;
   }
 }
 
@@ -122,7 +136,8 @@ void CWindowWnd::CenterWindow() {
   HostRect r = m_host->GetScreenRect();
   HostRect area = GetHost().GetWorkArea();
   CWindowWnd* owner = FromHandle(m_hOwner);
-  if (owner && owner->GetHostWindow() && GetHostKind() != HostKind::TopLevel) area = owner->GetHostWindow()->GetScreenRect();
+  if (owner && owner->GetHostWindow() && GetHostKind() != HostKind::TopLevel)
+    area = owner->GetHostWindow()->GetScreenRect();
   r.x = area.x + (area.width - r.width) / 2;
   r.y = area.y + (area.height - r.height) / 2;
   m_host->SetScreenRect(r);
@@ -156,7 +171,7 @@ bool CWindowWnd::IsIconic() const { return m_host && m_host->IsMinimized(); }
 bool CWindowWnd::IsZoomed() const { return m_host && m_host->IsMaximized(); }
 bool CWindowWnd::IsWindowVisible() const { return m_host && m_host->IsVisible(); }
 
-void CWindowWnd::ActivateWindow() {
+void CWindowWnd::BringToFront() {
   if (!m_host) return;
   m_host->Show(true, true);
   if (m_host->IsMinimized()) m_host->Restore();
@@ -169,9 +184,9 @@ void CWindowWnd::UnregisterHotKey(int id) { m_hotKeys.erase(id); }
 bool CWindowWnd::OnHostKey(const HostKeyEvent& event) {
   if (!event.down) return false;
   UINT mods = 0;
-  if (event.modifiers & 0x20) mods |= MOD_ALT;       // MK_ALT
-  if (event.modifiers & 0x8) mods |= MOD_CONTROL;    // MK_CONTROL
-  if (event.modifiers & 0x4) mods |= MOD_SHIFT;      // MK_SHIFT
+  if (event.modifiers & 0x20) mods |= MOD_ALT;     // MK_ALT
+  if (event.modifiers & 0x8) mods |= MOD_CONTROL;  // MK_CONTROL
+  if (event.modifiers & 0x4) mods |= MOD_SHIFT;    // MK_SHIFT
   for (auto& [id, hk] : m_hotKeys) {
     if (hk.modifiers == mods && hk.key == event.key) {
       PostMessage(m_hWnd, WM_HOTKEY, static_cast<WPARAM>(id));
@@ -191,10 +206,14 @@ LRESULT CWindowWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM, const Payload
       return 0;
     case WM_SYSCOMMAND:
       if (!m_host) return 0;
-      if (wParam == SC_MINIMIZE) m_host->Minimize();
-      else if (wParam == SC_MAXIMIZE) m_host->Maximize();
-      else if (wParam == SC_RESTORE) m_host->Restore();
-      else if (wParam == SC_CLOSE) Close(IDCLOSE);
+      if (wParam == SC_MINIMIZE)
+        m_host->Minimize();
+      else if (wParam == SC_MAXIMIZE)
+        m_host->Maximize();
+      else if (wParam == SC_RESTORE)
+        m_host->Restore();
+      else if (wParam == SC_CLOSE)
+        Close(IDCLOSE);
       return 0;
     default:
       return 0;

@@ -30,8 +30,8 @@ class CWindowWnd : public MessageTarget, public HostWindowDelegate {
   virtual HostKind GetHostKind() const { return m_hOwner ? HostKind::Layer : HostKind::TopLevel; }
 
   // Creates the window; a zero size means the skin's size. Returns 0 on failure.
-  HWND Create(HWND owner, const std::wstring& title, UINT style, UINT exStyle, int x = 0, int y = 0, int cx = 0,
-              int cy = 0);
+  HWND Create(HWND owner, const std::wstring& title, UINT style, UINT exStyle, int x = 0, int y = 0,
+              int cx = 0, int cy = 0);
   void ShowWindow(bool show = true, bool takeFocus = true);
   void ShowWindowCmd(int command);
   // Runs a nested loop until the window closes; returns the value given to Close.
@@ -51,7 +51,8 @@ class CWindowWnd : public MessageTarget, public HostWindowDelegate {
   bool IsIconic() const;
   bool IsZoomed() const;
   bool IsWindowVisible() const;
-  void ActivateWindow();
+  // Shows, restores and raises the window and gives it the focus.
+  void BringToFront();
 
   // Window-level hot keys: a matching key press posts WM_HOTKEY with `id`.
   void RegisterHotKey(int id, UINT modifiers, UINT key);
@@ -60,7 +61,10 @@ class CWindowWnd : public MessageTarget, public HostWindowDelegate {
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) override;
 
  protected:
-  virtual LRESULT OnCreate(UINT, WPARAM, LPARAM, bool& bHandled) { bHandled = false; return 0; }
+  virtual LRESULT OnCreate(UINT, WPARAM, LPARAM, bool& bHandled) {
+    bHandled = false;
+    return 0;
+  }
   // Called after the window is gone; the object may delete itself here.
   virtual void OnFinalMessage(HWND) {}
   // Window coordinates of the host's events reach these (the toolkit overrides them).

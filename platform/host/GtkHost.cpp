@@ -21,21 +21,38 @@ unsigned Modifiers(guint state) {
 
 unsigned KeyCode(guint keyval) {
   switch (keyval) {
-    case GDK_KEY_BackSpace: return 0x08;
-    case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: return 0x09;
-    case GDK_KEY_Return: case GDK_KEY_KP_Enter: return 0x0D;
-    case GDK_KEY_Escape: return 0x1B;
-    case GDK_KEY_space: return 0x20;
-    case GDK_KEY_Page_Up: return 0x21;
-    case GDK_KEY_Page_Down: return 0x22;
-    case GDK_KEY_End: return 0x23;
-    case GDK_KEY_Home: return 0x24;
-    case GDK_KEY_Left: return 0x25;
-    case GDK_KEY_Up: return 0x26;
-    case GDK_KEY_Right: return 0x27;
-    case GDK_KEY_Down: return 0x28;
-    case GDK_KEY_Delete: return 0x2E;
-    default: break;
+    case GDK_KEY_BackSpace:
+      return 0x08;
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+      return 0x09;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+      return 0x0D;
+    case GDK_KEY_Escape:
+      return 0x1B;
+    case GDK_KEY_space:
+      return 0x20;
+    case GDK_KEY_Page_Up:
+      return 0x21;
+    case GDK_KEY_Page_Down:
+      return 0x22;
+    case GDK_KEY_End:
+      return 0x23;
+    case GDK_KEY_Home:
+      return 0x24;
+    case GDK_KEY_Left:
+      return 0x25;
+    case GDK_KEY_Up:
+      return 0x26;
+    case GDK_KEY_Right:
+      return 0x27;
+    case GDK_KEY_Down:
+      return 0x28;
+    case GDK_KEY_Delete:
+      return 0x2E;
+    default:
+      break;
   }
   guint upper = gdk_keyval_to_upper(keyval);
   if ((upper >= 'A' && upper <= 'Z') || (upper >= '0' && upper <= '9')) return upper;
@@ -45,13 +62,20 @@ unsigned KeyCode(guint keyval) {
 
 const char* CursorName(HostCursor c) {
   switch (c) {
-    case HostCursor::Hand: return "pointer";
-    case HostCursor::IBeam: return "text";
-    case HostCursor::SizeWE: return "ew-resize";
-    case HostCursor::SizeNS: return "ns-resize";
-    case HostCursor::SizeNWSE: return "nwse-resize";
-    case HostCursor::SizeNESW: return "nesw-resize";
-    default: return "default";
+    case HostCursor::Hand:
+      return "pointer";
+    case HostCursor::IBeam:
+      return "text";
+    case HostCursor::SizeWE:
+      return "ew-resize";
+    case HostCursor::SizeNS:
+      return "ns-resize";
+    case HostCursor::SizeNWSE:
+      return "nwse-resize";
+    case HostCursor::SizeNESW:
+      return "nesw-resize";
+    default:
+      return "default";
   }
 }
 
@@ -192,7 +216,8 @@ class GtkHostWindow : public HostWindow {
     }
   }
   bool IsVisible() const override {
-    return m_ownerTop ? (m_area && gtk_widget_get_visible(m_area)) : (m_window && gtk_widget_get_visible(m_window));
+    return m_ownerTop ? (m_area && gtk_widget_get_visible(m_area))
+                      : (m_window && gtk_widget_get_visible(m_window));
   }
 
   void SetScreenRect(const HostRect& rect) override {
@@ -218,7 +243,8 @@ class GtkHostWindow : public HostWindow {
   HostRect GetScreenRect() const override {
     if (m_ownerTop) {
       HostRect top = m_ownerTop->GetScreenRect();
-      return {top.x + m_ownerOffset.x + m_rect.x, top.y + m_ownerOffset.y + m_rect.y, m_rect.width, m_rect.height};
+      return {top.x + m_ownerOffset.x + m_rect.x, top.y + m_ownerOffset.y + m_rect.y, m_rect.width,
+              m_rect.height};
     }
     return m_rect;
   }
@@ -238,8 +264,10 @@ class GtkHostWindow : public HostWindow {
   }
   void Invalidate(const HostRect& r) override {
     if (!m_area) return;
-    if (r.width <= 0 || r.height <= 0) gtk_widget_queue_draw(m_area);
-    else gtk_widget_queue_draw_area(m_area, r.x, r.y, r.width, r.height);
+    if (r.width <= 0 || r.height <= 0)
+      gtk_widget_queue_draw(m_area);
+    else
+      gtk_widget_queue_draw_area(m_area, r.x, r.y, r.width, r.height);
   }
   void SetCursor(HostCursor cursor) override {
     if (cursor == m_cursor || !m_area || !gtk_widget_get_window(m_area)) return;
@@ -248,10 +276,16 @@ class GtkHostWindow : public HostWindow {
     gdk_window_set_cursor(gtk_widget_get_window(m_area), c);
     if (c) g_object_unref(c);
   }
+  void SetToolTip(const std::string& utf8) override {
+    if (!m_area || utf8 == m_toolTip) return;
+    m_toolTip = utf8;
+    gtk_widget_set_tooltip_text(m_area, utf8.empty() ? nullptr : utf8.c_str());
+  }
   void BeginMoveDrag() override {
     GtkHostWindow* top = TopLevel();
     if (m_ownerTop || !top->m_window) return;
-    gtk_window_begin_move_drag(GTK_WINDOW(top->m_window), m_pressButton, m_pressRootX, m_pressRootY, m_pressTime);
+    gtk_window_begin_move_drag(GTK_WINDOW(top->m_window), m_pressButton, m_pressRootX, m_pressRootY,
+                               m_pressTime);
   }
   void BeginResizeDrag(HostEdge edge) override {
     if (m_ownerTop || !m_window) return;
@@ -259,12 +293,14 @@ class GtkHostWindow : public HostWindow {
                                            GDK_WINDOW_EDGE_NORTH,      GDK_WINDOW_EDGE_SOUTH,
                                            GDK_WINDOW_EDGE_NORTH_WEST, GDK_WINDOW_EDGE_NORTH_EAST,
                                            GDK_WINDOW_EDGE_SOUTH_WEST, GDK_WINDOW_EDGE_SOUTH_EAST};
-    gtk_window_begin_resize_drag(GTK_WINDOW(m_window), kEdges[static_cast<int>(edge)], m_pressButton, m_pressRootX,
-                                 m_pressRootY, m_pressTime);
+    gtk_window_begin_resize_drag(GTK_WINDOW(m_window), kEdges[static_cast<int>(edge)], m_pressButton,
+                                 m_pressRootX, m_pressRootY, m_pressTime);
   }
   void Minimize() override {
-    if (m_window) gtk_window_iconify(GTK_WINDOW(m_window));
-    else Show(false, false);
+    if (m_window)
+      gtk_window_iconify(GTK_WINDOW(m_window));
+    else
+      Show(false, false);
   }
   void Maximize() override {
     if (m_window) gtk_window_maximize(GTK_WINDOW(m_window));
@@ -368,10 +404,14 @@ class GtkHostWindow : public HostWindow {
   static gboolean OnButton(GtkWidget* widget, GdkEventButton* e, gpointer data) {
     auto* self = static_cast<GtkHostWindow*>(data);
     HostMouseEvent m;
-    if (e->type == GDK_BUTTON_PRESS) m.type = HostMouseType::Down;
-    else if (e->type == GDK_2BUTTON_PRESS) m.type = HostMouseType::DoubleClick;
-    else if (e->type == GDK_BUTTON_RELEASE) m.type = HostMouseType::Up;
-    else return TRUE;
+    if (e->type == GDK_BUTTON_PRESS)
+      m.type = HostMouseType::Down;
+    else if (e->type == GDK_2BUTTON_PRESS)
+      m.type = HostMouseType::DoubleClick;
+    else if (e->type == GDK_BUTTON_RELEASE)
+      m.type = HostMouseType::Up;
+    else
+      return TRUE;
     if (e->type == GDK_BUTTON_PRESS) {
       gtk_widget_grab_focus(widget);
       self->m_pressButton = static_cast<int>(e->button);
@@ -415,12 +455,19 @@ class GtkHostWindow : public HostWindow {
   static gboolean OnScroll(GtkWidget*, GdkEventScroll* e, gpointer data) {
     auto* self = static_cast<GtkHostWindow*>(data);
     int delta = 0;
-    if (e->direction == GDK_SCROLL_UP) delta = 1;
-    else if (e->direction == GDK_SCROLL_DOWN) delta = -1;
+    if (e->direction == GDK_SCROLL_UP)
+      delta = 1;
+    else if (e->direction == GDK_SCROLL_DOWN)
+      delta = -1;
     else if (e->direction == GDK_SCROLL_SMOOTH) {
       self->m_smooth += e->delta_y;
-      if (self->m_smooth <= -1) { delta = 1; self->m_smooth = 0; }
-      else if (self->m_smooth >= 1) { delta = -1; self->m_smooth = 0; }
+      if (self->m_smooth <= -1) {
+        delta = 1;
+        self->m_smooth = 0;
+      } else if (self->m_smooth >= 1) {
+        delta = -1;
+        self->m_smooth = 0;
+      }
     }
     if (delta == 0) return TRUE;
     HostMouseEvent m;
@@ -501,6 +548,7 @@ class GtkHostWindow : public HostWindow {
   bool m_minimized = false;
   bool m_maximized = false;
   HostCursor m_cursor = HostCursor::Arrow;
+  std::string m_toolTip;
   int m_pressButton = 1;
   int m_pressRootX = 0;
   int m_pressRootY = 0;
@@ -514,7 +562,8 @@ class GtkTray : public HostTray {
  public:
   GtkTray(GdkPixbuf* icon, const std::string& tip, std::function<void(int)> onClick)
       : m_onClick(std::move(onClick)) {
-    m_icon = icon ? gtk_status_icon_new_from_pixbuf(icon) : gtk_status_icon_new_from_icon_name("applications-other");
+    m_icon = icon ? gtk_status_icon_new_from_pixbuf(icon)
+                  : gtk_status_icon_new_from_icon_name("applications-other");
     gtk_status_icon_set_tooltip_text(m_icon, tip.c_str());
     g_signal_connect(m_icon, "button-release-event", G_CALLBACK(OnRelease), this);
   }
@@ -523,7 +572,9 @@ class GtkTray : public HostTray {
     gtk_status_icon_set_visible(m_icon, FALSE);
     g_object_unref(m_icon);
   }
-  void SetTooltip(const std::string& utf8) override { gtk_status_icon_set_tooltip_text(m_icon, utf8.c_str()); }
+  void SetTooltip(const std::string& utf8) override {
+    gtk_status_icon_set_tooltip_text(m_icon, utf8.c_str());
+  }
 
  private:
   static gboolean OnRelease(GtkStatusIcon*, GdkEventButton* e, gpointer data) {
@@ -576,7 +627,8 @@ void GtkHost::GetCursorPos(int& x, int& y) {
 }
 
 void GtkHost::SetClipboardText(const std::string& utf8) {
-  gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), utf8.c_str(), static_cast<gint>(utf8.size()));
+  gtk_clipboard_set_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), utf8.c_str(),
+                         static_cast<gint>(utf8.size()));
 }
 
 std::string GtkHost::GetClipboardText() {
@@ -632,8 +684,8 @@ std::string GtkHost::ChooseFile(HostWindow* owner, const std::string& title, con
 }
 
 std::string GtkHost::ChooseFolder(HostWindow* owner, const std::string& title) {
-  GtkFileChooserNative* chooser = gtk_file_chooser_native_new(title.c_str(), ParentOf(owner),
-                                                              GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, nullptr, nullptr);
+  GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
+      title.c_str(), ParentOf(owner), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, nullptr, nullptr);
   gtk_file_chooser_set_create_folders(GTK_FILE_CHOOSER(chooser), TRUE);
   return RunChooser(chooser);
 }

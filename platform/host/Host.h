@@ -31,8 +31,8 @@ enum class HostEdge { West, East, North, South, NorthWest, NorthEast, SouthWest,
 enum class HostMouseType { Move, Down, Up, DoubleClick, Leave, Wheel };
 struct HostMouseEvent {
   HostMouseType type = HostMouseType::Move;
-  int button = 1;          // 1 left, 2 middle, 3 right
-  int x = 0;               // window coordinates
+  int button = 1;  // 1 left, 2 middle, 3 right
+  int x = 0;       // window coordinates
   int y = 0;
   unsigned modifiers = 0;  // the toolkit's MK_* bits
   int wheel = 0;           // +1 up, -1 down
@@ -41,7 +41,7 @@ struct HostMouseEvent {
 
 struct HostKeyEvent {
   bool down = true;
-  unsigned key = 0;        // Windows virtual-key number
+  unsigned key = 0;  // Windows virtual-key number
   unsigned modifiers = 0;
 };
 
@@ -75,6 +75,8 @@ class HostWindow {
   virtual void SetMinSize(int width, int height) = 0;
   virtual void Invalidate(const HostRect& rect) = 0;
   virtual void SetCursor(HostCursor cursor) = 0;
+  // The tooltip of what is under the pointer; empty hides it.
+  virtual void SetToolTip(const std::string& utf8) = 0;
   // Starts moving or resizing by the pointer (the button that is down).
   virtual void BeginMoveDrag() = 0;
   virtual void BeginResizeDrag(HostEdge edge) = 0;

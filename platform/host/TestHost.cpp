@@ -202,9 +202,12 @@ void TestHostWindow::Type(const std::string& utf8) {
   for (size_t i = 0; i < utf8.size();) {
     size_t n = 1;
     unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c >= 0xF0) n = 4;
-    else if (c >= 0xE0) n = 3;
-    else if (c >= 0xC0) n = 2;
+    if (c >= 0xF0)
+      n = 4;
+    else if (c >= 0xE0)
+      n = 3;
+    else if (c >= 0xC0)
+      n = 2;
     m_delegate->OnHostText(utf8.substr(i, n));
     i += n;
   }

@@ -16,7 +16,10 @@ class TestHost : public Host {
   std::unique_ptr<HostWindow> CreateHostWindow(HostWindowDelegate* delegate, HostWindow* owner,
                                                HostKind kind) override;
   HostRect GetWorkArea() override { return workArea; }
-  void GetCursorPos(int& x, int& y) override { x = cursorX; y = cursorY; }
+  void GetCursorPos(int& x, int& y) override {
+    x = cursorX;
+    y = cursorY;
+  }
   void SetClipboardText(const std::string& utf8) override { clipboard = utf8; }
   std::string GetClipboardText() override { return clipboard; }
   std::unique_ptr<HostTray> CreateTray(const std::vector<unsigned char>& icon, const std::string& tip,
@@ -35,8 +38,8 @@ class TestHost : public Host {
   int cursorY = 0;
   std::string clipboard;
   bool hasTray = true;
-  std::function<void(int)> trayClick;       // the tray's click callback, for tests to call
-  std::string nextChosenPath;               // what the next chooser answers
+  std::function<void(int)> trayClick;  // the tray's click callback, for tests to call
+  std::string nextChosenPath;          // what the next chooser answers
   std::string lastChooserTitle;
   std::vector<HostFileFilter> lastFilters;
   std::vector<std::string> openedUris;
@@ -56,9 +59,13 @@ class TestHostWindow : public HostWindow {
   HostRect GetScreenRect() const override;
   HostRect GetOwnerRect() const override;
   void SetTitle(const std::string& utf8) override { title = utf8; }
-  void SetMinSize(int width, int height) override { minWidth = width; minHeight = height; }
+  void SetMinSize(int width, int height) override {
+    minWidth = width;
+    minHeight = height;
+  }
   void Invalidate(const HostRect& rect) override;
   void SetCursor(HostCursor c) override { cursor = c; }
+  void SetToolTip(const std::string& utf8) override { toolTip = utf8; }
   void BeginMoveDrag() override { ++moveDrags; }
   void BeginResizeDrag(HostEdge edge) override { resizeEdges.push_back(edge); }
   void Minimize() override { m_minimized = true; }
@@ -70,7 +77,10 @@ class TestHostWindow : public HostWindow {
   void SetEnabled(bool e) override { enabled = e; }
   void SetTopMost(bool t) override { topMost = t; }
   void SetIcon(const std::vector<unsigned char>& data) override { iconBytes = data.size(); }
-  void SetTextInput(bool on, const HostRect& caret) override { textInput = on; caretRect = caret; }
+  void SetTextInput(bool on, const HostRect& caret) override {
+    textInput = on;
+    caretRect = caret;
+  }
   int AddNativeChild(void* widget) override;
   void PlaceNativeChild(int id, const HostRect& rect, bool visible) override;
   void RemoveNativeChild(int id) override;
@@ -104,6 +114,7 @@ class TestHostWindow : public HostWindow {
   int minWidth = 0;
   int minHeight = 0;
   HostCursor cursor = HostCursor::Arrow;
+  std::string toolTip;
   int moveDrags = 0;
   std::vector<HostEdge> resizeEdges;
   bool enabled = true;
@@ -119,7 +130,7 @@ class TestHostWindow : public HostWindow {
   HostWindowDelegate* m_delegate;
   TestHostWindow* m_owner;
   HostKind m_kind;
-  HostRect m_rect;        // screen rectangle for top-levels, owner coordinates for layers
+  HostRect m_rect;  // screen rectangle for top-levels, owner coordinates for layers
   HostRect m_restoreRect;
   bool m_visible = false;
   bool m_minimized = false;

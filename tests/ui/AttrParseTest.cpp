@@ -11,10 +11,18 @@ TEST(AttrParse, Colours) {
     bool ok;
     DWORD value;
   } cases[] = {
-      {L"#FF4D4D4D", true, 0xFF4D4D4D}, {L"#7DFF854D", true, 0x7DFF854D}, {L"#ffe6e6e6", true, 0xFFE6E6E6},
-      {L"#4D4D4D", true, 0xFF4D4D4D},   {L"0xFF000000", true, 0xFF000000}, {L" #FF112233 ", true, 0xFF112233},
-      {L"FF4D4D4D", false, 0},          {L"#FF4D4D4", false, 0},           {L"#GG4D4D4D", false, 0},
-      {L"", false, 0},                  {L"#", false, 0},                   {L"#FF4D4D4D00", false, 0},
+      {L"#FF4D4D4D", true, 0xFF4D4D4D},
+      {L"#7DFF854D", true, 0x7DFF854D},
+      {L"#ffe6e6e6", true, 0xFFE6E6E6},
+      {L"#4D4D4D", true, 0xFF4D4D4D},
+      {L"0xFF000000", true, 0xFF000000},
+      {L" #FF112233 ", true, 0xFF112233},
+      {L"FF4D4D4D", false, 0},
+      {L"#FF4D4D4", false, 0},
+      {L"#GG4D4D4D", false, 0},
+      {L"", false, 0},
+      {L"#", false, 0},
+      {L"#FF4D4D4D00", false, 0},
   };
   for (const auto& c : cases) {
     DWORD v = 0;
@@ -56,20 +64,22 @@ TEST(AttrParse, Images) {
   EXPECT_EQ(img.file, L"x.png");
   EXPECT_TRUE(img.hasDest);
   EXPECT_EQ(img.dest, (CDuiRect{0, 18, 24, 42}));
-  ASSERT_TRUE(ParseImage(L"file=\"bk.png\" source=\"0,0,10,10\" corner=\"2,2,2,2\" fade=\"128\" hole=\"true\"", img));
+  ASSERT_TRUE(
+      ParseImage(L"file=\"bk.png\" source=\"0,0,10,10\" corner=\"2,2,2,2\" fade=\"128\" hole=\"true\"", img));
   EXPECT_EQ(img.source, (CDuiRect{0, 0, 10, 10}));
   EXPECT_EQ(img.corner, (CDuiRect{2, 2, 2, 2}));
   EXPECT_EQ(img.fade, 128);
   EXPECT_TRUE(img.hole);
-  for (const wchar_t* bad : {L"file='x.png' dest='0,18'", L"file='x.png", L"dest='0,0,1,1'", L"file='x.png' fade='300'",
-                             L"file='x.png' bogus='1'", L"file=x.png"})
+  for (const wchar_t* bad : {L"file='x.png' dest='0,18'", L"file='x.png", L"dest='0,0,1,1'",
+                             L"file='x.png' fade='300'", L"file='x.png' bogus='1'", L"file=x.png"})
     EXPECT_FALSE(ParseImage(bad, img)) << ToUtf8(bad);
 }
 
 TEST(AttrParse, AttributeListsTakeBothQuotesAndEntities) {
   std::vector<std::pair<std::wstring, std::wstring>> out;
   ASSERT_TRUE(ParseAttributeList(
-      L"textcolor=\"#FF4D4D4D\" height='60' innerstyle=\"checkboxattr=&quot;treenode_checkbox_style&quot;\"", out));
+      L"textcolor=\"#FF4D4D4D\" height='60' innerstyle=\"checkboxattr=&quot;treenode_checkbox_style&quot;\"",
+      out));
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[1].second, L"60");
   EXPECT_EQ(out[2].second, L"checkboxattr=\"treenode_checkbox_style\"");

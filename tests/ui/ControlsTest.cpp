@@ -28,13 +28,15 @@ TEST_F(UiTest, SkinZipIsReadAndBrokenZipsAreRefused) {
 }
 
 TEST_F(UiTest, ProgressClampsAndPaintsItsPart) {
-  auto w = MakeWindow(R"(<VerticalLayout><Progress name="p" height="10" min="0" max="100" forecolor="#FFFF0000" bkcolor="#FF0000FF"/><Control/></VerticalLayout>)");
+  auto w = MakeWindow(
+      R"(<VerticalLayout><Progress name="p" height="10" min="0" max="100" forecolor="#FFFF0000" bkcolor="#FF0000FF"/><Control/></VerticalLayout>)");
   auto* p = static_cast<CProgressUI*>(w->FindControl(L"p"));
   p->SetValue(150);
   EXPECT_EQ(p->GetValue(), 100);
   p->SetValue(25);
   cairo_surface_t* s = w->Host()->Snapshot();
-  auto* row = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) + 5 * cairo_image_surface_get_stride(s));
+  auto* row =
+      reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) + 5 * cairo_image_surface_get_stride(s));
   EXPECT_EQ(row[50] & 0xFFFFFF, 0xFF0000u);   // inside the first quarter
   EXPECT_EQ(row[300] & 0xFFFFFF, 0x0000FFu);  // beyond it
   cairo_surface_destroy(s);
@@ -45,7 +47,8 @@ TEST_F(UiTest, GifAdvancesFramesOnItsTimer) {
   std::string gif = (dir / "anim.gif").string();
   std::string cmd = "convert -delay 5 -size 8x8 xc:red xc:blue -loop 0 '" + gif + "' 2>/dev/null";
   if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "ImageMagick convert is not installed";
-  auto w = MakeWindow(R"(<VerticalLayout><GifAnim name="g" bkimage="anim.gif" width="8" height="8"/><Control/></VerticalLayout>)");
+  auto w = MakeWindow(
+      R"(<VerticalLayout><GifAnim name="g" bkimage="anim.gif" width="8" height="8"/><Control/></VerticalLayout>)");
   auto* g = static_cast<CGifAnimUI*>(w->FindControl(L"g"));
   ASSERT_TRUE(g->IsPlaying());
   auto firstPixel = [&] {
@@ -68,7 +71,9 @@ TEST_F(UiTest, GifAdvancesFramesOnItsTimer) {
 
 TEST_F(UiTest, MenuClickPostsTheItemToItsOwner) {
   auto owner = MakeWindow("<VerticalLayout/>");
-  WriteSkin("menu.xml", R"(<Window><Menu><MenuElement name="about" text="关于"/><MenuElement name="exit" text="退出"/></Menu></Window>)");
+  WriteSkin(
+      "menu.xml",
+      R"(<Window><Menu><MenuElement name="about" text="关于"/><MenuElement name="exit" text="退出"/></Menu></Window>)");
   std::vector<std::wstring> clicked;
   owner->onMessage = [&](UINT msg, WPARAM, LPARAM, const Payload& payload, bool& handled) {
     handled = msg == WM_MENU_CLICK;
@@ -76,7 +81,8 @@ TEST_F(UiTest, MenuClickPostsTheItemToItsOwner) {
     return LRESULT(0);
   };
   CMenuWnd menu;
-  menu.Init(nullptr, L"menu.xml", {500, 400}, &owner->PM(), nullptr, eMenuAlignment_Left | eMenuAlignment_Top);
+  menu.Init(nullptr, L"menu.xml", {500, 400}, &owner->PM(), nullptr,
+            eMenuAlignment_Left | eMenuAlignment_Top);
   CDuiRect rc = menu.GetWindowRect();
   EXPECT_EQ(rc.right, 500);
   EXPECT_EQ(rc.bottom, 400);

@@ -11,8 +11,10 @@ double DifferentShare(cairo_surface_t* a, cairo_surface_t* b, int tolerance) {
   if (w != cairo_image_surface_get_width(b) || h != cairo_image_surface_get_height(b)) return 1.0;
   long differing = 0;
   for (int y = 0; y < h; ++y) {
-    auto* ra = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(a) + y * cairo_image_surface_get_stride(a));
-    auto* rb = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(b) + y * cairo_image_surface_get_stride(b));
+    auto* ra =
+        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(a) + y * cairo_image_surface_get_stride(a));
+    auto* rb =
+        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(b) + y * cairo_image_surface_get_stride(b));
     for (int x = 0; x < w; ++x) {
       for (int shift = 0; shift < 32; shift += 8) {
         int ca = (ra[x] >> shift) & 0xFF, cb = (rb[x] >> shift) & 0xFF;

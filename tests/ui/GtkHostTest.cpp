@@ -1,8 +1,12 @@
 // The GTK host on a real display (Xvfb): a skin in a window, clicks and typing from
 // xdotool, a layer drawn with transparency above a native child widget, caption drag.
 // Screenshots are saved next to the build for a person to open.
+#include <errno.h>
 #include <gdk/gdk.h>
 #include <gtk/gtk.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -30,9 +34,13 @@ bool RunFor(const std::function<bool()>& done, int ms = 3000) {
   return !timedOut;
 }
 
-void Settle(int ms = 300) { RunFor([] { return false; }, ms); }
+void Settle(int ms = 300) {
+  RunFor([] { return false; }, ms);
+}
 
-bool Xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
+bool Xdotool(const std::string& args) {
+  return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // One pixel of the screen (root window).
 uint32_t ScreenPixel(int x, int y) {
@@ -46,7 +54,8 @@ uint32_t ScreenPixel(int x, int y) {
 
 void SaveScreen(const std::string& name) {
   GdkWindow* root = gdk_get_default_root_window();
-  GdkPixbuf* pb = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
+  GdkPixbuf* pb =
+      gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
   if (!pb) return;
   gdk_pixbuf_save(pb, (std::string(TAVO_BINARY_DIR) + "/" + name).c_str(), "png", nullptr, nullptr);
   g_object_unref(pb);
@@ -57,6 +66,49 @@ gboolean DrawBlue(GtkWidget*, cairo_t* cr, gpointer) {
   cairo_paint(cr);
   return TRUE;
 }
+
+// A private X server for this test process, so that tests running side by side (ctest -j)
+// never click into each other's windows. Falls back to $DISPLAY when Xvfb is missing.
+class PrivateDisplay : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    m_pid = fork();
+    if (m_pid == 0) {
+      close(fds[0]);
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb writes the display number and a line break once it accepts connections.
+    std::string number;
+    char c = 0;
+    while (m_pid > 0) {
+      ssize_t n = read(fds[0], &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0 || c == '\n') break;
+      number += c;
+    }
+    close(fds[0]);
+    if (!number.empty()) {
+      setenv("DISPLAY", (":" + number).c_str(), 1);
+      unsetenv("WAYLAND_DISPLAY");
+    }
+  }
+  void TearDown() override {
+    if (m_pid > 0) {
+      kill(m_pid, SIGTERM);
+      waitpid(m_pid, nullptr, 0);
+    }
+  }
+
+ private:
+  pid_t m_pid = -1;
+};
+const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay);
 
 }  // namespace
 
@@ -133,16 +185,18 @@ TEST_F(GtkHostTest, CaptionDragMovesTheWindow) {
 }
 
 TEST_F(GtkHostTest, LayerIsDrawnAboveANativeChildWithTransparency) {
-  auto owner = Open("owner.xml", R"(<Window size="400,300"><VerticalLayout bkcolor="#FFFFFFFF" inset="20,20,20,20">
+  auto owner =
+      Open("owner.xml", R"(<Window size="400,300"><VerticalLayout bkcolor="#FFFFFFFF" inset="20,20,20,20">
       <NativeView name="native"/></VerticalLayout></Window>)",
-                    50, 400);
+           50, 400);
   GtkWidget* blue = gtk_drawing_area_new();
   g_signal_connect(blue, "draw", G_CALLBACK(DrawBlue), nullptr);
   gtk_widget_show(blue);
   static_cast<CNativeViewUI*>(owner->FindControl(L"native"))->SetNativeWidget(blue);
   Settle();
   EXPECT_EQ(ScreenPixel(50 + 200, 400 + 150), 0x0000FFu);  // the native child is on screen
-  std::ofstream(dir / "layer.xml") << R"(<Window size="120,80" bktrans="true"><VerticalLayout bkcolor="#80FF0000" borderround="16,16"/></Window>)";
+  std::ofstream(dir / "layer.xml")
+      << R"(<Window size="120,80" bktrans="true"><VerticalLayout bkcolor="#80FF0000" borderround="16,16"/></Window>)";
   RecordingWnd layer(L"layer.xml", L"layerClass");
   layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
   layer.MoveWindow({50 + 140, 400 + 110, 50 + 260, 400 + 190});

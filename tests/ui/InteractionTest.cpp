@@ -13,10 +13,12 @@
 using Events = std::vector<std::string>;
 
 TEST_F(UiTest, ButtonClickNeedsPressAndReleaseInside) {
-  auto w = MakeWindow(R"(<VerticalLayout><Button name="btn" height="40" text="登录"/>
+  auto w = MakeWindow(R"(<VerticalLayout><Button name="btn" height="40" text="登录" tooltip="登录账号"/>
                          <Button name="off" height="40" enabled="false"/><Control/></VerticalLayout>)");
   ClickOn(*w, L"btn");
   EXPECT_EQ(w->events, (Events{"click:btn"}));
+  EXPECT_EQ(w->Host()->toolTip, "登录账号");
+  EXPECT_EQ(w->Host()->cursor, HostCursor::Hand);
   w->events.clear();
   w->Host()->MouseDown(10, 10);  // pressed on the button, released elsewhere: no click
   w->Host()->MouseUp(10, 200);
@@ -164,7 +166,9 @@ TEST_F(UiTest, RemovingTheClickedRowInsideItsNotificationIsSafe) {
 }
 
 TEST_F(UiTest, TreeExpandsCollapsesAndSelects) {
-  WriteSkin("treeitem.xml", R"(<TreeNode height="44"><Label name="lbTitle" float="true" pos="22,0,0,0" width="200" height="44"/></TreeNode>)");
+  WriteSkin(
+      "treeitem.xml",
+      R"(<TreeNode height="44"><Label name="lbTitle" float="true" pos="22,0,0,0" width="200" height="44"/></TreeNode>)");
   auto w = MakeWindow(R"(<TreeView name="treeview" visiblefolderbtn="true" visiblecheckbtn="false"/>)");
   auto* tree = static_cast<CTreeViewUI*>(w->FindControl(L"treeview"));
   CDialogBuilder builder;

@@ -12,7 +12,8 @@ class LayoutTest : public UiTest {
  protected:
   void Check(const std::string& controls, std::initializer_list<Expect> expected) {
     auto w = MakeWindow(controls);
-    for (const auto& e : expected) EXPECT_EQ(PosOf(*w, e.name), e.rect) << ToUtf8(e.name) << " in " << controls;
+    for (const auto& e : expected)
+      EXPECT_EQ(PosOf(*w, e.name), e.rect) << ToUtf8(e.name) << " in " << controls;
     EXPECT_TRUE(problems.empty()) << problems.front();
   }
 };
@@ -23,7 +24,10 @@ TEST_F(LayoutTest, VerticalFixedAndFlexible) {
              <Control name="b"/>
              <Control name="c" height="30" width="100"/>
            </VerticalLayout>)",
-        {{L"root", {0, 0, 400, 300}}, {L"a", {10, 10, 390, 60}}, {L"b", {10, 65, 390, 255}}, {L"c", {10, 260, 110, 290}}});
+        {{L"root", {0, 0, 400, 300}},
+         {L"a", {10, 10, 390, 60}},
+         {L"b", {10, 65, 390, 255}},
+         {L"c", {10, 260, 110, 290}}});
 }
 
 TEST_F(LayoutTest, HorizontalSharesTheRestAndKeepsMinMax) {
@@ -34,7 +38,10 @@ TEST_F(LayoutTest, HorizontalSharesTheRestAndKeepsMinMax) {
              <Control name="d" minwidth="200"/>
            </HorizontalLayout>)",
         // 300 left after a; b capped at 50; d needs its 200; c gets the 50 left.
-        {{L"a", {0, 0, 100, 300}}, {L"b", {100, 0, 150, 300}}, {L"c", {150, 0, 200, 300}}, {L"d", {200, 0, 400, 300}}});
+        {{L"a", {0, 0, 100, 300}},
+         {L"b", {100, 0, 150, 300}},
+         {L"c", {150, 0, 200, 300}},
+         {L"d", {200, 0, 400, 300}}});
 }
 
 TEST_F(LayoutTest, PaddingFloatAndHiddenChildren) {
@@ -45,7 +52,10 @@ TEST_F(LayoutTest, PaddingFloatAndHiddenChildren) {
              <Control name="sep" float="true" pos="0,43,0,0" width="350" height="1"/>
              <Control name="b"/>
            </VerticalLayout>)",
-        {{L"a", {5, 6, 393, 46}}, {L"f", {22, 0, 342, 44}}, {L"sep", {0, 43, 350, 44}}, {L"b", {0, 54, 400, 300}}});
+        {{L"a", {5, 6, 393, 46}},
+         {L"f", {22, 0, 342, 44}},
+         {L"sep", {0, 43, 350, 44}},
+         {L"b", {0, 54, 400, 300}}});
 }
 
 TEST_F(LayoutTest, ContainerFillsAndAutoWidthLabel) {
@@ -56,7 +66,7 @@ TEST_F(LayoutTest, ContainerFillsAndAutoWidthLabel) {
            </HorizontalLayout>)");
   EXPECT_EQ(PosOf(*w, L"inner"), (CDuiRect{4, 4, 116, 296}));
   CDuiRect a = PosOf(*w, L"auto");
-  EXPECT_GT(a.GetWidth(), 40);   // five CJK glyphs at 12 px plus padding
+  EXPECT_GT(a.GetWidth(), 40);  // five CJK glyphs at 12 px plus padding
   EXPECT_LT(a.GetWidth(), 100);
   EXPECT_EQ(PosOf(*w, L"rest").left, a.right);
 }

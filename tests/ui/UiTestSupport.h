@@ -27,7 +27,8 @@ class RecordingWnd : public WindowImplBase {
     if (msg.sType != DUI_MSGTYPE_MOUSEENTER && msg.sType != DUI_MSGTYPE_MOUSELEAVE &&
         msg.sType != DUI_MSGTYPE_SETFOCUS && msg.sType != DUI_MSGTYPE_KILLFOCUS &&
         msg.sType != DUI_MSGTYPE_WINDOWINIT && msg.sType != DUI_MSGTYPE_SCROLL) {
-      events.push_back(ToUtf8(msg.sType) + ":" + (msg.pSender ? ToUtf8(msg.pSender->GetName()) : std::string()));
+      events.push_back(ToUtf8(msg.sType) + ":" +
+                       (msg.pSender ? ToUtf8(msg.pSender->GetName()) : std::string()));
     }
     WindowImplBase::Notify(msg);
   }
@@ -73,7 +74,8 @@ class UiTest : public ::testing::Test {
     std::ofstream(dir / name, std::ios::binary) << xml;
   }
   // A window of `size` from a skin whose body is `controls`.
-  std::unique_ptr<RecordingWnd> MakeWindow(const std::string& controls, const std::string& window = "size=\"400,300\"",
+  std::unique_ptr<RecordingWnd> MakeWindow(const std::string& controls,
+                                           const std::string& window = "size=\"400,300\"",
                                            HWND owner = kNoWindow) {
     WriteSkin("w.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Window " + window +
                            ">\n<Font id=\"0\" size=\"14\"/>\n" + controls + "\n</Window>\n");

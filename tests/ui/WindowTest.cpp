@@ -30,7 +30,9 @@ TEST_F(UiTest, WindowTimersRunAndStopWithTheWindow) {
 
 TEST_F(UiTest, ModalWindowReturnsItsCloseValue) {
   auto owner = MakeWindow("<VerticalLayout/>");
-  WriteSkin("modal.xml", R"(<Window size="200,100"><VerticalLayout><Button name="ok" height="40"/></VerticalLayout></Window>)");
+  WriteSkin(
+      "modal.xml",
+      R"(<Window size="200,100"><VerticalLayout><Button name="ok" height="40"/></VerticalLayout></Window>)");
   RecordingWnd modal(L"modal.xml", L"modalDlgClass");
   modal.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
   modal.onMessage = [](UINT, WPARAM, LPARAM, const Payload&, bool& handled) {
@@ -58,7 +60,8 @@ TEST_F(UiTest, CloseButtonClosesThroughTheQueue) {
 TEST_F(UiTest, LayersArePlacedFromScreenRectanglesRelativeToTheirOwner) {
   auto owner = MakeWindow("<VerticalLayout/>", "size=\"800,600\"");
   owner->MoveWindow({100, 50, 900, 650});
-  WriteSkin("layer.xml", R"(<Window size="103,240" bktrans="true"><VerticalLayout bkcolor="#80000000"/></Window>)");
+  WriteSkin("layer.xml",
+            R"(<Window size="103,240" bktrans="true"><VerticalLayout bkcolor="#80000000"/></Window>)");
   RecordingWnd layer(L"layer.xml", L"videoRightDlgClass");
   layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
   EXPECT_EQ(layer.Host()->kind(), HostKind::Layer);
@@ -78,8 +81,9 @@ TEST_F(UiTest, LayersArePlacedFromScreenRectanglesRelativeToTheirOwner) {
 }
 
 TEST_F(UiTest, CaptionDragsSizeBoxResizesButtonsStayClickable) {
-  auto w = MakeWindow(R"(<VerticalLayout><HorizontalLayout height="72"><Control/><Button name="closebtn" width="30"/></HorizontalLayout><Control/></VerticalLayout>)",
-                      "size=\"400,300\" caption=\"0,0,0,72\" sizebox=\"4,4,4,4\" mininfo=\"300,200\"");
+  auto w = MakeWindow(
+      R"(<VerticalLayout><HorizontalLayout height="72"><Control/><Button name="closebtn" width="30"/></HorizontalLayout><Control/></VerticalLayout>)",
+      "size=\"400,300\" caption=\"0,0,0,72\" sizebox=\"4,4,4,4\" mininfo=\"300,200\"");
   EXPECT_EQ(w->Host()->minWidth, 300);
   w->Host()->Click(100, 30);
   EXPECT_EQ(w->Host()->moveDrags, 1);
