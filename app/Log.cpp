@@ -126,9 +126,10 @@ bool OpenLog(const std::wstring& baseName) {
   LogSink& sink = Sink();
   std::lock_guard lock(sink.mutex);
   sink.file.Close();
-  // Only yesterday's file goes; older files are not looked for.
+  // Only yesterday's file goes; older files are not looked for. Late on a day that is 25 hours
+  // long (the clocks went back), 86400 s back is still today: today's file stays.
   std::string yesterdayNative = WideToAnsi(yesterday);
-  if (!yesterdayNative.empty()) unlink(yesterdayNative.c_str());
+  if (yesterday != today && !yesterdayNative.empty()) unlink(yesterdayNative.c_str());
 
   sink.path = today;
   // Write access, open or create, shared with no one: a second process of the same role on

@@ -15,7 +15,7 @@ namespace {
 
 using Clock = std::chrono::system_clock;
 
-// A local time as a clock value; the tests run in UTC so dates are fixed.
+// A UTC time as a clock value; the tests run in UTC unless they say otherwise.
 Clock::time_point At(int year, int month, int day, int hour = 12, int minute = 0, int second = 0,
                      int millis = 0) {
   std::tm t{};
@@ -151,6 +151,18 @@ TEST_F(LogTest, OpeningDeletesYesterdaysFileOnly) {
   EXPECT_TRUE(std::filesystem::exists(folder / "browserlog20191230.txt"));
   EXPECT_TRUE(std::filesystem::exists(folder / "renderlog20191231.txt"));
   EXPECT_TRUE(std::filesystem::exists(folder / "browserlog202011.txt"));
+}
+
+TEST_F(LogTest, LateOnALongDayTodaysFileIsKept) {
+  // US Eastern time went back one hour early on 1 November 2020: at 23:30 that day, 86400 s
+  // earlier is 00:30 the same day.
+  setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+  tzset();
+  WriteAll(LogFolder() / "browserlog2020111.txt", "earlier today");
+  SetLogTimeForTest(At(2020, 11, 2, 4, 30));  // 23:30 EST on 1 November
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  CloseLog();
+  EXPECT_EQ(ReadAll(LogFolder() / "browserlog2020111.txt"), "earlier today" + kOpening);
 }
 
 TEST_F(LogTest, SecondProcessOfTheSameRoleLosesItsLines) {
