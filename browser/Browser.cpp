@@ -12,10 +12,13 @@ Browser::~Browser() {
   gtk_widget_destroy(GetWidget());
 }
 
-void Browser::LoadURL(const std::wstring& url) { webkit_web_view_load_uri(m_view.get(), WideToUtf8(url).c_str()); }
+void Browser::LoadURL(const std::wstring& url) {
+  webkit_web_view_load_uri(m_view.get(), WideToUtf8(url).c_str());
+}
 
 void Browser::LoadString(const std::wstring& html, const std::wstring& url) {
-  webkit_web_view_load_alternate_html(m_view.get(), WideToUtf8(html).c_str(), WideToUtf8(url).c_str(), nullptr);
+  webkit_web_view_load_alternate_html(m_view.get(), WideToUtf8(html).c_str(), WideToUtf8(url).c_str(),
+                                      nullptr);
 }
 
 void Browser::ExecuteJavaScript(const std::wstring& script) {
@@ -34,5 +37,6 @@ void Browser::Reload() { webkit_web_view_reload(m_view.get()); }
 void Browser::WasHidden(bool hidden) { gtk_widget_set_visible(GetWidget(), !hidden); }
 
 void Browser::SendProcessMessage(const char* name, GVariant* params) {
-  webkit_web_view_send_message_to_page(m_view.get(), webkit_user_message_new(name, params), nullptr, nullptr, nullptr);
+  webkit_web_view_send_message_to_page(m_view.get(), webkit_user_message_new(name, params), nullptr, nullptr,
+                                       nullptr);
 }

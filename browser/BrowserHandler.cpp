@@ -20,7 +20,8 @@ constexpr int kTerminationOutOfMemory = 3;
 
 bool IsAbort(const GError* error) {
   return g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
-         g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
+         g_error_matches(error, WEBKIT_POLICY_ERROR,
+                         WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
 }
 
 // A certificate that only fails because its issuer is the extra CA of $TAVO_CA_FILE
@@ -178,8 +179,8 @@ GtkWidget* BrowserHandler::OnCreate(WebKitWebView*, WebKitNavigationAction* acti
   return nullptr;
 }
 
-gboolean BrowserHandler::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult* hit,
-                                       gpointer) {
+gboolean BrowserHandler::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*,
+                                       WebKitHitTestResult* hit, gpointer) {
   // Edit fields keep their menu (cut, copy, paste, input methods); the page has none.
   return webkit_hit_test_result_context_is_editable(hit) ? FALSE : TRUE;
 }
@@ -221,12 +222,13 @@ gboolean BrowserHandler::OnTlsError(WebKitWebView* view, gchar* uri, GTlsCertifi
                                     GTlsCertificateFlags errors, gpointer) {
   std::string host;
   if (TrustedByExtraCa(certificate, uri, host)) {
-    webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate, host.c_str());
+    webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate,
+                                                      host.c_str());
     webkit_web_view_load_uri(view, uri);
     return TRUE;
   }
-  LogError(L"TLS certificate refused, flags=" + std::to_wstring(static_cast<int>(errors)) +
-           L",url=" + Utf8ToWide(uri ? uri : ""));
+  LogError(L"TLS certificate refused, flags=" + std::to_wstring(static_cast<int>(errors)) + L",url=" +
+           Utf8ToWide(uri ? uri : ""));
   return FALSE;
 }
 

@@ -68,23 +68,26 @@ class BrowserHandler : public std::enable_shared_from_this<BrowserHandler> {
   bool OnProcessMessageReceived(const BrowserPtr& browser, WebKitUserMessage* message);
 
  private:
-  BrowserHandler(HWND hostWindow, HandlerDelegate* delegate) : m_hostWindow(hostWindow), m_delegate(delegate) {}
+  BrowserHandler(HWND hostWindow, HandlerDelegate* delegate)
+      : m_hostWindow(hostWindow), m_delegate(delegate) {}
   void OnAfterCreated(const BrowserPtr& browser);
   void OnBeforeClose(const BrowserPtr& browser);
   BrowserPtr FindBrowser(WebKitWebView* view) const;
   void Connect(const BrowserPtr& browser);
 
-  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                                 gpointer self);
+  static gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                 WebKitPolicyDecisionType type, gpointer self);
   static GtkWidget* OnCreate(WebKitWebView* view, WebKitNavigationAction* action, gpointer self);
   static gboolean OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent* event,
                                 WebKitHitTestResult* hit, gpointer self);
   static gboolean OnScriptDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
-  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error, gpointer self);
+  static gboolean OnLoadFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error,
+                               gpointer self);
   static gboolean OnTlsError(WebKitWebView* view, gchar* uri, GTlsCertificate* certificate,
                              GTlsCertificateFlags errors, gpointer self);
-  static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason, gpointer self);
+  static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
+                                     gpointer self);
   static gboolean OnUserMessage(WebKitWebView* view, WebKitUserMessage* message, gpointer self);
 
   BrowserPtr m_browser;

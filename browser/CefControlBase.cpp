@@ -26,9 +26,11 @@ void CefControlBase::InitBrowser(HWND hostWindow) {
   m_onAfterCreated = [this](const BrowserPtr& browser) {
     const HWND host = m_handler->GetHostWindow();
     for (const auto& entry : JsFunctionTable) {
-      m_functions.try_emplace({entry.name, browser->GetIdentifier()},
-                              [host](const std::wstring& name, const std::wstring& params,
-                                     const JsResponder& responder) { DispatchJsCall(host, name, params, responder); });
+      m_functions.try_emplace(
+          {entry.name, browser->GetIdentifier()},
+          [host](const std::wstring& name, const std::wstring& params, const JsResponder& responder) {
+            DispatchJsCall(host, name, params, responder);
+          });
     }
     PostMessage(host, WM_BROWSER_CREATED, static_cast<WPARAM>(browser->GetIdentifier()), 0);
   };
@@ -67,7 +69,8 @@ bool CefControlBase::ShowDevTools() {
 }
 
 void CefControlBase::CloseDevTools() {
-  if (BrowserPtr browser = GetBrowser()) webkit_web_inspector_close(webkit_web_view_get_inspector(browser->GetView()));
+  if (BrowserPtr browser = GetBrowser())
+    webkit_web_inspector_close(webkit_web_view_get_inspector(browser->GetView()));
 }
 
 BrowserPtr CefControlBase::GetBrowser() { return m_handler ? m_handler->GetBrowser() : nullptr; }
@@ -79,7 +82,9 @@ GtkWidget* CefControlBase::GetBrowserHost() {
 
 bool CefControlBase::CloseAllBrowser() { return m_handler ? m_handler->CloseAllBrowser() : false; }
 
-BrowserList CefControlBase::GetBrowserList() { return m_handler ? m_handler->GetBrowserList() : BrowserList(); }
+BrowserList CefControlBase::GetBrowserList() {
+  return m_handler ? m_handler->GetBrowserList() : BrowserList();
+}
 
 void CefControlBase::UpdateWindowPos() { PlaceBrowsers(GetViewRect()); }
 
@@ -116,8 +121,8 @@ std::wstring CefControlBase::LoadErrorSummary(int errorCode, const std::wstring&
                                               const std::wstring& failedUrl) {
   return L"<html><head><title>Page failed to load</title></head><body bgcolor=\"white\">"
          L"<h2>Page failed to load.</h2><h4>URL:  <a href=\"" +
-         failedUrl + L"\">" + failedUrl + L"</a><br/>Error:  " + errorText + L" (" + std::to_wstring(errorCode) +
-         L")</h4></body></html> ";
+         failedUrl + L"\">" + failedUrl + L"</a><br/>Error:  " + errorText + L" (" +
+         std::to_wstring(errorCode) + L")</h4></body></html> ";
 }
 
 void CefControlBase::OnLoadError(const BrowserPtr& browser, int errorCode, const std::wstring& errorText,

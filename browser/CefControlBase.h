@@ -63,7 +63,8 @@ class CefControlBase : public BrowserHandler::HandlerDelegate {
   JsFunction GetFunction(const std::wstring& functionName, std::int64_t browserId) override;
 
   // The log summary of a failed load (never shown).
-  static std::wstring LoadErrorSummary(int errorCode, const std::wstring& errorText, const std::wstring& failedUrl);
+  static std::wstring LoadErrorSummary(int errorCode, const std::wstring& errorText,
+                                       const std::wstring& failedUrl);
 
  protected:
   // The control's rectangle in its window.

@@ -54,7 +54,8 @@ ClientAppBrowser::ClientAppBrowser() {
   OnBeforeCommandLineProcessing();
   OnRegisterCustomSchemes();
 
-  m_context = GRef<WebKitWebContext>::Adopt(webkit_web_context_new_with_website_data_manager(m_dataManager.get()));
+  m_context =
+      GRef<WebKitWebContext>::Adopt(webkit_web_context_new_with_website_data_manager(m_dataManager.get()));
   webkit_web_context_set_web_extensions_directory(m_context.get(), GetWebExtensionFolder().c_str());
   // Web processes run in a sandbox; the renderer day log is the one folder they write.
   webkit_web_context_set_sandbox_enabled(m_context.get(), TRUE);
@@ -64,8 +65,8 @@ ClientAppBrowser::ClientAppBrowser() {
 
 void ClientAppBrowser::OnBeforeCommandLineProcessing() {
   // Pages are fetched directly, never through a proxy.
-  webkit_website_data_manager_set_network_proxy_settings(m_dataManager.get(), WEBKIT_NETWORK_PROXY_MODE_NO_PROXY,
-                                                         nullptr);
+  webkit_website_data_manager_set_network_proxy_settings(m_dataManager.get(),
+                                                         WEBKIT_NETWORK_PROXY_MODE_NO_PROXY, nullptr);
   // Certificate errors fail the load; they are never ignored.
   webkit_website_data_manager_set_tls_errors_policy(m_dataManager.get(), WEBKIT_TLS_ERRORS_POLICY_FAIL);
 }
@@ -86,15 +87,16 @@ void ClientAppBrowser::OnContextInitialized() {
     return;
   }
   const std::string file = DataFolder() + "/cookies.sqlite";
-  webkit_cookie_manager_set_persistent_storage(cookies, file.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+  webkit_cookie_manager_set_persistent_storage(cookies, file.c_str(),
+                                               WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
 }
 
 WebKitWebView* ClientAppBrowser::NewView() const {
   WebKitSettings* settings = webkit_settings_new_with_settings(
       "enable-developer-extras", TRUE, "javascript-can-open-windows-automatically", FALSE,
       "hardware-acceleration-policy", WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER, nullptr);
-  auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings",
-                                            settings, nullptr));
+  auto* view = WEBKIT_WEB_VIEW(
+      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings", settings, nullptr));
   g_object_unref(settings);
   return view;
 }

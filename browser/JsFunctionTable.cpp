@@ -33,6 +33,7 @@ void DispatchJsCall(HWND hostWindow, const std::wstring& functionName, const std
   for (const auto& entry : JsFunctionTable) {
     if (functionName != entry.name) continue;
     LogNormal(L"CallCppFunc " + functionName + L" enter\n");
-    SendMessage(hostWindow, entry.message, 0, 0, MakePayload<JsCallMessage>(JsCallMessage{params, responder}));
+    SendMessage(hostWindow, entry.message, 0, 0,
+                MakePayload<JsCallMessage>(JsCallMessage{params, responder}));
   }
 }

@@ -25,8 +25,8 @@ UINT JsFunctionMessage(std::wstring_view name);
 using JsResponder = std::function<void(int code, const std::wstring& text)>;
 
 // A bridge function registered for (function name, browser identifier).
-using JsFunction =
-    std::function<void(const std::wstring& functionName, const std::wstring& params, const JsResponder& responder)>;
+using JsFunction = std::function<void(const std::wstring& functionName, const std::wstring& params,
+                                      const JsResponder& responder)>;
 
 // The payload of a bridge message 1524..1536 (sent to the host window, wParam and lParam 0):
 // the parameter text as the page gave it ("{}" when it gave none) and the responder. The

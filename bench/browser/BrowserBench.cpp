@@ -5,11 +5,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <vector>
-
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "BrowserTestKit.h"
 #include "browser/CefNativeControl.h"
@@ -107,17 +106,22 @@ int main() {
   auto lastAnswer = std::chrono::steady_clock::now();
   window.m_onCall = [&](const ReceivedCall& call) {
     const auto now = std::chrono::steady_clock::now();
-    if (window.m_calls.size() > 1) roundTrips.push_back(std::chrono::duration<double, std::milli>(now - lastAnswer).count());
+    if (window.m_calls.size() > 1)
+      roundTrips.push_back(std::chrono::duration<double, std::milli>(now - lastAnswer).count());
     lastAnswer = std::chrono::steady_clock::now();
     call.responder(200, L"{\"vid\":\"x\"}");
   };
   Evaluate(window.View(), "bench(" + std::to_string(kCalls) + ")");
   const bool done = WaitFor([&] { return window.m_calls.size() >= static_cast<size_t>(kCalls); }, 60000);
 
-  std::printf("window with a cefcontrol, Create to 1039 (%s): median %.1f ms over %d windows (min %.1f, max %.1f)\n",
-              realPlayer ? "htmllocal/index.html" : "stand-in player page", Median(createToLoadEnd), kWindows, *std::min_element(createToLoadEnd.begin(), createToLoadEnd.end()),
-              *std::max_element(createToLoadEnd.begin(), createToLoadEnd.end()));
-  std::printf("app.call round trip (host answer -> page callback -> next call at the host): median %.3f ms over %zu calls\n",
-              Median(roundTrips), roundTrips.size());
+  std::printf(
+      "window with a cefcontrol, Create to 1039 (%s): median %.1f ms over %d windows (min %.1f, max %.1f)\n",
+      realPlayer ? "htmllocal/index.html" : "stand-in player page", Median(createToLoadEnd), kWindows,
+      *std::min_element(createToLoadEnd.begin(), createToLoadEnd.end()),
+      *std::max_element(createToLoadEnd.begin(), createToLoadEnd.end()));
+  std::printf(
+      "app.call round trip (host answer -> page callback -> next call at the host): median %.3f ms over %zu "
+      "calls\n",
+      Median(roundTrips), roundTrips.size());
   return done ? 0 : 1;
 }

@@ -23,7 +23,8 @@ void NativeCall(GPtrArray* arguments, gpointer data) {
   auto* binding = static_cast<Binding*>(data);
   std::string exception;
   JSCContext* context = jsc_context_get_current();
-  if (!binding->handler->Execute("call", binding->pageId, context, arguments, exception) && !exception.empty()) {
+  if (!binding->handler->Execute("call", binding->pageId, context, arguments, exception) &&
+      !exception.empty()) {
     LogError(L"CefJsHandler::Execute:" + Utf8ToWide(exception));
   }
 }
@@ -54,13 +55,14 @@ void ReportException(JSCContext* context, const wchar_t* where) {
 }  // namespace
 
 void CefJsHandler::InstallInto(JSCContext* context, std::uint64_t pageId) {
-  auto installer = GRef<JSCValue>::Adopt(
-      jsc_context_evaluate_with_source_uri(context, kAppScript, -1, kAppScriptUri, 1));
+  auto installer =
+      GRef<JSCValue>::Adopt(jsc_context_evaluate_with_source_uri(context, kAppScript, -1, kAppScriptUri, 1));
   ReportException(context, L"app.call install:");
   if (!installer || !jsc_value_is_function(installer.get())) return;
   auto native = GRef<JSCValue>::Adopt(jsc_value_new_function_variadic(
       context, "call", G_CALLBACK(NativeCall), new Binding{this, pageId}, DeleteBinding, G_TYPE_NONE));
-  auto result = GRef<JSCValue>::Adopt(jsc_value_function_call(installer.get(), JSC_TYPE_VALUE, native.get(), G_TYPE_NONE));
+  auto result = GRef<JSCValue>::Adopt(
+      jsc_value_function_call(installer.get(), JSC_TYPE_VALUE, native.get(), G_TYPE_NONE));
   ReportException(context, L"app.call install:");
 }
 
@@ -87,8 +89,8 @@ bool CefJsHandler::Execute(const std::string& name, std::uint64_t pageId, JSCCon
 
   WebKitWebPage* page = webkit_web_extension_get_page(m_extension, pageId);
   if (!page) return true;
-  WebKitUserMessage* message =
-      webkit_user_message_new(kCallCppFunc, g_variant_new(kCallCppFuncType, functionName.c_str(), params.c_str()));
+  WebKitUserMessage* message = webkit_user_message_new(
+      kCallCppFunc, g_variant_new(kCallCppFuncType, functionName.c_str(), params.c_str()));
   webkit_web_page_send_message_to_view(page, message, nullptr, nullptr, nullptr);
   return true;
 }
@@ -100,8 +102,8 @@ void CefJsHandler::OnJsCallBack(std::uint64_t pageId, const std::string& functio
   // Copies: the callback may call app.call again and change the map.
   Callback entry = found->second;
   const std::string codeText = std::to_string(code);
-  auto result = GRef<JSCValue>::Adopt(jsc_value_function_call(entry.function.get(), G_TYPE_STRING, codeText.c_str(),
-                                                              G_TYPE_STRING, text.c_str(), G_TYPE_NONE));
+  auto result = GRef<JSCValue>::Adopt(jsc_value_function_call(
+      entry.function.get(), G_TYPE_STRING, codeText.c_str(), G_TYPE_STRING, text.c_str(), G_TYPE_NONE));
   ReportException(entry.context.get(), L"JsCallBack callback:");
   if (!result) return;
   if (jsc_value_is_boolean(result.get())) {

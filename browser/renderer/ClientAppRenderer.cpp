@@ -8,8 +8,8 @@
 void ClientAppRenderer::OnWebKitInitialized() {
   m_handler = std::make_unique<CefJsHandler>(m_extension);
   // "window-object-cleared" comes before any of the document's own script runs.
-  g_signal_connect(webkit_script_world_get_default(), "window-object-cleared", G_CALLBACK(OnWindowObjectCleared),
-                   this);
+  g_signal_connect(webkit_script_world_get_default(), "window-object-cleared",
+                   G_CALLBACK(OnWindowObjectCleared), this);
   g_signal_connect(m_extension, "page-created", G_CALLBACK(OnPageCreated), this);
 }
 
@@ -17,8 +17,8 @@ void ClientAppRenderer::OnPageCreated(WebKitWebExtension*, WebKitWebPage* page, 
   g_signal_connect(page, "user-message-received", G_CALLBACK(OnUserMessage), self);
 }
 
-void ClientAppRenderer::OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
-                                              gpointer self) {
+void ClientAppRenderer::OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page,
+                                              WebKitFrame* frame, gpointer self) {
   auto* app = static_cast<ClientAppRenderer*>(self);
   const std::uint64_t pageId = webkit_web_page_get_id(page);
   if (webkit_frame_is_main_frame(frame)) app->m_handler->ForgetPage(pageId);

@@ -13,7 +13,7 @@ std::unique_ptr<ClientAppRenderer> g_app;
 }  // namespace
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(WebKitWebExtension* extension,
-                                                                                const GVariant*) {
+                                                                               const GVariant*) {
   OpenLog(L"renderlog");
   LogNormal(L"*************RenderProcess create*************");
   g_app = std::make_unique<ClientAppRenderer>(extension);

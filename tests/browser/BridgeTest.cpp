@@ -79,7 +79,8 @@ TEST_F(BridgeTest, ParameterShapesDecideWhatIsSent) {
   EXPECT_EQ(window.m_calls[1].params, L"");
   EXPECT_EQ(sent.Count("pauseVideo"), 0);
   EXPECT_EQ(Evaluate(window.View(), "window.finished"), "true");
-  EXPECT_NE(ReadDayLog("renderlog").find("]:CefJsHandler::Execute:Invalid arguments.\r\n"), std::string::npos);
+  EXPECT_NE(ReadDayLog("renderlog").find("]:CefJsHandler::Execute:Invalid arguments.\r\n"),
+            std::string::npos);
 }
 
 TEST_F(BridgeTest, UnknownNameIsSentButNeverAnswered) {
@@ -89,7 +90,8 @@ TEST_F(BridgeTest, UnknownNameIsSentButNeverAnswered) {
   ASSERT_TRUE(window.Start());
   ASSERT_TRUE(window.Load(server.Url("/plain.html")));
 
-  Evaluate(window.View(), "app.call('getvidandplayauth', record('wrong case')); app.call('mouseEnter', record('known'));");
+  Evaluate(window.View(),
+           "app.call('getvidandplayauth', record('wrong case')); app.call('mouseEnter', record('known'));");
   ASSERT_TRUE(window.WaitForCalls(1));
   Spin(300);
 
@@ -97,7 +99,8 @@ TEST_F(BridgeTest, UnknownNameIsSentButNeverAnswered) {
   ASSERT_EQ(window.m_calls.size(), 1u);
   EXPECT_EQ(window.m_calls[0].message, WM_USER + 501u);
   window.m_calls[0].responder(200, L"ok");
-  EXPECT_TRUE(WaitForResults(window.View(), R"([["known","200","ok","string",2]])")) << Results(window.View());
+  EXPECT_TRUE(WaitForResults(window.View(), R"([["known","200","ok","string",2]])"))
+      << Results(window.View());
 }
 
 TEST_F(BridgeTest, SecondCallOfTheSameNameIsAnsweredToTheFirstCallback) {
@@ -106,8 +109,9 @@ TEST_F(BridgeTest, SecondCallOfTheSameNameIsAnsweredToTheFirstCallback) {
   ASSERT_TRUE(window.Start());
   ASSERT_TRUE(window.Load(server.Url("/plain.html")));
 
-  Evaluate(window.View(), "app.call('playError', '{\"error_code\":1}', record('first'));"
-                          "app.call('playError', '{\"error_code\":2}', record('second'));");
+  Evaluate(window.View(),
+           "app.call('playError', '{\"error_code\":1}', record('first'));"
+           "app.call('playError', '{\"error_code\":2}', record('second'));");
   ASSERT_TRUE(window.WaitForCalls(2));
   EXPECT_EQ(window.m_calls[1].params, L"{\"error_code\":2}");
 
@@ -149,8 +153,10 @@ TEST_F(BridgeTest, TheSamePageInTwoWindowsReachesEachWindow) {
 
   second.m_calls[0].responder(200, L"second");
   first.m_calls[0].responder(200, L"first");
-  EXPECT_TRUE(WaitForResults(first.View(), R"([["early","200","first","string",2]])")) << Results(first.View());
-  EXPECT_TRUE(WaitForResults(second.View(), R"([["early","200","second","string",2]])")) << Results(second.View());
+  EXPECT_TRUE(WaitForResults(first.View(), R"([["early","200","first","string",2]])"))
+      << Results(first.View());
+  EXPECT_TRUE(WaitForResults(second.View(), R"([["early","200","second","string",2]])"))
+      << Results(second.View());
 }
 
 TEST_F(BridgeTest, AReloadedPageIsAnsweredAgain) {
@@ -163,7 +169,8 @@ TEST_F(BridgeTest, AReloadedPageIsAnsweredAgain) {
   ASSERT_TRUE(window.WaitForCalls(2));
 
   window.m_calls[1].responder(200, L"new page");
-  EXPECT_TRUE(WaitForResults(window.View(), R"([["early","200","new page","string",2]])")) << Results(window.View());
+  EXPECT_TRUE(WaitForResults(window.View(), R"([["early","200","new page","string",2]])"))
+      << Results(window.View());
 }
 
 TEST_F(BridgeTest, RendererLogHasTheBridgeLines) {
@@ -183,9 +190,10 @@ TEST_F(BridgeTest, RendererLogHasTheBridgeLines) {
     log = ReadDayLog("renderlog");
     return log.find("]:said so\r\n") != std::string::npos;
   })) << log;
-  for (const char* line : {"[normal][", "]:*************RenderProcess create*************\r\n",
-                           "]:CefJsHandler::Execute:call\r\n", "]:CefAppRender::OnProcessMessageReceived enter:JsCallBack\r\n",
-                           "]:***************\r\n", "]:1\r\n"}) {
+  for (const char* line :
+       {"[normal][", "]:*************RenderProcess create*************\r\n",
+        "]:CefJsHandler::Execute:call\r\n", "]:CefAppRender::OnProcessMessageReceived enter:JsCallBack\r\n",
+        "]:***************\r\n", "]:1\r\n"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line;
   }
   EXPECT_NE(ReadDayLog("browserlog").find("]:CallCppFunc getVidAndPlayAuth enter\r\n"), std::string::npos);

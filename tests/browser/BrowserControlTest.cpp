@@ -16,15 +16,20 @@ std::map<std::string, std::string> Pages() {
   return {
       {"/one.html", "<!doctype html><html><body>one</body></html>"},
       {"/two.html", "<!doctype html><html><body>two</body></html>"},
-      {"/link.html", "<!doctype html><html><body><a id='l' target='_blank' href='/two.html'>new window</a></body></html>"},
-      {"/open.html", "<!doctype html><html><body><button id='b' onclick=\"window.open('/two.html')\">open</button>"
-                     "</body></html>"},
-      {"/dialogs.html", "<!doctype html><html><body><script>alert('a'); var c = confirm('b'); var p = prompt('c');"
-                        "window.after = [c, p];</script></body></html>"},
-      {"/edit.html", "<!doctype html><html><body style='margin:0'><div style='height:100px'>page</div>"
-                     "<input id='i' style='display:block;width:400px;height:60px'></body></html>"},
-      {"/colour.html", "<!doctype html><html><body style='margin:0;background:#2060c0;color:white;font:32px sans-serif'>"
-                       "<div style='padding:40px'>Tavo 页面 in a browser control</div></body></html>"},
+      {"/link.html",
+       "<!doctype html><html><body><a id='l' target='_blank' href='/two.html'>new window</a></body></html>"},
+      {"/open.html",
+       "<!doctype html><html><body><button id='b' onclick=\"window.open('/two.html')\">open</button>"
+       "</body></html>"},
+      {"/dialogs.html",
+       "<!doctype html><html><body><script>alert('a'); var c = confirm('b'); var p = prompt('c');"
+       "window.after = [c, p];</script></body></html>"},
+      {"/edit.html",
+       "<!doctype html><html><body style='margin:0'><div style='height:100px'>page</div>"
+       "<input id='i' style='display:block;width:400px;height:60px'></body></html>"},
+      {"/colour.html",
+       "<!doctype html><html><body style='margin:0;background:#2060c0;color:white;font:32px sans-serif'>"
+       "<div style='padding:40px'>Tavo 页面 in a browser control</div></body></html>"},
   };
 }
 
@@ -68,8 +73,9 @@ TEST_F(BrowserControlTest, LoadBeforeCreationRunsOnceTheBrowserExists) {
   EXPECT_EQ(window.m_loadEndCount, 1);
   EXPECT_EQ(window.Control().GetLastURL(), server.Url("/one.html"));
   EXPECT_EQ(Utf8ToWide(webkit_web_view_get_uri(window.View())), server.Url("/one.html"));
-  EXPECT_NE(ReadDayLog("browserlog").find(WideToUtf8(L"]:加载网址，URL=" + server.Url("/one.html") + L"\r\n")),
-            std::string::npos);
+  EXPECT_NE(
+      ReadDayLog("browserlog").find(WideToUtf8(L"]:加载网址，URL=" + server.Url("/one.html") + L"\r\n")),
+      std::string::npos);
 }
 
 TEST_F(BrowserControlTest, ScriptRunsOnlyInTheBrowserWithThatId) {
@@ -135,10 +141,12 @@ TEST_F(BrowserControlTest, LoadErrorShowsTheErrorTextAndLogsTheSummary) {
   text = text.substr(1, text.size() - 2);  // the JSON quotes
 
   const std::string log = ReadDayLog("browserlog");
-  const std::string summary = WideToUtf8(
-      L"]:OnLoadError加载错误(含重新加载)！ <html><head><title>Page failed to load</title></head>"
-      L"<body bgcolor=\"white\"><h2>Page failed to load.</h2><h4>URL:  <a href=\"" +
-      url + L"\">" + url + L"</a><br/>Error:  ") + text + " (";
+  const std::string summary =
+      WideToUtf8(
+          L"]:OnLoadError加载错误(含重新加载)！ <html><head><title>Page failed to load</title></head>"
+          L"<body bgcolor=\"white\"><h2>Page failed to load.</h2><h4>URL:  <a href=\"" +
+          url + L"\">" + url + L"</a><br/>Error:  ") +
+      text + " (";
   EXPECT_NE(log.find(summary), std::string::npos) << log;
   EXPECT_NE(log.find(")</h4></body></html> \r\n"), std::string::npos);
   EXPECT_EQ(Utf8ToWide(webkit_web_view_get_uri(window.View())), url);
@@ -226,7 +234,8 @@ TEST_F(BrowserControlTest, PagesHaveNoContextMenuButEditFieldsKeepTheirs) {
 
   RightClick(view, 50, 130);
   ASSERT_TRUE(WaitFor([&] { return watch.count == 2; }, 5000));
-  EXPECT_TRUE(WaitFor([&] { return ToplevelCount() > windows; }, 3000)) << "the edit field's menu did not show";
+  EXPECT_TRUE(WaitFor([&] { return ToplevelCount() > windows; }, 3000))
+      << "the edit field's menu did not show";
 }
 
 TEST_F(BrowserControlTest, EngineStartNeedsTheExtension) {

@@ -15,7 +15,8 @@
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 
-PageServer::PageServer(std::map<std::string, std::string> pages) : m_server(std::make_unique<httplib::Server>()) {
+PageServer::PageServer(std::map<std::string, std::string> pages)
+    : m_server(std::make_unique<httplib::Server>()) {
   for (const auto& [path, body] : pages) {
     m_server->Get(path, [body](const httplib::Request&, httplib::Response& response) {
       response.set_content(body, "text/html; charset=utf-8");
@@ -46,7 +47,8 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     // A short timer bounds each blocking iteration so the deadline is checked.
     GSource* tick = g_timeout_source_new(20);
-    g_source_set_callback(tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+    g_source_set_callback(
+        tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
     g_source_attach(tick, nullptr);
     g_main_context_iteration(nullptr, TRUE);
     g_source_destroy(tick);
@@ -57,7 +59,13 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 
 void Spin(int ms) {
   bool over = false;
-  g_timeout_add(ms, [](gpointer flag) { *static_cast<bool*>(flag) = true; return G_SOURCE_REMOVE; }, &over);
+  g_timeout_add(
+      ms,
+      [](gpointer flag) {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &over);
   WaitFor([&] { return over; }, ms + 5000);
 }
 
@@ -101,8 +109,8 @@ std::string ReadDayLog(const std::string& baseName) {
     text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                          (static_cast<unsigned char>(bytes[i + 1]) << 8)));
   }
-  char* utf8 = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(text.data()), static_cast<glong>(text.size()),
-                               nullptr, nullptr, nullptr);
+  char* utf8 = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(text.data()),
+                               static_cast<glong>(text.size()), nullptr, nullptr, nullptr);
   std::string result = utf8 ? utf8 : "";
   g_free(utf8);
   return result;

@@ -38,12 +38,17 @@ class BrowserDlg : public WindowImplBase {
     if (control) m_browser = static_cast<CefNativeControl*>(control.get());
     return control;
   }
-  LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, const Payload& payload, bool& bHandled) override {
+  LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, const Payload& payload,
+                              bool& bHandled) override {
     bHandled = true;
-    if (msg == WM_BROWSER_CREATED) m_browserId = static_cast<std::int64_t>(wParam);
-    else if (msg == WM_BROWSER_LOAD_END) ++m_loadEnds;
-    else if (msg >= WM_JS_FIRST && msg <= WM_JS_LAST) m_calls.push_back({msg, *PayloadAs<JsCallMessage>(payload)});
-    else bHandled = false;
+    if (msg == WM_BROWSER_CREATED)
+      m_browserId = static_cast<std::int64_t>(wParam);
+    else if (msg == WM_BROWSER_LOAD_END)
+      ++m_loadEnds;
+    else if (msg >= WM_JS_FIRST && msg <= WM_JS_LAST)
+      m_calls.push_back({msg, *PayloadAs<JsCallMessage>(payload)});
+    else
+      bHandled = false;
     return 0;
   }
   TestHostWindow* Host() const { return static_cast<TestHostWindow*>(m_host.get()); }
@@ -105,9 +110,10 @@ TEST_F(CefNativeControlTest, SkinTagMakesABrowserThatFollowsTheControl) {
 
 TEST_F(CefNativeControlTest, PageCallsReachTheWindow) {
   PageServer server(std::map<std::string, std::string>{
-      {"/index.html", "<!doctype html><html><body><script>window.got = null;"
-                      "app.call('getVidAndPlayAuth', function (code, text) { got = [code, text]; });"
-                      "</script></body></html>"}});
+      {"/index.html",
+       "<!doctype html><html><body><script>window.got = null;"
+       "app.call('getVidAndPlayAuth', function (code, text) { got = [code, text]; });"
+       "</script></body></html>"}});
   BrowserDlg dlg;
   dlg.Create(kNoWindow, L"Tavo", WS_POPUP, 0, 0, 0, 600, 400);
   dlg.m_browser->LoadURL(server.Url("/index.html"));  // before the browser exists
@@ -145,8 +151,9 @@ TEST_F(CefNativeControlTest, ScreenshotOfAToolkitWindowWithAPageAndALayer) {
 </Window>
 )";
   PageServer server(std::map<std::string, std::string>{
-      {"/index.html", "<!doctype html><html><body style='margin:0;background:#2060c0;color:white;"
-                      "font:28px sans-serif'><div style='padding:30px'>页面 inside a cefcontrol</div></body></html>"}});
+      {"/index.html",
+       "<!doctype html><html><body style='margin:0;background:#2060c0;color:white;"
+       "font:28px sans-serif'><div style='padding:30px'>页面 inside a cefcontrol</div></body></html>"}});
   constexpr int kLeft = 940;  // away from where other test windows usually go
   constexpr int kTop = 460;
   BrowserDlg dlg;
@@ -175,8 +182,8 @@ TEST_F(CefNativeControlTest, ScreenshotOfAToolkitWindowWithAPageAndALayer) {
                       x * gdk_pixbuf_get_n_channels(shot);
     return std::array<int, 3>{p[0], p[1], p[2]};
   };
-  const auto page = pixel(20, 400);      // the page, below the caption band
-  const auto under = pixel(590, 370);    // the page seen through the layer's 60% black
+  const auto page = pixel(20, 400);    // the page, below the caption band
+  const auto under = pixel(590, 370);  // the page seen through the layer's 60% black
   EXPECT_NEAR(page[2], 0xc0, 10);
   EXPECT_NEAR(under[2], 0xc0 * 0.4, 16);
   EXPECT_GT(under[2], 20);

@@ -19,8 +19,10 @@ bool MakeCertificates(const std::filesystem::path& dir) {
   std::ofstream(dir / "ext.cnf") << "subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\n";
   const std::string d = dir.string();
   const std::string script =
-      "cd '" + d + "' && "
-      "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj '/CN=Tavo Test CA' && "
+      "cd '" + d +
+      "' && "
+      "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj '/CN=Tavo Test CA' "
+      "&& "
       "openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj '/CN=127.0.0.1' && "
       "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 "
       "-extfile ext.cnf";
@@ -51,7 +53,8 @@ TEST_F(TlsTest, UntrustedCertificateFailsUnlessTheExtraCaIssuedIt) {
     TestBrowserWindow window;
     ASSERT_TRUE(window.Start());
     window.Control().LoadURL(url);
-    ASSERT_TRUE(WaitFor([&] { return ReadDayLog("browserlog").find("]:TLS certificate refused") != std::string::npos; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return ReadDayLog("browserlog").find("]:TLS certificate refused") != std::string::npos; }));
     ASSERT_TRUE(WaitFor([&] { return bodyText(window.View()).size() > 2; }));
     EXPECT_EQ(bodyText(window.View()).find("secure page"), std::string::npos);
   }
