@@ -79,6 +79,9 @@ void ClientAppBrowser::OnRegisterCustomSchemes() {
 void ClientAppBrowser::OnContextInitialized() {
   // The local player page must always be fetched fresh: no memory or disk cache.
   webkit_web_context_set_cache_model(m_context.get(), WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+  // Pages are asked for in Chinese, whatever the desktop's language.
+  const gchar* const languages[] = {"zh-CN", nullptr};
+  webkit_web_context_set_preferred_languages(m_context.get(), languages);
   // WebKit keeps cookies for http and https (m_cookieableSchemes) by itself; they are
   // stored on disk so that sign-ins of web pages survive a restart.
   WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(m_dataManager.get());

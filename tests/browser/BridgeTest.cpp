@@ -173,6 +173,29 @@ TEST_F(BridgeTest, AReloadedPageIsAnsweredAgain) {
       << Results(window.View());
 }
 
+TEST_F(BridgeTest, MalformedAnswersAreLoggedAndDropped) {
+  PageServer server(Pages());
+  TestBrowserWindow window;
+  ASSERT_TRUE(window.Start());
+  ASSERT_TRUE(window.Load(server.Url("/plain.html")));
+  Evaluate(window.View(), "app.call('mouseEnter', record('m'));");
+  ASSERT_TRUE(window.WaitForCalls(1));
+
+  // Wrong parameter types, no parameters, an unknown message: none reaches the callback.
+  auto send = [&](const char* name, GVariant* params) {
+    webkit_web_view_send_message_to_page(window.View(), webkit_user_message_new(name, params), nullptr,
+                                         nullptr, nullptr);
+  };
+  send("JsCallBack", g_variant_new("(ss)", "mouseEnter", "200"));
+  send("JsCallBack", nullptr);
+  send("JsCallBack", g_variant_new("(sis)", "noSuchName", 200, "x"));
+  send("SomethingElse", g_variant_new("(sis)", "mouseEnter", 200, "x"));
+  window.m_calls[0].responder(200, L"after");
+  EXPECT_TRUE(WaitForResults(window.View(), R"([["m","200","after","string",2]])")) << Results(window.View());
+  EXPECT_NE(ReadDayLog("renderlog").find("]:CefAppRender::OnProcessMessageReceived malformed JsCallBack"),
+            std::string::npos);
+}
+
 TEST_F(BridgeTest, RendererLogHasTheBridgeLines) {
   PageServer server(Pages());
   TestBrowserWindow window;
