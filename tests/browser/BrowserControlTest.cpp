@@ -238,6 +238,33 @@ TEST_F(BrowserControlTest, PagesHaveNoContextMenuButEditFieldsKeepTheirs) {
       << "the edit field's menu did not show";
 }
 
+TEST_F(BrowserControlTest, DeveloperToolsAskForTheirOwnWindowAndClose) {
+  PageServer server(Pages());
+  TestBrowserWindow window;
+  ASSERT_TRUE(window.Start());
+  ASSERT_TRUE(window.Load(server.Url("/one.html")));
+  WebKitWebInspector* inspector = webkit_web_view_get_inspector(window.View());
+  int opened = 0;
+  int closed = 0;
+  // Counted and handled here: WebKit's own window would appear over other tests' windows.
+  g_signal_connect(inspector, "open-window", G_CALLBACK(+[](WebKitWebInspector*, gpointer count) -> gboolean {
+                     ++*static_cast<int*>(count);
+                     return TRUE;
+                   }),
+                   &opened);
+  g_signal_connect(inspector, "closed",
+                   G_CALLBACK(+[](WebKitWebInspector*, gpointer count) { ++*static_cast<int*>(count); }),
+                   &closed);
+
+  EXPECT_TRUE(window.Control().ShowDevTools());
+  ASSERT_TRUE(WaitFor([&] { return opened == 1; }, 10000));
+  EXPECT_FALSE(webkit_web_inspector_is_attached(inspector));
+  window.Control().CloseDevTools();
+  EXPECT_TRUE(WaitFor([&] { return closed == 1; }, 10000));
+  g_signal_handlers_disconnect_by_data(inspector, &opened);
+  g_signal_handlers_disconnect_by_data(inspector, &closed);
+}
+
 TEST_F(BrowserControlTest, EngineStartNeedsTheExtension) {
   const std::string folder = getenv("TAVO_WEBEXT_DIR");
   setenv("TAVO_WEBEXT_DIR", (Root() / "no-extension-here").c_str(), 1);
