@@ -1,0 +1,42 @@
+// One embedded browser: a WebKitWebView and what the program does with its main frame.
+// Its identifier is the page id, the same number the web process sees for the page.
+#pragma once
+
+#include <webkit2/webkit2.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "browser/renderer/GRef.h"
+
+class Browser {
+ public:
+  // Takes a reference of its own to the (floating or owned) view.
+  explicit Browser(WebKitWebView* view);
+  ~Browser();
+  Browser(const Browser&) = delete;
+  Browser& operator=(const Browser&) = delete;
+
+  std::int64_t GetIdentifier() const { return m_identifier; }
+  WebKitWebView* GetView() const { return m_view.get(); }
+  GtkWidget* GetWidget() const { return GTK_WIDGET(m_view.get()); }
+
+  void LoadURL(const std::wstring& url);
+  // Shows `html` as the document of `url` (the load-error page).
+  void LoadString(const std::wstring& html, const std::wstring& url);
+  // Runs script in the main frame; the result is not looked at.
+  void ExecuteJavaScript(const std::wstring& script);
+  std::wstring GetURL() const;
+  void Reload();
+  // Hides or shows the view's native widget.
+  void WasHidden(bool hidden);
+  // Sends a user message to the page's web process.
+  void SendProcessMessage(const char* name, GVariant* params);
+
+ private:
+  GRef<WebKitWebView> m_view;
+  std::int64_t m_identifier;
+};
+
+using BrowserPtr = std::shared_ptr<Browser>;
