@@ -2,9 +2,12 @@
 // thin anti-aliased ring around it. Skins create it with the tag "HeadIcon".
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "ui/Button.h"
+
+class CImageUI;
 
 class CHeadUI : public CButtonUI {
  public:
@@ -27,4 +30,6 @@ class CHeadUI : public CButtonUI {
   bool m_autoPenColor = false;
   DWORD m_penColor = 0xFFE6E6E6;
   int m_penWidth = 1;
+  std::shared_ptr<CImageUI> m_picture;  // decoded once per picture path
+  bool m_pictureLoaded = false;
 };

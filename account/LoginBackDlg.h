@@ -33,10 +33,10 @@ class LoginBackDlg : public WindowImplBase {
   TitleShadowDlg* GetTitleShadow() const { return m_shadow.get(); }
   CHeadUI* GetHeadButton() const { return m_head; }
 
-  // Places the three owned windows relative to the frame rectangle `frame` (screen).
+  // Places the three owned windows relative to the frame rectangle `frame` (screen). The
+  // layers move with the frame by themselves; a new size needs this again.
   void LayoutChildren(const CDuiRect& frame);
 
-  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload) override;
   std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
 
  protected:
