@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "account/SelfOwnedWindows.h"
@@ -61,13 +62,27 @@ class WindowTestKit : public ::testing::Test {
   }
   static TestHostWindow* HostOf(HWND hwnd) { return HostOf(CWindowWnd::FromHandle(hwnd)); }
 
-  // Saves a picture of the window into <build>/screenshots/<name>.
-  static void SaveScreenshot(const CWindowWnd* wnd, const std::string& name) {
+  // Saves a picture of the window, with the given layers painted over it where they sit,
+  // into <build>/screenshots/<name>.
+  static void SaveScreenshot(const CWindowWnd* wnd, const std::string& name,
+                             std::initializer_list<const CWindowWnd*> layers = {}) {
     const char* bin = std::getenv("TAVO_TEST_BINARY_DIR");
     ASSERT_NE(bin, nullptr);
     std::filesystem::path dir = std::filesystem::path(bin) / "screenshots";
     std::filesystem::create_directories(dir);
-    ASSERT_TRUE(HostOf(wnd)->SavePng((dir / name).string()));
+    cairo_surface_t* picture = HostOf(wnd)->Snapshot();
+    cairo_t* cr = cairo_create(picture);
+    for (const CWindowWnd* layer : layers) {
+      if (!layer || !HostOf(layer)->IsVisible()) continue;
+      cairo_surface_t* part = HostOf(layer)->Snapshot();
+      HostRect at = HostOf(layer)->GetOwnerRect();
+      cairo_set_source_surface(cr, part, at.x, at.y);
+      cairo_paint(cr);
+      cairo_surface_destroy(part);
+    }
+    cairo_destroy(cr);
+    EXPECT_EQ(cairo_surface_write_to_png(picture, (dir / name).c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(picture);
   }
 
   TestHost* testHost = nullptr;

@@ -133,7 +133,7 @@ TEST_F(MainFrameTest, OpensOneTitledWindowWithItsShadowAndLogLine) {
 
   CloseLog();
   EXPECT_NE(ReadLogText().find("]:init gSubjectList data"), std::string::npos);
-  SaveScreenshot(main, "main-frame.png");
+  SaveScreenshot(main, "main-frame.png", {main->GetTitleShadow()});
 }
 
 TEST_F(MainFrameTest, BodyViewFollowsTheCatalogueAndTheTabs) {
