@@ -97,6 +97,7 @@ TEST_F(LoginTest, RememberedAccountIsFilledAndSignsInDuringCreation) {
   EXPECT_FALSE(frame->GetTitleShadow()->IsWindowVisible());
   EXPECT_FALSE(Visible(L"vLayLoginGif"));
   EXPECT_FALSE(form->IsCatalogueLoading());
+  EXPECT_EQ(Text(L"lbErrorTip"), L"");
   EXPECT_FALSE(gSubjectList.Classes.empty());
   EXPECT_EQ(GetSignedInAccount(), "lixiaoming");
   EXPECT_EQ(Reg(L"autoLogin"), L"1");
@@ -124,6 +125,27 @@ TEST_F(LoginTest, NoAutomaticSignInWithoutARememberedAccount) {
   EXPECT_FALSE(Find<CButtonUI>(L"login")->IsEnabled());
   WaitFor([] { return false; }, 200);
   EXPECT_TRUE(service.Requests().empty());
+}
+
+// The remembered account name comes from a file the user can edit; as a folder name it
+// must not lead outside the program's data folder.
+TEST_F(LoginTest, RememberedAccountNamesThatAreNoFolderNameGetTheDefaultAvatar) {
+  servicetest::LoopbackServer service;
+  SetApiOrigin(service.Origin());
+  for (const wchar_t* name : {L"../../escaped", L"..", L"a/b"}) {
+    SCOPED_TRACE(ToUtf8(name));
+    WriteRegString(L"user", name);
+    CreateFrame();
+    EXPECT_EQ(Text(L"usrname"), name);
+    std::wstring avatar = frame->GetHeadButton()->GetBkImage();
+    EXPECT_TRUE(avatar == L"header_def.png" || avatar == GetExeFolder() + L"htmllocal/header_def.png")
+        << ToUtf8(avatar);
+    frame->DestroyWindow();
+    frame.reset();
+  }
+  EXPECT_FALSE(std::filesystem::exists(m_root / "escaped"));
+  EXPECT_FALSE(std::filesystem::exists(m_root / "data" / "tavo" / "a"));
+  EXPECT_FALSE(std::filesystem::exists(m_root / "data" / "header"));
 }
 
 TEST_F(LoginTest, SmsTabRulesForTheMobileNumber) {
