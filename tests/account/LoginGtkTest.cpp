@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/PrivateDisplay.h"
 #include "ServiceTestSupport.h"
 #include "account/LoginBackDlg.h"
 #include "account/LoginDlg.h"
@@ -74,47 +75,7 @@ void SaveScreen(const std::string& name) {
   g_object_unref(pb);
 }
 
-// A private X server for this test process, so that tests running side by side never
-// click into each other's windows.
-class PrivateDisplay : public ::testing::Environment {
- public:
-  void SetUp() override {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    m_pid = fork();
-    if (m_pid == 0) {
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1000x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    char c = 0;
-    while (m_pid > 0) {
-      ssize_t n = read(fds[0], &c, 1);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0 || c == '\n') break;
-      number += c;
-    }
-    close(fds[0]);
-    if (!number.empty()) {
-      setenv("DISPLAY", (":" + number).c_str(), 1);
-      unsetenv("WAYLAND_DISPLAY");
-    }
-  }
-  void TearDown() override {
-    if (m_pid > 0) {
-      kill(m_pid, SIGTERM);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-
- private:
-  pid_t m_pid = -1;
-};
-const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay);
+const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1600x1000x24"));
 
 class LoginGtkTest : public servicetest::TempHomeTest {
  protected:

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/PrivateDisplay.h"
 #include "account/AboutDlg.h"
 #include "account/SelfOwnedWindows.h"
 #include "mainwnd/MainDlg.h"
@@ -23,47 +24,7 @@
 
 namespace {
 
-// A private X server per test process, so parallel tests never share a screen.
-class PrivateDisplay : public ::testing::Environment {
- public:
-  void SetUp() override {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    m_pid = fork();
-    if (m_pid == 0) {
-      close(fds[0]);
-      std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x900x24", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // Xvfb writes the display number and a line break once it accepts connections.
-    std::string number;
-    char c = 0;
-    while (m_pid > 0) {
-      ssize_t n = read(fds[0], &c, 1);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0 || c == '\n') break;
-      number += c;
-    }
-    close(fds[0]);
-    if (!number.empty()) {
-      setenv("DISPLAY", (":" + number).c_str(), 1);
-      unsetenv("WAYLAND_DISPLAY");
-    }
-  }
-  void TearDown() override {
-    if (m_pid > 0) {
-      kill(m_pid, SIGTERM);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-
- private:
-  pid_t m_pid = -1;
-};
-const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay);
+const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1600x900x24"));
 
 // Runs GTK and the message core until `done` or the time is up; false on the time-out.
 bool RunFor(const std::function<bool()>& done, int ms = 3000) {
