@@ -46,6 +46,11 @@ constexpr UINT WM_AVATAR_DEFAULT = 1072;
 constexpr UINT WM_VIDEO_BATCH_DONE = 1074;
 constexpr UINT WM_DOC_BATCH_DONE = 1075;
 
+// Login form: answers of its sign-in and SMS requests, posted back by their threads
+// (payload: the form's answer record).
+constexpr UINT WM_LOGIN_ANSWER = 1090;
+constexpr UINT WM_SMS_ANSWER = 1091;
+
 // Bridge calls from page script (browser control -> host window, sent); the numbers
 // of the thirteen names live in the browser module's JsFunctionTable.
 constexpr UINT WM_JS_FIRST = 1524;

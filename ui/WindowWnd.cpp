@@ -2,8 +2,10 @@
 #include "ui/WindowWnd.h"
 
 #include <unordered_map>
+#include <vector>
 
 #include "app/Log.h"
+#include "ui/ResourceStore.h"
 #include "ui/UIText.h"
 
 namespace {
@@ -144,8 +146,11 @@ void CWindowWnd::CenterWindow() {
   m_host->SetScreenRect(r);
 }
 
-void CWindowWnd::SetIcon(UINT) {
-  // The program's icon is installed with its desktop entry; windows need nothing more.
+void CWindowWnd::SetIcon(UINT resourceId) {
+  // The icon is the skin picture "icon_<id>.png"; without one the desktop entry's stays.
+  std::string bytes;
+  if (!m_host || !CResourceStore::Get().ReadFile("icon_" + std::to_string(resourceId) + ".png", bytes)) return;
+  m_host->SetIcon(std::vector<unsigned char>(bytes.begin(), bytes.end()));
 }
 
 void CWindowWnd::SetWindowText(const std::wstring& title) {

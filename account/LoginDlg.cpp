@@ -1,0 +1,293 @@
+#include "account/LoginDlg.h"
+
+#include "account/LoginWorker.h"
+#include "account/SavedCredentials.h"
+#include "app/Folders.h"
+#include "app/Log.h"
+#include "app/Settings.h"
+#include "app/TextConv.h"
+#include "app/Values.h"
+#include "downloads/CourseDB.h"
+#include "platform/MessageCore.h"
+#include "platform/Messages.h"
+#include "service/AccountParsers.h"
+#include "service/UsageReport.h"
+#include "ui/Button.h"
+#include "ui/Edit.h"
+#include "ui/GifAnim.h"
+#include "ui/Label.h"
+#include "ui/Option.h"
+
+namespace {
+constexpr const wchar_t* kEnabledColour = L"bkcolor=\"#FFFF854D\"";
+constexpr const wchar_t* kDisabledColour = L"bkcolor=\"#66FF854D\"";
+constexpr int kPassWidthAccount = 270;
+constexpr int kPassWidthSms = 212;
+constexpr size_t kMobileLength = 11;
+constexpr int kSmsWaitSeconds = 60;
+const std::string kLoginOk = "登录成功";
+const std::string kSmsSent = "发送成功";
+const std::wstring kGetCode = L"获取验证码";
+}  // namespace
+
+// What a request thread carries back to the form: the service's message and what was sent.
+struct LoginDlg::Answer {
+  std::string message;
+  bool sms = false;
+  std::string account;
+  std::string password;
+};
+
+void LoginDlg::InitWindow() {
+  m_accountLogin = FindControlAs<COptionUI>(L"accountLogin");
+  m_smsLogin = FindControlAs<COptionUI>(L"smsLogin");
+  m_accountLine = FindControl(L"accountLoginLine");
+  m_smsLine = FindControl(L"smsLoginLine");
+  m_user = FindControlAs<CEditUI>(L"usrname");
+  m_pass = FindControlAs<CEditUI>(L"pass");
+  m_iconPass = FindControl(L"iconpass");
+  m_spacePass = FindControl(L"spacepass");
+  m_getSmsCode = FindControlAs<CButtonUI>(L"getSmsCode");
+  m_errorTip = FindControlAs<CLabelUI>(L"lbErrorTip");
+  m_savePass = FindControlAs<COptionUI>(L"optSavePass");
+  m_autoLogin = FindControlAs<COptionUI>(L"optAutoLogin");
+  m_login = FindControlAs<CButtonUI>(L"login");
+  m_busy = FindControl(L"vLayLoginGif");
+  if (!m_accountLogin || !m_smsLogin || !m_user || !m_pass || !m_getSmsCode || !m_errorTip || !m_savePass ||
+      !m_autoLogin || !m_login || !m_busy) {
+    LogError(L"login.xml lacks controls of the login form");
+    return;
+  }
+  ShowBusy(false);
+  SetButtonEnabled(m_login, false);
+
+  if (!m_accountLogin->IsSelected() || !m_savePass->IsSelected()) return;
+  SavedCredentials saved = LoadSavedCredentials();
+  if (saved.user.empty()) return;
+  m_user->SetText(AnsiToWide(saved.user));
+  m_pass->SetText(AnsiToWide(saved.password));
+  SetButtonEnabled(m_login, true);
+  if (saved.autoLogin) DoLogin();
+}
+
+std::wstring LoginDlg::GetAccountText() const { return m_user ? m_user->GetText() : std::wstring(); }
+
+bool LoginDlg::IsSmsMode() const { return !(m_accountLogin->IsSelected() || !m_smsLogin->IsSelected()); }
+
+void LoginDlg::SetButtonEnabled(CButtonUI* button, bool enabled) {
+  button->ApplyAttributeList(enabled ? kEnabledColour : kDisabledColour);
+  button->SetEnabled(enabled);
+}
+
+void LoginDlg::UpdateLoginButton() {
+  SetButtonEnabled(m_login, !m_user->GetText().empty() && !m_pass->GetText().empty());
+}
+
+void LoginDlg::ShowTip(const std::wstring& text) {
+  m_errorTip->SetText(text);
+  ::SetTimer(GetHWND(), TIMER_ERROR_TIP, kErrorTipMs);
+}
+
+void LoginDlg::ShowBusy(bool show) {
+  if (!m_busy) return;
+  m_busy->SetVisible(show);
+  if (auto* gif = FindControlAs<CGifAnimUI>(L"gLoginGif")) {
+    if (show)
+      gif->PlayGif();
+    else
+      gif->StopGif();
+  }
+}
+
+void LoginDlg::SwitchToAccount() {
+  m_pass->SetText(m_savePass->IsSelected() ? m_stashedPassword : std::wstring());
+  for (CControlUI* c : {m_accountLine, m_iconPass, m_spacePass}) {
+    if (c) c->SetVisible(true);
+  }
+  m_savePass->SetVisible(true);
+  m_autoLogin->SetVisible(true);
+  if (m_smsLine) m_smsLine->SetVisible(false);
+  m_getSmsCode->SetVisible(false);
+  m_pass->SetFixedWidth(kPassWidthAccount);
+  m_errorTip->SetText(L"");
+  m_user->SetNumberOnly(false);
+  m_pass->SetPasswordMode(true);
+  UpdateLoginButton();
+}
+
+void LoginDlg::SwitchToSms() {
+  for (CControlUI* c : {m_accountLine, m_iconPass, m_spacePass}) {
+    if (c) c->SetVisible(false);
+  }
+  m_savePass->SetVisible(false);
+  m_autoLogin->SetVisible(false);
+  if (m_smsLine) m_smsLine->SetVisible(true);
+  m_getSmsCode->SetVisible(true);
+  m_pass->SetFixedWidth(kPassWidthSms);
+  m_pass->SetText(L"");
+  m_errorTip->SetText(L"");
+  SetButtonEnabled(m_getSmsCode, m_user->GetText().size() == kMobileLength);
+  m_user->SetNumberOnly(true);
+  m_pass->SetPasswordMode(false);
+  UpdateLoginButton();
+}
+
+void LoginDlg::Notify(TNotifyUI& msg) {
+  CControlUI* sender = msg.pSender;
+  if (msg.sType == DUI_MSGTYPE_SELECTCHANGED && sender) {
+    if (sender == m_accountLogin && m_accountLogin->IsSelected()) {
+      SwitchToAccount();
+    } else if (sender == m_smsLogin && m_smsLogin->IsSelected()) {
+      m_stashedPassword = m_pass->GetText();
+      SwitchToSms();
+    } else if (sender == m_savePass && !m_savePass->IsSelected()) {
+      m_autoLogin->Selected(false);
+    } else if (sender == m_autoLogin && m_autoLogin->IsSelected()) {
+      m_savePass->Selected(true);
+    }
+  } else if (msg.sType == DUI_MSGTYPE_CLICK && sender) {
+    if (sender == m_login)
+      DoLogin();
+    else if (sender == m_getSmsCode)
+      SendSms();
+  } else if (msg.sType == DUI_MSGTYPE_TEXTCHANGED && sender) {
+    if (sender == m_user) {
+      UpdateLoginButton();
+      if (IsSmsMode()) {
+        m_getSmsCode->SetText(kGetCode);
+        SetButtonEnabled(m_getSmsCode, m_user->GetText().size() == kMobileLength);
+      }
+    } else if (sender == m_pass) {
+      UpdateLoginButton();
+    }
+  } else if (msg.sType == DUI_MSGTYPE_RETURN && (sender == m_user || sender == m_pass)) {
+    // Enter in either field signs in, as the button would.
+    if (m_login->IsEnabled()) DoLogin();
+  }
+  WindowImplBase::Notify(msg);
+}
+
+void LoginDlg::DoLogin() {
+  if (!m_login || m_requestPending) return;
+  std::string account = WideToAnsi(m_user->GetText());
+  std::string password = WideToAnsi(m_pass->GetText());
+  bool sms = IsSmsMode();
+  std::wstring tip;
+  if (account.empty() || password.empty()) {
+    tip = L"账号或密码不能为空";
+  } else if (sms) {
+    if (m_user->GetText().size() != kMobileLength)
+      tip = L"手机号位数不是11位";
+    else if (!IsNumber(account))
+      tip = L"手机号只能为数字";
+  }
+  if (!tip.empty()) {
+    ShowTip(tip);
+    return;
+  }
+
+  ShowBusy(true);
+  m_requestPending = true;
+  HWND self = GetHWND();
+  RunLoginThread([self, sms, account, password] {
+    AwaitUsageReport();
+    auto answer = std::make_shared<Answer>();
+    answer->message = sms ? ParseLoginSmsCode(account, password) : ParseLoginUsrName(account, password);
+    answer->sms = sms;
+    answer->account = account;
+    answer->password = password;
+    PostMessage(self, WM_LOGIN_ANSWER, 0, 0, answer);
+  });
+}
+
+void LoginDlg::OnLoginAnswer(const Answer& answer) {
+  m_requestPending = false;
+  if (answer.message != kLoginOk) {
+    ShowTip(AnsiToWide(answer.message));
+    ShowBusy(false);
+    return;
+  }
+  bool autoLogin = m_autoLogin->IsSelected();
+  WriteRegString(L"autoLogin", autoLogin ? L"1" : L"0");
+  LogNormal(L"登录成功，获取用户信息");
+  SetSignedInAccount(answer.account);
+  // The next use of the course database opens the one of this account.
+  CourseDB::Release();
+  StoreSignInCredentials(answer.sms ? SignInMode::kSms : SignInMode::kPassword, answer.account, answer.password,
+                         m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo,
+                         autoLogin ? AutoLogin::kYes : AutoLogin::kNo);
+  StartCatalogueLoad();
+  // The busy layer stays until the frame hears that the catalogue is in.
+}
+
+void LoginDlg::StartCatalogueLoad() {
+  if (m_loginThread) return;
+  m_loginThread = true;
+  StartLoginWorker(m_frame != kNoWindow ? m_frame : GetOwner());
+}
+
+void LoginDlg::OnCatalogueLoaded() {
+  if (m_errorTip) m_errorTip->SetText(L"");
+  m_loginThread = false;
+}
+
+void LoginDlg::SendSms() {
+  if (!m_user || m_requestPending) return;
+  std::string mobile = WideToAnsi(m_user->GetText());
+  ShowBusy(true);
+  m_requestPending = true;
+  HWND self = GetHWND();
+  RunLoginThread([self, mobile] {
+    AwaitUsageReport();
+    auto answer = std::make_shared<Answer>();
+    answer->message = ParseSendSmsCode(mobile);
+    answer->sms = true;
+    answer->account = mobile;
+    PostMessage(self, WM_SMS_ANSWER, 0, 0, answer);
+  });
+}
+
+void LoginDlg::OnSmsAnswer(const Answer& answer) {
+  m_requestPending = false;
+  ShowBusy(false);
+  if (answer.message == kSmsSent) {
+    m_smsCountdown = kSmsWaitSeconds;
+    ::SetTimer(GetHWND(), TIMER_SMS_COUNTDOWN, kSmsCountdownMs);
+    m_getSmsCode->SetText(L"已发送(" + std::to_wstring(kSmsWaitSeconds) + L"s)");
+  } else {
+    ShowTip(AnsiToWide(answer.message));
+  }
+}
+
+void LoginDlg::OnCountdownTick() {
+  int current = m_smsCountdown;
+  m_smsCountdown = current - 1;
+  if (current <= 1) {
+    ::KillTimer(GetHWND(), TIMER_SMS_COUNTDOWN);
+    m_smsCountdown = 0;
+    m_getSmsCode->SetText(L"重新获取");
+  } else {
+    m_getSmsCode->SetText(L"已发送(" + std::to_wstring(m_smsCountdown) + L"s)");
+  }
+}
+
+LRESULT LoginDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, const Payload& payload, bool& bHandled) {
+  bHandled = false;
+  if (!m_login) return 0;
+  if (msg == WM_TIMER && wParam == TIMER_SMS_COUNTDOWN) {
+    OnCountdownTick();
+    bHandled = true;
+  } else if (msg == WM_TIMER && wParam == TIMER_ERROR_TIP) {
+    m_errorTip->SetText(L"");
+    ::KillTimer(GetHWND(), TIMER_ERROR_TIP);
+    bHandled = true;
+  } else if ((msg == WM_LOGIN_ANSWER || msg == WM_SMS_ANSWER) && payload) {
+    const Answer& answer = *PayloadAs<Answer>(payload);
+    if (msg == WM_LOGIN_ANSWER)
+      OnLoginAnswer(answer);
+    else
+      OnSmsAnswer(answer);
+    bHandled = true;
+  }
+  return 0;
+}

@@ -1,0 +1,84 @@
+// The sign-in form: account and password, or mobile number and SMS code. Requests run on
+// their own threads behind the busy layer and come back to the form as posted messages;
+// a successful sign-in stores the saved credentials and starts the catalogue load, whose
+// end the frame hears as WM_LOGIN_DONE.
+#pragma once
+
+#include <string>
+
+#include "ui/WindowImplBase.h"
+
+class CButtonUI;
+class CControlUI;
+class CEditUI;
+class CLabelUI;
+class COptionUI;
+
+constexpr UINT TIMER_SMS_COUNTDOWN = 1028;
+constexpr UINT TIMER_ERROR_TIP = 1055;
+constexpr UINT kErrorTipMs = 3000;
+constexpr UINT kSmsCountdownMs = 1000;
+
+class LoginDlg : public WindowImplBase {
+ public:
+  // `frame` receives WM_LOGIN_DONE when the catalogue has loaded.
+  explicit LoginDlg(HWND frame = kNoWindow) : m_frame(frame) {}
+  std::wstring GetWindowClassName() const override { return L"loginDlgClass"; }
+
+  // Validates the fields and sends the sign-in request (ignored while one is out).
+  void DoLogin();
+  // Asks for an SMS code for the number in "usrname".
+  void SendSms();
+  // The busy layer over the form.
+  void ShowBusy(bool show);
+  // The frame heard WM_LOGIN_DONE: the tip is cleared and a new load may start later.
+  void OnCatalogueLoaded();
+
+  // The text of the account field (empty before InitWindow ran).
+  std::wstring GetAccountText() const;
+  bool IsRequestPending() const { return m_requestPending; }
+  bool IsCatalogueLoading() const { return m_loginThread; }
+  int GetSmsCountdown() const { return m_smsCountdown; }
+
+  void Notify(TNotifyUI& msg) override;
+
+ protected:
+  std::wstring GetSkinFile() override { return L"login.xml"; }
+  void InitWindow() override;
+  LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload,
+                              bool& bHandled) override;
+
+ private:
+  struct Answer;
+  void SwitchToAccount();
+  void SwitchToSms();
+  void UpdateLoginButton();
+  void SetButtonEnabled(CButtonUI* button, bool enabled);
+  void ShowTip(const std::wstring& text);
+  void OnLoginAnswer(const Answer& answer);
+  void OnSmsAnswer(const Answer& answer);
+  void OnCountdownTick();
+  void StartCatalogueLoad();
+  bool IsSmsMode() const;
+
+  HWND m_frame;
+  std::wstring m_stashedPassword;
+  int m_smsCountdown = 0;
+  bool m_loginThread = false;     // a catalogue load runs
+  bool m_requestPending = false;  // a sign-in or SMS request is out
+
+  COptionUI* m_accountLogin = nullptr;
+  COptionUI* m_smsLogin = nullptr;
+  CControlUI* m_accountLine = nullptr;
+  CControlUI* m_smsLine = nullptr;
+  CEditUI* m_user = nullptr;
+  CEditUI* m_pass = nullptr;
+  CControlUI* m_iconPass = nullptr;
+  CControlUI* m_spacePass = nullptr;
+  CButtonUI* m_getSmsCode = nullptr;
+  CLabelUI* m_errorTip = nullptr;
+  COptionUI* m_savePass = nullptr;
+  COptionUI* m_autoLogin = nullptr;
+  CButtonUI* m_login = nullptr;
+  CControlUI* m_busy = nullptr;
+};

@@ -1,0 +1,15 @@
+// The login windows' background threads: the sign-in and SMS requests, and the catalogue
+// load after a sign-in, which posts WM_LOGIN_DONE to the login frame when it has finished
+// (also when the load failed). The threads never touch a window object: they post.
+#pragma once
+
+#include <functional>
+
+#include "platform/Types.h"
+
+// Runs `body` on a detached thread that is counted while it runs.
+void RunLoginThread(std::function<void()> body);
+// Threads of RunLoginThread still running (tests wait for zero before they end).
+int PendingLoginThreads();
+
+void StartLoginWorker(HWND frame);
