@@ -1,0 +1,305 @@
+// The main window's frame.
+#include "mainwnd/MainDlg.h"
+
+#include "account/AboutDlg.h"
+#include "account/SelfOwnedWindows.h"
+#include "account/SqUserDB.h"
+#include "account/TitleShadowDlg.h"
+#include "app/Log.h"
+#include "downloads/CourseDB.h"
+#include "downloads/DownloadTaskList.h"
+#include "platform/MessageCore.h"
+#include "service/Records.h"
+#include "service/ServiceConfig.h"
+#include "service/Session.h"
+#include "ui/Dialogs.h"
+#include "ui/Option.h"
+#include "ui/UIText.h"
+
+namespace {
+
+// Sent while the window is dragged, with the proposed window rectangle (CDuiRect) as
+// payload; hosts whose owned layers follow their owner by themselves never send it.
+constexpr UINT WM_MOVING = 0x0216;
+
+constexpr int kTitleBarHeight = 72;
+constexpr UINT kIconId = 102;
+constexpr int kTabFont = 12;
+constexpr int kSelectedTabFont = 13;
+
+MainDlg* g_mainDlg = nullptr;
+
+void CloseIfOpen(const std::wstring& className, const std::wstring& title) {
+  HWND hwnd = FindWindow(className, title);
+  if (hwnd != kNoWindow) SendMessage(hwnd, WM_CLOSE);
+}
+
+}  // namespace
+
+bool HasCourses() {
+  return !gSubjectList.PackagesByExam.empty() || !gSubjectList.SinglePackages.empty() ||
+         !gSubjectList.Classes.empty();
+}
+
+MainDlg* GetMainDlg() { return g_mainDlg; }
+
+MainDlg* OpenMainWindow() {
+  if (g_mainDlg) {
+    PostMessage(g_mainDlg->GetHWND(), WM_ACTIVATE_MAIN);
+    return g_mainDlg;
+  }
+  auto dlg = std::make_unique<MainDlg>();
+  // A zero size takes the skin's size.
+  if (dlg->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0) == kNoWindow) {
+    LogError(L"the main window could not be created");
+    return nullptr;
+  }
+  g_mainDlg = AdoptSelfOwned(std::move(dlg));
+  g_mainDlg->CenterWindow();
+  g_mainDlg->ShowWindow(true, true);
+  return g_mainDlg;
+}
+
+MainDlg::MainDlg() = default;
+MainDlg::~MainDlg() {
+  if (m_menu) m_menu->DestroyMenu();
+}
+
+void MainDlg::InitWindow() {
+  m_closeBtn = FindControl(L"closebtn");
+  m_maxBtn = FindControl(L"maxbtn");
+  m_restoreBtn = FindControl(L"restorebtn");
+  m_optMyCourse = FindControlAs<COptionUI>(L"optMyCourse");
+  m_optMyQuestions = FindControlAs<COptionUI>(L"optMyQuestions");
+  m_hLayLesson = FindControl(L"hLayLesson");
+  m_vLayNoLesson = FindControl(L"vLayNoLesson");
+  m_vlQuestions = FindControl(L"vlQuestions");
+  m_vlMain = FindControl(L"vlMain");
+  m_wLeft = FindControl(L"wLeft");
+
+  SetIcon(kIconId);
+  RegisterHotKey(kMainHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'O');
+
+  LogNormal(L"init gSubjectList data");
+
+  if (!m_titleShadow) {
+    m_titleShadow = std::make_unique<TitleShadowDlg>();
+    m_titleShadow->Create(m_hWnd, L"Tavo", WS_POPUP, 0, 0, 0, 0, 0);
+    m_titleShadow->ShowWindow(true, false);
+  }
+  PlaceSatellites(GetWindowRect());
+
+  if (HasCourses()) {
+    ShowView(View::Course);
+    LogNormal(L"init gSubjectList data end");
+  } else {
+    ShowView(View::NoLesson);
+  }
+
+  m_tray.CreateTrayIcon(m_hWnd, kIconId, L"Tavo", 0);
+  if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window minimises it");
+}
+
+void MainDlg::ShowView(View view) {
+  m_view = view;
+  auto show = [](CControlUI* control, bool visible) {
+    if (control) control->SetVisible(visible);
+  };
+  show(m_hLayLesson, view == View::Course);
+  show(m_vLayNoLesson, view == View::NoLesson);
+  show(m_vlQuestions, view == View::Questions);
+  if (view == View::Course) show(m_vlMain, true);
+}
+
+void MainDlg::SelectTab(bool courses) {
+  if (m_optMyCourse) m_optMyCourse->SetFont(courses ? kSelectedTabFont : kTabFont);
+  if (m_optMyQuestions) m_optMyQuestions->SetFont(courses ? kTabFont : kSelectedTabFont);
+  if (courses)
+    ShowView(HasCourses() ? View::Course : View::NoLesson);
+  else
+    ShowView(View::Questions);
+}
+
+void MainDlg::Notify(TNotifyUI& msg) {
+  const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
+  if (msg.sType == DUI_MSGTYPE_CLICK) {
+    if (name == L"closebtn") {
+      OnCloseButton();
+      return;
+    }
+    if (name == L"minbtn") {
+      SendMessage(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE);
+      return;
+    }
+    if (name == L"maxbtn" || name == L"restorebtn") {
+      SendMessage(m_hWnd, WM_SYSCOMMAND, name == L"maxbtn" ? SC_MAXIMIZE : SC_RESTORE);
+      SwapMaxRestore(name == L"maxbtn");
+      return;
+    }
+    if (name == L"btnBugLesson") {
+      OpenUrl(FromUtf8(GetSiteOrigin()) + L"/course.html");
+      return;
+    }
+  } else if (msg.sType == DUI_MSGTYPE_SELECTCHANGED) {
+    if (name == L"optMyCourse" && m_optMyCourse && m_optMyCourse->IsSelected()) SelectTab(true);
+    if (name == L"optMyQuestions" && m_optMyQuestions && m_optMyQuestions->IsSelected()) SelectTab(false);
+  }
+  WindowImplBase::Notify(msg);
+}
+
+void MainDlg::OnCloseButton() {
+  if (!m_tray.IsCreated()) {
+    // Nowhere to come back from: keep the window reachable in the task bar.
+    SendMessage(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE);
+    return;
+  }
+  ShowMain(false);
+}
+
+void MainDlg::ShowMain(bool show) {
+  if (show) {
+    ShowWindowCmd(SW_SHOW);
+    if (!HasCourses() && m_view == View::Course) ShowView(View::NoLesson);
+    if (m_titleShadow) m_titleShadow->ShowWindow(true, false);
+  } else {
+    if (m_titleShadow) m_titleShadow->ShowWindow(false, false);
+    ShowWindow(false, false);
+  }
+}
+
+void MainDlg::SwapMaxRestore(bool zoomed) {
+  if (m_maxBtn) m_maxBtn->SetVisible(!zoomed);
+  if (m_restoreBtn) m_restoreBtn->SetVisible(zoomed);
+}
+
+LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM lParam, const Payload& payload, bool& bHandled) {
+  bHandled = true;
+  switch (msg) {
+    case WM_TRAY_ICON:
+      OnTrayIcon(lParam);
+      return 0;
+    case WM_MENU_CLICK:
+      if (auto* cmd = PayloadAs<MenuCmd>(payload)) OnMenuClick(cmd->szName);
+      return 0;
+    case WM_ACTIVATE_MAIN:
+      ActivateMain();
+      return 0;
+    case WM_HOTKEY:
+      // The question page's developer tools open here once the page is hosted.
+      return 0;
+    case WM_TREE_WIDTH:
+      if (m_wLeft) m_wLeft->SetFixedWidth(static_cast<int>(lParam));
+      return 0;
+    case WM_MOVING:
+      if (auto* rc = PayloadAs<CDuiRect>(payload)) PlaceSatellites(*rc);
+      return 0;
+    default:
+      bHandled = false;
+      return 0;
+  }
+}
+
+void MainDlg::OnTrayIcon(LPARAM mouseMessage) {
+  if (mouseMessage == WM_LBUTTONUP) {
+    ShowMain(!IsWindowVisible());
+  } else if (mouseMessage == WM_RBUTTONUP) {
+    OpenTrayMenu();
+  }
+}
+
+void MainDlg::OpenTrayMenu() {
+  if (m_menu) {
+    m_menu->DestroyMenu();
+    m_menu.reset();
+  }
+  m_menu = std::make_unique<CMenuWnd>();
+  CDuiPoint cursor = GetCursorScreenPos();
+  m_menu->Init(nullptr, L"menu.xml", {cursor.x, cursor.y - 50}, &m_pm, nullptr,
+               eMenuAlignment_Left | eMenuAlignment_Top);
+  m_menu->ResizeMenu();
+}
+
+void MainDlg::OnMenuClick(const std::wstring& item) {
+  if (item == L"exit") {
+    PostMessage(m_hWnd, WM_CLOSE);
+  } else if (item == L"about") {
+    OpenOrRaiseAboutWindow();
+  }
+}
+
+void MainDlg::ActivateMain() {
+  if (m_hWnd == kNoWindow) return;
+  ShowWindowCmd(SW_SHOWNORMAL);
+  if (IsIconic()) ShowWindowCmd(SW_RESTORE);
+  ShowMain(true);
+  ActivateWindow(m_hWnd, true);
+}
+
+LRESULT MainDlg::OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
+  bHandled = true;
+  if (wParam == SC_CLOSE) {
+    PostMessage(m_hWnd, WM_CLOSE);
+    return 0;
+  }
+  bool wasZoomed = IsZoomed();
+  LRESULT result = CWindowWnd::HandleMessage(msg, wParam, lParam, {});
+  if (IsZoomed() != wasZoomed) SwapMaxRestore(IsZoomed());
+  return result;
+}
+
+LRESULT MainDlg::OnSize(UINT, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = false;
+  if (m_titleShadow) {
+    PlaceSatellites(GetWindowRect());
+    bHandled = true;
+  }
+  return 0;
+}
+
+void MainDlg::PlaceSatellites(const CDuiRect& rc) {
+  if (m_titleShadow) m_titleShadow->MoveWindow({rc.left, rc.top, rc.right, rc.top + kTitleBarHeight});
+}
+
+LRESULT MainDlg::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
+  // An open online player closes first and keeps the program running.
+  HWND player = FindWindow(L"videoPlayDlgClass", L"");
+  if (player != kNoWindow) {
+    SendMessage(player, WM_PLAYER_CLOSE, 1);
+    bHandled = true;
+    return 0;
+  }
+  CloseSessionWindows();
+  ReleaseUserState();
+  bHandled = false;  // the default handling destroys the window
+  return 0;
+}
+
+void MainDlg::CloseSessionWindows() {
+  CloseIfOpen(L"lookDocDlgClass", L"");
+  CloseIfOpen(L"videoLocalPlayDlgClass", L"Tavo");
+  CloseIfOpen(L"aboutDlgClass", L"关于Tavo");
+}
+
+void MainDlg::ReleaseUserState() {
+  // Each is created again on its next use, for the next account.
+  SqUserDB::Release();
+  CourseDB::Release();
+  DownloadTaskList::Get().Clear();
+  gSubjectList.Clear();
+  ClearSessionToken();
+}
+
+LRESULT MainDlg::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
+  m_tray.DeleteTrayIcon();
+  if (m_menu) m_menu->DestroyMenu();
+  bHandled = false;
+  return 0;
+}
+
+void MainDlg::OnFinalMessage(HWND) {
+  CourseDB::Release();
+  if (m_quitOnFinal) PostQuitMessage(0);
+  if (g_mainDlg == this) g_mainDlg = nullptr;
+  // Frees this object when the function returns; nothing may follow.
+  std::unique_ptr<CWindowWnd> self = ReleaseSelfOwned(this);
+}

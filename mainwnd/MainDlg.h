@@ -1,0 +1,91 @@
+// The main window: the course browser opened after sign-in. This is its frame: identity,
+// title bar and window buttons, the tray icon and its menu, activation by a second start,
+// the close path that releases the signed-in user's state, and the title shadow that
+// follows the window. The body switches between views; the course lists, panels and the
+// question page plug into the holders the skin names.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ui/MenuWnd.h"
+#include "ui/TrayIcon.h"
+#include "ui/WindowImplBase.h"
+
+class COptionUI;
+
+// Alt+Ctrl+Shift+O: developer tools of the question page.
+constexpr int kMainHotKeyId = 1027;
+
+class MainDlg : public WindowImplBase {
+ public:
+  MainDlg();
+  ~MainDlg() override;
+  std::wstring GetWindowClassName() const override { return L"mainDlgClass"; }
+
+  // True (the default): the final destruction ends the program. False: only the window
+  // goes (sign-out, expired login).
+  void SetQuitOnFinal(bool quit) { m_quitOnFinal = quit; }
+  bool GetQuitOnFinal() const { return m_quitOnFinal; }
+
+  enum class View { Course, NoLesson, Questions };
+  void ShowView(View view);
+  View GetView() const { return m_view; }
+
+  // Satellites and tray, for the windows that report back to the main window.
+  CWindowWnd* GetTitleShadow() const { return m_titleShadow.get(); }
+  bool HasTray() const { return m_tray.IsCreated(); }
+
+ protected:
+  std::wstring GetSkinFile() override { return L"main_dlg.xml"; }
+  void InitWindow() override;
+  void Notify(TNotifyUI& msg) override;
+  LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload,
+                              bool& bHandled) override;
+  LRESULT OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+  LRESULT OnDestroy(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+  LRESULT OnSize(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+  LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+  void OnFinalMessage(HWND hwnd) override;
+
+ private:
+  void OnCloseButton();
+  void OnTrayIcon(LPARAM mouseMessage);
+  void OpenTrayMenu();
+  void OnMenuClick(const std::wstring& item);
+  void ActivateMain();
+  // Shows or hides the window with its satellites.
+  void ShowMain(bool show);
+  void SelectTab(bool courses);
+  void SwapMaxRestore(bool zoomed);
+  void PlaceSatellites(const CDuiRect& rc);
+  // Closes the windows that belong to the signed-in session and forgets the user's state.
+  void CloseSessionWindows();
+  static void ReleaseUserState();
+
+  bool m_quitOnFinal = true;
+  View m_view = View::NoLesson;
+  CTrayIcon m_tray;
+  std::unique_ptr<CMenuWnd> m_menu;
+  std::unique_ptr<WindowImplBase> m_titleShadow;
+
+  CControlUI* m_closeBtn = nullptr;
+  CControlUI* m_maxBtn = nullptr;
+  CControlUI* m_restoreBtn = nullptr;
+  COptionUI* m_optMyCourse = nullptr;
+  COptionUI* m_optMyQuestions = nullptr;
+  CControlUI* m_hLayLesson = nullptr;
+  CControlUI* m_vLayNoLesson = nullptr;
+  CControlUI* m_vlQuestions = nullptr;
+  CControlUI* m_vlMain = nullptr;
+  CControlUI* m_wLeft = nullptr;
+};
+
+// True when the signed-in student bought anything (a group package, a single package or
+// a class).
+bool HasCourses();
+
+// The one main window, or null (the global main window pointer).
+MainDlg* GetMainDlg();
+// Creates the main window (centred, shown) or, when it exists, brings it to the front.
+MainDlg* OpenMainWindow();

@@ -1,0 +1,6 @@
+// Connects the login frame to the main window: the program calls this at start-up.
+#pragma once
+
+// Installs the link whose exists() tells whether the main window is open and whose
+// open() creates it (or brings it to the front).
+void InstallMainWindowLink();

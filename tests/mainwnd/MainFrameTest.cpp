@@ -1,0 +1,324 @@
+// The main window's frame on the test host: identity, views, close button and tray, the
+// close path and its end (quit or not), activation by a second start, max/restore.
+#include <fstream>
+#include <iterator>
+
+#include "account/AboutDlg.h"
+#include "account/MainWindowLink.h"
+#include "account/WindowTestKit.h"
+#include "app/Folders.h"
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/DownloadTaskList.h"
+#include "mainwnd/MainDlg.h"
+#include "mainwnd/MainWindowOpener.h"
+#include "service/Records.h"
+#include "service/Session.h"
+#include "ui/MenuWnd.h"
+#include "ui/Option.h"
+#include "ui/UIText.h"
+
+namespace {
+
+// Stands in for the online player: records what reaches it.
+class FakePlayer : public MessageTarget {
+ public:
+  FakePlayer() { hwnd = RegisterWindow(this, L"videoPlayDlgClass", L"第一课 函数与极限"); }
+  ~FakePlayer() override { UnregisterWindow(hwnd); }
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM, const Payload&) override {
+    if (msg == WM_PLAYER_CLOSE) closeRequests.push_back(wParam);
+    return 0;
+  }
+  HWND hwnd = kNoWindow;
+  std::vector<WPARAM> closeRequests;
+};
+
+class MainFrameTest : public WindowTestKit {
+ protected:
+  void SetUp() override {
+    WindowTestKit::SetUp();
+    gSubjectList.Clear();
+    InstallMainWindowLink();
+  }
+  void TearDown() override {
+    WindowTestKit::TearDown();
+    gSubjectList.Clear();
+    ClearSessionToken();
+    DownloadTaskList::Get().Clear();
+  }
+
+  MainDlg* Open() {
+    GetMainWindowLink().open();
+    MainDlg* main = GetMainDlg();
+    EXPECT_NE(main, nullptr);
+    if (main) main->GetPaintManager().DoLayout();
+    return main;
+  }
+  static CControlUI* Find(WindowImplBase* wnd, const std::wstring& name) {
+    CControlUI* c = wnd->FindControl(name);
+    EXPECT_NE(c, nullptr) << ToUtf8(name);
+    return c;
+  }
+  static bool Visible(WindowImplBase* wnd, const std::wstring& name) {
+    CControlUI* c = Find(wnd, name);
+    return c && c->IsVisible();
+  }
+  static void ClickOn(WindowImplBase* wnd, const std::wstring& name) {
+    wnd->GetPaintManager().DoLayout();
+    CDuiRect r = Find(wnd, name)->GetPos();
+    HostOf(wnd)->Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  }
+  // Right click on the tray icon, then a click on the menu item.
+  void ChooseFromTrayMenu(const std::wstring& item) {
+    ASSERT_TRUE(testHost->trayClick);
+    testHost->trayClick(3);
+    PumpPendingMessages();
+    auto* menu = dynamic_cast<WindowImplBase*>(CWindowWnd::FromHandle(FindWindow(L"MenuWnd", L"")));
+    ASSERT_NE(menu, nullptr);
+    ClickOn(menu, item);
+    PumpPendingMessages();
+  }
+  // Runs the main loop until a quit; the guard ends it with 77 when nothing quits.
+  static int RunLoopWithGuard() {
+    guint guard = g_timeout_add(500, [](gpointer) -> gboolean {
+      PostQuitMessage(77);
+      return G_SOURCE_REMOVE;
+    }, nullptr);
+    int code = RunMessageLoop();
+    if (code != 77) g_source_remove(guard);
+    return code;
+  }
+  static void SignedInState() {
+    ClassRecord cls;
+    cls.id = "101";
+    cls.name = "会计实务精讲班";
+    gSubjectList.Classes.push_back(cls);
+    SetSessionToken("token-of-the-student");
+    DownloadTaskList::Get().AddClass("101", "会计实务精讲班", TaskKind::Video);
+  }
+  static std::string ReadLogText() {
+    std::string all;
+    for (const auto& entry : std::filesystem::directory_iterator(ToUtf8(GetLogFolder()))) {
+      std::ifstream file(entry.path(), std::ios::binary);
+      std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+      // UTF-16LE: the ASCII text reads as every other byte.
+      for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        if (bytes[i + 1] == 0) all.push_back(bytes[i]);
+    }
+    return all;
+  }
+};
+
+TEST_F(MainFrameTest, OpensOneTitledWindowWithItsShadowAndLogLine) {
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  EXPECT_FALSE(GetMainWindowLink().exists());
+  MainDlg* main = Open();
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(GetMainWindowLink().exists());
+  EXPECT_EQ(FindWindow(L"mainDlgClass", L"Tavo"), main->GetHWND());
+  TestHostWindow* host = HostOf(main);
+  EXPECT_TRUE(host->IsVisible());
+  // The skin's size, centred in the 1600 x 900 work area.
+  EXPECT_EQ(host->GetScreenRect(), (HostRect{117, 66, 1366, 768}));
+  EXPECT_EQ(host->minWidth, 1024);
+  EXPECT_EQ(host->minHeight, 760);
+  ASSERT_NE(main->GetTitleShadow(), nullptr);
+  EXPECT_EQ(HostOf(main->GetTitleShadow())->GetScreenRect(), (HostRect{117, 66, 1366, 72}));
+  EXPECT_TRUE(HostOf(main->GetTitleShadow())->IsVisible());
+
+  // Opening again raises the same window.
+  GetMainWindowLink().open();
+  PumpPendingMessages();
+  EXPECT_EQ(GetMainDlg(), main);
+
+  CloseLog();
+  EXPECT_NE(ReadLogText().find("]:init gSubjectList data"), std::string::npos);
+  SaveScreenshot(main, "main-frame.png", {main->GetTitleShadow()});
+}
+
+TEST_F(MainFrameTest, BodyViewFollowsTheCatalogueAndTheTabs) {
+  struct Case {
+    const char* name;
+    bool courses;
+    const wchar_t* courseView;
+  } cases[] = {
+      {"no courses", false, L"vLayNoLesson"},
+      {"a class", true, L"hLayLesson"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gSubjectList.Clear();
+    if (c.courses) SignedInState();
+    MainDlg* main = Open();
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(Visible(main, c.courseView));
+    EXPECT_FALSE(Visible(main, L"vlQuestions"));
+
+    ClickOn(main, L"optMyQuestions");
+    EXPECT_EQ(main->GetView(), MainDlg::View::Questions);
+    EXPECT_TRUE(Visible(main, L"vlQuestions"));
+    EXPECT_FALSE(Visible(main, c.courseView));
+    EXPECT_EQ(main->FindControlAs<COptionUI>(L"optMyQuestions")->GetFont(), 13);
+    EXPECT_EQ(main->FindControlAs<COptionUI>(L"optMyCourse")->GetFont(), 12);
+
+    ClickOn(main, L"optMyCourse");
+    EXPECT_TRUE(Visible(main, c.courseView));
+    EXPECT_FALSE(Visible(main, L"vlQuestions"));
+    EXPECT_EQ(main->FindControlAs<COptionUI>(L"optMyCourse")->GetFont(), 13);
+    main->SetQuitOnFinal(false);  // the next case needs a running loop
+    main->DestroyWindow();
+    PumpPendingMessages();
+  }
+}
+
+TEST_F(MainFrameTest, NoLessonViewLinksToTheBuyPage) {
+  MainDlg* main = Open();
+  ClickOn(main, L"btnBugLesson");
+  ASSERT_EQ(testHost->openedUris.size(), 1u);
+  EXPECT_TRUE(testHost->openedUris[0].ends_with("/course.html"));
+}
+
+TEST_F(MainFrameTest, CloseButtonHidesIntoTheTrayOrMinimisesWithoutOne) {
+  // With a tray: hidden with the shadow, and the tray's left click toggles it.
+  MainDlg* main = Open();
+  TestHostWindow* host = HostOf(main);
+  TestHostWindow* shadow = HostOf(main->GetTitleShadow());
+  ASSERT_TRUE(main->HasTray());
+  ClickOn(main, L"closebtn");
+  PumpPendingMessages();
+  EXPECT_FALSE(host->IsVisible());
+  EXPECT_FALSE(shadow->IsVisible());
+  EXPECT_TRUE(IsWindow(main->GetHWND()));
+  testHost->trayClick(1);
+  PumpPendingMessages();
+  EXPECT_TRUE(host->IsVisible());
+  EXPECT_TRUE(shadow->IsVisible());
+  testHost->trayClick(1);
+  PumpPendingMessages();
+  EXPECT_FALSE(host->IsVisible());
+  main->SetQuitOnFinal(false);  // the next case needs a running loop
+  main->DestroyWindow();
+  PumpPendingMessages();
+
+  // Without a tray the window could not be brought back: it minimises instead.
+  testHost->hasTray = false;
+  main = Open();
+  ASSERT_FALSE(main->HasTray());
+  ClickOn(main, L"closebtn");
+  PumpPendingMessages();
+  EXPECT_TRUE(HostOf(main)->IsVisible());
+  EXPECT_TRUE(HostOf(main)->IsMinimized());
+  EXPECT_TRUE(IsWindow(main->GetHWND()));
+}
+
+TEST_F(MainFrameTest, ClosingReleasesTheSessionAndEndsTheLoopOnlyWhenAsked) {
+  struct Case {
+    const char* name;
+    bool quitOnFinal;
+    bool viaMenu;  // tray menu "exit", else the system close command
+    int loopCode;
+  } cases[] = {
+      {"exit from the tray menu", true, true, 0},
+      {"system close command", true, false, 0},
+      {"sign-out closes only the window", false, false, 77},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SignedInState();
+    MainDlg* main = Open();
+    ASSERT_NE(main, nullptr);
+    HWND hwnd = main->GetHWND();
+    HWND about = OpenOrRaiseAboutWindow();
+    main->SetQuitOnFinal(c.quitOnFinal);
+    if (c.viaMenu)
+      ChooseFromTrayMenu(L"exit");
+    else
+      PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE);
+    EXPECT_EQ(RunLoopWithGuard(), c.loopCode);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_EQ(GetMainDlg(), nullptr);
+    EXPECT_FALSE(GetMainWindowLink().exists());
+    EXPECT_EQ(CountSelfOwned(L"mainDlgClass"), 0u);
+    EXPECT_FALSE(testHost->trayClick);  // the tray icon is gone
+    EXPECT_TRUE(gSubjectList.Classes.empty());
+    EXPECT_EQ(GetSessionToken(), "");
+    EXPECT_EQ(DownloadTaskList::Get().ClassCount(TaskKind::Video), 0);
+  }
+}
+
+TEST_F(MainFrameTest, AnOpenPlayerIsClosedFirstAndTheMainWindowStays) {
+  MainDlg* main = Open();
+  FakePlayer player;
+  SetSessionToken("token-of-the-student");
+  ChooseFromTrayMenu(L"exit");
+  EXPECT_EQ(player.closeRequests, std::vector<WPARAM>{1});
+  EXPECT_EQ(GetMainDlg(), main);
+  EXPECT_TRUE(IsWindow(main->GetHWND()));
+  EXPECT_EQ(GetSessionToken(), "token-of-the-student");
+}
+
+TEST_F(MainFrameTest, TrayMenuAboutOpensOneAboutWindow) {
+  Open();
+  ChooseFromTrayMenu(L"about");
+  HWND about = FindWindow(L"aboutDlgClass", L"关于Tavo");
+  ASSERT_NE(about, kNoWindow);
+  ChooseFromTrayMenu(L"about");
+  EXPECT_EQ(FindWindow(L"aboutDlgClass", L"关于Tavo"), about);
+  EXPECT_EQ(CountSelfOwned(L"aboutDlgClass"), 1u);
+  EXPECT_TRUE(HostOf(about)->topMost);
+}
+
+TEST_F(MainFrameTest, SecondStartBringsTheWindowToTheFront) {
+  struct Case {
+    const char* name;
+    bool minimise;
+  } cases[] = {{"hidden in the tray", false}, {"minimised", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MainDlg* main = Open();
+    TestHostWindow* host = HostOf(main);
+    if (c.minimise)
+      SendMessage(main->GetHWND(), WM_SYSCOMMAND, SC_MINIMIZE);
+    else
+      ClickOn(main, L"closebtn");
+    PumpPendingMessages();
+    HostOf(OpenOrRaiseAboutWindow())->Activate();  // another window has the focus
+    ASSERT_FALSE(host->focused);
+
+    PostMessage(FindWindow(L"mainDlgClass", L"Tavo"), WM_ACTIVATE_MAIN);
+    PumpPendingMessages();
+    EXPECT_TRUE(host->IsVisible());
+    EXPECT_FALSE(host->IsMinimized());
+    EXPECT_TRUE(host->focused);
+    EXPECT_TRUE(HostOf(main->GetTitleShadow())->IsVisible());
+    main->SetQuitOnFinal(false);  // the next case needs a running loop
+    main->DestroyWindow();
+    PumpPendingMessages();
+  }
+}
+
+TEST_F(MainFrameTest, MaximiseAndRestoreSwapTheButtonsAndMoveTheShadow) {
+  MainDlg* main = Open();
+  HWND hwnd = main->GetHWND();
+  TestHostWindow* shadow = HostOf(main->GetTitleShadow());
+
+  // A system command (the caption's double click sends one) swaps the buttons.
+  SendMessage(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE);
+  EXPECT_FALSE(Visible(main, L"maxbtn"));
+  EXPECT_TRUE(Visible(main, L"restorebtn"));
+  EXPECT_EQ(shadow->GetScreenRect(), (HostRect{0, 0, 1600, 72}));
+
+  ClickOn(main, L"restorebtn");
+  PumpPendingMessages();
+  EXPECT_TRUE(Visible(main, L"maxbtn"));
+  EXPECT_FALSE(Visible(main, L"restorebtn"));
+  EXPECT_EQ(shadow->GetScreenRect(), (HostRect{117, 66, 1366, 72}));
+
+  HostOf(main)->DoubleClick(700, 30);  // empty part of the title bar
+  PumpPendingMessages();
+  EXPECT_TRUE(main->IsZoomed());
+  EXPECT_TRUE(Visible(main, L"restorebtn"));
+}
+
+}  // namespace
