@@ -14,6 +14,7 @@
 #include <optional>
 #include <thread>
 
+#include "account/LoginBackDlg.h"
 #include "account/SqUserDB.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -25,6 +26,7 @@
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/ThreadPool.h"
+#include "mainwnd/MainWindowOpener.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
@@ -32,16 +34,9 @@
 #include "service/ServiceConfig.h"
 #include "service/UsageReport.h"
 #include "skin/LoadSkin.h"
+#include "ui/Control.h"
 #include "web/WebRouterListenThread.h"
 
-#include "account/LoginBackDlg.h"
-#include "ui/UIlib.h"
-#if __has_include("mainwnd/MainWindowOpener.h")
-#include "mainwnd/MainWindowOpener.h"
-#else
-// Until the main window module is in the build, sign-in ends at the login frame.
-inline void InstallMainWindowLink() {}
-#endif
 
 namespace {
 
