@@ -260,6 +260,8 @@ void E2eSession::Click(int x, int y) {
   std::this_thread::sleep_for(200ms);
 }
 
+void E2eSession::Unmap(const std::string& window) { Shell("xdotool windowunmap " + window); }
+
 void E2eSession::Type(const std::string& text) {
   Shell("xdotool type --delay 40 '" + text + "'");
   std::this_thread::sleep_for(150ms);

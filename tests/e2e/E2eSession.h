@@ -60,6 +60,8 @@ class E2eSession {
   std::optional<Rect> Geometry(const std::string& window);
 
   void Click(int x, int y);
+  // Unmaps a window from outside the program.
+  void Unmap(const std::string& window);
   void Type(const std::string& text);
   // Saves the whole screen as `${TAVO_TEST_BINARY_DIR}/screenshots/<name>`; the path.
   std::filesystem::path Screenshot(const std::string& name);

@@ -132,6 +132,11 @@ TEST_F(SignInTest, SecondStartWhileTheMainWindowIsOpenEndsAtOnce) {
   ASSERT_GT(form.width, 0);
   SignInWithPassword(form, "lixiaoming", "xm123456");
   ExpectMainWindow(first);
+  // Take the main window off the screen behind the program's back: the second start must
+  // bring it back.
+  std::string main = m_session.WaitForWindow("mainDlgClass", 5s);
+  m_session.Unmap(main);
+  ASSERT_TRUE(m_session.WaitForNoWindow("mainDlgClass", 10s));
 
   TavoRun second = m_session.Launch();
   std::optional<int> status = m_session.WaitForExit(second, 20s);
@@ -140,6 +145,7 @@ TEST_F(SignInTest, SecondStartWhileTheMainWindowIsOpenEndsAtOnce) {
   // At once: well before the web port's 5 s guard could have ended it.
   EXPECT_LT(std::chrono::steady_clock::now() - second.started, 4s);
   EXPECT_FALSE(m_session.WaitForExit(first, 0ms).has_value()) << "the running program ended";
+  EXPECT_FALSE(m_session.WaitForWindow("mainDlgClass", 10s).empty()) << "main window not brought back";
   EXPECT_EQ(m_session.FindWindows("mainDlgClass").size(), 1u);
   EXPECT_TRUE(m_session.FindWindows("loginBackDlgClass").empty()) << "the second start showed a window";
 }
