@@ -131,9 +131,16 @@ bool E2eSession::Start() {
   return m_webPort > 0;
 }
 
+// The build folder: $TAVO_TEST_BINARY_DIR (set for tests), else the parent of this
+// executable's folder (build/tests, build/bench).
+fs::path BuildFolder() {
+  if (const char* binaryDir = getenv("TAVO_TEST_BINARY_DIR")) return binaryDir;
+  std::error_code ec;
+  return fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
+}
+
 TavoRun E2eSession::Launch(const std::vector<std::string>& extraArgs) {
-  const char* binaryDir = getenv("TAVO_TEST_BINARY_DIR");
-  std::string program = (fs::path(binaryDir ? binaryDir : ".") / "bin" / "tavo").string();
+  std::string program = (BuildFolder() / "bin" / "tavo").string();
 
   std::vector<std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
@@ -268,8 +275,7 @@ void E2eSession::Type(const std::string& text) {
 }
 
 fs::path E2eSession::Screenshot(const std::string& name) {
-  const char* binaryDir = getenv("TAVO_TEST_BINARY_DIR");
-  fs::path folder = fs::path(binaryDir ? binaryDir : ".") / "screenshots";
+  fs::path folder = BuildFolder() / "screenshots";
   fs::create_directories(folder);
   fs::path path = folder / name;
   Shell("import -display " + m_display + " -window root " + path.string());
