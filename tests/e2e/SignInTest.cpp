@@ -1,12 +1,16 @@
 // The program from the outside: sign-in with password and SMS code up to the main window,
 // a refused password's tip, one program per user, and leaving from the login window.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "E2eSession.h"
 
@@ -30,8 +34,8 @@ class SignInTest : public ::testing::Test {
   }
 
   // Starts tavo and waits for its login window to be drawn; the login form's rectangle.
-  Rect StartAtLoginForm(TavoRun& run) {
-    run = m_session.Launch();
+  Rect StartAtLoginForm(TavoRun& run, const std::vector<std::string>& args = {}) {
+    run = m_session.Launch(args);
     std::string frame = m_session.WaitForWindow("loginBackDlgClass", kWindowLimit);
     EXPECT_FALSE(frame.empty()) << "no login window; output:\n" << m_session.Output(run);
     if (frame.empty()) return {};
@@ -64,6 +68,14 @@ class SignInTest : public ::testing::Test {
         << "no main window; output:\n" << m_session.Output(run) << "\nlog:\n" << m_session.BrowserLog();
     EXPECT_TRUE(m_session.WaitForLog("init gSubjectList data", 20s)) << m_session.BrowserLog();
     EXPECT_TRUE(m_session.WaitForNoWindow("loginBackDlgClass", 10s)) << "login window still shown";
+  }
+
+  // Second starts end before the day log opens: it holds the first start's lines only.
+  void ExpectOneStartInTheLog() {
+    std::string log = m_session.BrowserLog();
+    size_t first = log.find("_tWinMain start");
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_EQ(log.find("_tWinMain start", first + 1), std::string::npos) << log;
   }
 
   E2eSession m_session;
@@ -148,6 +160,7 @@ TEST_F(SignInTest, SecondStartWhileTheMainWindowIsOpenEndsAtOnce) {
   EXPECT_FALSE(m_session.WaitForWindow("mainDlgClass", 10s).empty()) << "main window not brought back";
   EXPECT_EQ(m_session.FindWindows("mainDlgClass").size(), 1u);
   EXPECT_TRUE(m_session.FindWindows("loginBackDlgClass").empty()) << "the second start showed a window";
+  ExpectOneStartInTheLog();
 }
 
 TEST_F(SignInTest, SecondStartWhileTheFirstIsAtItsLoginWindowEndsAfterThePortGuard) {
@@ -163,21 +176,47 @@ TEST_F(SignInTest, SecondStartWhileTheFirstIsAtItsLoginWindowEndsAfterThePortGua
   EXPECT_LT(took, 20s);
   EXPECT_EQ(m_session.FindWindows("loginBackDlgClass").size(), 1u);
   EXPECT_FALSE(m_session.WaitForExit(first, 0ms).has_value()) << "the running program ended";
+  ExpectOneStartInTheLog();
 }
 
 TEST_F(SignInTest, ClosingTheLoginWindowEndsTheProgramInOrder) {
-  TavoRun run;
-  ASSERT_GT(StartAtLoginForm(run).width, 0);
-  // "closebtn": the last 32 x 32 title button, 20 px from the right edge, 20 px down.
-  m_session.Click(m_frame.x + m_frame.width - 36, m_frame.y + 36);
-  std::optional<int> status = m_session.WaitForExit(run, 30s);
-  ASSERT_TRUE(status.has_value()) << "the program did not end";
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
-  std::string log = m_session.BrowserLog();
-  const std::string endLine = "]:*************_tWinMain end*************\r\n";
-  ASSERT_GE(log.size(), endLine.size());
-  EXPECT_EQ(log.substr(log.size() - endLine.size()), endLine) << log;
-  EXPECT_NE(log.find("*************_tWinMain start*************"), std::string::npos);
+  // A service that takes the connection and never answers: the start-up usage report is
+  // still waiting for it when the user leaves, and leaving must not wait with it.
+  int silent = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(silent, 8), 0);
+  getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size);
+  const std::string silentOrigin = "--api-origin=http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    bool reportStillRunning;
+  };
+  const Case cases[] = {{"service answers", {}, false}, {"service never answers", {silentOrigin}, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TavoRun run;
+    ASSERT_GT(StartAtLoginForm(run, c.args).width, 0);
+    // "closebtn": the last 32 x 32 title button, 20 px from the right edge, 20 px down.
+    auto clicked = std::chrono::steady_clock::now();
+    m_session.Click(m_frame.x + m_frame.width - 36, m_frame.y + 36);
+    std::optional<int> status = m_session.WaitForExit(run, 30s);
+    ASSERT_TRUE(status.has_value()) << "the program did not end";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 10s);
+    std::string log = m_session.BrowserLog();
+    const std::string endLine = "]:*************_tWinMain end*************\r\n";
+    ASSERT_GE(log.size(), endLine.size());
+    EXPECT_EQ(log.substr(log.size() - endLine.size()), endLine) << log;
+    EXPECT_NE(log.find("*************_tWinMain start*************"), std::string::npos);
+    EXPECT_EQ(log.find("usage report still running at exit") != std::string::npos, c.reportStillRunning) << log;
+  }
+  close(silent);
 }
 
 }  // namespace
