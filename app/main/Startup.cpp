@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -256,5 +257,8 @@ int TavoMain(int argc, char** argv) {
   // here (the renderer's work happens in the engine's web-process extension).
   if (RoleOf(options) != ProcessRole::Browser) return 0;
   for (const std::string& problem : options.problems) std::fprintf(stderr, "tavo: %s\n", problem.c_str());
+  // The embedded browser reads the extra CA from the environment; a --ca-file switch
+  // reaches it that way too. Set now, while this is the only thread.
+  if (options.caFile) setenv("TAVO_CA_FILE", options.caFile->c_str(), 1);
   return RunBrowserProcess(options);
 }
