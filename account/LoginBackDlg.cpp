@@ -33,6 +33,14 @@ bool IsPlainFolderName(const std::wstring& name) {
   return !name.empty() && name != L"." && name != L".." && name.find(L'/') == std::wstring::npos &&
          name.find(L'\\') == std::wstring::npos && name.find(L'\0') == std::wstring::npos;
 }
+// The program's default avatar next to the executable; the skin's copy when that folder
+// is missing (a test binary, a broken installation).
+std::wstring DefaultAvatar() {
+  std::wstring installed = GetExeFolder() + L"htmllocal/header_def.png";
+  std::error_code ec;
+  if (std::filesystem::exists(WideToAnsi(installed), ec)) return installed;
+  return L"header_def.png";
+}
 }  // namespace
 
 LoginBackDlg* GetLoginFrame() { return g_loginFrame; }
@@ -87,7 +95,7 @@ void LoginBackDlg::InitWindow() {
       std::error_code ec;
       if (!found.empty() && std::filesystem::exists(found, ec)) picture = AnsiToWide(found);
     }
-    if (picture.empty()) picture = GetExeFolder() + L"htmllocal/header_def.png";
+    if (picture.empty()) picture = DefaultAvatar();
     m_head->SetHeadImage(picture);
   }
 }

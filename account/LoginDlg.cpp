@@ -112,6 +112,8 @@ void LoginDlg::SwitchToAccount() {
   m_errorTip->SetText(L"");
   m_user->SetNumberOnly(false);
   m_pass->SetPasswordMode(true);
+  m_user->SetHintText(L"请输入账号");
+  m_pass->SetHintText(L"请输入密码");
   UpdateLoginButton();
 }
 
@@ -129,6 +131,8 @@ void LoginDlg::SwitchToSms() {
   SetButtonEnabled(m_getSmsCode, m_user->GetText().size() == kMobileLength);
   m_user->SetNumberOnly(true);
   m_pass->SetPasswordMode(false);
+  m_user->SetHintText(L"请输入手机号");
+  m_pass->SetHintText(L"请输入验证码");
   UpdateLoginButton();
 }
 

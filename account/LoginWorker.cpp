@@ -1,6 +1,8 @@
 #include "account/LoginWorker.h"
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "platform/MessageCore.h"
@@ -8,18 +10,33 @@
 #include "service/CatalogueParsers.h"
 
 namespace {
-std::atomic<int> g_running{0};
+std::mutex g_mutex;
+std::condition_variable g_ended;
+int g_running = 0;
 }  // namespace
 
 void RunLoginThread(std::function<void()> body) {
-  ++g_running;
+  {
+    std::lock_guard lock(g_mutex);
+    ++g_running;
+  }
   std::thread([body = std::move(body)] {
     body();
+    std::lock_guard lock(g_mutex);
     --g_running;
+    g_ended.notify_all();
   }).detach();
 }
 
-int PendingLoginThreads() { return g_running.load(); }
+int PendingLoginThreads() {
+  std::lock_guard lock(g_mutex);
+  return g_running;
+}
+
+bool WaitForLoginThreads(int timeoutMs) {
+  std::unique_lock lock(g_mutex);
+  return g_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return g_running == 0; });
+}
 
 void StartLoginWorker(HWND frame) {
   // A frame gone by the time the catalogue is in drops the message.

@@ -11,5 +11,8 @@
 void RunLoginThread(std::function<void()> body);
 // Threads of RunLoginThread still running (tests wait for zero before they end).
 int PendingLoginThreads();
+// Blocks until none runs or the time is up (the program's way out, after its loop ended,
+// so no request is cut off inside the transport at exit); false when some still run.
+bool WaitForLoginThreads(int timeoutMs);
 
 void StartLoginWorker(HWND frame);

@@ -27,20 +27,16 @@ std::unique_ptr<CWindowWnd> ReleaseSelfOwned(CWindowWnd* window) {
 }
 
 std::size_t CountSelfOwned(const std::wstring& className) {
-  return static_cast<std::size_t>(std::count_if(Held().begin(), Held().end(), [&](const auto& w) {
-    return w->GetWindowClassName() == className;
-  }));
+  return static_cast<std::size_t>(std::count_if(
+      Held().begin(), Held().end(), [&](const auto& w) { return w->GetWindowClassName() == className; }));
 }
 
 void DestroySelfOwned() {
-  // Destroying a window releases it (and any layers it owns) from the list, so take one
-  // at a time from a list that changes underneath.
+  // Take each window out before destroying it: its final step then finds nothing to
+  // release, and the object is freed here. Layers it owns release themselves meanwhile.
   while (!Held().empty()) {
-    CWindowWnd* window = Held().back().get();
-    if (window->GetHWND() != kNoWindow) {
-      window->DestroyWindow();
-    }
-    // A window without a native window (or one whose final step did not release it).
-    std::unique_ptr<CWindowWnd> left = ReleaseSelfOwned(window);
+    std::unique_ptr<CWindowWnd> window = std::move(Held().back());
+    Held().pop_back();
+    if (window->GetHWND() != kNoWindow) window->DestroyWindow();
   }
 }

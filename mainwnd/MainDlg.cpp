@@ -172,7 +172,8 @@ void MainDlg::SwapMaxRestore(bool zoomed) {
   if (m_restoreBtn) m_restoreBtn->SetVisible(zoomed);
 }
 
-LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM lParam, const Payload& payload, bool& bHandled) {
+LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM lParam, const Payload& payload,
+                                     bool& bHandled) {
   bHandled = true;
   switch (msg) {
     case WM_TRAY_ICON:

@@ -36,10 +36,11 @@ class MainDlg : public WindowImplBase {
   CWindowWnd* GetTitleShadow() const { return m_titleShadow.get(); }
   bool HasTray() const { return m_tray.IsCreated(); }
 
+  void Notify(TNotifyUI& msg) override;
+
  protected:
   std::wstring GetSkinFile() override { return L"main_dlg.xml"; }
   void InitWindow() override;
-  void Notify(TNotifyUI& msg) override;
   LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload,
                               bool& bHandled) override;
   LRESULT OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;

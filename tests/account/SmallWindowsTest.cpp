@@ -141,4 +141,19 @@ TEST_F(SmallWindowsTest, AboutCloseButtonClosesAndFrees) {
   EXPECT_NE(OpenOrRaiseAboutWindow(), kNoWindow);
 }
 
+TEST_F(SmallWindowsTest, ProgramEndDestroysEverySelfOwnedWindowOnce) {
+  // An adopted owner with a toast over it (the toast goes with its owner) and the about window.
+  OwnerWnd* owner = AdoptSelfOwned(MakeOwner(0, 0, 900, 700));
+  HWND ownerHwnd = owner->GetHWND();
+  HWND tip = ShowTip(ownerHwnd, 553, 144, L"请检查网络连接");
+  HWND about = OpenOrRaiseAboutWindow();
+  DestroySelfOwned();
+  EXPECT_FALSE(IsWindow(ownerHwnd));
+  EXPECT_FALSE(IsWindow(tip));
+  EXPECT_FALSE(IsWindow(about));
+  EXPECT_EQ(CountSelfOwned(L"MessageBoxDlgClass") + CountSelfOwned(L"aboutDlgClass") +
+                CountSelfOwned(L"ownerWndClass"),
+            0u);
+}
+
 }  // namespace

@@ -47,7 +47,8 @@ class WindowTestKit : public ::testing::Test {
     auto end = std::chrono::steady_clock::now() + guard;
     bool timedOut = false;
     // A tick keeps the loop waking up so the condition and the clock are checked.
-    guint tick = g_timeout_add(5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    guint tick = g_timeout_add(
+        5, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     RunNestedLoopUntil([&] {
       timedOut = std::chrono::steady_clock::now() > end;
       return done() || timedOut;

@@ -80,10 +80,13 @@ class MainFrameTest : public WindowTestKit {
   }
   // Runs the main loop until a quit; the guard ends it with 77 when nothing quits.
   static int RunLoopWithGuard() {
-    guint guard = g_timeout_add(500, [](gpointer) -> gboolean {
-      PostQuitMessage(77);
-      return G_SOURCE_REMOVE;
-    }, nullptr);
+    guint guard = g_timeout_add(
+        500,
+        [](gpointer) -> gboolean {
+          PostQuitMessage(77);
+          return G_SOURCE_REMOVE;
+        },
+        nullptr);
     int code = RunMessageLoop();
     if (code != 77) g_source_remove(guard);
     return code;
