@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "account/LoginBackDlg.h"
+#include "account/LoginWorker.h"
 #include "account/SqUserDB.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -53,8 +54,10 @@ constexpr auto kListenHandshakeTimeout = 5000ms;
 constexpr auto kPauseBeforeLog = 200ms;
 // How long a new start waits for a running program's answer.
 constexpr auto kInstanceAnswerTimeout = 2000ms;
-// How long exit waits for a usage report still in the network.
+// How long exit waits for a usage report, and then for sign-in requests, still in the
+// network.
 constexpr auto kUsageReportExitWait = 2000ms;
+constexpr auto kBackgroundExitWait = 2000ms;
 
 // Exit code when the program cannot show windows (no display) or its demo school fails.
 constexpr int kExitStartFailed = 1;
@@ -189,17 +192,22 @@ void ReleaseEngineAndObjects(bool engineStarted) {
   DownloadTaskList::Get().Clear();
 }
 
-// The last steps of every path after the usage report was started: its thread, the demo
-// school, the last log line. A report still stuck in the network is not waited for; the
-// process then ends without static destructors, which that thread still needs.
+// The last steps of every path after the usage report was started: the background
+// requests (usage report, sign-in and catalogue threads), the demo school, the last log
+// line. Requests still stuck in the network are not waited for; the process then ends
+// without static destructors, which those threads still use.
 int Finish(int exitCode, DemoSchool& demo, bool writeEndLine) {
-  bool reportEnded = JoinUsageReportFor(kUsageReportExitWait);
-  if (!reportEnded) LogError(L"usage report still running at exit; not waited for");
+  bool backgroundEnded = JoinUsageReportFor(kUsageReportExitWait);
+  if (!backgroundEnded) LogError(L"usage report still running at exit; not waited for");
+  if (!WaitForLoginThreads(static_cast<int>(kBackgroundExitWait.count()))) {
+    LogError(L"sign-in requests still running at exit; not waited for");
+    backgroundEnded = false;
+  }
   demo.Stop();
   ShutdownMessageCore();
   if (writeEndLine) LogNormal(L"*************_tWinMain end*************");
   CloseLog();
-  if (!reportEnded) {
+  if (!backgroundEnded) {
     std::fflush(nullptr);
     _exit(exitCode);
   }
