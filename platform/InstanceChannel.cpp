@@ -251,9 +251,13 @@ std::unique_ptr<InstanceChannel> InstanceChannel::Listen(const std::string& path
   }
   struct stat info {};
   if (lstat(path.c_str(), &info) == 0) {
-    int probe = ConnectTo(path, Clock::now());
-    if (probe >= 0) {
-      close(probe);
+    // Only a refused connection proves the file stale; a full backlog (EAGAIN) means a
+    // busy listener.
+    int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    bool refused = probe >= 0 && connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+                   (errno == ECONNREFUSED || errno == ENOTSOCK);
+    if (probe >= 0) close(probe);
+    if (!refused && !S_ISDIR(info.st_mode) && S_ISSOCK(info.st_mode)) {
       LogError(L"instance channel: another program listens at " + AnsiToWide(path));
       return nullptr;
     }

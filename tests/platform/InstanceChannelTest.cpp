@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -134,6 +135,12 @@ TEST_F(InstanceChannelTest, StaleSocketFileNeitherAnswersNorBlocksTheNextStart) 
   auto channel = InstanceChannel::Listen(m_path, [] { return true; });
   ASSERT_NE(channel, nullptr) << "the stale file must be replaced";
   EXPECT_EQ(AskFromOtherProcess(), InstanceAnswer::Activated);
+
+  // A plain file in the socket's place (no program can listen there) is replaced too.
+  channel.reset();
+  { std::ofstream(m_path) << "junk"; }
+  EXPECT_EQ(AskRunningInstance(m_path, 500ms), InstanceAnswer::NoInstance);
+  EXPECT_NE(InstanceChannel::Listen(m_path, [] { return true; }), nullptr);
 }
 
 TEST_F(InstanceChannelTest, LiveChannelIsNeverTakenOver) {
