@@ -52,3 +52,18 @@ void JoinUsageReport() {
   }
   if (thread.joinable()) thread.join();
 }
+
+bool JoinUsageReportFor(std::chrono::milliseconds limit) {
+  ReportState& state = State();
+  std::thread thread;
+  {
+    std::unique_lock lock(state.mutex);
+    if (!state.finished.wait_for(lock, limit, [&state] { return !state.started || state.done; })) {
+      if (state.thread.joinable()) state.thread.detach();
+      return false;
+    }
+    thread = std::move(state.thread);
+  }
+  if (thread.joinable()) thread.join();
+  return true;
+}

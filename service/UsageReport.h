@@ -3,6 +3,8 @@
 // every other sender waits for it first.
 #pragma once
 
+#include <chrono>
+
 // Starts UpPcInfo on a background thread (once per process; later calls do nothing).
 void StartUsageReport();
 // Blocks until the report has finished (at once when none was started). Call it off the
@@ -10,3 +12,8 @@ void StartUsageReport();
 void AwaitUsageReport();
 // Waits for the report's thread to end; called at shutdown.
 void JoinUsageReport();
+// The same, for at most `limit`: true when the thread has ended. A report still stuck in
+// the network is left running (false), so the program's exit never waits for the
+// transport's time-outs; the caller then ends the process without running static
+// destructors (_exit), which the detached thread still uses.
+bool JoinUsageReportFor(std::chrono::milliseconds limit);

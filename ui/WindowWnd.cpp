@@ -49,6 +49,7 @@ HWND CWindowWnd::Create(HWND owner, const std::wstring& title, UINT style, UINT 
   if (kind == HostKind::Layer && !ownerWnd) kind = HostKind::TopLevel;
   m_host = GetHost().CreateHostWindow(this, ownerWnd ? ownerWnd->GetHostWindow() : nullptr, kind);
   m_host->SetTitle(ToUtf8(title));
+  m_host->SetClassName(ToUtf8(GetWindowClassName()));
   m_host->SetScreenRect({x, y, cx, cy});
   HandleMessage(WM_CREATE, 0, 0, {});
   if (exStyle & WS_EX_TOPMOST) m_host->SetTopMost(true);

@@ -1,21 +1,44 @@
 // Start-up of the browser process as an ordered list of steps, and its shutdown in the
-// reverse order of what depends on what. Steps whose modules are not built yet say so.
+// reverse order of what depends on what.
 #include "app/main/Startup.h"
 
+#include <glib-unix.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "account/LoginBackDlg.h"
+#include "account/LoginWorker.h"
+#include "account/SqUserDB.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "app/main/CommandLine.h"
 #include "app/main/CrashHandler.h"
+#include "app/main/DemoSchool.h"
+#include "browser/ClientAppBrowser.h"
+#include "downloads/CourseDB.h"
+#include "downloads/DownloadTaskList.h"
+#include "downloads/ThreadPool.h"
+#include "mainwnd/MainWindowOpener.h"
+#include "platform/InstanceChannel.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
+#include "platform/host/GtkHost.h"
+#include "service/ServiceConfig.h"
+#include "service/UsageReport.h"
+#include "skin/LoadSkin.h"
+#include "ui/Control.h"
 #include "web/WebRouterListenThread.h"
+
 
 namespace {
 
@@ -29,15 +52,29 @@ constexpr const wchar_t* kMainWindowClass = L"mainDlgClass";
 constexpr auto kListenHandshakeTimeout = 5000ms;
 // Pause between the listen thread's report and the day log's opening.
 constexpr auto kPauseBeforeLog = 200ms;
+// How long a new start waits for a running program's answer.
+constexpr auto kInstanceAnswerTimeout = 2000ms;
+// How long exit waits for a usage report, and then for sign-in requests, still in the
+// network.
+constexpr auto kUsageReportExitWait = 2000ms;
+constexpr auto kBackgroundExitWait = 2000ms;
 
-// One-instance rule, first guard: a running main window comes to the front and this
-// start ends. The lookup is still process-local; the per-user channel to a running
-// program will answer it across processes.
-bool ActivateRunningInstance() {
+// Exit code when the program cannot show windows (no display) or its demo school fails.
+constexpr int kExitStartFailed = 1;
+
+// In the running program: brings the main window to the front when there is one.
+bool ActivateMainWindow() {
   HWND running = FindWindow(kMainWindowClass, kProductTitle);
   if (running == kNoWindow) return false;
   PostMessage(running, WM_ACTIVATE_MAIN, 0, 0);
   return true;
+}
+
+// One-instance rule, first guard: a running program of this user with a main window
+// brings it to the front and this start ends. Window handles are per process, so the
+// question goes over the per-user channel the running program serves.
+bool ActivateRunningInstance() {
+  return AskRunningInstance(InstanceChannelPath(), kInstanceAnswerTimeout) == InstanceAnswer::Activated;
 }
 
 // Starts the local web server's listen thread (never joined; it ends with the process)
@@ -67,29 +104,34 @@ bool PrepareBrowserRole(const StartupOptions& options) {
   return true;
 }
 
-// The start-up usage report to the service; it waits for the request to finish. Comes
-// with the service module.
-void SendUsageReport() {}
+// The service's and web site's origins and the extra CA: the command line (or its
+// environment variables) first, then the demo school for what is still open.
+void ApplyServiceOptions(const StartupOptions& options, const DemoSchool& demo) {
+  std::optional<std::string> api = options.apiOrigin;
+  std::optional<std::string> site = options.siteOrigin;
+  if (!demo.origin().empty()) {
+    if (!api) api = demo.origin();
+    if (!site) site = demo.origin();
+  }
+  if (api) ApplyServiceOption("--api-origin=" + *api);
+  if (site) ApplyServiceOption("--site-origin=" + *site);
+  if (options.caFile) ApplyServiceOption("--ca-file=" + *options.caFile);
+  LogNormal(L"service origin " + Utf8ToWide(GetApiOrigin()) + L", site origin " + Utf8ToWide(GetSiteOrigin()));
+}
 
-// The browser engine for the whole process; false stops the start. Comes with the browser
-// module (the renderer side lives in the engine's web-process extension).
-bool InitBrowserEngine() { return true; }
-void ShutdownBrowserEngine() {}
-
-// The download worker pool. Comes with the downloads module.
-void StartWorkerPool() {}
-void StopWorkerPool() {}
-
-// The skin archive for every window. Comes with the UI toolkit.
-void LoadSkin() {}
-
-// The login frame, the first window; false when there is none to show. Comes with the
-// account module.
-bool OpenFirstWindow() { return false; }
-
-// Process-wide objects created on first use by their modules (saved-password store,
-// course database, download task list), released after the pool has stopped.
-void ReleaseProcessObjects() {}
+bool StartDemoSchool(DemoSchool& demo) {
+  const std::string program = WideToAnsi(GetExeFolder()) + "tavo-demo-service";
+  const std::string data = WideToAnsi(GetStateFolder()) + "demo";
+  if (!demo.Start(program, data)) {
+    LogError(L"demo school did not start: " + AnsiToWide(program));
+    std::fprintf(stderr, "tavo: the demo school (%s) did not start\n", program.c_str());
+    return false;
+  }
+  LogNormal(L"demo school at " + Utf8ToWide(demo.origin()));
+  std::fputs(DemoWelcomeText(demo.origin()).c_str(), stdout);
+  std::fflush(stdout);
+  return true;
+}
 
 // A deliberate fault, so tests can see the crash handler at work on a real crash.
 [[noreturn]] void CrashForTest() {
@@ -99,6 +141,79 @@ void ReleaseProcessObjects() {}
   __builtin_trap();
 }
 
+// The display host and the browser engine. False stops the start.
+enum class EngineStart { Ready, NoDisplay, EngineFailed };
+EngineStart InitDisplayAndEngine() {
+  if (!GtkHost::Init()) return EngineStart::NoDisplay;
+  SetHost(std::make_unique<GtkHost>());
+  return ClientAppBrowser::Initialize() ? EngineStart::Ready : EngineStart::EngineFailed;
+}
+
+gboolean QuitOnSignal(gpointer) {
+  LogNormal(L"quit on signal");
+  PostQuitMessage(0);
+  return G_SOURCE_CONTINUE;
+}
+
+// Shows the login frame and runs the message loop until the quit message. False when no
+// window could be shown.
+bool RunWindows() {
+  InstallMainWindowLink();
+  auto frame = std::make_unique<LoginBackDlg>();
+  SetLoginFrame(frame.get());
+  if (frame->Create(kNoWindow, kProductTitle, UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768) == kNoWindow) {
+    LogError(L"login frame could not be created");
+    SetLoginFrame(nullptr);
+    return false;
+  }
+  frame->CenterWindow();
+  frame->ShowWindow(true, true);
+  // The running program answers later starts from here on.
+  auto channel = InstanceChannel::Listen(InstanceChannelPath(), &ActivateMainWindow);
+  // Ctrl+C in a terminal or a polite kill end the loop, so shutdown still runs in order
+  // (the demo school stopped, the last log line written).
+  guint interrupt = g_unix_signal_add(SIGINT, &QuitOnSignal, nullptr);
+  guint terminate = g_unix_signal_add(SIGTERM, &QuitOnSignal, nullptr);
+  RunMessageLoop();
+  g_source_remove(interrupt);
+  g_source_remove(terminate);
+  channel.reset();
+  SetLoginFrame(nullptr);
+  frame.reset();
+  return true;
+}
+
+// Shutdown after the loop: engine, pool, process-wide objects.
+void ReleaseEngineAndObjects(bool engineStarted) {
+  if (engineStarted) ClientAppBrowser::Release();
+  ThreadPool::Get().Shutdown();
+  SqUserDB::Release();
+  CourseDB::Release();
+  DownloadTaskList::Get().Clear();
+}
+
+// The last steps of every path after the usage report was started: the background
+// requests (usage report, sign-in and catalogue threads), the demo school, the last log
+// line. Requests still stuck in the network are not waited for; the process then ends
+// without static destructors, which those threads still use.
+int Finish(int exitCode, DemoSchool& demo, bool writeEndLine) {
+  bool backgroundEnded = JoinUsageReportFor(kUsageReportExitWait);
+  if (!backgroundEnded) LogError(L"usage report still running at exit; not waited for");
+  if (!WaitForLoginThreads(static_cast<int>(kBackgroundExitWait.count()))) {
+    LogError(L"sign-in requests still running at exit; not waited for");
+    backgroundEnded = false;
+  }
+  demo.Stop();
+  ShutdownMessageCore();
+  if (writeEndLine) LogNormal(L"*************_tWinMain end*************");
+  CloseLog();
+  if (!backgroundEnded) {
+    std::fflush(nullptr);
+    _exit(exitCode);
+  }
+  return exitCode;
+}
+
 int RunBrowserProcess(const StartupOptions& options) {
   InitMessageCore();
   // The report's path is computed now: the handler itself may compute nothing.
@@ -106,34 +221,40 @@ int RunBrowserProcess(const StartupOptions& options) {
 
   // 1. Role preparation: one instance, listen thread, pause, day log.
   if (!PrepareBrowserRole(options)) return 0;
-  // 2. Usage report, before the engine starts.
-  SendUsageReport();
+  // 2. The demo school and the service options, so the first request already goes to
+  //    the right origin; then the usage report on its own thread.
+  DemoSchool demo;
+  if (options.demo && !StartDemoSchool(demo)) {
+    CloseLog();
+    return kExitStartFailed;
+  }
+  ApplyServiceOptions(options, demo);
+  StartUsageReport();
   // 3. Crash handler.
   if (!InstallCrashHandler(crashDumpPath)) LogError(L"crash handler not installed: " + AnsiToWide(crashDumpPath));
   if (options.crashForTest) CrashForTest();
-  // 4. Browser engine.
-  if (!InitBrowserEngine()) {
-    LogError(L"CefInitialize false code:0");
-    return 0;
+  // 4. Display and browser engine.
+  switch (InitDisplayAndEngine()) {
+    case EngineStart::Ready:
+      break;
+    case EngineStart::NoDisplay:
+      LogError(L"gtk_init_check false: no display");
+      std::fputs("tavo: cannot open the display\n", stderr);
+      ReleaseEngineAndObjects(false);
+      return Finish(kExitStartFailed, demo, true);
+    case EngineStart::EngineFailed:
+      LogError(L"CefInitialize false code:" + std::to_wstring(errno));
+      return Finish(0, demo, false);
   }
   // 5. Worker pool.
-  StartWorkerPool();
+  ThreadPool::Get().Create();
   // 6. Skin.
-  LoadSkin();
+  if (!LoadSkin()) LogError(L"LoadSkin false");
   // 7. First window, then 8. the message loop until the quit message.
-  if (OpenFirstWindow()) {
-    RunMessageLoop();
-  } else {
-    std::puts("Tavo: the windows are not built yet; start-up and shutdown ran, see the browser log.");
-  }
+  RunWindows();
   // 9. Shutdown: engine, pool, process-wide objects, then the last log line.
-  ShutdownBrowserEngine();
-  StopWorkerPool();
-  ReleaseProcessObjects();
-  ShutdownMessageCore();
-  LogNormal(L"*************_tWinMain end*************");
-  CloseLog();
-  return 0;
+  ReleaseEngineAndObjects(true);
+  return Finish(0, demo, true);
 }
 
 }  // namespace
@@ -144,5 +265,8 @@ int TavoMain(int argc, char** argv) {
   // here (the renderer's work happens in the engine's web-process extension).
   if (RoleOf(options) != ProcessRole::Browser) return 0;
   for (const std::string& problem : options.problems) std::fprintf(stderr, "tavo: %s\n", problem.c_str());
+  // The embedded browser reads the extra CA from the environment; a --ca-file switch
+  // reaches it that way too. Set now, while this is the only thread.
+  if (options.caFile) setenv("TAVO_CA_FILE", options.caFile->c_str(), 1);
   return RunBrowserProcess(options);
 }

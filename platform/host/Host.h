@@ -75,6 +75,9 @@ class HostWindow {
   // For a layer: its rectangle in its owner's coordinates.
   virtual HostRect GetOwnerRect() const = 0;
   virtual void SetTitle(const std::string& utf8) = 0;
+  // The toolkit window's class name, so the native window can be told apart from outside
+  // (on X11 the WM_CLASS name and the window role). Called before the first Show.
+  virtual void SetClassName(const std::string&) {}
   virtual void SetMinSize(int width, int height) = 0;
   virtual void Invalidate(const HostRect& rect) = 0;
   virtual void SetCursor(HostCursor cursor) = 0;

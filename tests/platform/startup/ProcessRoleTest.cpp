@@ -1,5 +1,6 @@
 // The real executable: helper roles leave at once without a trace, the browser role runs
-// its start-up and shutdown into the day log, a crash leaves crash.dmp.
+// its start-up and shutdown into the day log (here without a display), a crash leaves
+// crash.dmp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -65,12 +66,15 @@ class ProcessRoleTest : public ::testing::Test {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
       std::string entry = *e;
-      if (entry.rfind("XDG_", 0) == 0 || entry.rfind("TAVO_", 0) == 0 || entry.rfind("HOME=", 0) == 0) {
+      // No display either: the browser role then stops before any window.
+      if (entry.rfind("XDG_", 0) == 0 || entry.rfind("TAVO_", 0) == 0 || entry.rfind("HOME=", 0) == 0 ||
+          entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0) {
         continue;
       }
       env.push_back(entry);
     }
-    for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+    for (const char* name :
+         {"XDG_STATE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
       env.push_back(std::string(name) + "=" + (m_root / name).string());
     }
     env.push_back("HOME=" + (m_root / "home").string());
@@ -92,6 +96,7 @@ class ProcessRoleTest : public ::testing::Test {
     if (child == 0) {
       int fd = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(fd, STDOUT_FILENO);
+      dup2(fd, STDERR_FILENO);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
@@ -150,11 +155,11 @@ TEST_F(ProcessRoleTest, HelperRolesExitAtOnceAndLeaveNoTrace) {
   }
 }
 
-TEST_F(ProcessRoleTest, BrowserRoleWritesStartAndEndToItsDayLog) {
+TEST_F(ProcessRoleTest, BrowserRoleWithoutDisplayFailsBetweenStartAndEndOfItsDayLog) {
   RunResult r = Run({"--web-port=0", "--api-origin=not-an-origin"});
   ASSERT_TRUE(WIFEXITED(r.status)) << r.status;
-  EXPECT_EQ(WEXITSTATUS(r.status), 0);
-  EXPECT_NE(r.out.find("not built yet"), std::string::npos) << r.out;
+  EXPECT_EQ(WEXITSTATUS(r.status), 1);
+  EXPECT_NE(r.out.find("cannot open the display"), std::string::npos) << r.out;
 
   fs::path log = BrowserLog();
   ASSERT_FALSE(log.empty()) << "no browser log";
@@ -172,6 +177,7 @@ TEST_F(ProcessRoleTest, BrowserRoleWritesStartAndEndToItsDayLog) {
   EXPECT_LT(startLine, problem);
   EXPECT_LT(problem, endLine);
   EXPECT_NE(text.find("--api-origin", problem), std::string::npos) << text;
+  EXPECT_NE(text.find("no display", problem), std::string::npos) << text;
   // Lines before the log opened are dropped, not written late.
   EXPECT_EQ(text.find("FindWindow"), std::string::npos) << text;
   EXPECT_FALSE(fs::exists(m_root / "XDG_STATE_HOME" / "tavo" / "crash.dmp"));

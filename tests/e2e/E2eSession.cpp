@@ -1,0 +1,339 @@
+// The end-to-end session: processes, X tools and the day log.
+#include "E2eSession.h"
+
+#include <cairo.h>
+#include <fcntl.h>
+#include <glib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int FreeLoopbackPort() {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  close(fd);
+  return port;
+}
+
+void EndProcess(pid_t pid) {
+  if (pid <= 0 || waitpid(pid, nullptr, WNOHANG) != 0) return;
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 300; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) != 0) return;
+    std::this_thread::sleep_for(10ms);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+Rect LoginFormRect(const Rect& frame) {
+  return {frame.x + (frame.width - 360) / 2 + 230, frame.y + (frame.height - 420) / 2, 360, 420};
+}
+
+E2eSession::E2eSession() = default;
+
+E2eSession::~E2eSession() {
+  for (pid_t pid : m_started) EndProcess(pid);
+  m_demo.Stop();
+  EndProcess(m_xvfb);
+}
+
+bool E2eSession::Start() {
+  if (m_root.path().empty()) {
+    m_error = "no temporary folder";
+    return false;
+  }
+  for (const char* folder : {"state", "data", "config", "cache", "run", "home"}) {
+    fs::create_directories(m_root.path() / folder);
+  }
+  fs::permissions(m_root.path() / "run", fs::perms::owner_all, fs::perm_options::replace);
+
+  // A private 1920x1080 screen; Xvfb names its display on the pipe once it accepts clients.
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  m_xvfb = fork();
+  if (m_xvfb == 0) {
+    close(fds[0]);
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, STDERR_FILENO);
+    std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  auto deadline = Clock::now() + 20s;
+  while (Clock::now() < deadline) {
+    pollfd p{fds[0], POLLIN, 0};
+    if (poll(&p, 1, 200) <= 0) continue;
+    char c = 0;
+    ssize_t n = read(fds[0], &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || c == '\n') break;
+    number += c;
+  }
+  close(fds[0]);
+  if (number.empty()) {
+    m_error = "Xvfb did not start";
+    return false;
+  }
+  m_display = ":" + number;
+  // The X tools this test runs inherit the private display.
+  setenv("DISPLAY", m_display.c_str(), 1);
+  unsetenv("WAYLAND_DISPLAY");
+
+  if (!m_demo.Start(m_root.path() / "demo", {"--test-hooks"})) {
+    m_error = "demo school did not start: " + m_demo.ErrorOutput();
+    return false;
+  }
+  m_webPort = FreeLoopbackPort();
+  return m_webPort > 0;
+}
+
+// The build folder: $TAVO_TEST_BINARY_DIR (set for tests), else the parent of this
+// executable's folder (build/tests, build/bench).
+fs::path BuildFolder() {
+  if (const char* binaryDir = getenv("TAVO_TEST_BINARY_DIR")) return binaryDir;
+  std::error_code ec;
+  return fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
+}
+
+TavoRun E2eSession::Launch(const std::vector<std::string>& extraArgs) {
+  std::string program = (BuildFolder() / "bin" / "tavo").string();
+
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry = *e;
+    bool ours = entry.rfind("XDG_", 0) == 0 || entry.rfind("TAVO_", 0) == 0 || entry.rfind("HOME=", 0) == 0 ||
+                entry.rfind("DBUS_SESSION_BUS_ADDRESS=", 0) == 0;
+    if (!ours) env.push_back(entry);
+  }
+  const fs::path& root = m_root.path();
+  env.push_back("XDG_STATE_HOME=" + (root / "state").string());
+  env.push_back("XDG_DATA_HOME=" + (root / "data").string());
+  env.push_back("XDG_CONFIG_HOME=" + (root / "config").string());
+  env.push_back("XDG_CACHE_HOME=" + (root / "cache").string());
+  env.push_back("XDG_RUNTIME_DIR=" + (root / "run").string());
+  env.push_back("HOME=" + (root / "home").string());
+  // No accessibility bus or session bus of another test's making.
+  env.push_back("NO_AT_BRIDGE=1");
+  env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root / "no-bus").string());
+  env.push_back("TAVO_TRACE_FIRST_DRAW=1");
+
+  std::vector<std::string> args = {program, "--api-origin=" + m_demo.origin(), "--site-origin=" + m_demo.origin(),
+                                   "--web-port=" + std::to_string(m_webPort)};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+
+  TavoRun run;
+  run.output = root / ("tavo-" + std::to_string(m_started.size()) + ".out");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  run.started = Clock::now();
+  run.pid = fork();
+  if (run.pid == 0) {
+    int fd = open(run.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  m_started.push_back(run.pid);
+  return run;
+}
+
+std::optional<int> E2eSession::WaitForExit(TavoRun& run, std::chrono::milliseconds limit) {
+  auto deadline = Clock::now() + limit;
+  int status = 0;
+  while (Clock::now() < deadline) {
+    pid_t done = waitpid(run.pid, &status, WNOHANG);
+    if (done == run.pid) {
+      run.pid = -1;
+      return status;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return std::nullopt;
+}
+
+std::string E2eSession::Output(const TavoRun& run) const { return ReadAll(run.output); }
+
+std::string E2eSession::Shell(const std::string& command) {
+  // `timeout` guards every X tool: none of them may hang a test.
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r"), pclose);
+  if (!pipe) return {};
+  std::string out;
+  char buffer[512];
+  while (fgets(buffer, sizeof buffer, pipe.get()) != nullptr) out += buffer;
+  return out;
+}
+
+std::vector<std::string> E2eSession::FindWindows(const std::string& className) {
+  std::istringstream lines(Shell("xdotool search --onlyvisible --classname '^" + className + "$'"));
+  std::vector<std::string> found;
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) found.push_back(line);
+  }
+  return found;
+}
+
+std::string E2eSession::WaitForWindow(const std::string& className, std::chrono::milliseconds limit) {
+  auto deadline = Clock::now() + limit;
+  while (Clock::now() < deadline) {
+    std::vector<std::string> found = FindWindows(className);
+    if (!found.empty()) return found.front();
+    std::this_thread::sleep_for(100ms);
+  }
+  return {};
+}
+
+bool E2eSession::WaitForNoWindow(const std::string& className, std::chrono::milliseconds limit) {
+  auto deadline = Clock::now() + limit;
+  while (Clock::now() < deadline) {
+    if (FindWindows(className).empty()) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+std::optional<Rect> E2eSession::Geometry(const std::string& window) {
+  std::istringstream lines(Shell("xdotool getwindowgeometry --shell " + window));
+  Rect rect;
+  int seen = 0;
+  for (std::string line; std::getline(lines, line);) {
+    auto value = [&](const char* key, int& slot) {
+      std::string prefix = std::string(key) + "=";
+      if (line.rfind(prefix, 0) == 0) {
+        slot = std::atoi(line.c_str() + prefix.size());
+        ++seen;
+      }
+    };
+    value("X", rect.x);
+    value("Y", rect.y);
+    value("WIDTH", rect.width);
+    value("HEIGHT", rect.height);
+  }
+  if (seen != 4) return std::nullopt;
+  return rect;
+}
+
+void E2eSession::Click(int x, int y) {
+  Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.15 click 1");
+  std::this_thread::sleep_for(200ms);
+}
+
+void E2eSession::Unmap(const std::string& window) { Shell("xdotool windowunmap " + window); }
+
+void E2eSession::Type(const std::string& text) {
+  Shell("xdotool type --delay 40 '" + text + "'");
+  std::this_thread::sleep_for(150ms);
+}
+
+fs::path E2eSession::Screenshot(const std::string& name) {
+  fs::path folder = BuildFolder() / "screenshots";
+  fs::create_directories(folder);
+  fs::path path = folder / name;
+  Shell("import -display " + m_display + " -window root " + path.string());
+  return path;
+}
+
+int E2eSession::CountPixelsNear(const fs::path& png, const Rect& rect, Rgb colour, int tolerance) {
+  cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+  if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(image);
+    return -1;
+  }
+  cairo_surface_flush(image);
+  const int width = cairo_image_surface_get_width(image);
+  const int height = cairo_image_surface_get_height(image);
+  const int stride = cairo_image_surface_get_stride(image);
+  const unsigned char* data = cairo_image_surface_get_data(image);
+  int count = 0;
+  for (int y = std::max(0, rect.y); y < std::min(height, rect.y + rect.height); ++y) {
+    for (int x = std::max(0, rect.x); x < std::min(width, rect.x + rect.width); ++x) {
+      uint32_t pixel = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4);
+      int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+      if (std::abs(r - colour.r) <= tolerance && std::abs(g - colour.g) <= tolerance &&
+          std::abs(b - colour.b) <= tolerance) {
+        ++count;
+      }
+    }
+  }
+  cairo_surface_destroy(image);
+  return count;
+}
+
+std::string E2eSession::BrowserLog() {
+  fs::path folder = m_root.path() / "state" / "tavo" / "log";
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    if (entry.path().filename().string().rfind("browserlog", 0) != 0) continue;
+    std::string bytes = ReadAll(entry.path());
+    if (bytes.size() % 2 != 0) bytes.pop_back();  // a line being written
+    gsize written = 0;
+    gchar* text = g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", "UTF-16LE", nullptr,
+                            &written, nullptr);
+    std::string out = text ? std::string(text, written) : std::string();
+    g_free(text);
+    return out;
+  }
+  return {};
+}
+
+bool E2eSession::WaitForLog(const std::string& text, std::chrono::milliseconds limit) {
+  auto deadline = Clock::now() + limit;
+  while (Clock::now() < deadline) {
+    if (BrowserLog().find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+std::string E2eSession::DemoRequests() { return Shell("curl -s " + m_demo.origin() + "/__test/requests"); }
+
+}  // namespace e2e

@@ -1,0 +1,95 @@
+// One end-to-end session: a private X server, private XDG folders, a demo school of its
+// own and a free web port, the real `tavo` driven from outside with xdotool, real X
+// screenshots. Every wait has a time limit; everything started is ended in the destructor.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DemoServer.h"
+
+namespace e2e {
+
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+struct Rgb {
+  int r = 0;
+  int g = 0;
+  int b = 0;
+};
+
+// A started `tavo` process with its output in a file.
+struct TavoRun {
+  pid_t pid = -1;
+  std::filesystem::path output;
+  std::chrono::steady_clock::time_point started;
+};
+
+class E2eSession {
+ public:
+  E2eSession();
+  ~E2eSession();
+  E2eSession(const E2eSession&) = delete;
+  E2eSession& operator=(const E2eSession&) = delete;
+
+  // False (with the reason in `error()`) when the display or the demo school did not start.
+  bool Start();
+  const std::string& error() const { return m_error; }
+
+  // Starts tavo against the session's demo school, web port and folders.
+  TavoRun Launch(const std::vector<std::string>& extraArgs = {});
+  // The exit status once the process has ended within `limit`; none otherwise.
+  std::optional<int> WaitForExit(TavoRun& run, std::chrono::milliseconds limit);
+  std::string Output(const TavoRun& run) const;
+
+  // X windows (visible ones) whose WM_CLASS name is `className`.
+  std::vector<std::string> FindWindows(const std::string& className);
+  // The first visible window of the class within `limit`, else empty.
+  std::string WaitForWindow(const std::string& className, std::chrono::milliseconds limit);
+  bool WaitForNoWindow(const std::string& className, std::chrono::milliseconds limit);
+  std::optional<Rect> Geometry(const std::string& window);
+
+  void Click(int x, int y);
+  // Unmaps a window from outside the program.
+  void Unmap(const std::string& window);
+  void Type(const std::string& text);
+  // Saves the whole screen as `${TAVO_TEST_BINARY_DIR}/screenshots/<name>`; the path.
+  std::filesystem::path Screenshot(const std::string& name);
+  // How many pixels of `rect` (screen coordinates) in the PNG are close to `colour`.
+  static int CountPixelsNear(const std::filesystem::path& png, const Rect& rect, Rgb colour, int tolerance);
+
+  // The browser day log as UTF-8 (empty when there is none).
+  std::string BrowserLog();
+  bool WaitForLog(const std::string& text, std::chrono::milliseconds limit);
+  // Answers of the demo school's request log (its /__test/requests).
+  std::string DemoRequests();
+
+  const demo_test::DemoServer& demo() const { return m_demo; }
+  int webPort() const { return m_webPort; }
+
+ private:
+  std::string Shell(const std::string& command);
+
+  demo_test::TempFolder m_root;
+  demo_test::DemoServer m_demo;
+  pid_t m_xvfb = -1;
+  std::string m_display;
+  int m_webPort = 0;
+  std::vector<pid_t> m_started;
+  std::string m_error;
+};
+
+// Where LoginDlg sits on the screen for a login frame at `frame` (LoginDlg is 360 x 420).
+Rect LoginFormRect(const Rect& frame);
+
+}  // namespace e2e
