@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/Control.h"
 #include "ui/WindowImplBase.h"
 
 class CButtonUI;

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "account/LoginBackDlg.h"
+#include "account/SelfOwnedWindows.h"
 #include "account/LoginWorker.h"
 #include "account/SqUserDB.h"
 #include "app/Folders.h"
@@ -178,6 +179,8 @@ bool RunWindows() {
   g_source_remove(interrupt);
   g_source_remove(terminate);
   channel.reset();
+  // The about window and toasts still open go now, while the display is still there.
+  DestroySelfOwned();
   SetLoginFrame(nullptr);
   frame.reset();
   return true;
