@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/GuardedLoop.h"
 #include "support/PrivateDisplay.h"
 #include "account/AboutDlg.h"
 #include "account/SelfOwnedWindows.h"
@@ -101,15 +102,7 @@ TEST_F(MainFrameGtkTest, OpensWithItsShadowStaysReachableWithoutATrayAndExits) {
   EXPECT_TRUE(main->IsWindowVisible());
 
   PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE);
-  guint guard = g_timeout_add(
-      3000,
-      [](gpointer) -> gboolean {
-        PostQuitMessage(77);
-        return G_SOURCE_REMOVE;
-      },
-      nullptr);
-  int code = RunMessageLoop();
-  if (code != 77) g_source_remove(guard);
+  int code = RunMessageLoopWithGuard(3000);
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(IsWindow(hwnd));
   EXPECT_EQ(GetMainDlg(), nullptr);

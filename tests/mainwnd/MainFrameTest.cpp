@@ -17,6 +17,7 @@
 #include "ui/MenuWnd.h"
 #include "ui/Option.h"
 #include "ui/UIText.h"
+#include "support/GuardedLoop.h"
 
 namespace {
 
@@ -79,18 +80,7 @@ class MainFrameTest : public WindowTestKit {
     PumpPendingMessages();
   }
   // Runs the main loop until a quit; the guard ends it with 77 when nothing quits.
-  static int RunLoopWithGuard() {
-    guint guard = g_timeout_add(
-        500,
-        [](gpointer) -> gboolean {
-          PostQuitMessage(77);
-          return G_SOURCE_REMOVE;
-        },
-        nullptr);
-    int code = RunMessageLoop();
-    if (code != 77) g_source_remove(guard);
-    return code;
-  }
+  static int RunLoopWithGuard() { return RunMessageLoopWithGuard(500); }
   static void SignedInState() {
     ClassRecord cls;
     cls.id = "101";
