@@ -9,16 +9,15 @@
 #include <iterator>
 #include <string>
 
+#include "support/XdgFolders.h"
+
 class TempHome : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/tavo-app-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     m_root = pattern;
-    setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-    setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (m_root / "cache").c_str(), 1);
+    PointXdgFoldersInto(m_root);
   }
   void TearDown() override {
     std::error_code ignored;

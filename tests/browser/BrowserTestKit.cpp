@@ -14,6 +14,7 @@
 #include "app/TextConv.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
+#include "support/XdgFolders.h"
 
 PageServer::PageServer(std::map<std::string, std::string> pages)
     : m_server(std::make_unique<httplib::Server>()) {
@@ -227,10 +228,7 @@ void BrowserTest::SetUpTestSuite() { PrepareBrowserEnvironment(); }
 
 void PrepareBrowserEnvironment() {
   const auto root = BrowserTest::Root();
-  setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-  setenv("XDG_STATE_HOME", (root / "state").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+  PointXdgFoldersInto(root);
   setenv("TAVO_WEBEXT_DIR", TAVO_TEST_WEBEXT_DIR, 1);
   // No accessibility bus: the display is shared by test processes, and a bus started by
   // one of them (in its private folder) is gone when another one's web-process sandbox

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "platform/MessageCore.h"
+#include "support/XdgFolders.h"
 
 TempFolder::TempFolder() {
   char pattern[] = "/tmp/tavo-downloads-test-XXXXXX";
@@ -22,10 +23,7 @@ TempFolder::~TempFolder() {
 }
 
 void TempFolder::UseForXdg() const {
-  setenv("XDG_DATA_HOME", (m_path / "data").c_str(), 1);
-  setenv("XDG_STATE_HOME", (m_path / "state").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (m_path / "config").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (m_path / "cache").c_str(), 1);
+  PointXdgFoldersInto(m_path);
 }
 
 std::string RandomBytes(std::size_t size, std::uint32_t seed) {

@@ -16,6 +16,7 @@
 #include "app/TextConv.h"
 #include "service/CurlSupport.h"
 #include "service/ServiceConfig.h"
+#include "support/XdgFolders.h"
 
 namespace servicetest {
 
@@ -23,10 +24,7 @@ void TempHomeTest::SetUp() {
   char pattern[] = "/tmp/tavo-service-test-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   m_root = pattern;
-  setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-  setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-  setenv("XDG_CACHE_HOME", (m_root / "cache").c_str(), 1);
+  PointXdgFoldersInto(m_root);
   ASSERT_TRUE(OpenLog(L"servicetest"));
   // Short limits so a fault shows as a failure instead of a hang.
   SetTransportLimits({5, 5});
