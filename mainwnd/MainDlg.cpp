@@ -8,6 +8,7 @@
 #include "app/Log.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
+#include "mainwnd/ClassContentCache.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
@@ -285,6 +286,7 @@ void MainDlg::ReleaseUserState() {
   // Each is created again on its next use, for the next account.
   SqUserDB::Release();
   CourseDB::Release();
+  ClassContentCache::Get().Clear();
   DownloadTaskList::Get().Clear();
   gSubjectList.Clear();
   ClearSessionToken();

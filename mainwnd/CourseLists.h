@@ -1,0 +1,68 @@
+// The lesson and document lists of the course view. One list of each kind per class,
+// created the first time the class is shown and kept; a class's lessons are fetched from
+// the service on a worker thread while the list shows its loading state. The unit also
+// serves the player windows: previous/next lesson, progress refresh, last position.
+// Main thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ui/Forward.h"
+
+class CourseLists {
+ public:
+  // What the lists need from the window that holds them.
+  class Delegate {
+   public:
+    virtual ~Delegate() = default;
+    // The service refused the request: the sign-in is no longer valid (tip, sign-out).
+    virtual void OnLoginExpired() = 0;
+  };
+
+  // `window` holds "vlMainVideoList", "vlMainJyList", "optVideoList" and "optJiangYiList".
+  CourseLists(WindowImplBase& window, Delegate& delegate);
+  ~CourseLists();
+  CourseLists(const CourseLists&) = delete;
+  CourseLists& operator=(const CourseLists&) = delete;
+
+  // Reads "lastclassid" and "lastlessonid" from the settings store.
+  void LoadLastPosition();
+  const std::string& LastClassId() const { return m_lastClassId; }
+  const std::string& LastLessonId() const { return m_lastLessonId; }
+
+  // Shows the class's lesson list (when the lesson tab is selected), creating it and
+  // starting its fetch on first use. An empty class id shows the "no video" state.
+  void ShowLessonList(const std::string& classId);
+  // Shows the class's document list (when the document tab is selected), from the catalogue.
+  void ShowDocList(const std::string& classId);
+
+  CListUI* FindLessonList(const std::string& classId) const;
+  CListUI* FindDocList(const std::string& classId) const;
+  // The row of `list` whose user data equals `itemId`, or null.
+  static CListContainerElementUI* FindRow(CListUI* list, const std::wstring& itemId);
+
+  // Stores the position in this object and in the settings store.
+  void SaveLastPosition(const std::string& classId, const std::string& lessonId);
+  // The neighbouring lesson of (class, video): its video id and learned seconds (text);
+  // moves the "正在观看" marker there. False at the list's ends or when not found.
+  bool PreviousLesson(const std::string& classId, const std::string& videoId, std::string& neighbourVideoId,
+                      std::string& neighbourLearned);
+  bool NextLesson(const std::string& classId, const std::string& videoId, std::string& neighbourVideoId,
+                  std::string& neighbourLearned);
+  void UpdateLessonProgress(const std::string& classId, const std::string& videoId, int64_t learnedSeconds);
+  // Message 1038: the player closed; the row's marker text is cleared.
+  void ClearLessonMark(const std::string& classId, const std::string& videoId);
+
+  // Row notifications (play, view, row clicks in selection mode). True when handled.
+  bool HandleNotify(TNotifyUI& msg);
+
+ private:
+  struct Impl;
+  WindowImplBase& m_window;
+  Delegate& m_delegate;
+  std::string m_lastClassId;
+  std::string m_lastLessonId;
+  std::unique_ptr<Impl> m_impl;
+};
