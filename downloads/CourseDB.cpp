@@ -32,6 +32,11 @@ constexpr const char* kSchema[] = {
     "alter table docment add column localFile text default ''",
     "create table downset(id INTEGER PRIMARY KEY AUTOINCREMENT,username text,prevDown int, "
     "specifyDown int, downAck int,prevDownDir text, specifyDownDir text);",
+    // What identifies the server's copy a partial file came from, for a safe resume.
+    "alter table lesson add column validator text default ''",
+    "alter table lesson add column fullSize integer default 0",
+    "alter table docment add column validator text default ''",
+    "alter table docment add column fullSize integer default 0",
 };
 
 std::int64_t FileSizeOnDisk(const std::string& path) {
@@ -155,6 +160,20 @@ void CourseDB::InsertDoc(const std::string& classId, const std::string& document
   InsertItem("docment", classId, documentId, fileName, url, sizeText, localPath);
 }
 
+void CourseDB::SaveResumeInfo(const DownloadTask& task) {
+  if (!m_opened) return;
+  const bool video = task.kind == TaskKind::Video;
+  if (!video && task.kind != TaskKind::Document) return;
+  auto update = SqlStatement::Prepare(
+      m_db.get(), std::string("update ") + (video ? "lesson" : "docment") + " set validator = ?, fullSize = ? where " +
+                      (video ? "vid" : "did") + " == ?");
+  if (!update) return;
+  update->BindText(1, task.validator);
+  update->BindText(2, std::to_string(task.fullSize));
+  update->BindText(3, task.id);
+  update->Execute();
+}
+
 void CourseDB::DeleteLesson(const std::string& videoId) { DeleteItem("lesson", "vid", videoId); }
 
 void CourseDB::DeleteDoc(const std::string& documentId) { DeleteItem("docment", "did", documentId); }
@@ -164,7 +183,7 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
   if (!m_opened) return;
   const char* idColumn = kind == TaskKind::Video ? "vid" : "did";
   auto query = SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn +
-                                                     ", name, url, fsize, localFile from " + table +
+                                                     ", name, url, fsize, localFile, validator, fullSize from " + table +
                                                      " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
@@ -180,6 +199,8 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
     task.total = ParseSizeText(query->ColumnText(5));
     task.localFile = Utf8ToAnsi(query->ColumnText(6));
     task.kind = kind;
+    task.validator = query->ColumnText(7);
+    task.fullSize = ParseSizeText(query->ColumnText(8));
     const std::int64_t size = FileSizeOnDisk(task.localFile);
     task.downloaded = kind == TaskKind::Document ? size / 1024 : size;
     DownloadTaskList::Get().AppendTask(task, kind);
@@ -202,7 +223,9 @@ void CourseDB::InsertItem(const char* table, const std::string& classId, const s
                           const std::string& fileName, const std::string& url, const std::string& sizeText,
                           const std::string& localPath) {
   auto insert = SqlStatement::Prepare(m_db.get(),
-                                      std::string("insert into ") + table + " values (?, ?, ?, ?, ?, ?, ?)");
+                                      std::string("insert into ") + table + " (id, classid, " +
+                                          (std::string(table) == "lesson" ? "vid" : "did") +
+                                          ", name, url, fsize, localFile) values (?, ?, ?, ?, ?, ?, ?)");
   if (!insert) return;
   insert->BindText(2, classId);
   insert->BindText(3, id);

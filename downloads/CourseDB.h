@@ -26,7 +26,7 @@ class CourseDB {
   CourseDB& operator=(const CourseDB&) = delete;
 
   void Open();
-  // The eight schema statements, in order; their results are ignored (this is the whole
+  // The schema statements, in order; their results are ignored (this is the whole
   // migration: an older file gains the later columns).
   void CreateTables();
   bool IsOpened() const { return m_opened; }
@@ -50,6 +50,11 @@ class CourseDB {
   void InsertDoc(const std::string& classId, const std::string& documentId, const std::string& fileName,
                  const std::string& url, const std::string& sizeText, const std::string& localPath);
   void DeleteDoc(const std::string& documentId);
+
+  // Stores the task's validator and full size (what a finished, failed or stopped job hands
+  // back) in its lesson or document row, so that a resume after a restart can check that
+  // the server still has the same copy. The loaders read them back into the tasks.
+  void SaveResumeInfo(const DownloadTask& task);
 
  private:
   struct Closer {

@@ -10,10 +10,12 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/RetryingTransfer.h"
 #include "downloads/TaskProgress.h"
 #include "downloads/ThreadPool.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
+#include "service/CurlSupport.h"
 #include "service/HttpDownload.h"
 
 namespace {
@@ -34,12 +36,14 @@ std::int64_t FileSizeOnDisk(const std::string& path) {
   return static_cast<std::int64_t>(info.st_size);
 }
 
-// A file that already holds the whole expected size needs no transfer; going to the
-// network for it could only turn a complete file into a failed one.
+// A file that already holds exactly the whole expected size needs no transfer; going to
+// the network for it could only turn a complete file into a failed one. A larger file is
+// not complete: the transfer finds out what the server's copy is.
 bool CompleteOnDisk(const DownloadTask& task) {
-  if (task.total <= 0) return false;
   const std::int64_t size = FileSizeOnDisk(task.localFile);
-  if (task.kind == TaskKind::Video) return size >= task.total;
+  if (task.fullSize > 0) return size == task.fullSize;
+  if (task.total <= 0) return false;
+  if (task.kind == TaskKind::Video) return size == task.total;
   if (task.kind == TaskKind::Document) return size >= task.total * 1024;
   return false;
 }
@@ -104,7 +108,7 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
         return;
       }
       if (claim == DownloadTaskList::Claim::Superseded) {
-        LogNormal(L"DownloadFile " + AnsiToWide(task->url) + L" taken over by a newer job");
+        LogNormal(L"DownloadFile " + AnsiToWide(MaskTokens(task->url)) + L" taken over by a newer job");
         return;
       }
       // Busy: an older job of the same file is ending; it lets go at its next report.
@@ -119,15 +123,16 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
     return;
   }
 
-  TaskProgress progress(*task, [] { return ThreadPool::Get().IsStopping(); });
-  const int code = DownloadToFile(task->url, task->localFile, &progress);
+  const auto stopping = [] { return ThreadPool::Get().IsStopping(); };
+  TaskProgress progress(*task, stopping);
+  const int code = TransferWithRetries(*task, progress, GetRetryPolicy(), stopping);
   if (listed) list.EndJob(*task);
 
   if (code == CURLE_OK) {
     PostResult(std::move(task), kResultFinished);
     return;
   }
-  LogError(L"DownloadFile " + AnsiToWide(task->url) + L" return code:" + std::to_wstring(code));
+  LogError(L"DownloadFile " + AnsiToWide(MaskTokens(task->url)) + L" return code:" + std::to_wstring(code));
   if (code != CURLE_ABORTED_BY_CALLBACK) {
     PostResult(std::move(task), kResultFailed);
     return;

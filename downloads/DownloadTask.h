@@ -28,6 +28,11 @@ struct DownloadTask {
   std::int64_t total = 0;       // bytes for videos, KiB for documents
   std::int64_t downloaded = 0;  // on disk when created or last resumed; same units
   TaskKind kind = TaskKind::None;
+  // What identifies the server's copy the local file was started from (If-Range value and
+  // full size in bytes); learned by a transfer from the first byte, kept in the course
+  // database, empty and 0 while unknown.
+  std::string validator;
+  std::int64_t fullSize = 0;
   // The newest job submitted for the entry (in the list) or the job this record belongs
   // to (a worker's record); keeps one task from being transferred by two jobs at once.
   std::uint64_t jobNumber = 0;

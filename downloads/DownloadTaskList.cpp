@@ -96,6 +96,7 @@ bool DownloadTaskList::UpdateTask(const DownloadTask& task, TaskKind kind) {
   const std::uint64_t jobNumber = entry->jobNumber;
   *entry = task;
   entry->jobNumber = jobNumber;
+  m_changed.notify_all();
   return true;
 }
 
@@ -107,6 +108,7 @@ void DownloadTaskList::RemoveTask(const std::string& classId, const std::string&
     if (entry.classId != classId) continue;
     std::erase_if(entry.tasks, [&](const DownloadTask& t) { return t.id == id; });
   }
+  m_changed.notify_all();
 }
 
 int DownloadTaskList::ClassCount(TaskKind kind) const {
@@ -125,6 +127,7 @@ void DownloadTaskList::Clear() {
   std::lock_guard lock(m_mutex);
   m_videos.clear();
   m_documents.clear();
+  m_changed.notify_all();
 }
 
 std::optional<DownloadTask> DownloadTaskList::BeginJob(const std::string& classId, const std::string& id,
@@ -133,6 +136,7 @@ std::optional<DownloadTask> DownloadTaskList::BeginJob(const std::string& classI
   DownloadTask* entry = TaskEntry(classId, id, kind);
   if (!entry) return std::nullopt;
   entry->jobNumber = ++m_lastJob;
+  m_changed.notify_all();
   return *entry;
 }
 
@@ -153,4 +157,24 @@ void DownloadTaskList::EndJob(const DownloadTask& record) {
   if (holder != m_fileHolders.end() && holder->second == record.jobNumber) {
     m_fileHolders.erase(holder);
   }
+}
+
+void DownloadTaskList::SetResumeInfo(const DownloadTask& record, const std::string& validator,
+                                     std::int64_t fullSize) {
+  std::lock_guard lock(m_mutex);
+  DownloadTask* entry = TaskEntry(record.classId, record.id, record.kind);
+  if (!entry || entry->jobNumber != record.jobNumber) return;
+  entry->validator = validator;
+  entry->fullSize = fullSize;
+}
+
+bool DownloadTaskList::WaitUntilStopped(const DownloadTask& record,
+                                        std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(m_mutex);
+  const bool listed = record.kind == TaskKind::Video || record.kind == TaskKind::Document;
+  return m_changed.wait_until(lock, deadline, [&] {
+    if (!listed) return false;
+    const DownloadTask* entry = TaskEntry(record.classId, record.id, record.kind);
+    return !entry || entry->jobNumber != record.jobNumber || entry->state == TaskState::Paused;
+  });
 }

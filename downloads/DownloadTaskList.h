@@ -3,6 +3,8 @@
 // Every operation holds the list's single mutex for its whole duration.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -46,6 +48,12 @@ class DownloadTaskList {
   Claim ClaimJob(const DownloadTask& record, DownloadTask* entry);
   // Releases the local file held by that job (nothing when another job holds it).
   void EndJob(const DownloadTask& record);
+  // Records what identifies the server's copy of the task's file in its entry.
+  void SetResumeInfo(const DownloadTask& record, const std::string& validator, std::int64_t fullSize);
+  // Waits until `deadline` unless the job of `record` must stop first: its entry is paused,
+  // removed or taken over by a newer job. True when it must stop. Pause, delete, resume and
+  // Clear wake the waiters at once.
+  bool WaitUntilStopped(const DownloadTask& record, std::chrono::steady_clock::time_point deadline);
 
  private:
   using ClassList = std::vector<DownloadClass>;
@@ -55,6 +63,7 @@ class DownloadTaskList {
   DownloadTask* TaskEntry(const std::string& classId, const std::string& id, TaskKind kind);
 
   mutable std::mutex m_mutex;
+  std::condition_variable m_changed;  // notified whenever a job may have to stop
   ClassList m_videos;
   ClassList m_documents;
   std::uint64_t m_lastJob = 0;

@@ -47,6 +47,12 @@ bool TaskProgress::OnRestartFromZero() {
   return true;
 }
 
+void TaskProgress::OnResumeInfo(const ResumeInfo& info) {
+  m_task.validator = info.validator;
+  m_task.fullSize = info.fullSize;
+  if (IsListed()) DownloadTaskList::Get().SetResumeInfo(m_task, info.validator, info.fullSize);
+}
+
 bool TaskProgress::OnProgress(std::int64_t expected, std::int64_t received) {
   if (m_stopping && m_stopping()) return false;
   if (!IsListed()) return true;

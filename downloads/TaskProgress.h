@@ -22,6 +22,9 @@ class TaskProgress final : public DownloadProgressDelegate {
 
   bool OnProgress(std::int64_t expected, std::int64_t received) override;
   bool OnRestartFromZero() override;
+  // Keeps the file's new source in the record and in the list entry, so that a pause or a
+  // failure from here on hands it on to the course database and the next resume.
+  void OnResumeInfo(const ResumeInfo& info) override;
 
   // True when the transfer was stopped because a newer job took the task over.
   bool Superseded() const { return m_superseded; }

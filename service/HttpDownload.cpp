@@ -1,11 +1,14 @@
-// The download transfer: file opening with bounded retries, the easy handle's options, a
-// restart from zero when a server ignores the byte range, and the completion checks.
+// The download transfer: file opening with bounded retries, the easy handle's options, the
+// resume checks (If-Range, restarts from zero when the server's copy is not the local
+// file's), and the completion checks.
 #include "service/HttpDownload.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -13,6 +16,7 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "service/CurlSupport.h"
+#include "service/DownloadResponse.h"
 #include "service/HttpTransport.h"
 
 namespace {
@@ -52,8 +56,30 @@ long ResponseCode(CURL* handle) {
   return code;
 }
 
-int Transfer(const std::string& url, std::FILE* file, std::int64_t offset,
-             DownloadProgressDelegate* delegate) {
+// The header callback's state: the answer's facts, and whom to tell what a transfer from
+// the first byte learned about the server's copy.
+struct HeaderSink {
+  DownloadResponse response;
+  std::int64_t offset = 0;
+  DownloadProgressDelegate* delegate = nullptr;
+};
+
+std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* sink = static_cast<HeaderSink*>(user);
+  const std::string_view line(data, size * count);
+  if (line == "\r\n" || line == "\n") {
+    // End of one answer's headers: a fresh file's source is known before its body arrives.
+    if (sink->offset == 0 && sink->response.status == 200 && sink->delegate) {
+      sink->delegate->OnResumeInfo({sink->response.Validator(), std::max<std::int64_t>(sink->response.FullSize(), 0)});
+    }
+  } else {
+    sink->response.Add(line, std::time(nullptr));
+  }
+  return size * count;
+}
+
+int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const std::string& ifRange,
+             DownloadProgressDelegate* delegate, DownloadResponse* response) {
   CurlEasy handle(curl_easy_init());
   if (!handle) return CURLE_FAILED_INIT;
   CURL* h = handle.get();
@@ -68,16 +94,32 @@ int Transfer(const std::string& url, std::FILE* file, std::int64_t offset,
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, file);  // the library's default writer: fwrite
   curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset));
+  // With If-Range a changed copy answers 200, which the library refuses for a resumed
+  // transfer (CURLE_RANGE_ERROR) before any of its body reaches the file.
+  CurlSlist headers;
+  if (offset > 0 && !ifRange.empty()) {
+    headers.reset(curl_slist_append(nullptr, ("If-Range: " + ifRange).c_str()));
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+  }
+  HeaderSink sink{{}, offset, delegate};
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CollectHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &sink);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &DownloadProgressHook);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, delegate);
-  int result = curl_easy_perform(h);
-  // "Range not satisfiable" to a resumed request: the file already holds every byte.
-  if (result == CURLE_HTTP_RETURNED_ERROR && offset > 0 && ResponseCode(h) == 416) {
-    result = CURLE_OK;
-  }
+  const int result = curl_easy_perform(h);
+  sink.response.status = ResponseCode(h);
+  *response = sink.response;
   return result;
 }
+
+// Empties the file so that the next transfer starts from its first byte.
+int Truncate(std::FILE* file) {
+  if (std::fflush(file) != 0 || ::ftruncate(::fileno(file), 0) != 0) return CURLE_WRITE_ERROR;
+  return CURLE_OK;
+}
+
+std::wstring Bytes(std::int64_t count) { return std::to_wstring(count); }
 
 }  // namespace
 
@@ -102,7 +144,17 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
 
 int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
                    const DownloadFileOptions& options) {
+  return DownloadToFile(url, localFile, delegate, options, {}, 0, nullptr);
+}
+
+int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
+                   const DownloadFileOptions& options, const ResumeInfo& known, std::int64_t expectedSize,
+                   DownloadOutcome* outcome) {
   HttpTransport::Instance();  // libcurl's global set-up
+  DownloadOutcome ignored;
+  if (!outcome) outcome = &ignored;
+  *outcome = DownloadOutcome{};
+  outcome->resume = known;
   FilePtr file = OpenForAppend(localFile, options);
   if (!file) {
     LogError(L"Open file " + AnsiToWide(localFile) + L" false");
@@ -110,25 +162,82 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     return CURLE_WRITE_ERROR;
   }
   std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
-  const std::int64_t offset = OpenFileSize(file.get());
-
-  int result = Transfer(url, file.get(), offset, delegate);
-  if (result == CURLE_RANGE_ERROR && offset > 0) {
-    // The server sent the whole file instead of the missing part (or a range other than
-    // the one asked for). Appending it would corrupt the file, so start again from zero.
-    LogError(AnsiToWide(MaskTokens(url)) + L" ignores byte ranges, downloading from the start");
+  const std::wstring address = AnsiToWide(MaskTokens(url));
+  ResumeInfo source = known;
+  std::int64_t offset = OpenFileSize(file.get());
+  DownloadResponse response;
+  int result = CURLE_OK;
+  // A server whose copy keeps changing (or that keeps refusing) does not loop forever.
+  constexpr int kMostRestarts = 2;
+  for (int restarts = 0;; ++restarts) {
+    const std::string ifRange = offset > 0 ? source.validator : std::string();
+    result = Transfer(url, file.get(), offset, ifRange, delegate, &response);
+    std::wstring why;
+    if (result == CURLE_RANGE_ERROR && offset > 0) {
+      // The server sent the whole file instead of the missing part (or a range other than
+      // the one asked for). Appending it would corrupt the file.
+      if (!ifRange.empty() && response.status == 200) {
+        LogError(address + L" validator mismatch: had " + AnsiToWide(ifRange) + L", the server has " +
+                 AnsiToWide(response.Validator()));
+        why = L" changed on the server";
+      } else {
+        why = L" ignores byte ranges";
+      }
+    } else if ((result == CURLE_OK || result == CURLE_HTTP_RETURNED_ERROR) && offset > 0 &&
+               response.status == 416) {
+      // "Range not satisfiable" to a resumed request (the library lets it pass as a success):
+      // the file holds every byte when its size is the full size; a different size means the
+      // server's copy is not the local one's.
+      const std::int64_t fullSize = response.FullSize() >= 0 ? response.FullSize()
+                                    : source.fullSize > 0    ? source.fullSize
+                                                             : expectedSize;
+      if (fullSize <= 0 || fullSize == offset) {
+        result = CURLE_OK;
+        if (fullSize > 0) source.fullSize = fullSize;
+      } else {
+        why = L" has " + Bytes(fullSize) + L" bytes, the local file " + Bytes(offset);
+      }
+    }
+    if (why.empty()) break;
+    if (restarts >= kMostRestarts) {
+      result = CURLE_RANGE_ERROR;
+      break;
+    }
+    LogError(address + why + L", downloading from the start");
+    source = ResumeInfo{};
+    offset = 0;
     if (delegate && !delegate->OnRestartFromZero()) {
       result = CURLE_ABORTED_BY_CALLBACK;
-    } else if (std::fflush(file.get()) != 0 || ::ftruncate(::fileno(file.get()), 0) != 0) {
-      result = CURLE_WRITE_ERROR;
-    } else {
-      result = Transfer(url, file.get(), 0, delegate);
+      break;
     }
+    result = Truncate(file.get());
+    if (result != CURLE_OK) break;
+  }
+  if (offset == 0 && response.status == 200) {
+    source = ResumeInfo{response.Validator(), std::max<std::int64_t>(response.FullSize(), 0)};
+  } else if (response.status == 206 && !source.validator.empty() && response.FullSize() > 0) {
+    source.fullSize = response.FullSize();  // the server confirmed the copy and stated its size
   }
   // Buffered bytes that cannot reach the disk turn a success into a write error.
+  if (std::fflush(file.get()) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
+  if (result == CURLE_OK) {
+    // Only the whole file is a success: a body cut short without the library noticing (no
+    // length sent, or a range ending before the end) leaves a file that is not done.
+    std::int64_t fullSize = response.FullSize();
+    if (fullSize < 0) fullSize = source.fullSize > 0 ? source.fullSize : expectedSize;
+    if (response.status == 416) fullSize = source.fullSize;
+    const std::int64_t size = OpenFileSize(file.get());
+    if (fullSize > 0 && size != fullSize) {
+      LogError(address + L" ended at " + Bytes(size) + L" of " + Bytes(fullSize) + L" bytes");
+      result = CURLE_PARTIAL_FILE;
+    }
+  }
   if (std::fclose(file.release()) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
   if (result != CURLE_OK) {
     LogTransportFailure(url, static_cast<CURLcode>(result));
   }
+  outcome->httpStatus = response.status;
+  outcome->retryAfterSeconds = response.retryAfterSeconds;
+  outcome->resume = source;
   return result;
 }

@@ -102,7 +102,9 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"name", "text", "<null>"},
       {"url", "text", "<null>"},
       {"fsize", "text", "<null>"},
-      {"localFile", "text", "''"}}},
+      {"localFile", "text", "''"},
+      {"validator", "text", "''"},
+      {"fullSize", "integer", "0"}}},
     {"docment",
      {{"id", "integer", "<null>"},
       {"classid", "text", "<null>"},
@@ -110,7 +112,9 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"name", "text", "<null>"},
       {"url", "text", "<null>"},
       {"fsize", "text", "<null>"},
-      {"localFile", "text", "''"}}},
+      {"localFile", "text", "''"},
+      {"validator", "text", "''"},
+      {"fullSize", "integer", "0"}}},
     {"downset",
      {{"id", "integer", "<null>"},
       {"username", "text", "<null>"},
@@ -189,8 +193,8 @@ TEST_F(CourseDBTest, DeleteRemovesEveryRowOfTheIdAndLeavesTheFile) {
   WriteFile(file, "12345");
   db->InsertLesson("7", "v1", "a.mp4", "u", "5", file.string());
   Exec(
-      "insert into lesson values (null, '8', 'v1', 'b.mp4', 'u', '5', '');"
-      "insert into lesson values (null, '8', 'v2', 'c.mp4', 'u', '5', '');");
+      "insert into lesson (classid, vid, name, url, fsize) values ('8', 'v1', 'b.mp4', 'u', '5');"
+      "insert into lesson (classid, vid, name, url, fsize) values ('8', 'v2', 'c.mp4', 'u', '5');");
   db->DeleteLesson("v1");
   EXPECT_EQ(Query("select vid from lesson"), (std::vector<std::vector<std::string>>{{"v2"}}));
   EXPECT_TRUE(std::filesystem::exists(file));
@@ -228,6 +232,18 @@ TEST_F(CourseDBTest, LoadersRebuildTheTaskListWithSizesOnDisk) {
   db->InsertLesson("7", "v2", "gone.mp4", "http://x/g.mp4", "12ab", (m_temp.Path() / "gone.mp4").string());
   db->InsertLesson("7", "v3", "e.mp4", "http://x/e.mp4", "", "");
   db->InsertDoc("7", "d1", "d.pdf", "http://x/d.pdf", "5", doc.string());
+  // What a job handed back about the server's copies.
+  DownloadTask source;
+  source.id = "v1";
+  source.kind = TaskKind::Video;
+  source.validator = "\"etag-v1\"";
+  source.fullSize = 3001;
+  db->SaveResumeInfo(source);
+  source.id = "d1";
+  source.kind = TaskKind::Document;
+  source.validator = "Mon, 07 Dec 2026 10:00:00 GMT";
+  source.fullSize = 5120;
+  db->SaveResumeInfo(source);
 
   db->GetAllClass(TaskKind::Video);
   db->GetAllClass(TaskKind::Document);
@@ -254,6 +270,15 @@ TEST_F(CourseDBTest, LoadersRebuildTheTaskListWithSizesOnDisk) {
     EXPECT_EQ(task->notifyWindow, e.kind == TaskKind::Video ? HWND{42} : HWND{43});
   }
   EXPECT_EQ(DownloadTaskList::Get().FindTask("7", "v1", TaskKind::Video)->localFile, video.string());
+  const auto v1 = DownloadTaskList::Get().FindTask("7", "v1", TaskKind::Video);
+  EXPECT_EQ(v1->validator, "\"etag-v1\"");
+  EXPECT_EQ(v1->fullSize, 3001);
+  const auto d1 = DownloadTaskList::Get().FindTask("7", "d1", TaskKind::Document);
+  EXPECT_EQ(d1->validator, "Mon, 07 Dec 2026 10:00:00 GMT");
+  EXPECT_EQ(d1->fullSize, 5120);
+  const auto v2 = DownloadTaskList::Get().FindTask("7", "v2", TaskKind::Video);
+  EXPECT_EQ(v2->validator, "");
+  EXPECT_EQ(v2->fullSize, 0);
 }
 
 TEST_F(CourseDBTest, SizeTextsParseTheirLeadingDigits) {

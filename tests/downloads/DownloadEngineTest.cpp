@@ -16,6 +16,7 @@
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadJob.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/RetryPolicy.h"
 #include "downloads/TaskProgress.h"
 #include "downloads/ThreadPool.h"
 #include "platform/MessageCore.h"
@@ -80,6 +81,7 @@ class DownloadEngineTest : public ::testing::Test {
     DownloadTaskList::Get().Clear();
     SetTransportLimits({5, 60});
     SetDownloadFileOptions({});
+    SetRetryPolicy(RetryPolicy{.delays = {}});  // these cases check single transfers
   }
   void TearDown() override {
     m_pool.Shutdown();
@@ -88,6 +90,7 @@ class DownloadEngineTest : public ::testing::Test {
     DownloadTaskList::Get().Clear();
     SetTransportLimits({});
     SetDownloadFileOptions({});
+    SetRetryPolicy({});
     CloseLog();
   }
 

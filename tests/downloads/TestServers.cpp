@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -271,4 +272,89 @@ void RawHttpServer::Answer(int client) {
   }
   m_respond(head, client);
   ::close(client);
+}
+
+ScriptedFileServer::ScriptedFileServer(Copy copy)
+    : m_copy(std::move(copy)), m_server([this](const std::string& head, int socket) { Respond(head, socket); }) {}
+
+void ScriptedFileServer::SetCopy(Copy copy) {
+  std::lock_guard lock(m_mutex);
+  m_copy = std::move(copy);
+}
+
+void ScriptedFileServer::Queue(std::vector<Step> steps) {
+  std::lock_guard lock(m_mutex);
+  m_steps.insert(m_steps.end(), steps.begin(), steps.end());
+}
+
+namespace {
+
+// The value of a request header ("Name: value"), empty when absent.
+std::string HeaderValue(const std::string& head, const std::string& name) {
+  const std::string key = "\r\n" + name + ": ";
+  const std::size_t at = head.find(key);
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + key.size();
+  return head.substr(from, head.find("\r\n", from) - from);
+}
+
+}  // namespace
+
+void ScriptedFileServer::Respond(const std::string& head, int socket) {
+  Copy copy;
+  std::optional<Step> step;
+  {
+    std::lock_guard lock(m_mutex);
+    copy = m_copy;
+    if (!m_steps.empty()) {
+      step = m_steps.front();
+      m_steps.erase(m_steps.begin());
+    }
+  }
+  const std::string size = std::to_string(copy.body.size());
+  std::string validators;
+  if (!copy.etag.empty()) validators += "ETag: " + copy.etag + "\r\n";
+  if (!copy.lastModified.empty()) validators += "Last-Modified: " + copy.lastModified + "\r\n";
+
+  if (step && step->fault == Fault::Busy) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 503 Service Unavailable\r\n" +
+                                       (step->retryAfter >= 0 ? "Retry-After: " + std::to_string(step->retryAfter) + "\r\n"
+                                                              : std::string()) +
+                                       "Content-Length: 4\r\nConnection: close\r\n\r\nbusy");
+    return;
+  }
+  if (step && step->fault == Fault::Bare416) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    return;
+  }
+
+  std::size_t from = 0;
+  bool ranged = false;
+  const std::string range = HeaderValue(head, "Range");
+  const std::string ifRange = HeaderValue(head, "If-Range");
+  const bool sameCopy = ifRange.empty() || ifRange == copy.etag || ifRange == copy.lastModified;
+  if (range.rfind("bytes=", 0) == 0 && sameCopy) {
+    from = std::stoul(range.substr(6));
+    ranged = true;
+    if (from >= copy.body.size()) {
+      RawHttpServer::SendAll(socket, "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" + size +
+                                         "\r\n" + validators + "Content-Length: 0\r\nConnection: close\r\n\r\n");
+      return;
+    }
+  }
+  const std::string body = copy.body.substr(from);
+  std::string answer = ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
+                                    "-" + std::to_string(copy.body.size() - 1) + "/" + size + "\r\n"
+                              : std::string("HTTP/1.1 200 OK\r\n");
+  answer += validators + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
+  if (!step) {
+    RawHttpServer::SendAll(socket, answer + body);
+    return;
+  }
+  RawHttpServer::SendAll(socket, answer + body.substr(0, body.size() / 2));
+  if (step->fault == Fault::CutMidBody) {
+    // A reset instead of an orderly close when the socket is closed.
+    linger reset{1, 0};
+    ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof(reset));
+  }
 }

@@ -1,6 +1,7 @@
 // Servers the download tests and the benchmark run on loopback: a real nginx started on a
-// free port with a temporary configuration, and a raw socket server whose answers a test
-// scripts byte for byte (servers that ignore ranges, stall or fail).
+// free port with a temporary configuration, a raw socket server whose answers a test
+// scripts byte for byte (servers that ignore ranges, stall or fail), and on top of it a
+// file server with validators whose failures a test queues request by request.
 #pragma once
 
 #include <sys/types.h>
@@ -93,4 +94,40 @@ class RawHttpServer {
   mutable std::mutex m_mutex;
   std::vector<std::string> m_heads;
   std::thread m_thread;
+};
+
+// Serves one file at every path the way a web server does: ETag and/or Last-Modified,
+// Range "bytes=N-", If-Range (a range only while the validator still matches, else the
+// whole file with 200), and 416 with "bytes */size" past the end. Queued faults replace
+// the answers of the next requests, one each.
+class ScriptedFileServer {
+ public:
+  struct Copy {
+    std::string body;
+    std::string etag;          // sent with its quotes; empty: not sent
+    std::string lastModified;  // empty: not sent
+  };
+  enum class Fault {
+    CutMidBody,  // the right headers, half the body, then a connection reset
+    ShortBody,   // the right headers, half the body, then an orderly close
+    Busy,        // 503, with Retry-After when retryAfter >= 0
+    Bare416,     // 416 without a Content-Range
+  };
+  struct Step {
+    Fault fault;
+    int retryAfter = -1;
+  };
+
+  explicit ScriptedFileServer(Copy copy);
+  void SetCopy(Copy copy);
+  void Queue(std::vector<Step> steps);
+  std::string Url(const std::string& path) const { return m_server.Url(path); }
+  std::vector<std::string> Heads() const { return m_server.Heads(); }
+
+ private:
+  void Respond(const std::string& head, int socket);
+  mutable std::mutex m_mutex;
+  Copy m_copy;
+  std::vector<Step> m_steps;
+  RawHttpServer m_server;  // last: its threads use the members above
 };
