@@ -57,11 +57,11 @@ void DownloadResponse::Add(std::string_view line, std::time_t now) {
   } else if (SameName(name, "Content-Range")) {
     // "bytes 1000-1999/5000", "bytes */5000" or "bytes 0-9/*".
     if (value.rfind("bytes ", 0) != 0) return;
-    const std::string_view spec = Trim(value.substr(6));
-    const std::size_t slash = spec.find('/');
+    const std::string_view ranges = Trim(value.substr(6));
+    const std::size_t slash = ranges.find('/');
     if (slash == std::string_view::npos) return;
-    const std::string_view range = spec.substr(0, slash);
-    rangeTotal = Number(spec.substr(slash + 1));
+    const std::string_view range = ranges.substr(0, slash);
+    rangeTotal = Number(ranges.substr(slash + 1));
     const std::size_t dash = range.find('-');
     rangeStart = dash == std::string_view::npos ? -1 : Number(range.substr(0, dash));
   } else if (SameName(name, "Retry-After")) {
