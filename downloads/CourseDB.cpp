@@ -164,9 +164,9 @@ void CourseDB::SaveResumeInfo(const DownloadTask& task) {
   if (!m_opened) return;
   const bool video = task.kind == TaskKind::Video;
   if (!video && task.kind != TaskKind::Document) return;
-  auto update = SqlStatement::Prepare(
-      m_db.get(), std::string("update ") + (video ? "lesson" : "docment") + " set validator = ?, fullSize = ? where " +
-                      (video ? "vid" : "did") + " == ?");
+  auto update = SqlStatement::Prepare(m_db.get(), std::string("update ") + (video ? "lesson" : "docment") +
+                                                      " set validator = ?, fullSize = ? where " +
+                                                      (video ? "vid" : "did") + " == ?");
   if (!update) return;
   update->BindText(1, task.validator);
   update->BindText(2, std::to_string(task.fullSize));
@@ -182,9 +182,10 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
                          HWND window, TaskKind kind) {
   if (!m_opened) return;
   const char* idColumn = kind == TaskKind::Video ? "vid" : "did";
-  auto query = SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn +
-                                                     ", name, url, fsize, localFile, validator, fullSize from " + table +
-                                                     " where classid == ?");
+  auto query =
+      SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn +
+                                            ", name, url, fsize, localFile, validator, fullSize from " +
+                                            table + " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
   while (query->Next()) {
@@ -222,10 +223,10 @@ bool CourseDB::HasItem(const char* table, const char* idColumn, const std::strin
 void CourseDB::InsertItem(const char* table, const std::string& classId, const std::string& id,
                           const std::string& fileName, const std::string& url, const std::string& sizeText,
                           const std::string& localPath) {
-  auto insert = SqlStatement::Prepare(m_db.get(),
-                                      std::string("insert into ") + table + " (id, classid, " +
-                                          (std::string(table) == "lesson" ? "vid" : "did") +
-                                          ", name, url, fsize, localFile) values (?, ?, ?, ?, ?, ?, ?)");
+  auto insert =
+      SqlStatement::Prepare(m_db.get(), std::string("insert into ") + table + " (id, classid, " +
+                                            (std::string(table) == "lesson" ? "vid" : "did") +
+                                            ", name, url, fsize, localFile) values (?, ?, ?, ?, ?, ?, ?)");
   if (!insert) return;
   insert->BindText(2, classId);
   insert->BindText(3, id);

@@ -46,7 +46,8 @@ std::chrono::milliseconds RetryDelay(const RetryPolicy& policy, std::size_t retr
                                      std::int64_t retryAfterSeconds, std::mt19937& random) {
   using std::chrono::milliseconds;
   if ((httpStatus == 429 || httpStatus == 503) && retryAfterSeconds >= 0) {
-    const std::int64_t capSeconds = std::chrono::duration_cast<std::chrono::seconds>(policy.retryAfterCap).count();
+    const std::int64_t capSeconds =
+        std::chrono::duration_cast<std::chrono::seconds>(policy.retryAfterCap).count();
     if (retryAfterSeconds >= capSeconds) return policy.retryAfterCap;
     return std::chrono::seconds(retryAfterSeconds);
   }

@@ -70,7 +70,8 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
   if (line == "\r\n" || line == "\n") {
     // End of one answer's headers: a fresh file's source is known before its body arrives.
     if (sink->offset == 0 && sink->response.status == 200 && sink->delegate) {
-      sink->delegate->OnResumeInfo({sink->response.Validator(), std::max<std::int64_t>(sink->response.FullSize(), 0)});
+      sink->delegate->OnResumeInfo(
+          {sink->response.Validator(), std::max<std::int64_t>(sink->response.FullSize(), 0)});
     }
   } else {
     sink->response.Add(line, std::time(nullptr));

@@ -149,27 +149,30 @@ struct Case {
 TEST_F(ResumeRetryTest, ResumesRestartsAndRetriesAgainstAScriptedServer) {
   const std::string a1000 = kA.substr(0, 1000);
   const std::string aSize = std::to_string(kA.size());
+  // clang-format off
   const std::vector<Case> cases = {
-      {"same copy: 206 continues", Sends::ETag, a1000, &kCopyA, 0, &kCopyA, {}, Then::Nothing, 0, kA, {}, true, 1},
+      {"same copy: 206 continues", Sends::ETag, a1000, &kCopyA, 0, &kCopyA, {}, Then::Nothing, 0, kA,
+       {}, true, 1},
       {"new ETag: 200, clean restart", Sends::ETag, a1000, &kCopyA, 0, &kCopyB, {}, Then::Nothing, 0, kB,
-       {"validator mismatch: had \"a-1\", the server has \"b-2\"", "changed on the server, downloading from the start"},
-       true, 2},
-      {"new Last-Modified: 200, clean restart", Sends::LastModified, a1000, &kCopyA, 0, &kCopyB, {}, Then::Nothing,
-       0, kB, {"validator mismatch: had Mon, 07 Dec 2026 10:00:00 GMT"}, true, 2},
+       {"validator mismatch: had \"a-1\", the server has \"b-2\"",
+        "changed on the server, downloading from the start"}, true, 2},
+      {"new Last-Modified: 200, clean restart", Sends::LastModified, a1000, &kCopyA, 0, &kCopyB, {},
+       Then::Nothing, 0, kB, {"validator mismatch: had Mon, 07 Dec 2026 10:00:00 GMT"}, true, 2},
       {"no validator: appends as before", Sends::ETag, std::string(1000, 'x'), nullptr, 0, &kCopyA, {},
        Then::Nothing, 0, std::string(1000, 'x') + kA.substr(1000), {}, false, 1},
       {"server copy shorter: restart", Sends::ETag, kA.substr(0, 5000), nullptr, 0, &kCopyShort, {},
-       Then::Nothing, 0, kShort, {"has 2000 bytes, the local file 5000, downloading from the start"}, false, 2},
-      {"416 at the end, same size: complete", Sends::ETag, kA, &kCopyA, 0, &kCopyA, {}, Then::Nothing, 0, kA, {},
-       true, 1},
-      {"416 with another size: restart", Sends::ETag, kA.substr(0, 3000), &kCopyA, std::int64_t(kA.size()),
-       &kCopyA, {{Fault::Bare416}}, Then::Nothing, 0, kA,
+       Then::Nothing, 0, kShort, {"has 2000 bytes, the local file 5000, downloading from the start"},
+       false, 2},
+      {"416 at the end, same size: complete", Sends::ETag, kA, &kCopyA, 0, &kCopyA, {}, Then::Nothing, 0,
+       kA, {}, true, 1},
+      {"416 with another size: restart", Sends::ETag, kA.substr(0, 3000), &kCopyA,
+       std::int64_t(kA.size()), &kCopyA, {{Fault::Bare416}}, Then::Nothing, 0, kA,
        {"has " + aSize + " bytes, the local file 3000, downloading from the start"}, true, 2},
       {"cut three times, then served", Sends::ETag, "", nullptr, 0, &kCopyA,
        {{Fault::CutMidBody}, {Fault::CutMidBody}, {Fault::CutMidBody}}, Then::Nothing, 0, kA,
        {"retry 1 of 4", "retry 3 of 4"}, false, 4},
-      {"503 Retry-After: 2, then served", Sends::ETag, "", nullptr, 0, &kCopyA, {{Fault::Busy, 2}}, Then::Nothing,
-       0, kA, {"retry 1 of 4 in 2000 ms after code:22 status:503"}, false, 2},
+      {"503 Retry-After: 2, then served", Sends::ETag, "", nullptr, 0, &kCopyA, {{Fault::Busy, 2}},
+       Then::Nothing, 0, kA, {"retry 1 of 4 in 2000 ms after code:22 status:503"}, false, 2},
       {"pause while waiting to retry", Sends::ETag, "", nullptr, 0, &kCopyA, {{Fault::Busy}},
        Then::PauseWhileWaiting, 3, kA, {"retry 1 of 1 in "}, false, 2},
       {"delete while waiting to retry", Sends::ETag, "", nullptr, 0, &kCopyA, {{Fault::Busy}},
@@ -177,6 +180,7 @@ TEST_F(ResumeRetryTest, ResumesRestartsAndRetriesAgainstAScriptedServer) {
       {"short body: failure, then the resume completes", Sends::ETag, "", nullptr, 0, &kCopyA,
        std::vector<Step>(5, {Fault::ShortBody}), Then::Resume, 1, kA, {"retry 4 of 4"}, false, 6},
   };
+  // clang-format on
   int number = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -193,7 +197,8 @@ TEST_F(ResumeRetryTest, ResumesRestartsAndRetriesAgainstAScriptedServer) {
     DownloadTask task = NewTask(id, server.Url("/" + id + "?token=secret"));
     if (!c.local.empty()) WriteFile(task.localFile, c.local);
     task.downloaded = static_cast<std::int64_t>(c.local.size());
-    if (c.remembered) task.validator = c.sends == Sends::ETag ? c.remembered->etag : c.remembered->lastModified;
+    if (c.remembered)
+      task.validator = c.sends == Sends::ETag ? c.remembered->etag : c.remembered->lastModified;
     task.fullSize = c.fullSize;
     const auto started = Clock::now();
     Start(task);

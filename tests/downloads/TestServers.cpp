@@ -275,7 +275,8 @@ void RawHttpServer::Answer(int client) {
 }
 
 ScriptedFileServer::ScriptedFileServer(Copy copy)
-    : m_copy(std::move(copy)), m_server([this](const std::string& head, int socket) { Respond(head, socket); }) {}
+    : m_copy(std::move(copy)),
+      m_server([this](const std::string& head, int socket) { Respond(head, socket); }) {}
 
 void ScriptedFileServer::SetCopy(Copy copy) {
   std::lock_guard lock(m_mutex);
@@ -317,14 +318,16 @@ void ScriptedFileServer::Respond(const std::string& head, int socket) {
   if (!copy.lastModified.empty()) validators += "Last-Modified: " + copy.lastModified + "\r\n";
 
   if (step && step->fault == Fault::Busy) {
-    RawHttpServer::SendAll(socket, "HTTP/1.1 503 Service Unavailable\r\n" +
-                                       (step->retryAfter >= 0 ? "Retry-After: " + std::to_string(step->retryAfter) + "\r\n"
-                                                              : std::string()) +
-                                       "Content-Length: 4\r\nConnection: close\r\n\r\nbusy");
+    RawHttpServer::SendAll(
+        socket, "HTTP/1.1 503 Service Unavailable\r\n" +
+                    (step->retryAfter >= 0 ? "Retry-After: " + std::to_string(step->retryAfter) + "\r\n"
+                                           : std::string()) +
+                    "Content-Length: 4\r\nConnection: close\r\n\r\nbusy");
     return;
   }
   if (step && step->fault == Fault::Bare416) {
-    RawHttpServer::SendAll(socket, "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    RawHttpServer::SendAll(
+        socket, "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
     return;
   }
 
@@ -338,14 +341,16 @@ void ScriptedFileServer::Respond(const std::string& head, int socket) {
     ranged = true;
     if (from >= copy.body.size()) {
       RawHttpServer::SendAll(socket, "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" + size +
-                                         "\r\n" + validators + "Content-Length: 0\r\nConnection: close\r\n\r\n");
+                                         "\r\n" + validators +
+                                         "Content-Length: 0\r\nConnection: close\r\n\r\n");
       return;
     }
   }
   const std::string body = copy.body.substr(from);
-  std::string answer = ranged ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
-                                    "-" + std::to_string(copy.body.size() - 1) + "/" + size + "\r\n"
-                              : std::string("HTTP/1.1 200 OK\r\n");
+  std::string answer = ranged
+                           ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
+                                 "-" + std::to_string(copy.body.size() - 1) + "/" + size + "\r\n"
+                           : std::string("HTTP/1.1 200 OK\r\n");
   answer += validators + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
   if (!step) {
     RawHttpServer::SendAll(socket, answer + body);
