@@ -74,9 +74,18 @@ void DownloadResponse::Add(std::string_view line, std::time_t now) {
   }
 }
 
+bool IsUsableValidator(std::string_view value) {
+  if (value.empty() || value.size() > 256) return false;
+  return std::all_of(value.begin(), value.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte != 0x7F;
+  });
+}
+
 std::string DownloadResponse::Validator() const {
-  if (!etag.empty() && etag.rfind("W/", 0) != 0) return etag;
-  return lastModified;
+  if (IsUsableValidator(etag) && etag.rfind("W/", 0) != 0) return etag;
+  if (IsUsableValidator(lastModified)) return lastModified;
+  return {};
 }
 
 std::int64_t DownloadResponse::FullSize() const {

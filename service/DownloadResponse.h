@@ -23,8 +23,13 @@ struct DownloadResponse {
   void Add(std::string_view line, std::time_t now);
 
   // The value to send in If-Range on a later resume: a strong ETag, else Last-Modified
-  // (a weak ETag cannot be used for ranges), else empty.
+  // (a weak ETag cannot be used for ranges), else empty. Values that are not usable as a
+  // header value count as not sent.
   std::string Validator() const;
   // The full size of the server's file as this answer states it, -1 when it does not.
   std::int64_t FullSize() const;
 };
+
+// A validator that can go into a request header as it is: printable, at most 256 bytes.
+// The server's values are untrusted; a line break in one would add headers of its own.
+bool IsUsableValidator(std::string_view value);

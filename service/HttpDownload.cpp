@@ -98,7 +98,7 @@ int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const
   // With If-Range a changed copy answers 200, which the library refuses for a resumed
   // transfer (CURLE_RANGE_ERROR) before any of its body reaches the file.
   CurlSlist headers;
-  if (offset > 0 && !ifRange.empty()) {
+  if (offset > 0 && IsUsableValidator(ifRange)) {
     headers.reset(curl_slist_append(nullptr, ("If-Range: " + ifRange).c_str()));
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
   }

@@ -353,6 +353,14 @@ TEST(DownloadResponseTest, HeadersOfTheLastAnswerCount) {
   }
   EXPECT_EQ(refused.FullSize(), 777);
 
+  // A value that would smuggle a header line into the next request is not kept.
+  DownloadResponse hostile;
+  hostile.Add("HTTP/1.1 200 OK\r\n", now);
+  hostile.Add("ETag: \"x\"\rX-Injected: 1\r\n", now);
+  EXPECT_EQ(hostile.Validator(), "");
+  hostile.Add("ETag: \"" + std::string(300, 'e') + "\"\r\n", now);
+  EXPECT_EQ(hostile.Validator(), "");
+
   DownloadResponse busy;
   busy.Add("HTTP/1.1 503 Busy\r\n", now);
   busy.Add("Retry-After: Mon, 07 Dec 2026 10:00:30 GMT\r\n", now);
