@@ -48,11 +48,16 @@ bool CompleteOnDisk(const DownloadTask& task) {
   return false;
 }
 
-// Takes the entry's values, keeping the record's own job number.
+// Takes the entry's values, keeping the record's own job number and what the job knows
+// about the file's source (a window's update of the entry may carry an older copy).
 void AdoptEntry(DownloadTask& record, const DownloadTask& entry) {
   const std::uint64_t jobNumber = record.jobNumber;
+  std::string validator = std::move(record.validator);
+  const std::int64_t fullSize = record.fullSize;
   record = entry;
   record.jobNumber = jobNumber;
+  record.validator = std::move(validator);
+  record.fullSize = fullSize;
 }
 
 void PostResult(std::shared_ptr<DownloadTask> task, WPARAM result) {
