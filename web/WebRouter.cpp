@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string_view>
+#include <utility>
 
 #include "app/Log.h"
 #include "app/TextConv.h"
@@ -26,6 +26,7 @@ class UniqueFd {
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
   int get() const { return m_fd; }
+  int release() { return std::exchange(m_fd, -1); }
 
  private:
   int m_fd;
@@ -94,8 +95,8 @@ bool PathLeavesFolder(const std::string& urlPath) {
   return HasDotDotSegment(urlPath) || HasDotDotSegment(decoded) || decoded.find('\0') != std::string::npos;
 }
 
-WebRouter::WebRouter(std::string contentFolder, std::uint64_t maxFileSize)
-    : m_contentFolder(std::move(contentFolder)), m_maxFileSize(maxFileSize) {}
+WebRouter::WebRouter(std::string contentFolder, std::size_t pieceSize)
+    : m_contentFolder(std::move(contentFolder)), m_pieceSize(pieceSize) {}
 
 void WebRouter::Handle(native::http::request& request, native::http::response& response) const {
   const std::string path = request.url().path();
@@ -126,19 +127,20 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
   }
 
   const auto size = static_cast<std::uint64_t>(info.st_size);
-  std::unique_ptr<char[]> buffer;
-  if (size <= m_maxFileSize) buffer.reset(new (std::nothrow) char[size + 1]);
-  if (!buffer) {
-    LogError(L"WebRouter cannot hold " + std::to_wstring(size) + L" bytes of " + AnsiToWide(filePath));
-    response.fail(500);
+  if (size > kWholeFileLimit) {
+    // Sent in pieces as the client takes them; should the file shrink meanwhile, the
+    // connection closes short of the announced length.
+    response.set_header("Content-Length", std::to_string(size));
+    response.end(std::make_unique<FileBody>(file.release(), size, m_pieceSize));
     return;
   }
 
-  // A file may hold fewer bytes than its size says (it shrank, or it is a kernel file): the
-  // answer carries what was read, with the matching length.
+  // A small file is read here in one bounded read. It may hold fewer bytes than its size says
+  // (it shrank, or it is a kernel file): the answer carries what was read, with the matching length.
+  char buffer[kWholeFileLimit];
   std::uint64_t got = 0;
   while (got < size) {
-    ssize_t n = ::read(file.get(), buffer.get() + got, size - got);
+    ssize_t n = ::read(file.get(), buffer + got, size - got);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -148,5 +150,5 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
     got += static_cast<std::uint64_t>(n);
   }
   response.set_header("Content-Length", std::to_string(got));
-  response.end(buffer.get(), got);
+  response.end(buffer, got);
 }

@@ -2,25 +2,28 @@
 // the content folder (htmllocal/ next to the program) with a content type by its extension.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "web/FileBody.h"
 #include "web/native/Request.h"
 #include "web/native/Response.h"
 
 class WebRouter {
  public:
-  // Files are read whole into memory; a larger one answers 500.
-  static constexpr std::uint64_t kMaxFileSize = std::uint64_t{1} << 30;
+  // A file up to this size is read at once and answered in one write; a larger one is read
+  // and sent in pieces of `pieceSize` bytes off the loop thread.
+  static constexpr std::uint64_t kWholeFileLimit = 64 * 1024;
 
   // `contentFolder` without a trailing "/"; request paths are appended to it.
-  explicit WebRouter(std::string contentFolder, std::uint64_t maxFileSize = kMaxFileSize);
+  explicit WebRouter(std::string contentFolder, std::size_t pieceSize = FileBody::kPieceSize);
 
   void Handle(native::http::request& request, native::http::response& response) const;
 
  private:
   std::string m_contentFolder;
-  std::uint64_t m_maxFileSize;
+  std::size_t m_pieceSize;
 };
 
 // The content type answered for a file path: by the text after its last ".", exact case.

@@ -61,6 +61,9 @@ AccountStore::State& AccountStore::Load(const std::string& accountId) {
         } else {
             LogLine("ignoring unreadable progress of account " + accountId + ": " + error);
         }
+    } else if (const Account* account = m_catalogue.AccountById(accountId)) {
+        state.lessons = account->progress;
+        state.lastLesson = account->lastLesson;
     }
     if (fs::exists(folder / "feedback.json")) {
         if (ReadJsonFile(folder / "feedback.json", doc, error) && doc.IsArray()) {

@@ -2,7 +2,10 @@
 // profile.json (profile changes, avatar, last sign-in), progress.json (learned seconds per
 // lesson, last lesson per class), feedback.json (questions sent about videos) and avatars/.
 // Every change is written atomically before it is acknowledged, so a restart keeps it.
+// Until an account's progress is first written, it is the catalogue's starting progress.
 #pragma once
+
+#include "Catalogue.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,18 +17,15 @@
 
 namespace demo {
 
-struct LessonProgress {
-    std::int64_t learned = 0;
-    std::string finishedTime;
-};
-
 struct FeedbackEntry {
     std::string type, content, lessonId, classId;
 };
 
 class AccountStore {
 public:
-    explicit AccountStore(std::filesystem::path dataDir) : m_root(std::move(dataDir) / "accounts") {}
+    // An account without recorded progress starts from the catalogue's (which must outlive the store).
+    AccountStore(std::filesystem::path dataDir, const Catalogue& catalogue)
+        : m_root(std::move(dataDir) / "accounts"), m_catalogue(catalogue) {}
 
     // Profile values that replace the catalogue's ("nickname", "realname", "qq", "address_id",
     // "address", "mobile", "avatar", "login_time").
@@ -61,6 +61,7 @@ private:
     std::filesystem::path Folder(const std::string& accountId) const { return m_root / accountId; }
 
     std::filesystem::path m_root;
+    const Catalogue& m_catalogue;
     std::mutex m_mutex;
     std::map<std::string, State> m_states;
 };

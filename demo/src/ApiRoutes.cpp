@@ -377,13 +377,12 @@ void ApiRoutes::MyClass(const httplib::Request& req, httplib::Response& res) {
         w.StartArray();
         int sort = 0;
         for (const auto& l : c.lessons) {
-            const Video* video = cat.FindVideo(l.vid);
             const LessonProgress p = store.Progress(account->id, l.id);
             w.StartObject();
             WriteString(w, "id", l.id);
             WriteString(w, "sort", std::to_string(++sort));
             WriteString(w, "name", l.name);
-            WriteString(w, "duration", std::to_string(video ? video->seconds : 0));
+            WriteString(w, "duration", cat.DurationText(l));
             WriteString(w, "material_download", "0");
             WriteString(w, "video", l.vid);
             WriteString(w, "high_video", "");
@@ -528,9 +527,8 @@ void ApiRoutes::LearnProgress(const httplib::Request& req, httplib::Response& re
         Envelope(res, 404, "课时不存在");
         return;
     }
-    const Video* video = m_context.catalogue.FindVideo(lesson->vid);
     if (!m_context.store->SaveProgress(account->id, cls->id, lessonId, std::stoll(learnedText),
-                                       video ? video->seconds : 0)) {
+                                       m_context.catalogue.DurationSeconds(*lesson))) {
         LogLine("cannot store the progress of account " + account->id);
         Envelope(res, 500, "保存失败");
         return;

@@ -3,6 +3,7 @@
 #include "Json.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace demo {
 
@@ -48,6 +49,20 @@ bool Catalogue::Load(const std::filesystem::path& dir, std::string& error) {
         r.packages = StringList(a, "packages");
         r.singlePackages = StringList(a, "singlePackages");
         r.classes = StringList(a, "classes");
+        if (a.HasMember("progress") && a["progress"].IsObject()) {
+            for (const auto& m : a["progress"].GetObject()) {
+                LessonProgress p;
+                if (m.value.IsObject() && m.value.HasMember("learned") && m.value["learned"].IsInt64())
+                    p.learned = m.value["learned"].GetInt64();
+                p.finishedTime = StringMember(m.value, "finished_time");
+                r.progress[m.name.GetString()] = p;
+            }
+        }
+        if (a.HasMember("lastLesson") && a["lastLesson"].IsObject()) {
+            for (const auto& m : a["lastLesson"].GetObject()) {
+                if (m.value.IsString()) r.lastLesson[m.name.GetString()] = m.value.GetString();
+            }
+        }
         return r;
     });
     ForEachObject(courses, "exams", m_exams, [](const rapidjson::Value& e) {
@@ -80,7 +95,9 @@ bool Catalogue::Load(const std::filesystem::path& dir, std::string& error) {
                        StringMember(c, "subject_id"), StringMember(c, "exam_id"), StringMember(c, "deadline"),
                        StringList(c, "teachers"),    {},                         {}};
             ForEachObject(c, "lessons", r.lessons, [](const rapidjson::Value& l) {
-                return Lesson{StringMember(l, "id"), StringMember(l, "name"), StringMember(l, "video")};
+                Lesson r{StringMember(l, "id"), StringMember(l, "name"), StringMember(l, "video"), std::nullopt};
+                if (l.HasMember("duration") && l["duration"].IsString()) r.duration = l["duration"].GetString();
+                return r;
             });
             ForEachObject(c, "docs", r.docs, [](const rapidjson::Value& d) {
                 return Document{StringMember(d, "id"), StringMember(d, "name"), StringMember(d, "file"),
@@ -140,6 +157,19 @@ const Teacher* Catalogue::FindTeacher(const std::string& id) const {
 const Video* Catalogue::FindVideo(const std::string& vid) const {
     auto it = std::find_if(m_videos.begin(), m_videos.end(), [&](const Video& v) { return v.vid == vid; });
     return it == m_videos.end() || vid.empty() ? nullptr : &*it;
+}
+
+std::string Catalogue::DurationText(const Lesson& lesson) const {
+    if (lesson.duration) return *lesson.duration;
+    const Video* video = FindVideo(lesson.vid);
+    return std::to_string(video ? video->seconds : 0);
+}
+
+std::int64_t Catalogue::DurationSeconds(const Lesson& lesson) const {
+    const std::string text = DurationText(lesson);
+    std::int64_t seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    return ec == std::errc() && end == text.data() + text.size() && seconds > 0 ? seconds : 0;
 }
 
 bool Catalogue::Owns(const Account& account, const std::string& classId) const {

@@ -4,21 +4,35 @@
 // reads it without a lock.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace demo {
 
+struct LessonProgress {
+    std::int64_t learned = 0;
+    std::string finishedTime;
+};
+
 struct Account {
     std::string id, username, password, mobile, nickname, realname, balance, qq, email, addressId, address,
         avatar;
     std::vector<std::string> packages, singlePackages, classes;
+    // Where the student stands before the service recorded anything for them: learned seconds
+    // per lesson id and the last lesson per class id.
+    std::map<std::string, LessonProgress> progress;
+    std::map<std::string, std::string> lastLesson;
 };
 
 struct Lesson {
     std::string id, name, vid;
+    // The length the school announces ("duration" of the class answer), exactly as written
+    // in the catalogue; none means the length of the video.
+    std::optional<std::string> duration;
 };
 
 struct Document {
@@ -73,6 +87,10 @@ public:
     const SinglePackage* FindSinglePackage(const std::string& id) const;
     const Teacher* FindTeacher(const std::string& id) const;
     const Video* FindVideo(const std::string& vid) const;
+
+    // The lesson's "duration" text, and the same in seconds (0 when it is no number).
+    std::string DurationText(const Lesson& lesson) const;
+    std::int64_t DurationSeconds(const Lesson& lesson) const;
 
     // True when the account bought the class, through a package, as a single package or alone.
     bool Owns(const Account& account, const std::string& classId) const;

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     context.signer = std::make_unique<demo::TokenSigner>(secret);
-    context.store = std::make_unique<demo::AccountStore>(options.data);
+    context.store = std::make_unique<demo::AccountStore>(options.data, context.catalogue);
     if (options.testHooks) context.hooks.Enable();
 
     // Signals are taken by one thread with sigwait; every other thread inherits the mask.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -271,6 +272,85 @@ TEST_F(DemoServiceTest, ClassDetailAndOwnership) {
         EXPECT_EQ(Post("/api/user/myClass", "token=" + token + "&classId=" + id).code(), 500) << id;
     // A single package id is a class id too.
     EXPECT_EQ(Post("/api/user/myClass", "token=" + SignIn("lixiaoming", "xm123456") + "&classId=3001").code(), 200);
+}
+
+// The progress text the lesson list shows for a duration and a learned time, in seconds.
+std::string ProgressText(long long duration, long long learned) {
+    if (duration == 0) return "未学习";
+    const long long p = learned * 100 / duration;
+    if (p >= 100) return "已学完";
+    if (p < 0) return "未学习";
+    if (p > 0) return std::to_string(p) + "%";
+    return learned * 100 % duration != 0 ? "1%" : "未学习";
+}
+
+// The account with courses gives the course browser every list shape: a long list, an empty
+// one, a class without documents, and durations and learned times on each side of the edges.
+TEST_F(DemoServiceTest, CatalogueCoversEveryListShape) {
+    const std::string token = SignIn("lixiaoming", "xm123456");
+    Answer course = Post("/api/user/myCourse", "token=" + token);
+    ASSERT_EQ(course.code(), 200);
+    std::vector<std::string> classIds;
+    int withoutDocuments = 0;
+    auto collect = [&](const rapidjson::Value& c) {
+        classIds.push_back(c["id"].GetString());
+        withoutDocuments += c["jiangyi"].Empty();
+    };
+    for (const auto& p : course.data()["gpPackage"].GetArray())
+        for (const auto& s : p["classes"].GetArray())
+            for (const auto& c : s["classes"].GetArray()) collect(c);
+    for (const auto& c : course.data()["classes"].GetArray()) collect(c);
+    for (const auto& s : course.data()["singlePackage"].GetArray()) classIds.push_back(s["id"].GetString());
+    EXPECT_GE(withoutDocuments, 1);
+
+    size_t longest = SIZE_MAX, shortest = SIZE_MAX;
+    std::set<std::string> progressTexts;
+    bool emptyDuration = false, zeroDuration = false, underMinute = false, overHour = false;
+    for (const auto& id : classIds) {
+        Answer a = Post("/api/user/myClass", "token=" + token + "&classId=" + id + "&isOld=0");
+        ASSERT_EQ(a.code(), 200) << id;
+        const auto& lessons = a.data()["lessons"];
+        const size_t n = lessons.Size();
+        longest = longest == SIZE_MAX ? n : std::max(longest, n);
+        shortest = std::min(shortest, n);
+        EXPECT_EQ(a.data()["lessonNum"].GetString(), std::to_string(n)) << id;
+        for (const auto& l : lessons.GetArray()) {
+            const std::string duration = l["duration"].GetString();
+            const long long d = duration.empty() ? 0 : std::stoll(duration);
+            emptyDuration |= duration.empty();
+            zeroDuration |= duration == "0";
+            underMinute |= d > 0 && d < 60;
+            overHour |= d > 3600;
+            const std::string text = ProgressText(d, std::stoll(l["learned_duration"].GetString()));
+            progressTexts.insert(text.size() > 1 && text.back() == '%' && text != "1%" ? "n%" : text);
+        }
+    }
+    EXPECT_GE(longest, 40u);
+    EXPECT_EQ(shortest, 0u);
+    EXPECT_TRUE(emptyDuration && zeroDuration && underMinute && overHour);
+    EXPECT_EQ(progressTexts, (std::set<std::string>{"未学习", "1%", "n%", "已学完"}));
+
+    // The starting progress marks a last lesson, and a new record keeps the rest of it.
+    Answer before = Post("/api/user/myClass", "token=" + token + "&classId=1201&isOld=0");
+    EXPECT_STREQ(before.data()["lastLearnLessonId"].GetString(), "120102");
+    EXPECT_EQ(before.data()["lessonIndex"].GetInt(), 1);
+    ASSERT_EQ(Post("/api/user/learnProgress", "token=" + token + "&learnedDuration=45&lessonId=120103").code(), 200);
+    Answer after = Post("/api/user/myClass", "token=" + token + "&classId=1201&isOld=0");
+    EXPECT_STREQ(after.data()["lastLearnLessonId"].GetString(), "120103");
+    EXPECT_STREQ(after.data()["lessons"][0]["learned_duration"].GetString(), "1");
+    EXPECT_STREQ(after.data()["lessons"][1]["learned_duration"].GetString(), "1000");
+    EXPECT_STRNE(after.data()["lessons"][2]["finished_time"].GetString(), "");
+    EXPECT_STREQ(Post("/api/user/myClass", "token=" + token + "&classId=1102&isOld=0")
+                     .data()["lastLearnLessonId"]
+                     .GetString(),
+                 "110209");
+
+    // The other accounts keep their shapes: one exam and one class, and nothing.
+    Answer fang = Post("/api/user/myCourse", "token=" + SignIn("wangfang", "Fang&2027+"));
+    EXPECT_EQ(fang.data()["exams"].Size(), 1u);
+    EXPECT_EQ(fang.data()["classes"].Size(), 1u);
+    Answer lei = Post("/api/user/myCourse", "token=" + SignIn("zhaolei", "zl123456"));
+    EXPECT_TRUE(lei.data()["gpPackage"].Empty() && lei.data()["classes"].Empty());
 }
 
 TEST_F(DemoServiceTest, ProgressProfileAndFeedbackSurviveRestart) {
@@ -569,6 +649,16 @@ TEST_F(DemoServiceTest, SitePagesAndUnknownEndpoints) {
         EXPECT_EQ(res->status, 200) << path;
         EXPECT_NE(res->get_header_value("Content-Type").find("text/html"), std::string::npos);
         EXPECT_NE(res->body.find("<!DOCTYPE html>"), std::string::npos);
+        // The pages work offline: nothing comes from elsewhere, and what they load is served here.
+        for (const char* outside : {"http:", "https:", "\"//", "'//", "url(//", "@import"})
+            EXPECT_EQ(res->body.find(outside), std::string::npos) << path << " " << outside;
+        for (size_t at = res->body.find("src=\""); at != std::string::npos; at = res->body.find("src=\"", at + 1)) {
+            const size_t from = at + 5;
+            const std::string resource = res->body.substr(from, res->body.find('"', from) - from);
+            auto loaded = m_client->Get(resource.c_str());
+            ASSERT_TRUE(loaded) << resource;
+            EXPECT_EQ(loaded->status, 200) << path << " " << resource;
+        }
     }
     Answer unknown = Post("/api/user/noSuchThing", "token=x");
     EXPECT_EQ(unknown.status, 404);

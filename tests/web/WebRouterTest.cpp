@@ -12,12 +12,15 @@
 
 namespace {
 
-constexpr std::uint64_t kTestMaxFileSize = 64 * 1024;
+constexpr std::size_t kTestPieceSize = 4096;
 const char* const kShortKernelFile = "/sys/kernel/mm/transparent_hugepage/enabled";
 
 std::string Get(const std::string& target, const std::string& method = "GET") {
   return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 }
+
+// An answer without its body, as a HEAD request gets it.
+std::string Head(const std::string& answer) { return answer.substr(0, answer.find("\r\n\r\n") + 4); }
 
 std::string ReadWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -38,14 +41,17 @@ class WebRouterTest : public ::testing::Test {
     root.Write("htmllocal/UPPER.HTML", "<p>upper</p>");
     root.Write("htmllocal/noext", "no extension");
     root.Write("htmllocal/v.d/file", "dot in the folder only");
-    root.Write("htmllocal/big.bin", std::string(kTestMaxFileSize + 1, 'b'));
+    std::string big(3 * WebRouter::kWholeFileLimit + 7, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 23);
+    root.Write("htmllocal/big.bin", big);
+    root.Write("htmllocal/limit.bin", std::string(WebRouter::kWholeFileLimit, 'l'));
     std::string binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
     for (const auto& [ext, type] : Types())
       root.Write("htmllocal/t." + ext, ext == "png" ? binary : "t." + ext);
     ::mkfifo((s_folder + "/pipe.js").c_str(), 0600);
     std::error_code ignored;
     std::filesystem::create_symlink(kShortKernelFile, s_folder + "/short.txt", ignored);
-    s_router = new WebRouter(s_folder, kTestMaxFileSize);
+    s_router = new WebRouter(s_folder, kTestPieceSize);
     s_server = new LoopServer([](native::http::request& request, native::http::response& response) {
       s_router->Handle(request, response);
     });
@@ -123,7 +129,10 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
        {"POST /index.html HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
         "Content-Length: 7\r\n\r\na=1&b=2"},
        index},
-      {"HEAD answered like GET", {Get("/a/b.css", "HEAD")}, css},
+      {"HEAD: the headers of GET without the body", {Get("/a/b.css", "HEAD")}, Head(css)},
+      {"HEAD of a file sent in pieces", {Get("/big.bin", "HEAD")}, Head(File("big.bin", "text/plain"))},
+      {"HEAD of a missing file", {Get("/x.js", "HEAD")}, Head(NotFound("/x.js"))},
+      {"HEAD of the root", {Get("/", "HEAD")}, Head(Answer(200, "text/plain", "This is the index!"))},
       {"two pipelined requests answered once", {Get("/a/b.css") + Get("/index.html")}, css},
       {"half-close after the request", {Get("/index.html")}, index, Ending::kHalfClose},
       {"header split across reads",
@@ -133,9 +142,10 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
       {"request line split before the version", {"GET /index.html", " HTTP/1.1\r\n\r\n"}, index},
       {"folder is not a file", {Get("/a")}, NotFound("/a")},
       {"FIFO is not read", {Get("/pipe.js")}, NotFound("/pipe.js")},
-      {"file above the size limit: 500",
-       {Get("/big.bin")},
-       Answer(500, "text/plain", "Internal Server Error")},
+      {"file at the whole-file limit", {Get("/limit.bin")}, File("limit.bin", "text/plain")},
+      {"file over it, sent in pieces", {Get("/big.bin")}, File("big.bin", "text/plain")},
+      {"file sent in pieces to a client that half-closed", {Get("/big.bin")}, File("big.bin", "text/plain"),
+       Ending::kHalfClose},
       {"malformed request line: 400", {"GARBAGE\r\n\r\n"}, Answer(400, "text/plain", "Bad Request")},
   };
   for (const auto& [ext, type] : Types())

@@ -70,8 +70,9 @@ client_context::~client_context() { m_socket->close(); }
 void client_context::start(std::function<void(client_context*)> on_finished) {
   auto self = shared_from_this();
   m_on_finished = std::move(on_finished);
-  m_response =
-      std::make_unique<response>([this](std::string answer) { return write_answer(std::move(answer)); });
+  m_response = std::make_unique<response>([this](std::string answer, std::unique_ptr<body_source> rest) {
+    return write_answer(std::move(answer), std::move(rest));
+  });
   int rc = m_socket->read_start([this](const char* data, ssize_t nread) { on_read(data, nread); });
   if (rc != 0) {
     LogError(L"http connection: cannot read: " + AnsiToWide(uv_strerror(rc)));
@@ -106,25 +107,57 @@ void client_context::on_read(const char* data, ssize_t nread) {
   }
 }
 
-bool client_context::write_answer(std::string answer) {
+bool client_context::write_answer(std::string answer, std::unique_ptr<body_source> rest) {
   if (m_finished) return false;
   if (answer.empty()) {
     finish();
     return false;
   }
+  m_body = std::move(rest);
+  // Each write holds the connection, and with it the body's current piece, until it completes.
   auto self = shared_from_this();
-  int rc = m_socket->write(std::move(answer), [self](int status) {
-    if (status < 0 && status != UV_ECANCELED) {
-      LogError(L"http connection: write failed: " + AnsiToWide(uv_strerror(status)));
-    }
-    self->finish();
-  });
+  int rc = m_socket->write(std::move(answer), [self](int status) { self->on_written(status); });
   if (rc != 0) {
     LogError(L"http connection: cannot write: " + AnsiToWide(uv_strerror(rc)));
     finish();
     return false;
   }
   return true;
+}
+
+void client_context::on_written(int status) {
+  if (status < 0 && status != UV_ECANCELED) {
+    LogError(L"http connection: write failed: " + AnsiToWide(uv_strerror(status)));
+  }
+  if (status < 0 || !m_body) {
+    finish();
+    return;
+  }
+  write_next_piece();
+}
+
+void client_context::write_next_piece() {
+  if (m_finished) return;
+  std::weak_ptr<client_context> weak = weak_from_this();
+  m_body->next(m_socket->loop(), [weak](int status, std::string_view piece) {
+    auto self = weak.lock();
+    if (!self || self->m_finished) return;
+    if (status < 0) {
+      // The headers promised more: closing early tells the client the answer is incomplete.
+      LogError(L"http connection: body cut short: " + AnsiToWide(uv_strerror(status)));
+      self->finish();
+      return;
+    }
+    if (piece.empty()) {
+      self->finish();
+      return;
+    }
+    int rc = self->m_socket->write_view(piece, [self](int written) { self->on_written(written); });
+    if (rc != 0) {
+      LogError(L"http connection: cannot write: " + AnsiToWide(uv_strerror(rc)));
+      self->finish();
+    }
+  });
 }
 
 void client_context::finish() {
@@ -169,6 +202,7 @@ int client_context::on_header_value(const char* at, std::size_t length) {
 int client_context::on_headers_complete() {
   store_pending_header();
   m_request.m_method = http_method_str(static_cast<http_method>(m_parser.method));
+  m_response->set_head_only(m_parser.method == HTTP_HEAD);
   m_request.m_url = url_obj(m_url_text, m_parser.method == HTTP_CONNECT);  // throws url_parse_exception
   return 0;
 }

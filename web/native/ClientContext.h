@@ -1,6 +1,7 @@
 // One accepted connection: feeds what it reads to http-parser, hands the first complete
 // request to the route function, writes its answer and closes. Bytes after the first request
-// are not handled.
+// are not handled. A body given as a source is written piece by piece, the next piece asked
+// for only once the previous one was written, so a slow reader holds one piece in memory.
 #pragma once
 
 #include <http_parser.h>
@@ -34,7 +35,9 @@ class client_context : public std::enable_shared_from_this<client_context> {
   friend struct parser_callbacks;
 
   void on_read(const char* data, ssize_t nread);
-  bool write_answer(std::string answer);
+  bool write_answer(std::string answer, std::unique_ptr<body_source> rest);
+  void on_written(int status);
+  void write_next_piece();
   void finish();
 
   int on_url(const char* at, std::size_t length);
@@ -49,6 +52,7 @@ class client_context : public std::enable_shared_from_this<client_context> {
   route_fn m_route;
   request m_request;
   std::unique_ptr<response> m_response;
+  std::unique_ptr<body_source> m_body;
   std::function<void(client_context*)> m_on_finished;
 
   std::string m_url_text;

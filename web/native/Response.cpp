@@ -28,7 +28,7 @@ std::string format_answer(int status, const header_map& headers, std::string_vie
   return answer;
 }
 
-response::response(std::function<bool(std::string)> writer) : m_writer(std::move(writer)) {}
+response::response(writer_fn writer) : m_writer(std::move(writer)) {}
 
 void response::set_header(const std::string& name, const std::string& value) {
   auto it = m_headers.find(name);
@@ -45,6 +45,8 @@ bool response::end(const char* data, std::size_t length) {
   return send(std::string_view(data, length), false);
 }
 
+bool response::end(std::unique_ptr<body_source> body) { return send({}, false, std::move(body)); }
+
 bool response::fail(int code) {
   if (m_ended) return false;
   m_status = code;
@@ -53,13 +55,17 @@ bool response::fail(int code) {
   return send(status_text(code), true);
 }
 
-bool response::send(std::string_view body, bool add_length) {
+bool response::send(std::string_view body, bool add_length, std::unique_ptr<body_source> rest) {
   if (m_ended) return false;
   std::string answer;
   bool ok = false;
   try {
     if (add_length && m_headers.find("Content-Length") == m_headers.end()) {
       m_headers.emplace("Content-Length", std::to_string(body.size()));
+    }
+    if (m_head_only) {
+      body = {};
+      rest.reset();
     }
     answer = format_answer(m_status, m_headers, body);
     ok = true;
@@ -71,14 +77,15 @@ bool response::send(std::string_view body, bool add_length) {
   if (!ok) {
     // The route's answer cannot be given; the client still learns that the request failed.
     // Should even this small text not fit in memory, the empty answer drops the connection.
+    rest.reset();
     try {
-      answer = kInternalError;
+      answer = m_head_only ? kInternalError.substr(0, kInternalError.find("\r\n\r\n") + 4) : kInternalError;
     } catch (const std::bad_alloc&) {
       answer.clear();
     }
   }
   m_ended = true;
-  return m_writer(std::move(answer)) && ok;
+  return m_writer(std::move(answer), std::move(rest)) && ok;
 }
 
 }  // namespace native::http

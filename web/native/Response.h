@@ -1,12 +1,15 @@
-// The answer being built for one request. It is written in one piece by `end`, after which
-// the server closes the connection.
+// The answer being built for one request. `end` writes it in one piece, or its head and then
+// a body source's pieces; the server then closes the connection. The answer to a HEAD request
+// carries the same status line and headers and no body.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "web/native/BodySource.h"
 #include "web/native/Headers.h"
 
 namespace native::http {
@@ -17,9 +20,13 @@ std::string format_answer(int status, const header_map& headers, std::string_vie
 
 class response {
  public:
-  // `writer` sends the finished answer (empty: drop the connection without one); it returns
-  // false when the connection cannot take it.
-  explicit response(std::function<bool(std::string answer)> writer);
+  // `writer` sends the finished answer (empty: drop the connection without one), followed by
+  // the pieces of `rest` when there is one; it returns false when the connection cannot take it.
+  using writer_fn = std::function<bool(std::string answer, std::unique_ptr<body_source> rest)>;
+  explicit response(writer_fn writer);
+
+  // The answer goes to a HEAD request: headers as for GET, no body.
+  void set_head_only(bool head_only) { m_head_only = head_only; }
 
   void set_status(int code) { m_status = code; }
   // Sets a header; a name differing only in letter case replaces the earlier value.
@@ -29,6 +36,9 @@ class response {
   bool end(const std::string& body);
   // Writes the answer with a byte body; the caller sets "Content-Length" itself.
   bool end(const char* data, std::size_t length);
+  // Writes the status line and headers, then the pieces of `body`; the caller sets
+  // "Content-Length" itself.
+  bool end(std::unique_ptr<body_source> body);
   // Answers `code` with its status text as a plain-text body, dropping the headers set so far.
   bool fail(int code);
 
@@ -37,12 +47,13 @@ class response {
   int status() const { return m_status; }
 
  private:
-  bool send(std::string_view body, bool add_length);
+  bool send(std::string_view body, bool add_length, std::unique_ptr<body_source> rest = nullptr);
 
-  std::function<bool(std::string)> m_writer;
+  writer_fn m_writer;
   int m_status = 200;
   header_map m_headers{{"Content-Type", "text/html"}};
   bool m_ended = false;
+  bool m_head_only = false;
 };
 
 }  // namespace native::http

@@ -45,6 +45,18 @@ int stream::write(std::string data, std::function<void(int)> on_done) {
   return rc;
 }
 
+int stream::write_view(std::string_view data, std::function<void(int)> on_done) {
+  if (!is_open()) return UV_EBADF;
+  auto request = std::make_unique<write_request>();
+  request->done = std::move(on_done);
+  request->req.data = request.get();
+  // libuv only reads the bytes; the cast does not lead to a change.
+  uv_buf_t buf = uv_buf_init(const_cast<char*>(data.data()), static_cast<unsigned>(data.size()));
+  int rc = uv_write(&request->req, stream_raw(), &buf, 1, &on_write);
+  if (rc == 0) request.release();
+  return rc;
+}
+
 void stream::on_alloc(uv_handle_t* h, std::size_t suggested, uv_buf_t* buf) {
   auto* storage = static_cast<internal::handle_storage*>(h->data);
   assert(storage && "uv_handle_->data");

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "web/native/Handle.h"
 
@@ -21,6 +22,8 @@ class stream : public handle {
   // is over, also when the handle is closed before that. Returns 0 or a libuv error; on an
   // error `on_done` is not called.
   int write(std::string data, std::function<void(int status)> on_done);
+  // The same for bytes the caller owns: they must stay valid until `on_done` runs.
+  int write_view(std::string_view data, std::function<void(int status)> on_done);
 
  protected:
   uv_stream_t* stream_raw() const { return reinterpret_cast<uv_stream_t*>(raw()); }
