@@ -18,9 +18,6 @@
 
 namespace {
 
-constexpr WPARAM kResultFinished = 0;
-constexpr WPARAM kResultFailed = 1;
-constexpr WPARAM kResultStopped = 3;
 // How often a job waiting for an older job of the same file to let go looks again.
 constexpr std::chrono::milliseconds kClaimRetry{20};
 
@@ -51,10 +48,10 @@ void AdoptEntry(DownloadTask& record, const DownloadTask& entry) {
   record.jobNumber = jobNumber;
 }
 
-void PostResult(std::shared_ptr<DownloadTask> task, WPARAM result) {
+void PostResult(std::shared_ptr<DownloadTask> task, DownloadResult result) {
   const HWND window = task->notifyWindow;
   const auto lParam = reinterpret_cast<LPARAM>(task.get());
-  PostMessage(window, WM_DOWNLOAD_RESULT, result, lParam, std::move(task));
+  PostMessage(window, WM_DOWNLOAD_RESULT, DownloadResultWParam(result), lParam, std::move(task));
 }
 
 }  // namespace
@@ -93,14 +90,14 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
           // Paused while queued: stop before going to the network.
           list.EndJob(*task);
           AdoptEntry(*task, entry);
-          PostResult(std::move(task), kResultStopped);
+          PostResult(std::move(task), DownloadResult::Aborted);
           return;
         }
         break;
       }
       if (claim == DownloadTaskList::Claim::Missing) {
         task->state = TaskState::Removed;
-        PostResult(std::move(task), kResultStopped);
+        PostResult(std::move(task), DownloadResult::Aborted);
         return;
       }
       if (claim == DownloadTaskList::Claim::Superseded) {
@@ -115,7 +112,7 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
 
   if (CompleteOnDisk(*task)) {
     if (listed) list.EndJob(*task);
-    PostResult(std::move(task), kResultFinished);
+    PostResult(std::move(task), DownloadResult::Succeeded);
     return;
   }
 
@@ -124,12 +121,12 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
   if (listed) list.EndJob(*task);
 
   if (code == CURLE_OK) {
-    PostResult(std::move(task), kResultFinished);
+    PostResult(std::move(task), DownloadResult::Succeeded);
     return;
   }
   LogError(L"DownloadFile " + AnsiToWide(task->url) + L" return code:" + std::to_wstring(code));
   if (code != CURLE_ABORTED_BY_CALLBACK) {
-    PostResult(std::move(task), kResultFailed);
+    PostResult(std::move(task), DownloadResult::Failed);
     return;
   }
   if (progress.Superseded()) return;
@@ -140,5 +137,5 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
       task->state = TaskState::Removed;
     }
   }
-  PostResult(std::move(task), kResultStopped);
+  PostResult(std::move(task), DownloadResult::Aborted);
 }
