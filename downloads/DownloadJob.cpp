@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr WPARAM kResultFinished = 0;
-constexpr WPARAM kResultFailed = 1;
-constexpr WPARAM kResultStopped = 3;
 // How often a job waiting for an older job of the same file to let go looks again.
 constexpr std::chrono::milliseconds kClaimRetry{20};
 
@@ -60,10 +57,10 @@ void AdoptEntry(DownloadTask& record, const DownloadTask& entry) {
   record.fullSize = fullSize;
 }
 
-void PostResult(std::shared_ptr<DownloadTask> task, WPARAM result) {
+void PostResult(std::shared_ptr<DownloadTask> task, DownloadResult result) {
   const HWND window = task->notifyWindow;
   const auto lParam = reinterpret_cast<LPARAM>(task.get());
-  PostMessage(window, WM_DOWNLOAD_RESULT, result, lParam, std::move(task));
+  PostMessage(window, WM_DOWNLOAD_RESULT, DownloadResultWParam(result), lParam, std::move(task));
 }
 
 }  // namespace
@@ -102,14 +99,14 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
           // Paused while queued: stop before going to the network.
           list.EndJob(*task);
           AdoptEntry(*task, entry);
-          PostResult(std::move(task), kResultStopped);
+          PostResult(std::move(task), DownloadResult::Aborted);
           return;
         }
         break;
       }
       if (claim == DownloadTaskList::Claim::Missing) {
         task->state = TaskState::Removed;
-        PostResult(std::move(task), kResultStopped);
+        PostResult(std::move(task), DownloadResult::Aborted);
         return;
       }
       if (claim == DownloadTaskList::Claim::Superseded) {
@@ -124,7 +121,7 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
 
   if (CompleteOnDisk(*task)) {
     if (listed) list.EndJob(*task);
-    PostResult(std::move(task), kResultFinished);
+    PostResult(std::move(task), DownloadResult::Succeeded);
     return;
   }
 
@@ -134,12 +131,12 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
   if (listed) list.EndJob(*task);
 
   if (code == CURLE_OK) {
-    PostResult(std::move(task), kResultFinished);
+    PostResult(std::move(task), DownloadResult::Succeeded);
     return;
   }
   LogError(L"DownloadFile " + AnsiToWide(MaskTokens(task->url)) + L" return code:" + std::to_wstring(code));
   if (code != CURLE_ABORTED_BY_CALLBACK) {
-    PostResult(std::move(task), kResultFailed);
+    PostResult(std::move(task), DownloadResult::Failed);
     return;
   }
   if (progress.Superseded()) return;
@@ -150,5 +147,5 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
       task->state = TaskState::Removed;
     }
   }
-  PostResult(std::move(task), kResultStopped);
+  PostResult(std::move(task), DownloadResult::Aborted);
 }

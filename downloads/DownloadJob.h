@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "downloads/DownloadResult.h"
 #include "downloads/DownloadTask.h"
 
 class ThreadPool;
@@ -15,7 +16,6 @@ bool SubmitDownload(const DownloadTask& task, ThreadPool& pool);
 bool SubmitDownload(const DownloadTask& task);  // the process's pool
 
 // Runs the transfer of `task` (a worker's own record) and posts WM_DOWNLOAD_RESULT to its
-// window with wParam 0 (finished), 1 (failed) or 3 (paused or removed: see the record's
-// state); the message then owns the record. A job whose task was taken over by a newer
-// job posts nothing.
+// window with the DownloadResult's number as wParam (DownloadResultWParam); the message
+// then owns the record. A job whose task was taken over by a newer job posts nothing.
 void DownloadJob(std::shared_ptr<DownloadTask> task);

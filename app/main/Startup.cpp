@@ -60,7 +60,8 @@ constexpr auto kInstanceAnswerTimeout = 2000ms;
 constexpr auto kUsageReportExitWait = 2000ms;
 constexpr auto kBackgroundExitWait = 2000ms;
 
-// Exit code when the program cannot show windows (no display) or its demo school fails.
+// Exit code when the program cannot show windows (no display, or a browser engine that
+// does not start) or its demo school fails.
 constexpr int kExitStartFailed = 1;
 
 // In the running program: brings the main window to the front when there is one.
@@ -247,7 +248,9 @@ int RunBrowserProcess(const StartupOptions& options) {
       return Finish(kExitStartFailed, demo, true);
     case EngineStart::EngineFailed:
       LogError(L"CefInitialize false code:" + std::to_wstring(errno));
-      return Finish(0, demo, false);
+      std::fputs("tavo: the browser engine did not start\n", stderr);
+      ReleaseEngineAndObjects(false);
+      return Finish(kExitStartFailed, demo, false);
   }
   // 5. Worker pool.
   ThreadPool::Get().Create();

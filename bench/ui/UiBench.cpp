@@ -1,6 +1,7 @@
 // Figures of the toolkit on the test host: skin build, layout, full paint (1366 x 768) of a
 // window with a 1,000-row list whose rows are built at run time the way the course lists
-// build theirs, and one scroll step (scroll plus repaint). Prints medians.
+// build theirs, and one scroll step (scroll plus repaint). Prints medians. With a display,
+// the layer figures of the GTK host follow (LayerBench.cpp).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "LayerBench.h"
 #include "platform/MessageCore.h"
 #include "platform/host/TestHost.h"
 #include "ui/Button.h"
@@ -153,6 +155,7 @@ int main() {
   std::printf("  full paint            %7.2f ms   (goal < 8 ms)\n", Median(paint));
   std::printf("  scroll step alone     %7.2f ms\n", Median(scrollOnly));
   std::printf("  scroll step + repaint %7.2f ms   (goal < 4 ms)\n", Median(scroll));
+  RunLayerBench();
   ShutdownMessageCore();
   std::filesystem::remove_all(dir);
   return 0;

@@ -191,6 +191,29 @@ TEST_F(GtkHostTest, LayerLetsClicksThroughWhereItIsTransparent) {
   EXPECT_EQ(owner->events, (std::vector<std::string>{"click:under"}));
 }
 
+TEST_F(GtkHostTest, LayerTakesClicksWhereItPaintsAfterItsContentChanged) {
+  auto owner = Open("owner3.xml", R"(<Window size="300,200"><HorizontalLayout bkcolor="#FFFFFFFF">
+      <Button name="under" bkcolor="#FF4DA3FF"/></HorizontalLayout></Window>)",
+                    700, 400);
+  std::ofstream(dir / "late.xml") << R"(<Window size="200,100" bktrans="true"><HorizontalLayout>
+      <Button name="solid" width="100" bkcolor="#FFFF854D"/><Button name="late"/></HorizontalLayout></Window>)";
+  RecordingWnd layer(L"late.xml", L"lateClass");
+  layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
+  layer.MoveWindow({700 + 50, 400 + 50, 700 + 250, 400 + 150});
+  layer.ShowWindow(true, false);
+  Settle();
+  ASSERT_TRUE(Xdotool("mousemove 900 500 click 1"));  // "late" paints nothing yet
+  EXPECT_TRUE(RunFor([&] { return !owner->events.empty(); }));
+  // Only the layer's content changes (no move, no resize): its input shape must follow.
+  layer.FindControl(L"late")->SetAttribute(L"bkcolor", L"#FF2D6FB5");
+  Settle();
+  ASSERT_TRUE(Xdotool("mousemove 900 500 click 1"));
+  EXPECT_TRUE(RunFor([&] { return !layer.events.empty(); }));
+  EXPECT_EQ(owner->events, (std::vector<std::string>{"click:under"}));
+  EXPECT_EQ(layer.events, (std::vector<std::string>{"click:late"}));
+  SaveScreen("gtk-layer-late.png");
+}
+
 TEST_F(GtkHostTest, HotKeysReachTheWindowWhileANativeChildHasTheFocus) {
   auto w =
       Open("hot.xml",

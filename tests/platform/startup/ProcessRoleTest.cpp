@@ -1,6 +1,6 @@
 // The real executable: helper roles leave at once without a trace, the browser role runs
-// its start-up and shutdown into the day log (here without a display), a crash leaves
-// crash.dmp.
+// its start-up and shutdown into the day log (here without a display, or with a browser
+// engine that cannot start), a crash leaves crash.dmp.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -60,9 +60,9 @@ class ProcessRoleTest : public ::testing::Test {
     fs::remove_all(m_root, ignored);
   }
 
-  // Runs the executable with every folder it could touch inside the test's own root;
-  // a guard kills it if it does not end.
-  RunResult Run(const std::vector<std::string>& args) {
+  // Runs the executable with every folder it could touch inside the test's own root and
+  // no display unless `extraEnv` gives one; a guard kills it if it does not end.
+  RunResult Run(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
       std::string entry = *e;
@@ -78,6 +78,7 @@ class ProcessRoleTest : public ::testing::Test {
       env.push_back(std::string(name) + "=" + (m_root / name).string());
     }
     env.push_back("HOME=" + (m_root / "home").string());
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
 
     std::vector<char*> argv{const_cast<char*>(m_tavo.c_str())};
     for (const std::string& a : args) {
@@ -181,6 +182,25 @@ TEST_F(ProcessRoleTest, BrowserRoleWithoutDisplayFailsBetweenStartAndEndOfItsDay
   // Lines before the log opened are dropped, not written late.
   EXPECT_EQ(text.find("FindWindow"), std::string::npos) << text;
   EXPECT_FALSE(fs::exists(m_root / "XDG_STATE_HOME" / "tavo" / "crash.dmp"));
+}
+
+TEST_F(ProcessRoleTest, BrowserEngineThatCannotStartEndsWithFailureCodeAndLogLine) {
+  const char* display = getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') GTEST_SKIP() << "needs a display (run under xvfb-run)";
+  // An extension folder without the web-process extension: the engine refuses to start.
+  const fs::path noExtension = m_root / "webext";
+  fs::create_directories(noExtension);
+  RunResult r =
+      Run({"--web-port=0"}, {"DISPLAY=" + std::string(display), "TAVO_WEBEXT_DIR=" + noExtension.string()});
+  ASSERT_TRUE(WIFEXITED(r.status)) << r.status;
+  EXPECT_EQ(WEXITSTATUS(r.status), 1);
+  EXPECT_NE(r.out.find("browser engine did not start"), std::string::npos) << r.out;
+  fs::path log = BrowserLog();
+  ASSERT_FALSE(log.empty()) << "no browser log";
+  std::string text = Utf16LeAscii(ReadAll(log).substr(2));
+  size_t missing = text.find("web-process extension missing");
+  EXPECT_NE(missing, std::string::npos) << text;
+  EXPECT_NE(text.find("CefInitialize false", missing), std::string::npos) << text;
 }
 
 TEST_F(ProcessRoleTest, CrashInTheBrowserProcessLeavesCrashDmp) {
