@@ -1,6 +1,8 @@
 // The subject tree window.
 #include "mainwnd/LeftTreeDlg.h"
 
+#include <algorithm>
+
 #include "platform/Messages.h"
 #include "ui/TreeNode.h"
 #include "ui/TreeView.h"
@@ -31,13 +33,18 @@ void LeftTreeDlg::SelectNode(CTreeNodeUI* node) {
 
 void LeftTreeDlg::ReselectCurrent() { SelectNode(m_delegate.GetCurrentNode()); }
 
-void LeftTreeDlg::PlaceBeside(int x, int y, int bottom) {
-  const int width = GetWindowRect().GetWidth();
+void LeftTreeDlg::PlaceBeside(int x, int y, int bottom, int right) {
+  const int room = right - x - kBodyMinWidth;
+  const int width = std::clamp(std::min(m_preferredWidth, room), kMinWidth, kMaxWidth);
+  m_placing = true;
   MoveWindow({x + kLeftOffset, y + kTopOffset, x + kLeftOffset + width, bottom - 1});
+  m_placing = false;
 }
 
 LRESULT LeftTreeDlg::OnSize(UINT, WPARAM, LPARAM, bool& bHandled) {
   bHandled = false;
+  // A width not set by placement is the student's own (the edge was dragged).
+  if (!m_placing) m_preferredWidth = GetWindowRect().GetWidth();
   if (m_hOwner != kNoWindow) PostMessage(m_hOwner, WM_TREE_WIDTH, 0, GetWindowRect().GetWidth());
   return 0;
 }

@@ -38,8 +38,11 @@ class LeftTreeDlg : public WindowImplBase {
   void AddNode(CTreeNodeUI* node);
   // Selects `node` (null or a hidden node leaves the tree without selection).
   void SelectNode(CTreeNodeUI* node);
-  // Moves the window to (x + 1, y + 76) keeping its width, down to `bottom` - 1.
-  void PlaceBeside(int x, int y, int bottom);
+  // Moves the window to (x + 1, y + 76), down to `bottom` - 1, at the width the student
+  // chose (375 until they drag the edge), narrowed where the owner (up to `right`) would
+  // otherwise leave its body less than kBodyMinWidth.
+  void PlaceBeside(int x, int y, int bottom, int right);
+  static constexpr int kBodyMinWidth = 776;
 
   void Notify(TNotifyUI& msg) override;
 
@@ -53,4 +56,6 @@ class LeftTreeDlg : public WindowImplBase {
 
   Delegate& m_delegate;
   CTreeViewUI* m_tree = nullptr;
+  int m_preferredWidth = kMaxWidth;
+  bool m_placing = false;
 };

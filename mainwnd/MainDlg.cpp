@@ -296,7 +296,7 @@ LRESULT MainDlg::OnSize(UINT, WPARAM, LPARAM, bool& bHandled) {
 
 void MainDlg::PlaceSatellites(const CDuiRect& rc) {
   if (m_titleShadow) m_titleShadow->MoveWindow({rc.left, rc.top, rc.right, rc.top + kTitleBarHeight});
-  if (LeftTreeDlg* tree = GetTreeWindow()) tree->PlaceBeside(rc.left, rc.top, rc.bottom);
+  if (LeftTreeDlg* tree = GetTreeWindow()) tree->PlaceBeside(rc.left, rc.top, rc.bottom, rc.right);
 }
 
 void MainDlg::OnLoginExpired() {
