@@ -1,11 +1,11 @@
 // The question-bank view.
 #include "mainwnd/QuestionView.h"
 
-#include "ui/UIText.h"
 #include "browser/CefNativeControl.h"
 #include "browser/ClientAppBrowser.h"
 #include "service/ServiceConfig.h"
 #include "ui/Control.h"
+#include "ui/UIText.h"
 #include "ui/WindowImplBase.h"
 
 std::wstring QuestionView::PageUrl() { return FromUtf8(GetSiteOrigin()) + L"/Tiku/index/index.html"; }

@@ -2,14 +2,14 @@
 #include "mainwnd/SubjectTree.h"
 
 #include "app/Log.h"
-#include "ui/UIText.h"
 #include "mainwnd/CourseLists.h"
 #include "service/Records.h"
+#include "ui/CheckBox.h"
 #include "ui/Label.h"
 #include "ui/Option.h"
-#include "ui/CheckBox.h"
 #include "ui/TreeNode.h"
 #include "ui/TreeView.h"
+#include "ui/UIText.h"
 #include "ui/WindowImplBase.h"
 
 namespace {
@@ -88,7 +88,8 @@ CTreeNodeUI* SubjectTree::MakeNode(NodeKind kind, bool hasChildren, const std::s
   return node.release();
 }
 
-void SubjectTree::AddLeaf(CTreeNodeUI* parent, NodeKind kind, const std::string& id, const std::string& name) {
+void SubjectTree::AddLeaf(CTreeNodeUI* parent, NodeKind kind, const std::string& id,
+                          const std::string& name) {
   CTreeNodeUI* leaf = MakeNode(kind, false, name, id);
   if (parent)
     parent->Add(leaf);
@@ -107,14 +108,16 @@ void SubjectTree::BuildSubjectTree() {
   // std::map keeps the exams in ascending id.
   for (const auto& [examId, packages] : gSubjectList.PackagesByExam) {
     auto examName = gSubjectList.ExamNames.find(examId);
-    CTreeNodeUI* exam = MakeNode(NodeKind::Exam, !packages.empty(),
-                                 examName == gSubjectList.ExamNames.end() ? std::string() : examName->second, "");
+    CTreeNodeUI* exam =
+        MakeNode(NodeKind::Exam, !packages.empty(),
+                 examName == gSubjectList.ExamNames.end() ? std::string() : examName->second, "");
     m_window->AddNode(exam);
     for (const GroupPackageRecord& package : packages) {
       CTreeNodeUI* node = MakeNode(NodeKind::Package, !package.classes.empty(), package.name, "");
       exam->Add(node);
       for (const SubjectEntry& subject : package.classes)
-        for (const ClassRecord& cls : subject.classes) AddLeaf(node, NodeKind::PackageClass, cls.id, cls.name);
+        for (const ClassRecord& cls : subject.classes)
+          AddLeaf(node, NodeKind::PackageClass, cls.id, cls.name);
     }
   }
   for (const SinglePackageRecord& single : gSubjectList.SinglePackages)

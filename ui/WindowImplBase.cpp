@@ -247,13 +247,17 @@ bool WindowImplBase::TrackLayerResize(const HostMouseEvent& event) {
   CDuiRect rc = s;
   if (east || west) {
     int width = clamp(s.GetWidth() + (east ? dx : -dx), minSize.cx, maxSize.cx);
-    if (east) rc.right = s.left + width;
-    else rc.left = s.right - width;
+    if (east)
+      rc.right = s.left + width;
+    else
+      rc.left = s.right - width;
   }
   if (north || south) {
     int height = clamp(s.GetHeight() + (south ? dy : -dy), minSize.cy, maxSize.cy);
-    if (south) rc.bottom = s.top + height;
-    else rc.top = s.bottom - height;
+    if (south)
+      rc.bottom = s.top + height;
+    else
+      rc.top = s.bottom - height;
   }
   if (!(rc == now)) MoveWindow(rc);
   return true;

@@ -51,7 +51,8 @@ void FillCatalogue() {
   gSubjectList.ExamNames = {{2, "注册会计师"}, {1, "初级会计"}, {3, "税务师"}};
   gSubjectList.PackagesByExam[2] = {Package("注会全科班", {{Class("c3", "审计")}})};
   gSubjectList.PackagesByExam[1] = {
-      Package("初级通关班", {{Class("c1", "初级会计实务"), Class("c2", "经济法基础")}, {Class("c4", "真题精讲")}}),
+      Package("初级通关班",
+              {{Class("c1", "初级会计实务"), Class("c2", "经济法基础")}, {Class("c4", "真题精讲")}}),
       Package("空套餐", {})};
   gSubjectList.PackagesByExam[3] = {};
   gSubjectList.PackagesByExam[4] = {Package("名称缺失的考试下的套餐", {{Class("c6", "税法一")}})};
@@ -124,7 +125,8 @@ class CourseViewTest : public WindowTestKit {
   static std::vector<std::string> Rows(LeftTreeDlg* wnd) {
     std::vector<std::string> rows;
     CTreeViewUI* tree = wnd->GetTree();
-    for (int i = 0; i < tree->GetRowCount(); ++i) rows.push_back(Describe(static_cast<CTreeNodeUI*>(tree->GetRowAt(i))));
+    for (int i = 0; i < tree->GetRowCount(); ++i)
+      rows.push_back(Describe(static_cast<CTreeNodeUI*>(tree->GetRowAt(i))));
     return rows;
   }
   static CTreeNodeUI* Row(LeftTreeDlg* wnd, int index) {
@@ -154,11 +156,22 @@ class CourseViewTest : public WindowTestKit {
 };
 
 TEST_F(CourseViewTest, TreeFollowsTheCatalogueAndPreselectsTheLastClass) {
-  const std::vector<std::string> order = {
-      "exam:初级会计", "package:初级通关班", "class:初级会计实务", "class:经济法基础", "class:真题精讲",
-      "package:空套餐", "exam:注册会计师", "package:注会全科班", "class:审计", "exam:税务师", "exam:",
-      "package:名称缺失的考试下的套餐", "class:税法一", "top:财务管理单科包", "top:中级会计实务精讲班",
-      "top:经济法基础（单独购买）"};
+  const std::vector<std::string> order = {"exam:初级会计",
+                                          "package:初级通关班",
+                                          "class:初级会计实务",
+                                          "class:经济法基础",
+                                          "class:真题精讲",
+                                          "package:空套餐",
+                                          "exam:注册会计师",
+                                          "package:注会全科班",
+                                          "class:审计",
+                                          "exam:税务师",
+                                          "exam:",
+                                          "package:名称缺失的考试下的套餐",
+                                          "class:税法一",
+                                          "top:财务管理单科包",
+                                          "top:中级会计实务精讲班",
+                                          "top:经济法基础（单独购买）"};
   struct Case {
     const char* name;
     std::string lastClass;
@@ -256,7 +269,8 @@ TEST_F(CourseViewTest, ContentTabsSwitchHoldersAndToolBars) {
     EXPECT_EQ(main->GetSubjectTree()->GetCurrentClassId(), "c1");
   }
   // The batch controls have their place but wait hidden; so do the badges.
-  for (const wchar_t* name : {L"optDownloadAllVideo", L"btnDownVideoCancel", L"lbVideoDownCount", L"lbDocDownCount"})
+  for (const wchar_t* name :
+       {L"optDownloadAllVideo", L"btnDownVideoCancel", L"lbVideoDownCount", L"lbDocDownCount"})
     EXPECT_FALSE(Visible(main, name)) << ToUtf8(name);
   EXPECT_TRUE(Visible(main, L"btnDownloadVideo"));
   EXPECT_EQ(main->FindControl(L"btnDownloadVideo")->GetFixedWidth(), 60);
@@ -375,7 +389,8 @@ TEST_F(CourseViewTest, Screenshots) {
   struct Shot {
     const char* file;
     CDuiRect rc;
-  } shots[] = {{"course-view-1024x760.png", {0, 0, 1024, 760}}, {"course-view-1920x1080.png", {0, 0, 1920, 1080}}};
+  } shots[] = {{"course-view-1024x760.png", {0, 0, 1024, 760}},
+               {"course-view-1920x1080.png", {0, 0, 1920, 1080}}};
   for (const Shot& shot : shots) {
     main->MoveWindow(shot.rc);
     PumpPendingMessages();

@@ -15,8 +15,6 @@
 #include <filesystem>
 #include <string>
 
-#include "support/GuardedLoop.h"
-#include "support/PrivateDisplay.h"
 #include "account/AboutDlg.h"
 #include "account/SelfOwnedWindows.h"
 #include "mainwnd/LeftTreeDlg.h"
@@ -25,6 +23,8 @@
 #include "platform/host/GtkHost.h"
 #include "service/Records.h"
 #include "skin/LoadSkin.h"
+#include "support/GuardedLoop.h"
+#include "support/PrivateDisplay.h"
 
 namespace {
 
@@ -111,7 +111,9 @@ TEST_F(MainFrameGtkTest, OpensWithItsShadowStaysReachableWithoutATrayAndExits) {
   EXPECT_EQ(GetMainDlg(), nullptr);
 }
 
-bool Xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
+bool Xdotool(const std::string& args) {
+  return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 TEST_F(MainFrameGtkTest, TreeWindowFollowsTheMainWindowAndItsEdgeResizesIt) {
   if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool missing";
@@ -152,11 +154,13 @@ TEST_F(MainFrameGtkTest, TreeWindowFollowsTheMainWindowAndItsEdgeResizesIt) {
     CDuiRect t = tree->GetWindowRect();
     int x = t.right - 3;
     int y = t.top + 200;
-    ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 mousedown 1 sleep 0.1 mousemove " +
-                        std::to_string(x + d.by) + " " + std::to_string(y) + " sleep 0.1 mouseup 1"));
+    ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                        " sleep 0.1 mousedown 1 sleep 0.1 mousemove " + std::to_string(x + d.by) + " " +
+                        std::to_string(y) + " sleep 0.1 mouseup 1"));
     EXPECT_TRUE(RunFor([&] { return tree->GetWindowRect().GetWidth() == d.width; }))
         << "width " << tree->GetWindowRect().GetWidth() << " after dragging by " << d.by;
-    EXPECT_TRUE(RunFor([&] { return wLeft->GetFixedWidth() == d.width; })) << "wLeft " << wLeft->GetFixedWidth();
+    EXPECT_TRUE(RunFor([&] { return wLeft->GetFixedWidth() == d.width; }))
+        << "wLeft " << wLeft->GetFixedWidth();
     EXPECT_TRUE(besideMain());
   }
 

@@ -223,7 +223,9 @@ TEST_F(UiTest, TreeNodeContentFollowsTheLevel) {
   auto w = MakeWindow(R"(<TreeView name="treeview" indent="16" visiblefolderbtn="true"/>)");
   auto* tree = static_cast<CTreeViewUI*>(w->FindControl(L"treeview"));
   CDialogBuilder builder;
-  auto make = [&] { return static_cast<CTreeNodeUI*>(builder.Create(L"row.xml", nullptr, &w->PM()).release()); };
+  auto make = [&] {
+    return static_cast<CTreeNodeUI*>(builder.Create(L"row.xml", nullptr, &w->PM()).release());
+  };
   CTreeNodeUI* top = make();
   tree->Add(top);
   CTreeNodeUI* mid = make();
