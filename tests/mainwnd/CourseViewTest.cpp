@@ -248,6 +248,29 @@ TEST_F(CourseViewTest, ExamAndPackageNodesAndFolderClicksKeepTheShownClass) {
   EXPECT_EQ(wnd->GetSelectedNode(), c1);
 }
 
+// A catalogue from outside may be huge: the tree still builds, in order, with the last
+// class selected.
+TEST_F(CourseViewTest, HugeCatalogueBuilds) {
+  gSubjectList.Clear();
+  MainDlg* main = Open();
+  std::vector<ClassRecord> many;
+  for (int i = 0; i < 5000; ++i)
+    many.push_back(Class("p" + std::to_string(i), "套餐课 " + std::to_string(i)));
+  gSubjectList.PackagesByExam[1] = {Package("大套餐", {many})};
+  for (int i = 0; i < 5000; ++i)
+    gSubjectList.Classes.push_back(Class("k" + std::to_string(i), "班级 " + std::to_string(i)));
+  m_lists = std::make_unique<CourseLists>(*main, m_delegate);
+  m_lists->SaveLastPosition("k4999", "");
+  m_tree = std::make_unique<SubjectTree>(*main, *m_lists);
+  m_tree->CreateWindow(main->GetHWND());
+  m_tree->BuildSubjectTree();
+  CTreeViewUI* tree = m_tree->GetWindow()->GetTree();
+  ASSERT_EQ(tree->GetRowCount(), 2 + 10000);
+  EXPECT_EQ(Describe(Row(m_tree->GetWindow(), 2 + 4999)), "class:套餐课 4999");
+  EXPECT_EQ(tree->GetCurSel(), tree->GetRowCount() - 1);
+  EXPECT_EQ(m_tree->GetCurrentClassId(), "k4999");
+}
+
 TEST_F(CourseViewTest, ContentTabsSwitchHoldersAndToolBars) {
   FillCatalogue();
   MainDlg* main = Open();
