@@ -300,6 +300,9 @@ void MainDlg::PlaceSatellites(const CDuiRect& rc) {
 }
 
 void MainDlg::OnLoginExpired() {
+  // Several classes' fetches may be refused at once: one tip, one sign-out.
+  if (m_loginExpired) return;
+  m_loginExpired = true;
   // The tip goes over the login frame when there is one: this window is about to close
   // and a tip of its own would go with it before the student could read it.
   LoginBackDlg* frame = GetLoginFrame();

@@ -78,6 +78,7 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   static void ReleaseUserState();
 
   bool m_quitOnFinal = true;
+  bool m_loginExpired = false;
   View m_view = View::NoLesson;
   CTrayIcon m_tray;
   std::unique_ptr<CMenuWnd> m_menu;
