@@ -36,16 +36,17 @@ void LeftTreeDlg::ReselectCurrent() { SelectNode(m_delegate.GetCurrentNode()); }
 void LeftTreeDlg::PlaceBeside(int x, int y, int bottom, int right) {
   const int room = right - x - kBodyMinWidth;
   const int width = std::clamp(std::min(m_preferredWidth, room), kMinWidth, kMaxWidth);
-  m_placing = true;
+  m_placedWidth = width;
   MoveWindow({x + kLeftOffset, y + kTopOffset, x + kLeftOffset + width, bottom - 1});
-  m_placing = false;
 }
 
 LRESULT LeftTreeDlg::OnSize(UINT, WPARAM, LPARAM, bool& bHandled) {
   bHandled = false;
-  // A width not set by placement is the student's own (the edge was dragged).
-  if (!m_placing) m_preferredWidth = GetWindowRect().GetWidth();
-  if (m_hOwner != kNoWindow) PostMessage(m_hOwner, WM_TREE_WIDTH, 0, GetWindowRect().GetWidth());
+  // A width other than the placed one is the student's own (the edge was dragged). Hosts
+  // may report a placement's size later, so the comparison is by value.
+  const int width = GetWindowRect().GetWidth();
+  if (width != m_placedWidth) m_preferredWidth = m_placedWidth = width;
+  if (m_hOwner != kNoWindow) PostMessage(m_hOwner, WM_TREE_WIDTH, 0, width);
   return 0;
 }
 

@@ -57,5 +57,5 @@ class LeftTreeDlg : public WindowImplBase {
   Delegate& m_delegate;
   CTreeViewUI* m_tree = nullptr;
   int m_preferredWidth = kMaxWidth;
-  bool m_placing = false;
+  int m_placedWidth = 0;
 };

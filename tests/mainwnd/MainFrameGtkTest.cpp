@@ -144,6 +144,18 @@ TEST_F(MainFrameGtkTest, TreeWindowFollowsTheMainWindowAndItsEdgeResizesIt) {
   EXPECT_TRUE(RunFor([&] { return wLeft->GetFixedWidth() == tree->GetWindowRect().GetWidth(); }));
   RunFor([] { return false; }, 300);
   SaveScreen("main-tree-gtk.png");
+  // At the smallest size the tree gives up width so the body keeps its room.
+  CDuiRect smallest{100, 60, 100 + 1024, 60 + 760};
+  main->MoveWindow(smallest);
+  EXPECT_TRUE(RunFor([&] {
+    return main->GetWindowRect() == smallest && besideMain() && tree->GetWindowRect().GetWidth() == 248 &&
+           wLeft->GetFixedWidth() == 248;
+  }));
+  RunFor([] { return false; }, 300);
+  SaveScreen("main-tree-gtk-1024x760.png");
+  main->MoveWindow({20, 10, 20 + 1500, 10 + 880});
+  EXPECT_TRUE(RunFor([&] { return tree->GetWindowRect().GetWidth() == 375; }));
+  RunFor([] { return false; }, 300);  // the X server learns the layer's new input shape
 
   // The right edge, dragged by the pointer: the width stays within 248..375.
   struct Drag {
