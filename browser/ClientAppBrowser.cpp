@@ -39,6 +39,8 @@ ClientAppBrowser& ClientAppBrowser::Get() {
   return *g_instance;
 }
 
+bool ClientAppBrowser::IsCreated() { return g_instance != nullptr; }
+
 void ClientAppBrowser::Release() { g_instance.reset(); }
 
 std::string ClientAppBrowser::GetWebExtensionFolder() {

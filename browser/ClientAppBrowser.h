@@ -17,6 +17,9 @@ class ClientAppBrowser {
   static bool Initialize();
   // Created on first use, on the main thread; lives until Release.
   static ClientAppBrowser& Get();
+  // True once the engine exists (after Initialize): windows that merely offer a page
+  // create no browser without it (tests on the display-less host).
+  static bool IsCreated();
   // Drops the context at shutdown (views still alive keep it).
   static void Release();
 

@@ -2,6 +2,8 @@
 #include "mainwnd/MainDlg.h"
 
 #include "account/AboutDlg.h"
+#include "account/LoginBackDlg.h"
+#include "account/MessageBoxDlg.h"
 #include "account/SelfOwnedWindows.h"
 #include "account/SqUserDB.h"
 #include "account/TitleShadowDlg.h"
@@ -9,6 +11,9 @@
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
 #include "mainwnd/ClassContentCache.h"
+#include "mainwnd/LeftTreeDlg.h"
+#include "mainwnd/LessonMarkClear.h"
+#include "mainwnd/SubjectTree.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
@@ -27,6 +32,9 @@ constexpr int kTitleBarHeight = 72;
 constexpr UINT kIconId = 102;
 constexpr int kTabFont = 12;
 constexpr int kSelectedTabFont = 13;
+// The expired-login tip.
+constexpr int kExpiredTipWidth = 144;
+constexpr int kExpiredTipDistance = 553;
 
 MainDlg* g_mainDlg = nullptr;
 
@@ -62,6 +70,12 @@ MainDlg* OpenMainWindow() {
 }
 
 MainDlg::MainDlg() = default;
+
+LeftTreeDlg* MainDlg::GetTreeWindow() const { return m_subjectTree ? m_subjectTree->GetWindow() : nullptr; }
+
+std::unique_ptr<CControlUI> MainDlg::CreateControl(const std::wstring& tag) {
+  return m_questions.CreateControl(tag, m_hWnd);
+}
 MainDlg::~MainDlg() {
   if (m_menu) m_menu->DestroyMenu();
 }
@@ -77,9 +91,12 @@ void MainDlg::InitWindow() {
   m_vlQuestions = FindControl(L"vlQuestions");
   m_vlMain = FindControl(L"vlMain");
   m_wLeft = FindControl(L"wLeft");
+  for (const wchar_t* badge : {L"lbVideoDownCount", L"lbDocDownCount"})
+    if (CControlUI* c = FindControl(badge)) c->SetVisible(false);
 
   SetIcon(kIconId);
   RegisterHotKey(kMainHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'O');
+  m_questions.Load(*this);
 
   LogNormal(L"init gSubjectList data");
 
@@ -88,10 +105,16 @@ void MainDlg::InitWindow() {
     m_titleShadow->Create(m_hWnd, L"Tavo", WS_POPUP, 0, 0, 0, 0, 0);
     m_titleShadow->ShowWindow(true, false);
   }
+  m_lists = std::make_unique<CourseLists>(*this, *this);
+  m_subjectTree = std::make_unique<SubjectTree>(*this, *m_lists);
+  m_subjectTree->CreateWindow(m_hWnd);
+  if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(true, false);
   PlaceSatellites(GetWindowRect());
 
   if (HasCourses()) {
     ShowView(View::Course);
+    m_lists->LoadLastPosition();
+    m_subjectTree->BuildSubjectTree();
     LogNormal(L"init gSubjectList data end");
   } else {
     ShowView(View::NoLesson);
@@ -109,7 +132,12 @@ void MainDlg::ShowView(View view) {
   show(m_hLayLesson, view == View::Course);
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
-  if (view == View::Course) show(m_vlMain, true);
+  if (view == View::Course) {
+    show(m_vlMain, true);
+    show(FindControl(L"vlPersonInfo"), false);
+    show(FindControl(L"vlDownSetInfo"), false);
+  }
+  if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(view == View::Course, false);
 }
 
 void MainDlg::SelectTab(bool courses) {
@@ -122,6 +150,8 @@ void MainDlg::SelectTab(bool courses) {
 }
 
 void MainDlg::Notify(TNotifyUI& msg) {
+  if (m_lists && m_lists->HandleNotify(msg)) return;
+  if (m_subjectTree && m_subjectTree->HandleNotify(msg)) return;
   const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
   if (msg.sType == DUI_MSGTYPE_CLICK) {
     if (name == L"closebtn") {
@@ -161,8 +191,10 @@ void MainDlg::ShowMain(bool show) {
   if (show) {
     ShowWindowCmd(SW_SHOW);
     if (!HasCourses() && m_view == View::Course) ShowView(View::NoLesson);
+    if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(HasCourses() && m_view == View::Course, false);
     if (m_titleShadow) m_titleShadow->ShowWindow(true, false);
   } else {
+    if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(false, false);
     if (m_titleShadow) m_titleShadow->ShowWindow(false, false);
     ShowWindow(false, false);
   }
@@ -173,7 +205,7 @@ void MainDlg::SwapMaxRestore(bool zoomed) {
   if (m_restoreBtn) m_restoreBtn->SetVisible(zoomed);
 }
 
-LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM lParam, const Payload& payload,
+LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload,
                                      bool& bHandled) {
   bHandled = true;
   switch (msg) {
@@ -187,7 +219,11 @@ LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM lParam, const Payl
       ActivateMain();
       return 0;
     case WM_HOTKEY:
-      // The question page's developer tools open here once the page is hosted.
+      if (wParam == kMainHotKeyId) m_questions.ShowDevTools();
+      return 0;
+    case WM_LESSON_MARK_CLEAR:
+      if (auto* mark = PayloadAs<LessonMarkClear>(payload); mark && m_lists)
+        m_lists->ClearLessonMark(mark->classId, mark->videoId);
       return 0;
     case WM_TREE_WIDTH:
       if (m_wLeft) m_wLeft->SetFixedWidth(static_cast<int>(lParam));
@@ -260,6 +296,23 @@ LRESULT MainDlg::OnSize(UINT, WPARAM, LPARAM, bool& bHandled) {
 
 void MainDlg::PlaceSatellites(const CDuiRect& rc) {
   if (m_titleShadow) m_titleShadow->MoveWindow({rc.left, rc.top, rc.right, rc.top + kTitleBarHeight});
+  if (LeftTreeDlg* tree = GetTreeWindow()) tree->PlaceBeside(rc.left, rc.top, rc.bottom, rc.right);
+}
+
+void MainDlg::OnLoginExpired() {
+  // Several classes' fetches may be refused at once: one tip, one sign-out.
+  if (m_loginExpired) return;
+  m_loginExpired = true;
+  // The tip goes over the login frame when there is one: this window is about to close
+  // and a tip of its own would go with it before the student could read it.
+  LoginBackDlg* frame = GetLoginFrame();
+  m_quitOnFinal = false;
+  PostMessage(m_hWnd, WM_CLOSE);
+  if (frame) {
+    frame->ShowWindow(true, true);
+    frame->ShowChildren(true);
+  }
+  ShowTip(frame ? frame->GetHWND() : m_hWnd, kExpiredTipDistance, kExpiredTipWidth, L"登陆失效，重新登陆");
 }
 
 LRESULT MainDlg::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
@@ -300,6 +353,7 @@ LRESULT MainDlg::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
 }
 
 void MainDlg::OnFinalMessage(HWND) {
+  m_questions.Close();
   CourseDB::Release();
   if (m_quitOnFinal) PostQuitMessage(0);
   if (g_mainDlg == this) g_mainDlg = nullptr;

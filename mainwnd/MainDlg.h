@@ -1,23 +1,28 @@
 // The main window: the course browser opened after sign-in. This is its frame: identity,
 // title bar and window buttons, the tray icon and its menu, activation by a second start,
 // the close path that releases the signed-in user's state, and the title shadow that
-// follows the window. The body switches between views; the course lists, panels and the
-// question page plug into the holders the skin names.
+// follows the window. The body switches between views; the subject tree (SubjectTree,
+// LeftTreeDlg), the course lists (CourseLists) and the question page (QuestionView) are
+// units of their own that this frame creates and wires together.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "mainwnd/CourseLists.h"
+#include "mainwnd/QuestionView.h"
 #include "ui/MenuWnd.h"
 #include "ui/TrayIcon.h"
 #include "ui/WindowImplBase.h"
 
 class COptionUI;
+class LeftTreeDlg;
+class SubjectTree;
 
 // Alt+Ctrl+Shift+O: developer tools of the question page.
 constexpr int kMainHotKeyId = 1027;
 
-class MainDlg : public WindowImplBase {
+class MainDlg : public WindowImplBase, public CourseLists::Delegate {
  public:
   MainDlg();
   ~MainDlg() override;
@@ -35,8 +40,16 @@ class MainDlg : public WindowImplBase {
   // Satellites and tray, for the windows that report back to the main window.
   CWindowWnd* GetTitleShadow() const { return m_titleShadow.get(); }
   bool HasTray() const { return m_tray.IsCreated(); }
+  LeftTreeDlg* GetTreeWindow() const;
+  SubjectTree* GetSubjectTree() const { return m_subjectTree.get(); }
+  CourseLists* GetCourseLists() const { return m_lists.get(); }
+  const QuestionView& GetQuestionView() const { return m_questions; }
 
   void Notify(TNotifyUI& msg) override;
+  std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
+
+  // CourseLists::Delegate: the service refused the session; a tip, then back to sign-in.
+  void OnLoginExpired() override;
 
  protected:
   std::wstring GetSkinFile() override { return L"main_dlg.xml"; }
@@ -65,10 +78,14 @@ class MainDlg : public WindowImplBase {
   static void ReleaseUserState();
 
   bool m_quitOnFinal = true;
+  bool m_loginExpired = false;
   View m_view = View::NoLesson;
   CTrayIcon m_tray;
   std::unique_ptr<CMenuWnd> m_menu;
   std::unique_ptr<WindowImplBase> m_titleShadow;
+  std::unique_ptr<CourseLists> m_lists;
+  std::unique_ptr<SubjectTree> m_subjectTree;
+  QuestionView m_questions;
 
   CControlUI* m_closeBtn = nullptr;
   CControlUI* m_maxBtn = nullptr;

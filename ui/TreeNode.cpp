@@ -200,6 +200,22 @@ void CTreeNodeUI::SetVisible(bool visible) {
   ApplyChildVisibility();
 }
 
+void CTreeNodeUI::SetPos(const CDuiRect& rc, bool needInvalidate) {
+  CListContainerElementUI::SetPos(rc, needInvalidate);
+  int textLeft = m_pHoriz->GetPos().left;
+  for (CControlUI* part : {static_cast<CControlUI*>(m_pDottedLine), static_cast<CControlUI*>(m_pFolderButton),
+                           static_cast<CControlUI*>(m_pCheckBox)}) {
+    if (part->IsVisible()) textLeft = std::max(textLeft, part->GetPos().right);
+  }
+  for (int i = 0; i < GetCount(); ++i) {
+    CControlUI* item = GetItemAt(i);
+    if (item == m_pHoriz || !item->IsVisible() || item->IsFloat()) continue;
+    CDuiRect r = item->GetPos();
+    r.left = std::max(r.left, textLeft + item->GetPadding().left);
+    item->SetPos(r, false);
+  }
+}
+
 void CTreeNodeUI::SetItemText(const std::wstring& text) { m_pItemButton->SetText(text); }
 std::wstring CTreeNodeUI::GetItemText() const { return m_pItemButton->GetText(); }
 void CTreeNodeUI::SetVisibleFolderBtn(bool visible) { m_pFolderButton->SetVisible(visible); }

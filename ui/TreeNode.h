@@ -1,6 +1,7 @@
 // A tree row: indentation, a folder (expand) button, a check box and the item text,
-// plus any controls the skin adds (children fill the row or float). Child nodes are
-// rows of the tree view placed after their parent; collapsing hides them.
+// plus any controls the skin adds: they float, or fill the row from where the item text
+// begins (after the indentation and buttons, so they follow the node's level). Child
+// nodes are rows of the tree view placed after their parent; collapsing hides them.
 #pragma once
 
 #include <memory>
@@ -56,6 +57,7 @@ class CTreeNodeUI : public CListContainerElementUI {
   void SetCheckBoxSelected(bool selected);
 
   void SetVisible(bool visible = true) override;
+  void SetPos(const CDuiRect& rc, bool needInvalidate = true) override;
   void DoEvent(TEventUI& event) override;
   bool SetAttribute(std::wstring_view name, std::wstring_view value) override;
 

@@ -1,6 +1,8 @@
 // WindowImplBase: skin building and the default window behaviour.
 #include "ui/WindowImplBase.h"
 
+#include <algorithm>
+
 #include "app/Log.h"
 #include "ui/Control.h"
 
@@ -172,6 +174,7 @@ void WindowImplBase::OnHostStateChanged() {
 }
 
 void WindowImplBase::OnHostMouse(const HostMouseEvent& event) {
+  if (m_layerDrag.active && TrackLayerResize(event)) return;
   if ((event.type == HostMouseType::Down || event.type == HostMouseType::DoubleClick) && event.button == 1 &&
       m_host) {
     bool handled = false;
@@ -197,12 +200,67 @@ void WindowImplBase::OnHostMouse(const HostMouseEvent& event) {
                                                           {HTBOTTOMRIGHT, HostEdge::SouthEast}};
     for (auto& [code, edge] : kEdges) {
       if (hit == code) {
+        if (GetHostKind() == HostKind::Layer && m_hOwner != kNoWindow) {
+          BeginLayerResize(event, edge);
+          return;
+        }
         m_host->BeginResizeDrag(edge);
         return;
       }
     }
   }
   m_pm.HandleMouse(event);
+}
+
+void WindowImplBase::BeginLayerResize(const HostMouseEvent& event, HostEdge edge) {
+  const CDuiRect now = GetWindowRect();
+  m_layerDrag.active = true;
+  m_layerDrag.edge = edge;
+  m_layerDrag.pressX = now.left + event.x;
+  m_layerDrag.pressY = now.top + event.y;
+  m_layerDrag.start = now;
+}
+
+bool WindowImplBase::TrackLayerResize(const HostMouseEvent& event) {
+  const CDuiRect now = GetWindowRect();
+  const int screenX = now.left + event.x;
+  const int screenY = now.top + event.y;
+  if (event.type == HostMouseType::Up) {
+    m_layerDrag.active = false;
+    return true;
+  }
+  if (event.type != HostMouseType::Move) return event.type != HostMouseType::Leave;
+  const HostEdge e = m_layerDrag.edge;
+  const bool west = e == HostEdge::West || e == HostEdge::NorthWest || e == HostEdge::SouthWest;
+  const bool east = e == HostEdge::East || e == HostEdge::NorthEast || e == HostEdge::SouthEast;
+  const bool north = e == HostEdge::North || e == HostEdge::NorthWest || e == HostEdge::NorthEast;
+  const bool south = e == HostEdge::South || e == HostEdge::SouthWest || e == HostEdge::SouthEast;
+  auto clamp = [](int value, int low, int high) {
+    if (high > 0 && value > high) value = high;
+    return std::max({value, low, 1});
+  };
+  const CDuiSize minSize = m_pm.GetMinInfo();
+  const CDuiSize maxSize = m_pm.GetMaxInfo();
+  const CDuiRect& s = m_layerDrag.start;
+  const int dx = screenX - m_layerDrag.pressX;
+  const int dy = screenY - m_layerDrag.pressY;
+  CDuiRect rc = s;
+  if (east || west) {
+    int width = clamp(s.GetWidth() + (east ? dx : -dx), minSize.cx, maxSize.cx);
+    if (east)
+      rc.right = s.left + width;
+    else
+      rc.left = s.right - width;
+  }
+  if (north || south) {
+    int height = clamp(s.GetHeight() + (south ? dy : -dy), minSize.cy, maxSize.cy);
+    if (south)
+      rc.bottom = s.top + height;
+    else
+      rc.top = s.bottom - height;
+  }
+  if (!(rc == now)) MoveWindow(rc);
+  return true;
 }
 
 bool WindowImplBase::OnHostKey(const HostKeyEvent& event) { return m_pm.HandleKey(event); }

@@ -54,4 +54,18 @@ class WindowImplBase : public CWindowWnd, public INotifyUI, public IDialogBuilde
   void OnHostStateChanged() override;
 
   CPaintManagerUI m_pm;
+
+ private:
+  // A layer has no native frame to resize: dragging its size box resizes it here, kept
+  // within the skin's "mininfo"/"maxinfo" (a zero there leaves that side unbounded).
+  void BeginLayerResize(const HostMouseEvent& event, HostEdge edge);
+  // True while the drag takes the event.
+  bool TrackLayerResize(const HostMouseEvent& event);
+  struct LayerDrag {
+    bool active = false;
+    HostEdge edge = HostEdge::East;
+    int pressX = 0;  // screen coordinates of the press
+    int pressY = 0;
+    CDuiRect start;
+  } m_layerDrag;
 };

@@ -1,6 +1,7 @@
 // The main window on the GTK host, on a private Xvfb without a tray: it opens at the
-// skin's size with its title shadow, "closebtn" keeps it reachable, "exit" ends the loop.
-// The screen is saved to <build>/screenshots/main-frame-gtk.png.
+// skin's size with its title shadow, "closebtn" keeps it reachable, "exit" ends the loop;
+// the subject tree layer follows it and its right edge, dragged with xdotool, resizes it
+// within 248..375 px while "wLeft" follows. Screens: <build>/screenshots/main-*-gtk.png.
 #include <errno.h>
 #include <gdk/gdk.h>
 #include <gtest/gtest.h>
@@ -14,14 +15,16 @@
 #include <filesystem>
 #include <string>
 
-#include "support/GuardedLoop.h"
-#include "support/PrivateDisplay.h"
 #include "account/AboutDlg.h"
 #include "account/SelfOwnedWindows.h"
+#include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/MainDlg.h"
 #include "platform/MessageCore.h"
 #include "platform/host/GtkHost.h"
+#include "service/Records.h"
 #include "skin/LoadSkin.h"
+#include "support/GuardedLoop.h"
+#include "support/PrivateDisplay.h"
 
 namespace {
 
@@ -106,6 +109,77 @@ TEST_F(MainFrameGtkTest, OpensWithItsShadowStaysReachableWithoutATrayAndExits) {
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(IsWindow(hwnd));
   EXPECT_EQ(GetMainDlg(), nullptr);
+}
+
+bool Xdotool(const std::string& args) {
+  return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST_F(MainFrameGtkTest, TreeWindowFollowsTheMainWindowAndItsEdgeResizesIt) {
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool missing";
+  gSubjectList.Clear();
+  ClassRecord cls;
+  cls.id = "101";
+  cls.name = "会计实务精讲班";
+  gSubjectList.Classes = {cls};
+  MainDlg* main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  LeftTreeDlg* tree = main->GetTreeWindow();
+  ASSERT_NE(tree, nullptr);
+  ASSERT_TRUE(RunFor([&] { return main->IsWindowVisible() && tree->IsWindowVisible(); }));
+  CControlUI* wLeft = main->FindControl(L"wLeft");
+  ASSERT_NE(wLeft, nullptr);
+  auto besideMain = [&] {
+    CDuiRect m = main->GetWindowRect();
+    CDuiRect t = tree->GetWindowRect();
+    return t.left == m.left + 1 && t.top == m.top + 76 && t.bottom == m.bottom - 1;
+  };
+
+  // Moved and resized, the tree stays beside the body down to the bottom edge.
+  for (CDuiRect rc : {CDuiRect{60, 40, 60 + 1366, 40 + 768}, CDuiRect{20, 10, 20 + 1500, 10 + 880}}) {
+    main->MoveWindow(rc);
+    EXPECT_TRUE(RunFor([&] { return main->GetWindowRect() == rc && besideMain(); }))
+        << "tree at " << tree->GetWindowRect().left << "," << tree->GetWindowRect().top;
+  }
+  EXPECT_TRUE(RunFor([&] { return wLeft->GetFixedWidth() == tree->GetWindowRect().GetWidth(); }));
+  RunFor([] { return false; }, 300);
+  SaveScreen("main-tree-gtk.png");
+  // At the smallest size the tree gives up width so the body keeps its room.
+  CDuiRect smallest{100, 60, 100 + 1024, 60 + 760};
+  main->MoveWindow(smallest);
+  EXPECT_TRUE(RunFor([&] {
+    return main->GetWindowRect() == smallest && besideMain() && tree->GetWindowRect().GetWidth() == 248 &&
+           wLeft->GetFixedWidth() == 248;
+  }));
+  RunFor([] { return false; }, 300);
+  SaveScreen("main-tree-gtk-1024x760.png");
+  main->MoveWindow({20, 10, 20 + 1500, 10 + 880});
+  EXPECT_TRUE(RunFor([&] { return tree->GetWindowRect().GetWidth() == 375; }));
+  RunFor([] { return false; }, 300);  // the X server learns the layer's new input shape
+
+  // The right edge, dragged by the pointer: the width stays within 248..375.
+  struct Drag {
+    int by;
+    int width;
+  } drags[] = {{-50, 325}, {-200, 248}, {+400, 375}};
+  for (const Drag& d : drags) {
+    CDuiRect t = tree->GetWindowRect();
+    int x = t.right - 3;
+    int y = t.top + 200;
+    ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                        " sleep 0.1 mousedown 1 sleep 0.1 mousemove " + std::to_string(x + d.by) + " " +
+                        std::to_string(y) + " sleep 0.1 mouseup 1"));
+    EXPECT_TRUE(RunFor([&] { return tree->GetWindowRect().GetWidth() == d.width; }))
+        << "width " << tree->GetWindowRect().GetWidth() << " after dragging by " << d.by;
+    EXPECT_TRUE(RunFor([&] { return wLeft->GetFixedWidth() == d.width; }))
+        << "wLeft " << wLeft->GetFixedWidth();
+    EXPECT_TRUE(besideMain());
+  }
+
+  main->SetQuitOnFinal(false);
+  main->DestroyWindow();
+  PumpPendingMessages();
+  gSubjectList.Clear();
 }
 
 }  // namespace

@@ -215,6 +215,31 @@ TEST_F(UiTest, TreeExpandsCollapsesAndSelects) {
   EXPECT_NE(std::find(w->events.begin(), w->events.end(), "treeitemdbclick:top"), w->events.end());
 }
 
+// A row's own content (not floating) starts where the item text would: after the
+// indentation and the folder button, so it follows the node's level.
+TEST_F(UiTest, TreeNodeContentFollowsTheLevel) {
+  WriteSkin("row.xml", R"(<TreeNode height="40" itemattr="visible=&quot;false&quot;">)"
+                       R"(<Label name="lbTitle" padding="6,0,0,0" height="40"/></TreeNode>)");
+  auto w = MakeWindow(R"(<TreeView name="treeview" indent="16" visiblefolderbtn="true"/>)");
+  auto* tree = static_cast<CTreeViewUI*>(w->FindControl(L"treeview"));
+  CDialogBuilder builder;
+  auto make = [&] {
+    return static_cast<CTreeNodeUI*>(builder.Create(L"row.xml", nullptr, &w->PM()).release());
+  };
+  CTreeNodeUI* top = make();
+  tree->Add(top);
+  CTreeNodeUI* mid = make();
+  top->Add(mid);
+  CTreeNodeUI* leaf = make();
+  mid->Add(leaf);
+  w->PM().DoLayout();
+  auto titleLeft = [](CTreeNodeUI* node) { return node->FindSubControl(L"lbTitle")->GetPos().left; };
+  EXPECT_EQ(titleLeft(top), top->GetFolderButton()->GetPos().right + 6);
+  EXPECT_EQ(titleLeft(mid) - titleLeft(top), 16);
+  EXPECT_EQ(titleLeft(leaf) - titleLeft(top), 32);
+  EXPECT_EQ(leaf->FindSubControl(L"lbTitle")->GetPos().right, leaf->GetPos().right);
+}
+
 TEST_F(UiTest, WheelScrollsLongListsAndMovesRows) {
   auto w = MakeWindow(R"(<List name="list" vscrollbar="true" scrollstepsize="30"/>)");
   auto* list = static_cast<CListUI*>(w->FindControl(L"list"));

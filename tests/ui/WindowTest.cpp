@@ -80,6 +80,41 @@ TEST_F(UiTest, LayersArePlacedFromScreenRectanglesRelativeToTheirOwner) {
   EXPECT_EQ(layer.GetHWND(), kNoWindow);
 }
 
+// A layer has no native frame: dragging its size box resizes it within mininfo/maxinfo,
+// and only the edges the size box names take a drag.
+TEST_F(UiTest, LayerSizeBoxDragResizesWithinItsLimits) {
+  auto owner = MakeWindow("<VerticalLayout/>", "size=\"800,600\"");
+  owner->MoveWindow({100, 50, 900, 650});
+  WriteSkin("side.xml", R"(<Window size="300,400" sizebox="0,0,6,0" mininfo="248,0" maxinfo="375,0">)"
+                        R"(<VerticalLayout bkcolor="#FFFFFFFF"/></Window>)");
+  RecordingWnd side(L"side.xml", L"sideDlgClass");
+  side.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
+  side.ShowWindow(true, false);
+  side.MoveWindow({101, 126, 401, 526});
+  struct Step {
+    const char* name;
+    int dragTo;  // window x of the pointer while the button is down
+    int width;
+  } steps[] = {{"wider", 340, 342}, {"beyond the maximum", 600, 375}, {"below the minimum", 10, 248}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    int edge = side.GetWindowRect().GetWidth() - 2;
+    side.Host()->MouseDown(edge, 200);
+    side.Host()->MouseMove(step.dragTo, 210);
+    side.Host()->MouseUp(step.dragTo, 210);
+    CDuiRect rc = side.GetWindowRect();
+    EXPECT_EQ(rc.GetWidth(), step.width);
+    EXPECT_EQ(rc.left, 101);  // the left edge and the height stay
+    EXPECT_EQ(rc.GetHeight(), 400);
+  }
+  EXPECT_TRUE(side.Host()->resizeEdges.empty());  // no native resize was asked for
+  // Outside the size box the press is an ordinary click; a later move resizes nothing.
+  side.Host()->MouseDown(100, 200);
+  side.Host()->MouseMove(300, 200);
+  side.Host()->MouseUp(300, 200);
+  EXPECT_EQ(side.GetWindowRect().GetWidth(), 248);
+}
+
 TEST_F(UiTest, CaptionDragsSizeBoxResizesButtonsStayClickable) {
   auto w = MakeWindow(
       R"(<VerticalLayout><HorizontalLayout height="72"><Control/><Button name="closebtn" width="30"/></HorizontalLayout><Control/></VerticalLayout>)",

@@ -1,0 +1,59 @@
+// The course view's navigation: builds the subject tree from the catalogue (exams in
+// ascending id, their group packages and classes, then single packages and classes),
+// keeps the class shown now (currentNode, currentClassId), and switches the content tabs
+// "课件目录" / "课程讲义". The lists themselves belong to CourseLists. Main thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "mainwnd/LeftTreeDlg.h"
+
+class CourseLists;
+class WindowImplBase;
+
+class SubjectTree : public LeftTreeDlg::Delegate {
+ public:
+  // `main` holds the tabs, the list holders and the download tool bars.
+  SubjectTree(WindowImplBase& main, CourseLists& lists);
+  ~SubjectTree() override;
+  SubjectTree(const SubjectTree&) = delete;
+  SubjectTree& operator=(const SubjectTree&) = delete;
+
+  // Creates the tree window (a layer of `owner`) unless it exists.
+  void CreateWindow(HWND owner);
+  LeftTreeDlg* GetWindow() const { return m_window.get(); }
+
+  // Fills the tree from gSubjectList once and selects the last class (from the lists'
+  // last position; the last matching leaf wins), else the first leaf.
+  void BuildSubjectTree();
+
+  // LeftTreeDlg::Delegate
+  CTreeNodeUI* GetCurrentNode() const override { return m_currentNode; }
+  // Shows the class of a leaf; an exam or package node sends the selection back.
+  void ShowClass(CTreeNodeUI* node) override;
+
+  const std::string& GetCurrentClassId() const { return m_currentClassId; }
+
+  // The content tabs ("selectchanged" of "optVideoList" / "optJiangYiList"). True when handled.
+  bool HandleNotify(TNotifyUI& msg);
+
+ private:
+  enum class NodeKind { Exam, Package, PackageClass, TopLeaf };
+  // A node of `kind` from its skin file, titled `name`, carrying `classId` (leaves only).
+  CTreeNodeUI* MakeNode(NodeKind kind, bool hasChildren, const std::string& name, const std::string& classId);
+  // Leaves are selected as they are created when they hold the last class.
+  void AddLeaf(CTreeNodeUI* parent, NodeKind kind, const std::string& id, const std::string& name);
+  void ShowContentTab(bool lessons);
+  void ResetDownloadBars();
+  void Restyle(CTreeNodeUI* node, bool current);
+
+  WindowImplBase& m_main;
+  CourseLists& m_lists;
+  std::unique_ptr<LeftTreeDlg> m_window;
+  CTreeNodeUI* m_currentNode = nullptr;
+  std::string m_currentClassId;
+  CTreeNodeUI* m_firstLeaf = nullptr;
+  bool m_lastMatched = false;
+  bool m_built = false;
+};
