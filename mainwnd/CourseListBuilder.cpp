@@ -13,6 +13,7 @@
 #include "ui/ListHeader.h"
 #include "ui/ListHeaderItem.h"
 #include "ui/Option.h"
+#include "ui/PaintManager.h"
 #include "ui/VerticalLayout.h"
 
 namespace {
@@ -37,8 +38,7 @@ constexpr const wchar_t* kLessonListAttributes =
     L"itemlinecolor=\"#FFEBEBEB\" hscrollbar=\"true\" itemvalign=\"vcenter\" scrollstepsize=\"60\"";
 constexpr const wchar_t* kDocListAttributes =
     L"vscrollbar=\"true\" itemselectedbkcolor=\"#FFFFFCFA\" itemhotbkcolor=\"#FFFFFCFA\" itemshowrowline=\"true\" "
-    L"itemlinecolor=\"#FFEBEBEB\" hscrollbar=\"true\" style=\"list_style\" itemvalign=\"vcenter\" "
-    L"scrollstepsize=\"4\"";
+    L"itemlinecolor=\"#FFEBEBEB\" hscrollbar=\"true\" itemvalign=\"vcenter\" scrollstepsize=\"4\"";
 
 constexpr const wchar_t* kLessonColumns[] = {
     L"name=\"headerSelect\" width=\"27\" visible=\"false\"",
@@ -158,6 +158,11 @@ std::unique_ptr<CListUI> CreateCourseList(ListKind kind, const std::string& clas
   return list;
 }
 
+void ApplyDocListStyle(CListUI& list) {
+  CPaintManagerUI* manager = list.GetManager();
+  if (manager != nullptr && manager->GetStyle(L"list_style") != nullptr) list.ApplyAttributeList(L"style=\"list_style\"");
+}
+
 void AddEmptyState(CListUI& list, ListKind kind) {
   CVerticalLayoutUI* column = AddStateColumn(list);
   if (kind == ListKind::Lessons) {
@@ -207,7 +212,7 @@ void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const st
   const int64_t duration = ReadSeconds(lesson.duration);
   auto* durationLabel =
       Make<CLabelUI>(L"name=\"lessonDuration\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\"");
-  durationLabel->SetText(FormatDuration(duration));
+  durationLabel->SetText(FormatLessonDuration(duration));
   durationLabel->SetUserData(AnsiToWide(lesson.duration));
   row->Add(durationLabel);
 
@@ -256,6 +261,6 @@ void MarkWatching(CLabelUI& marker) {
 }
 
 void SetProgressLabel(CLabelUI& label, int64_t duration, int64_t learned) {
-  label.SetText(FormatProgress(duration, learned));
+  label.SetText(FormatLessonProgress(duration, learned));
   label.SetUserData(std::to_wstring(learned));
 }

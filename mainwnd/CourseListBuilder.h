@@ -15,6 +15,10 @@ enum class ListKind { Lessons, Documents };
 // A hidden list of `kind` for the class; `windowWidth` sizes the header's separator.
 std::unique_ptr<CListUI> CreateCourseList(ListKind kind, const std::string& classId, int windowWidth);
 
+// The document list's named style "list_style", once the list is in a window whose skin
+// defines it (styles are looked up through the window).
+void ApplyDocListStyle(CListUI& list);
+
 // The picture and text shown in place of rows ("暂无视频" / "暂无讲义").
 void AddEmptyState(CListUI& list, ListKind kind);
 // A turning arc and "加载中…" while the class's lessons are on their way.

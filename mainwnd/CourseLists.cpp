@@ -229,6 +229,7 @@ void CourseLists::ShowDocList(const std::string& classId) {
     auto made = CreateCourseList(ListKind::Documents, classId, m_window.GetPaintManager().GetClientSize().cx);
     list = made.get();
     holder->Add(made.release());
+    ApplyDocListStyle(*list);
     const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
     if (docs.empty()) AddEmptyState(*list, ListKind::Documents);
     for (size_t i = 0; i < docs.size(); ++i) AddDocRow(*list, docs[i], static_cast<int>(i));

@@ -29,7 +29,7 @@ std::wstring TwoDigits(int64_t n) {
 
 }  // namespace
 
-std::wstring FormatDuration(int64_t seconds) {
+std::wstring FormatLessonDuration(int64_t seconds) {
   if (seconds <= 0) return L"00:00";
   const int64_t hours = seconds / 3600;
   const int64_t rest = seconds - hours * 3600;
@@ -42,7 +42,7 @@ std::wstring FormatDuration(int64_t seconds) {
   return text;
 }
 
-std::wstring FormatProgress(int64_t duration, int64_t learned) {
+std::wstring FormatLessonProgress(int64_t duration, int64_t learned) {
   // A negative duration or learned time is as meaningless as none (truncating division
   // would otherwise turn a small negative learned time into "1%").
   if (duration <= 0 || learned < 0) return L"未学习";
