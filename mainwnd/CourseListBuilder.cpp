@@ -34,10 +34,12 @@ CControlUI* Spacer(int width, int height) {
 }
 
 constexpr const wchar_t* kLessonListAttributes =
-    L"vscrollbar=\"true\" itemselectedbkcolor=\"#FFFFFCFA\" itemhotbkcolor=\"#FFFFFCFA\" itemshowrowline=\"true\" "
+    L"vscrollbar=\"true\" itemselectedbkcolor=\"#FFFFFCFA\" itemhotbkcolor=\"#FFFFFCFA\" "
+    L"itemshowrowline=\"true\" "
     L"itemlinecolor=\"#FFEBEBEB\" hscrollbar=\"true\" itemvalign=\"vcenter\" scrollstepsize=\"60\"";
 constexpr const wchar_t* kDocListAttributes =
-    L"vscrollbar=\"true\" itemselectedbkcolor=\"#FFFFFCFA\" itemhotbkcolor=\"#FFFFFCFA\" itemshowrowline=\"true\" "
+    L"vscrollbar=\"true\" itemselectedbkcolor=\"#FFFFFCFA\" itemhotbkcolor=\"#FFFFFCFA\" "
+    L"itemshowrowline=\"true\" "
     L"itemlinecolor=\"#FFEBEBEB\" hscrollbar=\"true\" itemvalign=\"vcenter\" scrollstepsize=\"4\"";
 
 constexpr const wchar_t* kLessonColumns[] = {
@@ -147,9 +149,10 @@ std::unique_ptr<CListUI> CreateCourseList(ListKind kind, const std::string& clas
   // The header's bottom line and the caption over the name column float on the header,
   // after its columns, so they neither scroll with the rows nor count as columns.
   const std::wstring width = std::to_wstring(std::max(0, windowWidth - 384));
-  header->Add(Make<CControlUI>(L"float=\"true\" pos=\"0,47,0,0\" width=\"9999\" height=\"1\" bkcolor=\"#FFE5E5E5\" "
-                               L"minwidth=\"" +
-                               width + L"\" maxwidth=\"9999\""));
+  header->Add(
+      Make<CControlUI>(L"float=\"true\" pos=\"0,47,0,0\" width=\"9999\" height=\"1\" bkcolor=\"#FFE5E5E5\" "
+                       L"minwidth=\"" +
+                       width + L"\" maxwidth=\"9999\""));
   header->Add(Make<CLabelUI>(std::wstring(L"text=\"") + (lessons ? L"课件名称" : L"讲义名称") +
                              L"\" pos=\"7,0,0,0\" float=\"true\" width=\"200\" height=\"48\" "
                              L"textcolor=\"#FF292929\" valign=\"center\" align=\"left\" font=\"5\""));
@@ -160,19 +163,22 @@ std::unique_ptr<CListUI> CreateCourseList(ListKind kind, const std::string& clas
 
 void ApplyDocListStyle(CListUI& list) {
   CPaintManagerUI* manager = list.GetManager();
-  if (manager != nullptr && manager->GetStyle(L"list_style") != nullptr) list.ApplyAttributeList(L"style=\"list_style\"");
+  if (manager != nullptr && manager->GetStyle(L"list_style") != nullptr)
+    list.ApplyAttributeList(L"style=\"list_style\"");
 }
 
 void AddEmptyState(CListUI& list, ListKind kind) {
   CVerticalLayoutUI* column = AddStateColumn(list);
   if (kind == ListKind::Lessons) {
     column->Add(Make<CLabelUI>(L"bkimage=\"no_video_tip.png\" width=\"355\" height=\"296\""));
-    column->Add(Make<CLabelUI>(
-        L"align=\"center\" text=\"暂无视频\" font=\"9\" textcolor=\"#FF999999\" width=\"355\" height=\"30\""));
+    column->Add(
+        Make<CLabelUI>(L"align=\"center\" text=\"暂无视频\" font=\"9\" textcolor=\"#FF999999\" width=\"355\" "
+                       L"height=\"30\""));
   } else {
     column->Add(Make<CLabelUI>(L"bkimage=\"no_jy_tip.png\" width=\"358\" height=\"297\""));
-    column->Add(Make<CLabelUI>(
-        L"align=\"center\" text=\"暂无讲义\" font=\"9\" textcolor=\"#FF999999\" width=\"355\" height=\"30\""));
+    column->Add(
+        Make<CLabelUI>(L"align=\"center\" text=\"暂无讲义\" font=\"9\" textcolor=\"#FF999999\" width=\"355\" "
+                       L"height=\"30\""));
   }
 }
 
@@ -181,25 +187,29 @@ void AddLoadingState(CListUI& list) {
   column->Add(Spacer(0, 110));
   auto* row = Make<CHorizontalLayoutUI>(L"height=\"48\"");
   row->Add(Make<CControlUI>());
-  row->Add(Make<CGifAnimUI>(L"name=\"gifListLoading\" bkimage=\"list_loading.gif\" width=\"48\" height=\"48\""));
+  row->Add(
+      Make<CGifAnimUI>(L"name=\"gifListLoading\" bkimage=\"list_loading.gif\" width=\"48\" height=\"48\""));
   row->Add(Make<CControlUI>());
   column->Add(row);
-  column->Add(Make<CLabelUI>(
-      L"name=\"lbListLoading\" align=\"center\" text=\"加载中…\" font=\"9\" textcolor=\"#FF999999\" height=\"36\""));
+  column->Add(
+      Make<CLabelUI>(L"name=\"lbListLoading\" align=\"center\" text=\"加载中…\" font=\"9\" "
+                     L"textcolor=\"#FF999999\" height=\"36\""));
 }
 
 void AddFailedState(CListUI& list) {
   CVerticalLayoutUI* column = AddStateColumn(list);
   column->Add(Make<CLabelUI>(L"bkimage=\"no_video_tip.png\" width=\"355\" height=\"296\""));
-  column->Add(Make<CLabelUI>(L"name=\"lbListFailed\" align=\"center\" text=\"课程加载失败，请重新选择课程\" font=\"9\" "
-                             L"textcolor=\"#FF999999\" width=\"355\" height=\"30\""));
+  column->Add(Make<CLabelUI>(
+      L"name=\"lbListFailed\" align=\"center\" text=\"课程加载失败，请重新选择课程\" font=\"9\" "
+      L"textcolor=\"#FF999999\" width=\"355\" height=\"30\""));
 }
 
 void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const std::string& lastLessonId) {
   const std::wstring indexText = std::to_wstring(index);
   CListContainerElementUI* row = NewRow();
-  row->Add(SelectCell(L"name=\"optSelectVideo\" normalimage=\"download_nock.png\" selectedimage=\"download_ck.png\"",
-                      indexText));
+  row->Add(SelectCell(
+      L"name=\"optSelectVideo\" normalimage=\"download_nock.png\" selectedimage=\"download_ck.png\"",
+      indexText));
   row->Add(NameCell(lesson.name));
 
   auto* marker = Make<CLabelUI>();
@@ -216,13 +226,15 @@ void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const st
   durationLabel->SetUserData(AnsiToWide(lesson.duration));
   row->Add(durationLabel);
 
-  auto* progress = Make<CLabelUI>(L"name=\"learnProgress\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\"");
+  auto* progress =
+      Make<CLabelUI>(L"name=\"learnProgress\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\"");
   SetProgressLabel(*progress, duration, ReadSeconds(lesson.learned_duration));
   row->Add(progress);
 
   row->Add(DownloadCell(L"btnVideoDown", indexText));
   CButtonUI* play = nullptr;
-  row->Add(ButtonCell(50, 20, L"name=\"btnVideoPlay\" normalimage=\"icon_play.png\" width=\"20\" height=\"20\"",
+  row->Add(ButtonCell(50, 20,
+                      L"name=\"btnVideoPlay\" normalimage=\"icon_play.png\" width=\"20\" height=\"20\"",
                       indexText, &play));
   play->SetToolTip(L"播放");
   row->SetUserData(AnsiToWide(lesson.video));
@@ -233,7 +245,8 @@ void AddDocRow(CListUI& list, const DocumentRecord& doc, int index) {
   const std::wstring indexText = std::to_wstring(index);
   CListContainerElementUI* row = NewRow();
   row->Add(
-      SelectCell(L"name=\"optSelectDoc\" normalimage=\"download_nock.png\" selectedimage=\"download_ck.png\"", indexText));
+      SelectCell(L"name=\"optSelectDoc\" normalimage=\"download_nock.png\" selectedimage=\"download_ck.png\"",
+                 indexText));
   row->Add(NameCell(doc.name));
   auto* size = Make<CLabelUI>(L"align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\"");
   size->SetText(FormatDocSize(ReadSeconds(doc.file_size)));
@@ -241,8 +254,8 @@ void AddDocRow(CListUI& list, const DocumentRecord& doc, int index) {
   row->Add(DownloadCell(L"btnDocDown", indexText));
   CButtonUI* look = nullptr;
   row->Add(ButtonCell(
-      53, 21, L"name=\"btnDocLook\" normalimage=\"icon_file_not_downloaded.png\" width=\"14\" height=\"17\"", indexText,
-      &look));
+      53, 21, L"name=\"btnDocLook\" normalimage=\"icon_file_not_downloaded.png\" width=\"14\" height=\"17\"",
+      indexText, &look));
   // Not downloaded yet: the viewer opens only downloaded documents.
   look->SetEnabled(false);
   look->SetToolTip(L"请先下载");

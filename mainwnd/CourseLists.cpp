@@ -134,7 +134,9 @@ bool CourseLists::TabSelected(const wchar_t* name) const {
   return option != nullptr && option->IsSelected();
 }
 
-void CourseLists::Tip(const std::wstring& text) { ShowTip(m_window.GetHWND(), kTipDistance, kTipWidth, text); }
+void CourseLists::Tip(const std::wstring& text) {
+  ShowTip(m_window.GetHWND(), kTipDistance, kTipWidth, text);
+}
 
 void CourseLists::ShowLessonList(const std::string& classId) {
   CContainerUI* holder = Holder(L"vlMainVideoList");
@@ -274,17 +276,18 @@ bool CourseLists::Neighbour(const std::string& classId, const std::string& video
   return true;
 }
 
-bool CourseLists::PreviousLesson(const std::string& classId, const std::string& videoId, std::string& neighbourVideoId,
-                                 std::string& neighbourLearned) {
+bool CourseLists::PreviousLesson(const std::string& classId, const std::string& videoId,
+                                 std::string& neighbourVideoId, std::string& neighbourLearned) {
   return Neighbour(classId, videoId, -1, neighbourVideoId, neighbourLearned);
 }
 
-bool CourseLists::NextLesson(const std::string& classId, const std::string& videoId, std::string& neighbourVideoId,
-                             std::string& neighbourLearned) {
+bool CourseLists::NextLesson(const std::string& classId, const std::string& videoId,
+                             std::string& neighbourVideoId, std::string& neighbourLearned) {
   return Neighbour(classId, videoId, 1, neighbourVideoId, neighbourLearned);
 }
 
-void CourseLists::UpdateLessonProgress(const std::string& classId, const std::string& videoId, int64_t learnedSeconds) {
+void CourseLists::UpdateLessonProgress(const std::string& classId, const std::string& videoId,
+                                       int64_t learnedSeconds) {
   CListContainerElementUI* row = FindRow(FindLessonList(classId), AnsiToWide(videoId));
   if (row == nullptr) return;
   CControlUI* duration = row->FindSubControl(L"lessonDuration");
@@ -294,7 +297,8 @@ void CourseLists::UpdateLessonProgress(const std::string& classId, const std::st
 }
 
 void CourseLists::ClearLessonMark(const std::string& classId, const std::string& videoId) {
-  if (CLabelUI* marker = MarkerCellOf(FindRow(FindLessonList(classId), AnsiToWide(videoId)))) marker->SetText(L"");
+  if (CLabelUI* marker = MarkerCellOf(FindRow(FindLessonList(classId), AnsiToWide(videoId))))
+    marker->SetText(L"");
 }
 
 bool CourseLists::HandleNotify(TNotifyUI& msg) {
@@ -344,8 +348,8 @@ void CourseLists::PlayClicked(CControlUI* button) {
     const auto size = std::filesystem::file_size(file, error);
     if (!error && static_cast<int64_t>(size) >= task->total) {
       // The local player comes with its own window; until then the choice is logged.
-      LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) + L" file:" +
-                AnsiToWide(task->localFile));
+      LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
+                L" file:" + AnsiToWide(task->localFile));
       return;
     }
   }
@@ -361,8 +365,8 @@ void CourseLists::LookClicked(CControlUI* button) {
   const std::vector<DocumentRecord> docs = ClassContentCache::Get().GetDocs(classId);
   const int index = RowIndexOf(button);
   if (index < 0 || index >= static_cast<int>(docs.size())) {
-    LogError(L"btnDocLook row index " + button->GetUserData() + L" outside the " + std::to_wstring(docs.size()) +
-             L" documents of class " + AnsiToWide(classId));
+    LogError(L"btnDocLook row index " + button->GetUserData() + L" outside the " +
+             std::to_wstring(docs.size()) + L" documents of class " + AnsiToWide(classId));
     return;
   }
   const DocumentRecord& doc = docs[static_cast<size_t>(index)];

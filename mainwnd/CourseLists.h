@@ -72,8 +72,8 @@ class CourseLists {
   void StartFetch(CListUI& list, const std::string& classId);
   void OnClassFetched(ClassFetchResult& fetched);
   void MoveWatchingMark(CListContainerElementUI* row);
-  bool Neighbour(const std::string& classId, const std::string& videoId, int step, std::string& neighbourVideoId,
-                 std::string& neighbourLearned);
+  bool Neighbour(const std::string& classId, const std::string& videoId, int step,
+                 std::string& neighbourVideoId, std::string& neighbourLearned);
   void PlayClicked(CControlUI* button);
   void LookClicked(CControlUI* button);
   bool RowClicked(CControlUI* sender);

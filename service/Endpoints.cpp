@@ -78,7 +78,9 @@ Form MyClassForm(const std::string& classId) {
 }
 }  // namespace
 
-std::string MyCourseList(const std::string& classId) { return PostForm("/api/user/myClass", MyClassForm(classId)); }
+std::string MyCourseList(const std::string& classId) {
+  return PostForm("/api/user/myClass", MyClassForm(classId));
+}
 
 ServiceReply MyCourseListReply(const std::string& classId) {
   return PostFormReply("/api/user/myClass", MyClassForm(classId));

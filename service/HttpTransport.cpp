@@ -82,7 +82,8 @@ bool HttpTransport::Exchange(const std::string& url, const std::string* postBody
   return true;
 }
 
-bool HttpTransport::Post(const std::string& url, const std::string& body, std::string& answer, long* httpStatus) {
+bool HttpTransport::Post(const std::string& url, const std::string& body, std::string& answer,
+                         long* httpStatus) {
   return Exchange(url, &body, answer, httpStatus);
 }
 

@@ -1,6 +1,7 @@
 // The one process-wide HTTP client of the program, a thin layer over libcurl's easy
 // interface. It hands back raw answer bytes and, on request, the HTTP status; judging
-// the status is the caller's business. Every call uses its own easy handle, so calls may run on any thread at once.
+// the status is the caller's business. Every call uses its own easy handle, so calls may run on any thread at
+// once.
 #pragma once
 
 #include <atomic>

@@ -11,14 +11,14 @@
 
 namespace {
 
-constexpr int kSize = 48;          // picture width and height
-constexpr int kFrames = 30;        // one turn
-constexpr int kDelayCs = 3;        // per frame, hundredths of a second
-constexpr double kRadius = 17.0;   // ring centre line
-constexpr double kStroke = 4.0;    // ring width
-constexpr double kArc = 110.0;     // length of the bright arc, degrees
-constexpr double kTrack = 0.22;    // brightness of the ring under the arc
-constexpr int kSamples = 5;        // supersampling per axis
+constexpr int kSize = 48;         // picture width and height
+constexpr int kFrames = 30;       // one turn
+constexpr int kDelayCs = 3;       // per frame, hundredths of a second
+constexpr double kRadius = 17.0;  // ring centre line
+constexpr double kStroke = 4.0;   // ring width
+constexpr double kArc = 110.0;    // length of the bright arc, degrees
+constexpr double kTrack = 0.22;   // brightness of the ring under the arc
+constexpr int kSamples = 5;       // supersampling per axis
 // Colours: by default the busy box of login.xml and the arc.
 int gBack[3] = {0x2B, 0x2F, 0x38};
 int gFore[3] = {0xFF, 0xFF, 0xFF};
@@ -120,7 +120,8 @@ void WriteImageData(Writer& w, const std::vector<uint8_t>& pixels) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if ((argc != 2 && argc != 4) || (argc == 4 && (!ReadColour(argv[2], gBack) || !ReadColour(argv[3], gFore)))) {
+  if ((argc != 2 && argc != 4) ||
+      (argc == 4 && (!ReadColour(argv[2], gBack) || !ReadColour(argv[3], gFore)))) {
     std::fprintf(stderr, "usage: %s OUT.gif [BACK FORE]\n", argv[0]);
     return 2;
   }

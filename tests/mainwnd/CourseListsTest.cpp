@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "account/WindowTestKit.h"
@@ -41,19 +41,28 @@ TEST(LessonFormatTest, DurationProgressAndSizeTexts) {
     const char* seconds;
     const wchar_t* text;
   } durations[] = {
-      {"0", L"00:00"},     {"", L"00:00"},        {"59", L"00:59"},       {"60", L"01:00"},
-      {"3600", L"01:00:00"}, {"3661", L"01:01:01"}, {"-5", L"00:00"},     {"abc", L"00:00"},
-      {"615x", L"10:15"},  {"360000", L"100:00:00"},
+      {"0", L"00:00"},       {"", L"00:00"},           {"59", L"00:59"}, {"60", L"01:00"},
+      {"3600", L"01:00:00"}, {"3661", L"01:01:01"},    {"-5", L"00:00"}, {"abc", L"00:00"},
+      {"615x", L"10:15"},    {"360000", L"100:00:00"},
   };
-  for (const auto& c : durations) EXPECT_EQ(FormatLessonDuration(ReadSeconds(c.seconds)), c.text) << c.seconds;
+  for (const auto& c : durations)
+    EXPECT_EQ(FormatLessonDuration(ReadSeconds(c.seconds)), c.text) << c.seconds;
 
   const struct {
     int64_t duration, learned;
     const wchar_t* text;
   } progress[] = {
-      {3600, 0, L"未学习"},     {3600, 1, L"1%"},        {3600, 36, L"1%"},      {3600, 1332, L"37%"},
-      {3600, 3564, L"99%"},     {3600, 3600, L"已学完"}, {3600, 9000, L"已学完"}, {3600, -1, L"未学习"},
-      {3600, -7200, L"未学习"}, {0, 100, L"未学习"},     {-10, 5, L"未学习"},
+      {3600, 0, L"未学习"},
+      {3600, 1, L"1%"},
+      {3600, 36, L"1%"},
+      {3600, 1332, L"37%"},
+      {3600, 3564, L"99%"},
+      {3600, 3600, L"已学完"},
+      {3600, 9000, L"已学完"},
+      {3600, -1, L"未学习"},
+      {3600, -7200, L"未学习"},
+      {0, 100, L"未学习"},
+      {-10, 5, L"未学习"},
       // learned x 100 beyond 64 bits still reads as finished.
       {3600, INT64_MAX, L"已学完"},
   };
@@ -63,9 +72,11 @@ TEST(LessonFormatTest, DurationProgressAndSizeTexts) {
   const struct {
     const char* kib;
     const wchar_t* text;
-  } sizes[] = {{"0", L"0MB"},    {"1", L"1MB"},    {"500", L"1MB"},  {"1024", L"1MB"}, {"2048", L"2MB"},
-               {"3072", L"3MB"}, {"3073", L"3MB"}, {"", L"0MB"},     {"-9", L"0MB"},
-               {"99999999999999999999", L"9007199254740991MB"}};
+  } sizes[] = {{"0", L"0MB"},    {"1", L"1MB"},
+               {"500", L"1MB"},  {"1024", L"1MB"},
+               {"2048", L"2MB"}, {"3072", L"3MB"},
+               {"3073", L"3MB"}, {"", L"0MB"},
+               {"-9", L"0MB"},   {"99999999999999999999", L"9007199254740991MB"}};
   for (const auto& c : sizes) EXPECT_EQ(FormatDocSize(ReadSeconds(c.kib)), c.text) << c.kib;
 }
 
@@ -584,7 +595,8 @@ TEST_F(CourseListsTest, ARowIndexOutsideTheCachedListIsIgnoredWithALogLine) {
     Click(play);
   }
   EXPECT_EQ(Cell(Row(list, 3), 2), L"");
-  EXPECT_NE(LogText().find("btnVideoPlay row index 99 outside the 6 lessons of class 101"), std::string::npos);
+  EXPECT_NE(LogText().find("btnVideoPlay row index 99 outside the 6 lessons of class 101"),
+            std::string::npos);
 }
 
 TEST_F(CourseListsTest, RowClicksToggleTheOptionOnlyInSelectionMode) {
@@ -626,7 +638,8 @@ TEST_F(CourseListsTest, AHugeAnswerWithJunkFieldsBuildsWithoutTrouble) {
   service.Answer("101", json);
   const auto start = std::chrono::steady_clock::now();
   CListUI* list = ShowLessons("101");
-  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const double ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->GetRowCount(), 7500);
   EXPECT_EQ(Cell(Row(list, 0), 4), L"50%");
