@@ -545,6 +545,20 @@ TEST_F(CourseListsTest, ALateAnswerFillsItsListWithoutStealingTheView) {
   EXPECT_EQ(value, L"900");
 }
 
+TEST_F(CourseListsTest, AnAnswerAfterTheWindowClosedIsDropped) {
+  service.Answer("101", ClassAnswer(kLessons, "11"));
+  service.Hold("101");
+  Lists().ShowLessonList("101");
+  wnd->DestroyWindow();
+  wnd.reset();
+  service.Release("101");
+  ASSERT_TRUE(WaitForClassFetches(10000));
+  PumpPendingMessages();
+  EXPECT_TRUE(ClassContentCache::Get().GetLessons("101").empty());
+  std::wstring value;
+  EXPECT_NE(ReadRegString(L"lastclassid", value), 0);
+}
+
 // ---- clicks -----------------------------------------------------------------------------
 
 TEST_F(CourseListsTest, PlayClickChecksTheNetworkTheDownloadAndLogsTheOnlinePlay) {
