@@ -101,6 +101,7 @@ struct CourseLists::Impl {
   std::map<std::string, FetchState> fetches;
   std::string shownLessonClass;
   CLabelUI* nowWatching = nullptr;
+  bool expiredReported = false;
   std::function<bool()> networkCheck = IsNetworkConnected;
 };
 
@@ -178,6 +179,9 @@ void CourseLists::OnClassFetched(ClassFetchResult& fetched) {
         list->RemoveAll();
         AddFailedState(*list);
       }
+      // Once per window: several classes may be refused before the window has closed.
+      if (m_impl->expiredReported) return;
+      m_impl->expiredReported = true;
       // Last: the window may close (and this object go) inside the call.
       m_delegate.OnLoginExpired();
       return;

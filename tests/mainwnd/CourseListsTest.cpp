@@ -474,9 +474,16 @@ TEST_F(CourseListsTest, DocumentListTakesThePackageRecordFirstAndShowsSizes) {
 
 // ---- the fetch's outcomes --------------------------------------------------------------
 
-TEST_F(CourseListsTest, ARefusalTakesTheExpiredLoginPath) {
-  service.Answer("101", R"({"code":401,"msg":"登录失效，请重新登录"})");
-  ShowLessons("101");
+TEST_F(CourseListsTest, ARefusalTakesTheExpiredLoginPathOnce) {
+  for (const char* classId : {"101", "102"}) {
+    service.Answer(classId, R"({"code":401,"msg":"登录失效，请重新登录"})");
+    service.Hold(classId);
+    Lists().ShowLessonList(classId);
+  }
+  service.Release("101");
+  service.Release("102");
+  RunUntil([] { return PendingClassFetches() == 0; });
+  PumpPendingMessages();
   EXPECT_EQ(wnd->expired, 1);
   EXPECT_EQ(TipText(), L"");
 }
