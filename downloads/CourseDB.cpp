@@ -4,10 +4,15 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <algorithm>
 #include <charconv>
+#include <string_view>
+#include <vector>
 
+#include "app/FileUtil.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
@@ -63,8 +68,7 @@ void CourseDB::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 CourseDB* CourseDB::Get() {
   if (!g_courseDb) {
     g_courseDb = std::make_unique<CourseDB>(GetDbFolder() + L"course.db");
-    g_courseDb->Open();
-    g_courseDb->CreateTables();
+    g_courseDb->OpenChecked();
   }
   return g_courseDb.get();
 }
@@ -94,6 +98,56 @@ void CourseDB::CreateTables() {
   for (const char* statement : kSchema) {
     sqlite3_exec(m_db.get(), statement, nullptr, nullptr, nullptr);
   }
+}
+
+void CourseDB::OpenChecked() {
+  Open();
+  CreateTables();
+  if (m_opened && IsIntact()) return;
+  // Nothing at the path to move aside: its folder is missing or cannot be written.
+  if (!m_opened && access(WideToUtf8(m_path).c_str(), F_OK) != 0) return;
+  LogError(L"course database unusable: " + m_path);
+  m_db.reset();
+  m_opened = false;
+  if (MoveAsideDamaged(WideToUtf8(m_path)).empty()) return;
+  Open();
+  CreateTables();
+}
+
+bool CourseDB::IsIntact() {
+  auto check = SqlStatement::Prepare(m_db.get(), "pragma quick_check");
+  if (!check || !check->Next() || check->ColumnText(0) != "ok") return false;
+  // Every column the schema names must be readable; "create table t(a ..., b ...)" and
+  // "alter table t add column c ..." are the two shapes of its statements.
+  for (std::string_view statement : kSchema) {
+    std::string table;
+    std::vector<std::string> columns;
+    constexpr std::string_view kCreate = "create table ";
+    constexpr std::string_view kAlter = "alter table ";
+    constexpr std::string_view kAdd = " add column ";
+    if (statement.starts_with(kCreate)) {
+      const size_t open = statement.find('(');
+      table = statement.substr(kCreate.size(), open - kCreate.size());
+      std::string_view list = statement.substr(open + 1, statement.rfind(')') - open - 1);
+      while (!list.empty()) {
+        const size_t comma = std::min(list.find(','), list.size());
+        std::string_view item = list.substr(0, comma);
+        item.remove_prefix(std::min(item.find_first_not_of(' '), item.size()));
+        columns.emplace_back(item.substr(0, item.find(' ')));
+        list.remove_prefix(std::min(comma + 1, list.size()));
+      }
+    } else if (statement.starts_with(kAlter) && statement.find(kAdd) != std::string_view::npos) {
+      const size_t add = statement.find(kAdd);
+      table = statement.substr(kAlter.size(), add - kAlter.size());
+      std::string_view rest = statement.substr(add + kAdd.size());
+      columns.emplace_back(rest.substr(0, rest.find(' ')));
+    }
+    for (const std::string& column : columns) {
+      const std::string sql = "select " + column + " from " + table + " limit 0";
+      if (!SqlStatement::Prepare(m_db.get(), sql.c_str())) return false;
+    }
+  }
+  return true;
 }
 
 void CourseDB::GetAllClass(TaskKind kind) {
