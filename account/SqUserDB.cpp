@@ -83,7 +83,8 @@ SqUserDB::SqUserDB() {
 }
 
 bool SqUserDB::OpenStore(const std::string& path) {
-  if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
     LogError(L"Open db " + AnsiToWide(path) + L" false");
     sqlite3_close(m_db);
     m_db = nullptr;

@@ -157,7 +157,8 @@ bool BrowserHandler::OnProcessMessageReceived(const BrowserPtr& browser, WebKitU
         if (!page) return;
         // An answer never follows the page to another origin.
         if (const std::string& url = page->GetCommittedUrl(); !ClientAppBrowser::IsTrustedUrl(url)) {
-          LogError(L"JsCallBack " + Utf8ToWide(functionName) + L" dropped: untrusted page " + Utf8ToWide(url));
+          LogError(L"JsCallBack " + Utf8ToWide(functionName) + L" dropped: untrusted page " +
+                   Utf8ToWide(url));
           return;
         }
         page->SendProcessMessage(kJsCallBack,

@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <string_view>
 #include <vector>

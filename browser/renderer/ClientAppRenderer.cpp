@@ -34,7 +34,8 @@ void ClientAppRenderer::OnWebKitInitialized() {
   g_signal_connect(m_extension, "user-message-received", G_CALLBACK(OnExtensionMessage), this);
 }
 
-gboolean ClientAppRenderer::OnExtensionMessage(WebKitWebExtension*, WebKitUserMessage* message, gpointer self) {
+gboolean ClientAppRenderer::OnExtensionMessage(WebKitWebExtension*, WebKitUserMessage* message,
+                                               gpointer self) {
   if (std::string_view(webkit_user_message_get_name(message)) != kTrustedOrigins) return FALSE;
   static_cast<ClientAppRenderer*>(self)->SetTrustedOrigins(webkit_user_message_get_parameters(message));
   return TRUE;

@@ -27,7 +27,8 @@ class ClientAppRenderer {
   static void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
                                     gpointer self);
   static gboolean OnUserMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer self);
-  static gboolean OnExtensionMessage(WebKitWebExtension* extension, WebKitUserMessage* message, gpointer self);
+  static gboolean OnExtensionMessage(WebKitWebExtension* extension, WebKitUserMessage* message,
+                                     gpointer self);
   void SetTrustedOrigins(GVariant* origins);
 
   WebKitWebExtension* m_extension;

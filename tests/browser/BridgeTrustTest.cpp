@@ -42,9 +42,9 @@ TEST(OriginPolicyTest, OnlyListedOriginsAreTrusted) {
   EXPECT_TRUE(IsTrustedUrl(trusted, "http://127.0.0.1:8501/index.html"));
   EXPECT_TRUE(IsTrustedUrl(trusted, "https://WWW.SCHOOL.COM/Tiku/index/index.html"));
   EXPECT_TRUE(IsTrustedUrl(trusted, "file:///tmp/note.html"));
-  for (const char* url : {"http://127.0.0.1:8502/index.html", "https://127.0.0.1:8501/", "http://www.school.com/",
-                          "https://www.school.com.evil.example/", "https://evil.example/?https://www.school.com",
-                          "about:blank", ""}) {
+  for (const char* url : {"http://127.0.0.1:8502/index.html", "https://127.0.0.1:8501/",
+                          "http://www.school.com/", "https://www.school.com.evil.example/",
+                          "https://evil.example/?https://www.school.com", "about:blank", ""}) {
     EXPECT_FALSE(IsTrustedUrl(trusted, url)) << url;
   }
   EXPECT_FALSE(IsTrustedUrl({}, "http://127.0.0.1:8501/index.html"));
@@ -76,7 +76,8 @@ class BridgeTrustTest : public BrowserTest {
         {"/framed.html",
          "<!doctype html><body><script>window.frameSaw = '';"
          "addEventListener('message', function (e) { frameSaw = e.data; });</script>"
-         "<iframe src='" + frameUrl + "'></iframe></body>"},
+         "<iframe src='" +
+             frameUrl + "'></iframe></body>"},
     });
   }
   void TearDown() override {
@@ -99,10 +100,12 @@ TEST_F(BridgeTrustTest, APageOfAnotherOriginGetsNoBridge) {
   EXPECT_TRUE(ForgeCallCppFunc(window.View(), "getVidAndPlayAuth", "{}"));
   Spin(300);
   EXPECT_TRUE(window.m_calls.empty());
-  EXPECT_NE(ReadDayLog("browserlog").find("]:CallCppFunc getVidAndPlayAuth refused: untrusted page " +
-                                          WideToUtf8(m_foreign->Url("/page.html"))),
+  EXPECT_NE(ReadDayLog("browserlog")
+                .find("]:CallCppFunc getVidAndPlayAuth refused: untrusted page " +
+                      WideToUtf8(m_foreign->Url("/page.html"))),
             std::string::npos);
-  EXPECT_NE(ReadDayLog("renderlog").find("]:app.call not installed for " + WideToUtf8(m_foreign->Url("/page.html"))),
+  EXPECT_NE(ReadDayLog("renderlog")
+                .find("]:app.call not installed for " + WideToUtf8(m_foreign->Url("/page.html"))),
             std::string::npos);
 
   // The school's page in the same window still reaches its host.
@@ -133,7 +136,8 @@ TEST_F(BridgeTrustTest, ALinkFollowedAwayFromTheSchoolsPageLeavesTheBridgeBehind
   TestBrowserWindow window;
   ASSERT_TRUE(window.Start());
   ASSERT_TRUE(window.Load(m_site->Url("/index.html")));
-  Evaluate(window.View(), "window.answers = []; app.call('getVidAndPlayAuth', function (c, t) { answers.push(t); });");
+  Evaluate(window.View(),
+           "window.answers = []; app.call('getVidAndPlayAuth', function (c, t) { answers.push(t); });");
   ASSERT_TRUE(window.WaitForCalls(1));
   const JsResponder responder = window.m_calls[0].responder;
 

@@ -141,14 +141,14 @@ TEST_F(HostileFilesTest, DamagedFilesAreMovedAsideAndTheStoreWorksAgain) {
        "course database unusable"},
       {"course.db of another schema", CourseDbPath,
        [](const fs::path& path) {
-         Sql(path, "create table class(name text); insert into class values('kept'); create table lesson(x);");
+         Sql(path,
+             "create table class(name text); insert into class values('kept'); create table lesson(x);");
        },
        UseCourseDb, "course database unusable",
        // The open added the tables and columns it missed before finding the file unusable.
        [](const fs::path& aside) { return ReadAll(aside).find("kept") != std::string::npos; }},
-      {"course.db a folder", CourseDbPath,
-       [](const fs::path& path) { WriteAll(path / "inside", "kept"); }, UseCourseDb,
-       "course database unusable"},
+      {"course.db a folder", CourseDbPath, [](const fs::path& path) { WriteAll(path / "inside", "kept"); },
+       UseCourseDb, "course database unusable"},
       {"registry.ini binary garbage", SettingsPath,
        [](const fs::path& path) { WriteAll(path, "[tavo]\nUserName=old\n" + Garbage(4096)); }, UseSettings,
        "registry.ini unreadable"},
@@ -170,7 +170,8 @@ TEST_F(HostileFilesTest, DamagedFilesAreMovedAsideAndTheStoreWorksAgain) {
     c.use();
 
     EXPECT_TRUE(HasErrorLine(c.logLine));
-    EXPECT_TRUE(HasErrorLine("damaged file moved aside: " + file.string() + " -> " + file.string() + ".damaged-"));
+    EXPECT_TRUE(
+        HasErrorLine("damaged file moved aside: " + file.string() + " -> " + file.string() + ".damaged-"));
     const fs::path aside = MovedAside(file);
     ASSERT_FALSE(aside.empty());
     if (c.kept) {

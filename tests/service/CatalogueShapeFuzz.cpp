@@ -20,19 +20,16 @@ struct Shape {
   std::vector<std::pair<const char*, const Shape*>> lists;
 };
 
-const Shape kDocument{{"id", "class_id", "name", "sort", "file_size", "file_url", "create_time", "last_time",
-                       "is_delete"},
-                      {}};
+const Shape kDocument{
+    {"id", "class_id", "name", "sort", "file_size", "file_url", "create_time", "last_time", "is_delete"}, {}};
 const Shape kClass{{"id", "name", "img", "subject_id", "exam_id", "deadline"}, {{"jiangyi", &kDocument}}};
 const Shape kSubject{{"subject"}, {{"classes", &kClass}}};
 const Shape kGroupPackage{{"id", "img", "name", "deadline", "exam_id"}, {{"classes", &kSubject}}};
 const Shape kExam{{"id", "name"}, {}};
 const Shape kSingle{{"id", "name", "img"}, {}};
-const Shape kCourseData{{},
-                        {{"exams", &kExam},
-                         {"gpPackage", &kGroupPackage},
-                         {"singlePackage", &kSingle},
-                         {"classes", &kClass}}};
+const Shape kCourseData{
+    {},
+    {{"exams", &kExam}, {"gpPackage", &kGroupPackage}, {"singlePackage", &kSingle}, {"classes", &kClass}}};
 const Shape kTeacher{{"id", "name", "title", "main_subject", "avatar", "desc"}, {}};
 const Shape kLesson{{"id", "sort", "name", "duration", "material_download", "video", "high_video", "csw_id",
                      "learned_duration", "finished_time"},
