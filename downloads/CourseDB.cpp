@@ -6,11 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <string_view>
-#include <vector>
 
 #include "app/FileUtil.h"
 #include "app/Folders.h"
@@ -109,7 +106,8 @@ void CourseDB::OpenChecked() {
   LogError(L"course database unusable: " + m_path);
   m_db.reset();
   m_opened = false;
-  if (MoveAsideDamaged(WideToUtf8(m_path)).empty()) return;
+  // When the file cannot be moved it stays in use as it is.
+  MoveAsideDamaged(WideToUtf8(m_path));
   Open();
   CreateTables();
 }
@@ -117,35 +115,24 @@ void CourseDB::OpenChecked() {
 bool CourseDB::IsIntact() {
   auto check = SqlStatement::Prepare(m_db.get(), "pragma quick_check");
   if (!check || !check->Next() || check->ColumnText(0) != "ok") return false;
-  // Every column the schema names must be readable; "create table t(a ..., b ...)" and
-  // "alter table t add column c ..." are the two shapes of its statements.
-  for (std::string_view statement : kSchema) {
-    std::string table;
-    std::vector<std::string> columns;
-    constexpr std::string_view kCreate = "create table ";
-    constexpr std::string_view kAlter = "alter table ";
-    constexpr std::string_view kAdd = " add column ";
-    if (statement.starts_with(kCreate)) {
-      const size_t open = statement.find('(');
-      table = statement.substr(kCreate.size(), open - kCreate.size());
-      std::string_view list = statement.substr(open + 1, statement.rfind(')') - open - 1);
-      while (!list.empty()) {
-        const size_t comma = std::min(list.find(','), list.size());
-        std::string_view item = list.substr(0, comma);
-        item.remove_prefix(std::min(item.find_first_not_of(' '), item.size()));
-        columns.emplace_back(item.substr(0, item.find(' ')));
-        list.remove_prefix(std::min(comma + 1, list.size()));
-      }
-    } else if (statement.starts_with(kAlter) && statement.find(kAdd) != std::string_view::npos) {
-      const size_t add = statement.find(kAdd);
-      table = statement.substr(kAlter.size(), add - kAlter.size());
-      std::string_view rest = statement.substr(add + kAdd.size());
-      columns.emplace_back(rest.substr(0, rest.find(' ')));
-    }
-    for (const std::string& column : columns) {
-      const std::string sql = "select " + column + " from " + table + " limit 0";
-      if (!SqlStatement::Prepare(m_db.get(), sql.c_str())) return false;
-    }
+  // The schema built in memory is the reference: every table and column it has, the file
+  // must have too (after CreateTables brought an older file up to date).
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
+  std::unique_ptr<sqlite3, Closer> reference(raw);
+  if (!reference) return true;  // no memory for the check: do not blame the file
+  for (const char* statement : kSchema) sqlite3_exec(reference.get(), statement, nullptr, nullptr, nullptr);
+  auto columns =
+      SqlStatement::Prepare(reference.get(),
+                            "select m.name, c.name from sqlite_master m, pragma_table_info(m.name) c "
+                            "where m.type = 'table' and m.name not like 'sqlite_%'");
+  if (!columns) return true;
+  while (columns->Next()) {
+    auto found = SqlStatement::Prepare(m_db.get(), "select 1 from pragma_table_info(?) where name = ?");
+    if (!found) return false;
+    found->BindText(1, columns->ColumnText(0));
+    found->BindText(2, columns->ColumnText(1));
+    if (!found->Next()) return false;
   }
   return true;
 }

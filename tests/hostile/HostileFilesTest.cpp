@@ -198,6 +198,21 @@ TEST_F(HostileFilesTest, SoundFilesAreLeftWhereTheyAre) {
   EXPECT_FALSE(HasErrorLine("moved aside"));
 }
 
+TEST_F(HostileFilesTest, AnOlderCourseDbIsBroughtUpToDateNotMovedAside) {
+  // The first version's tables: no type, no local file, no document size.
+  Sql(CourseDbPath(),
+      "create table class(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,classname text);"
+      "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name text,url text, "
+      "fsize text);"
+      "create table docment(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,did text, name text,url text);"
+      "insert into class(classid, classname) values('old', 'old class');");
+  CourseDB db(CourseDbPath().wstring());
+  db.OpenChecked();
+  EXPECT_TRUE(db.HasClass("old", TaskKind::Video));
+  EXPECT_TRUE(MovedAside(CourseDbPath()).empty());
+  EXPECT_FALSE(HasErrorLine("unusable"));
+}
+
 TEST_F(HostileFilesTest, AMissingOrDamagedSkinIsReportedAndTheRealOneStillLoads) {
   EXPECT_FALSE(LoadSkinFrom(nullptr, 0));
   EXPECT_TRUE(HasErrorLine("the program carries no skin"));
