@@ -9,6 +9,7 @@
 #include "browser/ClientAppBrowser.h"
 #include "browser/LoopTask.h"
 #include "browser/renderer/BridgeProtocol.h"
+#include "browser/renderer/OriginPolicy.h"
 
 namespace {
 
@@ -139,7 +140,8 @@ bool BrowserHandler::OnProcessMessageReceived(const BrowserPtr& browser, WebKitU
   // view shows now must be of a trusted origin.
   const std::string& pageUrl = browser->GetCommittedUrl();
   if (!ClientAppBrowser::IsTrustedUrl(pageUrl)) {
-    LogError(L"CallCppFunc " + Utf8ToWide(name) + L" refused: untrusted page " + Utf8ToWide(pageUrl));
+    LogError(L"CallCppFunc " + Utf8ToWide(name) + L" refused: untrusted page " +
+             Utf8ToWide(OriginForLog(pageUrl)));
     return true;
   }
   // The host window runs from the loop, not inside WebKit's signal: it may close the view.
@@ -158,7 +160,7 @@ bool BrowserHandler::OnProcessMessageReceived(const BrowserPtr& browser, WebKitU
         // An answer never follows the page to another origin.
         if (const std::string& url = page->GetCommittedUrl(); !ClientAppBrowser::IsTrustedUrl(url)) {
           LogError(L"JsCallBack " + Utf8ToWide(functionName) + L" dropped: untrusted page " +
-                   Utf8ToWide(url));
+                   Utf8ToWide(OriginForLog(url)));
           return;
         }
         page->SendProcessMessage(kJsCallBack,

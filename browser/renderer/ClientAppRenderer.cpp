@@ -55,7 +55,7 @@ void ClientAppRenderer::OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWe
   const char* uri = webkit_frame_get_uri(frame);
   if (!IsTrustedUrl(app->m_trustedOrigins, uri ? uri : "")) {
     if (uri && *uri && std::string_view(uri) != "about:blank") {
-      LogNormal(L"app.call not installed for " + Utf8ToWide(uri));
+      LogNormal(L"app.call not installed for " + Utf8ToWide(OriginForLog(uri)));
     }
     return;
   }

@@ -32,6 +32,14 @@ std::string OriginOf(std::string_view url) {
   return origin;
 }
 
+std::string OriginForLog(std::string_view url) {
+  std::string origin = OriginOf(url);
+  if (!origin.empty()) return origin;
+  const size_t colon = url.find(':');
+  if (colon == std::string_view::npos || colon > 16) return "(no address)";
+  return std::string(url.substr(0, colon + 1));
+}
+
 bool IsTrustedUrl(const std::vector<std::string>& trusted, std::string_view url) {
   const std::string origin = OriginOf(url);
   if (origin.empty()) return false;

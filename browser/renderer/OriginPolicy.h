@@ -11,5 +11,9 @@
 // javascript:, text that is no address), which no list can trust.
 std::string OriginOf(std::string_view url);
 
+// What a log line says of an address: its origin, or only its scheme ("data:", "about:")
+// for the rest, so neither a query's secrets nor a whole data: document reach the log.
+std::string OriginForLog(std::string_view url);
+
 // True when the address's origin is one of `trusted` (each given as an address or origin).
 bool IsTrustedUrl(const std::vector<std::string>& trusted, std::string_view url);
