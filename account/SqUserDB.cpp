@@ -46,7 +46,8 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 void RestrictToOwner(const std::string& folder, const std::string& path) {
   chmod(folder.c_str(), 0700);
   // The file is the user's own: a mode that shut the user out is put right first.
-  chmod(path.c_str(), 0600);
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) chmod(path.c_str(), 0600);
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd >= 0) {
     fchmod(fd, 0600);
