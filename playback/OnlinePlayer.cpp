@@ -9,6 +9,7 @@
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "playback/PlaybackMessages.h"
+#include "playback/ProgressQueue.h"
 #include "playback/VideoPlayDlg.h"
 
 namespace {
@@ -39,6 +40,8 @@ void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson) {
     return;
   }
   AdoptSelfOwned(std::move(player));
+  // Positions a failed report kept from an earlier lesson or run go first.
+  FlushUnsentProgress();
   raw->CenterWindow();
   raw->ShowWindow(true, true);
 }

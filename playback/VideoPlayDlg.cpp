@@ -15,6 +15,7 @@
 #include "playback/PlayerCatalogue.h"
 #include "playback/PlayerScripts.h"
 #include "playback/PlayerServices.h"
+#include "playback/ProgressQueue.h"
 #include "playback/VideoErrorDlg.h"
 #include "playback/VideoPlayEndDlg.h"
 #include "playback/VideoRightDlg.h"
@@ -238,24 +239,28 @@ void VideoPlayDlg::OnProgress(const std::wstring& params, bool pause) {
   ProgressReport r = *report;
   RunPlayerTask(m_hWnd, [this, send, r, seconds, pause]() -> std::function<void()> {
     bool accepted = send && send(seconds, r.lessonId);
-    return [this, accepted, r, pause] { OnProgressReported(accepted, r.classId, r.vid, r.seconds, pause); };
+    return [this, accepted, r, pause] { OnProgressReported(accepted, r, pause); };
   });
 }
 
-void VideoPlayDlg::OnProgressReported(bool accepted, const std::string& classId, const std::string& vid,
-                                      int64_t seconds, bool pause) {
-  std::string text = std::to_string(seconds);
+void VideoPlayDlg::OnProgressReported(bool accepted, const ProgressReport& report, bool pause) {
+  std::string text = std::to_string(report.seconds);
   if (accepted) {
     m_learnedDuration = text;
-    const PlayerCatalogue& catalogue = GetPlayerCatalogue();
-    if (catalogue.showProgress) catalogue.showProgress(classId, vid, seconds);
-    if (catalogue.storeLearned) catalogue.storeLearned(classId, vid, text);
     if (!pause) {
-      LogNormal(L"UpdateLearnProgress classid:" + W(classId) + L" vid:" + W(vid) + L" duration:" + W(text) + L"\n");
+      LogNormal(L"UpdateLearnProgress classid:" + W(report.classId) + L" vid:" + W(report.vid) + L" duration:" +
+                W(text) + L"\n");
     }
+    // The service is reachable again: what it missed before goes now.
+    FlushUnsentProgress();
   } else {
-    LogError(L"learning progress not accepted vid:" + W(vid) + L" duration:" + W(text) + L"\n");
+    // The position is kept and sent again later; the list shows it meanwhile.
+    LogError(L"learning progress not accepted, kept vid:" + W(report.vid) + L" duration:" + W(text) + L"\n");
+    KeepUnsentProgress(report.lessonId, report.classId, report.vid, text);
   }
+  const PlayerCatalogue& catalogue = GetPlayerCatalogue();
+  if (catalogue.showProgress) catalogue.showProgress(report.classId, report.vid, report.seconds);
+  if (catalogue.storeLearned) catalogue.storeLearned(report.classId, report.vid, text);
   if (!pause) AfterCurrentTime();
 }
 

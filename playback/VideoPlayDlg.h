@@ -11,6 +11,7 @@
 #include <string>
 
 #include "browser/JsFunctionTable.h"
+#include "playback/PlayerScripts.h"
 #include "service/Records.h"
 #include "ui/Control.h"
 #include "ui/WindowImplBase.h"
@@ -84,8 +85,7 @@ class VideoPlayDlg : public WindowImplBase {
   void OnBridgeCall(UINT msg, const JsCallMessage& call);
   void AnswerPlayAuth(const JsResponder& responder);
   void OnProgress(const std::wstring& params, bool pause);
-  void OnProgressReported(bool accepted, const std::string& classId, const std::string& vid, int64_t seconds,
-                          bool pause);
+  void OnProgressReported(bool accepted, const ProgressReport& report, bool pause);
   void AfterCurrentTime();
   void ReplayWithFreshAuth();
   void OnPlayStart();

@@ -14,6 +14,7 @@
 #include "playback/OnlinePlayer.h"
 #include "playback/PlayerCatalogue.h"
 #include "playback/PlayerServices.h"
+#include "playback/ProgressQueue.h"
 #include "playback/VideoPlayDlg.h"
 
 struct ReportRecord {
@@ -75,6 +76,7 @@ class PlayerTestKit : public WindowTestKit {
     if (HWND player = FindOnlinePlayer(); player != kNoWindow) CWindowWnd::FromHandle(player)->DestroyWindow();
     WaitForPlayerTasks(5000);
     PumpPendingMessages();
+    ProgressQueue::Release();
     ResetPlayerServices();
     ResetPlayerCatalogue();
     SetCurrentPlayerTitle(L"");

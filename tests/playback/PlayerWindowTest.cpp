@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "PlayerTestKit.h"
+#include "app/Folders.h"
 #include "playback/OverlayLayout.h"
+#include "playback/ProgressQueue.h"
 #include "playback/VideoErrorDlg.h"
 #include "playback/VideoPlayEndDlg.h"
 #include "playback/VideoRightDlg.h"
@@ -113,14 +115,15 @@ TEST_F(PlayerWindowTest, PauseReportsWholeSecondsAndUpdatesTheList) {
   EXPECT_EQ(stored, std::vector<std::string>{"c1/v1=12"});
   EXPECT_EQ(player->GetLearnedDuration(), "12");
 
-  // A refused report changes nothing locally.
+  // A report the service does not take is kept for later; the list shows it meanwhile.
   acceptReports = false;
   Call(player->GetHWND(), L"pauseVideo", LR"({"time":99.2,"lessonId":"l1","classId":"c1","vid":"v1"})");
-  ASSERT_TRUE(RunUntil([&] { return ReportCount() == 2; }));
-  WaitForPlayerTasks(5000);
-  PumpPendingMessages();
-  EXPECT_EQ(shown.size(), 1u);
-  EXPECT_EQ(stored.size(), 1u);
+  ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
+  EXPECT_EQ(shown.back(), "c1/v1=99");
+  std::vector<UnsentProgress> kept = ProgressQueue::Get().Pending(GetSignedInAccount());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].lessonId, "l1");
+  EXPECT_EQ(kept[0].seconds, "99");
 }
 
 // Opening another lesson while one plays: the old position is asked for and reported
