@@ -57,7 +57,8 @@ std::wstring ScriptSetPrismPlayerSize(int width, int height) {
   return L"setPrismPlayerSize('" + std::to_wstring(width) + L"','" + std::to_wstring(height) + L"')";
 }
 
-std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height) {
+std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
+                           const std::string& lessonId, const std::string& classId) {
   rapidjson::StringBuffer buffer;
   rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
   writer.StartObject();
@@ -69,6 +70,10 @@ std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, 
   writer.String(std::to_string(width) + "px");
   writer.Key("height");
   writer.String(std::to_string(height) + "px");
+  writer.Key("lessonId");
+  writer.String(lessonId);
+  writer.Key("classId");
+  writer.String(classId);
   writer.EndObject();
   return buffer.GetString();
 }

@@ -20,8 +20,10 @@ inline constexpr const wchar_t* kScriptPlayerReplay = L"playerReplay()";
 inline constexpr const wchar_t* kScriptPlayerPause = L"playerPause()";
 inline constexpr const wchar_t* kScriptPlayerPlay = L"playerPlay()";
 
-// The answer to "getVidAndPlayAuth": {"vid":..,"playAuth":..,"width":"<w>px","height":"<h>px"}.
-std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height);
+// The answer to "getVidAndPlayAuth": {"vid":..,"playAuth":..,"width":"<w>px","height":"<h>px",
+// "lessonId":..,"classId":..}. The page sends the two ids back with its pause reports.
+std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
+                           const std::string& lessonId, const std::string& classId);
 
 // "setPlayCurrentTime" and "pauseVideo": the position in whole seconds (a missing or
 // non-numeric "time" is 0; fractions are cut, never rounded) and the three ids.

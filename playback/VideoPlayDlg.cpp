@@ -206,13 +206,16 @@ void VideoPlayDlg::OnBridgeCall(UINT msg, const JsCallMessage& call) {
 
 void VideoPlayDlg::AnswerPlayAuth(const JsResponder& responder) {
   std::string vid = m_vid;
+  std::string lessonId = m_lessonId;
+  std::string classId = m_classId;
   auto fetch = GetPlayerServices().fetchPlayAuth;
-  RunPlayerTask(m_hWnd, [this, vid, fetch, responder]() -> std::function<void()> {
+  RunPlayerTask(m_hWnd, [this, vid, lessonId, classId, fetch, responder]() -> std::function<void()> {
     std::string auth = fetch ? fetch(vid) : "";
-    return [this, vid, auth, responder] {
+    return [this, vid, lessonId, classId, auth, responder] {
       m_playAuth = auth;
       CDuiRect rc = GetWindowRect();
-      if (responder) responder(200, Utf8ToWide(PlayAuthAnswer(vid, auth, rc.GetWidth(), rc.GetHeight())));
+      std::string answer = PlayAuthAnswer(vid, auth, rc.GetWidth(), rc.GetHeight(), lessonId, classId);
+      if (responder) responder(200, Utf8ToWide(answer));
     };
   });
 }
@@ -229,6 +232,12 @@ void VideoPlayDlg::OnProgress(const std::wstring& params, bool pause) {
   if (!report) {
     DestroyOnMalformed(pause ? L"WM_JS_PAUSE_VIDEO parse false" : L"WM_JS_SET_PLAY_CURRENT_TIME parse false");
     return;
+  }
+  // A page that does not know the lesson reports the one this window plays.
+  if (report->lessonId.empty() && report->vid.empty()) {
+    report->lessonId = m_lessonId;
+    report->classId = m_classId;
+    report->vid = m_vid;
   }
   std::string seconds = std::to_string(report->seconds);
   if (pause) {

@@ -58,6 +58,7 @@ class VideoPlayDlg : public WindowImplBase {
   bool IsClosing() const { return m_closing; }
   bool IsFullScreen() const { return m_fullScreen; }
   bool IsErrorShown() const { return m_errorShown; }
+  bool IsStarted() const { return m_started; }
   VideoTitleDlg* GetTitleWindow() const { return m_titleWnd.get(); }
   VideoRightDlg* GetRightWindow() const { return m_rightWnd.get(); }
   VideoPlayEndDlg* GetEndWindow() const { return m_endWnd.get(); }

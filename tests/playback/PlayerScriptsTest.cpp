@@ -52,8 +52,8 @@ TEST(PlayerScripts, ScriptsKeepOutsideTextsInsideTheirStrings) {
 }
 
 TEST(PlayerScripts, PlayAuthAnswerIsCompactJson) {
-  EXPECT_EQ(PlayAuthAnswer("v1", "A\"B", 800, 562),
-            R"({"vid":"v1","playAuth":"A\"B","width":"800px","height":"562px"})");
+  EXPECT_EQ(PlayAuthAnswer("v1", "A\"B", 800, 562, "l1", "c1"),
+            R"({"vid":"v1","playAuth":"A\"B","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
 }
 
 }  // namespace

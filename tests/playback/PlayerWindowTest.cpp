@@ -53,7 +53,8 @@ TEST_F(PlayerWindowTest, PlayAuthAnswerCarriesTheClientSizeInPixels) {
   std::wstring answer;
   Call(player->GetHWND(), L"getVidAndPlayAuth", L"{}", &answer);
   ASSERT_TRUE(RunUntil([&] { return !answer.empty(); }));
-  EXPECT_EQ(answer, LR"(200 {"vid":"v1","playAuth":"AUTH-v1","width":"800px","height":"562px"})");
+  EXPECT_EQ(answer,
+            LR"(200 {"vid":"v1","playAuth":"AUTH-v1","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
 }
 
 // Each bridge call with a JSON argument, given valid, missing and malformed texts: valid
