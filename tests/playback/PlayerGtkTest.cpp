@@ -26,6 +26,7 @@
 #include "playback/OnlinePlayer.h"
 #include "playback/PlayerServices.h"
 #include "playback/ProgressQueue.h"
+#include "playback/UpVideoQuestionDlg.h"
 #include "playback/VideoErrorDlg.h"
 #include "playback/VideoPlayDlg.h"
 #include "playback/VideoTitleDlg.h"
@@ -196,8 +197,28 @@ TEST_F(PlayerGtkTest, PlaysPausesReportsSwitchesAndCloses) {
   RunFor([] { return false; }, 300);
   SaveScreen("player-gtk-playing.png");
 
-  PostMessage(hwnd, WM_PLAYER_PAUSE);
+  // Full screen from the page: the window covers the screen and the buttons go; leaving it
+  // brings the window back where it was.
+  CDuiRect windowed = player->GetWindowRect();
+  Evaluate(view, "document.getElementById('player').requestFullscreen(); 1");
+  ASSERT_TRUE(RunFor([&] { return player->IsFullScreen(); }, 10000));
+  RunFor([] { return false; }, 500);
+  EXPECT_FALSE(player->GetTitleWindow()->AreButtonsShown());
+  SaveScreen("player-gtk-fullscreen.png");
+  Evaluate(view, "document.exitFullscreen(); 1");
+  ASSERT_TRUE(RunFor([&] { return !player->IsFullScreen(); }, 10000));
+  RunFor([] { return false; }, 500);
+  CDuiRect back = player->GetWindowRect();
+  EXPECT_EQ(back.GetWidth(), windowed.GetWidth());
+  EXPECT_EQ(back.GetHeight(), windowed.GetHeight());
+
+  // The question window pauses the video; the pause reaches the school.
+  OpenQuestionWindow(hwnd, "1101", "110101");
   ASSERT_TRUE(RunFor([&] { return !ProgressBodies().empty(); }, 10000)) << "no report after the pause";
+  RunFor([] { return false; }, 300);
+  SaveScreen("player-gtk-question.png");
+  if (HWND question = FindWindow(L"upVideoQuestionDlgClass", L"问题反馈"); question != kNoWindow)
+    CWindowWnd::FromHandle(question)->DestroyWindow();
   EXPECT_NE(ProgressBodies()[0].find("lessonId=110101"), std::string::npos) << ProgressBodies()[0];
 
   SendMessage(hwnd, WM_PLAYER_PLAY_LESSON, 0, 0,
