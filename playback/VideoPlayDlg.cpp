@@ -418,11 +418,11 @@ void VideoPlayDlg::SwitchTo(const std::string& classId, const std::string& vid, 
 }
 
 LRESULT VideoPlayDlg::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
+  bHandled = true;
   if (!m_runScript) {
-    bHandled = false;  // no page to ask: the window closes at once
+    FinishClose();  // no page to ask: the window closes at once
     return 0;
   }
-  bHandled = true;
   if (m_closing) return 0;
   m_closing = true;
   RunScript(ScriptGetPlayCurrentTime(m_lessonId, m_classId, m_vid));

@@ -6,6 +6,9 @@
 
 #include "PlayerTestKit.h"
 #include "app/Folders.h"
+#include "account/MainWindowLink.h"
+#include "mainwnd/MainDlg.h"
+#include "mainwnd/MainWindowOpener.h"
 #include "playback/OverlayLayout.h"
 #include "playback/ProgressQueue.h"
 #include "playback/VideoErrorDlg.h"
@@ -245,6 +248,26 @@ TEST_F(PlayerWindowTest, ClosesWithoutAReportWhenThePageNeverAnswers) {
   EXPECT_TRUE(IsWindow(hwnd));
   ASSERT_TRUE(RunUntil([&] { return !IsWindow(hwnd); }, std::chrono::seconds(6)));
   EXPECT_TRUE(reports.empty());
+}
+
+// The main window asked to close while a lesson plays: the player reports, goes, and then
+// the main window closes too.
+TEST_F(PlayerWindowTest, MainWindowCloseWaitsForThePlayersReport) {
+  InstallMainWindowLink();
+  GetMainWindowLink().open();
+  MainDlg* main = GetMainDlg();
+  ASSERT_NE(main, nullptr);
+  main->SetQuitOnFinal(false);
+  HWND mainHwnd = main->GetHWND();
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  PostMessage(mainHwnd, WM_CLOSE);
+  ASSERT_TRUE(RunUntil([&] { return player->IsClosing(); }));
+  EXPECT_TRUE(IsWindow(mainHwnd));
+  Call(hwnd, L"setPlayCurrentTime", kReport12_9);
+  ASSERT_TRUE(RunUntil([&] { return !IsWindow(hwnd) && !IsWindow(mainHwnd); }));
+  EXPECT_EQ(reports.size(), 1u);
 }
 
 // The overlays follow the player: the title bar across its top, the side panel on its
