@@ -6,7 +6,8 @@ NetworkWatch::NetworkWatch(std::function<void()> onAvailable) : m_onAvailable(st
   GNetworkMonitor* monitor = g_network_monitor_get_default();  // owned by GIO
   if (!monitor) return;
   m_available = g_network_monitor_get_network_available(monitor);
-  m_handler = g_signal_connect(monitor, "network-changed", G_CALLBACK(+[](GNetworkMonitor* m, gboolean on, gpointer self) {
+  m_handler = g_signal_connect(monitor, "network-changed",
+                               G_CALLBACK(+[](GNetworkMonitor* m, gboolean on, gpointer self) {
                                  NetworkWatch::OnChanged(m, on, self);
                                }),
                                this);

@@ -28,12 +28,14 @@ void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson) {
   HWND open = FindOnlinePlayer();
   if (open != kNoWindow) {
     if (CWindowWnd* player = CWindowWnd::FromHandle(open)) player->BringToFront();
-    SendMessage(open, WM_PLAYER_PLAY_LESSON, 0, 0, MakePayload<PlayLessonRequest>(PlayLessonRequest{classId, lesson}));
+    SendMessage(open, WM_PLAYER_PLAY_LESSON, 0, 0,
+                MakePayload<PlayLessonRequest>(PlayLessonRequest{classId, lesson}));
     return;
   }
   LogNormal(L"PlayVideoOnLine classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
             L" duration:" + AnsiToWide(lesson.learned_duration) + L"\n");
-  auto player = std::make_unique<VideoPlayDlg>(classId, lesson.video, lesson.name, lesson, lesson.learned_duration);
+  auto player =
+      std::make_unique<VideoPlayDlg>(classId, lesson.video, lesson.name, lesson, lesson.learned_duration);
   VideoPlayDlg* raw = player.get();
   if (raw->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 600) == kNoWindow) {
     LogError(L"online player could not be created\n");

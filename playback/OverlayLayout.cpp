@@ -17,7 +17,8 @@ OverlayLayout ComputeOverlayLayout(const CDuiRect& player) {
   OverlayLayout layout;
   layout.title = {player.left, player.top, player.right, player.top + VideoTitleDlg::kHeight};
   int rightTop = player.top + (player.GetHeight() - VideoRightDlg::kHeight) / 2;
-  layout.right = {player.right - VideoRightDlg::kWidth, rightTop, player.right, rightTop + VideoRightDlg::kHeight};
+  layout.right = {player.right - VideoRightDlg::kWidth, rightTop, player.right,
+                  rightTop + VideoRightDlg::kHeight};
   layout.end = Centred(player, VideoPlayEndDlg::kWidth, VideoPlayEndDlg::kHeight);
   layout.error = Centred(player, VideoErrorDlg::kWidth, VideoErrorDlg::kHeight);
   return layout;

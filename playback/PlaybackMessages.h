@@ -9,9 +9,9 @@
 constexpr UINT WM_PLAYER_TASK_DONE = 1095;
 
 // Timers of the online player.
-constexpr UINT kPlayerIdleTimer = 1056;          // overlays hide 5 s after the last movement
+constexpr UINT kPlayerIdleTimer = 1056;  // overlays hide 5 s after the last movement
 constexpr UINT kPlayerFullScreenClickTimer = 1073;
-constexpr UINT kPlayerCloseTimer = 1080;         // the page never answered while closing
+constexpr UINT kPlayerCloseTimer = 1080;  // the page never answered while closing
 constexpr UINT kPlayerIdleMs = 5000;
 constexpr UINT kPlayerCloseLimitMs = 3000;
 

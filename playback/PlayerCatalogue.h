@@ -13,7 +13,8 @@ struct PlayerCatalogue {
   // The lesson of (class id, video id) in the catalogue.
   std::function<std::optional<LessonRecord>(const std::string& classId, const std::string& vid)> findLesson;
   // Stores a new learned duration (whole seconds, decimal) for (class id, video id).
-  std::function<void(const std::string& classId, const std::string& vid, const std::string& seconds)> storeLearned;
+  std::function<void(const std::string& classId, const std::string& vid, const std::string& seconds)>
+      storeLearned;
   // Shows a learning position in the lesson row of (class id, video id).
   std::function<void(const std::string& classId, const std::string& vid, int64_t seconds)> showProgress;
   // Remembers (class id, lesson id) as the last lesson watched.

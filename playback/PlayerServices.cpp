@@ -44,7 +44,8 @@ void RunPlayerTask(HWND window, std::function<std::function<void()>()> work) {
   }
   std::thread([window, work = std::move(work)] {
     std::function<void()> then = work();
-    PostMessage(window, WM_PLAYER_TASK_DONE, 0, 0, MakePayload<PlayerTaskDone>(PlayerTaskDone{std::move(then)}));
+    PostMessage(window, WM_PLAYER_TASK_DONE, 0, 0,
+                MakePayload<PlayerTaskDone>(PlayerTaskDone{std::move(then)}));
     std::lock_guard lock(g_mutex);
     --g_running;
     g_ended.notify_all();

@@ -69,7 +69,8 @@ void ProgressQueue::Release() { g_queue.reset(); }
 
 ProgressQueue::ProgressQueue(const std::wstring& path) {
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  int rc =
+      sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   m_db.reset(db);
   if (rc != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
     LogError(L"unsent progress store not opened: " + path + L"\n");
@@ -89,7 +90,8 @@ void ProgressQueue::Keep(const std::string& account, const std::string& lessonId
   if (drop) drop.Bind(1, account).Bind(2, lessonId).Run();
   Statement insert(m_db.get(),
                    "INSERT INTO unsentProgress(account, lessonId, classId, vid, seconds) VALUES(?,?,?,?,?)");
-  if (!insert || !insert.Bind(1, account).Bind(2, lessonId).Bind(3, classId).Bind(4, vid).Bind(5, seconds).Run())
+  if (!insert ||
+      !insert.Bind(1, account).Bind(2, lessonId).Bind(3, classId).Bind(4, vid).Bind(5, seconds).Run())
     LogError(L"unsent progress not kept lessonId:" + AnsiToWide(lessonId) + L"\n");
 }
 

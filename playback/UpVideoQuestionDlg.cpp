@@ -143,7 +143,8 @@ void UpVideoQuestionDlg::OnFinalMessage(HWND) { std::unique_ptr<CWindowWnd> self
 void OpenQuestionWindow(HWND player, const std::string& classId, const std::string& lessonId) {
   HWND open = FindWindow(L"upVideoQuestionDlgClass", L"问题反馈");
   if (open != kNoWindow) {
-    SendMessage(open, WM_QUESTION_LESSON, 0, 0, MakePayload<std::pair<std::string, std::string>>(classId, lessonId));
+    SendMessage(open, WM_QUESTION_LESSON, 0, 0,
+                MakePayload<std::pair<std::string, std::string>>(classId, lessonId));
     if (CWindowWnd* window = CWindowWnd::FromHandle(open)) window->BringToFront();
     return;
   }

@@ -257,8 +257,8 @@ void VideoPlayDlg::OnProgressReported(bool accepted, const ProgressReport& repor
   if (accepted) {
     m_learnedDuration = text;
     if (!pause) {
-      LogNormal(L"UpdateLearnProgress classid:" + W(report.classId) + L" vid:" + W(report.vid) + L" duration:" +
-                W(text) + L"\n");
+      LogNormal(L"UpdateLearnProgress classid:" + W(report.classId) + L" vid:" + W(report.vid) +
+                L" duration:" + W(text) + L"\n");
     }
     // The service is reachable again: what it missed before goes now.
     FlushUnsentProgress();
@@ -450,8 +450,8 @@ void VideoPlayDlg::FinishClose() {
 }
 
 LRESULT VideoPlayDlg::OnDestroy(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
-  for (CWindowWnd* overlay : std::initializer_list<CWindowWnd*>{m_titleWnd.get(), m_rightWnd.get(), m_endWnd.get(),
-                                                                m_errorWnd.get()}) {
+  for (CWindowWnd* overlay : std::initializer_list<CWindowWnd*>{m_titleWnd.get(), m_rightWnd.get(),
+                                                                m_endWnd.get(), m_errorWnd.get()}) {
     if (overlay->GetHWND() != kNoWindow) overlay->DestroyWindow();
   }
   if (m_browser) m_browser->CloseAllBrowser();

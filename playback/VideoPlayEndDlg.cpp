@@ -23,7 +23,8 @@ int VideoPlayEndDlg::HitTest(int screenX, int screenY) const {
   CDuiRect rc = GetWindowRect();
   CDuiPoint pt{screenX - rc.left, screenY - rc.top};
   for (int i = 0; i < 3; ++i) {
-    if (m_buttons[i] && m_buttons[i]->IsEnabled() && m_buttons[i]->IsVisible() && m_buttons[i]->GetPos().Contains(pt))
+    if (m_buttons[i] && m_buttons[i]->IsEnabled() && m_buttons[i]->IsVisible() &&
+        m_buttons[i]->GetPos().Contains(pt))
       return i;
   }
   return -1;

@@ -25,7 +25,8 @@ void VideoRightDlg::InitWindow() {
   RefreshDownloadButton();
 }
 
-void VideoRightDlg::SetLesson(const std::string& classId, const std::string& vid, const std::string& lessonId) {
+void VideoRightDlg::SetLesson(const std::string& classId, const std::string& vid,
+                              const std::string& lessonId) {
   m_classId = classId;
   m_vid = vid;
   m_lessonId = lessonId;

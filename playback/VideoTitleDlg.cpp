@@ -70,7 +70,8 @@ void VideoTitleDlg::OnHostMouse(const HostMouseEvent& event) {
   if (event.type == HostMouseType::Leave) {
     m_hovering = false;
     CDuiRect rc = GetWindowRect();
-    bool throughEdge = m_lastX <= kEdgeSlack || m_lastY <= kEdgeSlack || m_lastX >= rc.GetWidth() - kEdgeSlack;
+    bool throughEdge =
+        m_lastX <= kEdgeSlack || m_lastY <= kEdgeSlack || m_lastX >= rc.GetWidth() - kEdgeSlack;
     if (throughEdge) PostMessage(m_hOwner, WM_PLAYER_MOUSE_LEFT);
   } else {
     m_lastX = event.x;

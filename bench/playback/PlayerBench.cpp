@@ -141,7 +141,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "run %d: the lesson did not start\n", run + 1);
       return 1;
     }
-    startMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    startMs.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     RunFor([] { return false; }, 1500);  // playing for a while
     programKiB = std::max(programKiB, RssKiB(getpid()));
     long web = 0;
@@ -160,9 +161,10 @@ int main(int argc, char** argv) {
               sorted[sorted.size() / 2], sorted.front(), sorted.back(), runs);
   for (double ms : startMs) std::printf(" %.0f", ms);
   std::printf(")\n");
-  std::printf("resident memory while playing: program %ld MiB (%ld MiB before the first player), "
-              "web processes %ld MiB\n",
-              programKiB / 1024, before / 1024, webKiB / 1024);
+  std::printf(
+      "resident memory while playing: program %ld MiB (%ld MiB before the first player), "
+      "web processes %ld MiB\n",
+      programKiB / 1024, before / 1024, webKiB / 1024);
   DestroySelfOwned();
   ShutdownMessageCore();
   demo.Stop();

@@ -55,7 +55,8 @@ void SaveScreen(const std::string& name) {
   std::filesystem::path dir = std::filesystem::path(std::getenv("TAVO_TEST_BINARY_DIR")) / "screenshots";
   std::filesystem::create_directories(dir);
   GdkWindow* root = gdk_get_default_root_window();
-  GdkPixbuf* pb = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
+  GdkPixbuf* pb =
+      gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
   ASSERT_NE(pb, nullptr);
   gdk_pixbuf_save(pb, (dir / name).c_str(), "png", nullptr, nullptr);
   g_object_unref(pb);
@@ -129,7 +130,8 @@ class PlayerGtkTest : public ::testing::Test {
     SetSignedInAccount("lixiaoming");
   }
   void TearDown() override {
-    if (HWND player = FindOnlinePlayer(); player != kNoWindow) CWindowWnd::FromHandle(player)->DestroyWindow();
+    if (HWND player = FindOnlinePlayer(); player != kNoWindow)
+      CWindowWnd::FromHandle(player)->DestroyWindow();
     WaitForPlayerTasks(5000);
     ProgressQueue::Release();
     DestroySelfOwned();
@@ -187,12 +189,15 @@ TEST_F(PlayerGtkTest, PlaysPausesReportsSwitchesAndCloses) {
   WebKitWebView* view = View(player);
   ASSERT_NE(view, nullptr);
   ASSERT_TRUE(started) << "the page never started playing: "
-                       << Evaluate(view, "JSON.stringify({src: video.src, paused: video.paused, ready: video.readyState,"
-                                         " error: video.error && video.error.code, url: location.href,"
-                                         " message: document.getElementById('messageText').textContent,"
-                                         " cls: document.getElementById('player').className})");
+                       << Evaluate(
+                              view,
+                              "JSON.stringify({src: video.src, paused: video.paused, ready: video.readyState,"
+                              " error: video.error && video.error.code, url: location.href,"
+                              " message: document.getElementById('messageText').textContent,"
+                              " cls: document.getElementById('player').className})");
   double first = CurrentTime(view);
-  ASSERT_TRUE(RunFor([&] { return CurrentTime(view) > first + 0.5; }, 10000)) << "the position does not advance";
+  ASSERT_TRUE(RunFor([&] { return CurrentTime(view) > first + 0.5; }, 10000))
+      << "the position does not advance";
   EXPECT_GE(first, 1.5);  // resumed at the learned 2 s
   RunFor([] { return false; }, 300);
   SaveScreen("player-gtk-playing.png");
@@ -224,9 +229,11 @@ TEST_F(PlayerGtkTest, PlaysPausesReportsSwitchesAndCloses) {
   SendMessage(hwnd, WM_PLAYER_PLAY_LESSON, 0, 0,
               MakePayload<PlayLessonRequest>(PlayLessonRequest{"1101", Lesson("2", "0")}));
   ASSERT_TRUE(RunFor([&] { return !player->IsSwitching() && player->GetVid() == "v110102"; }, 30000));
-  ASSERT_TRUE(RunFor([&] { return Evaluate(view, "document.getElementById('video').src").find("v110102") !=
-                                  std::string::npos; },
-                     10000));
+  ASSERT_TRUE(RunFor(
+      [&] {
+        return Evaluate(view, "document.getElementById('video').src").find("v110102") != std::string::npos;
+      },
+      10000));
   EXPECT_GE(ProgressBodies().size(), 2u);  // the old lesson's position before the switch
 
   size_t before = ProgressBodies().size();

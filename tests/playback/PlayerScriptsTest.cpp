@@ -16,9 +16,9 @@ TEST(PlayerScripts, ProgressReportsCutToWholeSeconds) {
       {LR"({"time":12.9,"lessonId":"l1","classId":"c1","vid":"v1"})", 12, "l1"},
       {LR"({"time":0.999})", 0, ""},
       {LR"({"time":3600})", 3600, ""},
-      {LR"({"time":"12"})", 0, ""},            // not a number
+      {LR"({"time":"12"})", 0, ""},                // not a number
       {LR"({"time":-5.5,"lessonId":7})", 0, "7"},  // no negative position; a numeric id as text
-      {LR"({"time":1e300})", 0, ""},           // absurd
+      {LR"({"time":1e300})", 0, ""},               // absurd
       {L"{}", 0, ""},
   };
   for (const Case& c : cases) {
@@ -52,8 +52,9 @@ TEST(PlayerScripts, ScriptsKeepOutsideTextsInsideTheirStrings) {
 }
 
 TEST(PlayerScripts, PlayAuthAnswerIsCompactJson) {
-  EXPECT_EQ(PlayAuthAnswer("v1", "A\"B", 800, 562, "l1", "c1"),
-            R"({"vid":"v1","playAuth":"A\"B","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
+  EXPECT_EQ(
+      PlayAuthAnswer("v1", "A\"B", 800, 562, "l1", "c1"),
+      R"({"vid":"v1","playAuth":"A\"B","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
 }
 
 }  // namespace

@@ -50,7 +50,8 @@ class PlayerTestKit : public WindowTestKit {
       }
       return std::nullopt;
     };
-    catalogue.storeLearned = [this](const std::string& classId, const std::string& vid, const std::string& s) {
+    catalogue.storeLearned = [this](const std::string& classId, const std::string& vid,
+                                    const std::string& s) {
       stored.push_back(classId + "/" + vid + "=" + s);
     };
     catalogue.showProgress = [this](const std::string& classId, const std::string& vid, int64_t s) {
@@ -63,7 +64,9 @@ class PlayerTestKit : public WindowTestKit {
                                       std::string& learned) { return Neighbour(vid, -1, newVid, learned); };
     catalogue.nextLesson = [this](const std::string&, const std::string& vid, std::string& newVid,
                                   std::string& learned) { return Neighbour(vid, 1, newVid, learned); };
-    catalogue.isDownloading = [this](const std::string&, const std::string& vid) { return downloading == vid; };
+    catalogue.isDownloading = [this](const std::string&, const std::string& vid) {
+      return downloading == vid;
+    };
     catalogue.startDownload = [this](const std::string&, const std::string& vid) {
       downloading = vid;
       return true;
@@ -73,7 +76,8 @@ class PlayerTestKit : public WindowTestKit {
                Lesson("l3", "第三课 极限", "v3", "0")};
   }
   void TearDown() override {
-    if (HWND player = FindOnlinePlayer(); player != kNoWindow) CWindowWnd::FromHandle(player)->DestroyWindow();
+    if (HWND player = FindOnlinePlayer(); player != kNoWindow)
+      CWindowWnd::FromHandle(player)->DestroyWindow();
     WaitForPlayerTasks(5000);
     PumpPendingMessages();
     ProgressQueue::Release();
@@ -125,8 +129,12 @@ class PlayerTestKit : public WindowTestKit {
   static void Call(HWND player, const wchar_t* name, const std::wstring& params = L"{}",
                    std::wstring* answer = nullptr) {
     JsResponder responder;
-    if (answer) responder = [answer](int code, const std::wstring& text) { *answer = std::to_wstring(code) + L" " + text; };
-    SendMessage(player, JsFunctionMessage(name), 0, 0, MakePayload<JsCallMessage>(JsCallMessage{params, responder}));
+    if (answer)
+      responder = [answer](int code, const std::wstring& text) {
+        *answer = std::to_wstring(code) + L" " + text;
+      };
+    SendMessage(player, JsFunctionMessage(name), 0, 0,
+                MakePayload<JsCallMessage>(JsCallMessage{params, responder}));
   }
 
   bool HasScript(const std::wstring& script) {

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "PlayerTestKit.h"
-#include "app/Folders.h"
 #include "account/MainWindowLink.h"
+#include "app/Folders.h"
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/MainWindowOpener.h"
 #include "playback/OverlayLayout.h"
@@ -42,9 +42,8 @@ TEST_F(PlayerWindowTest, OpensOnTheLessonWithItsOverlaysAndIsFoundByItsTitle) {
   OpenOnlinePlayer("c1", lessons[1]);
   EXPECT_EQ(FindOnlinePlayer(), player->GetHWND());
   EXPECT_EQ(player->GetVid(), "v2");
-  size_t players = std::count_if(testHost->Windows().begin(), testHost->Windows().end(), [](TestHostWindow* w) {
-    return w->kind() == HostKind::TopLevel;
-  });
+  size_t players = std::count_if(testHost->Windows().begin(), testHost->Windows().end(),
+                                 [](TestHostWindow* w) { return w->kind() == HostKind::TopLevel; });
   EXPECT_EQ(players, 1u);
 }
 
@@ -56,8 +55,9 @@ TEST_F(PlayerWindowTest, PlayAuthAnswerCarriesTheClientSizeInPixels) {
   std::wstring answer;
   Call(player->GetHWND(), L"getVidAndPlayAuth", L"{}", &answer);
   ASSERT_TRUE(RunUntil([&] { return !answer.empty(); }));
-  EXPECT_EQ(answer,
-            LR"(200 {"vid":"v1","playAuth":"AUTH-v1","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
+  EXPECT_EQ(
+      answer,
+      LR"(200 {"vid":"v1","playAuth":"AUTH-v1","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
 }
 
 // Each bridge call with a JSON argument, given valid, missing and malformed texts: valid
