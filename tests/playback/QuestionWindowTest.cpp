@@ -65,6 +65,7 @@ TEST_F(QuestionWindowTest, SuccessShowsForASecondThenClosesAndResumes) {
   CControlUI* tip = dlg->FindControl(L"lbTip");
   static_cast<CButtonUI*>(dlg->FindControl(L"btnSubmit"))->Activate();
   EXPECT_TRUE(dlg->FindControl(L"pageGif")->IsVisible());
+  SaveScreenshot(dlg, "question-busy.png");
   ASSERT_TRUE(RunUntil([&] { return tip->IsVisible(); }));
   EXPECT_EQ(tip->GetText(), L"提交成功，请等待老师答复");
   SaveScreenshot(dlg, "question-success.png");
