@@ -15,6 +15,7 @@
 #include "playback/VideoPlayEndDlg.h"
 #include "playback/VideoRightDlg.h"
 #include "playback/VideoTitleDlg.h"
+#include "ui/Button.h"
 #include "ui/Control.h"
 
 namespace {
@@ -248,6 +249,48 @@ TEST_F(PlayerWindowTest, ClosesWithoutAReportWhenThePageNeverAnswers) {
   EXPECT_TRUE(IsWindow(hwnd));
   ASSERT_TRUE(RunUntil([&] { return !IsWindow(hwnd); }, std::chrono::seconds(6)));
   EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(PlayerWindowTest, MaximiseButtonTogglesAndTellsThePageItsSize) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  Call(player->GetHWND(), L"playVideoStart");  // the buttons show once the lesson plays
+  VideoTitleDlg* title = player->GetTitleWindow();
+  title->GetPaintManager().DoLayout();
+  auto* max = static_cast<CButtonUI*>(title->FindControl(L"maxbtn"));
+  ASSERT_NE(max, nullptr);
+  max->Activate();
+  PumpPendingMessages();
+  EXPECT_TRUE(player->IsZoomed());
+  EXPECT_EQ(max->GetToolTip(), L"向下还原");
+  CDuiRect rc = player->GetWindowRect();
+  EXPECT_TRUE(HasScript(ScriptSetPrismPlayerSize(rc.GetWidth(), rc.GetHeight())));
+  max->Activate();
+  PumpPendingMessages();
+  EXPECT_FALSE(player->IsZoomed());
+  EXPECT_EQ(max->GetToolTip(), L"最大化");
+}
+
+TEST_F(PlayerWindowTest, OverlaysHideFiveSecondsAfterTheLastMovement) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  Call(hwnd, L"playVideoStart");
+  testHost->cursorX = 300;
+  testHost->cursorY = 200;
+  Call(hwnd, L"mouseMove");
+  auto moved = std::chrono::steady_clock::now();
+  EXPECT_TRUE(player->GetRightWindow()->IsWindowVisible());
+  ASSERT_TRUE(
+      RunUntil([&] { return !player->GetRightWindow()->IsWindowVisible(); }, std::chrono::seconds(8)));
+  EXPECT_GE(std::chrono::steady_clock::now() - moved, std::chrono::milliseconds(4900));
+  EXPECT_FALSE(player->GetTitleWindow()->IsLabelShown());
+  // The next movement in both axes brings them back.
+  testHost->cursorX = 320;
+  testHost->cursorY = 230;
+  Call(hwnd, L"mouseMove");
+  EXPECT_TRUE(player->GetRightWindow()->IsWindowVisible());
+  EXPECT_TRUE(player->GetTitleWindow()->IsLabelShown());
 }
 
 // The main window asked to close while a lesson plays: the player reports, goes, and then
