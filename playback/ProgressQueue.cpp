@@ -61,13 +61,15 @@ struct FlushResult {
 void ProgressQueue::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 
 ProgressQueue& ProgressQueue::Get() {
-  if (!g_queue) g_queue = std::make_unique<ProgressQueue>(GetDbFolder() + L"course.db");
+  // course.db lives in the signed-in account's folder: another account, another file.
+  std::wstring path = GetDbFolder() + L"course.db";
+  if (!g_queue || g_queue->m_path != path) g_queue = std::make_unique<ProgressQueue>(path);
   return *g_queue;
 }
 
 void ProgressQueue::Release() { g_queue.reset(); }
 
-ProgressQueue::ProgressQueue(const std::wstring& path) {
+ProgressQueue::ProgressQueue(const std::wstring& path) : m_path(path) {
   sqlite3* db = nullptr;
   int rc =
       sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

@@ -28,7 +28,8 @@ struct UnsentProgress {
 
 class ProgressQueue {
  public:
-  // The process's queue in "<db folder>course.db", opened on first use.
+  // The queue in the signed-in account's "<db folder>course.db", opened on first use and
+  // again when the account changed.
   static ProgressQueue& Get();
   // Closes the file (sign-out, exit, tests); Get opens it again.
   static void Release();
@@ -65,6 +66,7 @@ class ProgressQueue {
   struct Closer {
     void operator()(sqlite3* db) const;
   };
+  std::wstring m_path;
   std::unique_ptr<sqlite3, Closer> m_db;
   MessageWindow m_receiver;
   std::unique_ptr<NetworkWatch> m_watch;
