@@ -132,8 +132,13 @@ WebKitWebView* ClientAppBrowser::NewView() const {
   WebKitSettings* settings = webkit_settings_new_with_settings(
       "enable-developer-extras", TRUE, "javascript-can-open-windows-automatically", FALSE,
       "hardware-acceleration-policy", WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER, nullptr);
-  auto* view = WEBKIT_WEB_VIEW(
-      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings", settings, nullptr));
+  // The student starts a lesson with a click in the program, not in the page: the player
+  // page may start its video with sound on its own.
+  WebKitWebsitePolicies* policies =
+      webkit_website_policies_new_with_policies("autoplay", WEBKIT_AUTOPLAY_ALLOW, nullptr);
+  auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "settings",
+                                            settings, "website-policies", policies, nullptr));
+  g_object_unref(policies);
   g_object_unref(settings);
   return view;
 }

@@ -28,3 +28,16 @@ void ClassContentCache::Clear() {
   m_lessons.clear();
   m_docs.clear();
 }
+
+bool ClassContentCache::SetLearnedDuration(const std::string& classId, const std::string& videoId,
+                                           const std::string& seconds) {
+  auto it = m_lessons.find(classId);
+  if (it == m_lessons.end()) return false;
+  bool found = false;
+  for (LessonRecord& lesson : it->second) {
+    if (lesson.video != videoId) continue;
+    lesson.learned_duration = seconds;
+    found = true;
+  }
+  return found;
+}

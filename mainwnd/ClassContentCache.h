@@ -18,6 +18,8 @@ class ClassContentCache {
   std::vector<LessonRecord> GetLessons(const std::string& classId) const;
   std::vector<DocumentRecord> GetDocs(const std::string& classId) const;
   bool HasLessons(const std::string& classId) const { return m_lessons.count(classId) != 0; }
+  // The player's new resume position of (class, video); false when the lesson is unknown.
+  bool SetLearnedDuration(const std::string& classId, const std::string& videoId, const std::string& seconds);
   void Clear();
 
  private:

@@ -15,6 +15,7 @@
 #include "mainwnd/ClassFetch.h"
 #include "mainwnd/CourseListBuilder.h"
 #include "mainwnd/LessonFormat.h"
+#include "mainwnd/PlayerLink.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
 #include "ui/Button.h"
@@ -357,9 +358,8 @@ void CourseLists::PlayClicked(CControlUI* button) {
       return;
     }
   }
-  // The online player comes with its own window; until then the request is logged.
-  LogNormal(L"PlayVideoOnLine classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
-            L" duration:" + AnsiToWide(lesson.learned_duration));
+  if (!PlayLessonOnline(classId, lesson))
+    LogError(L"no online player linked for classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video));
 }
 
 void CourseLists::LookClicked(CControlUI* button) {

@@ -81,8 +81,10 @@ void InstallFileRoutes(httplib::Server& server, Context& context) {
     server.Get("/uploads/avatar/([0-9]{1,20})/" + name, [&context](const httplib::Request& req, httplib::Response& res) {
         ServeFrom(context.store->AvatarFolder(req.matches[1]), req.matches[2], req, res);
     });
-    server.Get("/media/" + name, [assets](const httplib::Request& req, httplib::Response& res) {
+    server.Get("/media/" + name, [assets, &context](const httplib::Request& req, httplib::Response& res) {
         AllowLocalPage(req, res);
+        // The fault hook: a canned answer for a video's address makes its playback fail.
+        if (context.hooks.AnswerCanned(req, res)) return;
         ServeFrom(assets / "media", req.matches[1], req, res);
     });
     server.Options("/(media/.*|video/resolve)", [](const httplib::Request& req, httplib::Response& res) {
@@ -94,6 +96,7 @@ void InstallFileRoutes(httplib::Server& server, Context& context) {
     // exchanges it here for the address of the media.
     server.Get("/video/resolve", [&context](const httplib::Request& req, httplib::Response& res) {
         AllowLocalPage(req, res);
+        if (context.hooks.AnswerCanned(req, res)) return;
         const std::string vid = req.get_param_value("vid");
         const std::string auth = req.get_param_value("playAuth");
         std::string subject;

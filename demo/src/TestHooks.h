@@ -9,6 +9,9 @@
 //                         (at most 120 s), for tests of client time limits
 //   GET  /__test/requests [{"method", "path", "target", "contentType", "body", "files"}]
 //   POST /__test/reset    forget canned answers and recorded requests
+//
+// Canned answers also serve "/video/resolve" and "/media/<file>" (not recorded), so a
+// client test can make a play authorisation or a video fail and then clear the fault.
 #pragma once
 
 #include <httplib.h>

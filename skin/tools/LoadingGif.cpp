@@ -1,24 +1,27 @@
 // Draws the sign-in busy animation, login_loading.gif: a light arc turning on a faint ring
 // over the dark box colour of the skin's busy layer (the GIF has no partial transparency,
-// so the edges are smoothed against that colour). The course lists' loading state uses the
-// same turning arc in other colours. Usage: tavo-loading-gif OUT.gif [BACK FORE] (RRGGBB)
+// so the edges are smoothed against that colour). The course lists' loading state and the
+// question window's busy picture use the same turning arc at other sizes and colours.
+// Usage: tavo-loading-gif OUT.gif [SIZE] [BACK FORE] (SIZE in pixels, default 48, the ring
+// scales with it; colours as RRGGBB).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int kSize = 48;         // picture width and height
-constexpr int kFrames = 30;       // one turn
-constexpr int kDelayCs = 3;       // per frame, hundredths of a second
-constexpr double kRadius = 17.0;  // ring centre line
-constexpr double kStroke = 4.0;   // ring width
-constexpr double kArc = 110.0;    // length of the bright arc, degrees
-constexpr double kTrack = 0.22;   // brightness of the ring under the arc
-constexpr int kSamples = 5;       // supersampling per axis
+int g_size = 48;                    // picture width and height
+constexpr int kFrames = 30;        // one turn
+constexpr int kDelayCs = 3;        // per frame, hundredths of a second
+double g_radius = 17.0;             // ring centre line
+double g_stroke = 4.0;              // ring width
+constexpr double kArc = 110.0;     // length of the bright arc, degrees
+constexpr double kTrack = 0.22;    // brightness of the ring under the arc
+constexpr int kSamples = 5;        // supersampling per axis
 // Colours: by default the busy box of login.xml and the arc.
 int gBack[3] = {0x2B, 0x2F, 0x38};
 int gFore[3] = {0xFF, 0xFF, 0xFF};
@@ -34,19 +37,19 @@ constexpr double kPi = 3.14159265358979323846;
 
 // Brightness (0..1) of one sample point at frame `frame`.
 double Sample(double x, double y, int frame) {
-  double cx = kSize / 2.0, cy = kSize / 2.0;
+  double cx = g_size / 2.0, cy = g_size / 2.0;
   double dx = x - cx, dy = y - cy;
   double dist = std::hypot(dx, dy);
-  double half = kStroke / 2;
+  double half = g_stroke / 2;
   double start = 360.0 * frame / kFrames;  // head of the arc, clockwise from the top
   double angle = std::atan2(dx, -dy) * 180.0 / kPi;
   if (angle < 0) angle += 360.0;
   double behind = std::fmod(start - angle + 720.0, 360.0);  // degrees behind the head
-  bool onRing = std::fabs(dist - kRadius) <= half;
+  bool onRing = std::fabs(dist - g_radius) <= half;
   // Round caps at both ends of the arc.
   auto capAt = [&](double deg) {
     double a = deg * kPi / 180.0;
-    double px = cx + kRadius * std::sin(a), py = cy - kRadius * std::cos(a);
+    double px = cx + g_radius * std::sin(a), py = cy - g_radius * std::cos(a);
     return std::hypot(x - px, y - py) <= half;
   };
   if ((onRing && behind <= kArc) || capAt(start) || capAt(start - kArc)) {
@@ -59,15 +62,15 @@ double Sample(double x, double y, int frame) {
 }
 
 std::vector<uint8_t> DrawFrame(int frame) {
-  std::vector<uint8_t> pixels(kSize * kSize);
-  for (int y = 0; y < kSize; ++y) {
-    for (int x = 0; x < kSize; ++x) {
+  std::vector<uint8_t> pixels(g_size * g_size);
+  for (int y = 0; y < g_size; ++y) {
+    for (int x = 0; x < g_size; ++x) {
       double sum = 0;
       for (int sy = 0; sy < kSamples; ++sy)
         for (int sx = 0; sx < kSamples; ++sx)
           sum += Sample(x + (sx + 0.5) / kSamples, y + (sy + 0.5) / kSamples, frame);
       double v = sum / (kSamples * kSamples);
-      pixels[y * kSize + x] = static_cast<uint8_t>(std::lround(v * 255.0));
+      pixels[y * g_size + x] = static_cast<uint8_t>(std::lround(v * 255.0));
     }
   }
   return pixels;
@@ -120,15 +123,28 @@ void WriteImageData(Writer& w, const std::vector<uint8_t>& pixels) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if ((argc != 2 && argc != 4) ||
-      (argc == 4 && (!ReadColour(argv[2], gBack) || !ReadColour(argv[3], gFore)))) {
-    std::fprintf(stderr, "usage: %s OUT.gif [BACK FORE]\n", argv[0]);
+  const bool hasSize = argc == 3 || argc == 5;
+  const bool hasColours = argc == 4 || argc == 5;
+  if (argc < 2 || argc > 5 ||
+      (hasColours && (!ReadColour(argv[argc - 2], gBack) || !ReadColour(argv[argc - 1], gFore)))) {
+    std::fprintf(stderr, "usage: %s OUT.gif [SIZE] [BACK FORE]\n", argv[0]);
     return 2;
+  }
+  if (hasSize) {
+    int size = std::atoi(argv[2]);
+    if (size < 16 || size > 512) {
+      std::fprintf(stderr, "size out of range: %s\n", argv[2]);
+      return 2;
+    }
+    double scale = size / static_cast<double>(g_size);
+    g_size = size;
+    g_radius *= scale;
+    g_stroke *= scale;
   }
   Writer w;
   w.Text("GIF89a");
-  w.Word(kSize);
-  w.Word(kSize);
+  w.Word(g_size);
+  w.Word(g_size);
   w.Byte(0xF7);  // global colour table of 256 entries
   w.Byte(0);
   w.Byte(0);
@@ -153,8 +169,8 @@ int main(int argc, char** argv) {
     w.Byte(0x2C);  // image descriptor: the whole picture, no local table
     w.Word(0);
     w.Word(0);
-    w.Word(kSize);
-    w.Word(kSize);
+    w.Word(g_size);
+    w.Word(g_size);
     w.Byte(0);
     WriteImageData(w, DrawFrame(f));
   }

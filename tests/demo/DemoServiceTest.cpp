@@ -489,6 +489,33 @@ TEST_F(DemoServiceTest, VideoServiceResolvesPlayAuthorisation) {
     EXPECT_EQ(Get("/api/Apibook/playAuth?vid=").code(), 404);
 }
 
+// The player's fault hook: a canned answer makes the video service or a video fail (with
+// the page's CORS grant, so the page can read the status) until the fault is cleared.
+TEST_F(DemoServiceTest, VideoFaultHookFailsPlaybackUntilReset) {
+    const std::string playAuth = Get("/api/Apibook/playAuth?vid=v110101").json["playauth"].GetString();
+    const std::string resolve = "/video/resolve?vid=v110101&playAuth=" + FormEncode(playAuth);
+    const httplib::Headers page{{"Origin", "http://127.0.0.1:8501"}};
+    for (const char* fault : {R"({"path":"/video/resolve","status":503,"body":"{}"})",
+                              R"({"path":"/media/v110101.mp4","status":500,"body":"down"})"}) {
+        ASSERT_TRUE(m_client->Post("/__test/canned", fault, "application/json"));
+    }
+    auto refused = m_client->Get(resolve.c_str(), page);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 503);
+    EXPECT_EQ(refused->get_header_value("Access-Control-Allow-Origin"), "http://127.0.0.1:8501");
+    auto media = m_client->Get("/media/v110101.mp4", page);
+    ASSERT_TRUE(media);
+    EXPECT_EQ(media->status, 500);
+
+    ASSERT_TRUE(m_client->Post("/__test/reset", "", "application/json"));
+    auto resolved = m_client->Get(resolve.c_str(), page);
+    ASSERT_TRUE(resolved);
+    EXPECT_EQ(resolved->status, 200);
+    auto range = m_client->Get("/media/v110101.mp4", {{"Range", "bytes=0-99"}});
+    ASSERT_TRUE(range);
+    EXPECT_EQ(range->status, 206);
+}
+
 TEST_F(DemoServiceTest, AvatarUpload) {
     const std::string token = SignIn("zhaolei", "zl123456");
     const std::string png = ReadFile(AssetsFolder() / "img" / "avatar-10001.png");

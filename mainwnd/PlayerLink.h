@@ -1,0 +1,25 @@
+// The course lists open the online player, which lives in a higher module; the program
+// connects the two at start-up through this small link (tests connect a fake). The player
+// reaches back for the download of a lesson from its side panel the same way.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "service/Records.h"
+
+struct PlayerLink {
+  // Plays a lesson online: opens the player or switches the open one to the lesson.
+  std::function<void(const std::string& classId, const LessonRecord& lesson)> playOnline;
+  // Adds the lesson video (class id, video id) to the downloads or resumes it; true when
+  // it was added or resumed. Filled by the download side of the main window.
+  std::function<bool(const std::string& classId, const std::string& vid)> downloadLesson;
+};
+
+// Each side installs its own half; neither replaces the other's.
+void SetPlayOnline(std::function<void(const std::string& classId, const LessonRecord& lesson)> playOnline);
+void SetLessonDownloader(std::function<bool(const std::string& classId, const std::string& vid)> download);
+const PlayerLink& GetPlayerLink();
+
+// Plays `lesson` of `classId` online through the link; false when no player is linked.
+bool PlayLessonOnline(const std::string& classId, const LessonRecord& lesson);

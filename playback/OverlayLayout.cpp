@@ -1,0 +1,25 @@
+#include "playback/OverlayLayout.h"
+
+#include "playback/VideoErrorDlg.h"
+#include "playback/VideoPlayEndDlg.h"
+#include "playback/VideoRightDlg.h"
+#include "playback/VideoTitleDlg.h"
+
+namespace {
+CDuiRect Centred(const CDuiRect& player, int width, int height) {
+  int left = player.left + (player.GetWidth() - width) / 2;
+  int top = player.top + (player.GetHeight() - height) / 2;
+  return {left, top, left + width, top + height};
+}
+}  // namespace
+
+OverlayLayout ComputeOverlayLayout(const CDuiRect& player) {
+  OverlayLayout layout;
+  layout.title = {player.left, player.top, player.right, player.top + VideoTitleDlg::kHeight};
+  int rightTop = player.top + (player.GetHeight() - VideoRightDlg::kHeight) / 2;
+  layout.right = {player.right - VideoRightDlg::kWidth, rightTop, player.right,
+                  rightTop + VideoRightDlg::kHeight};
+  layout.end = Centred(player, VideoPlayEndDlg::kWidth, VideoPlayEndDlg::kHeight);
+  layout.error = Centred(player, VideoErrorDlg::kWidth, VideoErrorDlg::kHeight);
+  return layout;
+}

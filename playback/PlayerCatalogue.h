@@ -1,0 +1,38 @@
+// What the player windows need from the main window's course lists and catalogue, as
+// replaceable functions (tests put fakes here). The defaults reach the open main window;
+// without one they find nothing and change nothing.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "service/Records.h"
+
+struct PlayerCatalogue {
+  // The lesson of (class id, video id) in the catalogue.
+  std::function<std::optional<LessonRecord>(const std::string& classId, const std::string& vid)> findLesson;
+  // Stores a new learned duration (whole seconds, decimal) for (class id, video id).
+  std::function<void(const std::string& classId, const std::string& vid, const std::string& seconds)>
+      storeLearned;
+  // Shows a learning position in the lesson row of (class id, video id).
+  std::function<void(const std::string& classId, const std::string& vid, int64_t seconds)> showProgress;
+  // Remembers (class id, lesson id) as the last lesson watched.
+  std::function<void(const std::string& classId, const std::string& lessonId)> markLesson;
+  // The lesson before or after (class id, video id) in its list: its video id and learned
+  // seconds; the list moves its "正在观看" marker there. False at the ends.
+  std::function<bool(const std::string& classId, const std::string& vid, std::string& newVid,
+                     std::string& newLearned)>
+      previousLesson;
+  std::function<bool(const std::string& classId, const std::string& vid, std::string& newVid,
+                     std::string& newLearned)>
+      nextLesson;
+  // Whether the video is in the download list, and starting its download (true when it
+  // was added or resumed). Without a download side the player offers none.
+  std::function<bool(const std::string& classId, const std::string& vid)> isDownloading;
+  std::function<bool(const std::string& classId, const std::string& vid)> startDownload;
+};
+
+const PlayerCatalogue& GetPlayerCatalogue();
+void SetPlayerCatalogue(PlayerCatalogue catalogue);
+void ResetPlayerCatalogue();

@@ -1,0 +1,80 @@
+// Learning positions the service did not take (network down, service error). They are
+// kept in course.db (table unsentProgress, one row per account and lesson: a newer
+// position replaces an older unsent one) and sent again, oldest first, when the network
+// comes back, after the next report the service accepts, and when a player opens. Main
+// thread only; the sending runs on a thread of its own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MessageWindow.h"
+
+struct sqlite3;
+class NetworkWatch;
+
+struct UnsentProgress {
+  int64_t seq = 0;  // order of keeping; a replacement gets a new one
+  std::string account;
+  std::string lessonId;
+  std::string classId;
+  std::string vid;
+  std::string seconds;
+  int attempts = 0;
+};
+
+class ProgressQueue {
+ public:
+  // The queue in the signed-in account's "<db folder>course.db", opened on first use and
+  // again when the account changed.
+  static ProgressQueue& Get();
+  // Closes the file (sign-out, exit, tests); Get opens it again.
+  static void Release();
+
+  explicit ProgressQueue(const std::wstring& path);
+  ~ProgressQueue();
+  ProgressQueue(const ProgressQueue&) = delete;
+  ProgressQueue& operator=(const ProgressQueue&) = delete;
+
+  bool IsOpen() const { return m_db != nullptr; }
+  void Keep(const std::string& account, const std::string& lessonId, const std::string& classId,
+            const std::string& vid, const std::string& seconds);
+  // The account's entries, oldest first.
+  std::vector<UnsentProgress> Pending(const std::string& account) const;
+
+  // Sends the account's entries in order with `send` (seconds, lesson id) on a thread; the
+  // first refusal ends the round (the network is probably still down). Sent entries leave
+  // the queue unless a newer position replaced them meanwhile; `done` runs afterwards on
+  // the main thread with the number sent. One round at a time.
+  using Sender = std::function<bool(const std::string& seconds, const std::string& lessonId)>;
+  void Flush(const std::string& account, Sender send, std::function<void(int sent)> done = {});
+  bool IsFlushing() const { return m_flushing; }
+
+  // Sends again whenever the network comes back (with the signed-in account).
+  void WatchNetwork(std::function<void()> onBack);
+
+  // An entry that failed this many rounds is given up (logged): the service refuses it.
+  static constexpr int kMaxAttempts = 10;
+
+ private:
+  void Remove(int64_t seq);
+  void CountAttempt(int64_t seq);
+
+  struct Closer {
+    void operator()(sqlite3* db) const;
+  };
+  std::wstring m_path;
+  std::unique_ptr<sqlite3, Closer> m_db;
+  MessageWindow m_receiver;
+  std::unique_ptr<NetworkWatch> m_watch;
+  bool m_flushing = false;
+};
+
+// Keeps a report the service did not take, for the signed-in account.
+void KeepUnsentProgress(const std::string& lessonId, const std::string& classId, const std::string& vid,
+                        const std::string& seconds);
+// Sends the signed-in account's kept reports with the player's service.
+void FlushUnsentProgress();

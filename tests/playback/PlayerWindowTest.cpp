@@ -1,0 +1,377 @@
+// The online player on the test host: bridge calls with valid, missing and malformed JSON,
+// the play authorisation answer, progress reports, the switch sequence, the end panel, the
+// error panel, closing with and without the page's answer, and the overlays' places.
+// Screenshots: <build>/screenshots/player-*.png.
+#include <algorithm>
+
+#include "PlayerTestKit.h"
+#include "account/MainWindowLink.h"
+#include "app/Folders.h"
+#include "mainwnd/MainDlg.h"
+#include "mainwnd/MainWindowOpener.h"
+#include "playback/OverlayLayout.h"
+#include "playback/ProgressQueue.h"
+#include "playback/VideoErrorDlg.h"
+#include "playback/VideoPlayEndDlg.h"
+#include "playback/VideoRightDlg.h"
+#include "playback/VideoTitleDlg.h"
+#include "ui/Button.h"
+#include "ui/Control.h"
+
+namespace {
+
+const std::wstring kReport12_9 = LR"({"time":12.9,"lessonId":"l1","classId":"c1","vid":"v1"})";
+
+class PlayerWindowTest : public PlayerTestKit {};
+
+TEST_F(PlayerWindowTest, OpensOnTheLessonWithItsOverlaysAndIsFoundByItsTitle) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  EXPECT_EQ(player->GetWindowText(), L"第一课 导论");
+  EXPECT_EQ(CurrentPlayerTitle(), L"第一课 导论");
+  EXPECT_EQ(HostOf(player)->title, "第一课 导论");
+  // Loading: the title bar is there without its label and buttons; the panels are hidden.
+  EXPECT_TRUE(player->GetTitleWindow()->IsWindowVisible());
+  EXPECT_FALSE(player->GetTitleWindow()->IsLabelShown());
+  EXPECT_FALSE(player->GetRightWindow()->IsWindowVisible());
+  EXPECT_FALSE(player->GetEndWindow()->IsWindowVisible());
+  EXPECT_FALSE(player->GetErrorWindow()->IsWindowVisible());
+  EXPECT_EQ(HostOf(player->GetTitleWindow())->kind(), HostKind::Layer);
+  EXPECT_TRUE(VideoPlayDlg::PageUrl().starts_with(L"http://127.0.0.1:"));
+
+  // A second play switches the open player instead of opening another one.
+  OpenOnlinePlayer("c1", lessons[1]);
+  EXPECT_EQ(FindOnlinePlayer(), player->GetHWND());
+  EXPECT_EQ(player->GetVid(), "v2");
+  size_t players = std::count_if(testHost->Windows().begin(), testHost->Windows().end(),
+                                 [](TestHostWindow* w) { return w->kind() == HostKind::TopLevel; });
+  EXPECT_EQ(players, 1u);
+}
+
+TEST_F(PlayerWindowTest, PlayAuthAnswerCarriesTheClientSizeInPixels) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  CDuiRect rc = player->GetWindowRect();
+  player->MoveWindow({rc.left, rc.top, rc.left + 800, rc.top + 562});
+  std::wstring answer;
+  Call(player->GetHWND(), L"getVidAndPlayAuth", L"{}", &answer);
+  ASSERT_TRUE(RunUntil([&] { return !answer.empty(); }));
+  EXPECT_EQ(
+      answer,
+      LR"(200 {"vid":"v1","playAuth":"AUTH-v1","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
+}
+
+// Each bridge call with a JSON argument, given valid, missing and malformed texts: valid
+// and missing members keep the player; a text that is no JSON object closes it, and the
+// next play opens a fresh player.
+TEST_F(PlayerWindowTest, BridgeArgumentsValidMissingAndMalformed) {
+  struct Case {
+    const wchar_t* name;
+    std::wstring params;
+    bool closes;
+  };
+  const Case cases[] = {
+      {L"setPlayCurrentTime", kReport12_9, false},
+      {L"setPlayCurrentTime", L"{}", false},
+      {L"setPlayCurrentTime", L"{\"time\":", true},
+      {L"pauseVideo", kReport12_9, false},
+      {L"pauseVideo", LR"({"time":"soon"})", false},
+      {L"pauseVideo", L"[1,2]", true},
+      {L"playError", LR"({"error_code":4002})", false},
+      {L"playError", L"{}", false},
+      {L"playError", L"not json", true},
+      {L"mousePlayerDrag", LR"({"drag":0})", false},
+      {L"mousePlayerDrag", L"{}", false},
+      {L"mousePlayerDrag", L"", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.name) + " " + WideToUtf8(c.params));
+    VideoPlayDlg* player = OpenPlayer();
+    ASSERT_NE(player, nullptr);
+    HWND hwnd = player->GetHWND();
+    HWND title = player->GetTitleWindow()->GetHWND();
+    Call(hwnd, c.name, c.params);
+    WaitForPlayerTasks(5000);
+    PumpPendingMessages();
+    EXPECT_EQ(IsWindow(hwnd), !c.closes);
+    if (c.closes) {
+      EXPECT_FALSE(IsWindow(title)) << "an overlay outlived its player";
+      EXPECT_EQ(CurrentPlayerTitle(), L"");
+      EXPECT_EQ(FindOnlinePlayer(), kNoWindow);
+    } else {
+      CWindowWnd::FromHandle(hwnd)->DestroyWindow();
+    }
+  }
+  // After a malformed answer the next play works normally.
+  VideoPlayDlg* next = OpenPlayer(1);
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(CurrentPlayerTitle(), L"第二课 函数");
+}
+
+TEST_F(PlayerWindowTest, PauseReportsWholeSecondsAndUpdatesTheList) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  Call(player->GetHWND(), L"pauseVideo", kReport12_9);
+  ASSERT_TRUE(RunUntil([&] { return !shown.empty(); }));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].seconds, "12");
+  EXPECT_EQ(reports[0].lessonId, "l1");
+  EXPECT_EQ(shown, std::vector<std::string>{"c1/v1=12"});
+  EXPECT_EQ(stored, std::vector<std::string>{"c1/v1=12"});
+  EXPECT_EQ(player->GetLearnedDuration(), "12");
+
+  // A report the service does not take is kept for later; the list shows it meanwhile.
+  acceptReports = false;
+  Call(player->GetHWND(), L"pauseVideo", LR"({"time":99.2,"lessonId":"l1","classId":"c1","vid":"v1"})");
+  ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
+  EXPECT_EQ(shown.back(), "c1/v1=99");
+  std::vector<UnsentProgress> kept = ProgressQueue::Get().Pending(GetSignedInAccount());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].lessonId, "l1");
+  EXPECT_EQ(kept[0].seconds, "99");
+}
+
+// Opening another lesson while one plays: the old position is asked for and reported
+// before the new video is replayed, and the new video seeks to its own learned time.
+TEST_F(PlayerWindowTest, SwitchReportsTheOldPositionBeforeReplayingTheNewVideo) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  Call(hwnd, L"playVideoStart");
+  EXPECT_TRUE(HasScript(L"seek('30')"));
+
+  OpenOnlinePlayer("c1", lessons[1]);
+  EXPECT_TRUE(HasScript(L"getPlayCurrentTime('l1','c1','v1')"));
+  EXPECT_TRUE(player->IsSwitching());
+  EXPECT_EQ(CurrentPlayerTitle(), L"第二课 函数");
+  EXPECT_EQ(player->GetRightWindow()->GetVid(), "v2");
+  EXPECT_EQ(player->GetRightWindow()->GetLessonId(), "l2");
+
+  Call(hwnd, L"setPlayCurrentTime", LR"({"time":40.7,"lessonId":"l1","classId":"c1","vid":"v1"})");
+  ASSERT_TRUE(RunUntil([&] { return HasScript(L"replay('v2','AUTH-v2')"); }));
+  std::vector<std::string> order = Events();
+  auto report = std::find(order.begin(), order.end(), "report 40");
+  auto replay = std::find(order.begin(), order.end(), "script replay('v2','AUTH-v2')");
+  ASSERT_NE(report, order.end());
+  EXPECT_LT(report - order.begin(), replay - order.begin());
+  EXPECT_EQ(reports.back().lessonId, "l1");
+  EXPECT_EQ(shown.back(), "c1/v1=40");
+
+  Call(hwnd, L"playVideoStart");
+  EXPECT_TRUE(HasScript(L"seek('75')"));
+  EXPECT_FALSE(player->IsSwitching());
+  EXPECT_EQ(player->GetLearnedDuration(), "75");
+}
+
+TEST_F(PlayerWindowTest, NextFromTheSidePanelAndTheEndsOfTheList) {
+  VideoPlayDlg* player = OpenPlayer(1);
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  Call(hwnd, L"playVideoStart");
+  EXPECT_TRUE(player->GetRightWindow()->PlayNext());
+  PumpPendingMessages();
+  EXPECT_EQ(player->GetVid(), "v3");
+  EXPECT_EQ(player->GetLessonId(), "l3");
+  EXPECT_EQ(player->GetPendingDuration(), "0");
+  EXPECT_EQ(CurrentPlayerTitle(), L"第三课 极限");
+  // At the last lesson the panel says so and the player stays where it is.
+  size_t windows = testHost->Windows().size();
+  EXPECT_FALSE(player->GetRightWindow()->PlayNext());
+  EXPECT_EQ(testHost->Windows().size(), windows + 1);  // the toast
+  EXPECT_EQ(player->GetVid(), "v3");
+}
+
+TEST_F(PlayerWindowTest, EndPanelReplayStartsAtZeroAndNextLeavesTheEnd) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  Call(hwnd, L"playVideoStart");
+  Call(hwnd, L"playVideoEnd");
+  EXPECT_TRUE(player->IsEnded());
+  EXPECT_TRUE(player->GetEndWindow()->IsWindowVisible());
+  EXPECT_FALSE(player->GetRightWindow()->IsWindowVisible());
+  EXPECT_FALSE(player->GetTitleWindow()->IsLabelShown());
+  SaveScreenshot(player, "player-end.png", {player->GetTitleWindow(), player->GetEndWindow()});
+
+  SendMessage(hwnd, WM_PLAYER_END_CHOICE, 1);
+  EXPECT_EQ(player->GetLearnedDuration(), "0");
+  EXPECT_EQ(stored, std::vector<std::string>{"c1/v1=0"});
+  EXPECT_TRUE(HasScript(L"playerReplay()"));
+  EXPECT_FALSE(player->IsEnded());
+  EXPECT_FALSE(player->GetEndWindow()->IsWindowVisible());
+
+  Call(hwnd, L"playVideoEnd");
+  SendMessage(hwnd, WM_PLAYER_END_CHOICE, 2);
+  PumpPendingMessages();
+  EXPECT_FALSE(player->IsEnded());
+  EXPECT_EQ(player->GetVid(), "v2");
+}
+
+TEST_F(PlayerWindowTest, ErrorPanelShowsTheCodeAndRetryReplaysWithAFreshAuthorisation) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  Call(hwnd, L"playError", LR"({"error_code":4002})");
+  EXPECT_TRUE(player->IsErrorShown());
+  EXPECT_TRUE(player->GetErrorWindow()->IsWindowVisible());
+  EXPECT_EQ(player->GetErrorWindow()->GetCode(), L"4002");
+  SaveScreenshot(player, "player-error.png", {player->GetTitleWindow(), player->GetErrorWindow()});
+
+  SendMessage(hwnd, WM_PLAYER_RETRY);
+  ASSERT_TRUE(RunUntil([&] { return HasScript(L"replay('v1','AUTH-v1')"); }));
+  Call(hwnd, L"playVideoStart");
+  EXPECT_FALSE(player->IsErrorShown());
+  EXPECT_FALSE(player->GetErrorWindow()->IsWindowVisible());
+}
+
+TEST_F(PlayerWindowTest, CloseReportsFirstThenGoes) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  SendMessage(hwnd, WM_CLOSE);
+  EXPECT_TRUE(IsWindow(hwnd));
+  EXPECT_TRUE(player->IsClosing());
+  EXPECT_TRUE(HasScript(L"getPlayCurrentTime('l1','c1','v1')"));
+  EXPECT_EQ(marked, std::vector<std::string>{"c1/l1"});
+  Call(hwnd, L"setPlayCurrentTime", kReport12_9);
+  ASSERT_TRUE(RunUntil([&] { return !IsWindow(hwnd); }));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].seconds, "12");
+  EXPECT_EQ(CurrentPlayerTitle(), L"");
+}
+
+TEST_F(PlayerWindowTest, ClosesWithoutAReportWhenThePageNeverAnswers) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  SendMessage(hwnd, WM_PLAYER_CLOSE, 0);
+  PumpPendingMessages();
+  EXPECT_TRUE(IsWindow(hwnd));
+  ASSERT_TRUE(RunUntil([&] { return !IsWindow(hwnd); }, std::chrono::seconds(6)));
+  EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(PlayerWindowTest, MaximiseButtonTogglesAndTellsThePageItsSize) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  Call(player->GetHWND(), L"playVideoStart");  // the buttons show once the lesson plays
+  VideoTitleDlg* title = player->GetTitleWindow();
+  title->GetPaintManager().DoLayout();
+  auto* max = static_cast<CButtonUI*>(title->FindControl(L"maxbtn"));
+  ASSERT_NE(max, nullptr);
+  max->Activate();
+  PumpPendingMessages();
+  EXPECT_TRUE(player->IsZoomed());
+  EXPECT_EQ(max->GetToolTip(), L"向下还原");
+  CDuiRect rc = player->GetWindowRect();
+  EXPECT_TRUE(HasScript(ScriptSetPrismPlayerSize(rc.GetWidth(), rc.GetHeight())));
+  max->Activate();
+  PumpPendingMessages();
+  EXPECT_FALSE(player->IsZoomed());
+  EXPECT_EQ(max->GetToolTip(), L"最大化");
+}
+
+TEST_F(PlayerWindowTest, OverlaysHideFiveSecondsAfterTheLastMovement) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  Call(hwnd, L"playVideoStart");
+  testHost->cursorX = 300;
+  testHost->cursorY = 200;
+  Call(hwnd, L"mouseMove");
+  auto moved = std::chrono::steady_clock::now();
+  EXPECT_TRUE(player->GetRightWindow()->IsWindowVisible());
+  ASSERT_TRUE(
+      RunUntil([&] { return !player->GetRightWindow()->IsWindowVisible(); }, std::chrono::seconds(8)));
+  EXPECT_GE(std::chrono::steady_clock::now() - moved, std::chrono::milliseconds(4900));
+  EXPECT_FALSE(player->GetTitleWindow()->IsLabelShown());
+  // The next movement in both axes brings them back.
+  testHost->cursorX = 320;
+  testHost->cursorY = 230;
+  Call(hwnd, L"mouseMove");
+  EXPECT_TRUE(player->GetRightWindow()->IsWindowVisible());
+  EXPECT_TRUE(player->GetTitleWindow()->IsLabelShown());
+}
+
+// The main window asked to close while a lesson plays: the player reports, goes, and then
+// the main window closes too.
+TEST_F(PlayerWindowTest, MainWindowCloseWaitsForThePlayersReport) {
+  InstallMainWindowLink();
+  GetMainWindowLink().open();
+  MainDlg* main = GetMainDlg();
+  ASSERT_NE(main, nullptr);
+  main->SetQuitOnFinal(false);
+  HWND mainHwnd = main->GetHWND();
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  PostMessage(mainHwnd, WM_CLOSE);
+  ASSERT_TRUE(RunUntil([&] { return player->IsClosing(); }));
+  EXPECT_TRUE(IsWindow(mainHwnd));
+  Call(hwnd, L"setPlayCurrentTime", kReport12_9);
+  ASSERT_TRUE(RunUntil([&] { return !IsWindow(hwnd) && !IsWindow(mainHwnd); }));
+  EXPECT_EQ(reports.size(), 1u);
+}
+
+// The overlays follow the player: the title bar across its top, the side panel on its
+// right edge, the end and error panels centred.
+TEST_F(PlayerWindowTest, OverlaysSitWhereThePlayerIs) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  const CDuiRect places[] = {{100, 50, 900, 650}, {0, 0, 1366, 768}, {37, 11, 1061, 771}};
+  for (const CDuiRect& rc : places) {
+    player->MoveWindow(rc);
+    PumpPendingMessages();
+    OverlayLayout want = ComputeOverlayLayout(rc);
+    auto same = [](const CDuiRect& a, const CDuiRect& b) {
+      return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    EXPECT_TRUE(same(player->GetTitleWindow()->GetWindowRect(), want.title));
+    EXPECT_TRUE(same(player->GetRightWindow()->GetWindowRect(), want.right));
+    EXPECT_TRUE(same(player->GetEndWindow()->GetWindowRect(), want.end));
+    EXPECT_TRUE(same(player->GetErrorWindow()->GetWindowRect(), want.error));
+  }
+  // The formulas for an 800 x 600 player at (100, 50).
+  OverlayLayout layout = ComputeOverlayLayout({100, 50, 900, 650});
+  EXPECT_EQ(layout.title.bottom, 152);
+  EXPECT_EQ(layout.title.right, 900);
+  EXPECT_EQ(layout.right.left, 797);
+  EXPECT_EQ(layout.right.top, 230);
+  EXPECT_EQ(layout.end.left, 243);
+  EXPECT_EQ(layout.end.top, 278);
+  EXPECT_EQ(layout.error.left, 257);
+  EXPECT_EQ(layout.error.top, 109);
+}
+
+TEST_F(PlayerWindowTest, OverlaysShowWhilePlayingAndHideWhenIdle) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  // Before the start a hover shows nothing.
+  Call(hwnd, L"mouseEnter");
+  EXPECT_FALSE(player->GetRightWindow()->IsWindowVisible());
+  Call(hwnd, L"playVideoStart");
+  EXPECT_TRUE(player->GetRightWindow()->IsWindowVisible());
+  EXPECT_TRUE(player->GetTitleWindow()->IsLabelShown());
+  EXPECT_TRUE(player->GetTitleWindow()->AreButtonsShown());
+  player->MoveWindow({100, 60, 1124, 820});
+  PumpPendingMessages();
+  SaveScreenshot(player, "player-overlays.png", {player->GetTitleWindow(), player->GetRightWindow()});
+  Call(hwnd, L"mouseLeave");
+  EXPECT_FALSE(player->GetRightWindow()->IsWindowVisible());
+  EXPECT_FALSE(player->GetTitleWindow()->AreButtonsShown());
+  // Full screen hides the window buttons; leaving it restores the rectangle.
+  CDuiRect before = player->GetWindowRect();
+  Call(hwnd, L"playVideoFullScreen");
+  EXPECT_TRUE(player->IsFullScreen());
+  Call(hwnd, L"mouseEnter");
+  EXPECT_TRUE(player->GetTitleWindow()->IsLabelShown());
+  EXPECT_FALSE(player->GetTitleWindow()->AreButtonsShown());
+  Call(hwnd, L"playVideoCancelFullScreen");
+  CDuiRect after = player->GetWindowRect();
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.bottom, before.bottom);
+  EXPECT_TRUE(player->GetTitleWindow()->AreButtonsShown());
+}
+
+}  // namespace
