@@ -24,6 +24,7 @@
 namespace httplib {
 class Server;
 }
+class ListenThread;
 
 // Serves fixed pages on 127.0.0.1 at a free port, from its own thread.
 class PageServer {
@@ -37,7 +38,7 @@ class PageServer {
 
  private:
   std::unique_ptr<httplib::Server> m_server;
-  std::thread m_thread;
+  std::unique_ptr<ListenThread> m_listening;
   int m_port = 0;
 };
 
