@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/ChildProcess.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -89,8 +90,10 @@ bool NginxServer::Start() {
     conf.close();
     const std::string confPath = (m_work / "nginx.conf").string();
     const std::string errPath = (m_work / "error.log").string();
+    const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {
+      TieChildToTestProcess(parent);
       ::execlp("nginx", "nginx", "-p", w.c_str(), "-c", confPath.c_str(), "-e", errPath.c_str(),
                static_cast<char*>(nullptr));
       ::_exit(127);
