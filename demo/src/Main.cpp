@@ -6,6 +6,7 @@
 #include "ApiRoutes.h"
 #include "Context.h"
 #include "FileRoutes.h"
+#include "ListenLoop.h"
 #include "ServerLog.h"
 #include "Shutdown.h"
 
@@ -140,26 +141,27 @@ int main(int argc, char** argv) {
     const std::string listening = scheme + "://" + hostPart + ":" + std::to_string(port);
     context.origin = options.origin.empty() ? listening : options.origin;
 
-    std::thread signalThread([&server, signals] {
+    demo::ListenLoop loop(*server);
+    std::thread signalThread([&loop, signals] {
         int number = 0;
         sigwait(&signals, &number);
         demo::BeginShutdown();
-        server->stop();
+        loop.Stop();
     });
     if (options.watchStdin) {
-        std::thread([&server] {
+        std::thread([&loop] {
             char buffer[256];
             while (std::fread(buffer, 1, sizeof buffer, stdin) > 0) {
             }
             demo::BeginShutdown();
-            server->stop();
+            loop.Stop();
         }).detach();
     }
 
     std::printf("listening on %s\n", listening.c_str());
     std::fflush(stdout);
     demo::LogLine("serving " + options.catalogue.string() + " with state in " + options.data.string());
-    const bool ok = server->listen_after_bind();
+    const bool ok = loop.Run();
     ::kill(::getpid(), SIGUSR1);  // releases the signal thread when the stop came from elsewhere
     signalThread.join();
     return ok ? 0 : 1;

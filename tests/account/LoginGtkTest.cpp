@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "support/PrivateDisplay.h"
+#include "support/Waiting.h"
 #include "ServiceTestSupport.h"
 #include "account/LoginBackDlg.h"
 #include "account/LoginDlg.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-bool RunFor(const std::function<bool()>& done, int ms = 3000) {
+bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) {
   auto start = std::chrono::steady_clock::now();
   while (!done()) {
     if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(ms)) return false;
@@ -105,7 +106,6 @@ TEST_F(LoginGtkTest, LayersSitOnTheFrameAndTakeInput) {
   frame->Create(kNoWindow, L"Tavo", UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768);
   frame->CenterWindow();
   frame->ShowWindow(true, true);
-  Settle(800);
   LoginDlg* form = frame->GetLoginDlg();
 
   auto formOrigin = [&] {
@@ -114,6 +114,9 @@ TEST_F(LoginGtkTest, LayersSitOnTheFrameAndTakeInput) {
   };
   CDuiRect f = frame->GetWindowRect();
   CDuiPoint o = formOrigin();
+  // The form is a layer drawn after the frame: wait until its tab bar is on the screen.
+  EXPECT_TRUE(RunFor([&] { return Near(ScreenPixel(o.x + 105, o.y + 71), {255, 133, 77}, 12); }))
+      << "form not drawn: " << Describe(ScreenPixel(o.x + 105, o.y + 71));
   // The frame's title bar, the welcome panel's greeting corner, the disabled button.
   EXPECT_TRUE(Near(ScreenPixel(f.left + 600, f.top + 30), {255, 255, 255})) << Describe(ScreenPixel(f.left + 600, f.top + 30));
   Rgb panel = ScreenPixel(o.x - 440, o.y + 150);
@@ -126,7 +129,6 @@ TEST_F(LoginGtkTest, LayersSitOnTheFrameAndTakeInput) {
   ASSERT_TRUE(ClickAt(o.x + 255, o.y + 50));
   EXPECT_TRUE(RunFor([&] { return form->FindControlAs<COptionUI>(L"smsLogin")->IsSelected(); }));
   ASSERT_TRUE(ClickAt(o.x + 190, o.y + 132));
-  Settle(200);
   ASSERT_TRUE(Xdotool("type --delay 15 13800138001"));
   auto* user = form->FindControlAs<CEditUI>(L"usrname");
   EXPECT_TRUE(RunFor([&] { return user->GetText() == L"13800138001"; })) << ToUtf8(user->GetText());
@@ -137,11 +139,11 @@ TEST_F(LoginGtkTest, LayersSitOnTheFrameAndTakeInput) {
   // Resized (Xvfb has no window manager to maximise), the layers are placed anew.
   frame->MoveWindow({40, 30, 40 + 1500, 30 + 940});
   EXPECT_TRUE(RunFor([&] { return frame->GetWindowRect().GetWidth() == 1500; }));
-  Settle(500);
   CDuiPoint m = formOrigin();
-  EXPECT_EQ(form->GetWindowRect().left, m.x);
-  Rgb tab = ScreenPixel(m.x + 255, m.y + 71);  // the orange bar under the SMS tab
-  EXPECT_TRUE(Near(tab, {255, 133, 77}, 12)) << "tab bar after resizing: " << Describe(tab);
+  EXPECT_TRUE(RunFor([&] { return form->GetWindowRect().left == m.x; }));
+  // The orange bar under the SMS tab, once the moved layer is drawn.
+  EXPECT_TRUE(RunFor([&] { return Near(ScreenPixel(m.x + 255, m.y + 71), {255, 133, 77}, 12); }))
+      << "tab bar after resizing: " << Describe(ScreenPixel(m.x + 255, m.y + 71));
   SaveScreen("login-gtk-resized.png");
 }
 

@@ -16,6 +16,7 @@
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "service/ServiceConfig.h"
+#include "support/ListenThread.h"
 #include "support/XdgFolders.h"
 
 PageServer::PageServer(std::map<std::string, std::string> pages, PageOrigin origin)
@@ -28,19 +29,14 @@ PageServer::PageServer(std::map<std::string, std::string> pages, PageOrigin orig
   // One request per connection, so stopping never waits for an idle keep-alive.
   m_server->set_keep_alive_max_count(1);
   m_port = m_server->bind_to_any_port("127.0.0.1");
-  m_thread = std::thread([this] { m_server->listen_after_bind(); });
-  // A stop before the listen loop started would be missed and the join would hang.
-  while (!m_server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  m_listening = std::make_unique<ListenThread>(*m_server);
   if (origin == PageOrigin::SchoolSite) {
     SetSiteOrigin("http://127.0.0.1:" + std::to_string(m_port));
     ClientAppBrowser::Get().PublishTrustedOrigins();
   }
 }
 
-PageServer::~PageServer() {
-  m_server->stop();
-  m_thread.join();
-}
+PageServer::~PageServer() = default;
 
 bool PageServer::Mount(const std::string& folder) { return m_server->set_mount_point("/", folder); }
 

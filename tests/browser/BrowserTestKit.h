@@ -24,6 +24,7 @@
 namespace httplib {
 class Server;
 }
+class ListenThread;
 
 // Whose pages a server stands for: the school's web site (an origin the program trusts
 // with the script bridge) or anybody else's.
@@ -42,7 +43,7 @@ class PageServer {
 
  private:
   std::unique_ptr<httplib::Server> m_server;
-  std::thread m_thread;
+  std::unique_ptr<ListenThread> m_listening;
   int m_port = 0;
 };
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "BrowserTestKit.h"
+#include "support/ListenThread.h"
 #include "app/TextConv.h"
 
 namespace {
@@ -41,8 +41,7 @@ TEST_F(TlsTest, UntrustedCertificateFailsUnlessTheExtraCaIssuedIt) {
     response.set_content("<!doctype html><html><body>secure page</body></html>", "text/html");
   });
   const int port = server.bind_to_any_port("127.0.0.1");
-  std::thread thread([&] { server.listen_after_bind(); });
-  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ListenThread listening(server);
   const std::wstring url = L"https://127.0.0.1:" + std::to_wstring(port) + L"/secure.html";
   auto bodyText = [](WebKitWebView* view) {
     return Evaluate(view, "document.body ? document.body.innerText : ''");
@@ -67,8 +66,6 @@ TEST_F(TlsTest, UntrustedCertificateFailsUnlessTheExtraCaIssuedIt) {
     EXPECT_TRUE(WaitFor([&] { return bodyText(window.View()) == "\"secure page\""; }));
   }
   unsetenv("TAVO_CA_FILE");
-  server.stop();
-  thread.join();
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include "DemoServer.h"
 #include "FileRoutes.h"
+#include "ListenLoop.h"
+#include "support/Waiting.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -12,9 +14,11 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -693,6 +697,24 @@ TEST_F(DemoServiceTest, SitePagesAndUnknownEndpoints) {
     // The start-up report needs no token and its path ends in "?" on the wire.
     EXPECT_EQ(Post("/api/login/pcstatistics?", "computer_name=pc&sys_ver=debian12%2064%E4%BD%8D&machine_id=1").code(),
               200);
+}
+
+// A stop asked for before the accept loop has begun (the input closed or SIGTERM came
+// right after the "listening on" line) still ends it; a lost stop left the service running
+// until its launcher gave up and killed it.
+TEST(DemoListenLoopTest, AStopAskedForBeforeTheLoopBeganEndsIt) {
+    httplib::Server server;
+    ASSERT_GT(server.bind_to_any_port("127.0.0.1"), 0);
+    demo::ListenLoop loop(server);
+    std::thread stopper([&] { loop.Stop(); });
+    EXPECT_TRUE(WaitUntil([&] { return loop.StopRequested(); }));
+    EXPECT_FALSE(server.is_running());
+    auto run = std::async(std::launch::async, [&] { return loop.Run(); });
+    const bool ended = run.wait_for(kWaitGuard) == std::future_status::ready;
+    if (!ended) server.stop();  // so that the test fails instead of hanging
+    EXPECT_TRUE(ended) << "the loop ran on after the stop";
+    stopper.join();
+    loop.Stop();  // a second stop, after the loop ended, does nothing
 }
 
 }  // namespace

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
-
-#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -24,6 +21,7 @@
 #include "platform/Messages.h"
 #include "service/CurlSupport.h"
 #include "service/HttpDownload.h"
+#include "support/Waiting.h"
 
 namespace {
 
@@ -207,15 +205,13 @@ TEST_F(DownloadEngineTest, ResumesAfterAPartialFileWithARangeRequest) {
   Start(task);
   EXPECT_EQ(WaitResult("partial").wParam, 0u);
   EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(source));
-  // nginx writes its access log line after the answer went out, so give it a moment.
-  bool sawRange = false;
-  for (int attempt = 0; attempt < 100 && !sawRange; ++attempt) {
+  // nginx writes its access log line after the answer went out: wait for the line.
+  EXPECT_TRUE(WaitUntil([&] {
     for (const auto& r : s_nginx->Requests()) {
-      if (r.uri == "/small.bin?resume") sawRange = r.range == "bytes=1000-" && r.status == 206;
+      if (r.uri == "/small.bin?resume") return r.range == "bytes=1000-" && r.status == 206;
     }
-    if (!sawRange) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(sawRange);
+    return false;
+  }));
   // The first percentage counts the 1000 bytes already on disk.
   ASSERT_FALSE(Percents("partial").empty());
 }
@@ -236,14 +232,13 @@ TEST_F(DownloadEngineTest, PauseInTheMiddleThenResumeIsByteIdentical) {
   Resume("pause");
   EXPECT_EQ(WaitResult("pause").wParam, 0u);
   EXPECT_EQ(Sha256Hex(ReadFile(task.localFile)), Sha256Hex(Source(kBig)));
-  // nginx logs a request after answering it: wait briefly for the resumed one to appear.
+  // nginx logs a request after answering it: wait for the resumed one to appear.
   const std::string expectedRange = "bytes=" + std::to_string(partial) + "-";
-  auto requests = s_nginx->Requests();
-  for (int attempt = 0; attempt < 100 && (requests.empty() || requests.back().range != expectedRange);
-       ++attempt) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::vector<NginxServer::Request> requests;
+  WaitUntil([&] {
     requests = s_nginx->Requests();
-  }
+    return !requests.empty() && requests.back().range == expectedRange;
+  });
   ASSERT_GE(requests.size(), 2u);
   EXPECT_EQ(requests.back().range, expectedRange);
   // Progress after the resume counts the bytes already on disk.
@@ -253,11 +248,12 @@ TEST_F(DownloadEngineTest, PauseInTheMiddleThenResumeIsByteIdentical) {
 }
 
 TEST_F(DownloadEngineTest, PauseAndResumeBeforeTheOldJobStoppedNeverRunTwoTransfersAtOnce) {
-  // The first answer comes in chunks with short gaps, so the first job learns of the pause
-  // only when its next chunk arrives, after it has appended that chunk. A ranged request
-  // gets the rest at once. A second job that started meanwhile would find the file shorter
-  // than it ends up and append bytes that are already there.
+  // The first answer sends one chunk and holds the rest back until the test lets it go, so
+  // the first job learns of the pause only when its next chunk arrives, after it has
+  // appended that chunk. A ranged request gets the rest at once. A second job that started
+  // meanwhile would find the file shorter than it ends up and append bytes already there.
   const std::string body = RandomBytes(400 * 1024, 11);
+  Gate restOfFirstAnswer;
   RawHttpServer server([&](const std::string& head, int socket) {
     const size_t at = head.find("Range: bytes=");
     if (at != std::string::npos) {
@@ -271,17 +267,21 @@ TEST_F(DownloadEngineTest, PauseAndResumeBeforeTheOldJobStoppedNeverRunTwoTransf
     }
     RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
                                        "\r\nConnection: close\r\n\r\n");
-    for (size_t sent = 0; sent < body.size() && !server.Stopping(); sent += 40 * 1024) {
+    RawHttpServer::SendAll(socket, body.substr(0, 40 * 1024));
+    restOfFirstAnswer.Wait();
+    for (size_t sent = 40 * 1024; sent < body.size() && !server.Stopping(); sent += 40 * 1024) {
       RawHttpServer::SendAll(socket, body.substr(sent, 40 * 1024));
-      std::this_thread::sleep_for(150ms);
     }
   });
   const DownloadTask task = NewTask("quick", server.Url("/quick"), static_cast<std::int64_t>(body.size()));
   Start(task);
-  WaitPercent("quick", 10);           // the whole first chunk is on disk
-  std::this_thread::sleep_for(30ms);  // into the gap before the next one
+  WaitPercent("quick", 10);  // the whole first chunk is on disk, the rest is held back
   Pause("quick");
-  Resume("quick");  // at once: the first job has not seen the pause yet
+  Resume("quick");
+  // The second job is on a worker beside the first (unless the first already ended on its
+  // own idle progress check); only then does the first job's next chunk arrive.
+  RunUntil([&] { return m_pool.BusyWorkers() == 2 || !Results("quick").empty(); });
+  restOfFirstAnswer.Open();
   RunUntil([&] {
     for (const Seen& s : Results("quick")) {
       if (s.wParam == 0) return true;
@@ -302,8 +302,9 @@ TEST_F(DownloadEngineTest, ANewJobWaitsUntilTheOlderJobOfTheFileLetsGo) {
   ASSERT_TRUE(SubmitDownload(task, m_pool));
   m_pool.Create();
   RunUntil([&] { return m_pool.BusyWorkers() == 1; });
-  std::this_thread::sleep_for(300ms);
-  EXPECT_FALSE(fs::exists(task.localFile));  // the new job has not touched the file
+  // A wrong job would open the file at once; give it a few of its claim attempts' time.
+  EXPECT_FALSE(WaitUntil([&] { return fs::exists(task.localFile); }, 300ms))
+      << "the new job touched the file";
   EXPECT_TRUE(m_seen.empty());
   DownloadTaskList::Get().EndJob(older);
   EXPECT_EQ(WaitResult("holder").wParam, 0u);
@@ -446,16 +447,16 @@ TEST_F(DownloadEngineTest, FailuresLeaveTheFileAsItWas) {
 
 TEST_F(DownloadEngineTest, StalledTransferFailsAndKeepsWhatArrived) {
   SetTransportLimits({5, 2});
-  std::atomic<bool> over{false};
+  Gate over;
   RawHttpServer server([&](const std::string&, int socket) {
     RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\nConnection: close\r\n\r\n" +
                                        std::string(1000, 's'));
-    for (int i = 0; i < 200 && !over; ++i) std::this_thread::sleep_for(50ms);  // then nothing
+    over.Wait();  // then nothing
   });
   const DownloadTask task = NewTask("stall", server.Url("/stall"), 100000);
   Start(task);
   const Seen result = WaitResult("stall", 20s);
-  over = true;
+  over.Open();
   EXPECT_EQ(result.wParam, 1u);
   EXPECT_EQ(SizeOnDisk(task), 1000);
   CloseLog();

@@ -16,6 +16,9 @@
 #include <optional>
 #include <sstream>
 
+#include "support/ChildProcess.h"
+#include "support/Waiting.h"
+
 namespace {
 
 bool CanConnect(int port) {
@@ -88,19 +91,22 @@ bool NginxServer::Start() {
     conf.close();
     const std::string confPath = (m_work / "nginx.conf").string();
     const std::string errPath = (m_work / "error.log").string();
+    const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {
+      TieChildToTestProcess(parent);
       ::execlp("nginx", "nginx", "-p", w.c_str(), "-c", confPath.c_str(), "-e", errPath.c_str(),
                static_cast<char*>(nullptr));
       ::_exit(127);
     }
     if (m_pid < 0) return false;
-    for (int i = 0; i < 250; ++i) {
-      if (CanConnect(m_port)) return true;
-      int status = 0;
-      if (::waitpid(m_pid, &status, WNOHANG) == m_pid) break;  // e.g. the port was taken
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    bool ended = false;  // e.g. the port was taken meanwhile
+    WaitUntil([&] {
+      ended = ::waitpid(m_pid, nullptr, WNOHANG) == m_pid;
+      return ended || CanConnect(m_port);
+    });
+    if (ended) m_pid = -1;
+    if (!ended && CanConnect(m_port)) return true;
     Stop();
   }
   return false;
@@ -188,23 +194,21 @@ bool DemoSchool::Start() {
   if (m_pid < 0) return false;
   // It prints "listening on <origin>" once the port accepts connections.
   const std::string prefix = "listening on ";
-  for (int i = 0; i < 400; ++i) {
+  bool ended = false;
+  WaitUntil([&] {
     std::ifstream file(outPath);
     std::string line;
     while (std::getline(file, line)) {
-      if (line.rfind(prefix, 0) == 0 && file) {
+      if (line.rfind(prefix, 0) == 0 && !file.eof()) {
         m_origin = line.substr(prefix.size());
         return true;
       }
     }
-    int status = 0;
-    if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-      m_pid = -1;
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
+    ended = ::waitpid(m_pid, nullptr, WNOHANG) == m_pid;
+    return ended;
+  });
+  if (ended) m_pid = -1;
+  return !m_origin.empty();
 }
 
 RawHttpServer::RawHttpServer(Responder respond) : m_respond(std::move(respond)) {
@@ -261,7 +265,7 @@ void RawHttpServer::Answer(int client) {
   char buffer[4096];
   while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536) {
     pollfd c{client, POLLIN, 0};
-    if (::poll(&c, 1, 2000) <= 0) break;
+    if (::poll(&c, 1, static_cast<int>(kWaitGuard.count())) <= 0) break;
     const ssize_t n = ::recv(client, buffer, sizeof(buffer), 0);
     if (n <= 0) break;
     head.append(buffer, static_cast<size_t>(n));

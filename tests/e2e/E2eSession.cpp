@@ -23,6 +23,9 @@
 #include <sstream>
 #include <thread>
 
+#include "support/ChildProcess.h"
+#include "support/Waiting.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -91,11 +94,11 @@ bool E2eSession::Start() {
   // A private 1920x1080 screen; Xvfb names its display on the pipe once it accepts clients.
   int fds[2];
   if (pipe(fds) != 0) return false;
+  const pid_t parent = getpid();
   m_xvfb = fork();
   if (m_xvfb == 0) {
     close(fds[0]);
-    int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, STDERR_FILENO);
+    TieChildToTestProcess(parent);
     std::string fd = std::to_string(fds[1]);
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
            static_cast<char*>(nullptr));
@@ -262,16 +265,17 @@ std::optional<Rect> E2eSession::Geometry(const std::string& window) {
   return rect;
 }
 
+// The X server hands the program its input in order, so a click or text that follows
+// another reaches it after that one; the pointer move is synchronous so the press lands
+// where the pointer is.
 void E2eSession::Click(int x, int y) {
-  Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.15 click 1");
-  std::this_thread::sleep_for(200ms);
+  Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1");
 }
 
 void E2eSession::Unmap(const std::string& window) { Shell("xdotool windowunmap " + window); }
 
 void E2eSession::Type(const std::string& text) {
   Shell("xdotool type --delay 40 '" + text + "'");
-  std::this_thread::sleep_for(150ms);
 }
 
 fs::path E2eSession::Screenshot(const std::string& name) {
@@ -280,6 +284,11 @@ fs::path E2eSession::Screenshot(const std::string& name) {
   fs::path path = folder / name;
   Shell("import -display " + m_display + " -window root " + path.string());
   return path;
+}
+
+bool E2eSession::WaitForColour(const Rect& rect, Rgb colour, int atLeast, std::chrono::milliseconds limit) {
+  return WaitUntil([&] { return CountPixelsNear(Screenshot("e2e-wait.png"), rect, colour, 40) >= atLeast; }, limit,
+                   100ms);
 }
 
 int E2eSession::CountPixelsNear(const fs::path& png, const Rect& rect, Rgb colour, int tolerance) {

@@ -65,6 +65,9 @@ class E2eSession {
   void Type(const std::string& text);
   // Saves the whole screen as `${TAVO_TEST_BINARY_DIR}/screenshots/<name>`; the path.
   std::filesystem::path Screenshot(const std::string& name);
+  // Whether, within `limit`, the screen shows at least `atLeast` pixels close to `colour`
+  // in `rect` (screen coordinates): what a test waits for before it clicks into a window.
+  bool WaitForColour(const Rect& rect, Rgb colour, int atLeast, std::chrono::milliseconds limit);
   // How many pixels of `rect` (screen coordinates) in the PNG are close to `colour`.
   static int CountPixelsNear(const std::filesystem::path& png, const Rect& rect, Rgb colour, int tolerance);
 

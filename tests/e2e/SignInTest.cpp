@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "E2eSession.h"
+#include "support/Waiting.h"
 
 namespace {
 
@@ -39,16 +40,21 @@ class SignInTest : public ::testing::Test {
     std::string frame = m_session.WaitForWindow("loginBackDlgClass", kWindowLimit);
     EXPECT_FALSE(frame.empty()) << "no login window; output:\n" << m_session.Output(run);
     if (frame.empty()) return {};
-    auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (m_session.Output(run).find("tavo-first-draw") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(50ms);
-    }
-    std::this_thread::sleep_for(500ms);  // the form's layer paints right after the frame
     m_frame = m_session.Geometry(frame).value_or(Rect{});
     EXPECT_EQ(m_frame.width, 1366);
     EXPECT_EQ(m_frame.height, 768);
-    return e2e::LoginFormRect(m_frame);
+    const Rect form = e2e::LoginFormRect(m_frame);
+    // The form is a layer drawn after the frame: wait until it shows, idle, before a click.
+    EXPECT_TRUE(WaitForIdleForm(form, TabLine::kAccount)) << "the login form was not drawn";
+    return form;
+  }
+
+  // The orange line under the selected tab shows once the form is drawn and while no
+  // request covers it with the busy layer.
+  enum class TabLine { kAccount, kSms };
+  bool WaitForIdleForm(const Rect& form, TabLine tab) {
+    const Rect line{form.x + (tab == TabLine::kAccount ? 87 : 237), form.y + 70, 36, 2};
+    return m_session.WaitForColour(line, kTipOrange, 50, kWindowLimit);
   }
 
   // A point of the login form, in form coordinates.
@@ -89,7 +95,9 @@ TEST_F(SignInTest, PasswordSignInOpensTheMainWindow) {
   m_session.Screenshot("e2e-login.png");
   SignInWithPassword(form, "lixiaoming", "xm123456");
   ExpectMainWindow(run);
-  std::this_thread::sleep_for(1s);
+  // The selected tab of the title band is drawn in orange once the main window painted.
+  const Rect titleBand{m_frame.x, m_frame.y, m_frame.width, 72};
+  EXPECT_TRUE(m_session.WaitForColour(titleBand, kTipOrange, 50, kWindowLimit)) << "main window not drawn";
   m_session.Screenshot("e2e-main.png");
   EXPECT_NE(m_session.DemoRequests().find("username=lixiaoming"), std::string::npos);
 }
@@ -102,13 +110,11 @@ TEST_F(SignInTest, SmsSignInOpensTheMainWindow) {
   ClickForm(form, 190, 132);
   m_session.Type("13800138001");
   ClickForm(form, 287, 196);  // "getSmsCode"
-  auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (m_session.DemoRequests().find("sendCaptcha2") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(100ms);
-  }
-  ASSERT_NE(m_session.DemoRequests().find("sendCaptcha2"), std::string::npos) << "no SMS code requested";
-  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(WaitUntil([&] { return m_session.DemoRequests().find("sendCaptcha2") != std::string::npos; },
+                        kWindowLimit, 100ms))
+      << "no SMS code requested";
+  // The busy layer covers the form until the answer is in.
+  ASSERT_TRUE(WaitForIdleForm(form, TabLine::kSms)) << "the form stayed busy";
   ClickForm(form, 150, 196);
   m_session.Type("123456");
   ClickForm(form, 180, 322);

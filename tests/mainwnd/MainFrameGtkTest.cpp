@@ -25,13 +25,14 @@
 #include "skin/LoadSkin.h"
 #include "support/GuardedLoop.h"
 #include "support/PrivateDisplay.h"
+#include "support/Waiting.h"
 
 namespace {
 
 const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1600x900x24"));
 
 // Runs GTK and the message core until `done` or the time is up; false on the time-out.
-bool RunFor(const std::function<bool()>& done, int ms = 3000) {
+bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;

@@ -470,10 +470,7 @@ TEST_F(MessageCoreTest, ModalLoopEndsWhenItsConditionHolds) {
     }
     return 0;
   });
-  std::thread worker([hwnd] {
-    std::this_thread::sleep_for(20ms);
-    PostMessage(hwnd, kMsgB, 8);
-  });
+  std::thread worker([hwnd] { PostMessage(hwnd, kMsgB, 8); });
   RunUntil([&] { return result != 0; });
   worker.join();
   EXPECT_EQ(result, 8);

@@ -105,17 +105,10 @@ void LoopbackServer::Start() {
   m_server->Post(".*", handler);
   m_port = m_server->bind_to_any_port("127.0.0.1");
   ASSERT_GT(m_port, 0);
-  m_thread = std::thread([this] { m_server->listen_after_bind(); });
-  // Connections queue on the bound socket already; waiting only keeps stop() well ordered.
-  for (int i = 0; i < 500 && !m_server->is_running(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  m_listening = std::make_unique<ListenThread>(*m_server);
 }
 
-LoopbackServer::~LoopbackServer() {
-  m_server->stop();
-  if (m_thread.joinable()) m_thread.join();
-}
+LoopbackServer::~LoopbackServer() = default;
 
 void LoopbackServer::SetAnswer(int status, std::string body) {
   std::lock_guard lock(m_mutex);

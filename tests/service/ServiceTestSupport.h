@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/ListenThread.h"
+
 namespace servicetest {
 
 // Points the XDG folders at a fresh temporary folder and opens the day log there.
@@ -59,7 +61,7 @@ class LoopbackServer {
   std::unique_ptr<httplib::Server> m_server;
   bool m_tls = false;
   int m_port = 0;
-  std::thread m_thread;
+  std::unique_ptr<ListenThread> m_listening;
   mutable std::mutex m_mutex;
   int m_status = 200;
   std::string m_body = "{}";

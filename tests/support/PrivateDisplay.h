@@ -13,6 +13,8 @@
 
 #include <string>
 
+#include "support/ChildProcess.h"
+
 class PrivateDisplay : public ::testing::Environment {
  public:
   explicit PrivateDisplay(std::string screen) : m_screen(std::move(screen)) {}
@@ -20,9 +22,11 @@ class PrivateDisplay : public ::testing::Environment {
   void SetUp() override {
     int fds[2];
     if (pipe(fds) != 0) return;
+    const pid_t parent = getpid();
     m_pid = fork();
     if (m_pid == 0) {
       close(fds[0]);
+      TieChildToTestProcess(parent);
       std::string fd = std::to_string(fds[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", m_screen.c_str(), "-nolisten", "tcp",
              static_cast<char*>(nullptr));

@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "support/PrivateDisplay.h"
+#include "support/Waiting.h"
 #include "UiTestSupport.h"
 #include "platform/host/GtkHost.h"
 #include "ui/Edit.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-bool RunFor(const std::function<bool()>& done, int ms = 3000) {
+bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) {
   auto start = std::chrono::steady_clock::now();
   bool timedOut = false;
   // GTK events are sources of the same main context the message core runs.
@@ -33,6 +34,14 @@ bool RunFor(const std::function<bool()>& done, int ms = 3000) {
     g_usleep(5000);
   }
   return !timedOut;
+}
+
+// Runs what is pending (an input shape set after a drawing, for one) and waits until the
+// X server has carried out every request so far.
+void Flush() {
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  PumpPendingMessages();
+  gdk_display_sync(gdk_display_get_default());
 }
 
 void Settle(int ms = 300) {
@@ -87,15 +96,22 @@ class GtkHostTest : public ::testing::Test {
     ShutdownMessageCore();
     std::filesystem::remove_all(dir);
   }
-  std::unique_ptr<RecordingWnd> Open(const std::string& file, const std::string& xml, int x, int y,
-                                     HWND owner = kNoWindow) {
+  // Shows the skin at (x, y) and waits until the screen shows `probe` (the colour the
+  // skin paints at probeX, probeY inside the window), so input sent next finds it there.
+  struct Probe {
+    int x;
+    int y;
+    uint32_t rgb;
+  };
+  std::unique_ptr<RecordingWnd> Open(const std::string& file, const std::string& xml, int x, int y, Probe probe) {
     std::ofstream(dir / file) << xml;
     auto w = std::make_unique<RecordingWnd>(FromUtf8(file));
-    w->Create(owner, L"Tavo", WS_POPUP, 0);
+    w->Create(kNoWindow, L"Tavo", WS_POPUP, 0);
     CDuiRect r = w->GetWindowRect();
     w->MoveWindow({x, y, x + r.GetWidth(), y + r.GetHeight()});
     w->ShowWindow(true);
-    Settle();
+    EXPECT_TRUE(RunFor([&] { return ScreenPixel(x + probe.x, y + probe.y) == probe.rgb; }))
+        << file << " not drawn: " << std::hex << ScreenPixel(x + probe.x, y + probe.y);
     return w;
   }
   std::filesystem::path dir;
@@ -107,7 +123,7 @@ TEST_F(GtkHostTest, ClicksAndTypingReachControls) {
         <Edit name="user" height="36" font="0" bordercolor="#FFD9D9D9" bordersize="1" prompttext="请输入账号"/>
         <Button name="login" height="40" text="登 录" bkcolor="#FFFF854D" textcolor="#FFFFFFFF" font="0"/>
       </VerticalLayout></Window>)",
-                100, 100);
+                100, 100, {30, 116, 0xFF854Du});
   CDuiRect login = w->FindControl(L"login")->GetPos();
   ASSERT_TRUE(Xdotool("mousemove " + std::to_string(100 + (login.left + login.right) / 2) + " " +
                       std::to_string(100 + (login.top + login.bottom) / 2) + " click 1"));
@@ -117,9 +133,11 @@ TEST_F(GtkHostTest, ClicksAndTypingReachControls) {
   CDuiRect user = w->FindControl(L"user")->GetPos();
   ASSERT_TRUE(Xdotool("mousemove " + std::to_string(100 + (user.left + user.right) / 2) + " " +
                       std::to_string(100 + (user.top + user.bottom) / 2) + " click 1"));
-  Settle(200);
-  ASSERT_TRUE(Xdotool("type --delay 20 hello"));
   auto* edit = static_cast<CEditUI*>(w->FindControl(L"user"));
+  // Typing goes where the X server has the focus: wait until the click moved it.
+  EXPECT_TRUE(RunFor([&] { return edit->IsFocused(); }));
+  Flush();
+  ASSERT_TRUE(Xdotool("type --delay 20 hello"));
   EXPECT_TRUE(RunFor([&] { return edit->GetText() == L"hello"; }));
   EXPECT_EQ(edit->GetText(), L"hello");
   Settle(100);
@@ -129,14 +147,12 @@ TEST_F(GtkHostTest, ClicksAndTypingReachControls) {
 TEST_F(GtkHostTest, CaptionDragMovesTheWindow) {
   auto w = Open("drag.xml", R"(<Window size="300,200" caption="0,0,0,40">
       <VerticalLayout bkcolor="#FF4DA3FF"><Control height="40" bkcolor="#FF2D6FB5"/><Control/></VerticalLayout></Window>)",
-                200, 150);
+                200, 150, {150, 20, 0x2D6FB5u});
   CDuiRect before = w->GetWindowRect();
+  // The X server hands the window these steps in order; each is a separate event.
   ASSERT_TRUE(Xdotool("mousemove 260 170 mousedown 1"));
-  Settle(100);
   ASSERT_TRUE(Xdotool("mousemove 300 200"));
-  Settle(100);
   ASSERT_TRUE(Xdotool("mousemove 360 230"));
-  Settle(100);
   ASSERT_TRUE(Xdotool("mouseup 1"));
   EXPECT_TRUE(RunFor([&] { return w->GetWindowRect().left != before.left; }));
   CDuiRect after = w->GetWindowRect();
@@ -148,20 +164,21 @@ TEST_F(GtkHostTest, LayerIsDrawnAboveANativeChildWithTransparency) {
   auto owner =
       Open("owner.xml", R"(<Window size="400,300"><VerticalLayout bkcolor="#FFFFFFFF" inset="20,20,20,20">
       <NativeView name="native"/></VerticalLayout></Window>)",
-           50, 400);
+           50, 400, {5, 5, 0xFFFFFFu});
   GtkWidget* blue = gtk_drawing_area_new();
   g_signal_connect(blue, "draw", G_CALLBACK(DrawBlue), nullptr);
   gtk_widget_show(blue);
   static_cast<CNativeViewUI*>(owner->FindControl(L"native"))->SetNativeWidget(blue);
-  Settle();
-  EXPECT_EQ(ScreenPixel(50 + 200, 400 + 150), 0x0000FFu);  // the native child is on screen
+  // The native child is on screen.
+  EXPECT_TRUE(RunFor([] { return ScreenPixel(50 + 200, 400 + 150) == 0x0000FFu; }));
   std::ofstream(dir / "layer.xml")
       << R"(<Window size="120,80" bktrans="true"><VerticalLayout bkcolor="#80FF0000" borderround="16,16"/></Window>)";
   RecordingWnd layer(L"layer.xml", L"layerClass");
   layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
   layer.MoveWindow({50 + 140, 400 + 110, 50 + 260, 400 + 190});
   layer.ShowWindow(true, false);
-  Settle();
+  // Half-transparent red over the blue child, once the layer is drawn.
+  RunFor([] { return ScreenPixel(50 + 200, 400 + 150) != 0x0000FFu; });
   SaveScreen("gtk-layer.png");
   uint32_t mixed = ScreenPixel(50 + 200, 400 + 150);
   int r = (mixed >> 16) & 0xFF, g = (mixed >> 8) & 0xFF, b = mixed & 0xFF;
@@ -175,14 +192,16 @@ TEST_F(GtkHostTest, LayerIsDrawnAboveANativeChildWithTransparency) {
 TEST_F(GtkHostTest, LayerLetsClicksThroughWhereItIsTransparent) {
   auto owner = Open("owner2.xml", R"(<Window size="300,200"><HorizontalLayout bkcolor="#FFFFFFFF">
       <Button name="under" bkcolor="#FF4DA3FF"/></HorizontalLayout></Window>)",
-                    700, 100);
+                    700, 100, {10, 10, 0x4DA3FFu});
   std::ofstream(dir / "ring.xml") << R"(<Window size="200,100" bktrans="true"><HorizontalLayout>
       <Button name="solid" width="100" bkcolor="#FFFF854D"/><Control/></HorizontalLayout></Window>)";
   RecordingWnd layer(L"ring.xml", L"ringClass");
   layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
   layer.MoveWindow({700 + 50, 100 + 50, 700 + 250, 100 + 150});
   layer.ShowWindow(true, false);
-  Settle();
+  // Drawn: its input shape (where it paints) is set right after its first drawing.
+  EXPECT_TRUE(RunFor([] { return ScreenPixel(800, 200) == 0xFF854Du; }));
+  Flush();
   ASSERT_TRUE(Xdotool("mousemove 800 200 click 1"));  // on the layer's painted half
   EXPECT_TRUE(RunFor([&] { return !layer.events.empty(); }));
   ASSERT_TRUE(Xdotool("mousemove 900 200 click 1"));  // on its transparent half
@@ -217,12 +236,14 @@ TEST_F(GtkHostTest, LayerTakesClicksWhereItPaintsAfterItsContentChanged) {
 TEST_F(GtkHostTest, HotKeysReachTheWindowWhileANativeChildHasTheFocus) {
   auto w =
       Open("hot.xml",
-           R"(<Window size="300,200"><VerticalLayout><NativeView name="native"/></VerticalLayout></Window>)",
-           300, 500);
+           R"(<Window size="300,200"><VerticalLayout bkcolor="#FF4DA3FF"><NativeView name="native"/></VerticalLayout></Window>)",
+           300, 500, {5, 5, 0x4DA3FFu});
   GtkWidget* entry = gtk_entry_new();
   gtk_widget_show(entry);
   static_cast<CNativeViewUI*>(w->FindControl(L"native"))->SetNativeWidget(entry);
-  Settle();
+  // The entry is placed and drawn over the window's blue once it has been laid out.
+  EXPECT_TRUE(RunFor([&] { return gtk_widget_get_mapped(entry) && ScreenPixel(450, 600) != 0x4DA3FFu; }));
+  Flush();
   gtk_widget_grab_focus(entry);
   w->RegisterHotKey(1027, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'I');
   std::vector<WPARAM> hot;
@@ -231,8 +252,16 @@ TEST_F(GtkHostTest, HotKeysReachTheWindowWhileANativeChildHasTheFocus) {
     if (handled) hot.push_back(wParam);
     return LRESULT(0);
   };
+  bool released = false;  // the release comes after the press has been dealt with
+  g_signal_connect(entry, "button-release-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer flag) -> gboolean {
+                     *static_cast<bool*>(flag) = true;
+                     return FALSE;
+                   }),
+                   &released);
   ASSERT_TRUE(Xdotool("mousemove 450 600 click 1"));  // focus the native window
-  Settle(100);
+  // Typing goes where the X server has the focus: wait until the click has moved it there.
+  EXPECT_TRUE(RunFor([&] { return released; }));
+  Flush();
   ASSERT_TRUE(Xdotool("type --delay 10 ab"));
   ASSERT_TRUE(Xdotool("key ctrl+alt+shift+i"));
   EXPECT_TRUE(RunFor([&] { return !hot.empty(); }));

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "WebTestSupport.h"
+#include "support/Waiting.h"
 #include "web/native/Exception.h"
 #include "web/native/StatusText.h"
 #include "web/native/Url.h"
@@ -115,7 +116,7 @@ TEST(HttpLayer, ClosingTheServerDropsOpenConnections) {
   // A route that never answers keeps its connection; closing the server must still free it.
   auto server = std::make_unique<LoopServer>([](request&, response&) {});
   std::thread client([port = server->port()] { Talk(port, {"GET / HTTP/1.1\r\n\r\n"}); });
-  while (server->OpenConnections() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(WaitUntil([&] { return server->OpenConnections() > 0; }));
   server.reset();  // asserts in its loop thread that no handle was left open
   client.join();
 }

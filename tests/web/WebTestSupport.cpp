@@ -15,6 +15,7 @@
 #include <fstream>
 #include <future>
 
+#include "support/Waiting.h"
 #include "web/native/StatusText.h"
 
 LoopServer::LoopServer(native::http::route_fn route) {
@@ -84,12 +85,7 @@ std::size_t LoopServer::OpenConnections() {
 }
 
 bool LoopServer::WaitForNoConnections() {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (OpenConnections() != 0) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
+  return WaitUntil([&] { return OpenConnections() == 0; });
 }
 
 std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending) {

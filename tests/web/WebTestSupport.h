@@ -27,7 +27,7 @@ class LoopServer {
   void RunOnLoop(std::function<void()> task);
   // Connections the server still holds open.
   std::size_t OpenConnections();
-  // Waits up to two seconds for the server to have let go of every connection.
+  // Waits (with the common guard) for the server to have let go of every connection.
   bool WaitForNoConnections();
 
  private:
