@@ -16,8 +16,14 @@ class DownloadPathSetDlg : public WindowImplBase {
   // The folder shown when the dialog ended.
   std::wstring GetFolder() const { return m_folder; }
 
+  // The size text: bytes in their largest whole unit for videos, "%dMB" for documents.
+  static std::wstring SizeTextFor(TaskKind kind, std::int64_t size);
+
  protected:
   std::wstring GetSkinFile() override { return L"download_path_set_dlg.xml"; }
+  void InitWindow() override;
+  void OnClick(TNotifyUI& msg) override;
+  void ShowFolder();
 
   TaskKind m_kind;
   std::int64_t m_size;
