@@ -31,6 +31,8 @@
 namespace {
 
 constexpr const wchar_t* kFinishedText = L"下载完成";
+constexpr int kTitleAboveBarHeight = 18;
+constexpr int kTitleAloneHeight = 39;
 constexpr const wchar_t* kPauseImage = L"icon_video_pause.png";
 constexpr const wchar_t* kStartImage = L"icon_video_start.png";
 constexpr const wchar_t* kVideoFinishedImage = L"icon_video_play.png";
@@ -50,7 +52,7 @@ constexpr const wchar_t* kDeleteModeLook = L"text=\"删除\" normalimage=\"\" wi
 constexpr const wchar_t* kDeleteAllLook =
     L"text=\"\" normalimage=\"file='icon_video_delete_all.png' dest='0,21,24,45'\" width=\"24\"";
 constexpr const wchar_t* kClassTitleLook =
-    L"textcolor=\"#FF4D4D4D\" float=\"true\" pos=\"22,0,0,0\" width=\"320\" height=\"44\" font=\"2\" "
+    L"textcolor=\"#FF4D4D4D\" float=\"true\" pos=\"28,0,0,0\" width=\"314\" height=\"44\" font=\"2\" "
     L"textcolor=\"#FF4D4D4D\" valign=\"center\" align=\"left\" endellipsis=\"true\"";
 constexpr const wchar_t* kClassRuleLook =
     L"float=\"true\" pos=\"0,43,0,0\" width=\"350\" height=\"1\" bkcolor=\"#FFE6E6E6\"";
@@ -126,6 +128,8 @@ void DownloadMgrDlg::InitWindow() {
       db->GetLesson(entry.classId, entry.className, m_hWnd);
   }
   LogNormal(L"InitHistoryTreeView");
+  // Rows take their visibility from their class node when added: the tree must show.
+  m_tree->SetVisible(true);
   InitHistoryTreeView();
   LogNormal(m_kind == TaskKind::Document ? L"DownloadDocDlg::InitWindow end" : L"DownloadVideoDlg::InitWindow end");
   ShowTreeOrEmpty();
@@ -237,7 +241,9 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text, c
   auto* progress = Part<CProgressUI>(row, L"progress");
   if (content && !text.empty()) content->SetText(text);
   const bool finished = text == kFinishedText;
-  if (title) title->SetFixedHeight(finished ? 28 : 13);
+  // The title sits above the bar, or in the middle of the row once the bar is gone (the
+  // heights leave a CJK line its full height).
+  if (title) title->SetFixedHeight(finished ? kTitleAloneHeight : kTitleAboveBarHeight);
   if (content) {
     content->SetVisible(!finished);
     if (!finished) content->ApplyAttributeList(L"textcolor=\"#FF4D4D4D\"");
@@ -273,12 +279,12 @@ void DownloadMgrDlg::AddTaskItem(const DownloadTask& task) {
   if (!m_tree) return;
   SetTimer(m_hWnd, kAllFinishedTimer, 500);
   m_pauseAll->ApplyAttributeList(kPauseAllLook);
+  m_empty->SetVisible(false);
+  m_tree->SetVisible(true);
   CTreeNodeUI* classNode = FindClassNode(task.classId);
   if (!classNode) classNode = AddClassNode(task.classId, task.className);
   CTreeNodeUI* row = AddRow(classNode, task);
   SetLook(row, Look::Waiting);
-  m_empty->SetVisible(false);
-  m_tree->SetVisible(true);
   m_pauseAll->SetEnabled(true);
   if (m_notDeleteMode) m_deleteAll->SetEnabled(true);
 }
