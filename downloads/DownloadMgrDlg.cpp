@@ -43,7 +43,8 @@ constexpr const wchar_t* kStartAllImage = L"icon_video_start_all.png";
 constexpr const wchar_t* kPauseLook = L"visible=\"true\" normalimage=\"icon_video_pause.png\"";
 constexpr const wchar_t* kStartLook = L"visible=\"true\" normalimage=\"icon_video_start.png\"";
 constexpr const wchar_t* kWrongLook = L"visible=\"true\" normalimage=\"icon_video_wrong.png\"";
-constexpr const wchar_t* kPlayLook = L"visible=\"true\" normalimage=\"file='icon_video_play.png' dest='2,2,15,15'\"";
+constexpr const wchar_t* kPlayLook =
+    L"visible=\"true\" normalimage=\"file='icon_video_play.png' dest='2,2,15,15'\"";
 constexpr const wchar_t* kOpenLook =
     L"visible=\"true\" normalimage=\"file='icon_file_downloaded.png' dest='2,1,16,18'\"";
 constexpr const wchar_t* kPauseAllLook = L"normalimage=\"file='icon_video_pause_all.png' dest='0,21,24,45'\"";
@@ -131,7 +132,8 @@ void DownloadMgrDlg::InitWindow() {
   // Rows take their visibility from their class node when added: the tree must show.
   m_tree->SetVisible(true);
   InitHistoryTreeView();
-  LogNormal(m_kind == TaskKind::Document ? L"DownloadDocDlg::InitWindow end" : L"DownloadVideoDlg::InitWindow end");
+  LogNormal(m_kind == TaskKind::Document ? L"DownloadDocDlg::InitWindow end"
+                                         : L"DownloadVideoDlg::InitWindow end");
   ShowTreeOrEmpty();
 }
 
@@ -214,7 +216,8 @@ CTreeNodeUI* DownloadMgrDlg::AddClassNode(const std::string& classId, const std:
 CTreeNodeUI* DownloadMgrDlg::AddRow(CTreeNodeUI* classNode, const DownloadTask& task) {
   CDialogBuilder builder;
   std::unique_ptr<CControlUI> built = builder.Create(
-      m_kind == TaskKind::Document ? L"doc_download_treeitem.xml" : L"video_download_treeitem.xml", nullptr, &m_pm);
+      m_kind == TaskKind::Document ? L"doc_download_treeitem.xml" : L"video_download_treeitem.xml", nullptr,
+      &m_pm);
   std::unique_ptr<CTreeNodeUI> row(dynamic_cast<CTreeNodeUI*>(built.get()));
   if (!row) {
     LogError(L"download row skin missing");
@@ -234,7 +237,8 @@ CTreeNodeUI* DownloadMgrDlg::AddRow(CTreeNodeUI* classNode, const DownloadTask& 
   return raw;
 }
 
-void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text, const std::wstring& buttonAttributes) {
+void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text,
+                                   const std::wstring& buttonAttributes) {
   if (!row) return;
   auto* title = Part<CLabelUI>(row, L"lbVideoTitle");
   auto* content = Part<CLabelUI>(row, L"lbProgContent");
@@ -250,7 +254,8 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text, c
   }
   if (progress) progress->SetVisible(!finished);
   if (!buttonAttributes.empty()) {
-    if (auto* button = Part<CButtonUI>(row, L"btnVDownloadStatus")) button->ApplyAttributeList(buttonAttributes);
+    if (auto* button = Part<CButtonUI>(row, L"btnVDownloadStatus"))
+      button->ApplyAttributeList(buttonAttributes);
   }
 }
 
@@ -312,7 +317,8 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
   } else if (result == DownloadResultWParam(DownloadResult::Failed)) {
     SetLook(row, Look::Failed);
     // A resume then starts clean. A task the student deleted keeps its file.
-    if (listed && !task.localFile.empty() && ::unlink(task.localFile.c_str()) != 0 && errno != ENOENT) {
+    if (listed && !task.localFile.empty() && ::unlink(task.localFile.c_str()) != 0 && errno != ENOENT &&
+        errno != ENOTDIR) {
       LogError(L"cannot delete " + Wide(task.localFile) + L": " + Wide(std::strerror(errno)));
     }
     PostRowStatus(m_mainWindow, L"下载", task);
@@ -364,12 +370,15 @@ static std::wstring StatusImageOf(CTreeNodeUI* row) {
   return button ? button->GetNormalImage() : std::wstring();
 }
 
-bool DownloadMgrDlg::IsFinishedRow(CTreeNodeUI* row) const { return Contains(StatusImageOf(row), FinishedImage()); }
+bool DownloadMgrDlg::IsFinishedRow(CTreeNodeUI* row) const {
+  return Contains(StatusImageOf(row), FinishedImage());
+}
 
 void DownloadMgrDlg::PauseAll() {
   std::vector<std::pair<std::string, std::string>> ids;
   ForEachRow(m_tree, [&](CTreeNodeUI* row) {
-    if (!IsFinishedRow(row)) ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
+    if (!IsFinishedRow(row))
+      ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
   });
   for (const auto& [classId, id] : ids) PauseTask(classId, id);
 }
@@ -377,7 +386,8 @@ void DownloadMgrDlg::PauseAll() {
 void DownloadMgrDlg::StartAll() {
   std::vector<std::pair<std::string, std::string>> ids;
   ForEachRow(m_tree, [&](CTreeNodeUI* row) {
-    if (!IsFinishedRow(row)) ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
+    if (!IsFinishedRow(row))
+      ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
   });
   for (const auto& [classId, id] : ids) ResumeTask(classId, id);
 }
@@ -497,11 +507,13 @@ void DownloadMgrDlg::OnCheckChanged(CControlUI* box) {
   const bool checked = node->IsCheckBoxSelected();
   if (!node->GetParentNode()) {
     // A class's box ticks or clears all of its rows.
-    for (int i = 0; i < node->GetCountChild(); ++i) node->GetChildNode(i)->GetCheckBox()->Selected(checked, false);
+    for (int i = 0; i < node->GetCountChild(); ++i)
+      node->GetChildNode(i)->GetCheckBox()->Selected(checked, false);
   } else {
     CTreeNodeUI* classNode = node->GetParentNode();
     bool all = true;
-    for (int i = 0; i < classNode->GetCountChild(); ++i) all = all && classNode->GetChildNode(i)->IsCheckBoxSelected();
+    for (int i = 0; i < classNode->GetCountChild(); ++i)
+      all = all && classNode->GetChildNode(i)->IsCheckBoxSelected();
     classNode->GetCheckBox()->Selected(all, false);
   }
   m_deleteAll->SetEnabled(AnyChecked());
@@ -516,7 +528,8 @@ bool DownloadMgrDlg::AnyChecked() const {
 void DownloadMgrDlg::ClearChecks() {
   if (!m_tree) return;
   for (int i = 0; i < m_tree->GetRowCount(); ++i) {
-    if (auto* node = dynamic_cast<CTreeNodeUI*>(m_tree->GetRowAt(i))) node->GetCheckBox()->Selected(false, false);
+    if (auto* node = dynamic_cast<CTreeNodeUI*>(m_tree->GetRowAt(i)))
+      node->GetCheckBox()->Selected(false, false);
   }
   if (!m_notDeleteMode) m_deleteAll->SetEnabled(false);
 }
@@ -578,7 +591,8 @@ void DownloadMgrDlg::Notify(TNotifyUI& msg) {
     }
   } else if (msg.sType == DUI_MSGTYPE_ITEMCLICK) {
     if (!m_notDeleteMode) {
-      if (auto* node = dynamic_cast<CTreeNodeUI*>(msg.pSender)) node->SetCheckBoxSelected(!node->IsCheckBoxSelected());
+      if (auto* node = dynamic_cast<CTreeNodeUI*>(msg.pSender))
+        node->SetCheckBoxSelected(!node->IsCheckBoxSelected());
     }
     return;
   } else if (msg.sType == DUI_MSGTYPE_SELECTCHANGED) {

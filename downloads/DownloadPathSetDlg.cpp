@@ -19,7 +19,8 @@ void DownloadPathSetDlg::InitWindow() {
   if (CControlUI* info = FindControl(L"lbDownPathInfo"))
     info->SetText(m_kind == TaskKind::Document ? L"把讲义下载到下列目录" : L"把课件下载到下列目录");
   ShowFolder();
-  if (CControlUI* size = FindControl(L"lbDownFileSize")) size->SetText(L"文件大小：" + SizeTextFor(m_kind, m_size));
+  if (CControlUI* size = FindControl(L"lbDownFileSize"))
+    size->SetText(L"文件大小：" + SizeTextFor(m_kind, m_size));
 }
 
 void DownloadPathSetDlg::ShowFolder() {

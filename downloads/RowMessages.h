@@ -22,4 +22,6 @@ bool PostRowStatus(HWND mainWindow, const std::wstring& text, const DownloadTask
 
 // The receiving side: the task and the status text of a 1042 or 1060 message.
 inline const DownloadTask* RowTaskOf(LPARAM lParam) { return reinterpret_cast<const DownloadTask*>(lParam); }
-inline const std::wstring* RowStatusTextOf(WPARAM wParam) { return reinterpret_cast<const std::wstring*>(wParam); }
+inline const std::wstring* RowStatusTextOf(WPARAM wParam) {
+  return reinterpret_cast<const std::wstring*>(wParam);
+}

@@ -3,22 +3,30 @@
 // the empty state, hiding, and the dialog's folder choice.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "DownloadTestSupport.h"
+#include "TestServers.h"
 #include "account/WindowTestKit.h"
+#include "app/Log.h"
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
+#include "downloads/DownloadJob.h"
 #include "downloads/DownloadMgrDlg.h"
 #include "downloads/DownloadPathSetDlg.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/RetryPolicy.h"
 #include "downloads/RowMessages.h"
 #include "downloads/SizeText.h"
+#include "downloads/ThreadPool.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
+#include "service/HttpDownload.h"
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
 #include "ui/Label.h"
@@ -37,9 +45,9 @@ TEST(DownloadSizeText, WholeUnitsWithIntegerArithmetic) {
     int percent;
     const wchar_t* text;
   } cases[] = {
-      {1572864, 50, L"0MB/1MB"},     {1572864, 100, L"1MB/1MB"},        {500, 50, L"0KB/1KB"},
-      {500, 100, L"1KB/1KB"},        {0, 0, L"0KB/1KB"},                {3221225472LL, 50, L"1GB/3GB"},
-      {1024, 100, L"1KB/1KB"},       {5LL << 40, 40, L"2TB/5TB"},       {104857600, 33, L"33MB/100MB"},
+      {1572864, 50, L"0MB/1MB"}, {1572864, 100, L"1MB/1MB"},  {500, 50, L"0KB/1KB"},
+      {500, 100, L"1KB/1KB"},    {0, 0, L"0KB/1KB"},          {3221225472LL, 50, L"1GB/3GB"},
+      {1024, 100, L"1KB/1KB"},   {5LL << 40, 40, L"2TB/5TB"}, {104857600, 33, L"33MB/100MB"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.total);
@@ -293,7 +301,8 @@ TEST_F(DownloadWindowsTest, ProgressAndCompletionMessagesSetTheRowAndTellTheMain
     }
     auto result = std::make_shared<DownloadTask>(task);
     result->state = c.state;
-    SendMessage(window->GetHWND(), WM_DOWNLOAD_RESULT, c.result, reinterpret_cast<LPARAM>(result.get()), result);
+    SendMessage(window->GetHWND(), WM_DOWNLOAD_RESULT, c.result, reinterpret_cast<LPARAM>(result.get()),
+                result);
     PumpPendingMessages();
 
     RowView v = ViewOf("101", id);
@@ -342,8 +351,9 @@ TEST_F(DownloadWindowsTest, PauseAllTurnsIntoStartAll) {
 
   ClickControl(pauseAll);  // start-all
   for (const char* id : {"v1", "v2"}) {
-    EXPECT_EQ(DownloadTaskList::Get().FindTask(id == std::string("v1") ? "101" : "102", id, TaskKind::Video)->state,
-              TaskState::Waiting);
+    EXPECT_EQ(
+        DownloadTaskList::Get().FindTask(id == std::string("v1") ? "101" : "102", id, TaskKind::Video)->state,
+        TaskState::Waiting);
   }
   EXPECT_EQ(ViewOf("101", "v1").image, L"icon_video_pause.png");
   EXPECT_NE(ImageOf(pauseAll).find(L"icon_video_pause_all.png"), std::wstring::npos);
@@ -353,7 +363,8 @@ TEST_F(DownloadWindowsTest, PauseAllTurnsIntoStartAll) {
   EXPECT_EQ(ViewOf("102", "v2").status, L"已暂停");
   EXPECT_NE(ImageOf(pauseAll).find(L"icon_video_start_all.png"), std::wstring::npos);
   PumpPendingMessages();
-  EXPECT_EQ(StatusTexts(), (std::vector<std::wstring>{L"已暂停", L"等待下载", L"等待下载", L"已暂停", L"已暂停"}));
+  EXPECT_EQ(StatusTexts(),
+            (std::vector<std::wstring>{L"已暂停", L"等待下载", L"等待下载", L"已暂停", L"已暂停"}));
 }
 
 TEST_F(DownloadWindowsTest, DeleteModeCancelDeleteAndEmptyState) {
@@ -451,6 +462,62 @@ TEST_F(DownloadWindowsTest, HidesWhenThePointerLeavesOrTheFocusGoes) {
   another->Create(kNoWindow, L"Tavo", WS_POPUP, 0);
   another->ShowWindow(true, true);  // takes the focus
   EXPECT_FALSE(host->IsVisible());
+}
+
+TEST_F(DownloadWindowsTest, ADownloadThatCannotBeWrittenEndsAsFailedWithTheReasonLogged) {
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  SetDownloadFileOptions({1, std::chrono::milliseconds(10)});
+  SetRetryPolicy(RetryPolicy{.delays = {}});
+  const std::string body(3 << 20, 'b');
+  RawHttpServer server([&](const std::string&, int socket) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                                       "\r\nConnection: close\r\n\r\n" + body);
+  });
+  Open();
+  ThreadPool pool;
+  pool.Create();
+
+  struct Case {
+    const char* id;
+    std::string localFile;
+    const char* reason;
+  };
+  std::vector<Case> cases;
+  // A full disk: every write of the device fails with "no space".
+  const std::string full = FilePath("full.mp4");
+  fs::create_symlink("/dev/full", full);
+  cases.push_back({"full", full, "No space left on device"});
+  // A folder that cannot hold the file: its parent is a plain file.
+  WriteBytes(FilePath("plain"), 10);
+  cases.push_back({"nofolder", FilePath("plain") + "/v.mp4", "Not a directory"});
+  if (::geteuid() != 0) {  // the superuser writes into any folder
+    fs::create_directories(FilePath("locked"));
+    fs::permissions(FilePath("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+    cases.push_back({"locked", FilePath("locked") + "/v.mp4", "Permission denied"});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    DownloadTask task = NewTask("101", c.id, static_cast<std::int64_t>(body.size()));
+    task.url = server.Url("/" + std::string(c.id) + ".mp4");
+    task.localFile = c.localFile;
+    ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, TaskKind::Video));
+    window->AddTaskItem(task);
+    ASSERT_TRUE(SubmitDownload(task, pool));
+    EXPECT_TRUE(RunUntil([&] { return ViewOf("101", c.id).status == L"出错了"; }, std::chrono::seconds(20)));
+    EXPECT_NE(ViewOf("101", c.id).image.find(L"icon_video_wrong.png"), std::wstring::npos);
+    EXPECT_TRUE(RunUntil([&] { return !StatusTexts().empty() && StatusTexts().back() == L"下载"; }));
+  }
+  // The link to the device was the "partial file": it went, the device stayed.
+  EXPECT_FALSE(fs::is_symlink(full));
+  EXPECT_TRUE(fs::exists("/dev/full"));
+  pool.Shutdown();
+  CloseLog();
+  const std::string log = ReadDayLogs();
+  for (const Case& c : cases) EXPECT_NE(log.find(c.reason), std::string::npos) << c.reason << "\n" << log;
+  const auto posted = StatusTexts();
+  EXPECT_EQ(std::count(posted.begin(), posted.end(), L"已下载"), 0);
+  SetDownloadFileOptions({});
+  SetRetryPolicy({});
 }
 
 class PathSetDialogTest : public WindowTestKit {
