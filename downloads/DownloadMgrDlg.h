@@ -10,10 +10,10 @@
 #include <string>
 
 #include "downloads/DownloadTask.h"
+#include "ui/Control.h"
 #include "ui/WindowImplBase.h"
 
 class CButtonUI;
-class CControlUI;
 class CTreeNodeUI;
 class CTreeViewUI;
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "downloads/DownloadTask.h"
+#include "ui/Control.h"
 #include "ui/WindowImplBase.h"
 
 class DownloadPathSetDlg : public WindowImplBase {

@@ -318,6 +318,7 @@ TEST_F(DownloadWindowsTest, ProgressAndCompletionMessagesSetTheRowAndTellTheMain
   }
   // The finished one updated the badge (it was the only row then).
   EXPECT_EQ(delegate.badges, std::vector<int>{0});
+  SaveScreenshot(window.get(), "download-manager-states.png");
 }
 
 TEST_F(DownloadWindowsTest, ProgressOfAnotherKindOrAPausedEntryIsIgnored) {
