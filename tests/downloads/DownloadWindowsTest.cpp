@@ -84,6 +84,8 @@ class DownloadWindowsTest : public WindowTestKit {
     CourseDB::Release();
     DownloadTaskList::Get().Clear();
     fs::create_directories(m_root / "files");
+    // Every attribute list the windows apply at run time must be understood.
+    CControlUI::SetBadAttributeSink([this](const std::wstring& text) { problems.push_back(ToUtf8(text)); });
     main = std::make_unique<MessageWindow>([this](UINT msg, WPARAM wParam, LPARAM lParam, const Payload&) {
       if (msg == WM_ROW_STATUS) rows.push_back({msg, *RowStatusTextOf(wParam), RowTaskOf(lParam)->id});
       if (msg == WM_ROW_PROGRESS) rows.push_back({msg, std::to_wstring(wParam), RowTaskOf(lParam)->id});
@@ -91,6 +93,8 @@ class DownloadWindowsTest : public WindowTestKit {
     });
   }
   void TearDown() override {
+    CControlUI::SetBadAttributeSink(nullptr);
+    EXPECT_TRUE(problems.empty()) << problems.front();
     window.reset();
     main.reset();
     DownloadTaskList::Get().Clear();
@@ -203,6 +207,7 @@ class DownloadWindowsTest : public WindowTestKit {
   std::unique_ptr<MessageWindow> main;
   std::unique_ptr<DownloadMgrDlg> window;
   std::vector<RowMessage> rows;
+  std::vector<std::string> problems;
 };
 
 TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
