@@ -256,6 +256,34 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
   SaveScreenshot(window.get(), "download-manager.png");
 }
 
+TEST_F(DownloadWindowsTest, DocumentWindowCountsKibAndOpensFinishedDocuments) {
+  // Documents count their sizes in KiB: 5000 bytes on disk are 4 of 5 KiB.
+  const std::string partial = FilePath("d1.pdf");
+  const std::string whole = FilePath("d2.pdf");
+  WriteBytes(partial, 5000);
+  WriteBytes(whole, 5120);
+  CourseDB::Get()->InsertClass("201", "经济法讲义", TaskKind::Document);
+  CourseDB::Get()->InsertDoc("201", "d1", "讲义一.pdf", "http://127.0.0.1:1/d1.pdf", "5", partial);
+  CourseDB::Get()->InsertDoc("201", "d2", "讲义二.pdf", "http://127.0.0.1:1/d2.pdf", "5", whole);
+  Open(TaskKind::Document);
+  EXPECT_EQ(ViewOf("201", "d1").progress, 80);
+  EXPECT_EQ(ViewOf("201", "d1").image, L"icon_video_start.png");
+  EXPECT_EQ(ViewOf("201", "d2").status, L"下载完成");
+  EXPECT_EQ(ViewOf("201", "d2").image, L"file='icon_file_downloaded.png' dest='2,1,16,18'");
+
+  // Progress texts take the KiB total as bytes.
+  auto task = DownloadTaskList::Get().FindTask("201", "d1", TaskKind::Document);
+  ASSERT_TRUE(task);
+  task->total = 1536;
+  auto report = std::make_shared<DownloadTask>(*task);
+  report->state = TaskState::Transferring;
+  SendMessage(window->GetHWND(), WM_DOWNLOAD_PROGRESS, 50, reinterpret_cast<LPARAM>(report.get()), report);
+  EXPECT_EQ(ViewOf("201", "d1").status, L"0MB/1MB");
+
+  ClickRowPart("201", "d2", L"btnVDownloadStatus");
+  EXPECT_EQ(delegate.opened, std::vector<std::string>{"d2"});
+}
+
 TEST_F(DownloadWindowsTest, EmptyStateWithoutDownloads) {
   Open(TaskKind::Document);
   EXPECT_TRUE(Find(L"vLayNoDownVideo")->IsVisible());
