@@ -49,9 +49,12 @@ constexpr const wchar_t* kOpenLook =
     L"visible=\"true\" normalimage=\"file='icon_file_downloaded.png' dest='2,1,16,18'\"";
 constexpr const wchar_t* kPauseAllLook = L"normalimage=\"file='icon_video_pause_all.png' dest='0,21,24,45'\"";
 constexpr const wchar_t* kStartAllLook = L"normalimage=\"file='icon_video_start_all.png' dest='0,21,24,45'\"";
-constexpr const wchar_t* kDeleteModeLook = L"text=\"删除\" normalimage=\"\" width=\"40\"";
+// The delete button's text replaces its pictures in the delete mode (the light grey bin it
+// shows while disabled included).
+constexpr const wchar_t* kDeleteModeLook = L"text=\"删除\" normalimage=\"\" disabledimage=\"\" width=\"40\"";
 constexpr const wchar_t* kDeleteAllLook =
-    L"text=\"\" normalimage=\"file='icon_video_delete_all.png' dest='0,21,24,45'\" width=\"24\"";
+    L"text=\"\" normalimage=\"file='icon_video_delete_all.png' dest='0,21,24,45'\" "
+    L"disabledimage=\"file='icon_video_delete_all_off.png' dest='0,21,24,45'\" width=\"24\"";
 constexpr const wchar_t* kClassTitleLook =
     L"textcolor=\"#FF4D4D4D\" float=\"true\" pos=\"28,0,0,0\" width=\"314\" height=\"44\" font=\"2\" "
     L"textcolor=\"#FF4D4D4D\" valign=\"center\" align=\"left\" endellipsis=\"true\"";
