@@ -113,7 +113,9 @@ void DownloadMgrDlg::InitWindow() {
   m_deleteCancel = FindControlAs<CButtonUI>(L"btnDeleteCancel");
   m_empty = FindControl(L"vLayNoDownVideo");
   if (!m_tree || !m_pauseAll || !m_deleteAll || !m_deleteCancel || !m_empty) {
+    // Without its controls the window does nothing (every operation checks the tree).
     LogError(L"download window " + GetSkinFile() + L": controls missing");
+    m_tree = nullptr;
     return;
   }
 
@@ -161,13 +163,13 @@ void DownloadMgrDlg::InitHistoryTreeView() {
   UpdatePauseAllImage();
 }
 
-CTreeNodeUI* DownloadMgrDlg::FindClassNode(const std::string& classId) const {
+CTreeNodeUI* DownloadMgrDlg::FindClassNode(const std::string& classId, bool styleVisited) const {
   if (!m_tree) return nullptr;
   const std::wstring id = Wide(classId);
   for (int i = 0; i < m_tree->GetRowCount(); ++i) {
     auto* node = dynamic_cast<CTreeNodeUI*>(m_tree->GetRowAt(i));
     if (!node || node->GetParentNode()) continue;
-    node->ApplyAttributeList(std::wstring(L"innerstyle=\"") + kClassCheckStyle + L"\"");
+    if (styleVisited) node->ApplyAttributeList(std::wstring(L"innerstyle=\"") + kClassCheckStyle + L"\"");
     if (node->GetUserData() == id) return node;
   }
   return nullptr;
@@ -289,7 +291,7 @@ void DownloadMgrDlg::AddTaskItem(const DownloadTask& task) {
   m_pauseAll->ApplyAttributeList(kPauseAllLook);
   m_empty->SetVisible(false);
   m_tree->SetVisible(true);
-  CTreeNodeUI* classNode = FindClassNode(task.classId);
+  CTreeNodeUI* classNode = FindClassNode(task.classId, true);
   if (!classNode) classNode = AddClassNode(task.classId, task.className);
   CTreeNodeUI* row = AddRow(classNode, task);
   SetLook(row, Look::Waiting);
@@ -556,6 +558,10 @@ void DownloadMgrDlg::DeleteChecked() {
 }
 
 void DownloadMgrDlg::Notify(TNotifyUI& msg) {
+  if (!m_tree) {
+    WindowImplBase::Notify(msg);
+    return;
+  }
   if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender) {
     const std::wstring& name = msg.pSender->GetName();
     if (name == L"btnPauseAllVideo") {
@@ -633,7 +639,7 @@ LRESULT DownloadMgrDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, con
         return 0;
       }
       if (wParam == kAllFinishedTimer) {
-        if (AllFinished()) {
+        if (m_tree && AllFinished()) {
           m_pauseAll->SetEnabled(false);
           KillTimer(m_hWnd, kAllFinishedTimer);
         }

@@ -69,7 +69,9 @@ class DownloadMgrDlg : public WindowImplBase {
   enum class Look { Waiting, Resumable, Paused, Failed, Finished };
 
   void InitHistoryTreeView();
-  CTreeNodeUI* FindClassNode(const std::string& classId) const;
+  // `styleVisited`: a new row is on its way; every class node passed gets the check box
+  // style of the delete mode.
+  CTreeNodeUI* FindClassNode(const std::string& classId, bool styleVisited = false) const;
   CTreeNodeUI* AddClassNode(const std::string& classId, const std::string& className);
   CTreeNodeUI* AddRow(CTreeNodeUI* classNode, const DownloadTask& task);
   void SetLook(CTreeNodeUI* row, Look look);
