@@ -247,7 +247,8 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
   }
   // Buffered bytes that cannot reach the disk turn a success into a write error.
   if (std::fflush(file.get()) != 0) {
-    LogError(address + L" cannot be written to disk: " + Reason(errno));
+    const int error = errno;
+    LogError(address + L" cannot be written to disk: " + Reason(error));
     if (result == CURLE_OK) result = CURLE_WRITE_ERROR;
   }
   if (result == CURLE_OK) {
@@ -263,7 +264,8 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     }
   }
   if (std::fclose(file.release()) != 0) {
-    LogError(address + L" cannot be written to disk: " + Reason(errno));
+    const int error = errno;
+    LogError(address + L" cannot be written to disk: " + Reason(error));
     if (result == CURLE_OK) result = CURLE_WRITE_ERROR;
   }
   if (result != CURLE_OK) {
