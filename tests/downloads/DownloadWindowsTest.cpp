@@ -354,6 +354,29 @@ TEST_F(DownloadWindowsTest, ProgressAndCompletionMessagesSetTheRowAndTellTheMain
   SaveScreenshot(window.get(), "download-manager-states.png");
 }
 
+TEST_F(DownloadWindowsTest, AStoppedDownloadsValidatorSurvivesARestart) {
+  Remember("101", "会计实务精讲班", "v1", 4000, 1000);
+  Open();
+  auto task = DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video);
+  ASSERT_TRUE(task);
+  auto result = std::make_shared<DownloadTask>(*task);
+  result->state = TaskState::Paused;
+  result->validator = "\"etag-7\"";
+  result->fullSize = 4000;
+  SendMessage(window->GetHWND(), WM_DOWNLOAD_RESULT, 3, reinterpret_cast<LPARAM>(result.get()), result);
+
+  // Signed out and in again: the list and the database are built anew from the file.
+  window.reset();
+  DownloadTaskList::Get().Clear();
+  CourseDB::Release();
+  Open();
+  auto restored = DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video);
+  ASSERT_TRUE(restored);
+  EXPECT_EQ(restored->validator, "\"etag-7\"");
+  EXPECT_EQ(restored->fullSize, 4000);
+  EXPECT_EQ(restored->downloaded, 1000);
+}
+
 TEST_F(DownloadWindowsTest, ProgressOfAnotherKindOrAPausedEntryIsIgnored) {
   Open();
   DownloadTask task = Start("101", "v1", 4096);
