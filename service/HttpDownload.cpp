@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <mutex>
@@ -40,14 +42,32 @@ std::int64_t OpenFileSize(std::FILE* file) {
   return static_cast<std::int64_t>(info.st_size);
 }
 
-FilePtr OpenForAppend(const std::string& path, const DownloadFileOptions& options) {
+// Why a file operation failed, for the log ("No space left on device").
+std::wstring Reason(int error) { return AnsiToWide(std::strerror(error)); }
+
+FilePtr OpenForAppend(const std::string& path, const DownloadFileOptions& options, int* error) {
   const int attempts = options.openAttempts < 1 ? 1 : options.openAttempts;
   for (int attempt = 1;; ++attempt) {
     // Append only: bytes already on disk are never overwritten.
     if (std::FILE* file = std::fopen(path.c_str(), "ab")) return FilePtr(file);
+    *error = errno;
     if (attempt >= attempts) return nullptr;
     std::this_thread::sleep_for(options.openRetryDelay);
   }
+}
+
+// The body's writer: the library's own fwrite, keeping why a write fell short (a full
+// disk, a quota) so that the failure's log line can say it.
+struct FileSink {
+  std::FILE* file = nullptr;
+  int error = 0;
+};
+
+std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* sink = static_cast<FileSink*>(user);
+  const std::size_t written = std::fwrite(data, size, count, sink->file);
+  if (written != count && sink->error == 0) sink->error = errno;
+  return written * size;
 }
 
 long ResponseCode(CURL* handle) {
@@ -93,7 +113,9 @@ int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const
   // An error page must never be appended to the file as if it were content.
   curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, file);  // the library's default writer: fwrite
+  FileSink body{file};
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &WriteBody);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
   curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(offset));
   // With If-Range a changed copy answers 200, which the library refuses for a resumed
   // transfer (CURLE_RANGE_ERROR) before any of its body reaches the file.
@@ -109,6 +131,9 @@ int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &DownloadProgressHook);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, delegate);
   const int result = curl_easy_perform(h);
+  if (result == CURLE_WRITE_ERROR && body.error != 0) {
+    LogError(AnsiToWide(MaskTokens(url)) + L" cannot be written to disk: " + Reason(body.error));
+  }
   sink.response.status = ResponseCode(h);
   *response = sink.response;
   return result;
@@ -156,9 +181,10 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
   if (!outcome) outcome = &ignored;
   *outcome = DownloadOutcome{};
   outcome->resume = known;
-  FilePtr file = OpenForAppend(localFile, options);
+  int openError = 0;
+  FilePtr file = OpenForAppend(localFile, options, &openError);
   if (!file) {
-    LogError(L"Open file " + AnsiToWide(localFile) + L" false");
+    LogError(L"Open file " + AnsiToWide(localFile) + L" false: " + Reason(openError));
     LogTransportFailure(url, CURLE_WRITE_ERROR);
     return CURLE_WRITE_ERROR;
   }
@@ -220,7 +246,11 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     source.fullSize = response.FullSize();  // the server confirmed the copy and stated its size
   }
   // Buffered bytes that cannot reach the disk turn a success into a write error.
-  if (std::fflush(file.get()) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
+  if (std::fflush(file.get()) != 0) {
+    const int error = errno;
+    LogError(address + L" cannot be written to disk: " + Reason(error));
+    if (result == CURLE_OK) result = CURLE_WRITE_ERROR;
+  }
   if (result == CURLE_OK) {
     // Only the whole file is a success: a body cut short without the library noticing (no
     // length sent, or a range ending before the end) leaves a file that is not done.
@@ -233,7 +263,11 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
       result = CURLE_PARTIAL_FILE;
     }
   }
-  if (std::fclose(file.release()) != 0 && result == CURLE_OK) result = CURLE_WRITE_ERROR;
+  if (std::fclose(file.release()) != 0) {
+    const int error = errno;
+    LogError(address + L" cannot be written to disk: " + Reason(error));
+    if (result == CURLE_OK) result = CURLE_WRITE_ERROR;
+  }
   if (result != CURLE_OK) {
     LogTransportFailure(url, static_cast<CURLcode>(result));
   }
