@@ -84,7 +84,10 @@ void DownSetPanel::ApplyOptionRules() {
   const bool specified = specify != nullptr && specify->IsSelected();
   if (auto* label = m_window.FindControlAs<CLabelUI>(L"lbSpecifyDownDir"))
     label->SetTextColor(specified ? kDirActiveColor : kDirIdleColor);
-  if (CControlUI* change = m_window.FindControl(L"btnChangeDir")) change->SetEnabled(specified);
+  if (CControlUI* change = m_window.FindControl(L"btnChangeDir")) {
+    change->SetEnabled(specified);
+    change->ApplyAttributeList(specified ? L"bordercolor=\"#FFFF854D\"" : L"bordercolor=\"#FFDCDFE3\"");
+  }
 }
 
 bool DownSetPanel::HandleNotify(TNotifyUI& msg, const std::function<void()>& onSaved) {

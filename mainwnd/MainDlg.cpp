@@ -244,6 +244,8 @@ void MainDlg::ShowView(View view) {
     show(FindControl(L"vlDownSetInfo"), panel);
     show(m_wLeft, !panel || HasCourses());
     show(FindControl(L"btnDownSet"), !panel || HasCourses());
+    // Without the back button the panel's header still names it.
+    show(FindControl(L"lbDownSetTitle"), panel && !HasCourses());
   }
   if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(lessonRow && HasCourses(), false);
 }

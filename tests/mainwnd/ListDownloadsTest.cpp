@@ -377,7 +377,7 @@ TEST_F(ListDownloadsTest, SelectModeTicksLocksAndSelectAll) {
     EXPECT_EQ(Tick(list, i)->IsEnabled(), looks[i].enabled);
     EXPECT_EQ(Tick(list, i)->GetNormalImage(), looks[i].image);
   }
-  SaveScreenshot(main, "list-downloads-select-mode.png");
+  SaveScreenshot(main, "list-downloads-select-mode.png", {main->GetTreeWindow()});
 
   // Ticking every free row by hand ticks select-all; locked rows cannot be changed.
   Click(Tick(list, 0));
@@ -518,8 +518,18 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   PumpPendingMessages();
   EXPECT_EQ(Button(list, 0)->GetText(), L"已暂停");
   EXPECT_EQ(Button(list, 0)->GetTextColor(), 0xFF4D4D4Du);
+  // Rows in every state side by side: paused, transferring, finished, not downloaded.
+  DownloadTask other = *task;
+  other.id = "v2";
+  PostMessage(main->GetHWND(), WM_ROW_PROGRESS, 45, 0, MakePayload<DownloadTask>(other));
+  other.id = "v3";
+  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", other}));
+  PumpPendingMessages();
+  EXPECT_EQ(Button(list, 1)->GetText(), L"45%");
+  EXPECT_FALSE(Button(list, 2)->IsEnabled());
+  main->SetBadge(TaskKind::Video, 2);
   main->GetPaintManager().DoLayout();
-  SaveScreenshot(main, "list-downloads-rows.png");
+  SaveScreenshot(main, "list-downloads-rows.png", {main->GetTreeWindow()});
   PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", *task}));
   PumpPendingMessages();
   EXPECT_FALSE(Button(list, 0)->IsEnabled());
@@ -549,6 +559,8 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   PumpPendingMessages();
   EXPECT_TRUE(look->IsEnabled());
   EXPECT_EQ(look->GetToolTip(), L"查看");
+  main->GetPaintManager().DoLayout();
+  SaveScreenshot(main, "list-downloads-documents.png", {main->GetTreeWindow()});
   PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"下载", *doc}));
   PumpPendingMessages();
   EXPECT_FALSE(look->IsEnabled());
