@@ -335,6 +335,9 @@ void ListDownloads::Commit(TaskKind kind, std::vector<Prepared>& prepared, std::
   std::wstring folder;
   if (!m_delegate.ChooseDownloadFolder(kind, folderSize, folder)) return;
   int added = 0;
+  // One transaction for all the rows of the course database this adds.
+  CourseDB* db = CourseDB::Get();
+  if (db != nullptr) db->BeginWrites();
   for (Prepared& item : prepared) {
     if (AddPrepared(item, folder)) {
       ++added;
@@ -343,6 +346,7 @@ void ListDownloads::Commit(TaskKind kind, std::vector<Prepared>& prepared, std::
       if (DownloadMgrDlg* manager = m_delegate.GetManager(kind)) manager->ResumeTask(item.task.classId, item.task.id);
     }
   }
+  if (db != nullptr) db->EndWrites();
   // The document batch leaves the previous folder alone, as it always has.
   if (added > 0 && !(batch && kind == TaskKind::Document)) m_delegate.SavePrevDownDir(folder);
 }
