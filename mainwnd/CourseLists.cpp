@@ -244,7 +244,8 @@ void CourseLists::ShowDocList(const std::string& classId) {
     for (size_t i = 0; i < docs.size(); ++i) {
       AddDocRow(*list, docs[i], static_cast<int>(i));
       if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
-        ApplyDocState(row->FindSubControl(L"btnDocDown"), row->FindSubControl(L"btnDocLook"), classId, docs[i]);
+        ApplyDocState(row->FindSubControl(L"btnDocDown"), row->FindSubControl(L"btnDocLook"), classId,
+                      docs[i]);
     }
   }
   if (TabSelected(L"optJiangYiList")) ShowOnly(*holder, list);

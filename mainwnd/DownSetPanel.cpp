@@ -65,7 +65,8 @@ void DownSetPanel::LoadDownSet() {
     std::error_code ignored;
     if (!folder->empty()) std::filesystem::create_directory(WideToAnsi(*folder), ignored);
   }
-  if (auto* prev = m_window.FindControlAs<COptionUI>(L"optPrevDownDir")) prev->Selected(m_config.prevDown, false);
+  if (auto* prev = m_window.FindControlAs<COptionUI>(L"optPrevDownDir"))
+    prev->Selected(m_config.prevDown, false);
   if (auto* specify = m_window.FindControlAs<COptionUI>(L"optSelectDownDir"))
     specify->Selected(m_config.specifyDown, false);
   ApplyOptionRules();
@@ -125,7 +126,9 @@ std::wstring DownSetPanel::FolderProblem(const std::wstring& folder) {
   return {};
 }
 
-void DownSetPanel::Tip(const std::wstring& text) { ShowTip(m_window.GetHWND(), kTipDistance, kTipWidth, text); }
+void DownSetPanel::Tip(const std::wstring& text) {
+  ShowTip(m_window.GetHWND(), kTipDistance, kTipWidth, text);
+}
 
 bool DownSetPanel::SaveDownSet() {
   DownSetConfig edited = m_config;
@@ -135,7 +138,8 @@ bool DownSetPanel::SaveDownSet() {
   edited.specifyDown = specify != nullptr && specify->IsSelected();
   if (CControlUI* label = m_window.FindControl(L"lbPreDownDir")) edited.prevDownDir = label->GetText();
   if (CControlUI* label = m_window.FindControl(L"lbSpecifyDownDir")) edited.specifyDownDir = label->GetText();
-  if (auto* ask = m_window.FindControlAs<CComboUI>(L"cbDownAsk")) edited.downAck = ask->GetCurSel() < 0 ? 0 : ask->GetCurSel();
+  if (auto* ask = m_window.FindControlAs<CComboUI>(L"cbDownAsk"))
+    edited.downAck = ask->GetCurSel() < 0 ? 0 : ask->GetCurSel();
   for (const std::wstring* folder : {&edited.specifyDownDir, &edited.prevDownDir}) {
     const std::wstring problem = FolderProblem(*folder);
     if (!problem.empty()) {
@@ -192,7 +196,8 @@ bool DownSetPanel::AskWithDialog(TaskKind kind, std::int64_t size, const std::ws
   const int x = area.left + (area.GetWidth() - kDialogWidth) / 2;
   const int y = area.top + (area.GetHeight() - kDialogHeight) / 2;
   DownloadPathSetDlg dialog(kind, size, initial);
-  if (dialog.Create(m_window.GetHWND(), L"下载设置", WS_POPUP, 0, x, y, kDialogWidth, kDialogHeight) == kNoWindow) {
+  if (dialog.Create(m_window.GetHWND(), L"下载设置", WS_POPUP, 0, x, y, kDialogWidth, kDialogHeight) ==
+      kNoWindow) {
     LogError(L"the download location dialog could not be created");
     return false;
   }

@@ -17,8 +17,8 @@ class DownSetPanel {
   // Asks where a download of `kind` and `size` goes, proposing `initial`; true with the
   // chosen folder in `chosen` when the student confirmed. The default runs the modal
   // location dialog over the main window.
-  using FolderAsker =
-      std::function<bool(TaskKind kind, std::int64_t size, const std::wstring& initial, std::wstring& chosen)>;
+  using FolderAsker = std::function<bool(TaskKind kind, std::int64_t size, const std::wstring& initial,
+                                         std::wstring& chosen)>;
 
   // `window` holds the panel's controls and "vlMain" (the dialog is centred over it).
   explicit DownSetPanel(WindowImplBase& window);

@@ -6,7 +6,9 @@ namespace {
 constexpr std::size_t kMaxNameBytes = 255;
 constexpr std::size_t kMaxExtensionChars = 15;
 
-bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiAlnum(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // Cuts UTF-8 text to at most `bytes` without splitting a character.
 std::string CutUtf8(const std::string& text, std::size_t bytes) {

@@ -56,14 +56,13 @@ struct TabNames {
   UINT doneMessage;
 };
 
-constexpr TabNames kVideoNames{L"optVideoList",  L"optDownloadAllVideo", L"btnDownVideoCancel",
-                               L"btnDownloadVideo", L"hLayDownVideo",   L"vlMainVideoList",
-                               L"vlMainJyList",  L"optSelectVideo",      L"btnVideoDown",
-                               L"headerSelect",  WM_VIDEO_BATCH_DONE};
-constexpr TabNames kDocNames{L"optJiangYiList", L"optDownloadAllDoc", L"btnDownDocCancel",
-                             L"btnDownloadDoc", L"hLayDownDoc",       L"vlMainJyList",
-                             L"vlMainVideoList", L"optSelectDoc",     L"btnDocDown",
-                             L"headerSelectYJ", WM_DOC_BATCH_DONE};
+constexpr TabNames kVideoNames{L"optVideoList",     L"optDownloadAllVideo", L"btnDownVideoCancel",
+                               L"btnDownloadVideo", L"hLayDownVideo",       L"vlMainVideoList",
+                               L"vlMainJyList",     L"optSelectVideo",      L"btnVideoDown",
+                               L"headerSelect",     WM_VIDEO_BATCH_DONE};
+constexpr TabNames kDocNames{L"optJiangYiList", L"optDownloadAllDoc", L"btnDownDocCancel", L"btnDownloadDoc",
+                             L"hLayDownDoc",    L"vlMainJyList",      L"vlMainVideoList",  L"optSelectDoc",
+                             L"btnDocDown",     L"headerSelectYJ",    WM_DOC_BATCH_DONE};
 
 const TabNames& NamesOf(TaskKind kind) { return kind == TaskKind::Document ? kDocNames : kVideoNames; }
 
@@ -330,7 +329,8 @@ void ListDownloads::StartDocDownload(const DocumentRecord& doc, const std::strin
   Commit(TaskKind::Document, prepared, DocMegabytes(item.task.total), false);
 }
 
-void ListDownloads::Commit(TaskKind kind, std::vector<Prepared>& prepared, std::int64_t folderSize, bool batch) {
+void ListDownloads::Commit(TaskKind kind, std::vector<Prepared>& prepared, std::int64_t folderSize,
+                           bool batch) {
   if (prepared.empty()) return;
   std::wstring folder;
   if (!m_delegate.ChooseDownloadFolder(kind, folderSize, folder)) return;
@@ -343,7 +343,8 @@ void ListDownloads::Commit(TaskKind kind, std::vector<Prepared>& prepared, std::
       ++added;
     } else if (!batch) {
       // The item already has a task: the click resumes it.
-      if (DownloadMgrDlg* manager = m_delegate.GetManager(kind)) manager->ResumeTask(item.task.classId, item.task.id);
+      if (DownloadMgrDlg* manager = m_delegate.GetManager(kind))
+        manager->ResumeTask(item.task.classId, item.task.id);
     }
   }
   if (db != nullptr) db->EndWrites();

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "downloads/DownloadTask.h"
-#include "service/Records.h"
 #include "platform/Types.h"
+#include "service/Records.h"
 #include "ui/Forward.h"
 
 class CourseLists;

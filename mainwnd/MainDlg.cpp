@@ -208,10 +208,13 @@ void MainDlg::OpenFinished(const DownloadTask& task) {
   // The local player and the document viewer come with their own windows; until then the
   // choice is logged.
   LogNormal(std::wstring(task.kind == TaskKind::Document ? L"LookDoc" : L"PlayLocal") + L" classid:" +
-            AnsiToWide(task.classId) + L" id:" + AnsiToWide(task.id) + L" file:" + AnsiToWide(task.localFile));
+            AnsiToWide(task.classId) + L" id:" + AnsiToWide(task.id) + L" file:" +
+            AnsiToWide(task.localFile));
 }
 
-void MainDlg::ShowMainTip(const std::wstring& text) { ShowTip(m_hWnd, kExpiredTipDistance, kExpiredTipWidth, text); }
+void MainDlg::ShowMainTip(const std::wstring& text) {
+  ShowTip(m_hWnd, kExpiredTipDistance, kExpiredTipWidth, text);
+}
 
 void MainDlg::ShowDownSetPanel() {
   ShowView(View::DownSet);

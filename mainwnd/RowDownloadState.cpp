@@ -43,7 +43,8 @@ void ApplyLessonState(CControlUI* button, const std::string& classId, const Less
   ApplyTaskState(*button, DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video));
 }
 
-void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId, const DocumentRecord& doc) {
+void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId,
+                   const DocumentRecord& doc) {
   const auto task = DownloadTaskList::Get().FindTask(classId, doc.id, TaskKind::Document);
   if (button != nullptr) ApplyTaskState(*button, task);
   SetLook(look, task && task->downloaded >= task->total);

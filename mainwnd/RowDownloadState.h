@@ -19,7 +19,8 @@ inline constexpr const wchar_t* kRowDownloaded = L"已下载";
 // The button's state from the task of (class, lesson "video") of kind 2.
 void ApplyLessonState(CControlUI* button, const std::string& classId, const LessonRecord& lesson);
 // Both buttons from the task of (class, document "id") of kind 3.
-void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId, const DocumentRecord& doc);
+void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId,
+                   const DocumentRecord& doc);
 
 // Message 1042: the row's download button shows the percentage.
 void SetRowProgress(CControlUI* row, TaskKind kind, int percent);

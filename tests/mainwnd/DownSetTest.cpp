@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "account/MainWindowLink.h"
 #include "account/WindowTestKit.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -14,7 +15,6 @@
 #include "mainwnd/DownSetConfig.h"
 #include "mainwnd/DownSetPanel.h"
 #include "mainwnd/MainDlg.h"
-#include "account/MainWindowLink.h"
 #include "mainwnd/MainWindowOpener.h"
 #include "service/Records.h"
 #include "ui/Combo.h"
@@ -55,7 +55,8 @@ std::string ReadAll(const std::filesystem::path& path) {
 
 std::u16string Utf16At(const std::vector<uint8_t>& bytes, size_t at) {
   std::u16string text;
-  for (size_t i = at; bytes[i] || bytes[i + 1]; i += 2) text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+  for (size_t i = at; bytes[i] || bytes[i + 1]; i += 2)
+    text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
   return text;
 }
 

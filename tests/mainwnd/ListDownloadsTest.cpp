@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "account/MainWindowLink.h"
 #include "account/WindowTestKit.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -29,7 +30,6 @@
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/ListDownloads.h"
 #include "mainwnd/MainDlg.h"
-#include "account/MainWindowLink.h"
 #include "mainwnd/MainWindowOpener.h"
 #include "mainwnd/RowDownloadState.h"
 #include "platform/Messages.h"
@@ -139,7 +139,8 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
     EXPECT_EQ(document.IsEnabled(), c.enabled);
     EXPECT_EQ(look.IsEnabled(), c.viewable);
     EXPECT_EQ(look.GetToolTip(), c.viewable ? L"查看" : L"请先下载");
-    EXPECT_EQ(look.GetNormalImage(), c.viewable ? L"icon_file_downloaded.png" : L"icon_file_not_downloaded.png");
+    EXPECT_EQ(look.GetNormalImage(),
+              c.viewable ? L"icon_file_downloaded.png" : L"icon_file_not_downloaded.png");
   }
   DownloadTaskList::Get().Clear();
 }
@@ -167,8 +168,8 @@ class ScriptedSchool {
         res.set_content(R"({"code":404,"msg":{"msg":"视频不存在"}})", "application/json");
         return;
       }
-      res.set_content(R"({"code":200,"msg":{"msg":"成功"},"FileURL":")" + it->second.first +
-                          R"(","Size":)" + std::to_string(it->second.second) + "}",
+      res.set_content(R"({"code":200,"msg":{"msg":"成功"},"FileURL":")" + it->second.first + R"(","Size":)" +
+                          std::to_string(it->second.second) + "}",
                       "application/json");
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
@@ -219,7 +220,8 @@ class ScriptedSchool {
 };
 
 // Four lessons: rows 0 and 3 free, row 1 downloaded, row 2 partly downloaded.
-constexpr const char* kClassAnswer = R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"",
+constexpr const char* kClassAnswer =
+    R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"",
   "lessons":[
    {"id":"11","name":"第一课 函数与极限","duration":"3600","video":"v1","learned_duration":"0"},
    {"id":"12","name":"第二课 导数与微分","duration":"3600","video":"v2","learned_duration":"1800"},
@@ -476,11 +478,12 @@ TEST_F(ListDownloadsTest, BatchAsksOnceForTheSumAndAddsTheTickedVideos) {
 
 // Forty lessons from a slow service: the main loop keeps turning while the addresses come.
 TEST_F(ListDownloadsTest, ABatchOfFortyKeepsTheWindowResponsive) {
-  std::string answer = R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"","lessons":[)";
+  std::string answer =
+      R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"","lessons":[)";
   for (int i = 0; i < 40; ++i) {
     const std::string n = std::to_string(100 + i);
-    answer += std::string(i ? "," : "") + R"({"id":")" + n + R"(","name":"第)" + n + R"(课","duration":"60","video":"w)" +
-              n + R"(","learned_duration":"0"})";
+    answer += std::string(i ? "," : "") + R"({"id":")" + n + R"(","name":"第)" + n +
+              R"(课","duration":"60","video":"w)" + n + R"(","learned_duration":"0"})";
     school.Video("w" + n, school.Origin() + "/media/w" + n + ".mp4", 1000 + i);
   }
   school.SetClass(answer + "]}}");
@@ -508,9 +511,11 @@ TEST_F(ListDownloadsTest, ABatchOfFortyKeepsTheWindowResponsive) {
       },
       &gap);
   Click(Find(L"btnDownloadVideo"));
-  RunUntil([&] { return !main->GetListDownloads()->IsBatchRunning(TaskKind::Video); }, std::chrono::seconds(20));
+  RunUntil([&] { return !main->GetListDownloads()->IsBatchRunning(TaskKind::Video); },
+           std::chrono::seconds(20));
   g_source_remove(tick);
-  std::printf("batch of 40 lessons: longest main loop gap %lld ms\n", static_cast<long long>(gap.longest / 1000));
+  std::printf("batch of 40 lessons: longest main loop gap %lld ms\n",
+              static_cast<long long>(gap.longest / 1000));
   EXPECT_LT(gap.longest, 300 * 1000);
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].size, 40 * 1000 + 39 * 40 / 2);
