@@ -32,6 +32,7 @@
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/MainWindowOpener.h"
 #include "mainwnd/RowDownloadState.h"
+#include "mainwnd/SubjectTree.h"
 #include "platform/Messages.h"
 #include "service/CurlSupport.h"
 #include "service/Records.h"
@@ -424,6 +425,13 @@ TEST_F(ListDownloadsTest, SelectModeTicksLocksAndSelectAll) {
     EXPECT_FALSE(Tick(list, i)->IsSelected());
   }
   EXPECT_FALSE(list->GetHeader()->FindSubControl(L"headerSelect")->IsVisible());
+
+  // Showing a class (again) leaves the selection too.
+  Click(Find(L"btnDownloadVideo"));
+  ASSERT_TRUE(all->IsVisible());
+  main->GetSubjectTree()->ShowClass(main->GetTreeWindow()->GetSelectedNode());
+  EXPECT_FALSE(all->IsVisible());
+  EXPECT_FALSE(Row(list, 0)->GetItemAt(0)->IsVisible());
   EXPECT_TRUE(asked.empty());
 }
 
