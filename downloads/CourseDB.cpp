@@ -201,6 +201,21 @@ void CourseDB::InsertDoc(const std::string& classId, const std::string& document
   InsertItem("docment", classId, documentId, fileName, url, sizeText, localPath);
 }
 
+void CourseDB::BeginWrites() {
+  if (!m_opened || m_writeDepth++ > 0) return;
+  if (sqlite3_exec(m_db.get(), "begin", nullptr, nullptr, nullptr) != SQLITE_OK)
+    LogError(L"CourseDB begin: " + Utf8ToWide(sqlite3_errmsg(m_db.get())));
+}
+
+void CourseDB::EndWrites() {
+  if (!m_opened || m_writeDepth == 0 || --m_writeDepth > 0) return;
+  if (sqlite3_get_autocommit(m_db.get())) return;  // the begin failed: nothing is open
+  if (sqlite3_exec(m_db.get(), "commit", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    LogError(L"CourseDB commit: " + Utf8ToWide(sqlite3_errmsg(m_db.get())));
+    sqlite3_exec(m_db.get(), "rollback", nullptr, nullptr, nullptr);
+  }
+}
+
 void CourseDB::SaveResumeInfo(const DownloadTask& task) {
   if (!m_opened) return;
   const bool video = task.kind == TaskKind::Video;

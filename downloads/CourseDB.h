@@ -55,6 +55,12 @@ class CourseDB {
                  const std::string& url, const std::string& sizeText, const std::string& localPath);
   void DeleteDoc(const std::string& documentId);
 
+  // Writes between BeginWrites and EndWrites reach the disk together, in one transaction: a
+  // batch of downloads costs one sync instead of one per row, and the window that records
+  // it does not stall. Calls nest; only the outermost pair begins and commits.
+  void BeginWrites();
+  void EndWrites();
+
   // Stores the task's validator and full size (what a finished, failed or stopped job hands
   // back) in its lesson or document row, so that a resume after a restart can check that
   // the server still has the same copy. The loaders read them back into the tasks.
@@ -77,6 +83,7 @@ class CourseDB {
   std::wstring m_path;
   std::unique_ptr<sqlite3, Closer> m_db;
   bool m_opened = false;
+  int m_writeDepth = 0;
 };
 
 // The `type` text of a kind: "video" (2), "document" (3), empty otherwise.

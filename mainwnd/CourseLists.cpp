@@ -16,6 +16,7 @@
 #include "mainwnd/CourseListBuilder.h"
 #include "mainwnd/LessonFormat.h"
 #include "mainwnd/PlayerLink.h"
+#include "mainwnd/RowDownloadState.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
 #include "ui/Button.h"
@@ -218,6 +219,8 @@ void CourseLists::OnClassFetched(ClassFetchResult& fetched) {
   int selected = 0;
   for (size_t i = 0; i < lessons.size(); ++i) {
     AddLessonRow(*list, lessons[i], static_cast<int>(i), markerId);
+    if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
+      ApplyLessonState(row->FindSubControl(L"btnVideoDown"), classId, lessons[i]);
     if (!lastLearned.empty() && lessons[i].id == lastLearned && selected == 0) selected = static_cast<int>(i);
   }
   list->SelectItem(selected, false, false);
@@ -239,7 +242,12 @@ void CourseLists::ShowDocList(const std::string& classId) {
     ApplyDocListStyle(*list);
     const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
     if (docs.empty()) AddEmptyState(*list, ListKind::Documents);
-    for (size_t i = 0; i < docs.size(); ++i) AddDocRow(*list, docs[i], static_cast<int>(i));
+    for (size_t i = 0; i < docs.size(); ++i) {
+      AddDocRow(*list, docs[i], static_cast<int>(i));
+      if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
+        ApplyDocState(row->FindSubControl(L"btnDocDown"), row->FindSubControl(L"btnDocLook"), classId,
+                      docs[i]);
+    }
   }
   if (TabSelected(L"optJiangYiList")) ShowOnly(*holder, list);
 }

@@ -8,8 +8,10 @@
 #include "account/SqUserDB.h"
 #include "account/TitleShadowDlg.h"
 #include "app/Log.h"
+#include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/RowStatus.h"
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/LessonMarkClear.h"
@@ -20,6 +22,8 @@
 #include "service/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Option.h"
+#include "ui/TreeNode.h"
+#include "ui/TreeView.h"
 #include "ui/UIText.h"
 
 namespace {
@@ -35,6 +39,11 @@ constexpr int kSelectedTabFont = 13;
 // The expired-login tip.
 constexpr int kExpiredTipWidth = 144;
 constexpr int kExpiredTipDistance = 553;
+// A manager window opens under its button, this far to the left and below.
+constexpr int kManagerLeftOfButton = 252;
+constexpr int kManagerBelowButton = 19;
+constexpr int kManagerWidth = 360;
+constexpr int kManagerHeight = 638;
 
 MainDlg* g_mainDlg = nullptr;
 
@@ -105,11 +114,19 @@ void MainDlg::InitWindow() {
     m_titleShadow->Create(m_hWnd, L"Tavo", WS_POPUP, 0, 0, 0, 0, 0);
     m_titleShadow->ShowWindow(true, false);
   }
+  m_downSet = std::make_unique<DownSetPanel>(*this);
   m_lists = std::make_unique<CourseLists>(*this, *this);
+  m_listDownloads = std::make_unique<ListDownloads>(*this, *m_lists, *this);
   m_subjectTree = std::make_unique<SubjectTree>(*this, *m_lists);
+  // A newly shown class starts without the batch selection of the tab.
+  m_subjectTree->SetClassShownHook([this] {
+    m_listDownloads->CancelVideoSelect();
+    m_listDownloads->CancelDocSelect();
+  });
   m_subjectTree->CreateWindow(m_hWnd);
   if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(true, false);
   PlaceSatellites(GetWindowRect());
+  CreateManagers();
 
   if (HasCourses()) {
     ShowView(View::Course);
@@ -120,8 +137,97 @@ void MainDlg::InitWindow() {
     ShowView(View::NoLesson);
   }
 
+  SetBadge(TaskKind::Video, m_videoMgr->CountUnfinished());
+  SetBadge(TaskKind::Document, m_docMgr->CountUnfinished());
+
   m_tray.CreateTrayIcon(m_hWnd, kIconId, L"Tavo", 0);
   if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window minimises it");
+  m_downSet->LoadDownSet();
+}
+
+void MainDlg::CreateManagers() {
+  // Both are rebuilt from the course database and kept hidden until their button opens them.
+  m_docMgr = std::make_unique<DownloadDocDlg>(this, m_hWnd);
+  m_docMgr->Create(m_hWnd, L"Tavo", WS_OVERLAPPEDWINDOW, 0);
+  m_videoMgr = std::make_unique<DownloadVideoDlg>(this, m_hWnd);
+  m_videoMgr->Create(m_hWnd, L"Tavo", WS_OVERLAPPEDWINDOW, 0);
+}
+
+DownloadMgrDlg* MainDlg::GetManager(TaskKind kind) {
+  if (kind == TaskKind::Video) return m_videoMgr.get();
+  if (kind == TaskKind::Document) return m_docMgr.get();
+  return nullptr;
+}
+
+void MainDlg::OpenManager(TaskKind kind, CControlUI* button) {
+  DownloadMgrDlg* manager = GetManager(kind);
+  if (manager == nullptr || button == nullptr) return;
+  const CDuiRect main = GetWindowRect();
+  const CDuiRect at = button->GetPos();
+  const int x = main.left + at.left - kManagerLeftOfButton;
+  const int y = main.top + at.top + kManagerBelowButton;
+  manager->MoveWindow({x, y, x + kManagerWidth, y + kManagerHeight});
+  manager->ShowWindow(true, true);
+  manager->GetPaintManager().Invalidate();
+}
+
+void MainDlg::SetBadge(TaskKind kind, int count) {
+  CControlUI* badge = FindControl(kind == TaskKind::Document ? L"lbDocDownCount" : L"lbVideoDownCount");
+  if (badge == nullptr) return;
+  badge->SetText(std::to_wstring(count));
+  badge->SetVisible(count != 0);
+}
+
+bool MainDlg::GetSelectedClass(std::string& classId, std::string& className) {
+  LeftTreeDlg* tree = GetTreeWindow();
+  CTreeNodeUI* node = tree ? tree->GetSelectedNode() : nullptr;
+  if (node == nullptr || node->GetUserData().empty()) return false;
+  classId = WideToAnsi(node->GetUserData());
+  CControlUI* title = node->FindSubControl(L"lbTitle");
+  className = title ? WideToAnsi(title->GetText()) : std::string();
+  return true;
+}
+
+void MainDlg::EnableTree(bool enable) {
+  LeftTreeDlg* tree = GetTreeWindow();
+  if (CTreeViewUI* view = tree ? tree->GetTree() : nullptr) {
+    view->SetMouseEnabled(enable);
+    view->SetMouseChildEnabled(enable);
+  }
+}
+
+bool MainDlg::ChooseDownloadFolder(TaskKind kind, std::int64_t size, std::wstring& folder) {
+  return m_downSet && m_downSet->ChooseDownloadFolder(kind, size, folder);
+}
+
+void MainDlg::SavePrevDownDir(const std::wstring& folder) {
+  if (m_downSet) m_downSet->SavePrevDownDir(folder);
+}
+
+void MainDlg::OpenFinished(const DownloadTask& task) {
+  // The local player and the document viewer come with their own windows; until then the
+  // choice is logged.
+  LogNormal(std::wstring(task.kind == TaskKind::Document ? L"LookDoc" : L"PlayLocal") + L" classid:" +
+            AnsiToWide(task.classId) + L" id:" + AnsiToWide(task.id) + L" file:" +
+            AnsiToWide(task.localFile));
+}
+
+void MainDlg::ShowMainTip(const std::wstring& text) {
+  ShowTip(m_hWnd, kExpiredTipDistance, kExpiredTipWidth, text);
+}
+
+void MainDlg::ShowDownSetPanel() {
+  ShowView(View::DownSet);
+  if (m_downSet) m_downSet->LoadDownSet();
+}
+
+void MainDlg::LeaveDownSetPanel() {
+  if (HasCourses())
+    ShowView(View::Course);
+  else if (m_optMyQuestions && m_optMyQuestions->IsSelected())
+    ShowView(View::Questions);
+  else
+    ShowView(View::NoLesson);
 }
 
 void MainDlg::ShowView(View view) {
@@ -129,15 +235,22 @@ void MainDlg::ShowView(View view) {
   auto show = [](CControlUI* control, bool visible) {
     if (control) control->SetVisible(visible);
   };
-  show(m_hLayLesson, view == View::Course);
+  const bool lessonRow = view == View::Course || view == View::DownSet;
+  show(m_hLayLesson, lessonRow);
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
-  if (view == View::Course) {
-    show(m_vlMain, true);
+  if (lessonRow) {
+    // The panel stands beside the tree only when there are courses to show in it.
+    const bool panel = view == View::DownSet;
+    show(m_vlMain, !panel);
     show(FindControl(L"vlPersonInfo"), false);
-    show(FindControl(L"vlDownSetInfo"), false);
+    show(FindControl(L"vlDownSetInfo"), panel);
+    show(m_wLeft, !panel || HasCourses());
+    show(FindControl(L"btnDownSet"), !panel || HasCourses());
+    // Without the back button the panel's header still names it.
+    show(FindControl(L"lbDownSetTitle"), panel && !HasCourses());
   }
-  if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(view == View::Course, false);
+  if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(lessonRow && HasCourses(), false);
 }
 
 void MainDlg::SelectTab(bool courses) {
@@ -151,6 +264,8 @@ void MainDlg::SelectTab(bool courses) {
 
 void MainDlg::Notify(TNotifyUI& msg) {
   if (m_lists && m_lists->HandleNotify(msg)) return;
+  if (m_listDownloads && m_listDownloads->HandleNotify(msg)) return;
+  if (m_downSet && m_downSet->HandleNotify(msg, [this] { LeaveDownSetPanel(); })) return;
   if (m_subjectTree && m_subjectTree->HandleNotify(msg)) return;
   const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
   if (msg.sType == DUI_MSGTYPE_CLICK) {
@@ -165,6 +280,17 @@ void MainDlg::Notify(TNotifyUI& msg) {
     if (name == L"maxbtn" || name == L"restorebtn") {
       SendMessage(m_hWnd, WM_SYSCOMMAND, name == L"maxbtn" ? SC_MAXIMIZE : SC_RESTORE);
       SwapMaxRestore(name == L"maxbtn");
+      return;
+    }
+    if (name == L"btnDownloadVideoMgr" || name == L"btnDownloadDocMgr") {
+      OpenManager(name == L"btnDownloadVideoMgr" ? TaskKind::Video : TaskKind::Document, msg.pSender);
+      return;
+    }
+    if (name == L"btnDownSet") {
+      if (m_vlMain) m_vlMain->SetVisible(true);
+      for (const wchar_t* panel : {L"vlPersonInfo", L"vlDownSetInfo"})
+        if (CControlUI* c = FindControl(panel)) c->SetVisible(false);
+      m_view = View::Course;
       return;
     }
     if (name == L"btnBugLesson") {
@@ -224,6 +350,19 @@ LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, con
     case WM_LESSON_MARK_CLEAR:
       if (auto* mark = PayloadAs<LessonMarkClear>(payload); mark && m_lists)
         m_lists->ClearLessonMark(mark->classId, mark->videoId);
+      return 0;
+    case WM_ROW_PROGRESS:
+      if (auto* task = PayloadAs<DownloadTask>(payload); task && m_listDownloads)
+        m_listDownloads->OnRowProgress(static_cast<int>(wParam), *task);
+      return 0;
+    case WM_ROW_STATUS:
+      if (auto* status = PayloadAs<RowStatus>(payload); status && m_listDownloads)
+        m_listDownloads->OnRowStatus(status->text, status->task);
+      return 0;
+    case WM_VIDEO_BATCH_DONE:
+    case WM_DOC_BATCH_DONE:
+      if (m_listDownloads)
+        m_listDownloads->OnBatchDone(msg == WM_VIDEO_BATCH_DONE ? TaskKind::Video : TaskKind::Document);
       return 0;
     case WM_TREE_WIDTH:
       if (m_wLeft) m_wLeft->SetFixedWidth(static_cast<int>(lParam));
@@ -333,6 +472,8 @@ void MainDlg::CloseSessionWindows() {
   CloseIfOpen(L"lookDocDlgClass", L"");
   CloseIfOpen(L"videoLocalPlayDlgClass", L"Tavo");
   CloseIfOpen(L"aboutDlgClass", L"关于Tavo");
+  for (DownloadMgrDlg* manager : {m_videoMgr.get(), m_docMgr.get()})
+    if (manager != nullptr && IsWindow(manager->GetHWND())) SendMessage(manager->GetHWND(), WM_CLOSE);
 }
 
 void MainDlg::ReleaseUserState() {

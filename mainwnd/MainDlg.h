@@ -9,7 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "downloads/DownloadMgrDlg.h"
 #include "mainwnd/CourseLists.h"
+#include "mainwnd/DownSetPanel.h"
+#include "mainwnd/ListDownloads.h"
 #include "mainwnd/QuestionView.h"
 #include "ui/MenuWnd.h"
 #include "ui/TrayIcon.h"
@@ -22,7 +25,10 @@ class SubjectTree;
 // Alt+Ctrl+Shift+O: developer tools of the question page.
 constexpr int kMainHotKeyId = 1027;
 
-class MainDlg : public WindowImplBase, public CourseLists::Delegate {
+class MainDlg : public WindowImplBase,
+                public CourseLists::Delegate,
+                public ListDownloads::Delegate,
+                public DownloadMgrDelegate {
  public:
   MainDlg();
   ~MainDlg() override;
@@ -33,7 +39,7 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   void SetQuitOnFinal(bool quit) { m_quitOnFinal = quit; }
   bool GetQuitOnFinal() const { return m_quitOnFinal; }
 
-  enum class View { Course, NoLesson, Questions };
+  enum class View { Course, NoLesson, Questions, DownSet };
   void ShowView(View view);
   View GetView() const { return m_view; }
 
@@ -44,12 +50,32 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   SubjectTree* GetSubjectTree() const { return m_subjectTree.get(); }
   CourseLists* GetCourseLists() const { return m_lists.get(); }
   const QuestionView& GetQuestionView() const { return m_questions; }
+  ListDownloads* GetListDownloads() const { return m_listDownloads.get(); }
+  DownSetPanel* GetDownSetPanel() const { return m_downSet.get(); }
+  DownloadMgrDlg* GetManager(TaskKind kind) override;
+
+  // Switches to the download settings panel and fills it from the stored record.
+  void ShowDownSetPanel();
+  // Where a new download goes, and the folder of the last accepted one (the settings).
+  bool ChooseDownloadFolder(TaskKind kind, std::int64_t size, std::wstring& folder) override;
+  void SavePrevDownDir(const std::wstring& folder) override;
+  // The unfinished-download badge on the kind's manager button: shown when not 0.
+  void SetBadge(TaskKind kind, int count) override;
 
   void Notify(TNotifyUI& msg) override;
   std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
 
   // CourseLists::Delegate: the service refused the session; a tip, then back to sign-in.
   void OnLoginExpired() override;
+
+  // ListDownloads::Delegate
+  bool GetSelectedClass(std::string& classId, std::string& className) override;
+  void EnableTree(bool enable) override;
+
+  // DownloadMgrDelegate
+  void OnUnfinishedCount(TaskKind kind, int count) override { SetBadge(kind, count); }
+  void OpenFinished(const DownloadTask& task) override;
+  void ShowMainTip(const std::wstring& text) override;
 
  protected:
   std::wstring GetSkinFile() override { return L"main_dlg.xml"; }
@@ -73,6 +99,11 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   void SelectTab(bool courses);
   void SwapMaxRestore(bool zoomed);
   void PlaceSatellites(const CDuiRect& rc);
+  void CreateManagers();
+  // Opens the kind's manager window under its tool bar button.
+  void OpenManager(TaskKind kind, CControlUI* button);
+  // Back from the settings panel after a save.
+  void LeaveDownSetPanel();
   // Closes the windows that belong to the signed-in session and forgets the user's state.
   void CloseSessionWindows();
   static void ReleaseUserState();
@@ -86,6 +117,10 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   std::unique_ptr<CourseLists> m_lists;
   std::unique_ptr<SubjectTree> m_subjectTree;
   QuestionView m_questions;
+  std::unique_ptr<DownSetPanel> m_downSet;
+  std::unique_ptr<ListDownloads> m_listDownloads;
+  std::unique_ptr<DownloadMgrDlg> m_videoMgr;
+  std::unique_ptr<DownloadMgrDlg> m_docMgr;
 
   CControlUI* m_closeBtn = nullptr;
   CControlUI* m_maxBtn = nullptr;

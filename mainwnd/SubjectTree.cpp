@@ -148,6 +148,7 @@ void SubjectTree::ShowClass(CTreeNodeUI* node) {
   m_lists.ShowLessonList(m_currentClassId);
   m_lists.ShowDocList(m_currentClassId);
   ResetDownloadBars();
+  if (m_classShown) m_classShown();
 }
 
 void SubjectTree::ResetDownloadBars() {

@@ -4,6 +4,7 @@
 // "课件目录" / "课程讲义". The lists themselves belong to CourseLists. Main thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,8 @@ class SubjectTree : public LeftTreeDlg::Delegate {
   void ShowClass(CTreeNodeUI* node) override;
 
   const std::string& GetCurrentClassId() const { return m_currentClassId; }
+  // Runs after a class was shown (the main window leaves the tab's batch selection).
+  void SetClassShownHook(std::function<void()> hook) { m_classShown = std::move(hook); }
 
   // The content tabs ("selectchanged" of "optVideoList" / "optJiangYiList"). True when handled.
   bool HandleNotify(TNotifyUI& msg);
@@ -56,4 +59,5 @@ class SubjectTree : public LeftTreeDlg::Delegate {
   CTreeNodeUI* m_firstLeaf = nullptr;
   bool m_lastMatched = false;
   bool m_built = false;
+  std::function<void()> m_classShown;
 };

@@ -187,6 +187,24 @@ TEST_F(CourseDBTest, InsertRulesFollowTheExistenceChecks) {
   EXPECT_FALSE(db->HasDoc("v1"));
 }
 
+// Grouped writes stay out of the file until the outermost group ends, then all arrive.
+TEST_F(CourseDBTest, GroupedWritesArriveTogetherAtTheOutermostEnd) {
+  auto db = OpenDb();
+  db->BeginWrites();
+  db->BeginWrites();
+  db->InsertClass("7", "Class", TaskKind::Video);
+  db->InsertLesson("7", "v1", "a.mp4", "http://x/a.mp4", "100", "/d/a.mp4");
+  db->EndWrites();
+  db->InsertLesson("7", "v2", "b.mp4", "http://x/b.mp4", "100", "/d/b.mp4");
+  EXPECT_TRUE(db->HasLesson("v2"));  // this connection sees its own writes
+  EXPECT_EQ(Query("select count(*) from lesson")[0][0], "0");
+  db->EndWrites();
+  EXPECT_EQ(Query("select count(*) from lesson")[0][0], "2");
+  db->EndWrites();  // an unmatched end changes nothing
+  db->InsertLesson("7", "v3", "c.mp4", "http://x/c.mp4", "100", "/d/c.mp4");
+  EXPECT_EQ(Query("select count(*) from lesson")[0][0], "3");
+}
+
 TEST_F(CourseDBTest, DeleteRemovesEveryRowOfTheIdAndLeavesTheFile) {
   auto db = OpenDb();
   const auto file = m_temp.Path() / "a.mp4";

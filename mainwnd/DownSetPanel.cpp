@@ -1,0 +1,207 @@
+// The download settings panel and the folder decisions of new downloads.
+#include "mainwnd/DownSetPanel.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "account/MessageBoxDlg.h"
+#include "app/Folders.h"
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/DownloadPathSetDlg.h"
+#include "ui/Combo.h"
+#include "ui/Dialogs.h"
+#include "ui/Label.h"
+#include "ui/Option.h"
+#include "ui/UIDefs.h"
+#include "ui/WindowImplBase.h"
+
+namespace {
+
+constexpr int kDialogWidth = 623;
+constexpr int kDialogHeight = 320;
+constexpr int kTipDistance = 553;
+constexpr int kTipWidth = 300;
+constexpr DWORD kDirIdleColor = 0xFF999999;
+constexpr DWORD kDirActiveColor = 0xFF292929;
+
+// True when a file can be created in the folder (made first when missing).
+bool CanWriteIn(const std::wstring& folder) {
+  if (!EnsureFolder(folder)) return false;
+  const std::filesystem::path probe =
+      std::filesystem::path(WideToAnsi(folder)) / (".tavo-write-test-" + std::to_string(::getpid()));
+  bool written = false;
+  {
+    std::ofstream file(probe, std::ios::binary | std::ios::trunc);
+    written = static_cast<bool>(file << 'x' << std::flush);
+  }
+  std::error_code ignored;
+  std::filesystem::remove(probe, ignored);
+  return written;
+}
+
+}  // namespace
+
+std::wstring WithTrailingSlash(std::wstring folder) {
+  if (!folder.empty() && folder.back() != L'/') folder.push_back(L'/');
+  return folder;
+}
+
+DownSetPanel::DownSetPanel(WindowImplBase& window) : m_window(window) {
+  const std::wstring downloads = GetDownloadFolder();
+  m_config.prevDownDir = downloads;
+  m_config.specifyDownDir = downloads;
+  m_asker = [this](TaskKind kind, std::int64_t size, const std::wstring& initial, std::wstring& chosen) {
+    return AskWithDialog(kind, size, initial, chosen);
+  };
+}
+
+void DownSetPanel::LoadDownSet() {
+  if (auto stored = ReadDownSet(DownSetConfigPath(), GetSignedInAccount())) m_config = std::move(*stored);
+  // Only the folder itself is made; a missing parent shows up when a download starts.
+  for (const std::wstring* folder : {&m_config.prevDownDir, &m_config.specifyDownDir}) {
+    std::error_code ignored;
+    if (!folder->empty()) std::filesystem::create_directory(WideToAnsi(*folder), ignored);
+  }
+  if (auto* prev = m_window.FindControlAs<COptionUI>(L"optPrevDownDir"))
+    prev->Selected(m_config.prevDown, false);
+  if (auto* specify = m_window.FindControlAs<COptionUI>(L"optSelectDownDir"))
+    specify->Selected(m_config.specifyDown, false);
+  ApplyOptionRules();
+  for (auto [name, text] : {std::pair{L"lbPreDownDir", &m_config.prevDownDir},
+                            std::pair{L"lbSpecifyDownDir", &m_config.specifyDownDir}}) {
+    if (CControlUI* label = m_window.FindControl(name)) {
+      label->SetText(*text);
+      label->SetToolTip(*text);
+    }
+  }
+  if (auto* ask = m_window.FindControlAs<CComboUI>(L"cbDownAsk")) ask->SelectItem(m_config.downAck, false);
+}
+
+void DownSetPanel::ApplyOptionRules() {
+  auto* specify = m_window.FindControlAs<COptionUI>(L"optSelectDownDir");
+  const bool specified = specify != nullptr && specify->IsSelected();
+  if (auto* label = m_window.FindControlAs<CLabelUI>(L"lbSpecifyDownDir"))
+    label->SetTextColor(specified ? kDirActiveColor : kDirIdleColor);
+  if (CControlUI* change = m_window.FindControl(L"btnChangeDir")) {
+    change->SetEnabled(specified);
+    change->ApplyAttributeList(specified ? L"bordercolor=\"#FFFF854D\"" : L"bordercolor=\"#FFDCDFE3\"");
+  }
+}
+
+bool DownSetPanel::HandleNotify(TNotifyUI& msg, const std::function<void()>& onSaved) {
+  if (msg.pSender == nullptr) return false;
+  const std::wstring& name = msg.pSender->GetName();
+  if (msg.sType == DUI_MSGTYPE_SELECTCHANGED && (name == L"optPrevDownDir" || name == L"optSelectDownDir")) {
+    ApplyOptionRules();
+    return true;
+  }
+  if (msg.sType != DUI_MSGTYPE_CLICK) return false;
+  if (name == L"btnChangeDir") {
+    ChangeDir();
+    return true;
+  }
+  if (name == L"btnDownSetSave") {
+    if (SaveDownSet() && onSaved) onSaved();
+    return true;
+  }
+  return false;
+}
+
+void DownSetPanel::ChangeDir() {
+  const std::wstring picked = ChooseFolder(m_window.GetHWND());
+  if (picked.empty()) return;
+  const std::wstring folder = WithTrailingSlash(picked);
+  if (CControlUI* label = m_window.FindControl(L"lbSpecifyDownDir")) {
+    label->SetText(folder);
+    label->SetToolTip(folder);
+  }
+}
+
+std::wstring DownSetPanel::FolderProblem(const std::wstring& folder) {
+  if (Utf16Units(folder) > DownSetConfig::kMaxFolderUnits) return L"下载目录路径过长，请选择较短的目录";
+  if (!folder.empty() && !CanWriteIn(folder)) return L"下载目录无法创建或写入，请更换目录";
+  return {};
+}
+
+void DownSetPanel::Tip(const std::wstring& text) {
+  ShowTip(m_window.GetHWND(), kTipDistance, kTipWidth, text);
+}
+
+bool DownSetPanel::SaveDownSet() {
+  DownSetConfig edited = m_config;
+  auto* prev = m_window.FindControlAs<COptionUI>(L"optPrevDownDir");
+  auto* specify = m_window.FindControlAs<COptionUI>(L"optSelectDownDir");
+  edited.prevDown = prev != nullptr && prev->IsSelected();
+  edited.specifyDown = specify != nullptr && specify->IsSelected();
+  if (CControlUI* label = m_window.FindControl(L"lbPreDownDir")) edited.prevDownDir = label->GetText();
+  if (CControlUI* label = m_window.FindControl(L"lbSpecifyDownDir")) edited.specifyDownDir = label->GetText();
+  if (auto* ask = m_window.FindControlAs<CComboUI>(L"cbDownAsk"))
+    edited.downAck = ask->GetCurSel() < 0 ? 0 : ask->GetCurSel();
+  for (const std::wstring* folder : {&edited.specifyDownDir, &edited.prevDownDir}) {
+    const std::wstring problem = FolderProblem(*folder);
+    if (!problem.empty()) {
+      LogError(L"SaveDownSet refuses the folder " + *folder);
+      Tip(problem);
+      return false;
+    }
+  }
+  m_config = std::move(edited);
+  Store();
+  return true;
+}
+
+void DownSetPanel::SavePrevDownDir(const std::wstring& folder) {
+  if (folder.empty()) return;
+  if (Utf16Units(folder) > DownSetConfig::kMaxFolderUnits) {
+    LogError(L"SavePrevDownDir: the folder does not fit the settings record: " + folder);
+    return;
+  }
+  m_config.prevDownDir = folder;
+  Store();
+}
+
+bool DownSetPanel::Store() { return WriteDownSet(DownSetConfigPath(), GetSignedInAccount(), m_config); }
+
+bool DownSetPanel::ChooseDownloadFolder(TaskKind kind, std::int64_t size, std::wstring& folder) {
+  std::wstring initial;
+  if (m_config.prevDown)
+    initial = m_config.prevDownDir;
+  else if (m_config.specifyDown)
+    initial = m_config.specifyDownDir;
+  std::wstring chosen = initial;
+  if (m_config.downAck == 0 && !m_asker(kind, size, initial, chosen)) return false;
+  chosen = WithTrailingSlash(chosen);
+  const std::wstring problem = FolderProblem(chosen);
+  if (!problem.empty() || chosen.empty()) {
+    LogError(L"ChooseDownloadFolder cannot use the folder \"" + chosen + L"\"");
+    Tip(problem.empty() ? L"请先在下载设置中选择下载目录" : problem);
+    return false;
+  }
+  folder = std::move(chosen);
+  return true;
+}
+
+bool DownSetPanel::AskWithDialog(TaskKind kind, std::int64_t size, const std::wstring& initial,
+                                 std::wstring& chosen) {
+  // Centred over the course area, in screen coordinates.
+  const CDuiRect window = m_window.GetWindowRect();
+  CDuiRect area = window;
+  if (CControlUI* main = m_window.FindControl(L"vlMain"); main && main->IsVisible()) {
+    const CDuiRect pos = main->GetPos();
+    area = {window.left + pos.left, window.top + pos.top, window.left + pos.right, window.top + pos.bottom};
+  }
+  const int x = area.left + (area.GetWidth() - kDialogWidth) / 2;
+  const int y = area.top + (area.GetHeight() - kDialogHeight) / 2;
+  DownloadPathSetDlg dialog(kind, size, initial);
+  if (dialog.Create(m_window.GetHWND(), L"下载设置", WS_POPUP, 0, x, y, kDialogWidth, kDialogHeight) ==
+      kNoWindow) {
+    LogError(L"the download location dialog could not be created");
+    return false;
+  }
+  if (dialog.ShowModal() != 1) return false;
+  chosen = dialog.GetFolder();
+  return true;
+}

@@ -1,0 +1,612 @@
+// Downloads started from the course lists.
+#include "mainwnd/ListDownloads.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "app/FileUtil.h"
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/CourseDB.h"
+#include "downloads/DownloadJob.h"
+#include "downloads/DownloadMgrDlg.h"
+#include "downloads/DownloadTaskList.h"
+#include "mainwnd/ClassContentCache.h"
+#include "mainwnd/CourseLists.h"
+#include "mainwnd/DownloadNaming.h"
+#include "mainwnd/RowDownloadState.h"
+#include "platform/MessageWindow.h"
+#include "platform/Messages.h"
+#include "service/AccountParsers.h"
+#include "service/ServiceConfig.h"
+#include "ui/List.h"
+#include "ui/ListContainerElement.h"
+#include "ui/ListHeader.h"
+#include "ui/Option.h"
+#include "ui/UIDefs.h"
+#include "ui/WindowImplBase.h"
+
+namespace {
+
+// The lookup worker's answer to our own receiver window.
+constexpr UINT kLookupDone = WM_USER + 310;
+
+constexpr const wchar_t* kDownloadIcon =
+    L"textpadding=\"34,0,0,0\" normalimage=\"file='icon_download.png' dest='0,18,24,42'\" "
+    L"hotimage=\"file='icon_download_hot.png' dest='0,18,24,42'\" ";
+constexpr const wchar_t* kDownloadTextOnly = L"textpadding=\"0,0,0,0\" normalimage=\"\" hotimage=\"\"";
+constexpr const wchar_t* kLockedOption =
+    L"normalimage=\"n_check_no_select.png\" selectedimage=\"s_checkbox_bukecaozuo.png\"";
+constexpr const wchar_t* kFreeOption = L"normalimage=\"download_nock.png\" selectedimage=\"download_ck.png\"";
+
+// The controls of one tab's batch selection.
+struct TabNames {
+  const wchar_t* tab;
+  const wchar_t* all;
+  const wchar_t* cancel;
+  const wchar_t* download;
+  const wchar_t* bar;
+  const wchar_t* holder;
+  const wchar_t* otherHolder;
+  const wchar_t* rowOption;
+  const wchar_t* rowButton;
+  const wchar_t* header;
+  UINT doneMessage;
+};
+
+constexpr TabNames kVideoNames{L"optVideoList",     L"optDownloadAllVideo", L"btnDownVideoCancel",
+                               L"btnDownloadVideo", L"hLayDownVideo",       L"vlMainVideoList",
+                               L"vlMainJyList",     L"optSelectVideo",      L"btnVideoDown",
+                               L"headerSelect",     WM_VIDEO_BATCH_DONE};
+constexpr TabNames kDocNames{L"optJiangYiList", L"optDownloadAllDoc", L"btnDownDocCancel", L"btnDownloadDoc",
+                             L"hLayDownDoc",    L"vlMainJyList",      L"vlMainVideoList",  L"optSelectDoc",
+                             L"btnDocDown",     L"headerSelectYJ",    WM_DOC_BATCH_DONE};
+
+const TabNames& NamesOf(TaskKind kind) { return kind == TaskKind::Document ? kDocNames : kVideoNames; }
+
+std::mutex g_lookupMutex;
+std::condition_variable g_lookupEnded;
+int g_lookups = 0;
+
+// A row index from user data; -1 when the text is not a plain decimal.
+int RowIndexOf(const CControlUI* control) {
+  const std::wstring& text = control->GetUserData();
+  if (text.empty() || text.size() > 9) return -1;
+  int index = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return -1;
+    index = index * 10 + (c - L'0');
+  }
+  return index;
+}
+
+template <class T>
+T* AncestorOf(CControlUI* control) {
+  for (CControlUI* c = control; c != nullptr; c = c->GetParent())
+    if (auto* found = dynamic_cast<T*>(c)) return found;
+  return nullptr;
+}
+
+CListContainerElementUI* RowAt(CListUI* list, int index) {
+  return dynamic_cast<CListContainerElementUI*>(list->GetRowAt(index));
+}
+
+void Show(CControlUI* control, bool visible) {
+  if (control != nullptr) control->SetVisible(visible);
+}
+
+void Enable(CControlUI* control, bool enabled) {
+  if (control != nullptr) control->SetEnabled(enabled);
+}
+
+// Whole MiB for the folder dialog: a document's KiB size, at least 1 when not empty.
+std::int64_t DocMegabytes(std::int64_t kib) {
+  const std::int64_t megabytes = kib / 1024;
+  return megabytes == 0 && kib % 1024 != 0 ? 1 : megabytes;
+}
+
+std::int64_t SizeOnDisk(const std::string& path, TaskKind kind) {
+  const auto bytes = static_cast<std::int64_t>(GetFileSize64(path));
+  return kind == TaskKind::Document ? bytes / 1024 : bytes;
+}
+
+}  // namespace
+
+// A task ready to be added once the folder is known; `title` is the lesson or document name.
+struct ListDownloads::Prepared {
+  DownloadTask task;
+  std::string title;
+};
+
+// One service lookup: the videos asked for and, when done, the tasks they gave.
+struct ListDownloads::Lookup {
+  bool batch = false;
+  std::string classId;
+  std::string className;
+  std::vector<std::pair<std::string, std::string>> videos;  // video id, lesson name
+  std::vector<Prepared> prepared;
+};
+
+struct ListDownloads::Impl {
+  explicit Impl(ListDownloads& owner)
+      : receiver([&owner](UINT msg, WPARAM, LPARAM, const Payload& payload) -> LRESULT {
+          if (msg == kLookupDone)
+            if (auto* lookup = PayloadAs<Lookup>(payload)) owner.OnLookup(*lookup);
+          return 0;
+        }) {}
+
+  MessageWindow receiver;
+  std::set<std::string> pendingVideos;  // single lookups under way, by video id
+  bool videoBatch = false;
+  bool docBatch = false;
+};
+
+ListDownloads::ListDownloads(WindowImplBase& window, CourseLists& lists, Delegate& delegate)
+    : m_window(window), m_lists(lists), m_delegate(delegate), m_impl(std::make_unique<Impl>(*this)) {}
+
+ListDownloads::~ListDownloads() = default;
+
+int ListDownloads::PendingLookups() {
+  std::lock_guard lock(g_lookupMutex);
+  return g_lookups;
+}
+
+bool ListDownloads::WaitForLookups(int timeoutMs) {
+  std::unique_lock lock(g_lookupMutex);
+  return g_lookupEnded.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return g_lookups == 0; });
+}
+
+bool ListDownloads::IsBatchRunning(TaskKind kind) const {
+  return kind == TaskKind::Document ? m_impl->docBatch : m_impl->videoBatch;
+}
+
+CListUI* ListDownloads::CurrentList(TaskKind kind, std::string* classId, std::string* className) {
+  std::string id;
+  std::string name;
+  if (!m_delegate.GetSelectedClass(id, name) || id.empty()) return nullptr;
+  if (classId) *classId = id;
+  if (className) *className = name;
+  return kind == TaskKind::Document ? m_lists.FindDocList(id) : m_lists.FindLessonList(id);
+}
+
+bool ListDownloads::HandleNotify(TNotifyUI& msg) {
+  if (msg.pSender == nullptr) return false;
+  const std::wstring& name = msg.pSender->GetName();
+  if (msg.sType == DUI_MSGTYPE_CLICK) {
+    for (TaskKind kind : {TaskKind::Video, TaskKind::Document}) {
+      const TabNames& names = NamesOf(kind);
+      if (name == names.rowButton) {
+        DownloadButtonClicked(kind, msg.pSender);
+        return true;
+      }
+      if (name == names.download) {
+        ToolBarDownloadClicked(kind);
+        return true;
+      }
+      if (name == names.cancel) {
+        CancelSelect(kind);
+        return true;
+      }
+    }
+    return false;
+  }
+  if (msg.sType != DUI_MSGTYPE_SELECTCHANGED) return false;
+  for (TaskKind kind : {TaskKind::Video, TaskKind::Document}) {
+    const TabNames& names = NamesOf(kind);
+    if (name == names.all) {
+      auto* tab = m_window.FindControlAs<COptionUI>(names.tab);
+      auto* all = static_cast<COptionUI*>(msg.pSender);
+      if (tab != nullptr && tab->IsSelected()) AllChanged(kind, all->IsSelected());
+      return true;
+    }
+    if (name == names.rowOption) {
+      RowOptionChanged(kind, msg.pSender);
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---- single downloads ----------------------------------------------------------------------
+
+void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
+  std::string classId;
+  std::string className;
+  if (!m_delegate.GetSelectedClass(classId, className) || classId.empty()) return;
+  CListUI* list = AncestorOf<CListUI>(button);
+  const int index = RowIndexOf(button);
+  if (list == nullptr || WideToAnsi(list->GetUserData()) != classId || index < 0) return;
+  const std::wstring text = button->GetText();
+  DownloadMgrDlg* manager = m_delegate.GetManager(kind);
+  ClassContentCache& cache = ClassContentCache::Get();
+  std::string taskClassId = classId;
+  std::string id;
+  if (kind == TaskKind::Video) {
+    const std::vector<LessonRecord> lessons = cache.GetLessons(classId);
+    if (index >= static_cast<int>(lessons.size())) {
+      LogError(L"btnVideoDown row index " + button->GetUserData() + L" outside the lessons of class " +
+               AnsiToWide(classId));
+      return;
+    }
+    const LessonRecord& lesson = lessons[static_cast<std::size_t>(index)];
+    if (text == kRowNotDownloaded) {
+      StartLessonDownload(classId, className, lesson.video, lesson.name);
+      return;
+    }
+    id = lesson.video;
+  } else {
+    const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
+    if (index >= static_cast<int>(docs.size())) {
+      LogError(L"btnDocDown row index " + button->GetUserData() + L" outside the documents of class " +
+               AnsiToWide(classId));
+      return;
+    }
+    list->SelectItem(index, true);
+    const DocumentRecord& doc = docs[static_cast<std::size_t>(index)];
+    if (text == kRowNotDownloaded) {
+      StartDocDownload(doc, className);
+      return;
+    }
+    taskClassId = doc.class_id;
+    id = doc.id;
+  }
+  if (text == kRowDownloaded || manager == nullptr) return;
+  if (text == kRowPaused)
+    manager->ResumeTask(taskClassId, id);
+  else
+    manager->PauseTask(taskClassId, id);
+}
+
+void ListDownloads::StartLessonDownload(const std::string& classId, const std::string& className,
+                                        const std::string& video, const std::string& name) {
+  // A second click while the address is on its way changes nothing.
+  if (!m_impl->pendingVideos.insert(video).second) return;
+  auto lookup = std::make_shared<Lookup>();
+  lookup->classId = classId;
+  lookup->className = className;
+  lookup->videos.emplace_back(video, name);
+  RunLookup(m_impl->receiver.GetHWND(), std::move(lookup));
+}
+
+void ListDownloads::RunLookup(HWND receiver, std::shared_ptr<Lookup> lookup) {
+  {
+    std::lock_guard lock(g_lookupMutex);
+    ++g_lookups;
+  }
+  std::thread([receiver, lookup = std::move(lookup)]() mutable {
+    for (const auto& [video, name] : lookup->videos) {
+      std::int64_t size = 0;
+      const std::string url = ParseGetVideoInfo(video, size);
+      // A video without an address or size is skipped.
+      if (url.empty() || size <= 0) {
+        LogNormal(L"playUri gave no address or size for video " + AnsiToWide(video));
+        continue;
+      }
+      Prepared item;
+      item.title = name;
+      item.task.id = video;
+      item.task.classId = lookup->classId;
+      item.task.className = lookup->className;
+      item.task.url = url;
+      item.task.total = size;
+      item.task.kind = TaskKind::Video;
+      lookup->prepared.push_back(std::move(item));
+    }
+    // Dropped with its payload when the lists are gone by then.
+    PostMessage(receiver, kLookupDone, 0, 0, std::move(lookup));
+    std::lock_guard lock(g_lookupMutex);
+    --g_lookups;
+    g_lookupEnded.notify_all();
+  }).detach();
+}
+
+void ListDownloads::OnLookup(Lookup& lookup) {
+  if (!lookup.batch) {
+    for (const auto& [video, name] : lookup.videos) m_impl->pendingVideos.erase(video);
+    if (!lookup.prepared.empty())
+      Commit(TaskKind::Video, lookup.prepared, lookup.prepared.front().task.total, false);
+    return;
+  }
+  std::int64_t sum = 0;
+  for (const Prepared& item : lookup.prepared) sum += item.task.total;
+  Commit(TaskKind::Video, lookup.prepared, sum, true);
+  PostMessage(m_window.GetHWND(), WM_VIDEO_BATCH_DONE);
+}
+
+void ListDownloads::StartDocDownload(const DocumentRecord& doc, const std::string& className) {
+  std::vector<Prepared> prepared(1);
+  Prepared& item = prepared.front();
+  item.title = doc.name;
+  item.task.id = doc.id;
+  item.task.classId = doc.class_id;
+  item.task.className = className;
+  item.task.total = ParseSizeText(doc.file_size);
+  const std::string& path = doc.file_url;
+  item.task.url = GetSiteOrigin() + "/" + (path.starts_with('/') ? path.substr(1) : path);
+  item.task.kind = TaskKind::Document;
+  Commit(TaskKind::Document, prepared, DocMegabytes(item.task.total), false);
+}
+
+void ListDownloads::Commit(TaskKind kind, std::vector<Prepared>& prepared, std::int64_t folderSize,
+                           bool batch) {
+  if (prepared.empty()) return;
+  std::wstring folder;
+  if (!m_delegate.ChooseDownloadFolder(kind, folderSize, folder)) return;
+  int added = 0;
+  // One transaction for all the rows of the course database this adds.
+  CourseDB* db = CourseDB::Get();
+  if (db != nullptr) db->BeginWrites();
+  for (Prepared& item : prepared) {
+    if (AddPrepared(item, folder)) {
+      ++added;
+    } else if (!batch) {
+      // The item already has a task: the click resumes it.
+      if (DownloadMgrDlg* manager = m_delegate.GetManager(kind))
+        manager->ResumeTask(item.task.classId, item.task.id);
+    }
+  }
+  if (db != nullptr) db->EndWrites();
+  // The document batch leaves the previous folder alone, as it always has.
+  if (added > 0 && !(batch && kind == TaskKind::Document)) m_delegate.SavePrevDownDir(folder);
+}
+
+bool ListDownloads::AddPrepared(Prepared& item, const std::wstring& folder) {
+  DownloadTask& task = item.task;
+  task.name = MakeDownloadName(item.title, task.url, task.kind);
+  if (task.name.empty()) {
+    LogError(L"no usable file name for the download of " + AnsiToWide(task.id) + L" (" +
+             AnsiToWide(item.title) + L")");
+    return false;
+  }
+  DownloadMgrDlg* manager = m_delegate.GetManager(task.kind);
+  task.state = TaskState::Waiting;
+  task.notifyWindow = manager != nullptr ? manager->GetHWND() : kNoWindow;
+  task.localFile = WideToAnsi(folder) + task.name;
+  task.downloaded = SizeOnDisk(task.localFile, task.kind);
+  if (!DownloadTaskList::Get().AddTask(task, task.kind)) return false;
+  if (manager != nullptr) {
+    manager->AddTaskItem(task);
+    m_delegate.SetBadge(task.kind, manager->CountUnfinished());
+  }
+  SubmitDownload(task);
+  if (CourseDB* db = CourseDB::Get()) {
+    db->InsertClass(task.classId, task.className, task.kind);
+    const std::string sizeText = std::to_string(task.total);
+    if (task.kind == TaskKind::Video)
+      db->InsertLesson(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile));
+    else
+      db->InsertDoc(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile));
+  }
+  // Until the first progress report the row says the download is queued, so a second
+  // click pauses it instead of asking for a folder again.
+  CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
+                                                  : m_lists.FindLessonList(task.classId);
+  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id)))
+    SetRowWaiting(row, task.kind);
+  return true;
+}
+
+// ---- batch selection ---------------------------------------------------------------------
+
+void ListDownloads::SetRowOption(CControlUI* row, TaskKind kind, bool selectMode) {
+  auto* element = dynamic_cast<CListContainerElementUI*>(row);
+  if (element == nullptr || element->GetCount() == 0) return;
+  const TabNames& names = NamesOf(kind);
+  element->GetItemAt(0)->SetVisible(selectMode);
+  auto* option = dynamic_cast<COptionUI*>(element->FindSubControl(names.rowOption));
+  CControlUI* button = element->FindSubControl(names.rowButton);
+  if (option == nullptr || button == nullptr) return;
+  const std::wstring text = button->GetText();
+  if (text == kRowNotDownloaded) {
+    option->ApplyAttributeList(kFreeOption);
+    option->Selected(false, false);
+    option->SetEnabled(true);
+  } else {
+    option->ApplyAttributeList(kLockedOption);
+    option->Selected(text == kRowDownloaded, false);
+    option->SetEnabled(false);
+  }
+}
+
+void ListDownloads::SetSelectMode(TaskKind kind, bool on) {
+  const TabNames& names = NamesOf(kind);
+  auto* tab = m_window.FindControlAs<COptionUI>(names.tab);
+  if (tab == nullptr || !tab->IsSelected()) return;
+  CControlUI* download = m_window.FindControl(names.download);
+  auto* all = m_window.FindControlAs<COptionUI>(names.all);
+  if (download != nullptr) {
+    download->SetFixedWidth(on ? 26 : 60);
+    download->SetEnabled(!on);
+    download->ApplyAttributeList(on ? kDownloadTextOnly : kDownloadIcon);
+  }
+  if (!on && all != nullptr) all->Selected(false, false);
+  Show(all, on);
+  if (CListUI* list = CurrentList(kind)) {
+    for (int i = 0; i < list->GetRowCount(); ++i) SetRowOption(list->GetRowAt(i), kind, on);
+    if (CListHeaderUI* header = list->GetHeader()) Show(header->FindSubControl(names.header), on);
+  }
+}
+
+void ListDownloads::CancelSelect(TaskKind kind) {
+  const TabNames& names = NamesOf(kind);
+  auto* tab = m_window.FindControlAs<COptionUI>(names.tab);
+  if (tab == nullptr || !tab->IsSelected()) return;
+  Show(m_window.FindControl(names.bar), true);
+  auto* all = m_window.FindControlAs<COptionUI>(names.all);
+  Show(all, false);
+  if (all != nullptr) all->Selected(false, false);
+  CControlUI* download = m_window.FindControl(names.download);
+  Show(download, true);
+  Enable(download, true);
+  Show(m_window.FindControl(names.holder), true);
+  Show(m_window.FindControl(names.otherHolder), false);
+  Show(m_window.FindControl(names.cancel), false);
+  // Every list of the tab, so a class shown again later has no boxes left over.
+  if (auto* holder = dynamic_cast<CContainerUI*>(m_window.FindControl(names.holder))) {
+    for (int l = 0; l < holder->GetCount(); ++l) {
+      auto* list = dynamic_cast<CListUI*>(holder->GetItemAt(l));
+      if (list == nullptr) continue;
+      for (int i = 0; i < list->GetRowCount(); ++i) {
+        auto* row = RowAt(list, i);
+        if (row == nullptr || row->GetCount() == 0) continue;
+        row->GetItemAt(0)->SetVisible(false);
+        if (auto* option = dynamic_cast<COptionUI*>(row->FindSubControl(names.rowOption)))
+          option->Selected(false, false);
+      }
+      if (CListHeaderUI* header = list->GetHeader()) Show(header->FindSubControl(names.header), false);
+    }
+  }
+  if (download != nullptr) {
+    download->SetFixedWidth(60);
+    download->ApplyAttributeList(kDownloadIcon);
+  }
+}
+
+void ListDownloads::AllChanged(TaskKind kind, bool selected) {
+  const TabNames& names = NamesOf(kind);
+  CListUI* list = CurrentList(kind);
+  if (list == nullptr) return;
+  // Only boxes the student could tick: rows under way or finished keep their look.
+  for (int i = 0; i < list->GetRowCount(); ++i) {
+    auto* row = RowAt(list, i);
+    auto* option = row ? dynamic_cast<COptionUI*>(row->FindSubControl(names.rowOption)) : nullptr;
+    if (option != nullptr && option->IsEnabled()) option->Selected(selected, true);
+  }
+  Enable(m_window.FindControl(names.download), selected);
+}
+
+void ListDownloads::RowOptionChanged(TaskKind kind, CControlUI* sender) {
+  const TabNames& names = NamesOf(kind);
+  auto* changed = dynamic_cast<COptionUI*>(sender);
+  CListUI* list = AncestorOf<CListUI>(sender);
+  if (changed == nullptr || list == nullptr) return;
+  bool every = true;
+  bool some = false;
+  for (int i = 0; i < list->GetRowCount(); ++i) {
+    auto* row = RowAt(list, i);
+    auto* option = row ? dynamic_cast<COptionUI*>(row->FindSubControl(names.rowOption)) : nullptr;
+    if (option == nullptr || !option->IsEnabled()) continue;
+    every = every && option->IsSelected();
+    some = some || option->IsSelected();
+  }
+  auto* all = m_window.FindControlAs<COptionUI>(names.all);
+  if (changed->IsSelected()) {
+    if (every && all != nullptr) all->Selected(true, true);
+    Enable(m_window.FindControl(names.download), true);
+  } else {
+    Enable(m_window.FindControl(names.download), some);
+    if (all != nullptr) all->Selected(false, false);
+  }
+}
+
+void ListDownloads::ToolBarDownloadClicked(TaskKind kind) {
+  const TabNames& names = NamesOf(kind);
+  CControlUI* all = m_window.FindControl(names.all);
+  if (all != nullptr && all->IsVisible()) {
+    if (kind == TaskKind::Video)
+      VideoBatchDownload();
+    else
+      DocBatchDownload();
+    return;
+  }
+  SetSelectMode(kind, true);
+  Show(m_window.FindControl(names.cancel), true);
+}
+
+void ListDownloads::EnableBatchControls(TaskKind kind, bool enable) {
+  const TabNames& names = NamesOf(kind);
+  m_delegate.EnableTree(enable);
+  Enable(m_window.FindControl(names.all), enable);
+  Enable(m_window.FindControl(names.cancel), enable);
+  Enable(m_window.FindControl(names.download), enable);
+}
+
+void ListDownloads::VideoBatchDownload() {
+  if (m_impl->videoBatch) return;
+  m_impl->videoBatch = true;
+  EnableBatchControls(TaskKind::Video, false);
+  auto lookup = std::make_shared<Lookup>();
+  lookup->batch = true;
+  CListUI* list = CurrentList(TaskKind::Video, &lookup->classId, &lookup->className);
+  const std::vector<LessonRecord> lessons =
+      list ? ClassContentCache::Get().GetLessons(lookup->classId) : std::vector<LessonRecord>();
+  for (int i = 0; list != nullptr && i < list->GetRowCount(); ++i) {
+    auto* row = RowAt(list, i);
+    auto* option = row ? dynamic_cast<COptionUI*>(row->FindSubControl(L"optSelectVideo")) : nullptr;
+    if (option == nullptr || !option->IsSelected() || !option->IsEnabled()) continue;
+    const int index = RowIndexOf(option);
+    if (index < 0 || index >= static_cast<int>(lessons.size())) continue;
+    const LessonRecord& lesson = lessons[static_cast<std::size_t>(index)];
+    lookup->videos.emplace_back(lesson.video, lesson.name);
+  }
+  if (lookup->videos.empty()) {
+    PostMessage(m_window.GetHWND(), WM_VIDEO_BATCH_DONE);
+    return;
+  }
+  RunLookup(m_impl->receiver.GetHWND(), std::move(lookup));
+}
+
+void ListDownloads::DocBatchDownload() {
+  if (m_impl->docBatch) return;
+  m_impl->docBatch = true;
+  EnableBatchControls(TaskKind::Document, false);
+  std::string classId;
+  std::string className;
+  std::vector<Prepared> prepared;
+  std::int64_t megabytes = 0;
+  if (CListUI* list = CurrentList(TaskKind::Document, &classId, &className)) {
+    const std::vector<DocumentRecord> docs = ClassContentCache::Get().GetDocs(classId);
+    const std::string origin = GetSiteOrigin();
+    for (int i = 0; i < list->GetRowCount(); ++i) {
+      auto* row = RowAt(list, i);
+      auto* option = row ? dynamic_cast<COptionUI*>(row->FindSubControl(L"optSelectDoc")) : nullptr;
+      if (option == nullptr || !option->IsSelected() || !option->IsEnabled()) continue;
+      const int index = RowIndexOf(option);
+      if (index < 0 || index >= static_cast<int>(docs.size())) continue;
+      const DocumentRecord& doc = docs[static_cast<std::size_t>(index)];
+      if (doc.file_url.empty()) continue;
+      Prepared item;
+      item.title = doc.name;
+      item.task.id = doc.id;
+      item.task.classId = doc.class_id;
+      item.task.className = className;
+      item.task.total = ParseSizeText(doc.file_size);
+      item.task.url = origin + "/" + (doc.file_url.starts_with('/') ? doc.file_url.substr(1) : doc.file_url);
+      item.task.kind = TaskKind::Document;
+      megabytes += DocMegabytes(item.task.total);
+      prepared.push_back(std::move(item));
+    }
+  }
+  Commit(TaskKind::Document, prepared, megabytes, true);
+  PostMessage(m_window.GetHWND(), WM_DOC_BATCH_DONE);
+}
+
+void ListDownloads::OnBatchDone(TaskKind kind) {
+  const TabNames& names = NamesOf(kind);
+  (kind == TaskKind::Document ? m_impl->docBatch : m_impl->videoBatch) = false;
+  Enable(m_window.FindControl(names.all), true);
+  Enable(m_window.FindControl(names.cancel), true);
+  Show(m_window.FindControl(names.cancel), false);
+  SetSelectMode(kind, false);
+  Enable(m_window.FindControl(names.download), true);
+  m_delegate.EnableTree(true);
+}
+
+// ---- row messages ------------------------------------------------------------------------
+
+void ListDownloads::OnRowProgress(int percent, const DownloadTask& task) {
+  CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
+                                                  : m_lists.FindLessonList(task.classId);
+  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id)))
+    SetRowProgress(row, task.kind, percent);
+}
+
+void ListDownloads::OnRowStatus(const std::wstring& status, const DownloadTask& task) {
+  CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
+                                                  : m_lists.FindLessonList(task.classId);
+  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id)))
+    SetRowStatus(row, task.kind, status);
+}

@@ -1,0 +1,95 @@
+// Downloads started from the course lists: the rows' download buttons (start, pause,
+// resume), the batch selection of each tab's tool bar with its check boxes and select-all,
+// and the row updates the download manager windows send. Service lookups run on worker
+// threads; every step that touches a window, the task list, the course database or the
+// folder dialog runs on the main thread, so the window never waits for the service.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "downloads/DownloadTask.h"
+#include "platform/Types.h"
+#include "service/Records.h"
+#include "ui/Forward.h"
+
+class CourseLists;
+class DownloadMgrDlg;
+
+class ListDownloads {
+ public:
+  // What the list downloads need from the main window.
+  class Delegate {
+   public:
+    virtual ~Delegate() = default;
+    // The manager window of kind 2 or 3, or null.
+    virtual DownloadMgrDlg* GetManager(TaskKind kind) = 0;
+    // The class selected in the subject tree (its id and title); false when none.
+    virtual bool GetSelectedClass(std::string& classId, std::string& className) = 0;
+    // Mouse input of the subject tree; off while a batch runs.
+    virtual void EnableTree(bool enable) = 0;
+    virtual bool ChooseDownloadFolder(TaskKind kind, std::int64_t size, std::wstring& folder) = 0;
+    virtual void SavePrevDownDir(const std::wstring& folder) = 0;
+    // The unfinished-download badge of the kind's manager button.
+    virtual void SetBadge(TaskKind kind, int count) = 0;
+  };
+
+  // `window` holds the tool bars ("hLayDownVideo", ...) and the list holders.
+  ListDownloads(WindowImplBase& window, CourseLists& lists, Delegate& delegate);
+  ~ListDownloads();
+  ListDownloads(const ListDownloads&) = delete;
+  ListDownloads& operator=(const ListDownloads&) = delete;
+
+  // Download buttons, tool bar buttons, select-all and the rows' check boxes. True when handled.
+  bool HandleNotify(TNotifyUI& msg);
+
+  // Asks the service for the video's address and size, then the folder, then starts it.
+  void StartLessonDownload(const std::string& classId, const std::string& className, const std::string& video,
+                           const std::string& name);
+  void StartDocDownload(const DocumentRecord& doc, const std::string& className);
+
+  // Batch selection of the tab (only while that tab is selected).
+  void SetSelectMode(TaskKind kind, bool on);
+  void CancelVideoSelect() { CancelSelect(TaskKind::Video); }
+  void CancelDocSelect() { CancelSelect(TaskKind::Document); }
+  // Downloads the ticked rows of the selected class together; ends with 1074 / 1075.
+  void VideoBatchDownload();
+  void DocBatchDownload();
+  // Messages 1074 / 1075: the tab's tool bar and the subject tree come back.
+  void OnBatchDone(TaskKind kind);
+  bool IsBatchRunning(TaskKind kind) const;
+
+  // Messages 1042 and 1060 from the manager windows.
+  void OnRowProgress(int percent, const DownloadTask& task);
+  void OnRowStatus(const std::wstring& status, const DownloadTask& task);
+
+  // Service lookups still running, and a wait for them (tests; never on the UI path).
+  static int PendingLookups();
+  static bool WaitForLookups(int timeoutMs);
+
+ private:
+  struct Impl;
+  struct Prepared;
+  struct Lookup;
+  CListUI* CurrentList(TaskKind kind, std::string* classId = nullptr, std::string* className = nullptr);
+  void CancelSelect(TaskKind kind);
+  void SetRowOption(CControlUI* row, TaskKind kind, bool selectMode);
+  void AllChanged(TaskKind kind, bool selected);
+  void RowOptionChanged(TaskKind kind, CControlUI* option);
+  void DownloadButtonClicked(TaskKind kind, CControlUI* button);
+  void ToolBarDownloadClicked(TaskKind kind);
+  // Asks the service for the videos of `lookup` on a worker; the answer comes back as a message.
+  static void RunLookup(HWND receiver, std::shared_ptr<Lookup> lookup);
+  void OnLookup(Lookup& lookup);
+  // Chooses the folder for the prepared tasks and adds those the task list accepts.
+  void Commit(TaskKind kind, std::vector<Prepared>& prepared, std::int64_t folderSize, bool batch);
+  bool AddPrepared(Prepared& item, const std::wstring& folder);
+  void EnableBatchControls(TaskKind kind, bool enable);
+
+  WindowImplBase& m_window;
+  CourseLists& m_lists;
+  Delegate& m_delegate;
+  std::unique_ptr<Impl> m_impl;
+};

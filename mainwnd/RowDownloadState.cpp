@@ -1,0 +1,76 @@
+// Download looks of course list rows.
+#include "mainwnd/RowDownloadState.h"
+
+#include "downloads/DownloadTaskList.h"
+#include "ui/Container.h"
+#include "ui/Control.h"
+
+namespace {
+
+constexpr const wchar_t* kIdleText = L"textcolor=\"#FF4D4D4D\"";
+constexpr const wchar_t* kBusyText = L"textcolor=\"#FFFF854D\"";
+
+void ApplyTaskState(CControlUI& button, const std::optional<DownloadTask>& task) {
+  if (task && task->downloaded >= task->total) {
+    button.SetText(kRowDownloaded);
+    button.SetEnabled(false);
+    return;
+  }
+  const bool partly = task && task->downloaded != 0;
+  button.ApplyAttributeList(partly ? kBusyText : kIdleText);
+  button.SetText(partly ? kRowWaiting : kRowNotDownloaded);
+  button.SetEnabled(true);
+}
+
+void SetLook(CControlUI* look, bool downloaded) {
+  if (look == nullptr) return;
+  look->SetEnabled(downloaded);
+  look->SetToolTip(downloaded ? L"查看" : L"请先下载");
+  look->ApplyAttributeList(downloaded ? L"normalimage=\"icon_file_downloaded.png\""
+                                      : L"normalimage=\"icon_file_not_downloaded.png\"");
+}
+
+CControlUI* ButtonOf(CControlUI* row, TaskKind kind) {
+  auto* container = dynamic_cast<CContainerUI*>(row);
+  if (container == nullptr) return nullptr;
+  return container->FindSubControl(kind == TaskKind::Document ? L"btnDocDown" : L"btnVideoDown");
+}
+
+}  // namespace
+
+void ApplyLessonState(CControlUI* button, const std::string& classId, const LessonRecord& lesson) {
+  if (button == nullptr) return;
+  ApplyTaskState(*button, DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video));
+}
+
+void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId,
+                   const DocumentRecord& doc) {
+  const auto task = DownloadTaskList::Get().FindTask(classId, doc.id, TaskKind::Document);
+  if (button != nullptr) ApplyTaskState(*button, task);
+  SetLook(look, task && task->downloaded >= task->total);
+}
+
+void SetRowProgress(CControlUI* row, TaskKind kind, int percent) {
+  CControlUI* button = ButtonOf(row, kind);
+  if (button == nullptr) return;
+  button->ApplyAttributeList(kBusyText);
+  button->SetText(std::to_wstring(percent) + L"%");
+}
+
+void SetRowWaiting(CControlUI* row, TaskKind kind) {
+  CControlUI* button = ButtonOf(row, kind);
+  if (button == nullptr) return;
+  button->ApplyAttributeList(kBusyText);
+  button->SetText(kRowWaiting);
+  button->SetEnabled(true);
+}
+
+void SetRowStatus(CControlUI* row, TaskKind kind, const std::wstring& status) {
+  CControlUI* button = ButtonOf(row, kind);
+  if (button == nullptr) return;
+  button->ApplyAttributeList(kIdleText);
+  button->SetText(status);
+  button->SetEnabled(status != kRowDownloaded);
+  if (kind == TaskKind::Document)
+    SetLook(static_cast<CContainerUI*>(row)->FindSubControl(L"btnDocLook"), status == kRowDownloaded);
+}

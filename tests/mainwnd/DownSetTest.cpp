@@ -1,0 +1,300 @@
+// The download settings: the record's bytes and the store's hex+checksum text (read back by
+// an implementation of the format of this test's own), accounts side by side in one file,
+// damaged sections, and the panel in the main window (first start, option rules, choosing
+// a folder, saving, refusing folders that cannot be used, answering without asking).
+// Screenshot: <build>/screenshots/down-set-panel.png.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "account/MainWindowLink.h"
+#include "account/WindowTestKit.h"
+#include "app/Folders.h"
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "mainwnd/DownSetConfig.h"
+#include "mainwnd/DownSetPanel.h"
+#include "mainwnd/MainDlg.h"
+#include "mainwnd/MainWindowOpener.h"
+#include "service/Records.h"
+#include "ui/Combo.h"
+#include "ui/Label.h"
+#include "ui/Option.h"
+
+namespace {
+
+// The store's format written out once more, independently: every byte as two hex digits,
+// then the byte sum modulo 256. Answers the record's bytes, or nothing.
+std::optional<std::vector<uint8_t>> ReadHexStruct(const std::string& text, size_t size) {
+  if (text.size() != 2 * size + 2) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  unsigned sum = 0;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    const unsigned value = static_cast<unsigned>(std::stoul(text.substr(i, 2), nullptr, 16));
+    if (i / 2 == size) return (sum & 0xFF) == value ? std::optional(bytes) : std::nullopt;
+    bytes.push_back(static_cast<uint8_t>(value));
+    sum += value;
+  }
+  return std::nullopt;
+}
+
+// The "data" value of `section` in an INI text.
+std::string ValueOf(const std::string& ini, const std::string& section) {
+  const std::string header = "[" + section + "]\n";
+  const size_t at = ini.find(header);
+  if (at == std::string::npos) return {};
+  const size_t key = ini.find("data=", at + header.size());
+  if (key == std::string::npos) return {};
+  return ini.substr(key + 5, ini.find('\n', key) - key - 5);
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::u16string Utf16At(const std::vector<uint8_t>& bytes, size_t at) {
+  std::u16string text;
+  for (size_t i = at; bytes[i] || bytes[i + 1]; i += 2)
+    text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+  return text;
+}
+
+class DownSetStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tavo-downset-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root = pattern;
+    path = (root / "DownSetConfig.ini").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(root); }
+  std::filesystem::path root;
+  std::string path;
+};
+
+TEST_F(DownSetStoreTest, RecordBytesRoundTripAndReadIndependently) {
+  DownSetConfig config;
+  config.prevDown = false;
+  config.specifyDown = true;
+  config.prevDownDir = L"/home/学生/下载/";
+  config.specifyDownDir = L"/媒体/课程 𝄞/";  // a character beyond the basic plane: two units
+  config.downAck = 1;
+  ASSERT_TRUE(WriteDownSet(path, "student", config));
+
+  const std::string text = ReadAll(path);
+  auto bytes = ReadHexStruct(ValueOf(text, "student"), 1048);
+  ASSERT_TRUE(bytes) << text;
+  EXPECT_EQ((*bytes)[0], 0);
+  EXPECT_EQ((*bytes)[1], 1);
+  EXPECT_EQ(Utf16At(*bytes, 2), u"/home/学生/下载/");
+  EXPECT_EQ(Utf16At(*bytes, 522), u"/媒体/课程 𝄞/");
+  EXPECT_EQ((*bytes)[1044], 1);
+  EXPECT_EQ((*bytes)[1045] | (*bytes)[1046] | (*bytes)[1047] | (*bytes)[1042] | (*bytes)[1043], 0);
+
+  auto read = ReadDownSet(path, "student");
+  ASSERT_TRUE(read);
+  EXPECT_FALSE(read->prevDown);
+  EXPECT_TRUE(read->specifyDown);
+  EXPECT_EQ(read->prevDownDir, config.prevDownDir);
+  EXPECT_EQ(read->specifyDownDir, config.specifyDownDir);
+  EXPECT_EQ(read->downAck, 1);
+  // Lower-case hex, as other writers may leave it, reads the same.
+  std::string lower = EncodeDownSetRecord(config.ToRecord());
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(DecodeDownSetRecord(lower), config.ToRecord());
+}
+
+TEST_F(DownSetStoreTest, AccountsKeepTheirOwnSections) {
+  DownSetConfig first;
+  first.prevDownDir = L"/a/";
+  DownSetConfig second;
+  second.prevDownDir = L"/b/";
+  second.downAck = 1;
+  ASSERT_TRUE(WriteDownSet(path, "lixiaoming", first));
+  ASSERT_TRUE(WriteDownSet(path, "13800138001", second));
+  first.prevDownDir = L"/a2/";
+  ASSERT_TRUE(WriteDownSet(path, "lixiaoming", first));
+  EXPECT_EQ(ReadDownSet(path, "lixiaoming")->prevDownDir, L"/a2/");
+  EXPECT_EQ(ReadDownSet(path, "13800138001")->prevDownDir, L"/b/");
+  EXPECT_EQ(ReadDownSet(path, "13800138001")->downAck, 1);
+  EXPECT_FALSE(ReadDownSet(path, "nobody"));
+  const std::string text = ReadAll(path);
+  EXPECT_EQ(text.find("[lixiaoming]"), text.rfind("[lixiaoming]"));
+  // A name that cannot head a section is not written.
+  EXPECT_FALSE(WriteDownSet(path, "bad]name", first));
+  EXPECT_FALSE(WriteDownSet(path, "two\nlines", first));
+}
+
+TEST_F(DownSetStoreTest, DamagedSectionsAreIgnored) {
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  DownSetConfig config;
+  config.prevDownDir = L"/ok/";
+  const std::string good = EncodeDownSetRecord(config.ToRecord());
+  std::string badChecksum = good;
+  badChecksum.back() = badChecksum.back() == '0' ? '1' : '0';
+  std::string badHex = good;
+  badHex[10] = 'G';
+  // A folder field without its terminator: 260 non-zero units.
+  DownSetConfig::Record full = config.ToRecord();
+  for (size_t i = 2; i < 522; ++i) full[i] = 'a';
+  const struct {
+    const char* name;
+    std::string value;
+  } cases[] = {
+      {"wrong checksum", badChecksum},
+      {"not hex", badHex},
+      {"too short", good.substr(2)},
+      {"too long", good + "00"},
+      {"empty", ""},
+      {"folder without terminator", EncodeDownSetRecord(full)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(path) << "[other]\ndata=" << good << "\n[student]\ndata=" << c.value << "\n";
+    EXPECT_FALSE(ReadDownSet(path, "student"));
+    EXPECT_TRUE(ReadDownSet(path, "other"));
+  }
+  CloseLog();
+}
+
+// ---- the panel in the main window -------------------------------------------------------------
+
+class DownSetPanelTest : public WindowTestKit {
+ protected:
+  void SetUp() override {
+    WindowTestKit::SetUp();
+    ASSERT_TRUE(OpenLog(L"browserlog"));
+    gSubjectList.Clear();
+    SetSignedInAccount("student");
+    InstallMainWindowLink();
+  }
+  void TearDown() override {
+    if (MainDlg* main = GetMainDlg()) {
+      main->SetQuitOnFinal(false);
+      main->DestroyWindow();
+    }
+    PumpPendingMessages();
+    CloseLog();
+    WindowTestKit::TearDown();
+  }
+  MainDlg* Open() {
+    GetMainWindowLink().open();
+    main = GetMainDlg();
+    main->GetDownSetPanel()->SetFolderAsker([this](TaskKind, int64_t, const std::wstring&, std::wstring&) {
+      ++asked;
+      return false;
+    });
+    main->ShowDownSetPanel();
+    main->GetPaintManager().DoLayout();
+    return main;
+  }
+  CControlUI* Find(const wchar_t* name) { return main->FindControl(name); }
+  COptionUI* Option(const wchar_t* name) { return static_cast<COptionUI*>(Find(name)); }
+  void Click(const wchar_t* name) {
+    main->GetPaintManager().DoLayout();
+    const CDuiRect r = Find(name)->GetPos();
+    HostOf(main)->Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PumpPendingMessages();
+  }
+  std::string TempFolder(const std::string& leaf) { return (m_root / leaf).string(); }
+
+  MainDlg* main = nullptr;
+  int asked = 0;
+};
+
+TEST_F(DownSetPanelTest, FirstStartChangeSaveAndAnswerWithoutAsking) {
+  Open();
+  const std::wstring downloads = GetDownloadFolder();
+  EXPECT_TRUE(Find(L"vlDownSetInfo")->IsVisible());
+  EXPECT_FALSE(Find(L"vlMain")->IsVisible());
+  EXPECT_TRUE(Option(L"optPrevDownDir")->IsSelected());
+  EXPECT_FALSE(Option(L"optSelectDownDir")->IsSelected());
+  EXPECT_EQ(Find(L"lbPreDownDir")->GetText(), downloads);
+  EXPECT_EQ(Find(L"lbSpecifyDownDir")->GetText(), downloads);
+  EXPECT_EQ(static_cast<CLabelUI*>(Find(L"lbSpecifyDownDir"))->GetTextColor(), 0xFF999999u);
+  EXPECT_FALSE(Find(L"btnChangeDir")->IsEnabled());
+  EXPECT_EQ(static_cast<CComboUI*>(Find(L"cbDownAsk"))->GetCurSel(), 0);
+  SaveScreenshot(main, "down-set-panel.png");
+
+  // Asking every time: a cancelled question is a cancelled download.
+  std::wstring folder;
+  EXPECT_FALSE(main->ChooseDownloadFolder(TaskKind::Video, 10, folder));
+  EXPECT_EQ(asked, 1);
+
+  Click(L"optSelectDownDir");
+  EXPECT_EQ(static_cast<CLabelUI*>(Find(L"lbSpecifyDownDir"))->GetTextColor(), 0xFF292929u);
+  EXPECT_TRUE(Find(L"btnChangeDir")->IsEnabled());
+  const std::string picked = TempFolder("课程下载");
+  std::filesystem::create_directories(picked);  // a chooser answers folders that exist
+  testHost->nextChosenPath = picked;
+  Click(L"btnChangeDir");
+  EXPECT_EQ(Find(L"lbSpecifyDownDir")->GetText(), AnsiToWide(picked) + L"/");
+  // Leaving without saving keeps the stored choice.
+  main->ShowDownSetPanel();
+  EXPECT_EQ(Find(L"lbSpecifyDownDir")->GetText(), downloads);
+  EXPECT_TRUE(Option(L"optPrevDownDir")->IsSelected());
+
+  Click(L"optSelectDownDir");
+  testHost->nextChosenPath = picked;
+  Click(L"btnChangeDir");
+  static_cast<CComboUI*>(Find(L"cbDownAsk"))->SelectItem(1, true);
+  main->GetPaintManager().DoLayout();
+  SaveScreenshot(main, "down-set-panel-specified.png");
+  Click(L"btnDownSetSave");
+  EXPECT_FALSE(Find(L"vlDownSetInfo")->IsVisible());
+  auto stored = ReadDownSet(DownSetConfigPath(), "student");
+  ASSERT_TRUE(stored);
+  EXPECT_TRUE(stored->specifyDown);
+  EXPECT_FALSE(stored->prevDown);
+  EXPECT_EQ(stored->specifyDownDir, AnsiToWide(picked) + L"/");
+  EXPECT_EQ(stored->downAck, 1);
+
+  // Never asking: straight into the specified folder.
+  ASSERT_TRUE(main->ChooseDownloadFolder(TaskKind::Document, 3, folder));
+  EXPECT_EQ(folder, AnsiToWide(picked) + L"/");
+  EXPECT_EQ(asked, 1);
+  // A remembered download folder changes only the previous folder.
+  main->SavePrevDownDir(AnsiToWide(TempFolder("上次")) + L"/");
+  stored = ReadDownSet(DownSetConfigPath(), "student");
+  EXPECT_EQ(stored->prevDownDir, AnsiToWide(TempFolder("上次")) + L"/");
+  EXPECT_EQ(stored->specifyDownDir, AnsiToWide(picked) + L"/");
+  EXPECT_TRUE(stored->specifyDown);
+}
+
+TEST_F(DownSetPanelTest, FoldersThatCannotBeUsedAreRefusedWithATip) {
+  Open();
+  std::ofstream(m_root / "a-file") << "x";
+  const struct {
+    const char* name;
+    std::wstring folder;
+  } cases[] = {
+      {"longer than the record", L"/tmp/" + std::wstring(260, L'长') + L"/"},
+      {"under a plain file", AnsiToWide((m_root / "a-file" / "sub").string()) + L"/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Click(L"optSelectDownDir");
+    Find(L"lbSpecifyDownDir")->SetText(c.folder);
+    Click(L"btnDownSetSave");
+    EXPECT_TRUE(Find(L"vlDownSetInfo")->IsVisible());
+    EXPECT_FALSE(ReadDownSet(DownSetConfigPath(), "student"));
+    HWND tip = FindWindow(L"MessageBoxDlgClass", L"");
+    EXPECT_NE(tip, kNoWindow);
+    main->ShowDownSetPanel();
+  }
+  // A folder from a download that does not fit the record is not remembered.
+  main->SavePrevDownDir(cases[0].folder);
+  EXPECT_EQ(main->GetDownSetPanel()->Config().prevDownDir, GetDownloadFolder());
+}
+
+TEST_F(DownSetPanelTest, ADamagedSectionLeavesTheDefaults) {
+  SetSignedInAccount("student");
+  const std::string path = DownSetConfigPath();
+  std::ofstream(path) << "[student]\ndata=0102ZZ\n";
+  Open();
+  EXPECT_TRUE(Option(L"optPrevDownDir")->IsSelected());
+  EXPECT_EQ(Find(L"lbPreDownDir")->GetText(), GetDownloadFolder());
+}
+
+}  // namespace

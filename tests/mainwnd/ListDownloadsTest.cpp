@@ -1,0 +1,658 @@
+// Downloads from the course lists on the test host: file names from untrusted titles and
+// addresses, the download buttons for each task state, the batch selection (ticks,
+// select-all, locked rows), single and batch downloads against a scripted service (the
+// address lookup off the main thread, the folder question, the task list and course
+// database afterwards), cancelling the folder question, the manager windows' row messages
+// and badges. Screenshots: <build>/screenshots/list-downloads-*.png.
+#include <httplib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "account/MainWindowLink.h"
+#include "account/WindowTestKit.h"
+#include "app/Folders.h"
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/CourseDB.h"
+#include "downloads/DownloadTaskList.h"
+#include "downloads/RowStatus.h"
+#include "mainwnd/ClassContentCache.h"
+#include "mainwnd/ClassFetch.h"
+#include "mainwnd/DownSetConfig.h"
+#include "mainwnd/DownloadNaming.h"
+#include "mainwnd/LeftTreeDlg.h"
+#include "mainwnd/ListDownloads.h"
+#include "mainwnd/MainDlg.h"
+#include "mainwnd/MainWindowOpener.h"
+#include "mainwnd/RowDownloadState.h"
+#include "mainwnd/SubjectTree.h"
+#include "platform/Messages.h"
+#include "service/CurlSupport.h"
+#include "service/Records.h"
+#include "service/ServiceConfig.h"
+#include "service/Session.h"
+#include "ui/Button.h"
+#include "ui/List.h"
+#include "ui/ListContainerElement.h"
+#include "ui/ListHeader.h"
+#include "ui/Option.h"
+#include "ui/TreeView.h"
+
+namespace {
+
+// ---- file names ----------------------------------------------------------------------------
+
+TEST(DownloadNamingTest, HostileTitlesAndAddressesStayInsideTheFolder) {
+  const struct {
+    const char* name;
+    const char* title;
+    const char* url;
+    TaskKind kind;
+    const char* expected;
+  } cases[] = {
+      {"plain", "第一课", "http://s/media/v1.mp4", TaskKind::Video, "第一课.mp4"},
+      {"slashes climb out", "../../etc/passwd", "http://s/a.mp4", TaskKind::Video, "....etcpasswd.mp4"},
+      {"backslashes", "a\\b", "http://s/a.pdf", TaskKind::Document, "ab.pdf"},
+      {"control characters", "a\nb\tc\x7f", "http://s/a.mp4", TaskKind::Video, "abc.mp4"},
+      {"only a dot", ".", "http://s/a", TaskKind::Video, ""},
+      {"two dots", "..", "http://s/a.mp4", TaskKind::Video, ""},
+      {"nothing left", "/\n/", "http://s/a.mp4", TaskKind::Video, ""},
+      {"no extension: video", "课", "http://s/media/v1", TaskKind::Video, "课.mp4"},
+      {"no extension: document", "讲义", "http://s/jiangyi/doc", TaskKind::Document, "讲义.pdf"},
+      {"a dot in a folder only", "课", "http://s/a.b/file", TaskKind::Video, "课.mp4"},
+      {"query and fragment", "课", "http://s/v.webm?sig=1/2.x#t", TaskKind::Video, "课.webm"},
+      {"extension with a slash trick", "课", "http://s/v.mp4%2F..", TaskKind::Video, "课.mp4"},
+      {"empty extension", "课", "http://s/v.", TaskKind::Document, "课.pdf"},
+      {"backslash address", "课", "C:\\x\\v.flv", TaskKind::Video, "课.flv"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string name = MakeDownloadName(c.title, c.url, c.kind);
+    EXPECT_EQ(name, c.expected);
+    EXPECT_EQ(name.find('/'), std::string::npos);
+  }
+  // A long title is cut to one file name's length, never inside a character.
+  std::string longTitle;
+  for (int i = 0; i < 200; ++i) longTitle += "课";
+  const std::string name = MakeDownloadName(longTitle, "http://s/a.mp4", TaskKind::Video);
+  EXPECT_LE(name.size(), 255u);
+  EXPECT_TRUE(name.ends_with(".mp4"));
+  EXPECT_EQ(Utf8ToWide(name).find(L'\uFFFD'), std::wstring::npos);
+  EXPECT_EQ((name.size() - 4) % 3, 0u);
+}
+
+// ---- button states -------------------------------------------------------------------------
+
+TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
+  const struct {
+    const char* name;
+    bool task;
+    int64_t downloaded, total;
+    const wchar_t* text;
+    bool enabled;
+    DWORD color;
+    bool viewable;
+  } cases[] = {
+      {"no task", false, 0, 0, L"下载", true, 0xFF4D4D4D, false},
+      {"nothing on disk yet", true, 0, 100, L"下载", true, 0xFF4D4D4D, false},
+      {"partly on disk", true, 40, 100, L"等待下载", true, 0xFFFF854D, false},
+      {"complete", true, 100, 100, L"已下载", false, 0, true},
+      {"larger than announced", true, 120, 100, L"已下载", false, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DownloadTaskList::Get().Clear();
+    LessonRecord lesson;
+    lesson.video = "v1";
+    DocumentRecord doc;
+    doc.id = "d1";
+    if (c.task) {
+      for (TaskKind kind : {TaskKind::Video, TaskKind::Document}) {
+        DownloadTask task;
+        task.classId = "c1";
+        task.id = kind == TaskKind::Video ? "v1" : "d1";
+        task.kind = kind;
+        task.downloaded = c.downloaded;
+        task.total = c.total;
+        ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, kind));
+      }
+    }
+    CButtonUI video;
+    video.SetText(L"?");
+    ApplyLessonState(&video, "c1", lesson);
+    EXPECT_EQ(video.GetText(), c.text);
+    EXPECT_EQ(video.IsEnabled(), c.enabled);
+    if (c.color) {
+      EXPECT_EQ(video.GetTextColor(), c.color);
+    }
+
+    CButtonUI document;
+    CButtonUI look;
+    ApplyDocState(&document, &look, "c1", doc);
+    EXPECT_EQ(document.GetText(), c.text);
+    EXPECT_EQ(document.IsEnabled(), c.enabled);
+    EXPECT_EQ(look.IsEnabled(), c.viewable);
+    EXPECT_EQ(look.GetToolTip(), c.viewable ? L"查看" : L"请先下载");
+    EXPECT_EQ(look.GetNormalImage(),
+              c.viewable ? L"icon_file_downloaded.png" : L"icon_file_not_downloaded.png");
+  }
+  DownloadTaskList::Get().Clear();
+}
+
+// ---- a scripted school service -------------------------------------------------------------
+
+// Answers "/api/user/myClass" with one class's lessons and "/api/Apibook/playUri" per
+// video; every lookup may be held back until released.
+class ScriptedSchool {
+ public:
+  ScriptedSchool() {
+    m_server.Post("/api/user/myClass", [this](const httplib::Request&, httplib::Response& res) {
+      std::lock_guard lock(m_mutex);
+      res.set_content(m_classAnswer, "application/json");
+    });
+    m_server.Get("/api/Apibook/playUri", [this](const httplib::Request& req, httplib::Response& res) {
+      const std::string vid = req.get_param_value("vid");
+      // A slow service: every answer takes its time, as over a real network.
+      if (m_delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(m_delayMs));
+      std::unique_lock lock(m_mutex);
+      ++m_lookups;
+      m_released.wait(lock, [&] { return !m_holding || m_stopping; });
+      auto it = m_videos.find(vid);
+      if (it == m_videos.end()) {
+        res.set_content(R"({"code":404,"msg":{"msg":"视频不存在"}})", "application/json");
+        return;
+      }
+      res.set_content(R"({"code":200,"msg":{"msg":"成功"},"FileURL":")" + it->second.first + R"(","Size":)" +
+                          std::to_string(it->second.second) + "}",
+                      "application/json");
+    });
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+  }
+  ~ScriptedSchool() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_stopping = true;
+    }
+    m_released.notify_all();
+    m_server.stop();
+    m_thread.join();
+  }
+  std::string Origin() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+  void SetClass(std::string answer) {
+    std::lock_guard lock(m_mutex);
+    m_classAnswer = std::move(answer);
+  }
+  void Video(const std::string& vid, const std::string& url, int64_t size) {
+    std::lock_guard lock(m_mutex);
+    m_videos[vid] = {url, size};
+  }
+  void Hold(bool hold) {
+    {
+      std::lock_guard lock(m_mutex);
+      m_holding = hold;
+    }
+    m_released.notify_all();
+  }
+  int Lookups() {
+    std::lock_guard lock(m_mutex);
+    return m_lookups;
+  }
+  std::atomic<int> m_delayMs{0};
+
+ private:
+  httplib::Server m_server;
+  std::thread m_thread;
+  int m_port = 0;
+  std::mutex m_mutex;
+  std::condition_variable m_released;
+  std::string m_classAnswer;
+  std::map<std::string, std::pair<std::string, int64_t>> m_videos;
+  int m_lookups = 0;
+  bool m_holding = false;
+  bool m_stopping = false;
+};
+
+// Four lessons: rows 0 and 3 free, row 1 downloaded, row 2 partly downloaded.
+constexpr const char* kClassAnswer =
+    R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"",
+  "lessons":[
+   {"id":"11","name":"第一课 函数与极限","duration":"3600","video":"v1","learned_duration":"0"},
+   {"id":"12","name":"第二课 导数与微分","duration":"3600","video":"v2","learned_duration":"1800"},
+   {"id":"13","name":"第三课 中值定理","duration":"3600","video":"v3","learned_duration":"0"},
+   {"id":"14","name":"../第四课/不定积分","duration":"3600","video":"v4","learned_duration":"0"}]}})";
+
+struct AskedFolder {
+  TaskKind kind;
+  int64_t size;
+  std::wstring initial;
+};
+
+class ListDownloadsTest : public WindowTestKit {
+ protected:
+  void SetUp() override {
+    WindowTestKit::SetUp();
+    ASSERT_TRUE(OpenLog(L"browserlog"));
+    ClassContentCache::Get().Clear();
+    DownloadTaskList::Get().Clear();
+    gSubjectList.Clear();
+    SetSignedInAccount("student");
+    SetSessionToken("token-of-the-student");
+    SetTransportLimits({2, 2});
+    SetApiOrigin(school.Origin());
+    SetSiteOrigin(school.Origin());
+    school.SetClass(kClassAnswer);
+    school.Video("v1", school.Origin() + "/media/v1.mp4", 1572864);
+    school.Video("v3", school.Origin() + "/media/v3", 2048);
+    school.Video("v4", school.Origin() + "/media/v4.mp4", 4096);
+    ClassRecord cls;
+    cls.id = "c1";
+    cls.name = "高等数学";
+    for (int i = 1; i <= 3; ++i) {
+      DocumentRecord doc;
+      doc.id = "d" + std::to_string(i);
+      doc.class_id = "c1";
+      doc.name = "讲义" + std::to_string(i);
+      doc.file_size = i == 1 ? "500" : "3072";
+      doc.file_url = "uploads/jiangyi/d" + std::to_string(i) + ".pdf";
+      cls.jiangyi.push_back(doc);
+    }
+    gSubjectList.Classes = {cls};
+    folder = m_root / "chosen";
+    InstallMainWindowLink();
+  }
+  void TearDown() override {
+    EXPECT_TRUE(ListDownloads::WaitForLookups(10000));
+    EXPECT_TRUE(WaitForClassFetches(10000));
+    if (MainDlg* main = GetMainDlg()) {
+      main->SetQuitOnFinal(false);
+      main->DestroyWindow();
+    }
+    PumpPendingMessages();
+    CloseLog();
+    ClassContentCache::Get().Clear();
+    DownloadTaskList::Get().Clear();
+    gSubjectList.Clear();
+    CourseDB::Release();
+    ClearSessionToken();
+    WindowTestKit::TearDown();
+  }
+
+  // Opens the main window (tasks already in the list shape the rows) and waits for the
+  // lessons; the folder question answers with `answer` (and records what it was asked).
+  MainDlg* Open() {
+    GetMainWindowLink().open();
+    main = GetMainDlg();
+    EXPECT_NE(main, nullptr);
+    RunUntil([] { return PendingClassFetches() == 0; });
+    PumpPendingMessages();
+    main->GetDownSetPanel()->SetFolderAsker(
+        [this](TaskKind kind, int64_t size, const std::wstring& initial, std::wstring& chosen) {
+          asked.push_back({kind, size, initial});
+          chosen = ToWide(folder.string());
+          return answer;
+        });
+    main->GetPaintManager().DoLayout();
+    return main;
+  }
+  static std::wstring ToWide(const std::string& s) { return AnsiToWide(s); }
+  CListUI* Lessons() { return main->GetCourseLists()->FindLessonList("c1"); }
+  CListUI* Docs() { return main->GetCourseLists()->FindDocList("c1"); }
+  static CListContainerElementUI* Row(CListUI* list, int i) {
+    return dynamic_cast<CListContainerElementUI*>(list->GetRowAt(i));
+  }
+  static CButtonUI* Button(CListUI* list, int i, const wchar_t* name = L"btnVideoDown") {
+    return static_cast<CButtonUI*>(Row(list, i)->FindSubControl(name));
+  }
+  static COptionUI* Tick(CListUI* list, int i, const wchar_t* name = L"optSelectVideo") {
+    return static_cast<COptionUI*>(Row(list, i)->FindSubControl(name));
+  }
+  CControlUI* Find(const wchar_t* name) { return main->FindControl(name); }
+  void Click(CControlUI* control) {
+    ASSERT_NE(control, nullptr);
+    main->GetPaintManager().DoLayout();
+    const CDuiRect r = control->GetPos();
+    HostOf(main)->Click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PumpPendingMessages();
+  }
+  void SelectDocTab() {
+    static_cast<COptionUI*>(Find(L"optJiangYiList"))->Selected(true);
+    PumpPendingMessages();
+    main->GetPaintManager().DoLayout();
+  }
+  static void AddTask(const std::string& id, TaskKind kind, int64_t downloaded, int64_t total) {
+    DownloadTask task;
+    task.classId = "c1";
+    task.id = id;
+    task.kind = kind;
+    task.downloaded = downloaded;
+    task.total = total;
+    ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, kind));
+  }
+  // Waits for the address lookups and the answers' handling on the main thread.
+  void Settle() {
+    RunUntil([] { return ListDownloads::PendingLookups() == 0; });
+    PumpPendingMessages();
+    main->GetPaintManager().DoLayout();
+  }
+  std::optional<DownSetConfig> StoredSettings() { return ReadDownSet(DownSetConfigPath(), "student"); }
+
+  ScriptedSchool school;
+  MainDlg* main = nullptr;
+  std::filesystem::path folder;
+  bool answer = true;
+  std::vector<AskedFolder> asked;
+};
+
+TEST_F(ListDownloadsTest, SelectModeTicksLocksAndSelectAll) {
+  AddTask("v2", TaskKind::Video, 100, 100);
+  AddTask("v3", TaskKind::Video, 10, 100);
+  Open();
+  CListUI* list = Lessons();
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->GetRowCount(), 4);
+  EXPECT_EQ(Button(list, 0)->GetText(), L"下载");
+  EXPECT_EQ(Button(list, 1)->GetText(), L"已下载");
+  EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
+
+  Click(Find(L"btnDownloadVideo"));
+  auto* all = static_cast<COptionUI*>(Find(L"optDownloadAllVideo"));
+  CControlUI* download = Find(L"btnDownloadVideo");
+  EXPECT_TRUE(all->IsVisible());
+  EXPECT_TRUE(Find(L"btnDownVideoCancel")->IsVisible());
+  EXPECT_FALSE(download->IsEnabled());
+  EXPECT_EQ(download->GetFixedWidth(), 26);
+  EXPECT_TRUE(list->GetHeader()->FindSubControl(L"headerSelect")->IsVisible());
+  const struct {
+    bool selected, enabled;
+    const wchar_t* image;
+  } looks[] = {{false, true, L"download_nock.png"},
+               {true, false, L"n_check_no_select.png"},
+               {false, false, L"n_check_no_select.png"},
+               {false, true, L"download_nock.png"}};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(Row(list, i)->GetItemAt(0)->IsVisible());
+    EXPECT_EQ(Tick(list, i)->IsSelected(), looks[i].selected);
+    EXPECT_EQ(Tick(list, i)->IsEnabled(), looks[i].enabled);
+    EXPECT_EQ(Tick(list, i)->GetNormalImage(), looks[i].image);
+  }
+  SaveScreenshot(main, "list-downloads-select-mode.png", {main->GetTreeWindow()});
+
+  // Ticking every free row by hand ticks select-all; locked rows cannot be changed.
+  Click(Tick(list, 0));
+  EXPECT_TRUE(download->IsEnabled());
+  EXPECT_FALSE(all->IsSelected());
+  Click(Tick(list, 1));
+  EXPECT_TRUE(Tick(list, 1)->IsSelected());
+  Click(Tick(list, 3));
+  EXPECT_TRUE(all->IsSelected());
+  // Unticking one unticks select-all and leaves the others ticked.
+  Click(Tick(list, 0));
+  EXPECT_FALSE(all->IsSelected());
+  EXPECT_TRUE(Tick(list, 3)->IsSelected());
+  EXPECT_TRUE(download->IsEnabled());
+  // A click on the row itself ticks too.
+  Click(Row(list, 0)->GetItemAt(1));
+  EXPECT_TRUE(Tick(list, 0)->IsSelected());
+  EXPECT_TRUE(all->IsSelected());
+  // Select-all off unticks the free rows and the download waits for a tick.
+  Click(all);
+  EXPECT_FALSE(Tick(list, 0)->IsSelected());
+  EXPECT_FALSE(Tick(list, 3)->IsSelected());
+  EXPECT_TRUE(Tick(list, 1)->IsSelected());
+  EXPECT_FALSE(Tick(list, 2)->IsSelected());
+  EXPECT_FALSE(download->IsEnabled());
+  Click(all);
+  EXPECT_TRUE(Tick(list, 0)->IsSelected());
+  EXPECT_FALSE(Tick(list, 2)->IsSelected());
+  EXPECT_TRUE(download->IsEnabled());
+
+  Click(Find(L"btnDownVideoCancel"));
+  EXPECT_FALSE(all->IsVisible());
+  EXPECT_FALSE(Find(L"btnDownVideoCancel")->IsVisible());
+  EXPECT_EQ(download->GetFixedWidth(), 60);
+  EXPECT_TRUE(download->IsEnabled());
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_FALSE(Row(list, i)->GetItemAt(0)->IsVisible());
+    EXPECT_FALSE(Tick(list, i)->IsSelected());
+  }
+  EXPECT_FALSE(list->GetHeader()->FindSubControl(L"headerSelect")->IsVisible());
+
+  // Showing a class (again) leaves the selection too.
+  Click(Find(L"btnDownloadVideo"));
+  ASSERT_TRUE(all->IsVisible());
+  main->GetSubjectTree()->ShowClass(main->GetTreeWindow()->GetSelectedNode());
+  EXPECT_FALSE(all->IsVisible());
+  EXPECT_FALSE(Row(list, 0)->GetItemAt(0)->IsVisible());
+  EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(ListDownloadsTest, BatchAsksOnceForTheSumAndAddsTheTickedVideos) {
+  school.Video("v1", "", 0);  // the service has no address for it: skipped
+  Open();
+  CListUI* list = Lessons();
+  Click(Find(L"btnDownloadVideo"));
+  Click(Find(L"optDownloadAllVideo"));
+  school.Hold(true);
+  Click(Find(L"btnDownloadVideo"));
+  // While the lookups run the window stays usable, the tree and the tool bar wait.
+  RunUntil([&] { return school.Lookups() >= 1; });
+  LeftTreeDlg* tree = main->GetTreeWindow();
+  EXPECT_FALSE(tree->GetTree()->IsMouseEnabled());
+  EXPECT_FALSE(Find(L"btnDownloadVideo")->IsEnabled());
+  EXPECT_FALSE(Find(L"optDownloadAllVideo")->IsEnabled());
+  EXPECT_FALSE(Find(L"btnDownVideoCancel")->IsEnabled());
+  EXPECT_TRUE(asked.empty());
+  school.Hold(false);
+  Settle();
+
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].kind, TaskKind::Video);
+  EXPECT_EQ(asked[0].size, 2048 + 4096);
+  const std::string dir = folder.string() + "/";
+  auto v3 = DownloadTaskList::Get().FindTask("c1", "v3", TaskKind::Video);
+  auto v4 = DownloadTaskList::Get().FindTask("c1", "v4", TaskKind::Video);
+  ASSERT_TRUE(v3 && v4);
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "v1", TaskKind::Video));
+  EXPECT_EQ(v3->name, "第三课 中值定理.mp4");
+  EXPECT_EQ(v4->name, "..第四课不定积分.mp4");
+  EXPECT_EQ(v4->localFile, dir + "..第四课不定积分.mp4");
+  EXPECT_EQ(v3->total, 2048);
+  EXPECT_EQ(v3->className, "高等数学");
+  EXPECT_EQ(v3->notifyWindow, main->GetManager(TaskKind::Video)->GetHWND());
+  EXPECT_TRUE(CourseDB::Get()->HasLesson("v3"));
+  EXPECT_TRUE(CourseDB::Get()->HasLesson("v4"));
+  EXPECT_TRUE(CourseDB::Get()->HasClass("c1", TaskKind::Video));
+  auto stored = StoredSettings();
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->prevDownDir, AnsiToWide(dir));
+
+  // The batch's end gives the tree and the tool bar back and leaves the select mode.
+  EXPECT_TRUE(tree->GetTree()->IsMouseEnabled());
+  EXPECT_TRUE(Find(L"btnDownloadVideo")->IsEnabled());
+  EXPECT_FALSE(Find(L"optDownloadAllVideo")->IsVisible());
+  EXPECT_FALSE(Find(L"btnDownVideoCancel")->IsVisible());
+  EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
+  EXPECT_FALSE(main->GetListDownloads()->IsBatchRunning(TaskKind::Video));
+}
+
+// Forty lessons from a slow service: the main loop keeps turning while the addresses come.
+TEST_F(ListDownloadsTest, ABatchOfFortyKeepsTheWindowResponsive) {
+  std::string answer =
+      R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"","lessons":[)";
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(100 + i);
+    answer += std::string(i ? "," : "") + R"({"id":")" + n + R"(","name":"第)" + n +
+              R"(课","duration":"60","video":"w)" + n + R"(","learned_duration":"0"})";
+    school.Video("w" + n, school.Origin() + "/media/w" + n + ".mp4", 1000 + i);
+  }
+  school.SetClass(answer + "]}}");
+  school.m_delayMs = 15;
+  Open();
+  // Opened at start-up by the manager windows in the program.
+  ASSERT_NE(CourseDB::Get(), nullptr);
+  ASSERT_EQ(Lessons()->GetRowCount(), 40);
+  Click(Find(L"btnDownloadVideo"));
+  Click(Find(L"optDownloadAllVideo"));
+
+  // The longest pause between two turns of the main loop while the batch runs.
+  struct Gap {
+    gint64 last = g_get_monotonic_time();
+    gint64 longest = 0;
+  } gap;
+  const guint tick = g_timeout_add(
+      5,
+      [](gpointer data) -> gboolean {
+        auto* g = static_cast<Gap*>(data);
+        const gint64 now = g_get_monotonic_time();
+        g->longest = std::max(g->longest, now - g->last);
+        g->last = now;
+        return G_SOURCE_CONTINUE;
+      },
+      &gap);
+  Click(Find(L"btnDownloadVideo"));
+  RunUntil([&] { return !main->GetListDownloads()->IsBatchRunning(TaskKind::Video); },
+           std::chrono::seconds(20));
+  g_source_remove(tick);
+  std::printf("batch of 40 lessons: longest main loop gap %lld ms\n",
+              static_cast<long long>(gap.longest / 1000));
+  EXPECT_LT(gap.longest, 300 * 1000);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].size, 40 * 1000 + 39 * 40 / 2);
+  EXPECT_EQ(DownloadTaskList::Get().FindClass("c1", TaskKind::Video)->tasks.size(), 40u);
+}
+
+TEST_F(ListDownloadsTest, CancellingTheFolderQuestionCancelsAndKeepsThePreviousFolder) {
+  Open();
+  const std::wstring before = main->GetDownSetPanel()->Config().prevDownDir;
+  answer = false;
+  Click(Button(Lessons(), 0));
+  Settle();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].size, 1572864);
+  EXPECT_EQ(asked[0].initial, before);
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "v1", TaskKind::Video));
+  EXPECT_FALSE(CourseDB::Get()->HasLesson("v1"));
+  EXPECT_EQ(Button(Lessons(), 0)->GetText(), L"下载");
+
+  // The same for a batch of documents: 500 KiB counts as 1 MiB, 3072 as 3.
+  SelectDocTab();
+  Click(Find(L"btnDownloadDoc"));
+  Click(Find(L"optDownloadAllDoc"));
+  Click(Find(L"btnDownloadDoc"));
+  Settle();
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].kind, TaskKind::Document);
+  EXPECT_EQ(asked[1].size, 1 + 3 + 3);
+  EXPECT_EQ(DownloadTaskList::Get().ClassCount(TaskKind::Document), 0);
+  EXPECT_EQ(main->GetDownSetPanel()->Config().prevDownDir, before);
+  EXPECT_FALSE(StoredSettings());
+  EXPECT_FALSE(Find(L"optDownloadAllDoc")->IsVisible());
+}
+
+TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
+  Open();
+  CListUI* list = Lessons();
+  Click(Button(list, 0));
+  Settle();
+  auto task = DownloadTaskList::Get().FindTask("c1", "v1", TaskKind::Video);
+  ASSERT_TRUE(task);
+  EXPECT_EQ(task->url, school.Origin() + "/media/v1.mp4");
+  EXPECT_EQ(task->localFile, folder.string() + "/第一课 函数与极限.mp4");
+  EXPECT_EQ(Button(list, 0)->GetText(), L"等待下载");
+
+  // The manager windows report progress and status with task copies.
+  PostMessage(main->GetHWND(), WM_ROW_PROGRESS, 45, 0, MakePayload<DownloadTask>(*task));
+  PumpPendingMessages();
+  EXPECT_EQ(Button(list, 0)->GetText(), L"45%");
+  EXPECT_EQ(Button(list, 0)->GetTextColor(), 0xFFFF854Du);
+  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已暂停", *task}));
+  PumpPendingMessages();
+  EXPECT_EQ(Button(list, 0)->GetText(), L"已暂停");
+  EXPECT_EQ(Button(list, 0)->GetTextColor(), 0xFF4D4D4Du);
+  // Rows in every state side by side: paused, transferring, finished, not downloaded.
+  DownloadTask other = *task;
+  other.id = "v2";
+  PostMessage(main->GetHWND(), WM_ROW_PROGRESS, 45, 0, MakePayload<DownloadTask>(other));
+  other.id = "v3";
+  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", other}));
+  PumpPendingMessages();
+  EXPECT_EQ(Button(list, 1)->GetText(), L"45%");
+  EXPECT_FALSE(Button(list, 2)->IsEnabled());
+  main->SetBadge(TaskKind::Video, 2);
+  main->GetPaintManager().DoLayout();
+  SaveScreenshot(main, "list-downloads-rows.png", {main->GetTreeWindow()});
+  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", *task}));
+  PumpPendingMessages();
+  EXPECT_FALSE(Button(list, 0)->IsEnabled());
+  // A task of a class without a list changes nothing.
+  DownloadTask stranger = *task;
+  stranger.classId = "c404";
+  PostMessage(main->GetHWND(), WM_ROW_PROGRESS, 10, 0, MakePayload<DownloadTask>(stranger));
+  PumpPendingMessages();
+  EXPECT_EQ(Button(list, 0)->GetText(), L"已下载");
+
+  // A document: origin + "/" + file_url; the folder question gets whole MiB.
+  SelectDocTab();
+  CListUI* docs = Docs();
+  ASSERT_NE(docs, nullptr);
+  Click(Button(docs, 1, L"btnDocDown"));
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].size, 3);
+  auto doc = DownloadTaskList::Get().FindTask("c1", "d2", TaskKind::Document);
+  ASSERT_TRUE(doc);
+  EXPECT_EQ(doc->url, school.Origin() + "/uploads/jiangyi/d2.pdf");
+  EXPECT_EQ(doc->total, 3072);
+  EXPECT_EQ(doc->name, "讲义2.pdf");
+  EXPECT_TRUE(CourseDB::Get()->HasDoc("d2"));
+  CControlUI* look = Row(docs, 1)->FindSubControl(L"btnDocLook");
+  EXPECT_FALSE(look->IsEnabled());
+  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", *doc}));
+  PumpPendingMessages();
+  EXPECT_TRUE(look->IsEnabled());
+  EXPECT_EQ(look->GetToolTip(), L"查看");
+  main->GetPaintManager().DoLayout();
+  SaveScreenshot(main, "list-downloads-documents.png", {main->GetTreeWindow()});
+  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"下载", *doc}));
+  PumpPendingMessages();
+  EXPECT_FALSE(look->IsEnabled());
+  EXPECT_EQ(Button(docs, 1, L"btnDocDown")->GetText(), L"下载");
+  EXPECT_TRUE(Button(docs, 1, L"btnDocDown")->IsEnabled());
+}
+
+TEST_F(ListDownloadsTest, BadgesAndManagerWindowsUnderTheirButtons) {
+  Open();
+  CControlUI* badge = Find(L"lbVideoDownCount");
+  EXPECT_FALSE(badge->IsVisible());
+  main->SetBadge(TaskKind::Video, 3);
+  EXPECT_TRUE(badge->IsVisible());
+  EXPECT_EQ(badge->GetText(), L"3");
+  main->SetBadge(TaskKind::Video, 0);
+  EXPECT_FALSE(badge->IsVisible());
+  main->OnUnfinishedCount(TaskKind::Document, 12);
+  EXPECT_EQ(Find(L"lbDocDownCount")->GetText(), L"12");
+
+  DownloadMgrDlg* manager = main->GetManager(TaskKind::Video);
+  ASSERT_NE(manager, nullptr);
+  EXPECT_FALSE(manager->IsWindowVisible());
+  EXPECT_EQ(manager->GetOwner(), main->GetHWND());
+  CControlUI* button = Find(L"btnDownloadVideoMgr");
+  Click(button);
+  EXPECT_TRUE(manager->IsWindowVisible());
+  const CDuiRect at = manager->GetWindowRect();
+  const CDuiRect window = main->GetWindowRect();
+  EXPECT_EQ(at.left, window.left + button->GetPos().left - 252);
+  EXPECT_EQ(at.top, window.top + button->GetPos().top + 19);
+  EXPECT_EQ(at.GetWidth(), 360);
+  EXPECT_EQ(at.GetHeight(), 638);
+}
+
+}  // namespace
