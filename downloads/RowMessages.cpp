@@ -13,7 +13,7 @@ bool PostRowProgress(HWND mainWindow, int percent, const DownloadTask& task) {
 }
 
 bool PostRowStatus(HWND mainWindow, const std::wstring& text, const DownloadTask& task) {
-  auto status = std::make_shared<RowStatus>(RowStatus{task, text});
+  auto status = std::make_shared<RowStatus>(RowStatus{text, task});
   const auto wParam = reinterpret_cast<WPARAM>(&status->text);
   const auto lParam = reinterpret_cast<LPARAM>(&status->task);
   return PostMessage(mainWindow, WM_ROW_STATUS, wParam, lParam, std::move(status));

@@ -13,8 +13,8 @@
 #include "platform/Types.h"
 
 struct RowStatus {
+  std::wstring text;  // "已下载", "下载", "已暂停", "等待下载", or another text shown as it comes
   DownloadTask task;
-  std::wstring text;
 };
 
 bool PostRowProgress(HWND mainWindow, int percent, const DownloadTask& task);

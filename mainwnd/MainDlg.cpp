@@ -11,7 +11,7 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
-#include "downloads/RowStatus.h"
+#include "downloads/RowMessages.h"
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/LessonMarkClear.h"

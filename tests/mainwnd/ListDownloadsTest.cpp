@@ -22,7 +22,7 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
-#include "downloads/RowStatus.h"
+#include "downloads/RowMessages.h"
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/ClassFetch.h"
 #include "mainwnd/DownSetConfig.h"
