@@ -13,6 +13,7 @@
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/LessonMarkClear.h"
+#include "mainwnd/MoveMyInfoButton.h"
 #include "mainwnd/SubjectTree.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
@@ -74,6 +75,8 @@ MainDlg::MainDlg() = default;
 LeftTreeDlg* MainDlg::GetTreeWindow() const { return m_subjectTree ? m_subjectTree->GetWindow() : nullptr; }
 
 std::unique_ptr<CControlUI> MainDlg::CreateControl(const std::wstring& tag) {
+  if (tag == L"MoveMyInfoButton") return std::make_unique<MoveMyInfoButton>(*this);
+  if (tag == L"HeadIcon") return std::make_unique<CHeadUI>();
   return m_questions.CreateControl(tag, m_hWnd);
 }
 MainDlg::~MainDlg() {
@@ -94,6 +97,7 @@ void MainDlg::InitWindow() {
   for (const wchar_t* badge : {L"lbVideoDownCount", L"lbDocDownCount"})
     if (CControlUI* c = FindControl(badge)) c->SetVisible(false);
 
+  m_person = std::make_unique<PersonPanel>(*this);
   SetIcon(kIconId);
   RegisterHotKey(kMainHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'O');
   m_questions.Load(*this);
@@ -122,6 +126,30 @@ void MainDlg::InitWindow() {
 
   m_tray.CreateTrayIcon(m_hWnd, kIconId, L"Tavo", 0);
   if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window minimises it");
+  // The profile popup asks for the account and the avatar picture at once.
+  if (auto* myInfo = FindControlAs<MoveMyInfoButton>(L"btnMyInfo")) myInfo->CreatePopup();
+}
+
+void MainDlg::ShowSidePanel(const std::wstring& holder) {
+  ShowView(View::Course);
+  const bool courses = HasCourses();
+  if (m_vlMain) m_vlMain->SetVisible(false);
+  for (const wchar_t* panel : {L"vlPersonInfo", L"vlDownSetInfo"})
+    if (CControlUI* c = FindControl(panel)) c->SetVisible(holder == panel);
+  if (m_wLeft) m_wLeft->SetVisible(courses);
+  if (CControlUI* back = FindControl(L"btnPersonInfo")) back->SetVisible(courses);
+  if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(courses, false);
+}
+
+void MainDlg::ShowPersonPanel(const AccountRecord& record) {
+  ShowSidePanel(L"vlPersonInfo");
+  if (m_person) m_person->Show(record);
+}
+
+void MainDlg::ShowDownSetPanel() { ShowSidePanel(L"vlDownSetInfo"); }
+
+void MainDlg::LeavePersonPanel() {
+  SelectTab(!(m_optMyQuestions && m_optMyQuestions->IsSelected()));
 }
 
 void MainDlg::ShowView(View view) {
@@ -133,6 +161,7 @@ void MainDlg::ShowView(View view) {
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
   if (view == View::Course) {
+    show(m_wLeft, true);
     show(m_vlMain, true);
     show(FindControl(L"vlPersonInfo"), false);
     show(FindControl(L"vlDownSetInfo"), false);
@@ -150,6 +179,7 @@ void MainDlg::SelectTab(bool courses) {
 }
 
 void MainDlg::Notify(TNotifyUI& msg) {
+  if (m_person && m_person->HandleNotify(msg)) return;
   if (m_lists && m_lists->HandleNotify(msg)) return;
   if (m_subjectTree && m_subjectTree->HandleNotify(msg)) return;
   const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
@@ -224,6 +254,16 @@ LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, con
     case WM_LESSON_MARK_CLEAR:
       if (auto* mark = PayloadAs<LessonMarkClear>(payload); mark && m_lists)
         m_lists->ClearLessonMark(mark->classId, mark->videoId);
+      return 0;
+    case WM_AVATAR_READY:
+      if (auto* path = PayloadAs<std::string>(payload); path && m_person) m_person->OnAvatarReady(*path);
+      return 0;
+    case WM_AVATAR_DEFAULT:
+      if (m_person) m_person->OnAvatarDefault();
+      return 0;
+    case WM_DOWNLOAD_RESULT:
+      // Avatar pictures; other downloads report to their manager windows.
+      bHandled = m_person && m_person->OnDownloadResult(wParam, PayloadAs<DownloadTask>(payload));
       return 0;
     case WM_TREE_WIDTH:
       if (m_wLeft) m_wLeft->SetFixedWidth(static_cast<int>(lParam));

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mainwnd/CourseLists.h"
+#include "mainwnd/PersonPanel.h"
 #include "mainwnd/QuestionView.h"
 #include "ui/MenuWnd.h"
 #include "ui/TrayIcon.h"
@@ -44,6 +45,13 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   SubjectTree* GetSubjectTree() const { return m_subjectTree.get(); }
   CourseLists* GetCourseLists() const { return m_lists.get(); }
   const QuestionView& GetQuestionView() const { return m_questions; }
+  PersonPanel* GetPersonPanel() const { return m_person.get(); }
+
+  // The side panels of the course area: the profile panel (filled from the record) and
+  // the download settings; leaving goes back to the view of the selected tab.
+  void ShowPersonPanel(const AccountRecord& record);
+  void ShowDownSetPanel();
+  void LeavePersonPanel();
 
   void Notify(TNotifyUI& msg) override;
   std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
@@ -76,6 +84,7 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   // Closes the windows that belong to the signed-in session and forgets the user's state.
   void CloseSessionWindows();
   static void ReleaseUserState();
+  void ShowSidePanel(const std::wstring& holder);
 
   bool m_quitOnFinal = true;
   bool m_loginExpired = false;
@@ -86,6 +95,7 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   std::unique_ptr<CourseLists> m_lists;
   std::unique_ptr<SubjectTree> m_subjectTree;
   QuestionView m_questions;
+  std::unique_ptr<PersonPanel> m_person;
 
   CControlUI* m_closeBtn = nullptr;
   CControlUI* m_maxBtn = nullptr;
