@@ -19,6 +19,7 @@ constexpr int kBelowButton = 22;
 
 struct PersonInfoAnswer {
   AccountRecord record;
+  std::string avatarPath;  // the local copy of the avatar, when there is one already
 };
 
 }  // namespace
@@ -38,10 +39,14 @@ void MyInfoDlg::InitWindow() {
   LogNormal(L"ParseGetPersonInfo");
   const HWND self = m_hWnd;
   const bool signedIn = !GetSessionToken().empty();
-  std::thread([self, signedIn] {
+  const HWND main = m_owner.GetMainWindow();
+  std::thread([self, main, signedIn] {
     auto answer = std::make_shared<PersonInfoAnswer>();
     // Without a session there is no account to ask about: the labels stay empty.
     if (signedIn) ParseGetPersonInfo(answer->record);
+    // The picture's folder is on disk: looked at here too, not on the main loop.
+    LogNormal(L"DownloadHeaderIcon");
+    answer->avatarPath = DownloadHeaderIcon(main, answer->record.avatar);
     PostMessage(self, WM_PERSON_INFO_ANSWER, 0, 0, std::move(answer));
   }).detach();
 }
@@ -52,11 +57,13 @@ LRESULT MyInfoDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM, const Payload& 
     return 0;
   }
   bHandled = true;
-  if (const auto* answer = PayloadAs<PersonInfoAnswer>(payload)) m_accountRecord = answer->record;
+  std::string path;
+  if (const auto* answer = PayloadAs<PersonInfoAnswer>(payload)) {
+    m_accountRecord = answer->record;
+    path = answer->avatarPath;
+  }
   m_answered = true;
-  LogNormal(L"DownloadHeaderIcon");
   const HWND main = m_owner.GetMainWindow();
-  const std::string path = DownloadHeaderIcon(main, m_accountRecord.avatar);
   if (!path.empty())
     PostMessage(main, WM_AVATAR_READY, 0, 0, MakePayload<std::string>(path));
   else

@@ -172,7 +172,11 @@ void PersonPanel::OnAvatarReady(const std::string& path) {
   ShowTitleAvatar(path);
 }
 
-void PersonPanel::OnAvatarDefault() { ShowTitleAvatar({}); }
+void PersonPanel::OnAvatarDefault() {
+  // The popup asks for the default while the picture is still being fetched; a picture
+  // that already arrived (its download can finish first) stays.
+  if (!FileExists(m_avatarPath)) ShowTitleAvatar({});
+}
 
 bool PersonPanel::OnDownloadResult(WPARAM result, const DownloadTask* task) {
   if (!task || task->kind != TaskKind::Avatar) return false;

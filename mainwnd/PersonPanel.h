@@ -28,7 +28,8 @@ class PersonPanel {
   // Clicks on the panel's controls; false for anything else.
   bool HandleNotify(TNotifyUI& msg);
 
-  // The title-bar avatar messages of the main window.
+  // The title-bar avatar messages of the main window. The default picture never replaces
+  // one that arrived already.
   void OnAvatarReady(const std::string& path);
   void OnAvatarDefault();
   // WM_DOWNLOAD_RESULT of an avatar download (kind 1); true when it was one.
