@@ -22,6 +22,8 @@
 #include "browser/ClientAppBrowser.h"
 #include "downloads/DownloadTask.h"
 #include "mainwnd/LookDocDlg.h"
+#include "mainwnd/MainDlg.h"
+#include "mainwnd/MoveMyInfoButton.h"
 #include "platform/MessageCore.h"
 #include "platform/host/GtkHost.h"
 #include "playback/PlayLocal.h"
@@ -230,6 +232,37 @@ TEST_F(OfflineGtkTest, AnH264VideoPlaysInTheLocalPlayer) {
       20000))
       << Evaluate(view, "(function(){var v=document.querySelector('video');return v&&v.error?v.error.code+' '+v.error.message:'no error';})()");
   SaveScreen("local-player-gtk.png");
+}
+
+TEST_F(OfflineGtkTest, TheAvatarPopupOpensUnderTheButtonAndClosesWhenThePointerLeaves) {
+  if (std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "xdotool missing";
+  gSubjectList.Clear();
+  MainDlg* main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  main->SetQuitOnFinal(false);
+  ASSERT_TRUE(RunFor([&] { return main->IsWindowVisible(); }));
+  auto* button = main->FindControlAs<MoveMyInfoButton>(L"btnMyInfo");
+  ASSERT_NE(button, nullptr);
+  MyInfoDlg* popup = button->GetPopup();
+  ASSERT_NE(popup, nullptr);
+  RunFor([] { return false; }, 300);
+  const CDuiRect rc = main->GetWindowRect();
+  const CDuiRect btn = button->GetPos();
+  auto move = [](int x, int y) {
+    std::system(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " >/dev/null 2>&1").c_str());
+  };
+  move(rc.left + 600, rc.top + 300);
+  move(rc.left + (btn.left + btn.right) / 2, rc.top + (btn.top + btn.bottom) / 2);
+  ASSERT_TRUE(RunFor([&] { return popup->IsWindowVisible(); }, 5000));
+  RunFor([] { return false; }, 400);
+  SaveScreen("profile-popup-gtk.png");
+  // Down into the card: it stays; then away from it: it goes.
+  const CDuiRect card = popup->GetWindowRect();
+  move(card.left + 120, card.top + 60);
+  RunFor([] { return false; }, 300);
+  EXPECT_TRUE(popup->IsWindowVisible());
+  move(rc.left + 300, rc.top + 500);
+  EXPECT_TRUE(RunFor([&] { return !popup->IsWindowVisible(); }, 5000));
 }
 
 }  // namespace
