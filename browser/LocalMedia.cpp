@@ -32,7 +32,8 @@ std::string ShareMediaWithWebProcess(const std::string& path) {
   std::error_code ec;
   fs::create_hard_link(path, link, ec);
   if (ec) {
-    LogError(L"ShareMediaWithWebProcess: " + AnsiToWide(path) + L" cannot be linked: " + AnsiToWide(ec.message()));
+    LogError(L"ShareMediaWithWebProcess: " + AnsiToWide(path) + L" cannot be linked: " +
+             AnsiToWide(ec.message()));
     return {};
   }
   return link;

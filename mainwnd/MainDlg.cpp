@@ -148,9 +148,7 @@ void MainDlg::ShowPersonPanel(const AccountRecord& record) {
 
 void MainDlg::ShowDownSetPanel() { ShowSidePanel(L"vlDownSetInfo"); }
 
-void MainDlg::LeavePersonPanel() {
-  SelectTab(!(m_optMyQuestions && m_optMyQuestions->IsSelected()));
-}
+void MainDlg::LeavePersonPanel() { SelectTab(!(m_optMyQuestions && m_optMyQuestions->IsSelected())); }
 
 void MainDlg::ShowView(View view) {
   m_view = view;

@@ -34,8 +34,8 @@ void MoveMyInfoButton::DoEvent(TEventUI& event) {
   } else if (m_popup && event.Type == UIEvent::MouseLeave) {
     const CDuiPoint cursor = GetCursorScreenPos();
     const CDuiRect popup = m_popup->GetWindowRect();
-    const bool intoPopup = cursor.x >= popup.left && cursor.x < popup.right && cursor.y >= popup.top &&
-                           cursor.y < popup.bottom;
+    const bool intoPopup =
+        cursor.x >= popup.left && cursor.x < popup.right && cursor.y >= popup.top && cursor.y < popup.bottom;
     if (!intoPopup) m_popup->ShowWindow(false, false);
     m_popupShown = false;
   }

@@ -42,8 +42,7 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 PersonPanel::PersonPanel(MainDlg& main)
-    : m_main(main),
-      m_answers([this](UINT msg, WPARAM wParam, LPARAM, const Payload& payload) {
+    : m_main(main), m_answers([this](UINT msg, WPARAM wParam, LPARAM, const Payload& payload) {
         return OnAnswer(msg, wParam, payload);
       }) {}
 
@@ -164,7 +163,8 @@ void PersonPanel::SetBusy(bool busy) {
 void PersonPanel::Tip(const std::wstring& text) { ShowTip(m_main.GetHWND(), kTipDistance, kTipWidth, text); }
 
 void PersonPanel::ShowTitleAvatar(const std::string& path) {
-  if (CHeadUI* title = TitleAvatar()) title->SetHeadImage(FileExists(path) ? AnsiToWide(path) : DefaultAvatar());
+  if (CHeadUI* title = TitleAvatar())
+    title->SetHeadImage(FileExists(path) ? AnsiToWide(path) : DefaultAvatar());
 }
 
 void PersonPanel::OnAvatarReady(const std::string& path) {

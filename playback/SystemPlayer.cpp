@@ -54,14 +54,16 @@ void ShowNoPlayerTip() {
 SystemPlayerResult PlayWithSystemPlayer(const std::string& path) {
   auto file = GRef<GFile>::Adopt(g_file_new_for_path(path.c_str()));
   const std::string type = ContentTypeOf(file.get());
-  auto app = GRef<GAppInfo>::Adopt(type.empty() ? nullptr : g_app_info_get_default_for_type(type.c_str(), FALSE));
+  auto app =
+      GRef<GAppInfo>::Adopt(type.empty() ? nullptr : g_app_info_get_default_for_type(type.c_str(), FALSE));
   if (!app) {
     LogError(L"PlayWithSystemPlayer: no application plays " + Utf8ToWide(type.empty() ? "this file" : type) +
              L": " + AnsiToWide(path));
     return SystemPlayerResult::NoApplication;
   }
-  LogNormal(L"PlayWithSystemPlayer: " + Utf8ToWide(g_app_info_get_id(app.get()) ? g_app_info_get_id(app.get()) : "") +
-            L" " + AnsiToWide(path));
+  LogNormal(L"PlayWithSystemPlayer: " +
+            Utf8ToWide(g_app_info_get_id(app.get()) ? g_app_info_get_id(app.get()) : "") + L" " +
+            AnsiToWide(path));
 
   GList uris = {};
   gchar* uri = g_file_get_uri(file.get());
@@ -72,8 +74,8 @@ SystemPlayerResult PlayWithSystemPlayer(const std::string& path) {
   if (G_IS_DESKTOP_APP_INFO(app.get())) {
     launched = g_desktop_app_info_launch_uris_as_manager(
         G_DESKTOP_APP_INFO(app.get()), &uris, nullptr,
-        static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr, &ReportPid,
-        &pid, &error);
+        static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr,
+        &ReportPid, &pid, &error);
   } else {
     launched = g_app_info_launch_uris(app.get(), &uris, nullptr, &error);
   }

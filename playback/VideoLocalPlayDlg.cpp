@@ -123,7 +123,8 @@ void OpenLocalPlayer(const std::string& classId, const std::string& id, const st
   HWND player = FindWindow(L"videoLocalPlayDlgClass", L"Tavo");
   if (player != kNoWindow) {
     if (CWindowWnd* window = CWindowWnd::FromHandle(player)) window->BringToFront();
-    PostMessage(player, WM_LOCAL_PLAY_FILE, 0, 0, MakePayload<LocalPlayFile>(LocalPlayFile{localPath, fileName}));
+    PostMessage(player, WM_LOCAL_PLAY_FILE, 0, 0,
+                MakePayload<LocalPlayFile>(LocalPlayFile{localPath, fileName}));
     return;
   }
   auto dlg = std::make_unique<VideoLocalPlayDlg>(classId, id, fileName, localPath);

@@ -8,14 +8,13 @@
 #include <fstream>
 
 #include "DemoServer.h"
-#include "account/HeaderIcon.h"
 #include "account/HeadUI.h"
+#include "account/HeaderIcon.h"
 #include "account/MainWindowLink.h"
 #include "account/MyInfoDlg.h"
 #include "account/WindowTestKit.h"
 #include "app/Folders.h"
 #include "app/TextConv.h"
-#include "ui/UIText.h"
 #include "downloads/ThreadPool.h"
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/MainWindowOpener.h"
@@ -25,6 +24,7 @@
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
 #include "service/Session.h"
+#include "ui/UIText.h"
 
 namespace fs = std::filesystem;
 
@@ -84,11 +84,14 @@ class ProfileTest : public WindowTestKit {
     EXPECT_NE(button->GetPopup(), nullptr);
     EXPECT_TRUE(RunUntil([&] { return button->GetPopup()->HasAnswer(); }, std::chrono::seconds(10)));
     const std::wstring header = GetHeaderFolder();
-    EXPECT_TRUE(RunUntil([&] { return button->GetBkImage().rfind(header, 0) == 0; }, std::chrono::seconds(10)))
+    EXPECT_TRUE(
+        RunUntil([&] { return button->GetBkImage().rfind(header, 0) == 0; }, std::chrono::seconds(10)))
         << ToUtf8(button->GetBkImage());
     return main;
   }
-  static MoveMyInfoButton* Button(MainDlg* main) { return main->FindControlAs<MoveMyInfoButton>(L"btnMyInfo"); }
+  static MoveMyInfoButton* Button(MainDlg* main) {
+    return main->FindControlAs<MoveMyInfoButton>(L"btnMyInfo");
+  }
   static std::wstring Text(WindowImplBase* w, const wchar_t* name) {
     CControlUI* c = w->FindControl(name);
     return c ? c->GetText() : L"<missing>";

@@ -55,8 +55,8 @@ struct MediaSet {
     empty = folder / "empty.mp4";
     fakeExtension = folder / "really-h264.webm";
     ok = WriteMedia(h264, {"libx264"}, error) && WriteMedia(h264WithAudio, {"libx264", "aac"}, error) &&
-         WriteMedia(audioFirst, {"aac", "libx264"}, error) && WriteMedia(vp9, {"libvpx-vp9", "libopus"}, error) &&
-         WriteMedia(audioOnly, {"pcm_s16le"}, error);
+         WriteMedia(audioFirst, {"aac", "libx264"}, error) &&
+         WriteMedia(vp9, {"libvpx-vp9", "libopus"}, error) && WriteMedia(audioOnly, {"pcm_s16le"}, error);
     std::ofstream(text) << "这不是视频。\nnot a video either\n";
     std::ofstream(empty).flush();
     fs::copy_file(h264, fakeExtension);

@@ -125,7 +125,8 @@ void FillFrame(Track& track) {
 
 }  // namespace
 
-bool WriteMedia(const std::string& path, const std::vector<std::string>& encoders, std::string& error, int frames) {
+bool WriteMedia(const std::string& path, const std::vector<std::string>& encoders, std::string& error,
+                int frames) {
   AVFormatContext* raw = nullptr;
   int rc = avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
   if (rc < 0 || !raw) {

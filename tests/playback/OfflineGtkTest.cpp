@@ -61,7 +61,8 @@ void SaveScreen(const std::string& name) {
   fs::path dir = fs::path(std::getenv("TAVO_TEST_BINARY_DIR")) / "screenshots";
   fs::create_directories(dir);
   GdkWindow* root = gdk_get_default_root_window();
-  GdkPixbuf* pb = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
+  GdkPixbuf* pb =
+      gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root), gdk_window_get_height(root));
   ASSERT_NE(pb, nullptr);
   gdk_pixbuf_save(pb, (dir / name).c_str(), "png", nullptr, nullptr);
   g_object_unref(pb);
@@ -77,7 +78,8 @@ std::string Evaluate(WebKitWebView* view, const std::string& script) {
       view, script.c_str(), -1, nullptr, nullptr, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer user) {
         auto* s = static_cast<State*>(user);
-        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr)) {
+        if (JSCValue* value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr)) {
           char* json = jsc_value_to_json(value, 0);
           s->result = json ? json : "";
           g_free(json);
@@ -100,7 +102,8 @@ struct LoadCounter {
   int started = 0;
   int finished = 0;
   void Attach(WebKitWebView* view) {
-    g_signal_connect(view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+    g_signal_connect(view, "load-changed",
+                     G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
                        auto* counter = static_cast<LoadCounter*>(self);
                        if (event == WEBKIT_LOAD_STARTED) ++counter->started;
                        if (event == WEBKIT_LOAD_FINISHED) ++counter->finished;
@@ -179,7 +182,8 @@ TEST_F(OfflineGtkTest, TheViewerShowsAPdfReusesItsWindowAndOpensDeveloperTools) 
   if (std::system("command -v xdotool >/dev/null") == 0) {
     WebKitWebInspector* inspector = webkit_web_view_get_inspector(view);
     int opened = 0;
-    g_signal_connect(inspector, "open-window", G_CALLBACK(+[](WebKitWebInspector*, gpointer count) -> gboolean {
+    g_signal_connect(inspector, "open-window",
+                     G_CALLBACK(+[](WebKitWebInspector*, gpointer count) -> gboolean {
                        ++*static_cast<int*>(count);
                        return TRUE;  // handled here: no window over other tests
                      }),
@@ -218,7 +222,8 @@ TEST_F(OfflineGtkTest, AnH264VideoPlaysInTheLocalPlayer) {
     chosen = true;
   });
   ASSERT_TRUE(RunFor([&] { return chosen; }));
-  auto* player = dynamic_cast<VideoLocalPlayDlg*>(CWindowWnd::FromHandle(FindWindow(L"videoLocalPlayDlgClass", L"Tavo")));
+  auto* player = dynamic_cast<VideoLocalPlayDlg*>(
+      CWindowWnd::FromHandle(FindWindow(L"videoLocalPlayDlgClass", L"Tavo")));
   ASSERT_NE(player, nullptr);
   ASSERT_TRUE(RunFor([&] { return ViewOf(player->GetBrowserControl()) != nullptr; }));
   WebKitWebView* view = ViewOf(player->GetBrowserControl());
@@ -226,11 +231,14 @@ TEST_F(OfflineGtkTest, AnH264VideoPlaysInTheLocalPlayer) {
   // The file plays by itself: its time advances.
   EXPECT_TRUE(RunFor(
       [&] {
-        std::string t = Evaluate(view, "(function(){var v=document.querySelector('video');return v?v.currentTime:-1;})()");
+        std::string t = Evaluate(
+            view, "(function(){var v=document.querySelector('video');return v?v.currentTime:-1;})()");
         return !t.empty() && std::atof(t.c_str()) > 0.5;
       },
       20000))
-      << Evaluate(view, "(function(){var v=document.querySelector('video');return v&&v.error?v.error.code+' '+v.error.message:'no error';})()");
+      << Evaluate(view,
+                  "(function(){var v=document.querySelector('video');return v&&v.error?v.error.code+' "
+                  "'+v.error.message:'no error';})()");
   SaveScreen("local-player-gtk.png");
 }
 
@@ -249,7 +257,8 @@ TEST_F(OfflineGtkTest, TheAvatarPopupOpensUnderTheButtonAndClosesWhenThePointerL
   const CDuiRect rc = main->GetWindowRect();
   const CDuiRect btn = button->GetPos();
   auto move = [](int x, int y) {
-    std::system(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " >/dev/null 2>&1").c_str());
+    std::system(
+        ("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " >/dev/null 2>&1").c_str());
   };
   move(rc.left + 600, rc.top + 300);
   move(rc.left + (btn.left + btn.right) / 2, rc.top + (btn.top + btn.bottom) / 2);
