@@ -20,6 +20,7 @@ extern "C" {
 #include "platform/MessageCore.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
+#include "mainwnd/MainDlg.h"
 #include "playback/MediaProbe.h"
 #include "playback/PlayLocal.h"
 #include "playback/SystemPlayer.h"
@@ -182,6 +183,21 @@ TEST_F(LocalPlayerTest, AnotherCodecGoesToTheDefaultApplicationWhileTheLoopRuns)
   EXPECT_TRUE(RunUntil([&] { return delivered == 1; }));
   EXPECT_EQ(desktop.Recorded(), Media().vp9.string() + "\n");
   EXPECT_EQ(Player(), nullptr) << "no local player for VP9";
+}
+
+TEST_F(LocalPlayerTest, WithoutAnApplicationForTheFileTheMainWindowShowsATip) {
+  MainDlg* main = OpenMainWindow();
+  ASSERT_NE(main, nullptr);
+  main->SetQuitOnFinal(false);
+  EXPECT_FALSE(Play(TaskFor(Media().audioOnly, "110103")));
+  HWND tip = kNoWindow;
+  EXPECT_TRUE(RunUntil([&] { return (tip = FindWindow(L"MessageBoxDlgClass", L"")) != kNoWindow; }));
+  auto* toast = dynamic_cast<WindowImplBase*>(CWindowWnd::FromHandle(tip));
+  ASSERT_NE(toast, nullptr);
+  CControlUI* text = toast->FindControl(L"lbTip");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->GetText(), kNoPlayerTip);
+  EXPECT_EQ(Player(), nullptr);
 }
 
 TEST(SystemPlayer, WaitsForTheApplicationToEnd) {
