@@ -231,6 +231,9 @@ gboolean BrowserHandler::OnLoadFailed(WebKitWebView* view, WebKitLoadEvent, gcha
   auto* self = static_cast<BrowserHandler*>(data);
   BrowserPtr browser = self->FindBrowser(view);
   if (!browser || !self->m_delegate) return FALSE;
+  // A video or audio file opened as the page: the engine ends the first load this way and
+  // plays the file in a media document of its own. Not a failure.
+  if (g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD)) return FALSE;
   const int code = IsAbort(error) ? kErrorAborted : error->code;
   self->m_delegate->OnLoadError(browser, code, Utf8ToWide(error->message), Utf8ToWide(uri ? uri : ""));
   // The control shows its own error page (or nothing, for an abort).

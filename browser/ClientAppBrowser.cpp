@@ -9,6 +9,7 @@
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "browser/LocalMedia.h"
 #include "browser/renderer/BridgeProtocol.h"
 #include "browser/renderer/OriginPolicy.h"
 #include "service/ServiceConfig.h"
@@ -77,6 +78,10 @@ ClientAppBrowser::ClientAppBrowser() {
   // Web processes run in a sandbox; the renderer day log is the one folder they write.
   webkit_web_context_set_sandbox_enabled(m_context.get(), TRUE);
   webkit_web_context_add_path_to_sandbox(m_context.get(), WideToUtf8(GetLogFolder()).c_str(), FALSE);
+  // The local player's video is linked into one folder they may read (browser/LocalMedia.h);
+  // links an earlier run left behind would keep deleted downloads on the disk.
+  ClearSharedMedia();
+  webkit_web_context_add_path_to_sandbox(m_context.get(), WebReadableMediaFolder().c_str(), TRUE);
   OnContextInitialized();
 }
 

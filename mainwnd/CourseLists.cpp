@@ -15,6 +15,7 @@
 #include "mainwnd/ClassFetch.h"
 #include "mainwnd/CourseListBuilder.h"
 #include "mainwnd/LessonFormat.h"
+#include "mainwnd/OfflineOpen.h"
 #include "mainwnd/PlayerLink.h"
 #include "mainwnd/RowDownloadState.h"
 #include "platform/MessageWindow.h"
@@ -360,9 +361,9 @@ void CourseLists::PlayClicked(CControlUI* button) {
     }
     const auto size = std::filesystem::file_size(file, error);
     if (!error && static_cast<int64_t>(size) >= task->total) {
-      // The local player comes with its own window; until then the choice is logged.
       LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
                 L" file:" + AnsiToWide(task->localFile));
+      PlayDownloadedVideo(*task);
       return;
     }
   }
@@ -389,9 +390,9 @@ void CourseLists::LookClicked(CControlUI* button) {
     Tip(L"文件不存在");
     return;
   }
-  // The document viewer comes with its own window; until then the request is logged.
   LogNormal(L"LookDoc classid:" + AnsiToWide(classId) + L" id:" + AnsiToWide(doc.id) + L" file:" +
             AnsiToWide(task->localFile));
+  OpenDownloadedDocument(task->localFile);
 }
 
 bool CourseLists::RowClicked(CControlUI* sender) {

@@ -15,6 +15,8 @@
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/LessonMarkClear.h"
+#include "mainwnd/OfflineOpen.h"
+#include "mainwnd/MoveMyInfoButton.h"
 #include "mainwnd/SubjectTree.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
@@ -83,6 +85,8 @@ MainDlg::MainDlg() = default;
 LeftTreeDlg* MainDlg::GetTreeWindow() const { return m_subjectTree ? m_subjectTree->GetWindow() : nullptr; }
 
 std::unique_ptr<CControlUI> MainDlg::CreateControl(const std::wstring& tag) {
+  if (tag == L"MoveMyInfoButton") return std::make_unique<MoveMyInfoButton>(*this);
+  if (tag == L"HeadIcon") return std::make_unique<CHeadUI>();
   return m_questions.CreateControl(tag, m_hWnd);
 }
 MainDlg::~MainDlg() {
@@ -103,6 +107,7 @@ void MainDlg::InitWindow() {
   for (const wchar_t* badge : {L"lbVideoDownCount", L"lbDocDownCount"})
     if (CControlUI* c = FindControl(badge)) c->SetVisible(false);
 
+  m_person = std::make_unique<PersonPanel>(*this);
   SetIcon(kIconId);
   RegisterHotKey(kMainHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'O');
   m_questions.Load(*this);
@@ -143,6 +148,8 @@ void MainDlg::InitWindow() {
   m_tray.CreateTrayIcon(m_hWnd, kIconId, L"Tavo", 0);
   if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window minimises it");
   m_downSet->LoadDownSet();
+  // The profile popup asks for the account and the avatar picture at once.
+  if (auto* myInfo = FindControlAs<MoveMyInfoButton>(L"btnMyInfo")) myInfo->CreatePopup();
 }
 
 void MainDlg::CreateManagers() {
@@ -205,11 +212,10 @@ void MainDlg::SavePrevDownDir(const std::wstring& folder) {
 }
 
 void MainDlg::OpenFinished(const DownloadTask& task) {
-  // The local player and the document viewer come with their own windows; until then the
-  // choice is logged.
-  LogNormal(std::wstring(task.kind == TaskKind::Document ? L"LookDoc" : L"PlayLocal") + L" classid:" +
-            AnsiToWide(task.classId) + L" id:" + AnsiToWide(task.id) + L" file:" +
-            AnsiToWide(task.localFile));
+  if (task.kind == TaskKind::Document)
+    OpenDownloadedDocument(task.localFile);
+  else
+    PlayDownloadedVideo(task);
 }
 
 void MainDlg::ShowMainTip(const std::wstring& text) {
@@ -230,25 +236,34 @@ void MainDlg::LeaveDownSetPanel() {
     ShowView(View::NoLesson);
 }
 
+void MainDlg::ShowPersonPanel(const AccountRecord& record) {
+  ShowView(View::Person);
+  if (m_person) m_person->Show(record);
+}
+
+void MainDlg::LeavePersonPanel() { SelectTab(!(m_optMyQuestions && m_optMyQuestions->IsSelected())); }
+
 void MainDlg::ShowView(View view) {
   m_view = view;
   auto show = [](CControlUI* control, bool visible) {
     if (control) control->SetVisible(visible);
   };
-  const bool lessonRow = view == View::Course || view == View::DownSet;
+  const bool panel = view == View::Person || view == View::DownSet;
+  const bool lessonRow = view == View::Course || panel;
   show(m_hLayLesson, lessonRow);
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
   if (lessonRow) {
-    // The panel stands beside the tree only when there are courses to show in it.
-    const bool panel = view == View::DownSet;
+    // A panel stands beside the tree, with its back button, only when there are courses.
+    const bool courses = HasCourses();
     show(m_vlMain, !panel);
-    show(FindControl(L"vlPersonInfo"), false);
-    show(FindControl(L"vlDownSetInfo"), panel);
-    show(m_wLeft, !panel || HasCourses());
-    show(FindControl(L"btnDownSet"), !panel || HasCourses());
+    show(FindControl(L"vlPersonInfo"), view == View::Person);
+    show(FindControl(L"vlDownSetInfo"), view == View::DownSet);
+    show(m_wLeft, !panel || courses);
+    show(FindControl(L"btnPersonInfo"), view == View::Person && courses);
+    show(FindControl(L"btnDownSet"), view == View::DownSet && courses);
     // Without the back button the panel's header still names it.
-    show(FindControl(L"lbDownSetTitle"), panel && !HasCourses());
+    show(FindControl(L"lbDownSetTitle"), view == View::DownSet && !courses);
   }
   if (LeftTreeDlg* tree = GetTreeWindow()) tree->ShowWindow(lessonRow && HasCourses(), false);
 }
@@ -263,6 +278,7 @@ void MainDlg::SelectTab(bool courses) {
 }
 
 void MainDlg::Notify(TNotifyUI& msg) {
+  if (m_person && m_person->HandleNotify(msg)) return;
   if (m_lists && m_lists->HandleNotify(msg)) return;
   if (m_listDownloads && m_listDownloads->HandleNotify(msg)) return;
   if (m_downSet && m_downSet->HandleNotify(msg, [this] { LeaveDownSetPanel(); })) return;
@@ -363,6 +379,16 @@ LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, con
     case WM_DOC_BATCH_DONE:
       if (m_listDownloads)
         m_listDownloads->OnBatchDone(msg == WM_VIDEO_BATCH_DONE ? TaskKind::Video : TaskKind::Document);
+      return 0;
+    case WM_AVATAR_READY:
+      if (auto* path = PayloadAs<std::string>(payload); path && m_person) m_person->OnAvatarReady(*path);
+      return 0;
+    case WM_AVATAR_DEFAULT:
+      if (m_person) m_person->OnAvatarDefault();
+      return 0;
+    case WM_DOWNLOAD_RESULT:
+      // Avatar pictures; other downloads report to their manager windows.
+      bHandled = m_person && m_person->OnDownloadResult(wParam, PayloadAs<DownloadTask>(payload));
       return 0;
     case WM_TREE_WIDTH:
       if (m_wLeft) m_wLeft->SetFixedWidth(static_cast<int>(lParam));

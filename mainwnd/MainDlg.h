@@ -13,6 +13,7 @@
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetPanel.h"
 #include "mainwnd/ListDownloads.h"
+#include "mainwnd/PersonPanel.h"
 #include "mainwnd/QuestionView.h"
 #include "ui/MenuWnd.h"
 #include "ui/TrayIcon.h"
@@ -39,7 +40,7 @@ class MainDlg : public WindowImplBase,
   void SetQuitOnFinal(bool quit) { m_quitOnFinal = quit; }
   bool GetQuitOnFinal() const { return m_quitOnFinal; }
 
-  enum class View { Course, NoLesson, Questions, DownSet };
+  enum class View { Course, NoLesson, Questions, Person, DownSet };
   void ShowView(View view);
   View GetView() const { return m_view; }
 
@@ -61,6 +62,10 @@ class MainDlg : public WindowImplBase,
   void SavePrevDownDir(const std::wstring& folder) override;
   // The unfinished-download badge on the kind's manager button: shown when not 0.
   void SetBadge(TaskKind kind, int count) override;
+  PersonPanel* GetPersonPanel() const { return m_person.get(); }
+  // The profile panel, filled from the record; leaving goes back to the selected tab's view.
+  void ShowPersonPanel(const AccountRecord& record);
+  void LeavePersonPanel();
 
   void Notify(TNotifyUI& msg) override;
   std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
@@ -107,6 +112,7 @@ class MainDlg : public WindowImplBase,
   // Closes the windows that belong to the signed-in session and forgets the user's state.
   void CloseSessionWindows();
   static void ReleaseUserState();
+  void ShowSidePanel(const std::wstring& holder);
 
   bool m_quitOnFinal = true;
   bool m_loginExpired = false;
@@ -121,6 +127,7 @@ class MainDlg : public WindowImplBase,
   std::unique_ptr<ListDownloads> m_listDownloads;
   std::unique_ptr<DownloadMgrDlg> m_videoMgr;
   std::unique_ptr<DownloadMgrDlg> m_docMgr;
+  std::unique_ptr<PersonPanel> m_person;
 
   CControlUI* m_closeBtn = nullptr;
   CControlUI* m_maxBtn = nullptr;

@@ -50,6 +50,12 @@ constexpr UINT WM_DOC_BATCH_DONE = 1075;
 // (payload: the form's answer record).
 constexpr UINT WM_LOGIN_ANSWER = 1090;
 constexpr UINT WM_SMS_ANSWER = 1091;
+// The profile's service answers, posted back by their threads: the popup's account
+// record (payload: PersonInfoAnswer), the avatar upload and the nickname change (wParam 1
+// when the service took it).
+constexpr UINT WM_PERSON_INFO_ANSWER = 1110;
+constexpr UINT WM_AVATAR_UPLOAD_ANSWER = 1111;
+constexpr UINT WM_NICKNAME_ANSWER = 1112;
 
 // Bridge calls from page script (browser control -> host window, sent); the numbers
 // of the thirteen names live in the browser module's JsFunctionTable.

@@ -88,8 +88,8 @@ bool ParseModifyPersonHeadAnswer(std::string answer) {
   return ReadCodeAnswer(answer, L"ParseModifyPersonHead", L"ModifyPersonHead false msg:", 0);
 }
 
-void PraseUpPersonInfoAnswer(std::string answer) {
-  ReadCodeAnswer(answer, L"PraseUpPersonInfo", L"PraseUpPersonInfo false msg:", 0);
+bool PraseUpPersonInfoAnswer(std::string answer) {
+  return ReadCodeAnswer(answer, L"PraseUpPersonInfo", L"PraseUpPersonInfo false msg:", 0);
 }
 
 std::string ParseGetPalyVideoCodeAnswer(std::string answer) {
@@ -148,7 +148,7 @@ bool ParseModifyPersonHead(const std::string& picturePath) {
   return ParseModifyPersonHeadAnswer(ModifyPersonHead(picturePath));
 }
 
-void PraseUpPersonInfo(const AccountRecord& person) { PraseUpPersonInfoAnswer(UpPersonInfo(person)); }
+bool PraseUpPersonInfo(const AccountRecord& person) { return PraseUpPersonInfoAnswer(UpPersonInfo(person)); }
 
 std::string ParseGetPalyVideoCode(const std::string& videoId) {
   return ParseGetPalyVideoCodeAnswer(GetPalyVideoCode(videoId));

@@ -20,7 +20,8 @@ std::string ParseLoginSmsCode(const std::string& mobile, const std::string& code
 // Fills the record in place on code 200; leaves it untouched on any failure.
 void ParseGetPersonInfo(AccountRecord& person);
 bool ParseModifyPersonHead(const std::string& picturePath);
-void PraseUpPersonInfo(const AccountRecord& person);
+// True when the service took the change.
+bool PraseUpPersonInfo(const AccountRecord& person);
 // The play authorisation; empty on any failure.
 std::string ParseGetPalyVideoCode(const std::string& videoId);
 // The download address; empty on any failure. size is set only from an integer "Size".
@@ -34,7 +35,7 @@ std::string ParseSendSmsCodeAnswer(std::string answer);
 std::string ParseLoginSmsCodeAnswer(std::string answer);
 void ParseGetPersonInfoAnswer(std::string answer, AccountRecord& person);
 bool ParseModifyPersonHeadAnswer(std::string answer);
-void PraseUpPersonInfoAnswer(std::string answer);
+bool PraseUpPersonInfoAnswer(std::string answer);
 std::string ParseGetPalyVideoCodeAnswer(std::string answer);
 std::string ParseGetVideoInfoAnswer(std::string answer, int64_t& size);
 bool ParseUpLearnRecordAnswer(std::string answer);

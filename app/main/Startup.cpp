@@ -34,6 +34,7 @@
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "platform/host/GtkHost.h"
+#include "playback/LocalPlayLink.h"
 #include "playback/OnlinePlayer.h"
 #include "service/ServiceConfig.h"
 #include "service/UsageReport.h"
@@ -163,6 +164,7 @@ gboolean QuitOnSignal(gpointer) {
 bool RunWindows() {
   InstallMainWindowLink();
   InstallPlayerLink();
+  InstallLocalPlayLink();
   auto frame = std::make_unique<LoginBackDlg>();
   SetLoginFrame(frame.get());
   if (frame->Create(kNoWindow, kProductTitle, UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768) == kNoWindow) {

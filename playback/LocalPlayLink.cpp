@@ -1,0 +1,10 @@
+// The lists' way to local playback.
+#include "playback/LocalPlayLink.h"
+
+#include "downloads/DownloadTask.h"
+#include "mainwnd/OfflineOpen.h"
+#include "playback/PlayLocal.h"
+
+void InstallLocalPlayLink() {
+  SetLocalPlayHook([](const DownloadTask& task) { PlayLocal(task); });
+}
