@@ -1,28 +1,407 @@
-// The course view's lesson and document lists. (Interface in place; the lists follow.)
+// The course view's lesson and document lists: which list is shown, the class fetch and
+// its outcomes, the player's services (neighbours, progress, markers) and row clicks.
 #include "mainwnd/CourseLists.h"
 
-#include "app/Settings.h"
-#include "app/TextConv.h"
+#include <filesystem>
+#include <map>
 
-struct CourseLists::Impl {};
+#include "account/MessageBoxDlg.h"
+#include "app/Log.h"
+#include "app/Settings.h"
+#include "app/SystemInfo.h"
+#include "app/TextConv.h"
+#include "downloads/DownloadTaskList.h"
+#include "mainwnd/ClassContentCache.h"
+#include "mainwnd/ClassFetch.h"
+#include "mainwnd/CourseListBuilder.h"
+#include "mainwnd/LessonFormat.h"
+#include "platform/MessageWindow.h"
+#include "platform/Messages.h"
+#include "ui/Button.h"
+#include "ui/Label.h"
+#include "ui/List.h"
+#include "ui/ListContainerElement.h"
+#include "ui/Option.h"
+#include "ui/UIDefs.h"
+#include "ui/WindowImplBase.h"
+
+namespace {
+
+// The worker's answer to our own receiver window.
+constexpr UINT kClassFetched = WM_USER + 300;
+// Tips sit 553 pixels below the main window's top, 144 wide.
+constexpr int kTipDistance = 553;
+constexpr int kTipWidth = 144;
+
+enum class FetchState { Loading, Ready, Failed };
+
+template <class T>
+T* AncestorOf(CControlUI* control) {
+  for (CControlUI* c = control; c != nullptr; c = c->GetParent())
+    if (auto* found = dynamic_cast<T*>(c)) return found;
+  return nullptr;
+}
+
+// Makes `list` the only visible child of `holder`.
+void ShowOnly(CContainerUI& holder, CListUI* list) {
+  for (int i = 0; i < holder.GetCount(); ++i) {
+    CControlUI* child = holder.GetItemAt(i);
+    child->SetVisible(child == list);
+  }
+}
+
+// A row index from user data; -1 when the text is not a plain decimal.
+int RowIndexOf(const CControlUI* control) {
+  const std::wstring& text = control->GetUserData();
+  if (text.empty() || text.size() > 9) return -1;
+  int index = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return -1;
+    index = index * 10 + (c - L'0');
+  }
+  return index;
+}
+
+CListUI* FindListIn(CContainerUI* holder, const std::string& classId) {
+  if (holder == nullptr) return nullptr;
+  const std::wstring id = AnsiToWide(classId);
+  for (int i = 0; i < holder->GetCount(); ++i) {
+    auto* list = dynamic_cast<CListUI*>(holder->GetItemAt(i));
+    if (list != nullptr && list->GetUserData() == id) return list;
+  }
+  return nullptr;
+}
+
+// The class's documents from the catalogue: the first match among the packages' classes
+// (exams in ascending id, then list order), else the last match among the loose classes.
+std::vector<DocumentRecord> DocumentsOf(const std::string& classId) {
+  for (const auto& [examId, packages] : gSubjectList.PackagesByExam)
+    for (const GroupPackageRecord& package : packages)
+      for (const SubjectEntry& subject : package.classes)
+        for (const ClassRecord& cls : subject.classes)
+          if (cls.id == classId) return cls.jiangyi;
+  const auto& classes = gSubjectList.Classes;
+  for (auto it = classes.rbegin(); it != classes.rend(); ++it)
+    if (it->id == classId) return it->jiangyi;
+  return {};
+}
+
+}  // namespace
+
+struct CourseLists::Impl {
+  explicit Impl(CourseLists& owner)
+      : receiver([&owner](UINT msg, WPARAM, LPARAM, const Payload& payload) -> LRESULT {
+          if (msg == kClassFetched) {
+            if (auto* result = PayloadAs<ClassFetchResult>(payload)) owner.OnClassFetched(*result);
+          }
+          return 0;
+        }) {}
+
+  MessageWindow receiver;
+  std::map<std::string, FetchState> fetches;
+  std::string shownLessonClass;
+  CLabelUI* nowWatching = nullptr;
+  bool expiredReported = false;
+  std::function<bool()> networkCheck = IsNetworkConnected;
+};
 
 CourseLists::CourseLists(WindowImplBase& window, Delegate& delegate)
-    : m_window(window), m_delegate(delegate), m_impl(std::make_unique<Impl>()) {}
+    : m_window(window), m_delegate(delegate), m_impl(std::make_unique<Impl>(*this)) {}
 
 CourseLists::~CourseLists() = default;
 
-void CourseLists::LoadLastPosition() {}
-void CourseLists::ShowLessonList(const std::string&) {}
-void CourseLists::ShowDocList(const std::string&) {}
-CListUI* CourseLists::FindLessonList(const std::string&) const { return nullptr; }
-CListUI* CourseLists::FindDocList(const std::string&) const { return nullptr; }
-CListContainerElementUI* CourseLists::FindRow(CListUI*, const std::wstring&) { return nullptr; }
+void CourseLists::SetNetworkCheck(std::function<bool()> check) { m_impl->networkCheck = std::move(check); }
+
+void CourseLists::LoadLastPosition() {
+  std::wstring value;
+  m_lastClassId = ReadRegString(L"lastclassid", value) == 0 ? WideToAnsi(value) : std::string();
+  value.clear();
+  m_lastLessonId = ReadRegString(L"lastlessonid", value) == 0 ? WideToAnsi(value) : std::string();
+}
+
 void CourseLists::SaveLastPosition(const std::string& classId, const std::string& lessonId) {
   m_lastClassId = classId;
   m_lastLessonId = lessonId;
+  WriteRegString(L"lastclassid", AnsiToWide(classId));
+  WriteRegString(L"lastlessonid", AnsiToWide(lessonId));
 }
-bool CourseLists::PreviousLesson(const std::string&, const std::string&, std::string&, std::string&) { return false; }
-bool CourseLists::NextLesson(const std::string&, const std::string&, std::string&, std::string&) { return false; }
-void CourseLists::UpdateLessonProgress(const std::string&, const std::string&, int64_t) {}
-void CourseLists::ClearLessonMark(const std::string&, const std::string&) {}
-bool CourseLists::HandleNotify(TNotifyUI&) { return false; }
+
+CContainerUI* CourseLists::Holder(const wchar_t* name) const {
+  return dynamic_cast<CContainerUI*>(m_window.FindControl(name));
+}
+
+bool CourseLists::TabSelected(const wchar_t* name) const {
+  auto* option = dynamic_cast<COptionUI*>(m_window.FindControl(name));
+  return option != nullptr && option->IsSelected();
+}
+
+void CourseLists::Tip(const std::wstring& text) {
+  ShowTip(m_window.GetHWND(), kTipDistance, kTipWidth, text);
+}
+
+void CourseLists::ShowLessonList(const std::string& classId) {
+  CContainerUI* holder = Holder(L"vlMainVideoList");
+  if (holder == nullptr) {
+    LogError(L"ShowLessonList no vlMainVideoList");
+    return;
+  }
+  m_impl->shownLessonClass = classId;
+  CListUI* list = FindLessonList(classId);
+  if (list == nullptr) {
+    auto made = CreateCourseList(ListKind::Lessons, classId, m_window.GetPaintManager().GetClientSize().cx);
+    list = made.get();
+    holder->Add(made.release());
+    if (classId.empty())
+      AddEmptyState(*list, ListKind::Lessons);
+    else
+      StartFetch(*list, classId);
+  } else if (m_impl->fetches[classId] == FetchState::Failed) {
+    // Selecting a class whose fetch got no answer tries again.
+    list->RemoveAll();
+    StartFetch(*list, classId);
+  }
+  if (TabSelected(L"optVideoList")) ShowOnly(*holder, list);
+}
+
+void CourseLists::StartFetch(CListUI& list, const std::string& classId) {
+  AddLoadingState(list);
+  m_impl->fetches[classId] = FetchState::Loading;
+  StartClassFetch(m_impl->receiver.GetHWND(), kClassFetched, classId);
+}
+
+void CourseLists::OnClassFetched(ClassFetchResult& fetched) {
+  const std::string& classId = fetched.classId;
+  CListUI* list = FindLessonList(classId);
+  switch (fetched.result) {
+    case ClassDetailResult::Refused:
+      m_impl->fetches[classId] = FetchState::Failed;
+      if (list) {
+        list->RemoveAll();
+        AddFailedState(*list);
+      }
+      // Once per window: several classes may be refused before the window has closed.
+      if (m_impl->expiredReported) return;
+      m_impl->expiredReported = true;
+      // Last: the window may close (and this object go) inside the call.
+      m_delegate.OnLoginExpired();
+      return;
+    case ClassDetailResult::NoAnswer:
+      LogError(L"ShowLessonList no answer for class " + AnsiToWide(classId));
+      m_impl->fetches[classId] = FetchState::Failed;
+      if (list) {
+        list->RemoveAll();
+        AddFailedState(*list);
+      }
+      if (classId == m_impl->shownLessonClass) Tip(L"请检查网络连接");
+      return;
+    case ClassDetailResult::Filled:
+    case ClassDetailResult::ServiceFault:
+      break;
+  }
+  m_impl->fetches[classId] = FetchState::Ready;
+  if (list == nullptr) return;
+  list->RemoveAll();
+  ClassContentCache& cache = ClassContentCache::Get();
+  cache.PutLessons(classId, std::move(fetched.detail.lessons));
+  // Rows follow the cache, so a row's index is always its record's index there.
+  const std::vector<LessonRecord> lessons = cache.GetLessons(classId);
+  if (lessons.empty()) {
+    AddEmptyState(*list, ListKind::Lessons);
+    return;
+  }
+  const std::string& lastLearned = fetched.detail.lastLearnLessonId;
+  // A late answer for a class no longer shown fills its list but leaves the remembered
+  // position to the class the student is looking at.
+  if (!lastLearned.empty() && classId == m_impl->shownLessonClass) SaveLastPosition(classId, lastLearned);
+  const std::string& markerId = lastLearned.empty() ? m_lastLessonId : lastLearned;
+  int selected = 0;
+  for (size_t i = 0; i < lessons.size(); ++i) {
+    AddLessonRow(*list, lessons[i], static_cast<int>(i), markerId);
+    if (!lastLearned.empty() && lessons[i].id == lastLearned && selected == 0) selected = static_cast<int>(i);
+  }
+  list->SelectItem(selected, false, false);
+}
+
+void CourseLists::ShowDocList(const std::string& classId) {
+  CContainerUI* holder = Holder(L"vlMainJyList");
+  if (holder == nullptr) {
+    LogError(L"ShowDocList no vlMainJyList");
+    return;
+  }
+  ClassContentCache& cache = ClassContentCache::Get();
+  cache.PutDocs(classId, DocumentsOf(classId));
+  CListUI* list = FindDocList(classId);
+  if (list == nullptr) {
+    auto made = CreateCourseList(ListKind::Documents, classId, m_window.GetPaintManager().GetClientSize().cx);
+    list = made.get();
+    holder->Add(made.release());
+    ApplyDocListStyle(*list);
+    const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
+    if (docs.empty()) AddEmptyState(*list, ListKind::Documents);
+    for (size_t i = 0; i < docs.size(); ++i) AddDocRow(*list, docs[i], static_cast<int>(i));
+  }
+  if (TabSelected(L"optJiangYiList")) ShowOnly(*holder, list);
+}
+
+CListUI* CourseLists::FindLessonList(const std::string& classId) const {
+  return FindListIn(Holder(L"vlMainVideoList"), classId);
+}
+
+CListUI* CourseLists::FindDocList(const std::string& classId) const {
+  return FindListIn(Holder(L"vlMainJyList"), classId);
+}
+
+CListContainerElementUI* CourseLists::FindRow(CListUI* list, const std::wstring& itemId) {
+  if (list == nullptr) return nullptr;
+  for (int i = 0; i < list->GetRowCount(); ++i) {
+    auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(i));
+    if (row != nullptr && row->GetUserData() == itemId) return row;
+  }
+  return nullptr;
+}
+
+void CourseLists::MoveWatchingMark(CListContainerElementUI* row) {
+  if (m_impl->nowWatching != nullptr) m_impl->nowWatching->SetText(L"");
+  m_impl->nowWatching = MarkerCellOf(row);
+  if (m_impl->nowWatching != nullptr) MarkWatching(*m_impl->nowWatching);
+}
+
+bool CourseLists::Neighbour(const std::string& classId, const std::string& videoId, int step,
+                            std::string& neighbourVideoId, std::string& neighbourLearned) {
+  CListUI* list = FindLessonList(classId);
+  CListContainerElementUI* row = FindRow(list, AnsiToWide(videoId));
+  if (row == nullptr) return false;
+  auto* next = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowIndex(row) + step));
+  if (next == nullptr) return false;
+  neighbourVideoId = WideToAnsi(next->GetUserData());
+  CControlUI* progress = next->FindSubControl(L"learnProgress");
+  neighbourLearned = progress ? WideToAnsi(progress->GetUserData()) : std::string();
+  MoveWatchingMark(next);
+  return true;
+}
+
+bool CourseLists::PreviousLesson(const std::string& classId, const std::string& videoId,
+                                 std::string& neighbourVideoId, std::string& neighbourLearned) {
+  return Neighbour(classId, videoId, -1, neighbourVideoId, neighbourLearned);
+}
+
+bool CourseLists::NextLesson(const std::string& classId, const std::string& videoId,
+                             std::string& neighbourVideoId, std::string& neighbourLearned) {
+  return Neighbour(classId, videoId, 1, neighbourVideoId, neighbourLearned);
+}
+
+void CourseLists::UpdateLessonProgress(const std::string& classId, const std::string& videoId,
+                                       int64_t learnedSeconds) {
+  CListContainerElementUI* row = FindRow(FindLessonList(classId), AnsiToWide(videoId));
+  if (row == nullptr) return;
+  CControlUI* duration = row->FindSubControl(L"lessonDuration");
+  auto* progress = dynamic_cast<CLabelUI*>(row->FindSubControl(L"learnProgress"));
+  if (duration == nullptr || progress == nullptr) return;
+  SetProgressLabel(*progress, ReadSeconds(WideToAnsi(duration->GetUserData())), learnedSeconds);
+}
+
+void CourseLists::ClearLessonMark(const std::string& classId, const std::string& videoId) {
+  if (CLabelUI* marker = MarkerCellOf(FindRow(FindLessonList(classId), AnsiToWide(videoId))))
+    marker->SetText(L"");
+}
+
+bool CourseLists::HandleNotify(TNotifyUI& msg) {
+  if (msg.pSender == nullptr) return false;
+  if (msg.sType == DUI_MSGTYPE_CLICK) {
+    if (msg.pSender->GetName() == L"btnVideoPlay") {
+      PlayClicked(msg.pSender);
+      return true;
+    }
+    if (msg.pSender->GetName() == L"btnDocLook") {
+      LookClicked(msg.pSender);
+      return true;
+    }
+    return false;
+  }
+  if (msg.sType == DUI_MSGTYPE_ITEMCLICK) return RowClicked(msg.pSender);
+  return false;
+}
+
+void CourseLists::PlayClicked(CControlUI* button) {
+  if (!m_impl->networkCheck()) {
+    Tip(L"请检查网络连接");
+    return;
+  }
+  CListUI* list = AncestorOf<CListUI>(button);
+  auto* row = AncestorOf<CListContainerElementUI>(button);
+  if (list == nullptr || row == nullptr || list->GetUserData().empty()) return;
+  const std::string classId = WideToAnsi(list->GetUserData());
+  const std::vector<LessonRecord> lessons = ClassContentCache::Get().GetLessons(classId);
+  const int index = RowIndexOf(button);
+  if (index < 0 || index >= static_cast<int>(lessons.size())) {
+    LogError(L"btnVideoPlay row index " + button->GetUserData() + L" outside the " +
+             std::to_wstring(lessons.size()) + L" lessons of class " + AnsiToWide(classId));
+    return;
+  }
+  const LessonRecord& lesson = lessons[static_cast<size_t>(index)];
+  list->SelectItem(list->GetRowIndex(row), false, false);
+  MoveWatchingMark(row);
+
+  if (auto task = DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video)) {
+    std::error_code error;
+    const std::filesystem::path file(task->localFile);
+    if (!std::filesystem::exists(file, error)) {
+      Tip(L"文件不存在");
+      return;
+    }
+    const auto size = std::filesystem::file_size(file, error);
+    if (!error && static_cast<int64_t>(size) >= task->total) {
+      // The local player comes with its own window; until then the choice is logged.
+      LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
+                L" file:" + AnsiToWide(task->localFile));
+      return;
+    }
+  }
+  // The online player comes with its own window; until then the request is logged.
+  LogNormal(L"PlayVideoOnLine classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
+            L" duration:" + AnsiToWide(lesson.learned_duration));
+}
+
+void CourseLists::LookClicked(CControlUI* button) {
+  CListUI* list = AncestorOf<CListUI>(button);
+  if (list == nullptr || list->GetUserData().empty()) return;
+  const std::string classId = WideToAnsi(list->GetUserData());
+  const std::vector<DocumentRecord> docs = ClassContentCache::Get().GetDocs(classId);
+  const int index = RowIndexOf(button);
+  if (index < 0 || index >= static_cast<int>(docs.size())) {
+    LogError(L"btnDocLook row index " + button->GetUserData() + L" outside the " +
+             std::to_wstring(docs.size()) + L" documents of class " + AnsiToWide(classId));
+    return;
+  }
+  const DocumentRecord& doc = docs[static_cast<size_t>(index)];
+  auto task = DownloadTaskList::Get().FindTask(classId, doc.id, TaskKind::Document);
+  if (!task) return;
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::path(task->localFile), error)) {
+    Tip(L"文件不存在");
+    return;
+  }
+  // The document viewer comes with its own window; until then the request is logged.
+  LogNormal(L"LookDoc classid:" + AnsiToWide(classId) + L" id:" + AnsiToWide(doc.id) + L" file:" +
+            AnsiToWide(task->localFile));
+}
+
+bool CourseLists::RowClicked(CControlUI* sender) {
+  auto* row = dynamic_cast<CListContainerElementUI*>(sender);
+  CListUI* list = row ? row->GetOwner() : nullptr;
+  if (list == nullptr) return false;
+  const std::string classId = WideToAnsi(list->GetUserData());
+  const wchar_t* optionName = nullptr;
+  if (list == FindLessonList(classId) && TabSelected(L"optVideoList")) {
+    CControlUI* all = m_window.FindControl(L"optDownloadAllVideo");
+    if (all != nullptr && all->IsVisible()) optionName = L"optSelectVideo";
+  } else if (list == FindDocList(classId) && TabSelected(L"optJiangYiList")) {
+    CControlUI* all = m_window.FindControl(L"optDownloadAllDoc");
+    if (all != nullptr && all->IsVisible()) optionName = L"optSelectDoc";
+  }
+  if (optionName == nullptr) return false;
+  auto* option = dynamic_cast<COptionUI*>(row->FindSubControl(optionName));
+  if (option == nullptr || !option->IsEnabled()) return false;
+  option->Selected(!option->IsSelected(), true);
+  return true;
+}

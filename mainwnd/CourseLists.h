@@ -6,10 +6,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "ui/Forward.h"
+
+struct ClassFetchResult;
 
 class CourseLists {
  public:
@@ -58,8 +61,23 @@ class CourseLists {
   // Row notifications (play, view, row clicks in selection mode). True when handled.
   bool HandleNotify(TNotifyUI& msg);
 
+  // The network check of the play click (the system's network state by default).
+  void SetNetworkCheck(std::function<bool()> check);
+
  private:
   struct Impl;
+  CContainerUI* Holder(const wchar_t* name) const;
+  bool TabSelected(const wchar_t* name) const;
+  void Tip(const std::wstring& text);
+  void StartFetch(CListUI& list, const std::string& classId);
+  void OnClassFetched(ClassFetchResult& fetched);
+  void MoveWatchingMark(CListContainerElementUI* row);
+  bool Neighbour(const std::string& classId, const std::string& videoId, int step,
+                 std::string& neighbourVideoId, std::string& neighbourLearned);
+  void PlayClicked(CControlUI* button);
+  void LookClicked(CControlUI* button);
+  bool RowClicked(CControlUI* sender);
+
   WindowImplBase& m_window;
   Delegate& m_delegate;
   std::string m_lastClassId;

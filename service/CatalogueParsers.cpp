@@ -168,16 +168,24 @@ void ParseGetMyCourseAnswer(std::string answer) {
 }
 
 bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail) {
+  const ClassDetailResult result = ParseClassDetailAnswer(std::move(answer), detail);
+  return result == ClassDetailResult::Filled || result == ClassDetailResult::ServiceFault;
+}
+
+ClassDetailResult ParseClassDetailAnswer(std::string answer, ClassDetail& detail) {
   rapidjson::Document document;
-  if (!ParseAnswerRoot(answer, document, L"ParseMyCourseList")) return false;
+  if (!ParseAnswerRoot(answer, document, L"ParseMyCourseList")) return ClassDetailResult::NoAnswer;
+  const Value* code = FindValue(document, "code");
   const Envelope envelope = ReadStandardEnvelope(document, 0);
   if (envelope.code != 200) {
     LogAnswerFailure(L"ParseMyCourseList false msg:", envelope);
+    // Without an integer code the body is not the service's envelope (a proxy's page, say).
+    if (code == nullptr || !code->IsInt()) return ClassDetailResult::NoAnswer;
     // 500 is the service's own trouble, not an expired sign-in.
-    return envelope.code == 500;
+    return envelope.code == 500 ? ClassDetailResult::ServiceFault : ClassDetailResult::Refused;
   }
   const Value* data = ObjectMember(document, "data");
-  if (data == nullptr) return true;
+  if (data == nullptr) return ClassDetailResult::Filled;
   if (const Value* teachers = ArrayMember(*data, "teachers")) {
     detail.teachers.clear();
     detail.teachers.reserve(teachers->Size());
@@ -201,11 +209,24 @@ bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail) {
   TakeText(*data, "lastLearnLessonId", detail.lastLearnLessonId);
   TakeText(*data, "lastLearnedDuration", detail.lastLearnedDuration);
   TakeText(*data, "lessonNum", detail.lessonNum);
-  return true;
+  return ClassDetailResult::Filled;
 }
 
 void ParseGetMyCourse() { ParseGetMyCourseAnswer(GetMyCourse()); }
 
 bool ParseMyCourseList(const std::string& classId, ClassDetail& detail) {
   return ParseMyCourseListAnswer(MyCourseList(classId), detail);
+}
+
+ClassDetailResult ReadClassDetailReply(const ServiceReply& reply, ClassDetail& detail) {
+  if (!reply.completed) return ClassDetailResult::NoAnswer;
+  if (reply.httpStatus < 200 || reply.httpStatus > 299) {
+    LogError(L"ParseMyCourseList http status:" + std::to_wstring(reply.httpStatus));
+    return ClassDetailResult::NoAnswer;
+  }
+  return ParseClassDetailAnswer(reply.body, detail);
+}
+
+ClassDetailResult FetchClassDetail(const std::string& classId, ClassDetail& detail) {
+  return ReadClassDetailReply(MyCourseListReply(classId), detail);
 }

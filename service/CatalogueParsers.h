@@ -8,14 +8,25 @@
 #include <string_view>
 
 struct ClassDetail;
+struct ServiceReply;
+
+// How a class-detail request ended, for callers that must tell a missing answer from a
+// refusal: Filled (code 200), ServiceFault (code 500, detail untouched), Refused (any
+// other code: the sign-in is no longer valid), NoAnswer (no exchange, an HTTP error
+// status, or a body that is not the service's JSON envelope).
+enum class ClassDetailResult { Filled, ServiceFault, Refused, NoAnswer };
 
 // Adds the signed-in student's catalogue to gSubjectList (left empty on failure).
 void ParseGetMyCourse();
 // True while the sign-in is valid: code 200 (detail filled) or 500 (detail untouched).
 bool ParseMyCourseList(const std::string& classId, ClassDetail& detail);
+// The same request, judged with the transport's outcome.
+ClassDetailResult FetchClassDetail(const std::string& classId, ClassDetail& detail);
+ClassDetailResult ReadClassDetailReply(const ServiceReply& reply, ClassDetail& detail);
 
 void ParseGetMyCourseAnswer(std::string answer);
 bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail);
+ClassDetailResult ParseClassDetailAnswer(std::string answer, ClassDetail& detail);
 
 // An exam id text read as a key: leading blanks, an optional sign, the leading digits;
 // 0 when there are none, clamped to the 32-bit range.

@@ -46,6 +46,13 @@ std::string GetQuery(std::string_view path, const Form& query) {
   return answer;
 }
 
+ServiceReply PostFormReply(std::string_view path, const Form& form) {
+  ServiceReply reply;
+  reply.completed =
+      HttpTransport::Instance().Post(GetApiOrigin().append(path), form.Text(), reply.body, &reply.httpStatus);
+  return reply;
+}
+
 Form TokenForm() { return std::move(Form().Add("token", GetSessionToken())); }
 
 }  // namespace
@@ -65,8 +72,18 @@ std::string LoginSmsCode(const std::string& mobile, const std::string& code) {
 
 std::string GetMyCourse() { return PostForm("/api/user/myCourse", TokenForm()); }
 
+namespace {
+Form MyClassForm(const std::string& classId) {
+  return std::move(TokenForm().Add("classId", classId).Add("isOld", "0"));
+}
+}  // namespace
+
 std::string MyCourseList(const std::string& classId) {
-  return PostForm("/api/user/myClass", TokenForm().Add("classId", classId).Add("isOld", "0"));
+  return PostForm("/api/user/myClass", MyClassForm(classId));
+}
+
+ServiceReply MyCourseListReply(const std::string& classId) {
+  return PostFormReply("/api/user/myClass", MyClassForm(classId));
 }
 
 std::string GetPersonInfo() { return PostForm("/api/user/myInfo", TokenForm()); }

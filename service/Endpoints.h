@@ -12,6 +12,17 @@ std::string SendSmsCode(const std::string& mobile);
 std::string LoginSmsCode(const std::string& mobile, const std::string& code);
 std::string GetMyCourse();
 std::string MyCourseList(const std::string& classId);
+
+// An answer together with how it arrived: `completed` is false when no exchange completed
+// (refused connection, time-out, ...); `httpStatus` is the HTTP status of a completed one.
+struct ServiceReply {
+  bool completed = false;
+  long httpStatus = 0;
+  std::string body;
+};
+// MyCourseList with the transport's outcome kept, so callers can tell "no answer" from
+// an answer that refuses the request.
+ServiceReply MyCourseListReply(const std::string& classId);
 std::string GetPersonInfo();
 // The answer is returned whatever the upload reported (empty when nothing arrived).
 std::string ModifyPersonHead(const std::string& picturePath);

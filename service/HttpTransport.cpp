@@ -53,7 +53,9 @@ size_t HttpTransport::AppendToString(char* data, size_t size, size_t count, void
   return count;
 }
 
-bool HttpTransport::Exchange(const std::string& url, const std::string* postBody, std::string& answer) {
+bool HttpTransport::Exchange(const std::string& url, const std::string* postBody, std::string& answer,
+                             long* httpStatus) {
+  if (httpStatus != nullptr) *httpStatus = 0;
   CurlEasy handle(curl_easy_init());
   if (!handle) return false;
   CURL* h = handle.get();
@@ -76,15 +78,17 @@ bool HttpTransport::Exchange(const std::string& url, const std::string* postBody
     LogTransportFailure(url, code);
     return false;
   }
+  if (httpStatus != nullptr) curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, httpStatus);
   return true;
 }
 
-bool HttpTransport::Post(const std::string& url, const std::string& body, std::string& answer) {
-  return Exchange(url, &body, answer);
+bool HttpTransport::Post(const std::string& url, const std::string& body, std::string& answer,
+                         long* httpStatus) {
+  return Exchange(url, &body, answer, httpStatus);
 }
 
-bool HttpTransport::Get(const std::string& url, std::string& answer) {
-  return Exchange(url, nullptr, answer);
+bool HttpTransport::Get(const std::string& url, std::string& answer, long* httpStatus) {
+  return Exchange(url, nullptr, answer, httpStatus);
 }
 
 bool HttpTransport::UploadFile(const std::string& url, const std::string& filePath, std::string& answer) {

@@ -1,6 +1,7 @@
 // The one process-wide HTTP client of the program, a thin layer over libcurl's easy
-// interface. It hands back raw answer bytes; HTTP status codes are not its business.
-// Every call uses its own easy handle, so calls may run on any thread at once.
+// interface. It hands back raw answer bytes and, on request, the HTTP status; judging
+// the status is the caller's business. Every call uses its own easy handle, so calls may run on any thread at
+// once.
 #pragma once
 
 #include <atomic>
@@ -14,10 +15,11 @@ class HttpTransport {
   static HttpTransport& Instance();
 
   // Form POST of a finished application/x-www-form-urlencoded body. True when libcurl
-  // completed the exchange, whatever the HTTP status; the body is appended to answer.
-  bool Post(const std::string& url, const std::string& body, std::string& answer);
+  // completed the exchange, whatever the HTTP status; the body is appended to answer and
+  // the status goes to *httpStatus when given (0 when no exchange completed).
+  bool Post(const std::string& url, const std::string& body, std::string& answer, long* httpStatus = nullptr);
   // The same for a GET.
-  bool Get(const std::string& url, std::string& answer);
+  bool Get(const std::string& url, std::string& answer, long* httpStatus = nullptr);
   // POSTs one multipart part "file" holding the local file at filePath.
   bool UploadFile(const std::string& url, const std::string& filePath, std::string& answer);
 
@@ -35,7 +37,7 @@ class HttpTransport {
   HttpTransport();
   ~HttpTransport();
 
-  bool Exchange(const std::string& url, const std::string* postBody, std::string& answer);
+  bool Exchange(const std::string& url, const std::string* postBody, std::string& answer, long* httpStatus);
 
   std::atomic<bool> m_verbose = false;
 };

@@ -87,16 +87,33 @@ CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent, const std:
 }
 
 void CPaintManagerUI::RegisterName(CControlUI* control) {
-  if (control->GetName().empty()) return;
-  auto& list = m_names[control->GetName()];
-  if (std::find(list.begin(), list.end(), control) == list.end()) list.push_back(control);
+  const std::wstring& name = control->GetName();
+  if (name.empty()) return;
+  // The reverse index keeps registering and forgetting constant-time per control, so lists
+  // of thousands of rows with the same cell names build and close in linear time.
+  auto [known, added] = m_nameOf.try_emplace(control, name);
+  if (!added) {
+    if (known->second == name) return;
+    const std::wstring old = known->second;
+    m_nameOf.erase(known);
+    UnregisterName(control, old);
+    m_nameOf.emplace(control, name);
+  }
+  m_names[name].push_back(control);
 }
 
 void CPaintManagerUI::UnregisterName(CControlUI* control, const std::wstring& name) {
+  // Every registered control is in the reverse index; one not there (or there under
+  // another name) has nothing to forget here.
+  auto known = m_nameOf.find(control);
+  if (known == m_nameOf.end() || known->second != name) return;
+  m_nameOf.erase(known);
   auto it = m_names.find(name);
   if (it == m_names.end()) return;
   auto& list = it->second;
-  list.erase(std::remove(list.begin(), list.end(), control), list.end());
+  // Controls usually leave in the order they came, so the search ends at the front.
+  auto found = std::find(list.begin(), list.end(), control);
+  if (found != list.end()) list.erase(found);
   if (list.empty()) m_names.erase(it);
 }
 

@@ -157,7 +157,8 @@ class CPaintManagerUI {
   HWND m_hWnd = 0;
   HostWindow* m_host = nullptr;
   std::unique_ptr<CControlUI> m_root;
-  std::unordered_map<std::wstring, std::vector<CControlUI*>> m_names;  // in registration order
+  std::unordered_map<std::wstring, std::deque<CControlUI*>> m_names;  // in registration order
+  std::unordered_map<const CControlUI*, std::wstring> m_nameOf;       // the name each is registered under
   std::vector<std::unique_ptr<CControlUI>> m_delayedCleanup;
   CDuiSize m_szClient;
   CDuiSize m_szInit;

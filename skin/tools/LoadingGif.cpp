@@ -1,6 +1,7 @@
 // Draws the sign-in busy animation, login_loading.gif: a light arc turning on a faint ring
 // over the dark box colour of the skin's busy layer (the GIF has no partial transparency,
-// so the edges are smoothed against that colour). Usage: tavo-loading-gif OUT.gif
+// so the edges are smoothed against that colour). The course lists' loading state uses the
+// same turning arc in other colours. Usage: tavo-loading-gif OUT.gif [BACK FORE] (RRGGBB)
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -10,17 +11,25 @@
 
 namespace {
 
-constexpr int kSize = 48;          // picture width and height
-constexpr int kFrames = 30;        // one turn
-constexpr int kDelayCs = 3;        // per frame, hundredths of a second
-constexpr double kRadius = 17.0;   // ring centre line
-constexpr double kStroke = 4.0;    // ring width
-constexpr double kArc = 110.0;     // length of the bright arc, degrees
-constexpr double kTrack = 0.22;    // brightness of the ring under the arc
-constexpr int kSamples = 5;        // supersampling per axis
-// Colours: the busy box of login.xml and the arc.
-constexpr int kBack[3] = {0x2B, 0x2F, 0x38};
-constexpr int kFore[3] = {0xFF, 0xFF, 0xFF};
+constexpr int kSize = 48;         // picture width and height
+constexpr int kFrames = 30;       // one turn
+constexpr int kDelayCs = 3;       // per frame, hundredths of a second
+constexpr double kRadius = 17.0;  // ring centre line
+constexpr double kStroke = 4.0;   // ring width
+constexpr double kArc = 110.0;    // length of the bright arc, degrees
+constexpr double kTrack = 0.22;   // brightness of the ring under the arc
+constexpr int kSamples = 5;       // supersampling per axis
+// Colours: by default the busy box of login.xml and the arc.
+int gBack[3] = {0x2B, 0x2F, 0x38};
+int gFore[3] = {0xFF, 0xFF, 0xFF};
+
+// Reads "RRGGBB" into rgb; false when the text is not six hex digits.
+bool ReadColour(const char* text, int rgb[3]) {
+  std::string hex(text);
+  if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+  for (int c = 0; c < 3; ++c) rgb[c] = std::stoi(hex.substr(static_cast<size_t>(c) * 2, 2), nullptr, 16);
+  return true;
+}
 constexpr double kPi = 3.14159265358979323846;
 
 // Brightness (0..1) of one sample point at frame `frame`.
@@ -111,8 +120,9 @@ void WriteImageData(Writer& w, const std::vector<uint8_t>& pixels) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUT.gif\n", argv[0]);
+  if ((argc != 2 && argc != 4) ||
+      (argc == 4 && (!ReadColour(argv[2], gBack) || !ReadColour(argv[3], gFore)))) {
+    std::fprintf(stderr, "usage: %s OUT.gif [BACK FORE]\n", argv[0]);
     return 2;
   }
   Writer w;
@@ -123,7 +133,7 @@ int main(int argc, char** argv) {
   w.Byte(0);
   w.Byte(0);
   for (int i = 0; i < 256; ++i)  // a ramp from the box colour to the arc colour
-    for (int c = 0; c < 3; ++c) w.Byte(kBack[c] + (kFore[c] - kBack[c]) * i / 255);
+    for (int c = 0; c < 3; ++c) w.Byte(gBack[c] + (gFore[c] - gBack[c]) * i / 255);
   w.Byte(0x21);  // loop for ever
   w.Byte(0xFF);
   w.Byte(11);

@@ -193,21 +193,34 @@ TEST_F(CatalogueTest, MyCourseListTellsAnExpiredSignInFromAServiceFault) {
     const char* name;
     std::string answer;
     bool stillSignedIn;
+    ClassDetailResult result;
     Lines errors;
   } cases[] = {
       {"service fault 500",
        R"({"code":500,"msg":"忙","data":{"className":"x"}})",
        true,
+       ClassDetailResult::ServiceFault,
        {"ParseMyCourseList false msg:忙 code:500"}},
       {"expired 401",
        R"({"code":401,"msg":"登陆失效","data":{"className":"x"}})",
        false,
+       ClassDetailResult::Refused,
        {"ParseMyCourseList false msg:登陆失效 code:401"}},
-      {"missing code", R"({"data":{"className":"x"}})", false, {"ParseMyCourseList false msg: code:0"}},
-      {"unparseable", "<html>", false, {"ParseMyCourseList ParseInsitu false"}},
-      {"empty answer", "", false, {"ParseMyCourseList ParseInsitu false"}},
-      {"string root", R"("ok")", false, {"ParseMyCourseList ParseInsitu false"}},
-      {"success without data", R"({"code":200})", true, {}},
+      {"code 0", R"({"code":0})", false, ClassDetailResult::Refused, {"ParseMyCourseList false msg: code:0"}},
+      {"missing code",
+       R"({"data":{"className":"x"}})",
+       false,
+       ClassDetailResult::NoAnswer,
+       {"ParseMyCourseList false msg: code:0"}},
+      {"code as text",
+       R"({"code":"401"})",
+       false,
+       ClassDetailResult::NoAnswer,
+       {"ParseMyCourseList false msg: code:0"}},
+      {"unparseable", "<html>", false, ClassDetailResult::NoAnswer, {"ParseMyCourseList ParseInsitu false"}},
+      {"empty answer", "", false, ClassDetailResult::NoAnswer, {"ParseMyCourseList ParseInsitu false"}},
+      {"string root", R"("ok")", false, ClassDetailResult::NoAnswer, {"ParseMyCourseList ParseInsitu false"}},
+      {"success without data", R"({"code":200})", true, ClassDetailResult::Filled, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -216,11 +229,45 @@ TEST_F(CatalogueTest, MyCourseListTellsAnExpiredSignInFromAServiceFault) {
     detail.lessons.resize(2);
     const size_t before = ErrorLines().size();
     EXPECT_EQ(ParseMyCourseListAnswer(c.answer, detail), c.stillSignedIn);
+    EXPECT_EQ(ParseClassDetailAnswer(c.answer, detail), c.result);
     EXPECT_EQ(detail.className, "untouched");
     EXPECT_EQ(detail.lessons.size(), 2u);
     const Lines errors = ErrorLines();
-    EXPECT_EQ(Lines(errors.begin() + static_cast<long>(before), errors.end()), c.errors);
+    Lines twice = c.errors;
+    twice.insert(twice.end(), c.errors.begin(), c.errors.end());
+    EXPECT_EQ(Lines(errors.begin() + static_cast<long>(before), errors.end()), twice);
   }
+}
+
+// The transport's outcome decides before the body does: no exchange or an HTTP error
+// status is "no answer", even when the body would read as a refusal.
+TEST_F(CatalogueTest, FetchClassDetailTellsNoAnswerFromARefusal) {
+  servicetest::LoopbackServer server;
+  SetApiOrigin(server.Origin());
+  SetSessionToken("tk");
+  const struct {
+    const char* name;
+    int status;
+    std::string body;
+    ClassDetailResult result;
+  } cases[] = {
+      {"filled", 200, kClassAnswer, ClassDetailResult::Filled},
+      {"refused", 200, R"({"code":401,"msg":"登陆失效"})", ClassDetailResult::Refused},
+      {"service fault", 200, R"({"code":500,"msg":"忙"})", ClassDetailResult::ServiceFault},
+      {"gateway error", 502, R"({"code":401,"msg":"x"})", ClassDetailResult::NoAnswer},
+      {"not found page", 404, "<html>not here</html>", ClassDetailResult::NoAnswer},
+      {"proxy page with 200", 200, "<html>login to the wifi</html>", ClassDetailResult::NoAnswer},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    server.SetAnswer(c.status, c.body);
+    ClassDetail detail;
+    EXPECT_EQ(FetchClassDetail("c9", detail), c.result);
+  }
+  EXPECT_EQ(server.Requests().back().body, "token=tk&classId=c9&isOld=0");
+  SetApiOrigin("http://127.0.0.1:" + std::to_string(servicetest::RefusedPort()));
+  ClassDetail detail;
+  EXPECT_EQ(FetchClassDetail("c9", detail), ClassDetailResult::NoAnswer);
 }
 
 TEST_F(CatalogueTest, ParsersFetchThroughTheirEndpoints) {

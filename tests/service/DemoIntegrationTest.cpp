@@ -174,10 +174,18 @@ TEST_F(DemoIntegrationTest, CannedAnswersThroughTheRealTransport) {
   EXPECT_EQ(size, 5);
   can("/api/user/learnProgress", 502, "{}");
   EXPECT_TRUE(ParseUpLearnRecord("1", "1"));
+  // The typed result tells a gateway's error status from the service's refusal.
+  can("/api/user/myClass", 502, R"({"code":401,"msg":"网关"})");
+  EXPECT_EQ(FetchClassDetail("4001", detail), ClassDetailResult::NoAnswer);
+  can("/api/user/myClass", 200, R"({"code":401,"msg":"登陆失效"})");
+  EXPECT_EQ(FetchClassDetail("4001", detail), ClassDetailResult::Refused);
+  EXPECT_EQ(FetchClassDetail("4001", detail), ClassDetailResult::Filled);
 
   EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"ParseMyCourseList false msg:维护中 code:500",
                                                     "ParseMyCourseList false msg:登陆失效 code:401",
-                                                    "ParseGetVideoInfo ParseInsitu false"}));
+                                                    "ParseGetVideoInfo ParseInsitu false",
+                                                    "ParseMyCourseList http status:502",
+                                                    "ParseMyCourseList false msg:登陆失效 code:401"}));
 }
 
 TEST_F(DemoIntegrationTest, ExpiredSignInIsReportedAsSuch) {

@@ -2,13 +2,13 @@
 // messages, dialogs, native views following their control.
 #include "UiTestSupport.h"
 #include "skin/LoadSkin.h"
-#include "ui/UIlib.h"
 #include "ui/Dialogs.h"
 #include "ui/GifAnim.h"
 #include "ui/MenuWnd.h"
 #include "ui/NativeView.h"
 #include "ui/Progress.h"
 #include "ui/TrayIcon.h"
+#include "ui/UIlib.h"
 
 TEST_F(UiTest, SkinZipIsReadAndBrokenZipsAreRefused) {
   WriteSkin("inner.xml", "<Window size=\"10,10\"><Control/></Window>");
@@ -172,4 +172,32 @@ TEST_F(UiTest, TheProgramsSkinIsLinkedIn) {
   // The test's folder is searched first; menu.xml is not there, so it comes from the zip.
   EXPECT_TRUE(CResourceStore::Get().ReadFile("menu.xml", xml));
   EXPECT_NE(xml.find("MenuElement"), std::string::npos);
+}
+
+// The window's name registry: the first registered control of a name wins, removal hands
+// the name to the next one, a rename moves the control to its new name.
+TEST_F(UiTest, NamesFollowRegistrationRenameAndRemoval) {
+  auto wnd = MakeWindow(
+      R"(<VerticalLayout name="box"><Label name="a" text="1"/><Label name="a" text="2"/></VerticalLayout>)");
+  auto* box = static_cast<CContainerUI*>(wnd->FindControl(L"box"));
+  ASSERT_NE(box, nullptr);
+  CControlUI* first = box->GetItemAt(0);
+  CControlUI* second = box->GetItemAt(1);
+  EXPECT_EQ(wnd->FindControl(L"a"), first);
+  box->Remove(first);
+  EXPECT_EQ(wnd->FindControl(L"a"), second);
+  second->SetName(L"b");
+  EXPECT_EQ(wnd->FindControl(L"a"), nullptr);
+  EXPECT_EQ(wnd->FindControl(L"b"), second);
+  for (int i = 0; i < 3000; ++i) {
+    auto label = std::make_unique<CLabelUI>();
+    label->SetName(L"cell");
+    box->Add(label.release());
+  }
+  EXPECT_EQ(wnd->FindControl(L"cell"), box->GetItemAt(1));
+  box->RemoveAt(1);
+  EXPECT_EQ(wnd->FindControl(L"cell"), box->GetItemAt(1));
+  box->RemoveAll();
+  EXPECT_EQ(wnd->FindControl(L"cell"), nullptr);
+  EXPECT_EQ(wnd->FindControl(L"b"), nullptr);
 }
