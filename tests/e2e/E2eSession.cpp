@@ -263,8 +263,14 @@ std::optional<Rect> E2eSession::Geometry(const std::string& window) {
 }
 
 void E2eSession::Click(int x, int y) {
-  Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.15 click 1");
+  Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+        " sleep 0.15 click 1 sleep 0.1 mousemove 1919 1079");
   std::this_thread::sleep_for(200ms);
+}
+
+void E2eSession::MoveResize(const std::string& window, const Rect& rect) {
+  Shell("xdotool windowmove " + window + " " + std::to_string(rect.x) + " " + std::to_string(rect.y) +
+        " windowsize " + window + " " + std::to_string(rect.width) + " " + std::to_string(rect.height));
 }
 
 void E2eSession::Unmap(const std::string& window) { Shell("xdotool windowunmap " + window); }
@@ -282,30 +288,37 @@ fs::path E2eSession::Screenshot(const std::string& name) {
   return path;
 }
 
-int E2eSession::CountPixelsNear(const fs::path& png, const Rect& rect, Rgb colour, int tolerance) {
+bool Rgb::Near(const Rgb& other, int tolerance) const {
+  return std::abs(r - other.r) <= tolerance && std::abs(g - other.g) <= tolerance &&
+         std::abs(b - other.b) <= tolerance;
+}
+
+std::vector<Rgb> E2eSession::ReadPixels(const fs::path& png, const Rect& rect) {
   cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-  if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(image);
-    return -1;
-  }
-  cairo_surface_flush(image);
-  const int width = cairo_image_surface_get_width(image);
-  const int height = cairo_image_surface_get_height(image);
-  const int stride = cairo_image_surface_get_stride(image);
-  const unsigned char* data = cairo_image_surface_get_data(image);
-  int count = 0;
-  for (int y = std::max(0, rect.y); y < std::min(height, rect.y + rect.height); ++y) {
-    for (int x = std::max(0, rect.x); x < std::min(width, rect.x + rect.width); ++x) {
-      uint32_t pixel = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4);
-      int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-      if (std::abs(r - colour.r) <= tolerance && std::abs(g - colour.g) <= tolerance &&
-          std::abs(b - colour.b) <= tolerance) {
-        ++count;
+  std::vector<Rgb> pixels;
+  if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+    cairo_surface_flush(image);
+    const int width = cairo_image_surface_get_width(image);
+    const int height = cairo_image_surface_get_height(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    const unsigned char* data = cairo_image_surface_get_data(image);
+    for (int y = std::max(0, rect.y); y < std::min(height, rect.y + rect.height); ++y) {
+      for (int x = std::max(0, rect.x); x < std::min(width, rect.x + rect.width); ++x) {
+        uint32_t pixel = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4);
+        pixels.push_back({static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                          static_cast<int>(pixel & 0xFF)});
       }
     }
   }
   cairo_surface_destroy(image);
-  return count;
+  return pixels;
+}
+
+int E2eSession::CountPixelsNear(const fs::path& png, const Rect& rect, Rgb colour, int tolerance) {
+  if (!fs::exists(png)) return -1;
+  std::vector<Rgb> pixels = ReadPixels(png, rect);
+  return static_cast<int>(
+      std::count_if(pixels.begin(), pixels.end(), [&](const Rgb& p) { return p.Near(colour, tolerance); }));
 }
 
 std::string E2eSession::BrowserLog() {
