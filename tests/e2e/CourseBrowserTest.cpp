@@ -26,6 +26,7 @@ constexpr auto kWindowLimit = 60s;
 constexpr auto kStateLimit = 20s;
 
 constexpr Rgb kAccent{0xFF, 0x85, 0x4D};      // selected tree row, play icons, underline
+constexpr Rgb kPaleAccent{0xFF, 0xCE, 0xB7};  // the login button while the form is empty
 constexpr Rgb kInk{0x4D, 0x4D, 0x4D};         // row texts
 constexpr Rgb kBody{0xF2, 0xF4, 0xF7};        // the main window's body
 constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};       // cards and the tree
@@ -87,12 +88,13 @@ class CourseBrowserTest : public ::testing::Test {
     std::string frame = m_session.WaitForWindow("loginBackDlgClass", kWindowLimit);
     EXPECT_FALSE(frame.empty()) << "no login window; output:\n" << m_session.Output(m_run);
     if (frame.empty()) return {};
-    EXPECT_TRUE(WaitUntil([&] { return m_session.Output(m_run).find("tavo-first-draw") != std::string::npos; },
-                          kStateLimit));
     Rect form = e2e::LoginFormRect(m_session.Geometry(frame).value_or(Rect{}));
-    // The form's layer paints right after the frame: click the user field until it takes
-    // the focus.
-    std::this_thread::sleep_for(500ms);
+    // The form's layer paints after the frame: its "login" button (300 x 44), pale while
+    // the fields are empty.
+    EXPECT_GE(WaitForPixels("e2e-browser-login.png", {form.x + 30, form.y + 300, 300, 44}, kPaleAccent, 8000,
+                            kStateLimit, 6),
+              8000)
+        << "no login form";
     m_session.Click(form.x + 190, form.y + 132);
     m_session.Type(user);
     m_session.Click(form.x + 150, form.y + 196);
@@ -102,6 +104,32 @@ class CourseBrowserTest : public ::testing::Test {
     EXPECT_FALSE(main.empty()) << "no main window; log:\n" << m_session.BrowserLog();
     EXPECT_TRUE(m_session.WaitForLog("ShowView " + view, kStateLimit)) << m_session.BrowserLog();
     return main;
+  }
+
+  // How often `text` is in the day log.
+  int LogCount(const std::string& text) {
+    std::string log = m_session.BrowserLog();
+    int count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++count;
+    return count;
+  }
+
+  // Clicks (x, y) until `state` holds, again every 4 s: a click that lands while the
+  // window is still busy is not lost. False when the state did not come within `limit`.
+  bool ClickUntil(int x, int y, const std::function<bool()>& state, std::chrono::milliseconds limit = kStateLimit) {
+    auto deadline = Clock::now() + limit;
+    while (Clock::now() < deadline) {
+      m_session.Click(x, y);
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      if (WaitUntil(state, std::min<std::chrono::milliseconds>(4s, left))) return true;
+    }
+    return false;
+  }
+
+  // Clicks (x, y) until the day log holds `text` once more than before.
+  bool ClickUntilLogged(int x, int y, const std::string& text) {
+    const int before = LogCount(text);
+    return ClickUntil(x, y, [&] { return LogCount(text) > before; });
   }
 
   Rect Geometry(const std::string& window) { return m_session.Geometry(window).value_or(Rect{}); }
@@ -227,8 +255,8 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
 
   // Another class: its seven lessons with their durations and progress; the lesson the
   // service remembers carries "上一次观看".
-  m_session.Click(tree.x + 120, TreeRowRect(tree, 4).y + 22);
-  ASSERT_TRUE(m_session.WaitForLog("ShowClass classid:1201", kStateLimit)) << m_session.BrowserLog();
+  ASSERT_TRUE(ClickUntilLogged(tree.x + 120, TreeRowRect(tree, 4).y + 22, "ShowClass classid:1201"))
+      << m_session.BrowserLog();
   EXPECT_GE(WaitForPixels("e2e-course-lessons.png", Column(RowRect(list, 6), 120, 120), kAccent, 150), 150)
       << "the class's lessons did not show";
   shot = m_session.Screenshot("e2e-course-lessons.png");
@@ -241,10 +269,11 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
 
   // The document tab: the underline moves, the class's one document shows.
   const int tabY = card.y + 28;
-  m_session.Click(card.x + 20 + 100 + 44, tabY);
   const Rect docUnderline{card.x + 20 + 100 + 30, card.y + 57, 28, 3};
-  EXPECT_GE(WaitForPixels("e2e-course-documents.png", docUnderline, kAccent, 40), 40) << "document tab not selected";
-  shot = m_session.Screenshot("e2e-course-documents.png");
+  ASSERT_TRUE(ClickUntil(card.x + 20 + 100 + 44, tabY, [&] {
+    shot = m_session.Screenshot("e2e-course-documents.png");
+    return Pixels(shot, docUnderline, kAccent) >= 40 && Pixels(shot, Column(RowRect(list, 0), 120, 120), kDocIcon, 16) >= 20;
+  })) << "document tab not selected";
   EXPECT_EQ(Pixels(shot, {card.x + 20 + 30, card.y + 57, 28, 3}, kAccent), 0) << "lesson underline still shown";
   EXPECT_GE(Pixels(shot, Column(RowRect(list, 0), 120, 120), kDocIcon, 16), 20) << "no document row";
   EXPECT_GE(Pixels(shot, Column(RowRect(list, 0), 424, 160), kInk, 60), 15) << "no document size";
@@ -252,8 +281,7 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   EXPECT_EQ(Pixels(shot, Column(RowRect(list, 0), 120, 120), kAccent), 0) << "lesson rows still shown";
 
   // The question tab: the demo question page fills the body, the tree goes.
-  m_session.Click(frame.x + 400, frame.y + 36);
-  ASSERT_TRUE(m_session.WaitForLog("ShowView questions", kStateLimit));
+  ASSERT_TRUE(ClickUntilLogged(frame.x + 400, frame.y + 36, "ShowView questions"));
   const Rect body{frame.x + kInset, frame.y + kTitle + kInset, frame.width - 2 * kInset, 120};
   // The page's logo is a 34-pixel accent square in its header.
   EXPECT_GE(WaitForPixels("e2e-questions.png", body, kAccent, 600), 600) << "no question page";
@@ -261,8 +289,7 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   EXPECT_NE(m_session.BrowserLog().find("/Tiku/index/index.html"), std::string::npos);
 
   // Back to the courses: the tree and the document list as they were.
-  m_session.Click(frame.x + 296, frame.y + 36);
-  ASSERT_TRUE(m_session.WaitForLog("ShowView course", kStateLimit));
+  ASSERT_TRUE(ClickUntilLogged(frame.x + 296, frame.y + 36, "ShowView course"));
   EXPECT_GE(WaitForPixels("e2e-course-back.png", Column(RowRect(list, 0), 120, 120), kDocIcon, 20, kStateLimit, 16),
             20);
   shot = m_session.Screenshot("e2e-course-back.png");
