@@ -54,7 +54,7 @@ struct TreeRow {
   int height;
 };
 constexpr TreeRow kTree[] = {
-    {"", 60},  {"", 44},     {"1101", 44}, {"1102", 44}, {"1201", 44}, {"", 44},     {"1301", 44},
+    {"", 60},     {"", 44}, {"1101", 44}, {"1102", 44}, {"1201", 44}, {"", 44},     {"1301", 44},
     {"1302", 44}, {"", 60}, {"", 44},     {"2101", 44}, {"2201", 44}, {"3001", 60}, {"4001", 60},
 };
 
@@ -77,7 +77,9 @@ bool WaitUntil(const std::function<bool()>& state, std::chrono::milliseconds lim
 class CourseBrowserTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::system("command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null") != 0)
+    if (std::system(
+            "command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null") !=
+        0)
       GTEST_SKIP() << "xdotool, ImageMagick or Xvfb missing";
     ASSERT_TRUE(m_session.Start()) << m_session.error();
   }
@@ -91,8 +93,10 @@ class CourseBrowserTest : public ::testing::Test {
     Rect form = e2e::LoginFormRect(m_session.Geometry(frame).value_or(Rect{}));
     // The form's layer paints after the frame: its "login" button (300 x 44), pale while
     // the fields are empty.
-    EXPECT_GE(WaitForPixels("e2e-browser-login.png", {form.x + 30, form.y + 300, 300, 44}, kPaleAccent, 8000,
-                            kStateLimit, 6),
+    // Tests may run side by side: each has its own file.
+    const std::string shot =
+        std::string("e2e-login-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png";
+    EXPECT_GE(WaitForPixels(shot, {form.x + 30, form.y + 300, 300, 44}, kPaleAccent, 8000, kStateLimit, 6),
               8000)
         << "no login form";
     m_session.Click(form.x + 190, form.y + 132);
@@ -116,7 +120,8 @@ class CourseBrowserTest : public ::testing::Test {
 
   // Clicks (x, y) until `state` holds, again every 4 s: a click that lands while the
   // window is still busy is not lost. False when the state did not come within `limit`.
-  bool ClickUntil(int x, int y, const std::function<bool()>& state, std::chrono::milliseconds limit = kStateLimit) {
+  bool ClickUntil(int x, int y, const std::function<bool()>& state,
+                  std::chrono::milliseconds limit = kStateLimit) {
     auto deadline = Clock::now() + limit;
     while (Clock::now() < deadline) {
       m_session.Click(x, y);
@@ -158,8 +163,12 @@ class CourseBrowserTest : public ::testing::Test {
             main.height - kTitle - 2 * kInset};
   }
   // The lesson list inside the card.
-  static Rect List(const Rect& card) { return {card.x + 12, card.y + 61, card.width - 24, card.height - 61 - 8}; }
-  static Rect RowRect(const Rect& list, int row) { return {list.x, list.y + kHeader + row * kRow, list.width, kRow}; }
+  static Rect List(const Rect& card) {
+    return {card.x + 12, card.y + 61, card.width - 24, card.height - 61 - 8};
+  }
+  static Rect RowRect(const Rect& list, int row) {
+    return {list.x, list.y + kHeader + row * kRow, list.width, kRow};
+  }
   // A lesson column of a row, given by its distance from the list's right edge.
   static Rect Column(const Rect& row, int fromRight, int width) {
     return {row.x + row.width - fromRight, row.y, width, row.height};
@@ -260,8 +269,10 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   EXPECT_GE(WaitForPixels("e2e-course-lessons.png", Column(RowRect(list, 6), 120, 120), kAccent, 150), 150)
       << "the class's lessons did not show";
   shot = m_session.Screenshot("e2e-course-lessons.png");
-  EXPECT_GE(Pixels(shot, TreeRowRect(tree, 4), kAccent, 8), tree.width * 10) << "the clicked class is not highlighted";
-  EXPECT_LT(Pixels(shot, TreeRowRect(tree, 2), kAccent, 8), tree.width) << "the first class is still highlighted";
+  EXPECT_GE(Pixels(shot, TreeRowRect(tree, 4), kAccent, 8), tree.width * 10)
+      << "the clicked class is not highlighted";
+  EXPECT_LT(Pixels(shot, TreeRowRect(tree, 2), kAccent, 8), tree.width)
+      << "the first class is still highlighted";
   ExpectLessonRows(shot, list, 7);
   EXPECT_GE(Pixels(shot, Column(RowRect(list, 1), 658, 80), kMarker, 12), 15) << "no last-watched marker";
   EXPECT_EQ(Pixels(shot, Column(RowRect(list, 0), 658, 80), kMarker, 12), 0);
@@ -272,9 +283,11 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   const Rect docUnderline{card.x + 20 + 100 + 30, card.y + 57, 28, 3};
   ASSERT_TRUE(ClickUntil(card.x + 20 + 100 + 44, tabY, [&] {
     shot = m_session.Screenshot("e2e-course-documents.png");
-    return Pixels(shot, docUnderline, kAccent) >= 40 && Pixels(shot, Column(RowRect(list, 0), 120, 120), kDocIcon, 16) >= 20;
+    return Pixels(shot, docUnderline, kAccent) >= 40 &&
+           Pixels(shot, Column(RowRect(list, 0), 120, 120), kDocIcon, 16) >= 20;
   })) << "document tab not selected";
-  EXPECT_EQ(Pixels(shot, {card.x + 20 + 30, card.y + 57, 28, 3}, kAccent), 0) << "lesson underline still shown";
+  EXPECT_EQ(Pixels(shot, {card.x + 20 + 30, card.y + 57, 28, 3}, kAccent), 0)
+      << "lesson underline still shown";
   EXPECT_GE(Pixels(shot, Column(RowRect(list, 0), 120, 120), kDocIcon, 16), 20) << "no document row";
   EXPECT_GE(Pixels(shot, Column(RowRect(list, 0), 424, 160), kInk, 60), 15) << "no document size";
   EXPECT_EQ(Pixels(shot, Column(RowRect(list, 1), 120, 120), kDocIcon, 16), 0) << "a document too many";
@@ -290,11 +303,13 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
 
   // Back to the courses: the tree and the document list as they were.
   ASSERT_TRUE(ClickUntilLogged(frame.x + 296, frame.y + 36, "ShowView course"));
-  EXPECT_GE(WaitForPixels("e2e-course-back.png", Column(RowRect(list, 0), 120, 120), kDocIcon, 20, kStateLimit, 16),
-            20);
+  EXPECT_GE(
+      WaitForPixels("e2e-course-back.png", Column(RowRect(list, 0), 120, 120), kDocIcon, 20, kStateLimit, 16),
+      20);
   shot = m_session.Screenshot("e2e-course-back.png");
   EXPECT_TRUE(TreeShown(shot, frame)) << "the tree did not come back";
-  EXPECT_GE(Pixels(shot, TreeRowRect(tree, 4), kAccent, 8), tree.width * 10) << "the class's highlight was lost";
+  EXPECT_GE(Pixels(shot, TreeRowRect(tree, 4), kAccent, 8), tree.width * 10)
+      << "the class's highlight was lost";
 }
 
 TEST_F(CourseBrowserTest, StudentWithoutCoursesSeesTheNoLessonView) {
@@ -351,11 +366,13 @@ TEST_F(CourseBrowserTest, TreeAndListsFollowTheWindowFromItsSmallestToFullHd) {
     ExpectTreeBeside(frame, tree, c.treeWidth);
     ExpectLessonRows(shot, list, 3);
     // Between the tree and the card, and right of the card, only the body's grey.
-    const Rect gapLeft{tree.x + tree.width + 2, card.y + 20, card.x - tree.x - tree.width - 4, card.height - 40};
+    const Rect gapLeft{tree.x + tree.width + 2, card.y + 20, card.x - tree.x - tree.width - 4,
+                       card.height - 40};
     const Rect gapRight{card.x + card.width + 2, card.y + 20, kInset - 4, card.height - 40};
     for (const Rect& gap : {gapLeft, gapRight}) {
       EXPECT_GT(gap.width, 0);
-      EXPECT_EQ(Pixels(shot, gap, kBody, 3), gap.width * gap.height) << "something over the body at x " << gap.x;
+      EXPECT_EQ(Pixels(shot, gap, kBody, 3), gap.width * gap.height)
+          << "something over the body at x " << gap.x;
     }
     // The card's bottom margin and the tree's last row are on the screen.
     EXPECT_EQ(Pixels(shot, {card.x + 20, card.y + card.height + 2, card.width - 40, kInset - 4}, kBody, 3),
@@ -364,7 +381,8 @@ TEST_F(CourseBrowserTest, TreeAndListsFollowTheWindowFromItsSmallestToFullHd) {
     const Rect margin{card.x + card.width - 10, card.y + 70, 8, card.height - 80};
     EXPECT_EQ(Pixels(shot, margin, kWhite, 0), margin.width * margin.height) << "card clipped";
     // The tool bar's "下载管理" stays inside the card, right of the content tabs.
-    EXPECT_GE(Pixels(shot, {card.x + card.width - 20 - 96, card.y, 96, 60}, kInk, 60), 30) << "tool bar clipped";
+    EXPECT_GE(Pixels(shot, {card.x + card.width - 20 - 96, card.y, 96, 60}, kInk, 60), 30)
+        << "tool bar clipped";
   }
 }
 

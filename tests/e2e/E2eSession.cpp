@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -161,7 +161,8 @@ TavoRun E2eSession::Launch(const std::vector<std::string>& extraArgs) {
   env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root / "no-bus").string());
   env.push_back("TAVO_TRACE_FIRST_DRAW=1");
 
-  std::vector<std::string> args = {program, "--api-origin=" + m_demo.origin(), "--site-origin=" + m_demo.origin(),
+  std::vector<std::string> args = {program, "--api-origin=" + m_demo.origin(),
+                                   "--site-origin=" + m_demo.origin(),
                                    "--web-port=" + std::to_string(m_webPort)};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
 
@@ -205,7 +206,8 @@ std::string E2eSession::Output(const TavoRun& run) const { return ReadAll(run.ou
 
 std::string E2eSession::Shell(const std::string& command) {
   // `timeout` guards every X tool: none of them may hang a test.
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r"), pclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r"),
+                                             pclose);
   if (!pipe) return {};
   std::string out;
   char buffer[512];
