@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/FileUtil.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
@@ -44,6 +45,9 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 // it; SQLite gives its journal files the database file's mode.
 void RestrictToOwner(const std::string& folder, const std::string& path) {
   chmod(folder.c_str(), 0700);
+  // The file is the user's own: a mode that shut the user out is put right first.
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) chmod(path.c_str(), 0600);
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd >= 0) {
     fchmod(fd, 0600);
@@ -70,19 +74,39 @@ SqUserDB::SqUserDB() {
   const std::string folder = WideToAnsi(GetPasswordStoreFolder());
   const std::string path = folder + "squser.db";
   RestrictToOwner(folder, path);
+  if (OpenStore(path)) return;
+  // Nothing at the path to move aside: its folder is missing or cannot be written.
+  if (access(path.c_str(), F_OK) != 0) return;
+  // The saved passwords are kept in the old file; signing in works again with a new one.
+  if (MoveAsideDamaged(path).empty()) return;
+  RestrictToOwner(folder, path);
+  OpenStore(path);
+}
+
+bool SqUserDB::OpenStore(const std::string& path) {
   if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
       SQLITE_OK) {
     LogError(L"Open db " + AnsiToWide(path) + L" false");
     sqlite3_close(m_db);
     m_db = nullptr;
-    return;
+    return false;
   }
-  m_opened = true;
   // Fails harmlessly when the table already exists.
   sqlite3_exec(m_db,
                "create table user(id INTEGER PRIMARY KEY AUTOINCREMENT,username text,password "
                "text);",
                nullptr, nullptr, nullptr);
+  Statement quick = Prepare(m_db, "pragma quick_check");
+  const bool intact = quick && sqlite3_step(quick.get()) == SQLITE_ROW && ColumnText(quick.get(), 0) == "ok";
+  quick.reset();
+  if (!intact || !Prepare(m_db, "select id, username, password from user limit 0")) {
+    LogError(L"password store unusable: " + AnsiToWide(path));
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    return false;
+  }
+  m_opened = true;
+  return true;
 }
 
 SqUserDB::~SqUserDB() { sqlite3_close(m_db); }

@@ -1,6 +1,7 @@
 // The remembered passwords: "squser.db" in the password store folder, one table
 // user(id, username, password). The file and its folder are readable by the user alone.
-// Used on the main thread only.
+// A file that cannot be opened or is no usable store is moved aside under a timestamped
+// name and a fresh store created. Used on the main thread only.
 #pragma once
 
 #include <string>
@@ -31,6 +32,8 @@ class SqUserDB {
 
  private:
   SqUserDB();
+  // Opens the file and creates the table; false (and nothing open) when it is no usable store.
+  bool OpenStore(const std::string& path);
 
   sqlite3* m_db = nullptr;
   bool m_opened = false;

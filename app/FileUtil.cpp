@@ -6,8 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
+
+#include "app/Log.h"
+#include "app/TextConv.h"
 
 namespace {
 
@@ -76,4 +82,25 @@ std::string FindFirstFileIn(const std::string& folder) {
     if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return path;
   }
   return {};
+}
+
+std::string MoveAsideDamaged(const std::string& path) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, ".damaged-%Y%m%d-%H%M%S", &local);
+  std::string target = path + stamp;
+  struct stat info {};
+  for (int n = 2; lstat(target.c_str(), &info) == 0; ++n) target = path + stamp + "-" + std::to_string(n);
+  if (std::rename(path.c_str(), target.c_str()) != 0) {
+    LogError(L"damaged file could not be moved aside: " + AnsiToWide(path) + L" (" +
+             Utf8ToWide(std::strerror(errno)) + L")");
+    return {};
+  }
+  for (const char* side : {"-journal", "-wal", "-shm"}) {
+    if (lstat((path + side).c_str(), &info) == 0) std::rename((path + side).c_str(), (target + side).c_str());
+  }
+  LogError(L"damaged file moved aside: " + AnsiToWide(path) + L" -> " + AnsiToWide(target));
+  return target;
 }

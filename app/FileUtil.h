@@ -15,3 +15,9 @@ std::string FileNameOf(const std::string& pathOrUrl);
 bool DeleteFolderExcept(const std::string& folder, const std::string& keep);
 // Path of the first plain file directly in `folder` (in listing order); empty when none.
 std::string FindFirstFileIn(const std::string& folder);
+// Renames a damaged file (a database or settings file the program cannot use) to
+// "<path>.damaged-YYYYMMDD-HHMMSS" (with "-2", "-3", ... when that name is taken), so a fresh
+// one can take its place without the old data being lost; SQLite's side files ("-journal",
+// "-wal", "-shm") go along. Writes one log line either way. The new name, or "" when the
+// file could not be moved (it is then left as it was).
+std::string MoveAsideDamaged(const std::string& path);

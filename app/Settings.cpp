@@ -1,7 +1,8 @@
 // The settings store: one group of string values in a key file. Every write reloads the file,
 // changes one value and replaces the file atomically (temporary file + rename), under a
 // process-wide mutex and an advisory lock on a side file, so neither a crash mid-write nor a
-// second writer (thread or process) loses or tears values.
+// second writer (thread or process) loses or tears values. A damaged file is moved aside,
+// never overwritten.
 #include "app/Settings.h"
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/FileUtil.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
@@ -119,8 +121,12 @@ int WriteRegString(const std::wstring& name, const std::wstring& value) {
   StoreLock storeLock(path);
   KeyFilePtr file(g_key_file_new());
   bool missing = false;
-  // A malformed store is replaced rather than left to block every later write.
-  if (!Load(file.get(), path, missing)) file.reset(g_key_file_new());
+  // A malformed store is replaced rather than left to block every later write; the old
+  // file is kept beside it, since the values in it may still be recovered by hand.
+  if (!Load(file.get(), path, missing)) {
+    MoveAsideDamaged(path);
+    file.reset(g_key_file_new());
+  }
   g_key_file_set_string(file.get(), kGroup, key.c_str(), text.c_str());
   gsize length = 0;
   std::unique_ptr<char, GFreeDeleter> data(g_key_file_to_data(file.get(), &length, nullptr));

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "browser/renderer/GRef.h"
 
@@ -31,12 +32,17 @@ class Browser {
   void Reload();
   // Hides or shows the view's native widget.
   void WasHidden(bool hidden);
+  // The address of the document the view shows: set when a load commits, so it stays the
+  // old page's while a new load is only asked for. "" before the first document.
+  const std::string& GetCommittedUrl() const { return m_committedUrl; }
+  void SetCommittedUrl(std::string url) { m_committedUrl = std::move(url); }
   // Sends a user message to the page's web process.
   void SendProcessMessage(const char* name, GVariant* params);
 
  private:
   GRef<WebKitWebView> m_view;
   std::int64_t m_identifier;
+  std::string m_committedUrl;
 };
 
 using BrowserPtr = std::shared_ptr<Browser>;

@@ -9,6 +9,7 @@
 #include "browser/ClientAppBrowser.h"
 #include "browser/LoopTask.h"
 #include "browser/renderer/BridgeProtocol.h"
+#include "browser/renderer/OriginPolicy.h"
 
 namespace {
 
@@ -135,6 +136,14 @@ bool BrowserHandler::OnProcessMessageReceived(const BrowserPtr& browser, WebKitU
   const char* name = nullptr;
   const char* text = nullptr;
   g_variant_get(params, "(&s&s)", &name, &text);
+  // The web process is not trusted to have kept the bridge from foreign pages: the page the
+  // view shows now must be of a trusted origin.
+  const std::string& pageUrl = browser->GetCommittedUrl();
+  if (!ClientAppBrowser::IsTrustedUrl(pageUrl)) {
+    LogError(L"CallCppFunc " + Utf8ToWide(name) + L" refused: untrusted page " +
+             Utf8ToWide(OriginForLog(pageUrl)));
+    return true;
+  }
   // The host window runs from the loop, not inside WebKit's signal: it may close the view.
   PostLoopTask([weak = weak_from_this(), weakBrowser = std::weak_ptr<Browser>(browser),
                 functionName = std::string(name), paramText = std::string(text)] {
@@ -146,10 +155,16 @@ bool BrowserHandler::OnProcessMessageReceived(const BrowserPtr& browser, WebKitU
     if (!function) return;
     JsResponder responder = [weakBrowser, functionName](int code, const std::wstring& resultText) {
       PostLoopTask([weakBrowser, functionName, code, utf8 = WideToUtf8(resultText)] {
-        if (auto page = weakBrowser.lock()) {
-          page->SendProcessMessage(kJsCallBack,
-                                   g_variant_new(kJsCallBackType, functionName.c_str(), code, utf8.c_str()));
+        auto page = weakBrowser.lock();
+        if (!page) return;
+        // An answer never follows the page to another origin.
+        if (const std::string& url = page->GetCommittedUrl(); !ClientAppBrowser::IsTrustedUrl(url)) {
+          LogError(L"JsCallBack " + Utf8ToWide(functionName) + L" dropped: untrusted page " +
+                   Utf8ToWide(OriginForLog(url)));
+          return;
         }
+        page->SendProcessMessage(kJsCallBack,
+                                 g_variant_new(kJsCallBackType, functionName.c_str(), code, utf8.c_str()));
       });
     };
     function(wideName, Utf8ToWide(paramText), responder);
@@ -193,6 +208,10 @@ gboolean BrowserHandler::OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpo
 void BrowserHandler::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
   auto* self = static_cast<BrowserHandler*>(data);
   BrowserPtr browser = self->FindBrowser(view);
+  if (browser && event == WEBKIT_LOAD_COMMITTED) {
+    const char* uri = webkit_web_view_get_uri(view);
+    browser->SetCommittedUrl(uri ? uri : "");
+  }
   if (!browser || !self->m_delegate) return;
   if (event == WEBKIT_LOAD_STARTED) {
     self->m_delegate->OnLoadStart(browser);

@@ -9,6 +9,10 @@
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "browser/renderer/BridgeProtocol.h"
+#include "browser/renderer/OriginPolicy.h"
+#include "service/ServiceConfig.h"
+#include "web/WebRouterListenThread.h"
 
 namespace {
 
@@ -21,6 +25,16 @@ std::string CacheFolder() {
 }
 
 std::string DataFolder() { return WideToUtf8(GetProgramDataFolder()) + "webkit"; }
+
+// A floating "as" variant of the trusted origins.
+GVariant* TrustedOriginsVariant() {
+  GVariantBuilder builder;
+  g_variant_builder_init(&builder, G_VARIANT_TYPE(kTrustedOriginsType));
+  for (const std::string& origin : ClientAppBrowser::TrustedOrigins()) {
+    g_variant_builder_add(&builder, "s", origin.c_str());
+  }
+  return g_variant_builder_end(&builder);
+}
 
 }  // namespace
 
@@ -59,6 +73,7 @@ ClientAppBrowser::ClientAppBrowser() {
   m_context =
       GRef<WebKitWebContext>::Adopt(webkit_web_context_new_with_website_data_manager(m_dataManager.get()));
   webkit_web_context_set_web_extensions_directory(m_context.get(), GetWebExtensionFolder().c_str());
+  g_signal_connect(m_context.get(), "initialize-web-extensions", G_CALLBACK(OnInitializeWebExtensions), this);
   // Web processes run in a sandbox; the renderer day log is the one folder they write.
   webkit_web_context_set_sandbox_enabled(m_context.get(), TRUE);
   webkit_web_context_add_path_to_sandbox(m_context.get(), WideToUtf8(GetLogFolder()).c_str(), FALSE);
@@ -96,7 +111,24 @@ void ClientAppBrowser::OnContextInitialized() {
                                                WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
 }
 
+std::vector<std::string> ClientAppBrowser::TrustedOrigins() {
+  return {std::string("http://") + kWebListenAddress + ":" + std::to_string(LocalWebServerPort()),
+          OriginOf(GetSiteOrigin()), "file://"};
+}
+
+bool ClientAppBrowser::IsTrustedUrl(const std::string& url) { return ::IsTrustedUrl(TrustedOrigins(), url); }
+
+void ClientAppBrowser::OnInitializeWebExtensions(WebKitWebContext* context, gpointer) {
+  webkit_web_context_set_web_extensions_initialization_user_data(context, TrustedOriginsVariant());
+}
+
+void ClientAppBrowser::PublishTrustedOrigins() const {
+  webkit_web_context_send_message_to_all_extensions(
+      m_context.get(), webkit_user_message_new(kTrustedOrigins, TrustedOriginsVariant()));
+}
+
 WebKitWebView* ClientAppBrowser::NewView() const {
+  PublishTrustedOrigins();
   WebKitSettings* settings = webkit_settings_new_with_settings(
       "enable-developer-extras", TRUE, "javascript-can-open-windows-automatically", FALSE,
       "hardware-acceleration-policy", WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER, nullptr);

@@ -27,6 +27,15 @@ class ClientAppBrowser {
   // A new (floating) view on the shared context with the program's view settings.
   WebKitWebView* NewView() const;
 
+  // The origins whose pages get the script bridge: the local web server at its real port,
+  // the school's web site, local files. Read afresh at every use.
+  static std::vector<std::string> TrustedOrigins();
+  // True when a page at this address may use the bridge.
+  static bool IsTrustedUrl(const std::string& url);
+  // Sends the current trusted origins to every running web process; a new web process gets
+  // them with its initialisation data. Called for every new view and after a change.
+  void PublishTrustedOrigins() const;
+
   // Where WebKit finds the extension: $TAVO_WEBEXT_DIR, else "webext" next to the executable.
   static std::string GetWebExtensionFolder();
 
@@ -41,6 +50,7 @@ class ClientAppBrowser {
   void OnRegisterCustomSchemes();
   // Cookie storage once the context exists.
   void OnContextInitialized();
+  static void OnInitializeWebExtensions(WebKitWebContext* context, gpointer self);
 
   std::vector<std::string> m_cookieableSchemes;
   GRef<WebKitWebsiteDataManager> m_dataManager;

@@ -4,10 +4,12 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <charconv>
 
+#include "app/FileUtil.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
@@ -68,8 +70,7 @@ void CourseDB::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 CourseDB* CourseDB::Get() {
   if (!g_courseDb) {
     g_courseDb = std::make_unique<CourseDB>(GetDbFolder() + L"course.db");
-    g_courseDb->Open();
-    g_courseDb->CreateTables();
+    g_courseDb->OpenChecked();
   }
   return g_courseDb.get();
 }
@@ -99,6 +100,46 @@ void CourseDB::CreateTables() {
   for (const char* statement : kSchema) {
     sqlite3_exec(m_db.get(), statement, nullptr, nullptr, nullptr);
   }
+}
+
+void CourseDB::OpenChecked() {
+  Open();
+  CreateTables();
+  if (m_opened && IsIntact()) return;
+  // Nothing at the path to move aside: its folder is missing or cannot be written.
+  if (!m_opened && access(WideToUtf8(m_path).c_str(), F_OK) != 0) return;
+  LogError(L"course database unusable: " + m_path);
+  m_db.reset();
+  m_opened = false;
+  // When the file cannot be moved it stays in use as it is.
+  MoveAsideDamaged(WideToUtf8(m_path));
+  Open();
+  CreateTables();
+}
+
+bool CourseDB::IsIntact() {
+  auto check = SqlStatement::Prepare(m_db.get(), "pragma quick_check");
+  if (!check || !check->Next() || check->ColumnText(0) != "ok") return false;
+  // The schema built in memory is the reference: every table and column it has, the file
+  // must have too (after CreateTables brought an older file up to date).
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
+  std::unique_ptr<sqlite3, Closer> reference(raw);
+  if (!reference) return true;  // no memory for the check: do not blame the file
+  for (const char* statement : kSchema) sqlite3_exec(reference.get(), statement, nullptr, nullptr, nullptr);
+  auto columns =
+      SqlStatement::Prepare(reference.get(),
+                            "select m.name, c.name from sqlite_master m, pragma_table_info(m.name) c "
+                            "where m.type = 'table' and m.name not like 'sqlite_%'");
+  if (!columns) return true;
+  while (columns->Next()) {
+    auto found = SqlStatement::Prepare(m_db.get(), "select 1 from pragma_table_info(?) where name = ?");
+    if (!found) return false;
+    found->BindText(1, columns->ColumnText(0));
+    found->BindText(2, columns->ColumnText(1));
+    if (!found->Next()) return false;
+  }
+  return true;
 }
 
 void CourseDB::GetAllClass(TaskKind kind) {

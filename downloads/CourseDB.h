@@ -30,6 +30,10 @@ class CourseDB {
   // migration: an older file gains the later columns).
   void CreateTables();
   bool IsOpened() const { return m_opened; }
+  // Open and CreateTables, and when the file then is no usable course database (not a
+  // database, damaged, a table without the columns the program reads), the file is moved
+  // aside under a timestamped name and a fresh one created in its place. Get uses this.
+  void OpenChecked();
 
   // Adds the kind's classes to the download task list.
   void GetAllClass(TaskKind kind);
@@ -67,6 +71,8 @@ class CourseDB {
                   const std::string& fileName, const std::string& url, const std::string& sizeText,
                   const std::string& localPath);
   void DeleteItem(const char* table, const char* idColumn, const std::string& id);
+  // False when the open file fails SQLite's check or lacks a table or column of the schema.
+  bool IsIntact();
 
   std::wstring m_path;
   std::unique_ptr<sqlite3, Closer> m_db;

@@ -19,7 +19,8 @@ int32_t ReadCode(const rapidjson::Value& root, int32_t missingCode) {
 }  // namespace
 
 bool ParseAnswerRoot(std::string& answer, rapidjson::Document& document, std::wstring_view parserName) {
-  document.ParseInsitu(answer.data());
+  // Iterative: a hostile answer nested a million levels deep must not exhaust the stack.
+  document.ParseInsitu<rapidjson::kParseIterativeFlag>(answer.data());
   if (document.HasParseError() || !document.IsObject()) {
     LogError(std::wstring(parserName) + L" ParseInsitu false");
     return false;

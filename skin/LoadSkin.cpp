@@ -10,11 +10,17 @@ extern "C" const unsigned char tavo_skin_zip_end[];
 const unsigned char* SkinZipData() { return tavo_skin_zip_start; }
 size_t SkinZipSize() { return static_cast<size_t>(tavo_skin_zip_end - tavo_skin_zip_start); }
 
-bool LoadSkin() {
-  if (SkinZipSize() == 0) {
+bool LoadSkin() { return LoadSkinFrom(SkinZipData(), SkinZipSize()); }
+
+bool LoadSkinFrom(const unsigned char* data, size_t size) {
+  if (data == nullptr || size == 0) {
     LogError(L"the program carries no skin");
     return false;
   }
   CPaintManagerUI::SetResourceType(4);
-  return CPaintManagerUI::SetResourceZip(SkinZipData(), SkinZipSize());
+  if (!CPaintManagerUI::SetResourceZip(data, size)) {
+    LogError(L"the program's skin is damaged");
+    return false;
+  }
+  return true;
 }

@@ -255,7 +255,13 @@ int RunBrowserProcess(const StartupOptions& options) {
   // 5. Worker pool.
   ThreadPool::Get().Create();
   // 6. Skin.
-  if (!LoadSkin()) LogError(L"LoadSkin false");
+  // Without its skin the program can show no window: say so instead of ending silently.
+  if (!LoadSkin()) {
+    LogError(L"LoadSkin false");
+    std::fputs("tavo: the program's skin is missing or damaged; please reinstall the program\n", stderr);
+    ReleaseEngineAndObjects(true);
+    return Finish(kExitStartFailed, demo, true);
+  }
   // 7. First window, then 8. the message loop until the quit message.
   RunWindows();
   // 9. Shutdown: engine, pool, process-wide objects, then the last log line.

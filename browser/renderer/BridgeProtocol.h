@@ -9,3 +9,8 @@ inline constexpr char kCallCppFuncType[] = "(ss)";
 // UI process -> web process: the host window's answer (function name, code, text).
 inline constexpr char kJsCallBack[] = "JsCallBack";
 inline constexpr char kJsCallBackType[] = "(sis)";
+
+// UI process -> every web process: the origins whose pages get the bridge (a list of
+// "scheme://host[:port]"); also the extension's initialisation data.
+inline constexpr char kTrustedOrigins[] = "TrustedOrigins";
+inline constexpr char kTrustedOriginsType[] = "as";

@@ -1,16 +1,19 @@
-// The application object of a web process: installs the script bridge in every page and
-// receives the UI process's answers.
+// The application object of a web process: installs the script bridge in every frame whose
+// origin the UI process trusts, and receives the UI process's answers.
 #pragma once
 
 #include <webkit2/webkit-web-extension.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "browser/renderer/CefJsHandler.h"
 
 class ClientAppRenderer {
  public:
-  explicit ClientAppRenderer(WebKitWebExtension* extension) : m_extension(extension) {}
+  // `trustedOrigins`: the initialisation data, an "as" of origins (or none: no frame is trusted).
+  ClientAppRenderer(WebKitWebExtension* extension, const GVariant* trustedOrigins);
   ClientAppRenderer(const ClientAppRenderer&) = delete;
   ClientAppRenderer& operator=(const ClientAppRenderer&) = delete;
 
@@ -24,7 +27,11 @@ class ClientAppRenderer {
   static void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
                                     gpointer self);
   static gboolean OnUserMessage(WebKitWebPage* page, WebKitUserMessage* message, gpointer self);
+  static gboolean OnExtensionMessage(WebKitWebExtension* extension, WebKitUserMessage* message,
+                                     gpointer self);
+  void SetTrustedOrigins(GVariant* origins);
 
   WebKitWebExtension* m_extension;
   std::unique_ptr<CefJsHandler> m_handler;
+  std::vector<std::string> m_trustedOrigins;
 };

@@ -2,6 +2,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "ServiceTestSupport.h"
 #include "account/SavedCredentials.h"
 #include "account/SqUserDB.h"
@@ -90,8 +92,10 @@ TEST_F(SqUserDBTest, StoreIsReadableByTheUserAlone) {
 }
 
 TEST_F(SqUserDBTest, UnopenableStoreLogsOnceAndActsEmpty) {
-  // A folder where the file should be cannot be opened as a database.
-  std::filesystem::create_directories(StoreFolder() / "squser.db");
+  // A file where the store's folder should be: no store can be opened or created there.
+  // (A folder in place of the file is moved aside; the hostile-file tests cover that.)
+  std::filesystem::create_directories(StoreFolder().parent_path());
+  std::ofstream(StoreFolder()) << "not a folder";
   SqUserDB& store = SqUserDB::Get();
   EXPECT_FALSE(store.IsOpen());
   store.Save("stu", "pw");

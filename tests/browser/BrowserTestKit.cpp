@@ -12,11 +12,13 @@
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "browser/ClientAppBrowser.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
+#include "service/ServiceConfig.h"
 #include "support/XdgFolders.h"
 
-PageServer::PageServer(std::map<std::string, std::string> pages)
+PageServer::PageServer(std::map<std::string, std::string> pages, PageOrigin origin)
     : m_server(std::make_unique<httplib::Server>()) {
   for (const auto& [path, body] : pages) {
     m_server->Get(path, [body](const httplib::Request&, httplib::Response& response) {
@@ -29,6 +31,10 @@ PageServer::PageServer(std::map<std::string, std::string> pages)
   m_thread = std::thread([this] { m_server->listen_after_bind(); });
   // A stop before the listen loop started would be missed and the join would hang.
   while (!m_server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (origin == PageOrigin::SchoolSite) {
+    SetSiteOrigin("http://127.0.0.1:" + std::to_string(m_port));
+    ClientAppBrowser::Get().PublishTrustedOrigins();
+  }
 }
 
 PageServer::~PageServer() {
@@ -95,6 +101,16 @@ std::string Evaluate(WebKitWebView* view, const std::string& script) {
       held);
   WaitFor([&] { return state->done; }, 10000);
   return state->result;
+}
+
+bool ForgeCallCppFunc(WebKitWebView* view, const std::string& functionName, const std::string& params) {
+  WebKitUserMessage* message =
+      webkit_user_message_new("CallCppFunc", g_variant_new("(ss)", functionName.c_str(), params.c_str()));
+  g_object_ref_sink(message);
+  gboolean handled = FALSE;
+  g_signal_emit_by_name(view, "user-message-received", message, &handled);
+  g_object_unref(message);
+  return handled;
 }
 
 std::string ReadDayLog(const std::string& baseName) {

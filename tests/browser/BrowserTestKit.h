@@ -25,10 +25,15 @@ namespace httplib {
 class Server;
 }
 
-// Serves fixed pages on 127.0.0.1 at a free port, from its own thread.
+// Whose pages a server stands for: the school's web site (an origin the program trusts
+// with the script bridge) or anybody else's.
+enum class PageOrigin { SchoolSite, Foreign };
+
+// Serves fixed pages on 127.0.0.1 at a free port, from its own thread. A school-site
+// server becomes the site origin the bridge trusts.
 class PageServer {
  public:
-  explicit PageServer(std::map<std::string, std::string> pages);
+  explicit PageServer(std::map<std::string, std::string> pages, PageOrigin origin = PageOrigin::SchoolSite);
   ~PageServer();
   std::wstring Url(const std::string& path) const;
   // Also serves the files of a folder under "/".
@@ -48,6 +53,10 @@ void Spin(int ms);
 
 // Evaluates script in the view's main frame; the result as JSON text ("" on failure).
 std::string Evaluate(WebKitWebView* view, const std::string& script);
+
+// Hands the view a "CallCppFunc" as if its web process had sent it (a web process that
+// ignored the extension's rules); true when the view's handler took it.
+bool ForgeCallCppFunc(WebKitWebView* view, const std::string& functionName, const std::string& params);
 
 // The day log of a role ("browserlog", "renderlog") as UTF-8; "" when missing.
 std::string ReadDayLog(const std::string& baseName);

@@ -606,6 +606,39 @@ TEST_F(CourseListsTest, PlayClickChecksTheNetworkTheDownloadAndLogsTheOnlinePlay
   EXPECT_EQ(log.find("vid:v12 duration"), std::string::npos);
 }
 
+TEST_F(CourseListsTest, ViewClickNeedsADownloadedFile) {
+  ClassRecord cls;
+  cls.id = "301";
+  DocumentRecord doc;
+  doc.id = "7";
+  doc.name = "讲义";
+  cls.jiangyi = {doc, doc};
+  cls.jiangyi[1].id = "8";
+  gSubjectList.Classes.push_back(cls);
+  SelectTab(L"optJiangYiList");
+  Lists().ShowDocList("301");
+  CListUI* list = Lists().FindDocList("301");
+  ASSERT_NE(list, nullptr);
+  // The list downloads enable the button once the document is on disk.
+  for (int i = 0; i < 2; ++i) Row(list, i)->FindSubControl(L"btnDocLook")->SetEnabled(true);
+
+  Click(Row(list, 0)->FindSubControl(L"btnDocLook"));  // no task: nothing happens
+  EXPECT_EQ(TipText(), L"");
+  DownloadTask task;
+  task.id = "7";
+  task.classId = "301";
+  task.localFile = (m_root / "gone.pdf").string();
+  DownloadTaskList::Get().AddTask(task, TaskKind::Document);
+  Click(Row(list, 0)->FindSubControl(L"btnDocLook"));
+  EXPECT_EQ(TipText(), L"文件不存在");
+  task.id = "8";
+  task.localFile = (m_root / "here.pdf").string();
+  std::ofstream(task.localFile) << "%PDF";
+  DownloadTaskList::Get().AddTask(task, TaskKind::Document);
+  Click(Row(list, 1)->FindSubControl(L"btnDocLook"));
+  EXPECT_NE(LogText().find("LookDoc classid:301 id:8"), std::string::npos);
+}
+
 TEST_F(CourseListsTest, ARowIndexOutsideTheCachedListIsIgnoredWithALogLine) {
   service.Answer("101", ClassAnswer(kLessons, ""));
   CListUI* list = ShowLessons("101");

@@ -270,6 +270,22 @@ TEST_F(CatalogueTest, FetchClassDetailTellsNoAnswerFromARefusal) {
   EXPECT_EQ(FetchClassDetail("c9", detail), ClassDetailResult::NoAnswer);
 }
 
+// A hostile service nests values far deeper than any stack: the answer is still read.
+TEST_F(CatalogueTest, DeeplyNestedValuesDoNotExhaustTheStack) {
+  const size_t depth = 1000000;
+  const std::string nested = std::string(depth, '[') + std::string(depth, ']');
+  ClassDetail detail;
+  EXPECT_TRUE(ParseMyCourseListAnswer(R"({"code":200,"data":{"className":"c","lessons":[)" + nested +
+                                          R"(,{"id":"1"}],"teachers":)" + nested + "}}",
+                                      detail));
+  EXPECT_EQ(detail.className, "c");
+  ASSERT_EQ(detail.lessons.size(), 1u);
+  EXPECT_EQ(detail.lessons[0].id, "1");
+  ParseGetMyCourseAnswer(R"({"code":200,"data":{"classes":[{"id":"k","jiangyi":)" + nested + "}]}}");
+  ASSERT_EQ(gSubjectList.Classes.size(), 1u);
+  EXPECT_TRUE(gSubjectList.Classes[0].jiangyi.empty());
+}
+
 TEST_F(CatalogueTest, ParsersFetchThroughTheirEndpoints) {
   servicetest::LoopbackServer server;
   SetApiOrigin(server.Origin());
