@@ -25,14 +25,15 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kWindowLimit = 60s;
 constexpr auto kStateLimit = 20s;
 
-constexpr Rgb kAccent{0xFF, 0x85, 0x4D};      // selected tree row, play icons, underline
-constexpr Rgb kPaleAccent{0xFF, 0xCE, 0xB7};  // the login button while the form is empty
-constexpr Rgb kInk{0x4D, 0x4D, 0x4D};         // row texts
-constexpr Rgb kBody{0xF2, 0xF4, 0xF7};        // the main window's body
-constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};       // cards and the tree
-constexpr Rgb kMarker{0xFF, 0xAB, 0x84};      // "上一次观看"
-constexpr Rgb kDocIcon{0xB8, 0xBD, 0xC5};     // the document row's not-downloaded icon
-constexpr Rgb kBorder{0xE6, 0xE8, 0xEB};      // the tree's right edge
+constexpr Rgb kAccent{0xFF, 0x85, 0x4D};        // selected tree row, play icons, underline
+constexpr Rgb kPaleAccent{0xFF, 0xCE, 0xB7};    // the login button while the form is empty
+constexpr Rgb kInk{0x4D, 0x4D, 0x4D};           // row texts
+constexpr Rgb kBody{0xF2, 0xF4, 0xF7};          // the main window's body
+constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};         // cards and the tree
+constexpr Rgb kMarker{0xFF, 0xAB, 0x84};        // "上一次观看"
+constexpr Rgb kDocIcon{0xB8, 0xBD, 0xC5};       // the document row's not-downloaded icon
+constexpr Rgb kEmptyPicture{0xFF, 0xE3, 0xD6};  // the empty lists' pictures
+constexpr Rgb kBorder{0xE6, 0xE8, 0xEB};        // the tree's right edge
 
 // main_dlg.xml: title bar 72, body inset 16, content bar 60 + 1 line, list holder inset
 // 12 (8 below), list header 48, rows 60; lesson columns from the right: play 120,
@@ -310,6 +311,29 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   EXPECT_TRUE(TreeShown(shot, frame)) << "the tree did not come back";
   EXPECT_GE(Pixels(shot, TreeRowRect(tree, 4), kAccent, 8), tree.width * 10)
       << "the class's highlight was lost";
+
+  // A class without lessons or documents: the document tab's empty state, then the lesson
+  // tab's; both show their picture where the rows would be.
+  ASSERT_TRUE(ClickUntilLogged(tree.x + 120, TreeRowRect(tree, 7).y + 22, "ShowClass classid:1302"));
+  const Rect listBody{list.x, list.y + kHeader, list.width, list.height - kHeader};
+  EXPECT_GE(WaitForPixels("e2e-course-no-documents.png", listBody, kEmptyPicture, 600, kStateLimit, 6), 600)
+      << "no empty document state";
+  ASSERT_TRUE(ClickUntil(card.x + 20 + 44, tabY, [&] {
+    shot = m_session.Screenshot("e2e-course-no-lessons.png");
+    return Pixels(shot, {card.x + 20 + 30, card.y + 57, 28, 3}, kAccent) >= 40 &&
+           Pixels(shot, listBody, kEmptyPicture, 6) >= 600;
+  })) << "no empty lesson state";
+  EXPECT_EQ(Pixels(shot, Column(RowRect(list, 0), 120, 120), kAccent), 0);
+
+  // A class of 42 lessons: the rows fill the list and scroll; the scroll bar keeps clear
+  // of the play buttons.
+  ASSERT_TRUE(ClickUntilLogged(tree.x + 120, TreeRowRect(tree, 3).y + 22, "ShowClass classid:1102"));
+  const int visibleRows = (list.height - kHeader) / kRow;
+  EXPECT_GE(
+      WaitForPixels("e2e-course-long.png", Column(RowRect(list, visibleRows - 1), 120, 120), kAccent, 150),
+      150)
+      << "the long class's rows did not show";
+  ExpectLessonRows(m_session.Screenshot("e2e-course-long.png"), list, visibleRows);
 }
 
 TEST_F(CourseBrowserTest, StudentWithoutCoursesSeesTheNoLessonView) {
