@@ -344,7 +344,14 @@ TEST_F(CourseBrowserTest, StudentWithoutCoursesSeesTheNoLessonView) {
   const Rect middle{frame.x + frame.width / 2 - 200, frame.y + kTitle, 400, frame.height - kTitle};
   EXPECT_GE(WaitForPixels("e2e-no-lesson.png", middle, kAccent, 3000), 3000) << "no shop button";
   EXPECT_FALSE(TreeShown(m_session.Screenshot("e2e-no-lesson.png"), frame)) << "a tree without courses";
-  EXPECT_EQ(m_session.BrowserLog().find("ShowClass"), std::string::npos);
+
+  // The question page and back: "我的课程" comes back to the no-lesson view.
+  ASSERT_TRUE(ClickUntilLogged(frame.x + 400, frame.y + 36, "ShowView questions"));
+  ASSERT_TRUE(ClickUntilLogged(frame.x + 296, frame.y + 36, "ShowView nolesson"));
+  EXPECT_GE(WaitForPixels("e2e-no-lesson-back.png", middle, kAccent, 3000), 3000) << "no shop button";
+  EXPECT_FALSE(TreeShown(m_session.Screenshot("e2e-no-lesson-back.png"), frame)) << "a tree without courses";
+  EXPECT_EQ(LogCount("ShowView course"), 0);
+  EXPECT_EQ(LogCount("ShowClass"), 0);
   EXPECT_EQ(m_session.DemoRequests().find("myClass"), std::string::npos);
 }
 

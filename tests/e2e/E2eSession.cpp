@@ -295,24 +295,54 @@ bool Rgb::Near(const Rgb& other, int tolerance) const {
          std::abs(b - other.b) <= tolerance;
 }
 
+namespace {
+
+// A decoded screenshot. Checks read many rectangles of one screenshot: the last one
+// decoded is kept, known by its path, size and time of writing.
+struct DecodedShot {
+  fs::path path;
+  std::uintmax_t size = 0;
+  fs::file_time_type written;
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+};
+
+const DecodedShot& Decode(const fs::path& png) {
+  static DecodedShot shot;
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(png, ec);
+  const fs::file_time_type written = fs::last_write_time(png, ec);
+  if (!ec && shot.path == png && shot.size == size && shot.written == written) return shot;
+  shot = DecodedShot{png, ec ? 0 : size, written, 0, 0, {}};
+  if (ec) return shot;
+  std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> image(
+      cairo_image_surface_create_from_png(png.c_str()), cairo_surface_destroy);
+  if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return shot;
+  cairo_surface_flush(image.get());
+  shot.width = cairo_image_surface_get_width(image.get());
+  shot.height = cairo_image_surface_get_height(image.get());
+  const int stride = cairo_image_surface_get_stride(image.get());
+  const unsigned char* data = cairo_image_surface_get_data(image.get());
+  shot.pixels.resize(static_cast<size_t>(shot.width) * shot.height);
+  for (int y = 0; y < shot.height; ++y)
+    std::copy_n(reinterpret_cast<const uint32_t*>(data + y * stride), shot.width,
+                shot.pixels.begin() + static_cast<std::ptrdiff_t>(y) * shot.width);
+  return shot;
+}
+
+}  // namespace
+
 std::vector<Rgb> E2eSession::ReadPixels(const fs::path& png, const Rect& rect) {
-  cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+  const DecodedShot& shot = Decode(png);
   std::vector<Rgb> pixels;
-  if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
-    cairo_surface_flush(image);
-    const int width = cairo_image_surface_get_width(image);
-    const int height = cairo_image_surface_get_height(image);
-    const int stride = cairo_image_surface_get_stride(image);
-    const unsigned char* data = cairo_image_surface_get_data(image);
-    for (int y = std::max(0, rect.y); y < std::min(height, rect.y + rect.height); ++y) {
-      for (int x = std::max(0, rect.x); x < std::min(width, rect.x + rect.width); ++x) {
-        uint32_t pixel = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4);
-        pixels.push_back({static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                          static_cast<int>(pixel & 0xFF)});
-      }
+  for (int y = std::max(0, rect.y); y < std::min(shot.height, rect.y + rect.height); ++y) {
+    for (int x = std::max(0, rect.x); x < std::min(shot.width, rect.x + rect.width); ++x) {
+      uint32_t pixel = shot.pixels[static_cast<size_t>(y) * shot.width + x];
+      pixels.push_back({static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                        static_cast<int>(pixel & 0xFF)});
     }
   }
-  cairo_surface_destroy(image);
   return pixels;
 }
 
