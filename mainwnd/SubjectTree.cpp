@@ -125,7 +125,7 @@ void SubjectTree::BuildSubjectTree() {
   for (const ClassRecord& cls : gSubjectList.Classes) AddLeaf(nullptr, NodeKind::TopLeaf, cls.id, cls.name);
   if (!m_lastMatched && m_firstLeaf) m_window->SelectNode(m_firstLeaf);
   int rows = 0;
-  if (CTreeViewUI* tree = m_window->GetTree()) rows = tree->GetCount();
+  if (CTreeViewUI* tree = m_window->GetTree()) rows = tree->GetRowCount();
   LogNormal(L"BuildSubjectTree rows:" + std::to_wstring(rows) + L" class:" + FromUtf8(m_currentClassId));
 }
 
