@@ -36,12 +36,11 @@ constexpr Rgb kEmptyPicture{0xFF, 0xE3, 0xD6};  // the empty lists' pictures
 constexpr Rgb kBorder{0xE6, 0xE8, 0xEB};        // the tree's right edge
 
 // main_dlg.xml: title bar 72, body inset 16, content bar 60 + 1 line, list holder inset
-// 12 (8 below), list header 48, rows 60; lesson columns from the right: play 120,
-// download 138, progress 160, duration 160, marker 80; document columns from the
-// right: view 120, download 144, size 160.
+// 12 (8 below). The course lists: header 48, rows 60; lesson columns from the right:
+// play 120, download 138, progress 160, duration 160, marker 80; document columns from
+// the right: view 120, download 144, size 160.
 constexpr int kTitle = 72;
 constexpr int kInset = 16;
-constexpr int kListTop = kTitle + kInset + 61;
 constexpr int kHeader = 48;
 constexpr int kRow = 60;
 
