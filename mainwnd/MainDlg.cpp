@@ -245,6 +245,8 @@ void MainDlg::LeavePersonPanel() { SelectTab(!(m_optMyQuestions && m_optMyQuesti
 
 void MainDlg::ShowView(View view) {
   m_view = view;
+  static constexpr const wchar_t* kViewNames[] = {L"course", L"nolesson", L"questions"};
+  LogNormal(std::wstring(L"ShowView ") + kViewNames[static_cast<int>(view)]);
   auto show = [](CControlUI* control, bool visible) {
     if (control) control->SetVisible(visible);
   };

@@ -124,6 +124,9 @@ void SubjectTree::BuildSubjectTree() {
     AddLeaf(nullptr, NodeKind::TopLeaf, single.id, single.name);
   for (const ClassRecord& cls : gSubjectList.Classes) AddLeaf(nullptr, NodeKind::TopLeaf, cls.id, cls.name);
   if (!m_lastMatched && m_firstLeaf) m_window->SelectNode(m_firstLeaf);
+  int rows = 0;
+  if (CTreeViewUI* tree = m_window->GetTree()) rows = tree->GetRowCount();
+  LogNormal(L"BuildSubjectTree rows:" + std::to_wstring(rows) + L" class:" + FromUtf8(m_currentClassId));
 }
 
 void SubjectTree::Restyle(CTreeNodeUI* node, bool current) {
@@ -145,6 +148,7 @@ void SubjectTree::ShowClass(CTreeNodeUI* node) {
   Restyle(node, true);
   m_currentNode = node;
   m_currentClassId = ToUtf8(node->GetUserData());
+  LogNormal(L"ShowClass classid:" + node->GetUserData());
   m_lists.ShowLessonList(m_currentClassId);
   m_lists.ShowDocList(m_currentClassId);
   ResetDownloadBars();

@@ -15,8 +15,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -164,7 +164,8 @@ TavoRun E2eSession::Launch(const std::vector<std::string>& extraArgs) {
   env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root / "no-bus").string());
   env.push_back("TAVO_TRACE_FIRST_DRAW=1");
 
-  std::vector<std::string> args = {program, "--api-origin=" + m_demo.origin(), "--site-origin=" + m_demo.origin(),
+  std::vector<std::string> args = {program, "--api-origin=" + m_demo.origin(),
+                                   "--site-origin=" + m_demo.origin(),
                                    "--web-port=" + std::to_string(m_webPort)};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
 
@@ -208,7 +209,8 @@ std::string E2eSession::Output(const TavoRun& run) const { return ReadAll(run.ou
 
 std::string E2eSession::Shell(const std::string& command) {
   // `timeout` guards every X tool: none of them may hang a test.
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r"), pclose);
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("timeout 20 " + command + " 2>/dev/null").c_str(), "r"),
+                                             pclose);
   if (!pipe) return {};
   std::string out;
   char buffer[512];
@@ -269,7 +271,14 @@ std::optional<Rect> E2eSession::Geometry(const std::string& window) {
 // another reaches it after that one; the pointer move is synchronous so the press lands
 // where the pointer is.
 void E2eSession::Click(int x, int y) {
-  Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+  // The pointer leaves afterwards so that no tooltip covers what the test looks at next.
+  Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
+        " click 1 mousemove 1919 1079");
+}
+
+void E2eSession::MoveResize(const std::string& window, const Rect& rect) {
+  Shell("xdotool windowmove " + window + " " + std::to_string(rect.x) + " " + std::to_string(rect.y) +
+        " windowsize " + window + " " + std::to_string(rect.width) + " " + std::to_string(rect.height));
 }
 
 void E2eSession::Unmap(const std::string& window) { Shell("xdotool windowunmap " + window); }
@@ -291,30 +300,67 @@ bool E2eSession::WaitForColour(const Rect& rect, Rgb colour, int atLeast, std::c
                    100ms);
 }
 
-int E2eSession::CountPixelsNear(const fs::path& png, const Rect& rect, Rgb colour, int tolerance) {
-  cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-  if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(image);
-    return -1;
-  }
-  cairo_surface_flush(image);
-  const int width = cairo_image_surface_get_width(image);
-  const int height = cairo_image_surface_get_height(image);
-  const int stride = cairo_image_surface_get_stride(image);
-  const unsigned char* data = cairo_image_surface_get_data(image);
-  int count = 0;
-  for (int y = std::max(0, rect.y); y < std::min(height, rect.y + rect.height); ++y) {
-    for (int x = std::max(0, rect.x); x < std::min(width, rect.x + rect.width); ++x) {
-      uint32_t pixel = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4);
-      int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-      if (std::abs(r - colour.r) <= tolerance && std::abs(g - colour.g) <= tolerance &&
-          std::abs(b - colour.b) <= tolerance) {
-        ++count;
-      }
+bool Rgb::Near(const Rgb& other, int tolerance) const {
+  return std::abs(r - other.r) <= tolerance && std::abs(g - other.g) <= tolerance &&
+         std::abs(b - other.b) <= tolerance;
+}
+
+namespace {
+
+// A decoded screenshot. Checks read many rectangles of one screenshot: the last one
+// decoded is kept, known by its path, size and time of writing.
+struct DecodedShot {
+  fs::path path;
+  std::uintmax_t size = 0;
+  fs::file_time_type written;
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+};
+
+const DecodedShot& Decode(const fs::path& png) {
+  static DecodedShot shot;
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(png, ec);
+  const fs::file_time_type written = fs::last_write_time(png, ec);
+  if (!ec && shot.path == png && shot.size == size && shot.written == written) return shot;
+  shot = DecodedShot{png, ec ? 0 : size, written, 0, 0, {}};
+  if (ec) return shot;
+  std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> image(
+      cairo_image_surface_create_from_png(png.c_str()), cairo_surface_destroy);
+  if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS) return shot;
+  cairo_surface_flush(image.get());
+  shot.width = cairo_image_surface_get_width(image.get());
+  shot.height = cairo_image_surface_get_height(image.get());
+  const int stride = cairo_image_surface_get_stride(image.get());
+  const unsigned char* data = cairo_image_surface_get_data(image.get());
+  shot.pixels.resize(static_cast<size_t>(shot.width) * shot.height);
+  for (int y = 0; y < shot.height; ++y)
+    std::copy_n(reinterpret_cast<const uint32_t*>(data + y * stride), shot.width,
+                shot.pixels.begin() + static_cast<std::ptrdiff_t>(y) * shot.width);
+  return shot;
+}
+
+}  // namespace
+
+std::vector<Rgb> E2eSession::ReadPixels(const fs::path& png, const Rect& rect) {
+  const DecodedShot& shot = Decode(png);
+  std::vector<Rgb> pixels;
+  for (int y = std::max(0, rect.y); y < std::min(shot.height, rect.y + rect.height); ++y) {
+    for (int x = std::max(0, rect.x); x < std::min(shot.width, rect.x + rect.width); ++x) {
+      uint32_t pixel = shot.pixels[static_cast<size_t>(y) * shot.width + x];
+      pixels.push_back({static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                        static_cast<int>(pixel & 0xFF)});
     }
   }
-  cairo_surface_destroy(image);
-  return count;
+  return pixels;
+}
+
+int E2eSession::CountPixelsNear(const fs::path& png, const Rect& rect, Rgb colour, int tolerance) {
+  if (!fs::exists(png)) return -1;
+  std::vector<Rgb> pixels = ReadPixels(png, rect);
+  return static_cast<int>(
+      std::count_if(pixels.begin(), pixels.end(), [&](const Rgb& p) { return p.Near(colour, tolerance); }));
 }
 
 std::string E2eSession::BrowserLog() {

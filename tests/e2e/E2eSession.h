@@ -26,6 +26,7 @@ struct Rgb {
   int r = 0;
   int g = 0;
   int b = 0;
+  bool Near(const Rgb& other, int tolerance) const;
 };
 
 // A started `tavo` process with its output in a file.
@@ -59,7 +60,11 @@ class E2eSession {
   bool WaitForNoWindow(const std::string& className, std::chrono::milliseconds limit);
   std::optional<Rect> Geometry(const std::string& window);
 
+  // Clicks at (x, y), then parks the pointer at the screen's bottom-right corner so that
+  // neither hover looks nor tooltips stay over what is checked next.
   void Click(int x, int y);
+  // Moves and resizes a window from outside the program, as a window manager would.
+  void MoveResize(const std::string& window, const Rect& rect);
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
@@ -70,6 +75,8 @@ class E2eSession {
   bool WaitForColour(const Rect& rect, Rgb colour, int atLeast, std::chrono::milliseconds limit);
   // How many pixels of `rect` (screen coordinates) in the PNG are close to `colour`.
   static int CountPixelsNear(const std::filesystem::path& png, const Rect& rect, Rgb colour, int tolerance);
+  // The pixels of `rect` (screen coordinates) in the PNG, row by row; empty when unreadable.
+  static std::vector<Rgb> ReadPixels(const std::filesystem::path& png, const Rect& rect);
 
   // The browser day log as UTF-8 (empty when there is none).
   std::string BrowserLog();

@@ -213,19 +213,21 @@ TEST_F(GtkHostTest, LayerLetsClicksThroughWhereItIsTransparent) {
 TEST_F(GtkHostTest, LayerTakesClicksWhereItPaintsAfterItsContentChanged) {
   auto owner = Open("owner3.xml", R"(<Window size="300,200"><HorizontalLayout bkcolor="#FFFFFFFF">
       <Button name="under" bkcolor="#FF4DA3FF"/></HorizontalLayout></Window>)",
-                    700, 400);
+                    700, 400, {10, 10, 0x4DA3FFu});
   std::ofstream(dir / "late.xml") << R"(<Window size="200,100" bktrans="true"><HorizontalLayout>
       <Button name="solid" width="100" bkcolor="#FFFF854D"/><Button name="late"/></HorizontalLayout></Window>)";
   RecordingWnd layer(L"late.xml", L"lateClass");
   layer.Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
   layer.MoveWindow({700 + 50, 400 + 50, 700 + 250, 400 + 150});
   layer.ShowWindow(true, false);
-  Settle();
+  EXPECT_TRUE(RunFor([] { return ScreenPixel(800, 500) == 0xFF854Du; }));
+  Flush();
   ASSERT_TRUE(Xdotool("mousemove 900 500 click 1"));  // "late" paints nothing yet
   EXPECT_TRUE(RunFor([&] { return !owner->events.empty(); }));
   // Only the layer's content changes (no move, no resize): its input shape must follow.
   layer.FindControl(L"late")->SetAttribute(L"bkcolor", L"#FF2D6FB5");
-  Settle();
+  EXPECT_TRUE(RunFor([] { return ScreenPixel(900, 500) == 0x2D6FB5u; }));
+  Flush();
   ASSERT_TRUE(Xdotool("mousemove 900 500 click 1"));
   EXPECT_TRUE(RunFor([&] { return !layer.events.empty(); }));
   EXPECT_EQ(owner->events, (std::vector<std::string>{"click:under"}));
