@@ -1,6 +1,10 @@
 // Controls of the course lists.
 #include "mainwnd/CourseListBuilder.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "mainwnd/LessonFormat.h"
@@ -133,11 +137,54 @@ CListContainerElementUI* NewRow() {
   return row;
 }
 
+// A course list keeps a readable name column on narrow windows: when the name would get
+// less than kMinNameWidth, the fixed columns (marker, duration, progress, download, play)
+// give up width together, down to kMinColumnScale of their own. From about 1100 pixels of
+// window width on, every column has its designed width.
+class CourseListUI : public CListUI {
+ public:
+  void SetPos(const CDuiRect& rc, bool needInvalidate = true) override {
+    FitColumns(rc.right - rc.left);
+    CListUI::SetPos(rc, needInvalidate);
+  }
+
+ private:
+  static constexpr int kMinNameWidth = 220;
+  static constexpr double kMinColumnScale = 0.6;
+  // The header's inset and the vertical scroll bar.
+  static constexpr int kReserved = 7 + 12;
+
+  void FitColumns(int width) {
+    CListHeaderUI* header = GetHeader();
+    if (header == nullptr || width <= 0) return;
+    std::vector<CListHeaderItemUI*> columns;
+    for (int i = 0; i < header->GetCount(); ++i)
+      if (auto* column = dynamic_cast<CListHeaderItemUI*>(header->GetItemAt(i))) columns.push_back(column);
+    if (m_designed.size() != columns.size()) {
+      m_designed.clear();
+      for (CListHeaderItemUI* column : columns) m_designed.push_back(column->GetFixedWidth());
+    }
+    int fixed = 0;
+    for (size_t i = 0; i < columns.size(); ++i)
+      if (columns[i]->IsVisible()) fixed += m_designed[i];
+    if (fixed <= 0) return;
+    const double room = width - kReserved - kMinNameWidth;
+    const double scale = std::clamp(room / fixed, kMinColumnScale, 1.0);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (m_designed[i] <= 0) continue;
+      const int fitted = static_cast<int>(std::lround(m_designed[i] * scale));
+      if (columns[i]->GetFixedWidth() != fitted) columns[i]->SetFixedWidth(fitted);
+    }
+  }
+
+  std::vector<int> m_designed;
+};
+
 }  // namespace
 
 std::unique_ptr<CListUI> CreateCourseList(ListKind kind, const std::string& classId, int windowWidth) {
   const bool lessons = kind == ListKind::Lessons;
-  auto list = std::make_unique<CListUI>();
+  std::unique_ptr<CListUI> list = std::make_unique<CourseListUI>();
   list->ApplyAttributeList(lessons ? kLessonListAttributes : kDocListAttributes);
   CListHeaderUI* header = list->GetHeader();
   header->ApplyAttributeList(L"height=\"48\" inset=\"7,0,0,0\"");
