@@ -3,6 +3,7 @@
 
 #include "app/Log.h"
 #include "ui/AttrParse.h"
+#include "ui/ControlAccessible.h"
 #include "ui/PaintManager.h"
 
 namespace {
@@ -23,6 +24,13 @@ void CControlUI::SetReportContext(const std::wstring& where) { Context() = where
 CControlUI::~CControlUI() {
   if (m_pManager) m_pManager->ReapObjects(this);
 }
+
+AccessibleNode* CControlUI::GetAccessible() {
+  if (!m_accessible) m_accessible = std::make_unique<CControlAccessible>(this);
+  return m_accessible.get();
+}
+
+AccessibleNode* CControlUI::PeekAccessible() const { return m_accessible.get(); }
 
 void* CControlUI::GetInterface(std::wstring_view name) {
   if (name == L"Control") return this;
@@ -190,6 +198,11 @@ bool CControlUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
     SetText(v);
   else if (name == L"tooltip")
     SetToolTip(v);
+  else if (name == L"accrole") {
+    m_accRole = ParseAccRole(value);
+    m_bAccRole = true;
+    ok = m_accRole != AccRole::Unknown || value == L"none";
+  }
   else if (name == L"userdata")
     SetUserData(v);
   else if (name == L"visible") {

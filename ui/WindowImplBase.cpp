@@ -150,6 +150,11 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, co
   return CWindowWnd::HandleMessage(msg, wParam, lParam, payload);
 }
 
+AccessibleNode* WindowImplBase::AccessibleRoot() {
+  CControlUI* root = m_pm.GetRoot();
+  return root ? root->GetAccessible() : nullptr;
+}
+
 void WindowImplBase::OnHostPaint(cairo_t* cr, const HostRect& dirty) {
   m_pm.Paint(cr, {dirty.x, dirty.y, dirty.x + dirty.width, dirty.y + dirty.height});
 }
