@@ -51,6 +51,8 @@ void CControlUI::SetText(const std::wstring& text) {
   if (text == m_sText) return;
   m_sText = text;
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::NameChanged);
+  CControlAccessible::Report(this, AccEvent::TextChanged);
 }
 
 void CControlUI::SetVisible(bool visible) {
@@ -58,7 +60,11 @@ void CControlUI::SetVisible(bool visible) {
   bool was = IsVisible();
   m_bVisible = visible;
   if (m_bFocused && !visible && m_pManager) m_pManager->SetFocus(nullptr);
-  if (IsVisible() != was) NeedParentUpdate();
+  if (IsVisible() != was) {
+    NeedParentUpdate();
+    CControlAccessible::Report(this, AccEvent::StateChanged);
+    CControlAccessible::ReportChildren(m_pParent);
+  }
 }
 
 void CControlUI::SetInternVisible(bool visible) {
@@ -71,6 +77,7 @@ void CControlUI::SetEnabled(bool enabled) {
   m_bEnabled = enabled;
   if (!enabled && m_bFocused && m_pManager) m_pManager->SetFocus(nullptr);
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::StateChanged);
 }
 
 void CControlUI::SetFocus() {

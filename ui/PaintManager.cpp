@@ -9,6 +9,7 @@
 #include "ui/AttrParse.h"
 #include "ui/Container.h"
 #include "ui/Control.h"
+#include "ui/ControlAccessible.h"
 #include "ui/NativeView.h"
 #include "ui/ResourceStore.h"
 #include "ui/UIText.h"
@@ -331,6 +332,7 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
     CControlUI* old = m_pFocus;
     m_pFocus = nullptr;
     SendEvent(old, e);
+    CControlAccessible::Report(old, AccEvent::StateChanged);
     SendNotify(old, DUI_MSGTYPE_KILLFOCUS);
   }
   if (control && control->GetManager() == this && control->IsVisible() && control->IsEnabled()) {
@@ -338,6 +340,7 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
     TEventUI e;
     e.Type = UIEvent::SetFocus;
     SendEvent(control, e);
+    CControlAccessible::Report(control, AccEvent::Focus);
     SendNotify(control, DUI_MSGTYPE_SETFOCUS);
   }
 }

@@ -202,3 +202,51 @@ TEST_F(UiTest, TreeNodesExpandThroughTheirAction) {
   EXPECT_FALSE(course->IsExpanded());
   EXPECT_EQ(ChildIds(*tree->GetAccessible()), (std::vector<std::string>{"course"}));
 }
+
+TEST_F(UiTest, ChangesAreReportedForNodesSomeoneAskedAbout) {
+  RecordingSink sink;
+  auto w = MakeWindow(R"(<VerticalLayout>
+    <Edit name="edit" height="20"/>
+    <CheckBox name="check" text="Remember" height="20"/>
+    <Button name="send" text="Get code" height="20"/>
+    <Progress name="progress" height="20"/>
+    <List name="list" height="100"/>
+    <HorizontalLayout name="box" height="20"><Label name="tip" text="tip" width="50"/></HorizontalLayout>
+  </VerticalLayout>)");
+  // Nodes nobody asked about report nothing but focus.
+  w->FindControl(L"check")->Activate();
+  w->FindControl(L"edit")->SetFocus();
+  EXPECT_EQ(sink.events, (std::vector<std::string>{"focus:edit"}));
+
+  for (const wchar_t* name : {L"check", L"send", L"progress", L"list", L"tip"}) NodeOf(*w, name);
+  w->AccessibleRoot();
+  sink.events.clear();
+  w->FindControl(L"check")->SetFocus();
+  w->FindControl(L"check")->Activate();
+  w->FindControl(L"send")->SetText(L"59 s");
+  w->FindControl(L"send")->SetEnabled(false);
+  static_cast<CProgressUI*>(w->FindControl(L"progress"))->SetValue(30);
+  EXPECT_EQ(sink.events, (std::vector<std::string>{"state:edit", "focus:check", "state:check", "name:send",
+                                                   "text:send", "state:send", "value:progress"}));
+
+  // Rows added to a list, and a control hidden inside a flattened layout: the nearest
+  // accessible ancestor (the list, the window's root) reports its children changed.
+  sink.events.clear();
+  auto* list = static_cast<CListUI*>(w->FindControl(L"list"));
+  auto row = std::make_unique<CListContainerElementUI>();
+  row->SetName(L"row");
+  list->Add(row.release());
+  w->FindControl(L"tip")->SetVisible(false);
+  EXPECT_TRUE(sink.Saw("children:list"));
+  EXPECT_TRUE(sink.Saw("state:tip"));
+  EXPECT_TRUE(sink.Saw("children:" + ToUtf8(w->PM().GetRoot()->GetName())));
+  EXPECT_EQ(ChildIds(*list->GetAccessible()), (std::vector<std::string>{"row"}));
+
+  AccessibleNode* rowNode = list->GetRowAt(0)->GetAccessible();
+  list->RemoveAt(0);
+  w->PM().FlushAsyncNotify();
+  PumpPendingMessages();
+  EXPECT_TRUE(ChildIds(*list->GetAccessible()).empty());
+  w.reset();
+  EXPECT_NE(std::find(sink.gone.begin(), sink.gone.end(), rowNode), sink.gone.end());
+}
