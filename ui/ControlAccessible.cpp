@@ -122,6 +122,15 @@ void CControlAccessible::Report(CControlUI* c, AccEvent event) {
   } else if (AccessibleNode* node = c->PeekAccessible()) {
     node->Notify(event);
   }
+  // A list row without a text of its own reads as the texts inside it.
+  if (event == AccEvent::NameChanged) {
+    for (CControlUI* p = c->GetParent(); p; p = p->GetParent()) {
+      auto* row = As<CListContainerElementUI>(p, L"ListContainerElement");
+      if (!row) continue;
+      if (AccessibleNode* node = row->PeekAccessible(); node && row->GetText().empty()) node->Notify(event);
+      break;
+    }
+  }
 }
 
 void CControlAccessible::ReportChildren(CControlUI* c) {

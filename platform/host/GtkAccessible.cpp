@@ -571,8 +571,9 @@ class AtkSink : public AccessibleSink {
           if (TavoNode* old = Find(m_focused)) EmitStates(old);
         }
         m_focused = node;
+        // Focus is always announced, even for an object made just now.
+        self->states &= ~kAccFocused;
         EmitStates(self);
-        atk_object_notify_state_change(obj, ATK_STATE_FOCUSED, TRUE);
         G_GNUC_BEGIN_IGNORE_DEPRECATIONS
         atk_focus_tracker_notify(obj);
         G_GNUC_END_IGNORE_DEPRECATIONS

@@ -19,10 +19,12 @@
 #include <vector>
 
 #include "support/PrivateDisplay.h"
+#include "DemoServer.h"
 #include "ServiceTestSupport.h"
 #include "account/LoginBackDlg.h"
 #include "account/LoginDlg.h"
 #include "account/LoginWorker.h"
+#include "account/MainWindowLink.h"
 #include "platform/MessageCore.h"
 #include "platform/host/GtkHost.h"
 #include "service/ServiceConfig.h"
@@ -189,6 +191,15 @@ class LoginAtspiTest : public servicetest::TempHomeTest {
     return RunPumping(argv, out, (m_root / "probe.out").string());
   }
 
+  void OpenFrame() {
+    frame = std::make_unique<LoginBackDlg>();
+    SetLoginFrame(frame.get());
+    frame->Create(kNoWindow, L"Tavo", UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768);
+    frame->CenterWindow();
+    frame->ShowWindow(true, true);
+    RunFor([] { return false; }, 800);
+  }
+
   std::unique_ptr<LoginBackDlg> frame;
 
  private:
@@ -203,12 +214,7 @@ TEST_F(LoginAtspiTest, LoginFormIsReadAndFilledThroughAtspi) {
   }
   servicetest::LoopbackServer service;
   SetApiOrigin(service.Origin());
-  frame = std::make_unique<LoginBackDlg>();
-  SetLoginFrame(frame.get());
-  frame->Create(kNoWindow, L"Tavo", UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768);
-  frame->CenterWindow();
-  frame->ShowWindow(true, true);
-  RunFor([] { return false; }, 800);
+  OpenFrame();
   LoginDlg* form = frame->GetLoginDlg();
   ASSERT_NE(form, nullptr);
 
@@ -253,6 +259,29 @@ TEST_F(LoginAtspiTest, LoginFormIsReadAndFilledThroughAtspi) {
   EXPECT_TRUE(RunFor([&] { return !form->FindControlAs<COptionUI>(L"optSavePass")->IsSelected(); }));
   EXPECT_EQ(Probe({"do", "smsLogin", "click"}, out), 0) << out;
   EXPECT_TRUE(RunFor([&] { return form->FindControlAs<COptionUI>(L"smsLogin")->IsSelected(); }));
+}
+
+TEST_F(LoginAtspiTest, SignsInAgainstTheDemoSchoolThroughAtspiOnly) {
+  std::string skipped;
+  if (RerunOnPrivateBus(skipped)) {
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    return;
+  }
+  demo_test::DemoServer demo;
+  ASSERT_TRUE(demo.Start(m_root / "demo-state")) << demo.ErrorOutput();
+  SetApiOrigin(demo.origin());
+  int mainWindowOpens = 0;
+  SetMainWindowLink({[&] { return mainWindowOpens > 0; }, [&] { ++mainWindowOpens; }});
+  OpenFrame();
+
+  std::string out;
+  EXPECT_EQ(Probe({"set", "usrname", "lixiaoming"}, out), 0) << out;
+  EXPECT_EQ(Probe({"set", "pass", "xm123456"}, out), 0) << out;
+  EXPECT_EQ(Probe({"do", "login", "click"}, out), 0) << out;
+  EXPECT_TRUE(RunFor([&] { return mainWindowOpens > 0; }, 20000))
+      << ToUtf8(frame->GetLoginDlg()->FindControl(L"lbErrorTip")->GetText());
+  WaitForLoginThreads(30000);
+  SetMainWindowLink({});
 }
 
 }  // namespace

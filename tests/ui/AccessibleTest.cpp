@@ -242,7 +242,16 @@ TEST_F(UiTest, ChangesAreReportedForNodesSomeoneAskedAbout) {
   EXPECT_TRUE(sink.Saw("children:" + ToUtf8(w->PM().GetRoot()->GetName())));
   EXPECT_EQ(ChildIds(*list->GetAccessible()), (std::vector<std::string>{"row"}));
 
+  // A row reads as the texts inside it, so a changed text renames the row.
+  auto cell = std::make_unique<CLabelUI>();
+  CLabelUI* cellPtr = cell.get();
+  static_cast<CContainerUI*>(list->GetRowAt(0))->Add(cell.release());
   AccessibleNode* rowNode = list->GetRowAt(0)->GetAccessible();
+  sink.events.clear();
+  cellPtr->SetText(L"12:00");
+  EXPECT_TRUE(sink.Saw("name:row"));
+  EXPECT_EQ(rowNode->Name(), "12:00");
+
   list->RemoveAt(0);
   w->PM().FlushAsyncNotify();
   PumpPendingMessages();

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -274,6 +275,7 @@ TEST_F(GtkHostTest, ControlsAreAtkObjectsBelowTheWindow) {
         <CheckBox name="save" text="Remember" height="30"/>
         <Button name="login" text="Sign in" height="30"/>
         <Progress name="progress" min="0" max="10" value="4" height="10"/>
+        <Label name="late" text="Code sent" visible="false" height="20"/>
       </VerticalLayout></Window>)",
                 200, 150);
   AtkObject* top = gtk_widget_get_accessible(static_cast<GtkWidget*>(w->GetHostWindow()->NativeHandle()));
@@ -317,8 +319,29 @@ TEST_F(GtkHostTest, ControlsAreAtkObjectsBelowTheWindow) {
   ASSERT_NE(save, nullptr);
   EXPECT_EQ(atk_object_get_role(save), ATK_ROLE_CHECK_BOX);
   EXPECT_STREQ(atk_action_get_name(ATK_ACTION(save), 0), "toggle");
+  std::vector<std::string> changes;
+  auto onState = +[](AtkObject*, const gchar* name, gboolean set, gpointer data) {
+    static_cast<std::vector<std::string>*>(data)->push_back(std::string(name) + (set ? "+" : "-"));
+  };
+  gulong handler = g_signal_connect(save, "state-change", G_CALLBACK(onState), &changes);
   EXPECT_TRUE(atk_action_do_action(ATK_ACTION(save), 0));
   EXPECT_TRUE(RunFor([&] { return HasState(save, ATK_STATE_CHECKED); }));
+  EXPECT_NE(std::find(changes.begin(), changes.end(), "checked+"), changes.end());
+  w->FindControl(L"save")->SetFocus();
+  EXPECT_NE(std::find(changes.begin(), changes.end(), "focused+"), changes.end());
+  g_signal_handler_disconnect(save, handler);
+
+  // A control shown inside a flattened layout is announced as a new child of the window.
+  AtkObject* area = atk_object_get_parent(user);
+  std::vector<std::string> added;
+  auto onChildren = +[](AtkObject*, guint, gpointer child, gpointer data) {
+    const char* id = child ? atk_object_get_accessible_id(ATK_OBJECT(child)) : nullptr;
+    static_cast<std::vector<std::string>*>(data)->push_back(id ? id : "");
+  };
+  gulong childHandler = g_signal_connect(area, "children-changed::add", G_CALLBACK(onChildren), &added);
+  w->FindControl(L"late")->SetVisible(true);
+  EXPECT_EQ(added, (std::vector<std::string>{"late"}));
+  g_signal_handler_disconnect(area, childHandler);
 
   AtkObject* login = FindById(top, "login");
   ASSERT_NE(login, nullptr);
