@@ -23,4 +23,6 @@ find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 if(TAVO_TESTS)
   find_package(GTest REQUIRED)
+  # The accessibility client the tests use to read the windows as a screen reader would.
+  pkg_check_modules(ATSPI QUIET IMPORTED_TARGET atspi-2)
 endif()

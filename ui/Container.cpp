@@ -2,6 +2,7 @@
 #include "ui/Container.h"
 
 #include "ui/AttrParse.h"
+#include "ui/ControlAccessible.h"
 #include "ui/PaintManager.h"
 
 CContainerUI::CContainerUI() = default;
@@ -45,6 +46,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
   control->SetManager(m_pManager, this, true);
   if (!IsVisible()) control->SetInternVisible(false);
   NeedUpdate();
+  CControlAccessible::ReportChildren(this);
   return true;
 }
 
@@ -56,6 +58,7 @@ std::unique_ptr<CControlUI> CContainerUI::Detach(CControlUI* control) {
   if (m_pManager) m_pManager->ReapObjects(owned.get());
   owned->SetManager(nullptr, nullptr, false);
   NeedUpdate();
+  CControlAccessible::ReportChildren(this);
   return owned;
 }
 
@@ -74,6 +77,7 @@ bool CContainerUI::RemoveAt(int index) {
     m_pManager->AddDelayedCleanup(std::move(owned));
   }
   NeedUpdate();
+  CControlAccessible::ReportChildren(this);
   return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include "app/Log.h"
 #include "ui/AttrParse.h"
+#include "ui/ControlAccessible.h"
 #include "ui/PaintManager.h"
 
 namespace {
@@ -24,6 +25,13 @@ CControlUI::~CControlUI() {
   if (m_pManager) m_pManager->ReapObjects(this);
 }
 
+AccessibleNode* CControlUI::GetAccessible() {
+  if (!m_accessible) m_accessible = std::make_unique<CControlAccessible>(this);
+  return m_accessible.get();
+}
+
+AccessibleNode* CControlUI::PeekAccessible() const { return m_accessible.get(); }
+
 void* CControlUI::GetInterface(std::wstring_view name) {
   if (name == L"Control") return this;
   return nullptr;
@@ -43,6 +51,8 @@ void CControlUI::SetText(const std::wstring& text) {
   if (text == m_sText) return;
   m_sText = text;
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::NameChanged);
+  CControlAccessible::Report(this, AccEvent::TextChanged);
 }
 
 void CControlUI::SetVisible(bool visible) {
@@ -50,7 +60,11 @@ void CControlUI::SetVisible(bool visible) {
   bool was = IsVisible();
   m_bVisible = visible;
   if (m_bFocused && !visible && m_pManager) m_pManager->SetFocus(nullptr);
-  if (IsVisible() != was) NeedParentUpdate();
+  if (IsVisible() != was) {
+    NeedParentUpdate();
+    CControlAccessible::Report(this, AccEvent::StateChanged);
+    CControlAccessible::ReportChildren(m_pParent);
+  }
 }
 
 void CControlUI::SetInternVisible(bool visible) {
@@ -63,6 +77,7 @@ void CControlUI::SetEnabled(bool enabled) {
   m_bEnabled = enabled;
   if (!enabled && m_bFocused && m_pManager) m_pManager->SetFocus(nullptr);
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::StateChanged);
 }
 
 void CControlUI::SetFocus() {
@@ -190,6 +205,11 @@ bool CControlUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
     SetText(v);
   else if (name == L"tooltip")
     SetToolTip(v);
+  else if (name == L"accrole") {
+    m_accRole = ParseAccRole(value);
+    m_bAccRole = true;
+    ok = m_accRole != AccRole::Unknown || value == L"none";
+  }
   else if (name == L"userdata")
     SetUserData(v);
   else if (name == L"visible") {

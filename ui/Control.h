@@ -5,13 +5,16 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/host/AccessibleNode.h"
 #include "ui/Render.h"
 #include "ui/UIDefs.h"
 
 class CPaintManagerUI;
+class CControlAccessible;
 
 class CControlUI {
  public:
@@ -153,6 +156,13 @@ class CControlUI {
   virtual void PaintText(cairo_t* cr);
   virtual void PaintBorder(cairo_t* cr);
 
+  // The control's accessible node, created on first use; Peek gives null before that.
+  AccessibleNode* GetAccessible();
+  AccessibleNode* PeekAccessible() const;
+  // A role the skin gives (accrole="..."), in place of the one of the control's class.
+  bool HasAccRole() const { return m_bAccRole; }
+  AccRole GetAccRole() const { return m_accRole; }
+
   // The attributes reported as unknown go through here (builder adds file and line).
   static void ReportBadAttribute(const CControlUI* control, std::wstring_view name, std::wstring_view value);
   using BadAttributeSink = std::function<void(const std::wstring&)>;
@@ -197,4 +207,9 @@ class CControlUI {
   CDuiSize m_cxyBorderRound;
   std::wstring m_sBkImage;
   UICursor m_cursor = UICursor::Arrow;
+  bool m_bAccRole = false;
+  AccRole m_accRole = AccRole::Unknown;
+
+ private:
+  std::unique_ptr<CControlAccessible> m_accessible;
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "ui/AttrParse.h"
+#include "ui/ControlAccessible.h"
 #include "ui/PaintManager.h"
 #include "ui/UIText.h"
 
@@ -60,6 +61,7 @@ void CEditUI::SetText(const std::wstring& text) {
   m_iCaret = m_iSelStart = static_cast<int>(m_sText.size());
   m_iScroll = 0;
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::TextChanged);
 }
 
 std::wstring CEditUI::GetDisplayText() const {
@@ -129,6 +131,7 @@ int CEditUI::IndexAt(CDuiPoint pt) {
 
 void CEditUI::TextChanged() {
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::TextChanged);
   UpdateIme();
   if (m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_TEXTCHANGED);
 }

@@ -5,6 +5,7 @@
 #include "ui/ListContainerElement.h"
 #include "ui/ListHeader.h"
 #include "ui/PaintManager.h"
+#include "ui/TreeNode.h"
 
 CListUI::CListUI() {
   auto header = std::make_unique<CListHeaderUI>();
@@ -116,24 +117,64 @@ bool CListUI::GetColumnSpan(int column, int& left, int& right) const {
 
 void CListUI::SetScrollPos(CDuiSize pos) { m_pList->SetScrollPos(pos); }
 
+int CListUI::NextSelectableRow(int from, int step) const {
+  for (int i = from; i >= 0 && i < GetRowCount(); i += step) {
+    CControlUI* row = GetRowAt(i);
+    if (row && row->IsVisible() && row->IsEnabled()) return i;
+  }
+  return -1;
+}
+
+bool CListUI::HandleTreeKey(UINT key) {
+  auto* node = m_iCurSel >= 0 ? static_cast<CTreeNodeUI*>(GetRowAt(m_iCurSel)->GetInterface(L"TreeNode")) : nullptr;
+  if (!node) return false;
+  if (key == VK_RIGHT) {
+    if (node->IsHasChild() && !node->IsExpanded())
+      node->SetExpanded(true);
+    else if (node->IsHasChild())
+      SelectItem(NextSelectableRow(m_iCurSel + 1, 1), true);
+    return true;
+  }
+  if (node->IsHasChild() && node->IsExpanded())
+    node->SetExpanded(false);
+  else if (CTreeNodeUI* parent = node->GetParentNode())
+    SelectItem(GetRowIndex(parent), true);
+  return true;
+}
+
 void CListUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEvent::KeyDown) {
+    // Hidden rows (below a collapsed tree node) are stepped over.
+    int target = -1;
     switch (event.chKey) {
       case VK_UP:
-        SelectItem(std::max(0, m_iCurSel - 1), true);
-        return;
+        target = NextSelectableRow(m_iCurSel < 0 ? GetRowCount() - 1 : m_iCurSel - 1, -1);
+        break;
       case VK_DOWN:
-        SelectItem(std::min(GetRowCount() - 1, m_iCurSel + 1), true);
-        return;
+        target = NextSelectableRow(m_iCurSel + 1, 1);
+        break;
       case VK_HOME:
-        SelectItem(0, true);
-        return;
+        target = NextSelectableRow(0, 1);
+        break;
       case VK_END:
-        SelectItem(GetRowCount() - 1, true);
+        target = NextSelectableRow(GetRowCount() - 1, -1);
+        break;
+      case VK_LEFT:
+      case VK_RIGHT:
+        if (HandleTreeKey(event.chKey)) return;
+        break;
+      case VK_RETURN:
+      case VK_SPACE:
+        if (CControlUI* row = GetRowAt(m_iCurSel)) row->Activate();
         return;
       default:
         break;
     }
+    if (target >= 0) {
+      SelectItem(target, true);
+      return;
+    }
+    if (event.chKey == VK_UP || event.chKey == VK_DOWN || event.chKey == VK_HOME || event.chKey == VK_END) return;
   }
   CVerticalLayoutUI::DoEvent(event);
 }

@@ -62,6 +62,11 @@ class CListUI : public CVerticalLayoutUI {
 
  protected:
   void Renumber(int from);
+  // The first visible, enabled row from `from` on in steps of `step` (+1 or -1), or -1.
+  int NextSelectableRow(int from, int step) const;
+  // Right expands the selected tree node (or steps into it), Left collapses it (or goes
+  // to its parent); false when the selected row is no tree node.
+  bool HandleTreeKey(UINT key);
 
   CListHeaderUI* m_pHeader = nullptr;
   CListBodyUI* m_pList = nullptr;

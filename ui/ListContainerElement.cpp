@@ -2,6 +2,7 @@
 #include "ui/ListContainerElement.h"
 
 #include "ui/AttrParse.h"
+#include "ui/ControlAccessible.h"
 #include "ui/List.h"
 #include "ui/PaintManager.h"
 
@@ -21,6 +22,7 @@ bool CListContainerElementUI::Select(bool select, bool notify) {
   m_bSelected = select;
   if (select && m_pOwner && m_pOwner->GetCurSel() != m_iIndex) m_pOwner->SelectItem(m_iIndex, false, notify);
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::StateChanged);
   return true;
 }
 

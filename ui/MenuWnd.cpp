@@ -67,6 +67,14 @@ void CMenuWnd::Notify(TNotifyUI& msg) {
   }
 }
 
+bool CMenuWnd::OnHostKey(const HostKeyEvent& event) {
+  if (event.key != VK_DOWN && event.key != VK_UP) return WindowImplBase::OnHostKey(event);
+  HostKeyEvent tab = event;
+  tab.key = VK_TAB;
+  tab.modifiers = event.key == VK_UP ? MK_SHIFT : 0;
+  return WindowImplBase::OnHostKey(tab);
+}
+
 void CMenuWnd::OnHostFocus(bool focused) {
   WindowImplBase::OnHostFocus(focused);
   if (!focused && m_hWnd != kNoWindow) Close(IDCANCEL);

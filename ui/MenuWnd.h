@@ -51,6 +51,8 @@ class CMenuWnd : public WindowImplBase {
  protected:
   std::wstring GetSkinFile() override { return m_skin; }
   void OnHostFocus(bool focused) override;
+  // Down and Up walk the items as Tab and Shift+Tab do.
+  bool OnHostKey(const HostKeyEvent& event) override;
 
  private:
   std::wstring m_skin;

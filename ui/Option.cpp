@@ -2,6 +2,7 @@
 #include "ui/Option.h"
 
 #include "ui/AttrParse.h"
+#include "ui/ControlAccessible.h"
 #include "ui/PaintManager.h"
 
 COptionUI::~COptionUI() {
@@ -44,6 +45,7 @@ void COptionUI::Selected(bool selected, bool notify) {
     }
   }
   Invalidate();
+  if (changed) CControlAccessible::Report(this, AccEvent::StateChanged);
   if (changed && m_selectChangedHook) m_selectChangedHook(selected);
   if (changed && notify && m_pManager && (selected || m_sGroupName.empty()))
     m_pManager->SendNotify(this, DUI_MSGTYPE_SELECTCHANGED);

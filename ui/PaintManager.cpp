@@ -9,6 +9,7 @@
 #include "ui/AttrParse.h"
 #include "ui/Container.h"
 #include "ui/Control.h"
+#include "ui/ControlAccessible.h"
 #include "ui/NativeView.h"
 #include "ui/ResourceStore.h"
 #include "ui/UIText.h"
@@ -186,6 +187,22 @@ void CPaintManagerUI::Paint(cairo_t* cr, const CDuiRect& rcPaint) {
     cairo_restore(cr);
   }
   if (m_pPopup && m_pPopup->IsVisible()) m_pPopup->DoPaint(cr, rcPaint);
+  PaintFocusMark(cr, rcPaint);
+}
+
+void CPaintManagerUI::PaintFocusMark(cairo_t* cr, const CDuiRect& rcPaint) {
+  // Edits show their caret; every other focused control gets a ring inside its edges.
+  if (!m_bFocusVisible || !m_pFocus || !m_pFocus->IsVisible() || m_pFocus->GetInterface(L"Edit")) return;
+  const CDuiRect& r = m_pFocus->GetPos();
+  if (!rcPaint.Intersects(r) || r.GetWidth() < 6 || r.GetHeight() < 6) return;
+  cairo_save(cr);
+  cairo_rectangle(cr, rcPaint.left, rcPaint.top, rcPaint.GetWidth(), rcPaint.GetHeight());
+  cairo_clip(cr);
+  CRenderEngine::RoundRectPath(cr, r.left + 1.5, r.top + 1.5, r.GetWidth() - 3, r.GetHeight() - 3, 3, 3);
+  cairo_set_source_rgb(cr, 0x1A / 255.0, 0x73 / 255.0, 0xE8 / 255.0);
+  cairo_set_line_width(cr, 2);
+  cairo_stroke(cr);
+  cairo_restore(cr);
 }
 
 void CPaintManagerUI::PlaceNativeViews() {
@@ -331,6 +348,7 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
     CControlUI* old = m_pFocus;
     m_pFocus = nullptr;
     SendEvent(old, e);
+    CControlAccessible::Report(old, AccEvent::StateChanged);
     SendNotify(old, DUI_MSGTYPE_KILLFOCUS);
   }
   if (control && control->GetManager() == this && control->IsVisible() && control->IsEnabled()) {
@@ -338,6 +356,7 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
     TEventUI e;
     e.Type = UIEvent::SetFocus;
     SendEvent(control, e);
+    CControlAccessible::Report(control, AccEvent::Focus);
     SendNotify(control, DUI_MSGTYPE_SETFOCUS);
   }
 }
@@ -509,6 +528,8 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
       }
       return;
     case HostMouseType::Down: {
+      if (m_bFocusVisible && m_pFocus) m_pFocus->Invalidate();
+      m_bFocusVisible = false;
       if (m_pPopup && m_pPopup->IsVisible() && !m_pPopup->GetPos().Contains(pt) &&
           !(m_pPopupAnchor && m_pPopupAnchor->GetPos().Contains(pt))) {
         CControlUI* popup = m_pPopup;
@@ -577,9 +598,14 @@ bool CPaintManagerUI::HandleKey(const HostKeyEvent& ke) {
   e.ptMouse = m_ptLastMouse;
   if (ke.down && ke.key == VK_TAB &&
       !(m_pFocus && (m_pFocus->GetControlFlags() & UIFLAG_WANTRETURN) && (ke.modifiers & MK_CONTROL))) {
+    m_bFocusVisible = true;
     return SetNextTabControl((ke.modifiers & MK_SHIFT) == 0);
   }
   if (!m_pFocus) return false;
+  if (ke.down && ke.key != VK_ESCAPE && !m_bFocusVisible) {
+    m_bFocusVisible = true;
+    m_pFocus->Invalidate();
+  }
   SendEvent(m_pFocus, e);
   return true;
 }

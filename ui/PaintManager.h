@@ -110,6 +110,8 @@ class CPaintManagerUI {
   void FlushAsyncNotify();
 
   CControlUI* GetFocus() const { return m_pFocus; }
+  // The focused control is marked once the keyboard moved the focus, until the next click.
+  bool IsFocusVisible() const { return m_bFocusVisible; }
   void SetFocus(CControlUI* control);
   bool SetNextTabControl(bool forward = true);
   CControlUI* GetHover() const { return m_pEventHover; }
@@ -153,6 +155,7 @@ class CPaintManagerUI {
   void UpdateHover(CDuiPoint pt, uint32_t time);
   void UpdateCursor(CControlUI* control);
   void PlaceNativeViews();
+  void PaintFocusMark(cairo_t* cr, const CDuiRect& rcPaint);
 
   HWND m_hWnd = 0;
   HostWindow* m_host = nullptr;
@@ -193,4 +196,5 @@ class CPaintManagerUI {
   bool m_bMouseTracking = false;
   uint32_t m_lastClickTime = 0;
   int m_dispatchDepth = 0;
+  bool m_bFocusVisible = false;
 };

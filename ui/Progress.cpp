@@ -2,6 +2,7 @@
 #include "ui/Progress.h"
 
 #include "ui/AttrParse.h"
+#include "ui/ControlAccessible.h"
 
 CProgressUI::CProgressUI() { m_uTextStyle = DT_SINGLELINE | DT_VCENTER | DT_CENTER; }
 
@@ -15,6 +16,7 @@ void CProgressUI::SetValue(int value) {
   if (value == m_nValue) return;
   m_nValue = value;
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::ValueChanged);
 }
 
 bool CProgressUI::SetAttribute(std::wstring_view name, std::wstring_view value) {

@@ -3,6 +3,7 @@
 
 #include "ui/AttrParse.h"
 #include "ui/Container.h"
+#include "ui/ControlAccessible.h"
 #include "ui/PaintManager.h"
 
 CScrollBarUI::CScrollBarUI() { m_cxyFixed = {m_nThickness, m_nThickness}; }
@@ -26,6 +27,7 @@ void CScrollBarUI::SetScrollPos(int pos) {
   m_nScrollPos = pos;
   UpdateThumb();
   Invalidate();
+  CControlAccessible::Report(this, AccEvent::ValueChanged);
 }
 
 void CScrollBarUI::SetPos(const CDuiRect& rc, bool needInvalidate) {

@@ -13,6 +13,7 @@ class CScrollBarUI : public CControlUI {
   void* GetInterface(std::wstring_view name) override;
 
   void SetOwner(CContainerUI* owner) { m_pOwner = owner; }
+  CContainerUI* GetOwner() const { return m_pOwner; }
   bool IsHorizontal() const { return m_bHorizontal; }
   void SetHorizontal(bool horizontal) { m_bHorizontal = horizontal; }
   int GetScrollRange() const { return m_nRange; }

@@ -5,6 +5,7 @@
 
 #include "ui/AttrParse.h"
 #include "ui/CheckBox.h"
+#include "ui/ControlAccessible.h"
 #include "ui/HorizontalLayout.h"
 #include "ui/Label.h"
 #include "ui/PaintManager.h"
@@ -185,6 +186,7 @@ void CTreeNodeUI::SetExpanded(bool expanded) {
   m_bExpanded = expanded;
   if (m_pFolderButton->IsSelected() != expanded) m_pFolderButton->Selected(expanded, false);
   ApplyChildVisibility();
+  CControlAccessible::Report(this, AccEvent::StateChanged);
   if (m_pManager) m_pManager->SendNotify(this, expanded ? L"itemexpand" : L"itemcollapse");
 }
 

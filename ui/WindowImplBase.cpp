@@ -150,6 +150,11 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, co
   return CWindowWnd::HandleMessage(msg, wParam, lParam, payload);
 }
 
+AccessibleNode* WindowImplBase::AccessibleRoot() {
+  CControlUI* root = m_pm.GetRoot();
+  return root ? root->GetAccessible() : nullptr;
+}
+
 void WindowImplBase::OnHostPaint(cairo_t* cr, const HostRect& dirty) {
   m_pm.Paint(cr, {dirty.x, dirty.y, dirty.x + dirty.width, dirty.y + dirty.height});
 }
@@ -263,7 +268,17 @@ bool WindowImplBase::TrackLayerResize(const HostMouseEvent& event) {
   return true;
 }
 
-bool WindowImplBase::OnHostKey(const HostKeyEvent& event) { return m_pm.HandleKey(event); }
+bool WindowImplBase::OnHostKey(const HostKeyEvent& event) {
+  // Escape closes a dialog, a popup or a window shown modally, unless a drop-down list is
+  // open (it closes that).
+  HostKind kind = GetHostKind();
+  bool closable = kind == HostKind::Dialog || kind == HostKind::Popup || (m_modal && m_modal->running);
+  if (event.down && event.key == VK_ESCAPE && !m_pm.GetPopup() && closable) {
+    Close(IDCANCEL);
+    return true;
+  }
+  return m_pm.HandleKey(event);
+}
 
 void WindowImplBase::OnHostText(const std::string& utf8) { m_pm.HandleText(utf8); }
 void WindowImplBase::OnHostPreedit(const std::string& utf8, int cursor) { m_pm.HandlePreedit(utf8, cursor); }

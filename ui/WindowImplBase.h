@@ -17,6 +17,7 @@ class WindowImplBase : public CWindowWnd, public INotifyUI, public IDialogBuilde
   ~WindowImplBase() override;
 
   CPaintManagerUI& GetPaintManager() { return m_pm; }
+  AccessibleNode* AccessibleRoot() override;
   CControlUI* FindControl(const std::wstring& name) const { return m_pm.FindControl(name); }
   template <class T>
   T* FindControlAs(const std::wstring& name) const {

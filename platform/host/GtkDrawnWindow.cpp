@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/host/GtkAccessible.h"
 #include "platform/host/GtkTopWindow.h"
 
 namespace {
@@ -81,7 +82,7 @@ unsigned HostKeyCode(guint keyval) {
 }
 
 GtkDrawnWindow::GtkDrawnWindow(HostWindowDelegate* delegate) : m_delegate(delegate) {
-  m_area = gtk_drawing_area_new();
+  m_area = NewAccessibleArea(this);
   // GTK destroys the area with its top-level window; the pointer then turns null.
   g_object_add_weak_pointer(G_OBJECT(m_area), reinterpret_cast<gpointer*>(&m_area));
   gtk_widget_set_can_focus(m_area, TRUE);
@@ -118,7 +119,10 @@ void GtkDrawnWindow::DetachArea() {
     g_object_unref(m_im);
     m_im = nullptr;
   }
-  if (m_area) g_signal_handlers_disconnect_by_data(m_area, this);
+  if (m_area) {
+    g_signal_handlers_disconnect_by_data(m_area, this);
+    ForgetAccessibleArea(m_area);
+  }
 }
 
 void GtkDrawnWindow::Invalidate(const HostRect& r) {

@@ -30,6 +30,10 @@ class GtkDrawnWindow : public HostWindow {
   void PlaceNativeChild(int id, const HostRect& rect, bool visible) override;
   void RemoveNativeChild(int id) override;
 
+  HostWindowDelegate* Delegate() const { return m_delegate; }
+  // The drawing area, null once GTK destroyed it.
+  GtkWidget* Area() const { return m_area; }
+
  protected:
   // The pointer press a move or resize by the pointer starts from.
   struct Press {

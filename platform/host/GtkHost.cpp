@@ -6,6 +6,7 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include "platform/host/GtkAccessible.h"
 #include "platform/host/GtkImage.h"
 #include "platform/host/GtkLayerWindow.h"
 #include "platform/host/GtkTopWindow.h"
@@ -56,7 +57,11 @@ bool TrayExists() {
 
 }  // namespace
 
-bool GtkHost::Init() { return gtk_init_check(nullptr, nullptr); }
+bool GtkHost::Init() {
+  if (!gtk_init_check(nullptr, nullptr)) return false;
+  InstallAtkSink();
+  return true;
+}
 
 std::unique_ptr<HostWindow> GtkHost::CreateHostWindow(HostWindowDelegate* delegate, HostWindow* owner,
                                                       HostKind kind) {

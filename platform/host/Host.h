@@ -45,6 +45,8 @@ struct HostKeyEvent {
   unsigned modifiers = 0;
 };
 
+class AccessibleNode;
+
 // Receives what happens to a host window; called on the main thread.
 class HostWindowDelegate {
  public:
@@ -62,6 +64,9 @@ class HostWindowDelegate {
   virtual void OnHostFocus(bool focused) = 0;
   virtual void OnHostCloseRequest() = 0;
   virtual void OnHostStateChanged() {}
+  // The node standing for the window's content: its children are the window's accessible
+  // children (null: the window shows nothing to assistive technology).
+  virtual AccessibleNode* AccessibleRoot() { return nullptr; }
 };
 
 class HostWindow {

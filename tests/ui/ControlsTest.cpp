@@ -97,6 +97,39 @@ TEST_F(UiTest, MenuClickPostsTheItemToItsOwner) {
   EXPECT_EQ(menu.GetHWND(), kNoWindow);
 }
 
+TEST_F(UiTest, MenuIsWalkedWithArrowsAndChosenWithEnter) {
+  auto owner = MakeWindow("<VerticalLayout/>");
+  WriteSkin(
+      "menu.xml",
+      R"(<Window><Menu><MenuElement name="about" text="关于"/><MenuElement name="exit" text="退出"/></Menu></Window>)");
+  std::vector<std::wstring> clicked;
+  owner->onMessage = [&](UINT msg, WPARAM, LPARAM, const Payload& payload, bool& handled) {
+    handled = msg == WM_MENU_CLICK;
+    if (handled) clicked.push_back(PayloadAs<MenuCmd>(payload)->szName);
+    return LRESULT(0);
+  };
+  CMenuWnd menu;
+  menu.Init(nullptr, L"menu.xml", {500, 400}, &owner->PM(), nullptr, eMenuAlignment_Left | eMenuAlignment_Top);
+  auto* host = static_cast<TestHostWindow*>(menu.GetHostWindow());
+  host->Key(VK_DOWN);
+  host->Key(VK_DOWN);
+  host->Key(VK_UP);
+  host->Key(VK_DOWN);
+  EXPECT_EQ(menu.GetPaintManager().GetFocus()->GetName(), L"exit");
+  host->Key(VK_RETURN);
+  PumpPendingMessages();
+  EXPECT_EQ(clicked, (std::vector<std::wstring>{L"exit"}));
+  EXPECT_EQ(menu.GetHWND(), kNoWindow);
+
+  // Escape closes a menu without choosing.
+  CMenuWnd second;
+  second.Init(nullptr, L"menu.xml", {500, 400}, &owner->PM(), nullptr, eMenuAlignment_Left | eMenuAlignment_Top);
+  static_cast<TestHostWindow*>(second.GetHostWindow())->Key(VK_ESCAPE);
+  PumpPendingMessages();
+  EXPECT_EQ(second.GetHWND(), kNoWindow);
+  EXPECT_EQ(clicked.size(), 1u);
+}
+
 TEST_F(UiTest, TrayReportsButtonsOrItsAbsence) {
   auto w = MakeWindow("<VerticalLayout/>");
   std::vector<LPARAM> seen;

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "support/Waiting.h"
 #include "UiTestSupport.h"
 #include "platform/host/GtkHost.h"
+#include "ui/Container.h"
 #include "ui/Edit.h"
 #include "ui/NativeView.h"
 
@@ -269,4 +271,129 @@ TEST_F(GtkHostTest, HotKeysReachTheWindowWhileANativeChildHasTheFocus) {
   EXPECT_TRUE(RunFor([&] { return !hot.empty(); }));
   EXPECT_EQ(hot, (std::vector<WPARAM>{1027}));
   EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "ab");  // the entry kept its own typing
+}
+
+namespace {
+
+// The first object below `obj` (depth first) with this accessible id; not referenced.
+AtkObject* FindById(AtkObject* obj, const std::string& id) {
+  const char* own = atk_object_get_accessible_id(obj);
+  if (own && id == own) return obj;
+  for (gint i = 0; i < atk_object_get_n_accessible_children(obj); ++i) {
+    AtkObject* child = atk_object_ref_accessible_child(obj, i);
+    if (!child) continue;
+    AtkObject* found = FindById(child, id);
+    g_object_unref(child);
+    if (found) return found;
+  }
+  return nullptr;
+}
+
+bool HasState(AtkObject* obj, AtkStateType state) {
+  AtkStateSet* set = atk_object_ref_state_set(obj);
+  bool has = atk_state_set_contains_state(set, state);
+  g_object_unref(set);
+  return has;
+}
+
+}  // namespace
+
+TEST_F(GtkHostTest, ControlsAreAtkObjectsBelowTheWindow) {
+  auto w = Open("acc.xml", R"(<Window size="300,200"><Font id="0" size="14"/>
+      <VerticalLayout bkcolor="#FFFFFFFF" inset="10,10,10,10">
+        <HorizontalLayout height="30"><Edit name="user" prompttext="Account" width="200"/></HorizontalLayout>
+        <Edit name="pass" password="true" text="secret" tooltip="Password" height="30"/>
+        <CheckBox name="save" text="Remember" height="30"/>
+        <Button name="login" text="Sign in" height="30"/>
+        <Progress name="progress" min="0" max="10" value="4" height="10"/>
+        <Label name="late" text="Code sent" visible="false" height="20"/>
+      </VerticalLayout></Window>)",
+                200, 150);
+  AtkObject* top = gtk_widget_get_accessible(static_cast<GtkWidget*>(w->GetHostWindow()->NativeHandle()));
+  ASSERT_NE(top, nullptr);
+  AtkObject* user = FindById(top, "user");
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(atk_object_get_role(user), ATK_ROLE_ENTRY);
+  EXPECT_STREQ(atk_object_get_name(user), "Account");
+  EXPECT_TRUE(HasState(user, ATK_STATE_EDITABLE));
+  EXPECT_TRUE(HasState(user, ATK_STATE_SHOWING));
+  // The layout around the edit is flattened: the edit sits right below the drawing area.
+  EXPECT_EQ(atk_object_get_role(atk_object_get_parent(user)), ATK_ROLE_PANEL);
+  EXPECT_EQ(atk_object_get_index_in_parent(user), 0);
+
+  // Screen extents: the window's position plus the control's place in it.
+  gint x = 0, y = 0, cw = 0, ch = 0;
+  atk_component_get_extents(ATK_COMPONENT(user), &x, &y, &cw, &ch, ATK_XY_SCREEN);
+  EXPECT_EQ(x, 210);
+  EXPECT_EQ(y, 160);
+  EXPECT_EQ(cw, 200);
+  EXPECT_EQ(ch, 30);
+
+  AtkObject* pass = FindById(top, "pass");
+  ASSERT_NE(pass, nullptr);
+  EXPECT_EQ(atk_object_get_role(pass), ATK_ROLE_PASSWORD_TEXT);
+  EXPECT_STREQ(atk_object_get_name(pass), "Password");
+  gchar* shown = atk_text_get_text(ATK_TEXT(pass), 0, -1);
+  EXPECT_STREQ(shown, "");
+  g_free(shown);
+
+  atk_editable_text_set_text_contents(ATK_EDITABLE_TEXT(user), "anna");
+  EXPECT_EQ(w->FindControl(L"user")->GetText(), L"anna");
+  gint pos = 4;
+  atk_editable_text_insert_text(ATK_EDITABLE_TEXT(user), "-b", -1, &pos);
+  gchar* text = atk_text_get_text(ATK_TEXT(user), 0, -1);
+  EXPECT_STREQ(text, "anna-b");
+  g_free(text);
+  EXPECT_EQ(pos, 6);
+
+  AtkObject* save = FindById(top, "save");
+  ASSERT_NE(save, nullptr);
+  EXPECT_EQ(atk_object_get_role(save), ATK_ROLE_CHECK_BOX);
+  EXPECT_STREQ(atk_action_get_name(ATK_ACTION(save), 0), "toggle");
+  std::vector<std::string> changes;
+  auto onState = +[](AtkObject*, const gchar* name, gboolean set, gpointer data) {
+    static_cast<std::vector<std::string>*>(data)->push_back(std::string(name) + (set ? "+" : "-"));
+  };
+  gulong handler = g_signal_connect(save, "state-change", G_CALLBACK(onState), &changes);
+  EXPECT_TRUE(atk_action_do_action(ATK_ACTION(save), 0));
+  EXPECT_TRUE(RunFor([&] { return HasState(save, ATK_STATE_CHECKED); }));
+  EXPECT_NE(std::find(changes.begin(), changes.end(), "checked+"), changes.end());
+  w->FindControl(L"save")->SetFocus();
+  EXPECT_NE(std::find(changes.begin(), changes.end(), "focused+"), changes.end());
+  g_signal_handler_disconnect(save, handler);
+
+  // A control shown inside a flattened layout is announced as a new child of the window.
+  AtkObject* area = atk_object_get_parent(user);
+  std::vector<std::string> added;
+  auto onChildren = +[](AtkObject*, guint, gpointer child, gpointer data) {
+    const char* id = child ? atk_object_get_accessible_id(ATK_OBJECT(child)) : nullptr;
+    static_cast<std::vector<std::string>*>(data)->push_back(id ? id : "");
+  };
+  gulong childHandler = g_signal_connect(area, "children-changed::add", G_CALLBACK(onChildren), &added);
+  w->FindControl(L"late")->SetVisible(true);
+  EXPECT_EQ(added, (std::vector<std::string>{"late"}));
+  g_signal_handler_disconnect(area, childHandler);
+
+  AtkObject* login = FindById(top, "login");
+  ASSERT_NE(login, nullptr);
+  EXPECT_EQ(atk_object_get_role(login), ATK_ROLE_PUSH_BUTTON);
+  w->events.clear();
+  EXPECT_TRUE(atk_action_do_action(ATK_ACTION(login), 0));
+  EXPECT_TRUE(RunFor([&] { return !w->events.empty(); }));
+  EXPECT_EQ(w->events, (std::vector<std::string>{"click:login"}));
+
+  AtkObject* progress = FindById(top, "progress");
+  ASSERT_NE(progress, nullptr);
+  gdouble value = 0;
+  atk_value_get_value_and_text(ATK_VALUE(progress), &value, nullptr);
+  EXPECT_EQ(value, 4);
+
+  // A control that goes leaves a defunct object behind, not a dangling one.
+  g_object_ref(login);
+  auto* box = static_cast<CContainerUI*>(w->FindControl(L"login")->GetParent());
+  box->Remove(w->FindControl(L"login"));
+  Settle(50);
+  EXPECT_TRUE(HasState(login, ATK_STATE_DEFUNCT));
+  EXPECT_EQ(atk_object_get_n_accessible_children(login), 0);
+  g_object_unref(login);
 }

@@ -312,3 +312,102 @@ TEST_F(UiTest, ListKeysMoveTheSelectionAndDoubleClickActivates) {
   EXPECT_NE(std::find(w->events.begin(), w->events.end(), "itemactivate:b"), w->events.end());
   EXPECT_EQ(list->GetCurSel(), 1);
 }
+
+TEST_F(UiTest, KeyboardReachesWhatTheMouseDoes) {
+  auto w = MakeWindow(R"(<VerticalLayout>
+    <Edit name="edit" height="30"/>
+    <CheckBox name="check" text="Remember" height="30"/>
+    <Button name="go" text="Go" height="30"/>
+    <List name="list" height="90">
+      <ListContainerElement name="r0" height="30"/><ListContainerElement name="r1" height="30"/>
+    </List>
+  </VerticalLayout>)");
+  TestHostWindow* host = w->Host();
+  host->Key(VK_TAB);
+  EXPECT_EQ(w->PM().GetFocus()->GetName(), L"edit");
+  host->Key(VK_TAB);
+  host->Key(VK_SPACE);
+  EXPECT_TRUE(static_cast<CCheckBoxUI*>(w->FindControl(L"check"))->GetCheck());
+  host->Key(VK_TAB);
+  w->events.clear();
+  host->Key(VK_RETURN);
+  EXPECT_EQ(w->events, (Events{"click:go"}));
+
+  // The focused control is marked after keyboard moves, and the mark goes with a click.
+  CDuiRect go = PosOf(*w, L"go");
+  auto ringAt = [&] {
+    cairo_surface_t* s = host->Snapshot();
+    cairo_surface_flush(s);
+    auto* px = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) +
+                                           (go.top + go.GetHeight() / 2) * cairo_image_surface_get_stride(s));
+    uint32_t c = px[go.left + 1] & 0xFFFFFF;
+    cairo_surface_destroy(s);
+    return c == 0x1A73E8;
+  };
+  EXPECT_TRUE(ringAt());
+  host->SavePng(std::string(TAVO_BINARY_DIR) + "/ui-focus-mark.png");
+  ClickOn(*w, L"go");
+  EXPECT_FALSE(ringAt());
+
+  // Lists: arrows select, Enter activates the selected row.
+  host->Key(VK_TAB);
+  EXPECT_EQ(w->PM().GetFocus()->GetName(), L"list");
+  w->events.clear();
+  host->Key(VK_DOWN);
+  host->Key(VK_DOWN);
+  host->Key(VK_DOWN);
+  host->Key(VK_RETURN);
+  auto* list = static_cast<CListUI*>(w->FindControl(L"list"));
+  EXPECT_EQ(list->GetCurSel(), 1);
+  EXPECT_NE(std::find(w->events.begin(), w->events.end(), "itemactivate:r1"), w->events.end());
+}
+
+TEST_F(UiTest, TreeArrowsExpandCollapseAndStepOverHiddenRows) {
+  WriteSkin("treeitem.xml", R"(<TreeNode height="30"/>)");
+  auto w = MakeWindow(R"(<TreeView name="tree" visiblefolderbtn="true"/>)");
+  auto* tree = static_cast<CTreeViewUI*>(w->FindControl(L"tree"));
+  CDialogBuilder builder;
+  auto makeNode = [&](const std::wstring& name) {
+    auto* n = static_cast<CTreeNodeUI*>(builder.Create(L"treeitem.xml", nullptr, &w->PM()).release());
+    n->SetName(name);
+    return n;
+  };
+  CTreeNodeUI* course = makeNode(L"course");
+  tree->Add(course);
+  course->Add(makeNode(L"lesson"));
+  tree->Add(makeNode(L"next"));
+  tree->SelectItem(0, true);
+  TestHostWindow* host = w->Host();
+  host->Key(VK_LEFT);
+  EXPECT_FALSE(course->IsExpanded());
+  host->Key(VK_DOWN);  // the lesson row is hidden: the next course is selected
+  EXPECT_EQ(tree->GetCurSel(), 2);
+  host->Key(VK_UP);
+  EXPECT_EQ(tree->GetCurSel(), 0);
+  host->Key(VK_RIGHT);
+  EXPECT_TRUE(course->IsExpanded());
+  host->Key(VK_RIGHT);
+  EXPECT_EQ(tree->GetCurSel(), 1);
+  host->Key(VK_LEFT);  // a leaf goes to its parent
+  EXPECT_EQ(tree->GetCurSel(), 0);
+}
+
+TEST_F(UiTest, EscapeClosesAPopupButNotAMainWindow) {
+  auto main = MakeWindow(R"(<Button name="b" text="b"/>)");
+  main->Host()->Key(VK_ESCAPE);
+  PumpPendingMessages();
+  EXPECT_TRUE(main->IsWindowVisible());
+
+  class PopupWnd : public RecordingWnd {
+   public:
+    using RecordingWnd::RecordingWnd;
+    HostKind GetHostKind() const override { return HostKind::Popup; }
+  };
+  WriteSkin("p.xml", R"(<Window size="100,100"><Button name="x" text="x"/></Window>)");
+  PopupWnd popup(L"p.xml", L"popupClass");
+  popup.Create(main->GetHWND(), L"", WS_POPUP, 0);
+  popup.ShowWindow(true);
+  popup.Host()->Key(VK_ESCAPE);
+  PumpPendingMessages();
+  EXPECT_EQ(popup.GetHWND(), kNoWindow);
+}
