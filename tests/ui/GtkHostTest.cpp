@@ -308,7 +308,7 @@ TEST_F(GtkHostTest, ControlsAreAtkObjectsBelowTheWindow) {
         <Progress name="progress" min="0" max="10" value="4" height="10"/>
         <Label name="late" text="Code sent" visible="false" height="20"/>
       </VerticalLayout></Window>)",
-                200, 150);
+                200, 150, {5, 5, 0xFFFFFFu});
   AtkObject* top = gtk_widget_get_accessible(static_cast<GtkWidget*>(w->GetHostWindow()->NativeHandle()));
   ASSERT_NE(top, nullptr);
   AtkObject* user = FindById(top, "user");
@@ -392,8 +392,7 @@ TEST_F(GtkHostTest, ControlsAreAtkObjectsBelowTheWindow) {
   g_object_ref(login);
   auto* box = static_cast<CContainerUI*>(w->FindControl(L"login")->GetParent());
   box->Remove(w->FindControl(L"login"));
-  Settle(50);
-  EXPECT_TRUE(HasState(login, ATK_STATE_DEFUNCT));
+  EXPECT_TRUE(RunFor([&] { return HasState(login, ATK_STATE_DEFUNCT); }));
   EXPECT_EQ(atk_object_get_n_accessible_children(login), 0);
   g_object_unref(login);
 }
