@@ -25,6 +25,7 @@
 #include "app/main/CommandLine.h"
 #include "app/main/CrashHandler.h"
 #include "app/main/DemoSchool.h"
+#include "app/main/SessionBus.h"
 #include "browser/ClientAppBrowser.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
@@ -280,5 +281,7 @@ int TavoMain(int argc, char** argv) {
   // The embedded browser reads the extra CA from the environment; a --ca-file switch
   // reaches it that way too. Set now, while this is the only thread.
   if (options.caFile) setenv("TAVO_CA_FILE", options.caFile->c_str(), 1);
+  // No session bus: none is started on the program's behalf (it would outlive it).
+  KeepSessionBusFromAutolaunch();
   return RunBrowserProcess(options);
 }
