@@ -1,6 +1,8 @@
 // Starting, waiting for and ending the real program, and the leftover-process scan.
 #include "ProgramRun.h"
 
+#include "support/PrivateDisplay.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -14,6 +16,9 @@
 #include <thread>
 
 extern char** environ;
+
+// Every test of this executable gets a private X server of its own.
+const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1366x768x24"));
 
 namespace desktop_test {
 

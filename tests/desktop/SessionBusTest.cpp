@@ -9,7 +9,6 @@
 
 #include "ProgramRun.h"
 #include "app/main/SessionBus.h"
-#include "support/PrivateDisplay.h"
 
 namespace {
 
@@ -18,7 +17,6 @@ using namespace std::chrono_literals;
 using desktop_test::ProgramRun;
 using desktop_test::ScratchFolder;
 
-const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1366x768x24"));
 
 TEST(SessionBusTest, OnlyAMissingBusIsReplacedByTheUsersStandardSocket) {
   ScratchFolder scratch;
