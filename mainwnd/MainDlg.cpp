@@ -262,6 +262,8 @@ void MainDlg::OnMenuClick(const std::wstring& item) {
     PostMessage(m_hWnd, WM_CLOSE);
   } else if (item == L"about") {
     OpenOrRaiseAboutWindow();
+  } else if (item == L"show") {
+    ActivateMain();
   }
 }
 

@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include "platform/host/GtkImage.h"
+#include "platform/host/GtkIndicatorTray.h"
 #include "platform/host/GtkLayerWindow.h"
 #include "platform/host/GtkTopWindow.h"
 
@@ -98,6 +99,10 @@ std::string GtkHost::GetClipboardText() {
 
 std::unique_ptr<HostTray> GtkHost::CreateTray(const std::vector<unsigned char>& icon, const std::string& tip,
                                               std::function<void(int)> onClick) {
+  // A status notifier item where the desktop watches for one, the XEmbed tray otherwise.
+  if (StatusNotifierWatcherExists()) {
+    if (auto tray = CreateIndicatorTray(icon, tip)) return tray;
+  }
   if (!TrayExists()) return nullptr;
   GdkPixbuf* pixbuf = PixbufFromBytes(icon);
   auto tray = std::make_unique<GtkTray>(pixbuf, tip, std::move(onClick));
