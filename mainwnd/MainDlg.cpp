@@ -121,7 +121,8 @@ void MainDlg::InitWindow() {
   }
 
   m_tray.CreateTrayIcon(m_hWnd, kIconId, L"Tavo", 0);
-  if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window minimises it");
+  if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window ends the program");
+  m_titleMenu.Attach(m_pm, m_tray.IsCreated());
 }
 
 void MainDlg::ShowView(View view) {
@@ -152,6 +153,7 @@ void MainDlg::SelectTab(bool courses) {
 void MainDlg::Notify(TNotifyUI& msg) {
   if (m_lists && m_lists->HandleNotify(msg)) return;
   if (m_subjectTree && m_subjectTree->HandleNotify(msg)) return;
+  if (m_titleMenu.HandleNotify(msg, GetWindowRect())) return;
   const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
   if (msg.sType == DUI_MSGTYPE_CLICK) {
     if (name == L"closebtn") {
@@ -180,8 +182,8 @@ void MainDlg::Notify(TNotifyUI& msg) {
 
 void MainDlg::OnCloseButton() {
   if (!m_tray.IsCreated()) {
-    // Nowhere to come back from: keep the window reachable in the task bar.
-    SendMessage(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE);
+    // Nothing could bring a hidden window back: closing it ends the program as "退出" does.
+    PostMessage(m_hWnd, WM_CLOSE);
     return;
   }
   ShowMain(false);
@@ -350,6 +352,7 @@ void MainDlg::ReleaseUserState() {
 LRESULT MainDlg::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
   m_tray.DeleteTrayIcon();
   if (m_menu) m_menu->DestroyMenu();
+  m_titleMenu.Close();
   bHandled = false;
   return 0;
 }

@@ -11,6 +11,7 @@
 
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/QuestionView.h"
+#include "mainwnd/TitleMenu.h"
 #include "ui/MenuWnd.h"
 #include "ui/TrayIcon.h"
 #include "ui/WindowImplBase.h"
@@ -82,6 +83,7 @@ class MainDlg : public WindowImplBase, public CourseLists::Delegate {
   View m_view = View::NoLesson;
   CTrayIcon m_tray;
   std::unique_ptr<CMenuWnd> m_menu;
+  TitleMenu m_titleMenu;
   std::unique_ptr<WindowImplBase> m_titleShadow;
   std::unique_ptr<CourseLists> m_lists;
   std::unique_ptr<SubjectTree> m_subjectTree;
