@@ -19,6 +19,7 @@
 #include "service/ServiceConfig.h"
 #include "service/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Notifications.h"
 #include "ui/Option.h"
 #include "ui/UIText.h"
 
@@ -307,6 +308,8 @@ void MainDlg::OnLoginExpired() {
   // Several classes' fetches may be refused at once: one tip, one sign-out.
   if (m_loginExpired) return;
   m_loginExpired = true;
+  // Out of sight (in the tray), the student learns it from the desktop.
+  if (!IsWindowVisible()) NotifyLoginExpired();
   // The tip goes over the login frame when there is one: this window is about to close
   // and a tip of its own would go with it before the student could read it.
   LoginBackDlg* frame = GetLoginFrame();

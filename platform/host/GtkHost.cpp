@@ -6,6 +6,7 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include "platform/host/DesktopNotifier.h"
 #include "platform/host/GtkImage.h"
 #include "platform/host/GtkIndicatorTray.h"
 #include "platform/host/GtkLayerWindow.h"
@@ -164,4 +165,8 @@ int GtkHost::DoubleClickTime() {
   gint ms = 400;
   g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &ms, nullptr);
   return ms;
+}
+
+void GtkHost::ShowNotification(const std::string& title, const std::string& body, std::function<void()> onClick) {
+  DesktopNotifier::Get().Show(title, body, std::move(onClick));
 }

@@ -14,16 +14,6 @@ namespace {
 constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
 constexpr int kBusCallTimeoutMs = 1000;
 
-// A session bus this process may connect to without one being started for it: a given
-// address, or the user's bus socket.
-bool SessionBusReachable() {
-  const char* address = getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (address && *address) return true;
-  std::string socket = std::string(g_get_user_runtime_dir()) + "/bus";
-  struct stat info {};
-  return g_stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
-}
-
 class GtkIndicatorTray : public HostTray {
  public:
   GtkIndicatorTray(AppIndicator* indicator, std::string iconFolder)
@@ -68,6 +58,14 @@ class GtkIndicatorTray : public HostTray {
 };
 
 }  // namespace
+
+bool SessionBusReachable() {
+  const char* address = getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address && *address) return true;
+  std::string socket = std::string(g_get_user_runtime_dir()) + "/bus";
+  struct stat info {};
+  return g_stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
 
 bool StatusNotifierWatcherExists() {
   if (!SessionBusReachable()) return false;

@@ -9,6 +9,10 @@
 
 #include "platform/host/Host.h"
 
+// True when a session bus can be reached without one being started for this process (an
+// address is given, or the user's bus socket exists).
+bool SessionBusReachable();
+
 // True when the session bus has a status notifier watcher. Never starts a bus.
 bool StatusNotifierWatcherExists();
 

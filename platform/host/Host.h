@@ -145,6 +145,10 @@ class Host {
                                  const std::vector<HostFileFilter>& filters) = 0;
   virtual std::string ChooseFolder(HostWindow* owner, const std::string& title) = 0;
   virtual bool OpenUri(const std::string& uri) = 0;
+  // A desktop notification; `onClick` runs on the main thread when it is clicked. Hosts
+  // without a desktop show nothing.
+  virtual void ShowNotification(const std::string& /*title*/, const std::string& /*body*/,
+                                std::function<void()> /*onClick*/) {}
   // Milliseconds within which a second click counts as a double click.
   virtual int DoubleClickTime() { return 400; }
 };
