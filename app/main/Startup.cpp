@@ -31,6 +31,7 @@
 #include "downloads/DownloadTaskList.h"
 #include "downloads/ThreadPool.h"
 #include "mainwnd/MainWindowOpener.h"
+#include "mainwnd/WebPageDlg.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
@@ -39,6 +40,7 @@
 #include "service/UsageReport.h"
 #include "skin/LoadSkin.h"
 #include "ui/Control.h"
+#include "ui/Dialogs.h"
 #include "web/WebRouterListenThread.h"
 
 
@@ -253,6 +255,8 @@ int RunBrowserProcess(const StartupOptions& options) {
       ReleaseEngineAndObjects(false);
       return Finish(kExitStartFailed, demo, false);
   }
+  // A page the desktop cannot open shows in the program's own window.
+  SetOpenUrlFallback(&OpenWebPageWindow);
   // 5. Worker pool.
   ThreadPool::Get().Create();
   // 6. Skin.

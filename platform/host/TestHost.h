@@ -46,6 +46,7 @@ class TestHost : public Host {
   std::string lastChooserTitle;
   std::vector<HostFileFilter> lastFilters;
   std::vector<std::string> openedUris;
+  bool canOpenUris = true;  // false: a desktop without a web browser
   struct Notification {
     std::string title;
     std::string body;
