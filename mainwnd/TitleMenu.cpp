@@ -13,8 +13,8 @@ bool TitleMenu::HandleNotify(const TNotifyUI& msg, const CDuiRect& window) {
   // Below the button, from its left edge.
   const CDuiRect& button = m_button->GetPos();
   m_menu = std::make_unique<CMenuWnd>();
-  m_menu->Init(nullptr, L"title_menu.xml", {window.left + button.left, window.top + button.bottom}, m_pm, nullptr,
-               eMenuAlignment_Right | eMenuAlignment_Bottom);
+  m_menu->Init(nullptr, L"title_menu.xml", {window.left + button.left, window.top + button.bottom}, m_pm,
+               nullptr, eMenuAlignment_Right | eMenuAlignment_Bottom);
   m_menu->ResizeMenu();
   return true;
 }

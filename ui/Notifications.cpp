@@ -31,6 +31,7 @@ void NotifyLoginExpired() {
   // The main window is closing then; the click brings the sign-in windows forward.
   GetHost().ShowNotification("Tavo", "登陆失效，重新登陆", [] {
     HWND frame = FindWindow(L"loginBackDlgClass", L"Tavo");
-    if (CWindowWnd* window = frame != kNoWindow ? CWindowWnd::FromHandle(frame) : nullptr) window->BringToFront();
+    if (CWindowWnd* window = frame != kNoWindow ? CWindowWnd::FromHandle(frame) : nullptr)
+      window->BringToFront();
   });
 }

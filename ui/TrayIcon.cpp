@@ -23,11 +23,12 @@ bool CTrayIcon::CreateTrayIcon(HWND receiver, UINT iconId, const std::wstring& t
     LPARAM what = button == 3 ? WM_RBUTTONUP : WM_LBUTTONUP;
     PostMessage(receiver, msg, iconId, what);
   });
-  if (m_tray) m_tray->SetMenu(MenuItemsOf("menu.xml"), [receiver](const std::string& name) {
-    auto cmd = MakePayload<MenuCmd>();
-    PayloadAs<MenuCmd>(cmd)->szName = FromUtf8(name);
-    PostMessage(receiver, WM_MENU_CLICK, 0, 0, cmd);
-  });
+  if (m_tray)
+    m_tray->SetMenu(MenuItemsOf("menu.xml"), [receiver](const std::string& name) {
+      auto cmd = MakePayload<MenuCmd>();
+      PayloadAs<MenuCmd>(cmd)->szName = FromUtf8(name);
+      PostMessage(receiver, WM_MENU_CLICK, 0, 0, cmd);
+    });
   return m_tray != nullptr;
 }
 

@@ -16,7 +16,8 @@ bool IsSocket(const std::string& path) {
 
 std::string AddressWithoutAutolaunch(const char* address, const char* runtimeDir, unsigned uid) {
   if (address != nullptr && *address != '\0') return {};
-  std::string folder = runtimeDir != nullptr && *runtimeDir == '/' ? runtimeDir : "/run/user/" + std::to_string(uid);
+  std::string folder =
+      runtimeDir != nullptr && *runtimeDir == '/' ? runtimeDir : "/run/user/" + std::to_string(uid);
   std::string socket = folder + "/bus";
   // GLib finds the user's bus there by itself; only its absence leads to autolaunch.
   if (IsSocket(socket)) return {};

@@ -1,9 +1,9 @@
 // Desktop notifications over D-Bus, asynchronous from end to end.
 #include "platform/host/DesktopNotifier.h"
 
-#include "platform/host/GtkIndicatorTray.h"
-
 #include <memory>
+
+#include "platform/host/GtkIndicatorTray.h"
 
 namespace {
 
@@ -37,7 +37,8 @@ void DesktopNotifier::Show(const std::string& title, const std::string& body, st
       }
       m_state = BusState::Connecting;
       m_waiting.push_back(std::move(pending));
-      g_bus_get(G_BUS_TYPE_SESSION, nullptr, &OnBus, reinterpret_cast<gpointer>(static_cast<uintptr_t>(m_generation)));
+      g_bus_get(G_BUS_TYPE_SESSION, nullptr, &OnBus,
+                reinterpret_cast<gpointer>(static_cast<uintptr_t>(m_generation)));
       return;
   }
 }
@@ -58,8 +59,8 @@ void DesktopNotifier::OnBus(GObject*, GAsyncResult* result, gpointer generation)
   self.m_bus = bus;
   self.m_state = BusState::Ready;
   // Any sender: the daemon's unique name is not known here.
-  self.m_subscription = g_dbus_connection_signal_subscribe(bus, nullptr, kService, nullptr, kPath, nullptr,
-                                                           G_DBUS_SIGNAL_FLAGS_NONE, &OnSignal, nullptr, nullptr);
+  self.m_subscription = g_dbus_connection_signal_subscribe(
+      bus, nullptr, kService, nullptr, kPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &OnSignal, nullptr, nullptr);
   for (Pending& pending : waiting) self.Send(std::move(pending));
 }
 
@@ -82,8 +83,8 @@ void DesktopNotifier::Send(Pending pending) {
   auto call = std::make_unique<Call>(Call{m_generation, std::move(pending.onClick)});
   g_dbus_connection_call(
       m_bus, kService, kPath, kService, "Notify",
-      g_variant_new("(susssasa{sv}i)", "Tavo", 0u, "tavo", pending.title.c_str(), pending.body.c_str(), &actions,
-                    &hints, -1),
+      g_variant_new("(susssasa{sv}i)", "Tavo", 0u, "tavo", pending.title.c_str(), pending.body.c_str(),
+                    &actions, &hints, -1),
       G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kNotifyTimeoutMs, nullptr,
       [](GObject* source, GAsyncResult* result, gpointer data) {
         std::unique_ptr<Call> call(static_cast<Call*>(data));
@@ -94,13 +95,14 @@ void DesktopNotifier::Send(Pending pending) {
         g_variant_get(reply, "(u)", &id);
         g_variant_unref(reply);
         DesktopNotifier& self = Get();
-        if (call->generation == self.m_generation && call->onClick) self.m_clicks[id] = std::move(call->onClick);
+        if (call->generation == self.m_generation && call->onClick)
+          self.m_clicks[id] = std::move(call->onClick);
       },
       call.release());
 }
 
-void DesktopNotifier::OnSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal,
-                               GVariant* parameters, gpointer) {
+void DesktopNotifier::OnSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                               const gchar* signal, GVariant* parameters, gpointer) {
   DesktopNotifier& self = Get();
   guint32 id = 0;
   if (g_strcmp0(signal, "ActionInvoked") == 0) {

@@ -7,9 +7,9 @@
 #include <gio/gio.h>
 
 #include <cstdint>
-#include <memory>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 

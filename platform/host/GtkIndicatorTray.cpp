@@ -29,7 +29,8 @@ class GtkIndicatorTray : public HostTray {
   }
   void SetTooltip(const std::string& utf8) override { app_indicator_set_title(m_indicator, utf8.c_str()); }
 
-  void SetMenu(const std::vector<HostTrayItem>& items, std::function<void(const std::string&)> onChoice) override {
+  void SetMenu(const std::vector<HostTrayItem>& items,
+               std::function<void(const std::string&)> onChoice) override {
     m_onChoice = std::move(onChoice);
     GtkWidget* menu = gtk_menu_new();
     for (const HostTrayItem& item : items) {
@@ -71,10 +72,10 @@ bool StatusNotifierWatcherExists() {
   if (!SessionBusReachable()) return false;
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
   if (!bus) return false;
-  GVariant* reply = g_dbus_connection_call_sync(
-      bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-      g_variant_new("(s)", kWatcherName), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, kBusCallTimeoutMs, nullptr,
-      nullptr);
+  GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                "org.freedesktop.DBus", "NameHasOwner",
+                                                g_variant_new("(s)", kWatcherName), G_VARIANT_TYPE("(b)"),
+                                                G_DBUS_CALL_FLAGS_NONE, kBusCallTimeoutMs, nullptr, nullptr);
   g_object_unref(bus);
   if (!reply) return false;
   gboolean owned = FALSE;
@@ -83,7 +84,8 @@ bool StatusNotifierWatcherExists() {
   return owned;
 }
 
-std::unique_ptr<HostTray> CreateIndicatorTray(const std::vector<unsigned char>& icon, const std::string& title) {
+std::unique_ptr<HostTray> CreateIndicatorTray(const std::vector<unsigned char>& icon,
+                                              const std::string& title) {
   // The item names its icon by file in a folder of its own; the desktop reads it from there.
   std::string folder;
   if (!icon.empty()) {
@@ -98,7 +100,8 @@ std::unique_ptr<HostTray> CreateIndicatorTray(const std::vector<unsigned char>& 
   AppIndicator* indicator =
       folder.empty()
           ? app_indicator_new("tavo", "applications-other", APP_INDICATOR_CATEGORY_APPLICATION_STATUS)
-          : app_indicator_new_with_path("tavo", "tavo-tray", APP_INDICATOR_CATEGORY_APPLICATION_STATUS, folder.c_str());
+          : app_indicator_new_with_path("tavo", "tavo-tray", APP_INDICATOR_CATEGORY_APPLICATION_STATUS,
+                                        folder.c_str());
   if (!indicator) return nullptr;
   app_indicator_set_title(indicator, title.c_str());
   app_indicator_set_status(indicator, APP_INDICATOR_STATUS_ACTIVE);

@@ -17,4 +17,5 @@ bool SessionBusReachable();
 bool StatusNotifierWatcherExists();
 
 // Null when the icon could not be made.
-std::unique_ptr<HostTray> CreateIndicatorTray(const std::vector<unsigned char>& icon, const std::string& title);
+std::unique_ptr<HostTray> CreateIndicatorTray(const std::vector<unsigned char>& icon,
+                                              const std::string& title);

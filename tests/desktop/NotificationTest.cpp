@@ -42,40 +42,41 @@ class DaemonStandIn {
   explicit DaemonStandIn(GDBusConnection* bus) : m_bus(bus) {
     GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kDaemonXml, nullptr);
     static const GDBusInterfaceVTable vtable = {&OnCall, nullptr, nullptr, {}};
-    g_dbus_connection_register_object(m_bus, "/org/freedesktop/Notifications", info->interfaces[0], &vtable, this,
-                                      nullptr, nullptr);
+    g_dbus_connection_register_object(m_bus, "/org/freedesktop/Notifications", info->interfaces[0], &vtable,
+                                      this, nullptr, nullptr);
     g_dbus_node_info_unref(info);
-    GVariant* reply = g_dbus_connection_call_sync(
-        m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-        g_variant_new("(su)", "org.freedesktop.Notifications", 4u), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-        nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "RequestName",
+                                                  g_variant_new("(su)", "org.freedesktop.Notifications", 4u),
+                                                  nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
     if (reply) g_variant_unref(reply);
   }
   void Click(guint32 id) {
-    g_dbus_connection_emit_signal(m_bus, nullptr, "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
-                                  "ActionInvoked", g_variant_new("(us)", id, "default"), nullptr);
+    g_dbus_connection_emit_signal(m_bus, nullptr, "/org/freedesktop/Notifications",
+                                  "org.freedesktop.Notifications", "ActionInvoked",
+                                  g_variant_new("(us)", id, "default"), nullptr);
   }
   std::vector<Received> received;
 
  private:
-  static void OnCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
-                     GDBusMethodInvocation* invocation, gpointer data) {
+  static void OnCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+                     GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
     auto* self = static_cast<DaemonStandIn*>(data);
     const gchar *app = nullptr, *icon = nullptr, *summary = nullptr, *body = nullptr;
     guint32 replaces = 0;
     GVariantIter* actions = nullptr;
     GVariant* hints = nullptr;
     gint32 timeout = 0;
-    g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", &app, &replaces, &icon, &summary, &body, &actions, &hints,
-                  &timeout);
+    g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", &app, &replaces, &icon, &summary, &body, &actions,
+                  &hints, &timeout);
     Received r{app, summary, body, {}};
     const gchar* action = nullptr;
     while (g_variant_iter_next(actions, "&s", &action)) r.actions.push_back(action);
     g_variant_iter_free(actions);
     g_variant_unref(hints);
     self->received.push_back(r);
-    g_dbus_method_invocation_return_value(invocation,
-                                          g_variant_new("(u)", static_cast<guint32>(40 + self->received.size())));
+    g_dbus_method_invocation_return_value(
+        invocation, g_variant_new("(u)", static_cast<guint32>(40 + self->received.size())));
   }
   GDBusConnection* m_bus;
 };
@@ -144,10 +145,12 @@ TEST(ProgramNotificationsTest, ADownloadResultNamesTheFileAndAClickShowsTheMainW
   TestHost* host = owned.get();
   SetHost(std::move(owned));
   std::vector<UINT> mainMessages;
-  MessageWindow main([&](UINT msg, WPARAM, LPARAM, const Payload&) -> LRESULT {
-    mainMessages.push_back(msg);
-    return 0;
-  }, L"mainDlgClass", L"Tavo");
+  MessageWindow main(
+      [&](UINT msg, WPARAM, LPARAM, const Payload&) -> LRESULT {
+        mainMessages.push_back(msg);
+        return 0;
+      },
+      L"mainDlgClass", L"Tavo");
 
   struct Case {
     DownloadOutcome outcome;

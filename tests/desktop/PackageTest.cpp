@@ -1,7 +1,7 @@
 // The Debian package: built from the build folder, checked by the desktop's and Debian's
 // validators, unpacked into a scratch root and started from there up to the login window.
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <unistd.h>
 
 #include "ProgramRun.h"
@@ -19,9 +19,9 @@ TEST(PackageTest, BuildsValidatesInstallsAndStartsFromAScratchRoot) {
   const fs::path build = desktop_test::BuildFolder();
   const fs::path out = scratch.path() / "package";
   int status = -1;
-  std::string log = Shell("cpack -G DEB --config '" + (build / "CPackConfig.cmake").string() + "' -B '" + out.string() +
-                              "' 2>&1",
-                          &status);
+  std::string log = Shell(
+      "cpack -G DEB --config '" + (build / "CPackConfig.cmake").string() + "' -B '" + out.string() + "' 2>&1",
+      &status);
   ASSERT_EQ(status, 0) << log;
   std::string deb = Shell("ls " + out.string() + "/tavo_*.deb");
   ASSERT_FALSE(deb.empty()) << log;
@@ -29,8 +29,8 @@ TEST(PackageTest, BuildsValidatesInstallsAndStartsFromAScratchRoot) {
 
   // Dependencies: the linked libraries and the run-time packages no binary links.
   std::string depends = Shell("dpkg-deb -f '" + deb + "' Depends");
-  for (const char* package : {"libwebkit2gtk-4.1-0", "libgtk-3-0", "gstreamer1.0-libav", "gstreamer1.0-plugins-good",
-                              "fonts-noto-cjk", "bubblewrap"}) {
+  for (const char* package : {"libwebkit2gtk-4.1-0", "libgtk-3-0", "gstreamer1.0-libav",
+                              "gstreamer1.0-plugins-good", "fonts-noto-cjk", "bubblewrap"}) {
     EXPECT_NE(depends.find(package), std::string::npos) << package << " missing from " << depends;
   }
   std::string lintian = Shell("lintian --fail-on error '" + deb + "' 2>&1", &status);
@@ -57,9 +57,9 @@ TEST(PackageTest, BuildsValidatesInstallsAndStartsFromAScratchRoot) {
     EXPECT_EQ(gdk_pixbuf_get_height(icon), size);
     g_object_unref(icon);
   }
-  std::string check = Shell("desktop-file-validate '" + (root / "usr/share/applications/org.tavo.Tavo.desktop").string() +
-                                "' 2>&1",
-                            &status);
+  std::string check = Shell(
+      "desktop-file-validate '" + (root / "usr/share/applications/org.tavo.Tavo.desktop").string() + "' 2>&1",
+      &status);
   EXPECT_EQ(status, 0) << check;
   check = Shell("appstreamcli validate --no-net '" +
                     (root / "usr/share/metainfo/org.tavo.Tavo.metainfo.xml").string() + "' 2>&1",

@@ -1,8 +1,6 @@
 // Starting, waiting for and ending the real program, and the leftover-process scan.
 #include "ProgramRun.h"
 
-#include "support/PrivateDisplay.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -14,6 +12,8 @@
 #include <iterator>
 #include <memory>
 #include <thread>
+
+#include "support/PrivateDisplay.h"
 
 extern char** environ;
 
@@ -54,7 +54,8 @@ std::string Shell(const std::string& command, int* status) {
 
 ProgramRun::ProgramRun(const fs::path& root, std::map<std::string, std::string> env)
     : m_root(root), m_env(std::move(env)) {
-  for (const char* folder : {"state", "data", "config", "cache", "home"}) fs::create_directories(root / folder);
+  for (const char* folder : {"state", "data", "config", "cache", "home"})
+    fs::create_directories(root / folder);
   fs::create_directories(root / "run");
   fs::permissions(root / "run", fs::perms::owner_all, fs::perm_options::replace);
   m_env.emplace("XDG_STATE_HOME", (root / "state").string());

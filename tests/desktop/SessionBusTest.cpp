@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 using desktop_test::ProgramRun;
 using desktop_test::ScratchFolder;
 
-
 TEST(SessionBusTest, OnlyAMissingBusIsReplacedByTheUsersStandardSocket) {
   ScratchFolder scratch;
   const std::string withBus = (scratch.path() / "with").string();

@@ -35,13 +35,13 @@ class WatcherStandIn {
   explicit WatcherStandIn(GDBusConnection* bus) : m_bus(bus) {
     GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kWatcherXml, nullptr);
     static const GDBusInterfaceVTable vtable = {&OnCall, &OnGet, nullptr, {}};
-    g_dbus_connection_register_object(m_bus, "/StatusNotifierWatcher", info->interfaces[0], &vtable, this, nullptr,
-                                      nullptr);
+    g_dbus_connection_register_object(m_bus, "/StatusNotifierWatcher", info->interfaces[0], &vtable, this,
+                                      nullptr, nullptr);
     g_dbus_node_info_unref(info);
-    GVariant* reply = g_dbus_connection_call_sync(
-        m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-        g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-        nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "RequestName",
+                                                  g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u),
+                                                  nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
     if (reply) g_variant_unref(reply);
   }
   // (sender, path or name) of each registration.
@@ -56,8 +56,8 @@ class WatcherStandIn {
     if (g_strcmp0(method, "RegisterStatusNotifierItem") == 0) self->items.emplace_back(sender, service);
     g_dbus_method_invocation_return_value(invocation, nullptr);
   }
-  static GVariant* OnGet(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property, GError**,
-                         gpointer) {
+  static GVariant* OnGet(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* property,
+                         GError**, gpointer) {
     if (g_strcmp0(property, "IsStatusNotifierHostRegistered") == 0) return g_variant_new_boolean(TRUE);
     if (g_strcmp0(property, "ProtocolVersion") == 0) return g_variant_new_int32(0);
     return g_variant_new_strv(nullptr, 0);
@@ -76,7 +76,8 @@ GVariant* Call(GDBusConnection* bus, const std::string& name, const std::string&
     bool* done;
   } state{&result, &done};
   g_dbus_connection_call(
-      bus, name.c_str(), path.c_str(), interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
+      bus, name.c_str(), path.c_str(), interface, method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, 5000,
+      nullptr,
       [](GObject* source, GAsyncResult* res, gpointer data) {
         auto* s = static_cast<State*>(data);
         *s->result = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), res, nullptr);
@@ -87,7 +88,8 @@ GVariant* Call(GDBusConnection* bus, const std::string& name, const std::string&
   return result;
 }
 
-std::string ItemProperty(GDBusConnection* bus, const std::string& name, const std::string& path, const char* key) {
+std::string ItemProperty(GDBusConnection* bus, const std::string& name, const std::string& path,
+                         const char* key) {
   GVariant* reply = Call(bus, name, path, "org.freedesktop.DBus.Properties", "Get",
                          g_variant_new("(ss)", "org.kde.StatusNotifierItem", key));
   if (!reply) return {};
