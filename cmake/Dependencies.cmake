@@ -5,6 +5,7 @@ pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0 gobject-2.0 gio-2.0)
 # Desktop applications launched so that their process can be waited for.
 pkg_check_modules(GIOUNIX REQUIRED IMPORTED_TARGET gio-unix-2.0)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+pkg_check_modules(AYATANA REQUIRED IMPORTED_TARGET ayatana-appindicator3-0.1)
 pkg_check_modules(WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1)
 pkg_check_modules(WEBKIT_WEB_EXTENSION REQUIRED IMPORTED_TARGET webkit2gtk-web-extension-4.1)
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)

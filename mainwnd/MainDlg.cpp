@@ -23,6 +23,7 @@
 #include "service/ServiceConfig.h"
 #include "service/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Notifications.h"
 #include "ui/Option.h"
 #include "ui/TreeNode.h"
 #include "ui/TreeView.h"
@@ -146,7 +147,8 @@ void MainDlg::InitWindow() {
   SetBadge(TaskKind::Document, m_docMgr->CountUnfinished());
 
   m_tray.CreateTrayIcon(m_hWnd, kIconId, L"Tavo", 0);
-  if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window minimises it");
+  if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window ends the program");
+  m_titleMenu.Attach(m_pm, m_tray.IsCreated());
   m_downSet->LoadDownSet();
   // The profile popup asks for the account and the avatar picture at once.
   if (auto* myInfo = FindControlAs<MoveMyInfoButton>(L"btnMyInfo")) myInfo->CreatePopup();
@@ -285,6 +287,7 @@ void MainDlg::Notify(TNotifyUI& msg) {
   if (m_listDownloads && m_listDownloads->HandleNotify(msg)) return;
   if (m_downSet && m_downSet->HandleNotify(msg, [this] { LeaveDownSetPanel(); })) return;
   if (m_subjectTree && m_subjectTree->HandleNotify(msg)) return;
+  if (m_titleMenu.HandleNotify(msg, GetWindowRect())) return;
   const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
   if (msg.sType == DUI_MSGTYPE_CLICK) {
     if (name == L"closebtn") {
@@ -324,8 +327,8 @@ void MainDlg::Notify(TNotifyUI& msg) {
 
 void MainDlg::OnCloseButton() {
   if (!m_tray.IsCreated()) {
-    // Nowhere to come back from: keep the window reachable in the task bar.
-    SendMessage(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE);
+    // Nothing could bring a hidden window back: closing it ends the program as "退出" does.
+    PostMessage(m_hWnd, WM_CLOSE);
     return;
   }
   ShowMain(false);
@@ -429,6 +432,8 @@ void MainDlg::OnMenuClick(const std::wstring& item) {
     PostMessage(m_hWnd, WM_CLOSE);
   } else if (item == L"about") {
     OpenOrRaiseAboutWindow();
+  } else if (item == L"show") {
+    ActivateMain();
   }
 }
 
@@ -470,6 +475,8 @@ void MainDlg::OnLoginExpired() {
   // Several classes' fetches may be refused at once: one tip, one sign-out.
   if (m_loginExpired) return;
   m_loginExpired = true;
+  // Out of sight (in the tray), the student learns it from the desktop.
+  if (!IsWindowVisible()) NotifyLoginExpired();
   // The tip goes over the login frame when there is one: this window is about to close
   // and a tip of its own would go with it before the student could read it.
   LoginBackDlg* frame = GetLoginFrame();
@@ -517,6 +524,7 @@ void MainDlg::ReleaseUserState() {
 LRESULT MainDlg::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
   m_tray.DeleteTrayIcon();
   if (m_menu) m_menu->DestroyMenu();
+  m_titleMenu.Close();
   bHandled = false;
   return 0;
 }

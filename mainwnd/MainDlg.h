@@ -15,6 +15,7 @@
 #include "mainwnd/ListDownloads.h"
 #include "mainwnd/PersonPanel.h"
 #include "mainwnd/QuestionView.h"
+#include "mainwnd/TitleMenu.h"
 #include "ui/MenuWnd.h"
 #include "ui/TrayIcon.h"
 #include "ui/WindowImplBase.h"
@@ -119,6 +120,7 @@ class MainDlg : public WindowImplBase,
   View m_view = View::NoLesson;
   CTrayIcon m_tray;
   std::unique_ptr<CMenuWnd> m_menu;
+  TitleMenu m_titleMenu;
   std::unique_ptr<WindowImplBase> m_titleShadow;
   std::unique_ptr<CourseLists> m_lists;
   std::unique_ptr<SubjectTree> m_subjectTree;

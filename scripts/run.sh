@@ -5,5 +5,6 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$top/scripts/install-deps.sh"
 build=${TAVO_BUILD_DIR:-$top/build}
 cmake -S "$top" -B "$build" -G Ninja
-cmake --build "$build"
+# Only the program and what it runs with; scripts/test.sh builds the tests and benchmarks.
+cmake --build "$build" --target tavo-program
 exec "$build/bin/tavo" --demo "$@"

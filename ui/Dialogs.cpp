@@ -42,10 +42,21 @@ void ActivateWindow(HWND hwnd, bool attachInput) {
   if (attachInput) host->Activate();
 }
 
+namespace {
+std::function<bool(const std::wstring&)>& OpenUrlFallback() {
+  static std::function<bool(const std::wstring&)> fallback;
+  return fallback;
+}
+}  // namespace
+
+void SetOpenUrlFallback(std::function<bool(const std::wstring& url)> fallback) {
+  OpenUrlFallback() = std::move(fallback);
+}
+
 bool OpenUrl(const std::wstring& url) {
-  bool ok = GetHost().OpenUri(ToUtf8(url));
-  if (!ok) LogError(L"cannot open " + url);
-  return ok;
+  if (GetHost().OpenUri(ToUtf8(url))) return true;
+  LogError(L"cannot open " + url);
+  return OpenUrlFallback() && OpenUrlFallback()(url);
 }
 
 CDuiPoint GetCursorScreenPos() {

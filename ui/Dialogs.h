@@ -1,6 +1,7 @@
 // Modal choosers, window activation and opening web addresses, on the current host.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/Types.h"
@@ -15,5 +16,8 @@ std::wstring ChooseFolder(HWND owner);
 void ActivateWindow(HWND hwnd, bool attachInput);
 // Where the mouse pointer is on the screen (a menu opens there).
 CDuiPoint GetCursorScreenPos();
-// Opens a web address with the desktop's default handler.
+// Opens a web address with the desktop's default handler, or where the desktop has none,
+// with the fallback set below (the program's own page window).
 bool OpenUrl(const std::wstring& url);
+// What OpenUrl does when the desktop cannot open the address; true when it showed it.
+void SetOpenUrlFallback(std::function<bool(const std::wstring& url)> fallback);

@@ -1,8 +1,11 @@
 // CTrayIcon on the host's tray.
 #include "ui/TrayIcon.h"
 
+#include <pugixml.hpp>
+
 #include "platform/MessageCore.h"
 #include "platform/host/Host.h"
+#include "ui/MenuWnd.h"
 #include "ui/ResourceStore.h"
 #include "ui/UIText.h"
 #include "ui/WindowDefs.h"
@@ -20,7 +23,24 @@ bool CTrayIcon::CreateTrayIcon(HWND receiver, UINT iconId, const std::wstring& t
     LPARAM what = button == 3 ? WM_RBUTTONUP : WM_LBUTTONUP;
     PostMessage(receiver, msg, iconId, what);
   });
+  if (m_tray)
+    m_tray->SetMenu(MenuItemsOf("menu.xml"), [receiver](const std::string& name) {
+      auto cmd = MakePayload<MenuCmd>();
+      PayloadAs<MenuCmd>(cmd)->szName = FromUtf8(name);
+      PostMessage(receiver, WM_MENU_CLICK, 0, 0, cmd);
+    });
   return m_tray != nullptr;
+}
+
+std::vector<HostTrayItem> CTrayIcon::MenuItemsOf(const std::string& skinFile) {
+  std::vector<HostTrayItem> items;
+  std::string text;
+  pugi::xml_document doc;
+  if (!CResourceStore::Get().ReadFile(skinFile, text) || !doc.load_string(text.c_str())) return items;
+  for (pugi::xpath_node node : doc.select_nodes("//MenuElement")) {
+    items.push_back({node.node().attribute("name").value(), node.node().attribute("text").value()});
+  }
+  return items;
 }
 
 void CTrayIcon::DeleteTrayIcon() { m_tray.reset(); }

@@ -25,11 +25,13 @@
 #include "app/main/CommandLine.h"
 #include "app/main/CrashHandler.h"
 #include "app/main/DemoSchool.h"
+#include "app/main/SessionBus.h"
 #include "browser/ClientAppBrowser.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/ThreadPool.h"
 #include "mainwnd/MainWindowOpener.h"
+#include "mainwnd/WebPageDlg.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
@@ -40,6 +42,7 @@
 #include "service/UsageReport.h"
 #include "skin/LoadSkin.h"
 #include "ui/Control.h"
+#include "ui/Dialogs.h"
 #include "web/WebRouterListenThread.h"
 
 
@@ -256,6 +259,8 @@ int RunBrowserProcess(const StartupOptions& options) {
       ReleaseEngineAndObjects(false);
       return Finish(kExitStartFailed, demo, false);
   }
+  // A page the desktop cannot open shows in the program's own window.
+  SetOpenUrlFallback(&OpenWebPageWindow);
   // 5. Worker pool.
   ThreadPool::Get().Create();
   // 6. Skin.
@@ -284,5 +289,7 @@ int TavoMain(int argc, char** argv) {
   // The embedded browser reads the extra CA from the environment; a --ca-file switch
   // reaches it that way too. Set now, while this is the only thread.
   if (options.caFile) setenv("TAVO_CA_FILE", options.caFile->c_str(), 1);
+  // No session bus: none is started on the program's behalf (it would outlive it).
+  KeepSessionBusFromAutolaunch();
   return RunBrowserProcess(options);
 }

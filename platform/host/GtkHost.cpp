@@ -6,8 +6,10 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include "platform/host/DesktopNotifier.h"
 #include "platform/host/GtkAccessible.h"
 #include "platform/host/GtkImage.h"
+#include "platform/host/GtkIndicatorTray.h"
 #include "platform/host/GtkLayerWindow.h"
 #include "platform/host/GtkTopWindow.h"
 
@@ -103,6 +105,10 @@ std::string GtkHost::GetClipboardText() {
 
 std::unique_ptr<HostTray> GtkHost::CreateTray(const std::vector<unsigned char>& icon, const std::string& tip,
                                               std::function<void(int)> onClick) {
+  // A status notifier item where the desktop watches for one, the XEmbed tray otherwise.
+  if (StatusNotifierWatcherExists()) {
+    if (auto tray = CreateIndicatorTray(icon, tip)) return tray;
+  }
   if (!TrayExists()) return nullptr;
   GdkPixbuf* pixbuf = PixbufFromBytes(icon);
   auto tray = std::make_unique<GtkTray>(pixbuf, tip, std::move(onClick));
@@ -164,4 +170,8 @@ int GtkHost::DoubleClickTime() {
   gint ms = 400;
   g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &ms, nullptr);
   return ms;
+}
+
+void GtkHost::ShowNotification(const std::string& title, const std::string& body, std::function<void()> onClick) {
+  DesktopNotifier::Get().Show(title, body, std::move(onClick));
 }

@@ -23,5 +23,6 @@ class GtkHost : public Host {
                          const std::vector<HostFileFilter>& filters) override;
   std::string ChooseFolder(HostWindow* owner, const std::string& title) override;
   bool OpenUri(const std::string& uri) override;
+  void ShowNotification(const std::string& title, const std::string& body, std::function<void()> onClick) override;
   int DoubleClickTime() override;
 };

@@ -110,11 +110,22 @@ class HostWindow {
   virtual void* NativeHandle() const = 0;
 };
 
+// An item of a tray menu the desktop draws itself: the name a choice reports, the text.
+struct HostTrayItem {
+  std::string name;
+  std::string label;
+};
+
 // A tray icon; clicks arrive through the callback with the button (1 or 3) released.
 class HostTray {
  public:
   virtual ~HostTray() = default;
   virtual void SetTooltip(const std::string& utf8) = 0;
+  // An icon whose desktop draws its menu (a status notifier item: no clicks reach the
+  // program) shows these items and reports the chosen name. Other icons ignore them: their
+  // right click opens the program's own menu.
+  virtual void SetMenu(const std::vector<HostTrayItem>& /*items*/,
+                       std::function<void(const std::string& name)> /*onChoice*/) {}
 };
 
 struct HostFileFilter {
@@ -139,6 +150,10 @@ class Host {
                                  const std::vector<HostFileFilter>& filters) = 0;
   virtual std::string ChooseFolder(HostWindow* owner, const std::string& title) = 0;
   virtual bool OpenUri(const std::string& uri) = 0;
+  // A desktop notification; `onClick` runs on the main thread when it is clicked. Hosts
+  // without a desktop show nothing.
+  virtual void ShowNotification(const std::string& /*title*/, const std::string& /*body*/,
+                                std::function<void()> /*onClick*/) {}
   // Milliseconds within which a second click counts as a double click.
   virtual int DoubleClickTime() { return 400; }
 };

@@ -50,7 +50,7 @@ std::string TestHost::ChooseFolder(HostWindow*, const std::string& title) {
 
 bool TestHost::OpenUri(const std::string& uri) {
   openedUris.push_back(uri);
-  return true;
+  return canOpenUris;
 }
 
 TestHostWindow::TestHostWindow(TestHost* host, HostWindowDelegate* delegate, TestHostWindow* owner,

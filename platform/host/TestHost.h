@@ -28,6 +28,9 @@ class TestHost : public Host {
                          const std::vector<HostFileFilter>& filters) override;
   std::string ChooseFolder(HostWindow* owner, const std::string& title) override;
   bool OpenUri(const std::string& uri) override;
+  void ShowNotification(const std::string& title, const std::string& body, std::function<void()> onClick) override {
+    notifications.push_back({title, body, std::move(onClick)});
+  }
 
   // The live windows, oldest first.
   const std::vector<TestHostWindow*>& Windows() const { return m_windows; }
@@ -43,6 +46,13 @@ class TestHost : public Host {
   std::string lastChooserTitle;
   std::vector<HostFileFilter> lastFilters;
   std::vector<std::string> openedUris;
+  bool canOpenUris = true;  // false: a desktop without a web browser
+  struct Notification {
+    std::string title;
+    std::string body;
+    std::function<void()> onClick;
+  };
+  std::vector<Notification> notifications;
 
  private:
   std::vector<TestHostWindow*> m_windows;

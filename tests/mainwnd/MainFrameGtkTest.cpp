@@ -6,6 +6,8 @@
 #include <gdk/gdk.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+// After gtest: Xlib defines None, which gtest uses as a name.
+#include <gdk/gdkx.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -77,7 +79,7 @@ class MainFrameGtkTest : public ::testing::Test {
   std::filesystem::path m_root;
 };
 
-TEST_F(MainFrameGtkTest, OpensWithItsShadowStaysReachableWithoutATrayAndExits) {
+TEST_F(MainFrameGtkTest, OpensWithItsShadowAndWithoutATrayItsCloseButtonExits) {
   MainDlg* main = OpenMainWindow();
   ASSERT_NE(main, nullptr);
   HWND hwnd = main->GetHWND();
@@ -94,18 +96,17 @@ TEST_F(MainFrameGtkTest, OpensWithItsShadowStaysReachableWithoutATrayAndExits) {
   RunFor([] { return false; }, 400);
   SaveScreen("main-frame-gtk.png");
 
-  // Without a tray the close button must not hide the window for good.
+  // Without a tray the title bar has its menu button, and the close button ends the
+  // program (nothing could bring a hidden window back).
+  CControlUI* menuButton = main->FindControl(L"btnTitleMenu");
+  ASSERT_NE(menuButton, nullptr);
+  EXPECT_TRUE(menuButton->IsVisible());
   CControlUI* close = main->FindControl(L"closebtn");
   ASSERT_NE(close, nullptr);
   TNotifyUI click;
   click.sType = DUI_MSGTYPE_CLICK;
   click.pSender = close;
   main->Notify(click);
-  RunFor([] { return false; }, 200);
-  EXPECT_TRUE(IsWindow(hwnd));
-  EXPECT_TRUE(main->IsWindowVisible());
-
-  PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE);
   int code = RunMessageLoopWithGuard(3000);
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(IsWindow(hwnd));
@@ -181,6 +182,41 @@ TEST_F(MainFrameGtkTest, TreeWindowFollowsTheMainWindowAndItsEdgeResizesIt) {
   main->DestroyWindow();
   PumpPendingMessages();
   gSubjectList.Clear();
+}
+
+}  // namespace
+
+namespace {
+
+// The X11 tray: a real tray host (trayer) on the private screen holds the icon; a right
+// click's menu is the program's own, with "显示主窗口" first.
+TEST_F(MainFrameGtkTest, OnAnX11TrayTheIconDocksAndItsMenuOpens) {
+  if (std::system("command -v trayer >/dev/null") != 0) GTEST_SKIP() << "trayer missing";
+  pid_t trayer = fork();
+  if (trayer == 0) {
+    execlp("trayer", "trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "120",
+           "--height", "32", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The tray manager owns the screen's tray selection once it runs.
+  Display* x = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+  Atom selection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
+  bool ready = RunFor([&] { return XGetSelectionOwner(x, selection) != 0; }, 10000);
+  MainDlg* main = ready ? OpenMainWindow() : nullptr;
+  if (main) {
+    EXPECT_TRUE(main->HasTray());
+    std::system("xdotool mousemove 1540 860 >/dev/null 2>&1");
+    PostMessage(main->GetHWND(), WM_TRAY_ICON, 102, WM_RBUTTONUP);
+    EXPECT_TRUE(RunFor([] { return FindWindow(L"MenuWnd", L"") != kNoWindow; }));
+    RunFor([] { return false; }, 400);
+    SaveScreen("tray-menu-x11.png");
+    main->SetQuitOnFinal(false);
+    main->DestroyWindow();
+    PumpPendingMessages();
+  }
+  kill(trayer, SIGTERM);
+  waitpid(trayer, nullptr, 0);
+  ASSERT_TRUE(ready) << "trayer did not start";
 }
 
 }  // namespace

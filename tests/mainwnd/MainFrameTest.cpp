@@ -171,12 +171,14 @@ TEST_F(MainFrameTest, NoLessonViewLinksToTheBuyPage) {
   EXPECT_TRUE(testHost->openedUris[0].ends_with("/course.html"));
 }
 
-TEST_F(MainFrameTest, CloseButtonHidesIntoTheTrayOrMinimisesWithoutOne) {
-  // With a tray: hidden with the shadow, and the tray's left click toggles it.
+TEST_F(MainFrameTest, CloseButtonHidesIntoTheTrayOrEndsTheProgramWithoutOne) {
+  // With a tray: hidden with the shadow, and the tray's left click toggles it; no title
+  // menu.
   MainDlg* main = Open();
   TestHostWindow* host = HostOf(main);
   TestHostWindow* shadow = HostOf(main->GetTitleShadow());
   ASSERT_TRUE(main->HasTray());
+  EXPECT_FALSE(Find(main, L"btnTitleMenu")->IsVisible());
   ClickOn(main, L"closebtn");
   PumpPendingMessages();
   EXPECT_FALSE(host->IsVisible());
@@ -189,19 +191,53 @@ TEST_F(MainFrameTest, CloseButtonHidesIntoTheTrayOrMinimisesWithoutOne) {
   testHost->trayClick(1);
   PumpPendingMessages();
   EXPECT_FALSE(host->IsVisible());
+  // The menu's "显示主窗口" brings it back too (a desktop-drawn menu has nothing else).
+  ChooseFromTrayMenu(L"show");
+  EXPECT_TRUE(host->IsVisible());
+  EXPECT_TRUE(shadow->IsVisible());
   main->SetQuitOnFinal(false);  // the next case needs a running loop
   main->DestroyWindow();
   PumpPendingMessages();
 
-  // Without a tray the window could not be brought back: it minimises instead.
+  // Without a tray nothing could bring a hidden window back: closing ends the program,
+  // after the same player check as "退出".
   testHost->hasTray = false;
   main = Open();
   ASSERT_FALSE(main->HasTray());
+  {
+    FakePlayer player;
+    ClickOn(main, L"closebtn");
+    PumpPendingMessages();
+    EXPECT_EQ(player.closeRequests, std::vector<WPARAM>{1});
+    EXPECT_TRUE(IsWindow(main->GetHWND()));
+  }
+  HWND hwnd = main->GetHWND();
   ClickOn(main, L"closebtn");
-  PumpPendingMessages();
-  EXPECT_TRUE(HostOf(main)->IsVisible());
-  EXPECT_TRUE(HostOf(main)->IsMinimized());
-  EXPECT_TRUE(IsWindow(main->GetHWND()));
+  EXPECT_EQ(RunLoopWithGuard(), 0);
+  EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(MainFrameTest, WithoutATrayTheTitleMenuOffersAboutAndExit) {
+  testHost->hasTray = false;
+  MainDlg* main = Open();
+  CControlUI* button = Find(main, L"btnTitleMenu");
+  ASSERT_TRUE(button->IsVisible());
+  auto choose = [&](const std::wstring& item) {
+    ClickOn(main, L"btnTitleMenu");
+    PumpPendingMessages();
+    auto* menu = dynamic_cast<WindowImplBase*>(CWindowWnd::FromHandle(FindWindow(L"MenuWnd", L"")));
+    ASSERT_NE(menu, nullptr);
+    // The menu opens below the button.
+    EXPECT_GE(menu->GetWindowRect().top, main->GetWindowRect().top + button->GetPos().bottom);
+    ClickOn(menu, item);
+    PumpPendingMessages();
+  };
+  choose(L"about");
+  EXPECT_NE(FindWindow(L"aboutDlgClass", L"关于Tavo"), kNoWindow);
+  HWND hwnd = main->GetHWND();
+  choose(L"exit");
+  EXPECT_EQ(RunLoopWithGuard(), 0);
+  EXPECT_FALSE(IsWindow(hwnd));
 }
 
 TEST_F(MainFrameTest, ClosingReleasesTheSessionAndEndsTheLoopOnlyWhenAsked) {

@@ -173,6 +173,21 @@ TEST_F(UiTest, ChoosersUseTheDesignedFiltersAndFolderChangesDirectory) {
   EXPECT_EQ(GetCursorScreenPos().x, 640);
   EXPECT_TRUE(OpenUrl(L"https://example.org/course.html"));
   EXPECT_EQ(testHost->openedUris.back(), "https://example.org/course.html");
+
+  // A desktop without a web browser: the fallback shows the page, or nothing does.
+  testHost->canOpenUris = false;
+  EXPECT_FALSE(OpenUrl(L"https://example.org/course.html"));
+  std::vector<std::wstring> fallbackUrls;
+  SetOpenUrlFallback([&](const std::wstring& url) {
+    fallbackUrls.push_back(url);
+    return true;
+  });
+  EXPECT_TRUE(OpenUrl(L"https://example.org/course.html"));
+  EXPECT_EQ(fallbackUrls, std::vector<std::wstring>{L"https://example.org/course.html"});
+  testHost->canOpenUris = true;
+  EXPECT_TRUE(OpenUrl(L"https://example.org/a.html"));
+  EXPECT_EQ(fallbackUrls.size(), 1u);
+  SetOpenUrlFallback(nullptr);
 }
 
 TEST_F(UiTest, NativeViewFollowsItsControl) {
