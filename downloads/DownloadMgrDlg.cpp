@@ -24,6 +24,7 @@
 #include "ui/DialogBuilder.h"
 #include "ui/Dialogs.h"
 #include "ui/Label.h"
+#include "ui/Notifications.h"
 #include "ui/Progress.h"
 #include "ui/TreeNode.h"
 #include "ui/TreeView.h"
@@ -319,6 +320,7 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
     SetLook(row, Look::Finished);
     if (FileExists(task.localFile)) PostRowStatus(m_mainWindow, L"已下载", task);
     UpdateBadge();
+    NotifyDownloadResult(Wide(task.name), DownloadNotice::Finished, m_hWnd);
   } else if (result == DownloadResultWParam(DownloadResult::Failed)) {
     SetLook(row, Look::Failed);
     // A resume then starts clean. A task the student deleted keeps its file.
@@ -327,6 +329,7 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
       LogError(L"cannot delete " + Wide(task.localFile) + L": " + Wide(std::strerror(errno)));
     }
     PostRowStatus(m_mainWindow, L"下载", task);
+    NotifyDownloadResult(Wide(task.name), DownloadNotice::Failed, m_hWnd);
   } else if (task.state == TaskState::Paused) {
     if (listed) SetLook(row, Look::Paused);
     PostRowStatus(m_mainWindow, L"已暂停", task);

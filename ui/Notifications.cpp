@@ -16,8 +16,8 @@ void ShowMainWindow() {
 
 }  // namespace
 
-void NotifyDownloadResult(const std::wstring& name, DownloadOutcome outcome, HWND managerWindow) {
-  const char* title = outcome == DownloadOutcome::Finished ? "下载完成" : "下载失败";
+void NotifyDownloadResult(const std::wstring& name, DownloadNotice outcome, HWND managerWindow) {
+  const char* title = outcome == DownloadNotice::Finished ? "下载完成" : "下载失败";
   GetHost().ShowNotification(title, ToUtf8(name), [managerWindow] {
     ShowMainWindow();
     // The manager window may have gone since; its handle then finds nothing.

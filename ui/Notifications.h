@@ -8,8 +8,8 @@
 
 #include "platform/Types.h"
 
-enum class DownloadOutcome { Finished, Failed };
+enum class DownloadNotice { Finished, Failed };
 
 // `name` is the lesson's or document's name; `managerWindow` may be kNoWindow.
-void NotifyDownloadResult(const std::wstring& name, DownloadOutcome outcome, HWND managerWindow);
+void NotifyDownloadResult(const std::wstring& name, DownloadNotice outcome, HWND managerWindow);
 void NotifyLoginExpired();

@@ -153,9 +153,9 @@ TEST(ProgramNotificationsTest, ADownloadResultNamesTheFileAndAClickShowsTheMainW
       L"mainDlgClass", L"Tavo");
 
   struct Case {
-    DownloadOutcome outcome;
+    DownloadNotice outcome;
     const char* title;
-  } cases[] = {{DownloadOutcome::Finished, "下载完成"}, {DownloadOutcome::Failed, "下载失败"}};
+  } cases[] = {{DownloadNotice::Finished, "下载完成"}, {DownloadNotice::Failed, "下载失败"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
     host->notifications.clear();
