@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -60,6 +61,8 @@ class E2eSession {
   std::optional<Rect> Geometry(const std::string& window);
 
   void Click(int x, int y);
+  // Moves the pointer without a click.
+  void MoveTo(int x, int y);
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
@@ -70,12 +73,21 @@ class E2eSession {
   bool WaitForColour(const Rect& rect, Rgb colour, int atLeast, std::chrono::milliseconds limit);
   // How many pixels of `rect` (screen coordinates) in the PNG are close to `colour`.
   static int CountPixelsNear(const std::filesystem::path& png, const Rect& rect, Rgb colour, int tolerance);
+  // A checksum of the pixels of `rect` in the PNG (0 when it cannot be read): two
+  // screenshots whose area differs have different sums.
+  static uint64_t AreaChecksum(const std::filesystem::path& png, const Rect& rect);
 
   // The browser day log as UTF-8 (empty when there is none).
   std::string BrowserLog();
-  bool WaitForLog(const std::string& text, std::chrono::milliseconds limit);
+  // Whether `text` shows in the day log, at or after byte `from` of it, within `limit`.
+  bool WaitForLog(const std::string& text, std::chrono::milliseconds limit, size_t from = 0);
   // Answers of the demo school's request log (its /__test/requests).
   std::string DemoRequests();
+  // Posts a JSON body to the demo school (its /__test/ hooks); the answer.
+  std::string DemoPost(const std::string& path, const std::string& json);
+
+  // The session's folder: XDG folders, home, the demo school's state.
+  const std::filesystem::path& root() const { return m_root.path(); }
 
   const demo_test::DemoServer& demo() const { return m_demo; }
   int webPort() const { return m_webPort; }
@@ -91,6 +103,9 @@ class E2eSession {
   std::vector<pid_t> m_started;
   std::string m_error;
 };
+
+// The build folder: $TAVO_TEST_BINARY_DIR, else the parent of the test executable's folder.
+std::filesystem::path BuildFolder();
 
 // Where LoginDlg sits on the screen for a login frame at `frame` (LoginDlg is 360 x 420).
 Rect LoginFormRect(const Rect& frame);
