@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,9 @@ struct Lesson {
 };
 constexpr Lesson kFirst{0, "v110101", "片段阅读：主旨概括题.mp4"};
 constexpr Lesson kSecond{1, "v110102", "逻辑填空：实词辨析.mp4"};
+// Its third lesson, downloaded from the school's generated blob (an address without an
+// extension: the file gets ".mp4").
+constexpr Lesson kThird{2, "v110103", "语句表达：语句排序题.mp4"};
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -67,18 +71,21 @@ class DownloadFlowTest : public ::testing::Test {
     ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
   }
 
-  // The next address lookup of `lesson`'s video names the school's file sent at `rate`
-  // bytes per second, so that the download lasts long enough to be watched.
-  void SlowNextDownload(const Lesson& lesson, int rate) {
-    const std::string url =
-        m_session.demo().origin() + "/media/" + lesson.video + ".mp4?rate=" + std::to_string(rate);
-    const std::string answer =
-        "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" + url +
-        "\\\",\\\"Size\\\":" + std::to_string(fs::file_size(SchoolMedia(lesson))) + "}";
+  // The next address lookup of a video names `url` with `size` bytes.
+  void CanNextAddress(const std::string& url, std::uintmax_t size) {
+    const std::string answer = "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" +
+                               url + "\\\",\\\"Size\\\":" + std::to_string(size) + "}";
     m_session.DemoPost("/__test/canned",
                        "{\"path\":\"/api/Apibook/playUri\",\"status\":200,\"times\":1,"
                        "\"contentType\":\"application/json\",\"body\":\"" +
                            answer + "\"}");
+  }
+
+  // The next lookup of `lesson`'s video names the school's file sent at `rate` bytes per
+  // second, so that the download lasts long enough to be watched.
+  void SlowNextDownload(const Lesson& lesson, int rate) {
+    CanNextAddress(m_session.demo().origin() + "/media/" + lesson.video + ".mp4?rate=" + std::to_string(rate),
+                   fs::file_size(SchoolMedia(lesson)));
   }
 
   // Clicks the row's "下载" and confirms the location dialog.
@@ -235,6 +242,32 @@ TEST_F(DownloadFlowTest, APausedDownloadResumesToTheSchoolsBytes) {
   // It went on from the bytes it had, not from the start.
   EXPECT_GE(FirstPercent(kSecond.video, paused), static_cast<int>(partial * 100 / total))
       << m_session.BrowserLog().substr(paused);
+}
+
+TEST_F(DownloadFlowTest, ADownloadWhoseConnectionIsCutGoesOnToTheSchoolsBytes) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  // Every answer is cut once 192 KiB of it went out: the download needs two resumes.
+  constexpr std::uint64_t kSize = 500000;
+  CanNextAddress(m_session.demo().origin() + "/bench/blob?size=" + std::to_string(kSize) +
+                     "&rate=400000&drop_after=196608",
+                 kSize);
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kThird, ""));
+  ASSERT_TRUE(m_session.WaitForLog("list row v110103 已下载", 60s)) << m_session.BrowserLog();
+  const std::string log = m_session.BrowserLog();
+  EXPECT_EQ(log.find("list row v110103 下载"), std::string::npos) << "the download failed once";
+  EXPECT_NE(log.find("drop_after=196608 retry 2"), std::string::npos) << "the connection was not cut twice:\n"
+                                                                      << log;
+
+  const fs::path file = FindDownload(kThird);
+  ASSERT_FALSE(file.empty()) << "no downloaded file named " << kThird.fileName;
+  const std::string bytes = ReadAll(file);
+  ASSERT_EQ(bytes.size(), kSize);
+  std::uint64_t wrong = 0;
+  for (std::uint64_t i = 0; i < kSize; ++i) {
+    if (static_cast<unsigned char>(bytes[i]) != static_cast<unsigned char>(i % 251 + (i >> 16))) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0u) << "bytes differ from the school's blob";
 }
 
 }  // namespace
