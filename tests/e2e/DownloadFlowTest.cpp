@@ -2,7 +2,8 @@
 // opens the location dialog, OK starts the download, the row runs through percentages to
 // "已下载", the file on disk is the school's file byte for byte, and the video manager
 // window shows the download finished, also after the program was quit and started again.
-// A paused download resumes to the same bytes.
+// A paused download resumes to the same bytes, also after a restart, and a download whose
+// connection is cut goes on to the same bytes.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -268,6 +269,50 @@ TEST_F(DownloadFlowTest, ADownloadWhoseConnectionIsCutGoesOnToTheSchoolsBytes) {
     if (static_cast<unsigned char>(bytes[i]) != static_cast<unsigned char>(i % 251 + (i >> 16))) ++wrong;
   }
   EXPECT_EQ(wrong, 0u) << "bytes differ from the school's blob";
+}
+
+TEST_F(DownloadFlowTest, APausedDownloadIsResumableAfterARestart) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  SlowNextDownload(kSecond, 40000);
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kSecond, ""));
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.video) >= 20; }, 30s, 50ms))
+      << "the download did not get to 20%; log:\n"
+      << m_session.BrowserLog();
+  m_session.Click(m_view.DownloadX(), m_view.RowCentreY(kSecond.row));
+  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已暂停", 20s)) << m_session.BrowserLog();
+
+  ASSERT_EQ(kill(run.pid, SIGTERM), 0);
+  ASSERT_TRUE(m_session.WaitForExit(run, 30s).has_value()) << "the program did not end";
+  const fs::path file = FindDownload(kSecond);
+  ASSERT_FALSE(file.empty()) << "no partial file named " << kSecond.fileName;
+  const auto total = fs::file_size(SchoolMedia(kSecond));
+  const auto partial = fs::file_size(file);
+  ASSERT_GT(partial, 0u);
+  ASSERT_LT(partial, total);
+  const size_t restart = m_session.BrowserLog().size();
+
+  TavoRun again;
+  std::string error;
+  ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
+  EXPECT_TRUE(m_session.WaitForLog("download window row v110102: resumable", 30s, restart))
+      << m_session.BrowserLog().substr(restart);
+  // The row offers the download as queued ("等待下载", orange).
+  EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(kSecond.row), e2e::kAccent, 10, 20s));
+
+  // The manager window's row has a bar as long as the part on disk (232 x 4 pixels when
+  // full); its "全部开始" goes on from there to the school's copy.
+  ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-manager-resumable.png"));
+  const Rect box = m_view.VideoManager();
+  const int bar =
+      CountNear("e2e-download-manager-resumable.png", {box.x + 30, box.y + 115, 250, 30}, e2e::kAccent);
+  EXPECT_NEAR(bar, static_cast<int>(232 * 4 * partial / total), 60)
+      << "the bar does not show the part on disk";
+  m_session.Click(box.x + 289, box.y + 26);
+  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已下载", 60s, restart))
+      << m_session.BrowserLog().substr(restart);
+  EXPECT_GE(FirstPercent(kSecond.video, restart), static_cast<int>(partial * 100 / total));
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kSecond))) << file << " differs from the school's copy";
 }
 
 }  // namespace
