@@ -3,7 +3,7 @@
 // "已下载", the file on disk is the school's file byte for byte, and the video manager
 // window shows the download finished, also after the program was quit and started again.
 // A paused download resumes to the same bytes, also after a restart, and a download whose
-// connection is cut goes on to the same bytes.
+// connection is cut goes on to the same bytes. Deleting a download keeps its file.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -210,8 +210,19 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(kFirst.row), kDisabledText, 20, 20s))
       << "the row does not say \"已下载\" after the restart";
   EXPECT_EQ(CountNear("e2e-download-list-restarted.png", m_view.DownloadCell(kFirst.row), kIdleText), 0);
-  OpenVideoManager("e2e-download-manager-restarted.png");
-  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst)));
+  ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-manager-restarted.png"));
+
+  // Deleting the download in the manager window (its row's bin, 312 px into the first row
+  // under the class heading) keeps the file; the manager is empty and the row says "下载".
+  const size_t deleting = m_session.BrowserLog().size();
+  const Rect box = m_view.VideoManager();
+  m_session.Click(box.x + 326, box.y + 123);
+  ASSERT_TRUE(m_session.WaitForLog("list row v110101 下载", 20s, deleting))
+      << m_session.BrowserLog().substr(deleting);
+  const Rect emptyText{box.x + 100, box.y + 386, 160, 22};
+  EXPECT_TRUE(m_session.WaitForColour(emptyText, {0x99, 0x99, 0x99}, 20, 20s)) << "no empty state";
+  m_session.Screenshot("e2e-download-manager-empty.png");
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst))) << "the file went with the download";
 }
 
 TEST_F(DownloadFlowTest, APausedDownloadResumesToTheSchoolsBytes) {
