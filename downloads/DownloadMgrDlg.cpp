@@ -266,6 +266,10 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text,
 }
 
 void DownloadMgrDlg::SetLook(CTreeNodeUI* row, Look look) {
+  static constexpr const wchar_t* kLookNames[] = {L"waiting", L"resumable", L"paused", L"failed",
+                                                  L"finished"};
+  if (row)
+    LogNormal(L"download window row " + row->GetUserData() + L": " + kLookNames[static_cast<int>(look)]);
   switch (look) {
     case Look::Waiting:
       SetItemStatus(row, L"等待下载", kPauseLook);

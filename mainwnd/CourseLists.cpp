@@ -308,6 +308,7 @@ void CourseLists::UpdateLessonProgress(const std::string& classId, const std::st
   auto* progress = dynamic_cast<CLabelUI*>(row->FindSubControl(L"learnProgress"));
   if (duration == nullptr || progress == nullptr) return;
   SetProgressLabel(*progress, ReadSeconds(WideToAnsi(duration->GetUserData())), learnedSeconds);
+  LogNormal(L"lesson row " + AnsiToWide(videoId) + L" progress " + progress->GetText());
 }
 
 void CourseLists::ClearLessonMark(const std::string& classId, const std::string& videoId) {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cwchar>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -600,13 +601,24 @@ void ListDownloads::OnBatchDone(TaskKind kind) {
 void ListDownloads::OnRowProgress(int percent, const DownloadTask& task) {
   CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
                                                   : m_lists.FindLessonList(task.classId);
-  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id)))
-    SetRowProgress(row, task.kind, percent);
+  CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id));
+  if (row == nullptr) return;
+  // The first percentage of a download and every further tenth go to the log.
+  if (CControlUI* button =
+          row->FindSubControl(task.kind == TaskKind::Document ? L"btnDocDown" : L"btnVideoDown")) {
+    const std::wstring before = button->GetText();
+    const bool wasPercent = !before.empty() && before.back() == L'%';
+    if (!wasPercent || std::wcstol(before.c_str(), nullptr, 10) / 10 != percent / 10)
+      LogNormal(L"list row " + AnsiToWide(task.id) + L" " + std::to_wstring(percent) + L"%");
+  }
+  SetRowProgress(row, task.kind, percent);
 }
 
 void ListDownloads::OnRowStatus(const std::wstring& status, const DownloadTask& task) {
   CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
                                                   : m_lists.FindLessonList(task.classId);
-  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id)))
+  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id))) {
+    LogNormal(L"list row " + AnsiToWide(task.id) + L" " + status);
     SetRowStatus(row, task.kind, status);
+  }
 }

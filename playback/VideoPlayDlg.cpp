@@ -297,6 +297,7 @@ void VideoPlayDlg::ReplayWithFreshAuth() {
 }
 
 void VideoPlayDlg::OnPlayStart() {
+  LogNormal(L"VideoPlayDlg playVideoStart vid:" + W(m_vid) + L"\n");
   m_started = true;
   ShowPlayingOverlays();
   m_endWnd->ShowWindow(false, false);

@@ -85,7 +85,14 @@ void InstallFileRoutes(httplib::Server& server, Context& context) {
         AllowLocalPage(req, res);
         // The fault hook: a canned answer for a video's address makes its playback fail.
         if (context.hooks.AnswerCanned(req, res)) return;
-        ServeFrom(assets / "media", req.matches[1], req, res);
+        // "?rate=B" slows the answer to B bytes/s (downloads that tests can watch and pause).
+        std::uint64_t rate = 0;
+        if (req.has_param("rate") && !ParseU64(req.get_param_value("rate"), rate)) {
+            res.status = 400;
+            return;
+        }
+        const fs::path path = assets / "media" / std::string(req.matches[1]);
+        if (!ServeFile(req, res, path, ContentTypeFor(path), rate)) res.status = 404;
     });
     server.Options("/(media/.*|video/resolve)", [](const httplib::Request& req, httplib::Response& res) {
         AllowLocalPage(req, res);

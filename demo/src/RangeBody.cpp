@@ -115,7 +115,7 @@ void ServeRanged(const httplib::Request& req, httplib::Response& res, std::uint6
 }
 
 bool ServeFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& path,
-               const std::string& contentType) {
+               const std::string& contentType, std::uint64_t bytesPerSecond) {
     auto file = std::make_shared<FileHandle>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (file->get() < 0 || ::fstat(file->get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -130,7 +130,8 @@ bool ServeFile(const httplib::Request& req, httplib::Response& res, const std::f
                         done += static_cast<size_t>(n);
                     }
                     return true;
-                });
+                },
+                bytesPerSecond);
     return true;
 }
 

@@ -31,9 +31,10 @@ RangeKind ParseRange(std::string_view header, std::uint64_t size, ByteRange& ran
 void ServeRanged(const httplib::Request& req, httplib::Response& res, std::uint64_t size,
                  const std::string& contentType, ChunkReader reader, std::uint64_t bytesPerSecond = 0);
 
-// Serves a regular file with ranges; false (and nothing set) when it cannot be opened.
+// Serves a regular file with ranges, optionally slowed to `bytesPerSecond`; false (and
+// nothing set) when it cannot be opened.
 bool ServeFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& path,
-               const std::string& contentType);
+               const std::string& contentType, std::uint64_t bytesPerSecond = 0);
 
 std::string ContentTypeFor(const std::filesystem::path& path);
 

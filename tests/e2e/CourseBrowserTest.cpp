@@ -99,11 +99,11 @@ class CourseBrowserTest : public ::testing::Test {
     EXPECT_GE(WaitForPixels(shot, {form.x + 30, form.y + 300, 300, 44}, kPaleAccent, 8000, kStateLimit, 6),
               8000)
         << "no login form";
-    m_session.Click(form.x + 190, form.y + 132);
+    m_session.ClickAndLeave(form.x + 190, form.y + 132);
     m_session.Type(user);
-    m_session.Click(form.x + 150, form.y + 196);
+    m_session.ClickAndLeave(form.x + 150, form.y + 196);
     m_session.Type(password);
-    m_session.Click(form.x + 180, form.y + 322);
+    m_session.ClickAndLeave(form.x + 180, form.y + 322);
     std::string main = m_session.WaitForWindow("mainDlgClass", kWindowLimit);
     EXPECT_FALSE(main.empty()) << "no main window; log:\n" << m_session.BrowserLog();
     EXPECT_TRUE(m_session.WaitForLog("ShowView " + view, kStateLimit)) << m_session.BrowserLog();
@@ -124,7 +124,7 @@ class CourseBrowserTest : public ::testing::Test {
                   std::chrono::milliseconds limit = kStateLimit) {
     auto deadline = Clock::now() + limit;
     while (Clock::now() < deadline) {
-      m_session.Click(x, y);
+      m_session.ClickAndLeave(x, y);
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (WaitUntil(state, std::min<std::chrono::milliseconds>(4s, left))) return true;
     }

@@ -271,9 +271,23 @@ std::optional<Rect> E2eSession::Geometry(const std::string& window) {
 // another reaches it after that one; the pointer move is synchronous so the press lands
 // where the pointer is.
 void E2eSession::Click(int x, int y) {
-  // The pointer leaves afterwards so that no tooltip covers what the test looks at next.
-  Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
-        " click 1 mousemove 1919 1079");
+  // `--sync` waits for the pointer to move, which it never does when it is there already.
+  const std::string here = "x:" + std::to_string(x) + " y:" + std::to_string(y) + " ";
+  const bool there = Shell("xdotool getmouselocation").rfind(here, 0) == 0;
+  Shell("xdotool mousemove " + std::string(there ? "" : "--sync ") + std::to_string(x) + " " +
+        std::to_string(y) + " click 1");
+}
+
+void E2eSession::MoveTo(int x, int y) {
+  const std::string here = "x:" + std::to_string(x) + " y:" + std::to_string(y) + " ";
+  if (Shell("xdotool getmouselocation").rfind(here, 0) == 0) return;
+  Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
+}
+
+void E2eSession::ClickAndLeave(int x, int y) {
+  Click(x, y);
+  // The pointer leaves so that no tooltip covers what the test looks at next.
+  Shell("xdotool mousemove 1919 1079");
 }
 
 void E2eSession::MoveResize(const std::string& window, const Rect& rect) {
@@ -363,6 +377,28 @@ int E2eSession::CountPixelsNear(const fs::path& png, const Rect& rect, Rgb colou
       std::count_if(pixels.begin(), pixels.end(), [&](const Rgb& p) { return p.Near(colour, tolerance); }));
 }
 
+uint64_t E2eSession::AreaChecksum(const fs::path& png, const Rect& rect) {
+  cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+  if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(image);
+    return 0;
+  }
+  cairo_surface_flush(image);
+  const int width = cairo_image_surface_get_width(image);
+  const int height = cairo_image_surface_get_height(image);
+  const int stride = cairo_image_surface_get_stride(image);
+  const unsigned char* data = cairo_image_surface_get_data(image);
+  // FNV-1a over the rows of the area.
+  uint64_t sum = 1469598103934665603ull;
+  for (int y = std::max(0, rect.y); y < std::min(height, rect.y + rect.height); ++y) {
+    for (int x = std::max(0, rect.x); x < std::min(width, rect.x + rect.width); ++x) {
+      sum = (sum ^ *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4)) * 1099511628211ull;
+    }
+  }
+  cairo_surface_destroy(image);
+  return sum;
+}
+
 std::string E2eSession::BrowserLog() {
   fs::path folder = m_root.path() / "state" / "tavo" / "log";
   std::error_code ec;
@@ -380,15 +416,24 @@ std::string E2eSession::BrowserLog() {
   return {};
 }
 
-bool E2eSession::WaitForLog(const std::string& text, std::chrono::milliseconds limit) {
+bool E2eSession::WaitForLog(const std::string& text, std::chrono::milliseconds limit, size_t from) {
   auto deadline = Clock::now() + limit;
   while (Clock::now() < deadline) {
-    if (BrowserLog().find(text) != std::string::npos) return true;
+    std::string log = BrowserLog();
+    if (log.size() > from && log.find(text, from) != std::string::npos) return true;
     std::this_thread::sleep_for(100ms);
   }
   return false;
 }
 
 std::string E2eSession::DemoRequests() { return Shell("curl -s " + m_demo.origin() + "/__test/requests"); }
+
+std::string E2eSession::DemoPost(const std::string& path, const std::string& json) {
+  // The body goes through a file: no shell quoting of JSON.
+  const fs::path body = m_root.path() / "demo-post.json";
+  std::ofstream(body, std::ios::binary | std::ios::trunc) << json;
+  return Shell("curl -s -H 'Content-Type: application/json' --data-binary @" + body.string() + " " +
+               m_demo.origin() + path);
+}
 
 }  // namespace e2e

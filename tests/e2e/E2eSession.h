@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -60,11 +61,15 @@ class E2eSession {
   bool WaitForNoWindow(const std::string& className, std::chrono::milliseconds limit);
   std::optional<Rect> Geometry(const std::string& window);
 
-  // Clicks at (x, y), then parks the pointer at the screen's bottom-right corner so that
-  // neither hover looks nor tooltips stay over what is checked next.
+  // Clicks at (x, y); the pointer stays there (hover-sensitive windows stay open).
   void Click(int x, int y);
+  // Clicks, then parks the pointer at the screen's bottom-right corner so that neither
+  // hover looks nor tooltips stay over what is checked next.
+  void ClickAndLeave(int x, int y);
   // Moves and resizes a window from outside the program, as a window manager would.
   void MoveResize(const std::string& window, const Rect& rect);
+  // Moves the pointer without a click.
+  void MoveTo(int x, int y);
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
@@ -77,12 +82,21 @@ class E2eSession {
   static int CountPixelsNear(const std::filesystem::path& png, const Rect& rect, Rgb colour, int tolerance);
   // The pixels of `rect` (screen coordinates) in the PNG, row by row; empty when unreadable.
   static std::vector<Rgb> ReadPixels(const std::filesystem::path& png, const Rect& rect);
+  // A checksum of the pixels of `rect` in the PNG (0 when it cannot be read): two
+  // screenshots whose area differs have different sums.
+  static uint64_t AreaChecksum(const std::filesystem::path& png, const Rect& rect);
 
   // The browser day log as UTF-8 (empty when there is none).
   std::string BrowserLog();
-  bool WaitForLog(const std::string& text, std::chrono::milliseconds limit);
+  // Whether `text` shows in the day log, at or after byte `from` of it, within `limit`.
+  bool WaitForLog(const std::string& text, std::chrono::milliseconds limit, size_t from = 0);
   // Answers of the demo school's request log (its /__test/requests).
   std::string DemoRequests();
+  // Posts a JSON body to the demo school (its /__test/ hooks); the answer.
+  std::string DemoPost(const std::string& path, const std::string& json);
+
+  // The session's folder: XDG folders, home, the demo school's state.
+  const std::filesystem::path& root() const { return m_root.path(); }
 
   const demo_test::DemoServer& demo() const { return m_demo; }
   int webPort() const { return m_webPort; }
@@ -98,6 +112,9 @@ class E2eSession {
   std::vector<pid_t> m_started;
   std::string m_error;
 };
+
+// The build folder: $TAVO_TEST_BINARY_DIR, else the parent of the test executable's folder.
+std::filesystem::path BuildFolder();
 
 // Where LoginDlg sits on the screen for a login frame at `frame` (LoginDlg is 360 x 420).
 Rect LoginFormRect(const Rect& frame);

@@ -1,0 +1,329 @@
+// Downloading a lesson from the lesson list, from outside the program: the row's "下载"
+// opens the location dialog, OK starts the download, the row runs through percentages to
+// "已下载", the file on disk is the school's file byte for byte, and the video manager
+// window shows the download finished, also after the program was quit and started again.
+// A paused download resumes to the same bytes, also after a restart, and a download whose
+// connection is cut goes on to the same bytes. Deleting a download keeps its file.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+
+#include "CourseView.h"
+#include "E2eSession.h"
+#include "support/Waiting.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using e2e::CourseView;
+using e2e::E2eSession;
+using e2e::Rect;
+using e2e::TavoRun;
+
+constexpr e2e::Rgb kIdleText{0x4D, 0x4D, 0x4D};
+constexpr e2e::Rgb kDisabledText{0xB3, 0xB3, 0xB3};
+constexpr e2e::Rgb kTitleText{0x29, 0x29, 0x29};
+
+// Class 1101's first two lessons, their videos and the files the downloads become.
+struct Lesson {
+  int row;
+  const char* video;
+  const char* fileName;
+};
+constexpr Lesson kFirst{0, "v110101", "片段阅读：主旨概括题.mp4"};
+constexpr Lesson kSecond{1, "v110102", "逻辑填空：实词辨析.mp4"};
+// Its third lesson, downloaded from the school's generated blob (an address without an
+// extension: the file gets ".mp4").
+constexpr Lesson kThird{2, "v110103", "语句表达：语句排序题.mp4"};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+fs::path SchoolMedia(const Lesson& lesson) {
+  return e2e::BuildFolder() / "demo-data" / "media" / (std::string(lesson.video) + ".mp4");
+}
+
+class DownloadFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::system(
+            "command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null && "
+            "command -v curl >/dev/null") != 0)
+      GTEST_SKIP() << "xdotool, ImageMagick, curl or Xvfb missing";
+    ASSERT_TRUE(m_session.Start()) << m_session.error();
+    ASSERT_TRUE(fs::exists(SchoolMedia(kFirst))) << SchoolMedia(kFirst);
+  }
+
+  void SignIn(TavoRun& run) {
+    std::string error;
+    ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
+  }
+
+  // The next address lookup of a video names `url` with `size` bytes.
+  void CanNextAddress(const std::string& url, std::uintmax_t size) {
+    const std::string answer = "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" +
+                               url + "\\\",\\\"Size\\\":" + std::to_string(size) + "}";
+    m_session.DemoPost("/__test/canned",
+                       "{\"path\":\"/api/Apibook/playUri\",\"status\":200,\"times\":1,"
+                       "\"contentType\":\"application/json\",\"body\":\"" +
+                           answer + "\"}");
+  }
+
+  // The next lookup of `lesson`'s video names the school's file sent at `rate` bytes per
+  // second, so that the download lasts long enough to be watched.
+  void SlowNextDownload(const Lesson& lesson, int rate) {
+    CanNextAddress(m_session.demo().origin() + "/media/" + lesson.video + ".mp4?rate=" + std::to_string(rate),
+                   fs::file_size(SchoolMedia(lesson)));
+  }
+
+  // Clicks the row's "下载" and confirms the location dialog.
+  void StartDownload(const Lesson& lesson, const std::string& screenshot) {
+    const Rect box = m_view.LocationDialog();
+    // "btnOk" (104 x 38, 32 px from the right, 28 from the bottom) is drawn in orange.
+    const Rect ok{box.x + box.width - 137, box.y + box.height - 67, 104, 38};
+    ASSERT_EQ(CountNear("e2e-download-no-dialog.png", ok, e2e::kAccent), 0)
+        << "orange where the dialog will be";
+    m_session.Click(m_view.DownloadX(), m_view.RowCentreY(lesson.row));
+    ASSERT_TRUE(m_session.WaitForColour(ok, e2e::kAccent, 1000, 30s)) << "no location dialog; log:\n"
+                                                                      << m_session.BrowserLog();
+    if (!screenshot.empty()) m_session.Screenshot(screenshot);
+    m_session.Click(ok.x + ok.width / 2, ok.y + ok.height / 2);
+    ASSERT_TRUE(WaitUntil([&] { return CountNear("e2e-wait.png", ok, e2e::kAccent) == 0; }, 20s, 100ms))
+        << "the dialog stayed";
+  }
+
+  // The first percentage the row showed for `video` in the log (from byte `from`), or -1.
+  int FirstPercent(const std::string& video, size_t from = 0) {
+    const std::string log = m_session.BrowserLog();
+    if (log.size() <= from) return -1;
+    std::smatch match;
+    const std::string tail = log.substr(from);
+    if (!std::regex_search(tail, match, std::regex("list row " + std::string(video) + " ([0-9]+)%")))
+      return -1;
+    return std::atoi(match[1].str().c_str());
+  }
+
+  // The highest percentage the row showed for `video` in the log, or -1.
+  int LastPercent(const std::string& video) {
+    const std::string log = m_session.BrowserLog();
+    const std::regex line("list row " + video + " ([0-9]+)%");
+    int highest = -1;
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
+      highest = std::max(highest, std::atoi((*it)[1].str().c_str()));
+    return highest;
+  }
+
+  // The downloaded file: the one file of that name in the session's folders.
+  fs::path FindDownload(const Lesson& lesson) {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(m_session.root(), ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (ec) break;
+      if (it->path().filename() == lesson.fileName && it->is_regular_file()) return it->path();
+    }
+    return {};
+  }
+
+  int CountNear(const std::string& screenshot, const Rect& rect, e2e::Rgb colour) {
+    return E2eSession::CountPixelsNear(m_session.Screenshot(screenshot), rect, colour, 24);
+  }
+
+  // Opens the video manager window under its button and checks that it shows a row.
+  void OpenVideoManager(const std::string& screenshot) {
+    const Rect box = m_view.VideoManager();
+    // The dark title "视频下载" of its tool bar.
+    const Rect title{box.x + 18, box.y + 1, 120, 50};
+    m_session.Click(m_view.VideoManagerX(), m_view.ToolBarY());
+    ASSERT_TRUE(m_session.WaitForColour(title, kTitleText, 30, 20s)) << "no manager window; log:\n"
+                                                                     << m_session.BrowserLog();
+    // Rows (dark titles) and not the empty state's grey "暂无下载数据".
+    const std::string png = m_session.Screenshot(screenshot).string();
+    EXPECT_GT(E2eSession::CountPixelsNear(png, {box.x + 30, box.y + 52, 250, 150}, kTitleText, 24), 30)
+        << "the manager window shows no row";
+    EXPECT_EQ(E2eSession::CountPixelsNear(png, {box.x + 100, box.y + 386, 160, 22}, {0x99, 0x99, 0x99}, 16),
+              0)
+        << "the manager window shows its empty state";
+  }
+
+  E2eSession m_session;
+  CourseView m_view{m_session};
+};
+
+TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterARestart) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  EXPECT_GT(CountNear("e2e-download-list.png", m_view.DownloadCell(kFirst.row), kIdleText), 10)
+      << "no dark \"下载\" in the first row";
+
+  SlowNextDownload(kFirst, 80000);
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kFirst, "e2e-download-dialog.png"));
+
+  // While the bytes come in, the row shows a percentage in orange.
+  ASSERT_TRUE(WaitUntil([&] { return FirstPercent(kFirst.video) >= 0; }, 30s, 50ms))
+      << "no percentage in the row; log:\n"
+      << m_session.BrowserLog();
+  EXPECT_LT(FirstPercent(kFirst.video), 100);
+  EXPECT_GT(CountNear("e2e-download-row-progress.png", m_view.DownloadCell(kFirst.row), e2e::kAccent), 10)
+      << "the row's percentage is not shown in orange";
+
+  ASSERT_TRUE(m_session.WaitForLog("list row v110101 已下载", 60s)) << m_session.BrowserLog();
+  const std::string log = m_session.BrowserLog();
+  EXPECT_LT(log.find("list row v110101 "), log.find("list row v110101 已下载"));
+  EXPECT_NE(log.find("download window row v110101: finished"), std::string::npos) << log;
+  EXPECT_NE(m_session.DemoRequests().find("/api/Apibook/playUri?vid=v110101"), std::string::npos);
+
+  const fs::path file = FindDownload(kFirst);
+  ASSERT_FALSE(file.empty()) << "no downloaded file named " << kFirst.fileName;
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst))) << file << " differs from the school's copy";
+
+  // "已下载" is the disabled grey; no orange percentage is left.
+  ASSERT_TRUE(m_session.WaitForColour(m_view.DownloadCell(kFirst.row), kDisabledText, 20, 10s));
+  EXPECT_EQ(CountNear("e2e-download-row-done.png", m_view.DownloadCell(kFirst.row), e2e::kAccent), 0);
+  OpenVideoManager("e2e-download-manager.png");
+
+  // Quit (the loop ends on SIGTERM and runs the whole shutdown) and start again.
+  ASSERT_EQ(kill(run.pid, SIGTERM), 0);
+  std::optional<int> status = m_session.WaitForExit(run, 30s);
+  ASSERT_TRUE(status.has_value()) << "the program did not end";
+  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+  const size_t restart = m_session.BrowserLog().size();
+
+  TavoRun again;
+  std::string error;
+  ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
+  EXPECT_TRUE(m_session.WaitForLog("download window row v110101: finished", 30s, restart))
+      << "the manager window did not rebuild the finished row; log:\n"
+      << m_session.BrowserLog().substr(restart);
+  EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(kFirst.row), kDisabledText, 20, 20s))
+      << "the row does not say \"已下载\" after the restart";
+  EXPECT_EQ(CountNear("e2e-download-list-restarted.png", m_view.DownloadCell(kFirst.row), kIdleText), 0);
+  ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-manager-restarted.png"));
+
+  // Deleting the download in the manager window (its row's bin, 312 px into the first row
+  // under the class heading) keeps the file; the manager is empty and the row says "下载".
+  const size_t deleting = m_session.BrowserLog().size();
+  const Rect box = m_view.VideoManager();
+  m_session.Click(box.x + 326, box.y + 123);
+  ASSERT_TRUE(m_session.WaitForLog("list row v110101 下载", 20s, deleting))
+      << m_session.BrowserLog().substr(deleting);
+  const Rect emptyText{box.x + 100, box.y + 386, 160, 22};
+  EXPECT_TRUE(m_session.WaitForColour(emptyText, {0x99, 0x99, 0x99}, 20, 20s)) << "no empty state";
+  m_session.Screenshot("e2e-download-manager-empty.png");
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst))) << "the file went with the download";
+}
+
+TEST_F(DownloadFlowTest, APausedDownloadResumesToTheSchoolsBytes) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  SlowNextDownload(kSecond, 40000);
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kSecond, ""));
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.video) >= 20; }, 30s, 50ms))
+      << "the download did not get to 20%; log:\n"
+      << m_session.BrowserLog();
+
+  // A click on the percentage pauses the download; part of the file is on disk.
+  m_session.Click(m_view.DownloadX(), m_view.RowCentreY(kSecond.row));
+  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已暂停", 20s)) << m_session.BrowserLog();
+  m_session.Screenshot("e2e-download-row-paused.png");
+  const fs::path file = FindDownload(kSecond);
+  ASSERT_FALSE(file.empty()) << "no partial file named " << kSecond.fileName;
+  const auto total = fs::file_size(SchoolMedia(kSecond));
+  const auto partial = fs::file_size(file);
+  EXPECT_GT(partial, 0u);
+  EXPECT_LT(partial, total);
+
+  // A click on "已暂停" resumes it; the file ends as the school's copy.
+  const size_t paused = m_session.BrowserLog().size();
+  m_session.Click(m_view.DownloadX(), m_view.RowCentreY(kSecond.row));
+  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已下载", 60s, paused))
+      << m_session.BrowserLog().substr(paused);
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kSecond))) << file << " differs from the school's copy";
+  // It went on from the bytes it had, not from the start.
+  EXPECT_GE(FirstPercent(kSecond.video, paused), static_cast<int>(partial * 100 / total))
+      << m_session.BrowserLog().substr(paused);
+}
+
+TEST_F(DownloadFlowTest, ADownloadWhoseConnectionIsCutGoesOnToTheSchoolsBytes) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  // Every answer is cut once 192 KiB of it went out: the download needs two resumes.
+  constexpr std::uint64_t kSize = 500000;
+  CanNextAddress(m_session.demo().origin() + "/bench/blob?size=" + std::to_string(kSize) +
+                     "&rate=400000&drop_after=196608",
+                 kSize);
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kThird, ""));
+  ASSERT_TRUE(m_session.WaitForLog("list row v110103 已下载", 60s)) << m_session.BrowserLog();
+  const std::string log = m_session.BrowserLog();
+  EXPECT_EQ(log.find("list row v110103 下载"), std::string::npos) << "the download failed once";
+  EXPECT_NE(log.find("drop_after=196608 retry 2"), std::string::npos) << "the connection was not cut twice:\n"
+                                                                      << log;
+
+  const fs::path file = FindDownload(kThird);
+  ASSERT_FALSE(file.empty()) << "no downloaded file named " << kThird.fileName;
+  const std::string bytes = ReadAll(file);
+  ASSERT_EQ(bytes.size(), kSize);
+  std::uint64_t wrong = 0;
+  for (std::uint64_t i = 0; i < kSize; ++i) {
+    if (static_cast<unsigned char>(bytes[i]) != static_cast<unsigned char>(i % 251 + (i >> 16))) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0u) << "bytes differ from the school's blob";
+}
+
+TEST_F(DownloadFlowTest, APausedDownloadIsResumableAfterARestart) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  SlowNextDownload(kSecond, 40000);
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kSecond, ""));
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.video) >= 20; }, 30s, 50ms))
+      << "the download did not get to 20%; log:\n"
+      << m_session.BrowserLog();
+  m_session.Click(m_view.DownloadX(), m_view.RowCentreY(kSecond.row));
+  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已暂停", 20s)) << m_session.BrowserLog();
+
+  ASSERT_EQ(kill(run.pid, SIGTERM), 0);
+  ASSERT_TRUE(m_session.WaitForExit(run, 30s).has_value()) << "the program did not end";
+  const fs::path file = FindDownload(kSecond);
+  ASSERT_FALSE(file.empty()) << "no partial file named " << kSecond.fileName;
+  const auto total = fs::file_size(SchoolMedia(kSecond));
+  const auto partial = fs::file_size(file);
+  ASSERT_GT(partial, 0u);
+  ASSERT_LT(partial, total);
+  const size_t restart = m_session.BrowserLog().size();
+
+  TavoRun again;
+  std::string error;
+  ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
+  EXPECT_TRUE(m_session.WaitForLog("download window row v110102: resumable", 30s, restart))
+      << m_session.BrowserLog().substr(restart);
+  // The row offers the download as queued ("等待下载", orange).
+  EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(kSecond.row), e2e::kAccent, 10, 20s));
+
+  // The manager window's row has a bar as long as the part on disk (232 x 4 pixels when
+  // full); its "全部开始" goes on from there to the school's copy.
+  ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-manager-resumable.png"));
+  const Rect box = m_view.VideoManager();
+  const int bar =
+      CountNear("e2e-download-manager-resumable.png", {box.x + 30, box.y + 115, 250, 30}, e2e::kAccent);
+  EXPECT_NEAR(bar, static_cast<int>(232 * 4 * partial / total), 60)
+      << "the bar does not show the part on disk";
+  m_session.Click(box.x + 289, box.y + 26);
+  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已下载", 60s, restart))
+      << m_session.BrowserLog().substr(restart);
+  EXPECT_GE(FirstPercent(kSecond.video, restart), static_cast<int>(partial * 100 / total));
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kSecond))) << file << " differs from the school's copy";
+}
+
+}  // namespace
