@@ -6,8 +6,6 @@
 #include <gdk/gdk.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-// After gtest: Xlib defines None, which gtest uses as a name.
-#include <gdk/gdkx.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -28,6 +26,9 @@
 #include "support/GuardedLoop.h"
 #include "support/PrivateDisplay.h"
 #include "support/Waiting.h"
+
+// Last: Xlib defines None, which gtest and our own enums use as a name.
+#include <gdk/gdkx.h>
 
 namespace {
 
