@@ -247,7 +247,9 @@ void MainDlg::LeavePersonPanel() { SelectTab(!(m_optMyQuestions && m_optMyQuesti
 
 void MainDlg::ShowView(View view) {
   m_view = view;
-  static constexpr const wchar_t* kViewNames[] = {L"course", L"nolesson", L"questions"};
+  // In the order of View.
+  static constexpr const wchar_t* kViewNames[] = {L"course", L"nolesson", L"questions", L"person", L"downset"};
+  static_assert(std::size(kViewNames) == static_cast<size_t>(View::DownSet) + 1);
   LogNormal(std::wstring(L"ShowView ") + kViewNames[static_cast<int>(view)]);
   auto show = [](CControlUI* control, bool visible) {
     if (control) control->SetVisible(visible);

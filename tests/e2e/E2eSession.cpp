@@ -125,6 +125,11 @@ bool E2eSession::Start() {
   // The X tools this test runs inherit the private display.
   setenv("DISPLAY", m_display.c_str(), 1);
   unsetenv("WAYLAND_DISPLAY");
+  // The program is started only once a client can really open the display.
+  if (!WaitUntil([&] { return !Shell("xdotool getdisplaygeometry").empty(); }, 20s, 100ms)) {
+    m_error = "the private display " + m_display + " takes no clients";
+    return false;
+  }
 
   if (!m_demo.Start(m_root.path() / "demo", {"--test-hooks"})) {
     m_error = "demo school did not start: " + m_demo.ErrorOutput();
