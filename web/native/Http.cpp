@@ -1,6 +1,9 @@
 // The HTTP server.
 #include "web/native/Http.h"
 
+#include <csignal>
+#include <mutex>
+
 #include "app/Log.h"
 #include "app/TextConv.h"
 
@@ -11,6 +14,10 @@ http::http(uv_loop_t* loop) : m_loop(loop) {}
 http::~http() { close(); }
 
 bool http::listen(const std::string& ip, int port, route_fn route) {
+  // A client that leaves while its answer is being written must cost an EPIPE on that
+  // connection, not the whole process: writing to a closed socket raises SIGPIPE.
+  static std::once_flag ignorePipe;
+  std::call_once(ignorePipe, [] { std::signal(SIGPIPE, SIG_IGN); });
   m_route = std::move(route);
   m_socket = std::make_shared<net::tcp>(m_loop);
   if (!m_socket->bind(ip, port) || !m_socket->listen([this](int status) { on_connection(status); })) {
