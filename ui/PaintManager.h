@@ -193,8 +193,6 @@ class CPaintManagerUI {
   UINT m_nextTimer = kFirstControlTimer;
   std::set<CControlUI*> m_nativeViews;
   CDuiPoint m_ptLastMouse;
-  bool m_bMouseTracking = false;
-  uint32_t m_lastClickTime = 0;
   int m_dispatchDepth = 0;
   bool m_bFocusVisible = false;
 };
