@@ -50,15 +50,16 @@ bool WritePicture(const fs::path& path, Rgb colour) {
 class ProfileFlowTest : public e2e::SessionTest {
  protected:
   // Where the title bar's parts are for the main window on the screen: the avatar button
-  // (36 x 36, 20 px left of the three 40-pixel window buttons and the 16-pixel inset), the
-  // popup below it (267 x 178), and in the popup the nickname and the three actions.
+  // (36 x 36, 20 px left of the menu and the three window buttons, 40 pixels each, and the
+  // 16-pixel inset), the popup below it (267 x 178), and in the popup the nickname and
+  // the three actions.
   Rect TitleAvatar() const {
     const Rect& f = m_view.frame();
-    return {f.x + f.width - 192, f.y + 18, 36, 36};
+    return {f.x + f.width - 232, f.y + 18, 36, 36};
   }
   Rect Popup() const {
     const Rect& f = m_view.frame();
-    return {f.x + f.width - 403, f.y + 40, 267, 178};
+    return {f.x + f.width - 443, f.y + 40, 267, 178};
   }
   Rect PopupNickname() const { return {Popup().x + 31, Popup().y + 29, 100, 34}; }
   // Action `index` of the popup: 0 "修改个人资料", 1 "下载设置", 2 "退出".
