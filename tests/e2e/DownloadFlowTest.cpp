@@ -53,9 +53,7 @@ std::string ReadAll(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-fs::path SchoolMedia(const Lesson& lesson) {
-  return e2e::BuildFolder() / "demo-data" / "media" / (std::string(lesson.video) + ".mp4");
-}
+fs::path SchoolMedia(const Lesson& lesson) { return e2e::SchoolMedia(lesson.video); }
 
 class DownloadFlowTest : public e2e::SessionTest {
  protected:
@@ -70,22 +68,8 @@ class DownloadFlowTest : public e2e::SessionTest {
     ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
   }
 
-  // The next address lookup of a video names `url` with `size` bytes.
-  void CanNextAddress(const std::string& url, std::uintmax_t size) {
-    const std::string answer = "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" +
-                               url + "\\\",\\\"Size\\\":" + std::to_string(size) + "}";
-    m_session.DemoPost("/__test/canned",
-                       "{\"path\":\"/api/Apibook/playUri\",\"status\":200,\"times\":1,"
-                       "\"contentType\":\"application/json\",\"body\":\"" +
-                           answer + "\"}");
-  }
-
-  // The next lookup of `lesson`'s video names the school's file sent at `rate` bytes per
-  // second, so that the download lasts long enough to be watched.
-  void SlowNextDownload(const Lesson& lesson, int rate) {
-    CanNextAddress(m_session.demo().origin() + "/media/" + lesson.video + ".mp4?rate=" + std::to_string(rate),
-                   fs::file_size(SchoolMedia(lesson)));
-  }
+  void CanNextAddress(const std::string& url, std::uintmax_t size) { m_steps.CanNextAddress(url, size); }
+  void SlowNextDownload(const Lesson& lesson, int rate) { m_steps.SlowNextDownload(lesson.video, rate); }
 
   // The first percentage the row showed for `video` in the log (from byte `from`), or -1.
   int FirstPercent(const std::string& video, size_t from = 0) {

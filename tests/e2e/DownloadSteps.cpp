@@ -13,6 +13,24 @@ namespace e2e {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+fs::path SchoolMedia(const std::string& video) {
+  return BuildFolder() / "demo-data" / "media" / (video + ".mp4");
+}
+
+void DownloadSteps::CanNextAddress(const std::string& url, std::uintmax_t size) {
+  const std::string answer = "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" +
+                             url + "\\\",\\\"Size\\\":" + std::to_string(size) + "}";
+  m_session.DemoPost("/__test/canned",
+                     "{\"path\":\"/api/Apibook/playUri\",\"status\":200,\"times\":1,"
+                     "\"contentType\":\"application/json\",\"body\":\"" +
+                         answer + "\"}");
+}
+
+void DownloadSteps::SlowNextDownload(const std::string& video, int rate) {
+  CanNextAddress(m_session.demo().origin() + "/media/" + video + ".mp4?rate=" + std::to_string(rate),
+                 fs::file_size(SchoolMedia(video)));
+}
+
 int DownloadSteps::CountNear(const std::string& screenshot, const Rect& rect, Rgb colour) {
   return E2eSession::CountPixelsNear(m_session.Screenshot(screenshot), rect, colour, 24);
 }
@@ -48,8 +66,8 @@ void DownloadSteps::OpenVideoManager(const std::string& screenshot) {
 
 fs::path DownloadSteps::FindDownload(const std::string& fileName) const {
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(m_session.root(), ec); it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(m_session.root(), ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (ec) break;
     if (it->path().filename() == fileName && it->is_regular_file()) return it->path();
   }

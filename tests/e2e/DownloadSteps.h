@@ -3,6 +3,7 @@
 // manager window under its tool-bar button.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -23,6 +24,11 @@ class DownloadSteps {
   void OpenVideoManager(const std::string& screenshot);
   // The downloaded file: the one regular file named `fileName` in the session's folders.
   std::filesystem::path FindDownload(const std::string& fileName) const;
+  // The next address lookup of a video names `url` with `size` bytes.
+  void CanNextAddress(const std::string& url, std::uintmax_t size);
+  // The next lookup of video `video` names the school's file sent at `rate` bytes per
+  // second, so that the download lasts long enough to be watched.
+  void SlowNextDownload(const std::string& video, int rate);
   // A screenshot's count of pixels of `rect` close to `colour`.
   int CountNear(const std::string& screenshot, const Rect& rect, Rgb colour);
 
@@ -30,6 +36,9 @@ class DownloadSteps {
   E2eSession& m_session;
   CourseView& m_view;
 };
+
+// The school's copy of lesson video `video` (an MP4) in the build's demo data.
+std::filesystem::path SchoolMedia(const std::string& video);
 
 // The dark title text of the manager windows and their rows.
 inline constexpr Rgb kTitleText{0x29, 0x29, 0x29};

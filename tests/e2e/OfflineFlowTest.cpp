@@ -172,7 +172,8 @@ TEST_F(OfflineFlowTest, ALessonInAnotherCodecGoesToTheDesktopsPlayerWhileTheProg
   std::ofstream(script) << "#!/bin/sh\n"
                         << "printf '%s\\n' \"$@\" > '" << args.string() << ".part' && mv '" << args.string()
                         << ".part' '" << args.string() << "'\n"
-                        << "i=0\nwhile [ ! -e '" << release.string() << "' ] && [ $i -lt 600 ]; do sleep 0.1; "
+                        << "i=0\nwhile [ ! -e '" << release.string()
+                        << "' ] && [ $i -lt 600 ]; do sleep 0.1; "
                         << "i=$((i+1)); done\n";
   fs::permissions(script, fs::perms::owner_all);
   fs::create_directories(root / "data" / "applications");
@@ -196,8 +197,8 @@ TEST_F(OfflineFlowTest, ALessonInAnotherCodecGoesToTheDesktopsPlayerWhileTheProg
       30s, 100ms))
       << m_session.BrowserLog();
   // One row: the second row's play disc is gone.
-  ASSERT_TRUE(WaitUntil([&] { return m_steps.CountNear("e2e-wait.png", m_view.PlayCell(1), e2e::kAccent) == 0; },
-                        20s, 200ms));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return m_steps.CountNear("e2e-wait.png", m_view.PlayCell(1), e2e::kAccent) == 0; }, 20s, 200ms));
   ASSERT_TRUE(m_session.WaitForColour(m_view.PlayCell(0), e2e::kAccent, 100, 20s));
 
   const fs::path file = Download(0, "v220101", "教育的起源与发展.webm");

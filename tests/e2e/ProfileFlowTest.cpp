@@ -63,16 +63,16 @@ class ProfileFlowTest : public e2e::SessionTest {
   }
   Rect PopupNickname() const { return {Popup().x + 31, Popup().y + 29, 100, 34}; }
   // Action `index` of the popup: 0 "修改个人资料", 1 "下载设置", 2 "退出".
-  void ClickPopupAction(int index) {
-    m_session.Click(Popup().x + 80, Popup().y + 84 + 32 * index);
-  }
+  void ClickPopupAction(int index) { m_session.Click(Popup().x + 80, Popup().y + 84 + 32 * index); }
 
   // The profile panel beside the tree: its card, the round avatar and the nickname edit.
   int CardX() const { return m_view.frame().x + 375 + 16; }
   int CardY() const { return m_view.frame().y + 72 + 16; }
   Rect PanelAvatar() const { return {CardX() + 132, CardY() + 103, 36, 36}; }
 
-  int Green(const fs::path& shot, const Rect& rect) { return E2eSession::CountPixelsNear(shot, rect, kGreen, 24); }
+  int Green(const fs::path& shot, const Rect& rect) {
+    return E2eSession::CountPixelsNear(shot, rect, kGreen, 24);
+  }
 
   // Hovers the avatar until the popup shows its actions; the popup's screenshot.
   fs::path OpenPopup(const std::string& shot) {
@@ -125,7 +125,8 @@ TEST_F(ProfileFlowTest, ANewAvatarAndNicknameShowInTheTitleBarAndAfterARestart) 
   // "修改个人资料" opens the panel with the service's nickname.
   const size_t panelAt = m_session.BrowserLog().size();
   ClickPopupAction(0);
-  ASSERT_TRUE(m_session.WaitForLog("ShowView person", 20s, panelAt)) << m_session.BrowserLog().substr(panelAt);
+  ASSERT_TRUE(m_session.WaitForLog("ShowView person", 20s, panelAt))
+      << m_session.BrowserLog().substr(panelAt);
   ASSERT_TRUE(m_session.WaitForColour({CardX() + 132, CardY() + 165, 300, 40}, {0x33, 0x33, 0x33}, 20, 20s))
       << "no nickname in the edit";
   m_session.Screenshot("e2e-profile-panel.png");
@@ -142,7 +143,8 @@ TEST_F(ProfileFlowTest, ANewAvatarAndNicknameShowInTheTitleBarAndAfterARestart) 
   m_session.Screenshot("e2e-profile-chooser-path.png");
   m_session.Key("Return");
   ASSERT_TRUE(m_session.WaitForNoWindow("tavo", 20s)) << "the chooser stayed";
-  ASSERT_TRUE(m_session.WaitForColour(PanelAvatar(), kGreen, 400, 30s)) << "the panel does not show the picture";
+  ASSERT_TRUE(m_session.WaitForColour(PanelAvatar(), kGreen, 400, 30s))
+      << "the panel does not show the picture";
   EXPECT_NE(m_session.DemoRequests().find("/api/user/changeAvatar"), std::string::npos);
 
   // A new nickname, saved: the panel closes, the title bar shows the new picture.
@@ -152,10 +154,12 @@ TEST_F(ProfileFlowTest, ANewAvatarAndNicknameShowInTheTitleBarAndAfterARestart) 
   m_session.Screenshot("e2e-profile-panel-edited.png");
   const size_t savedAt = m_session.BrowserLog().size();
   m_session.ClickAndLeave(CardX() + 192, CardY() + 321);
-  ASSERT_TRUE(m_session.WaitForLog("ShowView course", 20s, savedAt)) << m_session.BrowserLog().substr(savedAt);
+  ASSERT_TRUE(m_session.WaitForLog("ShowView course", 20s, savedAt))
+      << m_session.BrowserLog().substr(savedAt);
   EXPECT_NE(m_session.DemoRequests().find("nickname=%E5%B0%8F%E6%98%8E2027"), std::string::npos)
       << m_session.DemoRequests();
-  ASSERT_TRUE(m_session.WaitForColour(TitleAvatar(), kGreen, 400, 20s)) << "the title bar kept the old picture";
+  ASSERT_TRUE(m_session.WaitForColour(TitleAvatar(), kGreen, 400, 20s))
+      << "the title bar kept the old picture";
   const fs::path popupAfter = OpenPopup("e2e-profile-popup-after.png");
   const uint64_t newNickname = E2eSession::AreaChecksum(popupAfter, PopupNickname());
   EXPECT_NE(newNickname, oldNickname) << "the popup kept the old nickname";
@@ -165,7 +169,8 @@ TEST_F(ProfileFlowTest, ANewAvatarAndNicknameShowInTheTitleBarAndAfterARestart) 
   ASSERT_TRUE(m_session.WaitForExit(run, 30s).has_value()) << "the program did not end";
   TavoRun again;
   ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
-  EXPECT_TRUE(m_session.WaitForColour(TitleAvatar(), kGreen, 400, 30s)) << "the picture is gone after a restart";
+  EXPECT_TRUE(m_session.WaitForColour(TitleAvatar(), kGreen, 400, 30s))
+      << "the picture is gone after a restart";
   EXPECT_EQ(WaitForNickname("e2e-profile-popup-restarted.png", newNickname), newNickname)
       << "the popup does not show the new nickname after a restart";
 }
@@ -190,15 +195,18 @@ TEST_F(ProfileFlowTest, SigningOutAndInAsAnotherStudentShowsOnlyTheirClassesDown
   // The other student: class 2101 first, two lessons.
   const size_t signIn = m_session.BrowserLog().size();
   ASSERT_TRUE(m_view.SignInOnLoginWindow("wangfang", "Fang&2027+", 2, error)) << error;
-  ASSERT_TRUE(m_session.WaitForLog("ShowClass classid:2101", 20s, signIn)) << m_session.BrowserLog().substr(signIn);
+  ASSERT_TRUE(m_session.WaitForLog("ShowClass classid:2101", 20s, signIn))
+      << m_session.BrowserLog().substr(signIn);
   EXPECT_EQ(m_session.BrowserLog().find("ShowClass classid:1101", signIn), std::string::npos);
   EXPECT_EQ(m_steps.CountNear("e2e-signout-other-list.png", m_view.PlayCell(2), e2e::kAccent), 0)
       << "a third lesson row";
-  EXPECT_TRUE(m_session.WaitForColour(TitleAvatar(), kWangfangRed, 300, 30s)) << "not the new student's avatar";
+  EXPECT_TRUE(m_session.WaitForColour(TitleAvatar(), kWangfangRed, 300, 30s))
+      << "not the new student's avatar";
   const fs::path after = OpenPopup("e2e-signout-other-popup.png");
   EXPECT_EQ(E2eSession::CountPixelsNear(after, TitleAvatar(), kXiaomingBlue, 24), 0)
       << "the title bar shows the last student's avatar";
-  EXPECT_NE(E2eSession::AreaChecksum(after, PopupNickname()), herNickname) << "the popup names the last student";
+  EXPECT_NE(E2eSession::AreaChecksum(after, PopupNickname()), herNickname)
+      << "the popup names the last student";
 
   // The first student's download is not in the manager window: its empty state "暂无下载数据".
   m_session.MoveTo(1919, 1079);
@@ -207,6 +215,49 @@ TEST_F(ProfileFlowTest, SigningOutAndInAsAnotherStudentShowsOnlyTheirClassesDown
   EXPECT_TRUE(m_session.WaitForColour({manager.x + 100, manager.y + 386, 160, 22}, kEmptyText, 20, 20s))
       << "the manager window shows another student's downloads";
   m_session.Screenshot("e2e-signout-other-manager.png");
+}
+
+TEST_F(ProfileFlowTest, ADownloadRunningAtSignOutStopsAndWaitsForItsStudent) {
+  TavoRun run;
+  std::string error;
+  ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
+  // A download sent at 30 kB/s signs out with part of the file on disk.
+  m_steps.SlowNextDownload("v110101", 30000);
+  m_steps.StartDownload(0, "");
+  const auto total = fs::file_size(e2e::SchoolMedia("v110101"));
+  fs::path file;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        file = m_steps.FindDownload("片段阅读：主旨概括题.mp4");
+        std::error_code ec;
+        return !file.empty() && fs::file_size(file, ec) > 0;
+      },
+      30s, 100ms))
+      << m_session.BrowserLog();
+  OpenPopup("e2e-running-popup.png");
+  ClickPopupAction(2);
+  ASSERT_TRUE(m_session.WaitForNoWindow("mainDlgClass", 20s)) << "the main window stayed";
+
+  // While another student is signed in, the file does not grow and her list shows nothing of it.
+  const size_t other = m_session.BrowserLog().size();
+  ASSERT_TRUE(m_view.SignInOnLoginWindow("wangfang", "Fang&2027+", 2, error)) << error;
+  const auto stopped = fs::file_size(file);
+  EXPECT_LT(stopped, total) << "the download finished after its student signed out";
+  ASSERT_TRUE(m_session.WaitForColour(TitleAvatar(), kWangfangRed, 300, 30s));
+  EXPECT_EQ(fs::file_size(file), stopped) << "the download went on after its student signed out";
+  EXPECT_EQ(m_session.BrowserLog().find("row v110101", other), std::string::npos)
+      << m_session.BrowserLog().substr(other);
+  OpenPopup("e2e-running-other-popup.png");
+  ClickPopupAction(2);
+  ASSERT_TRUE(m_session.WaitForNoWindow("mainDlgClass", 20s)) << "the main window stayed";
+
+  // Back as the first student: the download waits to be resumed from the part on disk.
+  const size_t back = m_session.BrowserLog().size();
+  ASSERT_TRUE(m_view.SignInOnLoginWindow("lixiaoming", "xm123456", 3, error)) << error;
+  EXPECT_TRUE(m_session.WaitForLog("download window row v110101: resumable", 20s, back))
+      << m_session.BrowserLog().substr(back);
+  EXPECT_EQ(fs::file_size(file), stopped);
+  m_session.Screenshot("e2e-running-back.png");
 }
 
 }  // namespace
