@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "browser/ClientAppBrowser.h"
 #include "ui/PaintManager.h"
 
 std::unique_ptr<CControlUI> CefNativeControl::CreateFromTag(const std::wstring& tag, HWND hostWindow) {
@@ -11,6 +12,19 @@ std::unique_ptr<CControlUI> CefNativeControl::CreateFromTag(const std::wstring& 
   std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return std::towlower(c); });
   if (lower != L"cefcontrol") return nullptr;
   return std::make_unique<CefNativeControl>(hostWindow);
+}
+
+std::unique_ptr<CControlUI> CefNativeControl::CreateForWindow(const std::wstring& tag, HWND hostWindow,
+                                                              CefNativeControl*& browser) {
+  std::unique_ptr<CControlUI> control = CreateFromTag(tag, hostWindow);
+  if (!control) return nullptr;
+  if (!ClientAppBrowser::IsCreated()) {
+    control = std::make_unique<CControlUI>();
+    control->SetVisible(false);
+    return control;
+  }
+  browser = static_cast<CefNativeControl*>(control.get());
+  return control;
 }
 
 CefNativeControl::~CefNativeControl() {

@@ -17,6 +17,11 @@ class CefNativeControl : public CNativeViewUI, public CefControlBase {
 
   // A window's CreateControl answer: a new control for "cefcontrol" (any case), else none.
   static std::unique_ptr<CControlUI> CreateFromTag(const std::wstring& tag, HWND hostWindow);
+  // The same for a window that keeps its browser control: `browser` is set to the new
+  // control. Without a browser engine (the display-less test host) "cefcontrol" becomes a
+  // hidden plain control that keeps the skin whole, and `browser` stays as it was.
+  static std::unique_ptr<CControlUI> CreateForWindow(const std::wstring& tag, HWND hostWindow,
+                                                     CefNativeControl*& browser);
 
   std::wstring GetClass() const override { return L"CefControlUI"; }
   void* GetInterface(std::wstring_view name) override;

@@ -7,7 +7,6 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "browser/CefNativeControl.h"
-#include "browser/ClientAppBrowser.h"
 #include "browser/LocalFileUrl.h"
 #include "platform/Messages.h"
 
@@ -38,15 +37,7 @@ std::wstring LookDocDlg::TitleOf(const std::string& path) {
 }
 
 std::unique_ptr<CControlUI> LookDocDlg::CreateControl(const std::wstring& tag) {
-  std::unique_ptr<CControlUI> control = CefNativeControl::CreateFromTag(tag, m_hWnd);
-  if (control && !ClientAppBrowser::IsCreated()) {
-    // No browser engine (the display-less test host): a hidden stand-in keeps the skin whole.
-    control = std::make_unique<CControlUI>();
-    control->SetVisible(false);
-    return control;
-  }
-  if (control) m_browser = static_cast<CefNativeControl*>(control.get());
-  return control;
+  return CefNativeControl::CreateForWindow(tag, m_hWnd, m_browser);
 }
 
 void LookDocDlg::InitWindow() {

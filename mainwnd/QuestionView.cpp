@@ -2,7 +2,6 @@
 #include "mainwnd/QuestionView.h"
 
 #include "browser/CefNativeControl.h"
-#include "browser/ClientAppBrowser.h"
 #include "service/ServiceConfig.h"
 #include "ui/Control.h"
 #include "ui/UIText.h"
@@ -11,15 +10,7 @@
 std::wstring QuestionView::PageUrl() { return FromUtf8(GetSiteOrigin()) + L"/Tiku/index/index.html"; }
 
 std::unique_ptr<CControlUI> QuestionView::CreateControl(const std::wstring& tag, HWND hostWindow) {
-  std::unique_ptr<CControlUI> control = CefNativeControl::CreateFromTag(tag, hostWindow);
-  if (control && !ClientAppBrowser::IsCreated()) {
-    // No engine: an empty hidden stand-in keeps the skin whole.
-    control = std::make_unique<CControlUI>();
-    control->SetVisible(false);
-    return control;
-  }
-  if (control) m_browser = static_cast<CefNativeControl*>(control.get());
-  return control;
+  return CefNativeControl::CreateForWindow(tag, hostWindow, m_browser);
 }
 
 void QuestionView::Load(WindowImplBase& window) {

@@ -7,7 +7,6 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "browser/CefNativeControl.h"
-#include "browser/ClientAppBrowser.h"
 #include "browser/LocalFileUrl.h"
 #include "browser/LocalMedia.h"
 #include "platform/Messages.h"
@@ -33,15 +32,7 @@ VideoLocalPlayDlg::VideoLocalPlayDlg(std::string classId, std::string id, std::s
       m_localPath(std::move(localPath)) {}
 
 std::unique_ptr<CControlUI> VideoLocalPlayDlg::CreateControl(const std::wstring& tag) {
-  std::unique_ptr<CControlUI> control = CefNativeControl::CreateFromTag(tag, m_hWnd);
-  if (control && !ClientAppBrowser::IsCreated()) {
-    // No browser engine (the display-less test host): a hidden stand-in keeps the skin whole.
-    control = std::make_unique<CControlUI>();
-    control->SetVisible(false);
-    return control;
-  }
-  if (control) m_browser = static_cast<CefNativeControl*>(control.get());
-  return control;
+  return CefNativeControl::CreateForWindow(tag, m_hWnd, m_browser);
 }
 
 void VideoLocalPlayDlg::InitWindow() {

@@ -4,7 +4,6 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "browser/CefNativeControl.h"
-#include "browser/ClientAppBrowser.h"
 #include "mainwnd/LessonMarkClear.h"
 #include "mainwnd/MainDlg.h"
 #include "platform/MessageCore.h"
@@ -60,15 +59,8 @@ std::wstring VideoPlayDlg::PageUrl() {
 }
 
 std::unique_ptr<CControlUI> VideoPlayDlg::CreateControl(const std::wstring& tag) {
-  std::unique_ptr<CControlUI> control = CefNativeControl::CreateFromTag(tag, m_hWnd);
-  if (control && !ClientAppBrowser::IsCreated()) {
-    // No engine (the display-less host): an empty stand-in keeps the skin whole.
-    control = std::make_unique<CControlUI>();
-    control->SetVisible(false);
-    return control;
-  }
-  if (control) {
-    m_browser = static_cast<CefNativeControl*>(control.get());
+  std::unique_ptr<CControlUI> control = CefNativeControl::CreateForWindow(tag, m_hWnd, m_browser);
+  if (control && m_browser) {
     m_runScript = [this](const std::wstring& script) {
       if (m_browser) m_browser->ExecuteJavaScript(m_browserId, script);
     };

@@ -10,9 +10,18 @@ using namespace std::chrono_literals;
 bool CourseView::SignIn(TavoRun& run, const std::string& user, const std::string& password, int rows,
                         std::string& error) {
   run = m_session.Launch();
+  if (!SignInOnLoginWindow(user, password, rows, error)) {
+    error += "\noutput:\n" + m_session.Output(run);
+    return false;
+  }
+  return true;
+}
+
+bool CourseView::SignInOnLoginWindow(const std::string& user, const std::string& password, int rows,
+                                     std::string& error) {
   const std::string login = m_session.WaitForWindow("loginBackDlgClass", 60s);
   if (login.empty()) {
-    error = "no login window; output:\n" + m_session.Output(run);
+    error = "no login window";
     return false;
   }
   const Rect form = LoginFormRect(m_session.Geometry(login).value_or(Rect{}));
@@ -22,8 +31,10 @@ bool CourseView::SignIn(TavoRun& run, const std::string& user, const std::string
     return false;
   }
   m_session.Click(form.x + 190, form.y + 132);
+  m_session.Key("ctrl+a BackSpace");
   m_session.Type(user);
   m_session.Click(form.x + 150, form.y + 196);
+  m_session.Key("ctrl+a BackSpace");
   m_session.Type(password);
   m_session.Click(form.x + 180, form.y + 322);
 

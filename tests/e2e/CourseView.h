@@ -22,6 +22,10 @@ class CourseView {
   // first class's lesson list with `rows` rows drawn. False with the reason in `error`.
   bool SignIn(TavoRun& run, const std::string& user, const std::string& password, int rows,
               std::string& error);
+  // Signs in on the login window on the screen (its fields are emptied first: after a
+  // sign-out they may hold the last account) and waits for the lesson list as above.
+  bool SignInOnLoginWindow(const std::string& user, const std::string& password, int rows,
+                           std::string& error);
   // Starts tavo again after a sign-in that saved the password with automatic sign-in (the
   // login form's defaults) and waits for the same lesson list.
   bool StartSignedIn(TavoRun& run, int rows, std::string& error);

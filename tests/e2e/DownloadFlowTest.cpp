@@ -19,7 +19,9 @@
 #include <string>
 
 #include "CourseView.h"
+#include "DownloadSteps.h"
 #include "E2eSession.h"
+#include "SessionTest.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -33,7 +35,6 @@ using e2e::TavoRun;
 
 constexpr e2e::Rgb kIdleText{0x4D, 0x4D, 0x4D};
 constexpr e2e::Rgb kDisabledText{0xB3, 0xB3, 0xB3};
-constexpr e2e::Rgb kTitleText{0x29, 0x29, 0x29};
 
 // Class 1101's first two lessons, their videos and the files the downloads become.
 struct Lesson {
@@ -52,18 +53,13 @@ std::string ReadAll(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-fs::path SchoolMedia(const Lesson& lesson) {
-  return e2e::BuildFolder() / "demo-data" / "media" / (std::string(lesson.video) + ".mp4");
-}
+fs::path SchoolMedia(const Lesson& lesson) { return e2e::SchoolMedia(lesson.video); }
 
-class DownloadFlowTest : public ::testing::Test {
+class DownloadFlowTest : public e2e::SessionTest {
  protected:
   void SetUp() override {
-    if (std::system(
-            "command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null && "
-            "command -v curl >/dev/null") != 0)
-      GTEST_SKIP() << "xdotool, ImageMagick, curl or Xvfb missing";
-    ASSERT_TRUE(m_session.Start()) << m_session.error();
+    SessionTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(fs::exists(SchoolMedia(kFirst))) << SchoolMedia(kFirst);
   }
 
@@ -72,38 +68,8 @@ class DownloadFlowTest : public ::testing::Test {
     ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
   }
 
-  // The next address lookup of a video names `url` with `size` bytes.
-  void CanNextAddress(const std::string& url, std::uintmax_t size) {
-    const std::string answer = "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" +
-                               url + "\\\",\\\"Size\\\":" + std::to_string(size) + "}";
-    m_session.DemoPost("/__test/canned",
-                       "{\"path\":\"/api/Apibook/playUri\",\"status\":200,\"times\":1,"
-                       "\"contentType\":\"application/json\",\"body\":\"" +
-                           answer + "\"}");
-  }
-
-  // The next lookup of `lesson`'s video names the school's file sent at `rate` bytes per
-  // second, so that the download lasts long enough to be watched.
-  void SlowNextDownload(const Lesson& lesson, int rate) {
-    CanNextAddress(m_session.demo().origin() + "/media/" + lesson.video + ".mp4?rate=" + std::to_string(rate),
-                   fs::file_size(SchoolMedia(lesson)));
-  }
-
-  // Clicks the row's "下载" and confirms the location dialog.
-  void StartDownload(const Lesson& lesson, const std::string& screenshot) {
-    const Rect box = m_view.LocationDialog();
-    // "btnOk" (104 x 38, 32 px from the right, 28 from the bottom) is drawn in orange.
-    const Rect ok{box.x + box.width - 137, box.y + box.height - 67, 104, 38};
-    ASSERT_EQ(CountNear("e2e-download-no-dialog.png", ok, e2e::kAccent), 0)
-        << "orange where the dialog will be";
-    m_session.Click(m_view.DownloadX(), m_view.RowCentreY(lesson.row));
-    ASSERT_TRUE(m_session.WaitForColour(ok, e2e::kAccent, 1000, 30s)) << "no location dialog; log:\n"
-                                                                      << m_session.BrowserLog();
-    if (!screenshot.empty()) m_session.Screenshot(screenshot);
-    m_session.Click(ok.x + ok.width / 2, ok.y + ok.height / 2);
-    ASSERT_TRUE(WaitUntil([&] { return CountNear("e2e-wait.png", ok, e2e::kAccent) == 0; }, 20s, 100ms))
-        << "the dialog stayed";
-  }
+  void CanNextAddress(const std::string& url, std::uintmax_t size) { m_steps.CanNextAddress(url, size); }
+  void SlowNextDownload(const Lesson& lesson, int rate) { m_steps.SlowNextDownload(lesson.video, rate); }
 
   // The first percentage the row showed for `video` in the log (from byte `from`), or -1.
   int FirstPercent(const std::string& video, size_t from = 0) {
@@ -126,40 +92,17 @@ class DownloadFlowTest : public ::testing::Test {
     return highest;
   }
 
-  // The downloaded file: the one file of that name in the session's folders.
-  fs::path FindDownload(const Lesson& lesson) {
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(m_session.root(), ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      if (ec) break;
-      if (it->path().filename() == lesson.fileName && it->is_regular_file()) return it->path();
-    }
-    return {};
+  void StartDownload(const Lesson& lesson, const std::string& screenshot) {
+    m_steps.StartDownload(lesson.row, screenshot);
   }
-
+  fs::path FindDownload(const Lesson& lesson) const { return m_steps.FindDownload(lesson.fileName); }
   int CountNear(const std::string& screenshot, const Rect& rect, e2e::Rgb colour) {
-    return E2eSession::CountPixelsNear(m_session.Screenshot(screenshot), rect, colour, 24);
+    return m_steps.CountNear(screenshot, rect, colour);
   }
+  void OpenVideoManager(const std::string& screenshot) { m_steps.OpenVideoManager(screenshot); }
 
-  // Opens the video manager window under its button and checks that it shows a row.
-  void OpenVideoManager(const std::string& screenshot) {
-    const Rect box = m_view.VideoManager();
-    // The dark title "视频下载" of its tool bar.
-    const Rect title{box.x + 18, box.y + 1, 120, 50};
-    m_session.Click(m_view.VideoManagerX(), m_view.ToolBarY());
-    ASSERT_TRUE(m_session.WaitForColour(title, kTitleText, 30, 20s)) << "no manager window; log:\n"
-                                                                     << m_session.BrowserLog();
-    // Rows (dark titles) and not the empty state's grey "暂无下载数据".
-    const std::string png = m_session.Screenshot(screenshot).string();
-    EXPECT_GT(E2eSession::CountPixelsNear(png, {box.x + 30, box.y + 52, 250, 150}, kTitleText, 24), 30)
-        << "the manager window shows no row";
-    EXPECT_EQ(E2eSession::CountPixelsNear(png, {box.x + 100, box.y + 386, 160, 22}, {0x99, 0x99, 0x99}, 16),
-              0)
-        << "the manager window shows its empty state";
-  }
-
-  E2eSession m_session;
   CourseView m_view{m_session};
+  e2e::DownloadSteps m_steps{m_session, m_view};
 };
 
 TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterARestart) {

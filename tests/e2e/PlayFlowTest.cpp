@@ -10,6 +10,7 @@
 
 #include "CourseView.h"
 #include "E2eSession.h"
+#include "SessionTest.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -22,17 +23,8 @@ using e2e::TavoRun;
 
 constexpr e2e::Rgb kWhite{0xFF, 0xFF, 0xFF};
 
-class PlayFlowTest : public ::testing::Test {
+class PlayFlowTest : public e2e::SessionTest {
  protected:
-  void SetUp() override {
-    if (std::system(
-            "command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null && "
-            "command -v curl >/dev/null") != 0)
-      GTEST_SKIP() << "xdotool, ImageMagick, curl or Xvfb missing";
-    ASSERT_TRUE(m_session.Start()) << m_session.error();
-  }
-
-  E2eSession m_session;
   CourseView m_view{m_session};
 };
 
