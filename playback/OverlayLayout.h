@@ -3,6 +3,8 @@
 // and error panels centred.
 #pragma once
 
+#include <optional>
+
 #include "ui/UIDefs.h"
 
 struct OverlayLayout {
@@ -13,3 +15,9 @@ struct OverlayLayout {
 };
 
 OverlayLayout ComputeOverlayLayout(const CDuiRect& player);
+
+// Where a new player window of `width` x `height` opens: centred over the main window when
+// one is shown, else over the work area; then moved (not shrunk) so that its top-left
+// corner, and as much of the rest as fits, lies on the work area.
+CDuiRect PlayerOpeningRect(const std::optional<CDuiRect>& mainWindow, const CDuiRect& workArea, int width,
+                           int height);

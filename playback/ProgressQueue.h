@@ -78,3 +78,6 @@ void KeepUnsentProgress(const std::string& lessonId, const std::string& classId,
                         const std::string& seconds);
 // Sends the signed-in account's kept reports with the player's service.
 void FlushUnsentProgress();
+// After a sign-in: sends what the account kept (possibly from an earlier run) and, while
+// something waits, sends again whenever the network comes back.
+void ResumeUnsentProgress();
