@@ -33,6 +33,7 @@ constexpr Rgb kCodeInk{0xB0, 0xB3, 0xB8};     // the error panel's code
 constexpr Rgb kErrorCard{0x20, 0x22, 0x26};   // the error panel
 constexpr Rgb kSubmit{0xFF, 0x4C, 0x02};      // the question window's enabled submit button
 constexpr Rgb kResultPill{0x2B, 0x2F, 0x38};  // the question window's one-second result
+constexpr Rgb kPageAccent{0x2F, 0x8C, 0xFF};  // the player page's own buttons
 
 // The player's layers (video_*.xml, placed by the overlay layout) and the question window
 // (up_video_question_dlg.xml), in screen coordinates.
@@ -266,6 +267,10 @@ TEST_F(PlayFlowTest, NextLessonReportsTheOldOneAndClosingBringsTheMainWindowToTh
       },
       10s, 200ms))
       << "no end panel captions";
+  // Only the window's end panel: the page's own replay button does not show through it.
+  const Rect endPanel{EndCaptions(m_box).x, EndCaptions(m_box).y - 120, 514, 144};
+  EXPECT_LT(E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-end.png"), endPanel, kPageAccent, 30),
+            50);
 
   // Closing: the second lesson's position is reported and shown, and the main window
   // comes to the front. Without a window manager that is the X input focus and the top of
