@@ -1,6 +1,6 @@
 // Where the player's four overlays sit for a player rectangle (screen coordinates): the
 // title bar across the top, the side panel on the right edge centred vertically, the end
-// and error panels centred.
+// and error panels centred. And where the player itself opens.
 #pragma once
 
 #include <optional>

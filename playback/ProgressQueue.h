@@ -1,8 +1,8 @@
 // Learning positions the service did not take (network down, service error). They are
 // kept in course.db (table unsentProgress, one row per account and lesson: a newer
 // position replaces an older unsent one) and sent again, oldest first, when the network
-// comes back, after the next report the service accepts, and when a player opens. Main
-// thread only; the sending runs on a thread of its own.
+// comes back, after the next report the service accepts, after a sign-in and when a
+// player opens. Main thread only; the sending runs on a thread of its own.
 #pragma once
 
 #include <cstdint>
