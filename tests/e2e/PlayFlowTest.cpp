@@ -5,7 +5,11 @@
 // window back in front; a video service fault shows the error panel and its retry plays
 // once the fault is gone; a question reaches the school, or says it did not.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +17,7 @@
 #include <iterator>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "CourseView.h"
 #include "E2eSession.h"
@@ -63,6 +68,32 @@ Rect QuestionClose(const Rect& q) { return {q.x + 459, q.y + 12, 32, 32}; }
 int CentreX(const Rect& r) { return r.x + r.width / 2; }
 int CentreY(const Rect& r) { return r.y + r.height / 2; }
 
+// Another client's window (xmessage) on the screen until the test ends: something the
+// main window must come back above.
+class OtherClientWindow {
+ public:
+  explicit OtherClientWindow(const Rect& where) {
+    const std::string geometry = std::to_string(where.width) + "x" + std::to_string(where.height) + "+" +
+                                 std::to_string(where.x) + "+" + std::to_string(where.y);
+    m_pid = fork();
+    if (m_pid == 0) {
+      execlp("xmessage", "xmessage", "-name", "e2e-other-client", "-geometry", geometry.c_str(),
+             "other client", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~OtherClientWindow() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+  }
+  OtherClientWindow(const OtherClientWindow&) = delete;
+  OtherClientWindow& operator=(const OtherClientWindow&) = delete;
+
+ private:
+  pid_t m_pid = -1;
+};
+
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -73,8 +104,9 @@ class PlayFlowTest : public ::testing::Test {
   void SetUp() override {
     if (std::system(
             "command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null && "
-            "command -v curl >/dev/null && command -v xwininfo >/dev/null") != 0)
-      GTEST_SKIP() << "xdotool, ImageMagick, curl, xwininfo or Xvfb missing";
+            "command -v curl >/dev/null && command -v xwininfo >/dev/null && command -v xmessage "
+            ">/dev/null") != 0)
+      GTEST_SKIP() << "xdotool, ImageMagick, curl, x11-utils or Xvfb missing";
     ASSERT_TRUE(m_session.Start()) << m_session.error();
   }
 
@@ -273,8 +305,17 @@ TEST_F(PlayFlowTest, NextLessonReportsTheOldOneAndClosingBringsTheMainWindowToTh
             50);
 
   // Closing: the second lesson's position is reported and shown, and the main window
-  // comes to the front. Without a window manager that is the X input focus and the top of
-  // the stacking order, which the program sets itself when it presents the window.
+  // comes to the front. Without a window manager that is the X input focus and a place
+  // above every other window, here another client's window put over the main window's
+  // tree: the program sets both itself when it presents the window.
+  OtherClientWindow other({m_view.frame().x + 20, m_view.frame().y + 100, 300, 200});
+  const std::string otherWindow = m_session.WaitForWindow("e2e-other-client", 10s);
+  ASSERT_FALSE(otherWindow.empty()) << "xmessage did not show";
+  std::vector<std::string> stack = m_session.StackingTopFirst();
+  auto place = [&](const std::string& window) {
+    return std::find(stack.begin(), stack.end(), window) - stack.begin();
+  };
+  ASSERT_LT(place(otherWindow), place(m_main)) << "the other client's window is not above the main window";
   from = m_session.BrowserLog().size();
   ClosePlayer();
   if (HasFatalFailure()) return;
@@ -283,9 +324,9 @@ TEST_F(PlayFlowTest, NextLessonReportsTheOldOneAndClosingBringsTheMainWindowToTh
   ExpectRowProgress("v110102", from);
   EXPECT_TRUE(WaitUntil([&] { return m_session.FocusedWindow() == m_main; }, 10s, 100ms))
       << "focus on " << m_session.FocusedWindow() << ", main window " << m_main;
-  const std::vector<std::string> stack = m_session.StackingTopFirst();
+  stack = m_session.StackingTopFirst();
   ASSERT_FALSE(stack.empty());
-  EXPECT_EQ(stack.front(), m_main) << "the main window is not the topmost window";
+  EXPECT_EQ(stack.front(), m_main) << "the main window is not above the other client's window";
   m_session.Screenshot("e2e-play-next-closed.png");
 }
 
