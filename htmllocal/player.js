@@ -362,6 +362,9 @@
   function setEnded(on) {
     player.classList.toggle('is-ended', on);
     ui.endPanel.hidden = !on;
+    // The player window draws its own end buttons over the dimmed page; on its own the
+    // page offers its replay button.
+    ui.endReplay.hidden = embedded;
   }
 
   function setTitle(text) {

@@ -17,6 +17,7 @@
 #include "mainwnd/LessonMarkClear.h"
 #include "mainwnd/OfflineOpen.h"
 #include "mainwnd/MoveMyInfoButton.h"
+#include "mainwnd/PlayerLink.h"
 #include "mainwnd/SubjectTree.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
@@ -78,6 +79,9 @@ MainDlg* OpenMainWindow() {
   g_mainDlg = AdoptSelfOwned(std::move(dlg));
   g_mainDlg->CenterWindow();
   g_mainDlg->ShowWindow(true, true);
+  // A new main window means a sign-in just succeeded: positions a player could not send
+  // earlier (this run or a former one) go now, not only when a player opens.
+  SendKeptProgress();
   return g_mainDlg;
 }
 

@@ -14,12 +14,18 @@ struct PlayerLink {
   // Adds the lesson video (class id, video id) to the downloads or resumes it; true when
   // it was added or resumed. Filled by the download side of the main window.
   std::function<bool(const std::string& classId, const std::string& vid)> downloadLesson;
+  // Sends the learning positions kept unsent for the signed-in account, oldest first.
+  // Filled by the player side; the main window calls it once a sign-in succeeded.
+  std::function<void()> sendKeptProgress;
 };
 
 // Each side installs its own half; neither replaces the other's.
 void SetPlayOnline(std::function<void(const std::string& classId, const LessonRecord& lesson)> playOnline);
 void SetLessonDownloader(std::function<bool(const std::string& classId, const std::string& vid)> download);
+void SetKeptProgressSender(std::function<void()> send);
 const PlayerLink& GetPlayerLink();
 
 // Plays `lesson` of `classId` online through the link; false when no player is linked.
 bool PlayLessonOnline(const std::string& classId, const LessonRecord& lesson);
+// Sends the kept learning positions through the link; false when no player side is linked.
+bool SendKeptProgress();

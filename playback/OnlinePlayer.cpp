@@ -1,13 +1,17 @@
 #include "playback/OnlinePlayer.h"
 
 #include <memory>
+#include <optional>
 
 #include "account/SelfOwnedWindows.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "mainwnd/MainDlg.h"
 #include "mainwnd/PlayerLink.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
+#include "platform/host/Host.h"
+#include "playback/OverlayLayout.h"
 #include "playback/PlaybackMessages.h"
 #include "playback/ProgressQueue.h"
 #include "playback/VideoPlayDlg.h"
@@ -44,8 +48,17 @@ void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson) {
   AdoptSelfOwned(std::move(player));
   // Positions a failed report kept from an earlier lesson or run go first.
   FlushUnsentProgress();
-  raw->CenterWindow();
+  std::optional<CDuiRect> over;
+  if (MainDlg* main = GetMainDlg(); main && main->IsWindowVisible() && !main->IsIconic())
+    over = main->GetWindowRect();
+  const HostRect area = GetHost().GetWorkArea();
+  const CDuiRect now = raw->GetWindowRect();
+  raw->MoveWindow(PlayerOpeningRect(over, {area.x, area.y, area.x + area.width, area.y + area.height},
+                                    now.GetWidth(), now.GetHeight()));
   raw->ShowWindow(true, true);
 }
 
-void InstallPlayerLink() { SetPlayOnline(&OpenOnlinePlayer); }
+void InstallPlayerLink() {
+  SetPlayOnline(&OpenOnlinePlayer);
+  SetKeptProgressSender(&ResumeUnsentProgress);
+}

@@ -14,9 +14,9 @@ void SetCurrentPlayerTitle(const std::wstring& title);
 HWND FindOnlinePlayer();
 
 // Plays `lesson` of `classId` online: the open player switches to it (1046), else a new
-// player opens, centred, at 800 x 600.
+// player opens at 800 x 600 (grown to its skin's minimum), centred over the main window.
 void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson);
 
-// Connects the course lists' play click to OpenOnlinePlayer (the program calls this at
-// start-up).
+// Connects the course lists' play click to OpenOnlinePlayer and the main window's sign-in
+// to the sending of kept learning positions (the program calls this at start-up).
 void InstallPlayerLink();

@@ -1,5 +1,7 @@
 #include "playback/OverlayLayout.h"
 
+#include <algorithm>
+
 #include "playback/VideoErrorDlg.h"
 #include "playback/VideoPlayEndDlg.h"
 #include "playback/VideoRightDlg.h"
@@ -22,4 +24,16 @@ OverlayLayout ComputeOverlayLayout(const CDuiRect& player) {
   layout.end = Centred(player, VideoPlayEndDlg::kWidth, VideoPlayEndDlg::kHeight);
   layout.error = Centred(player, VideoErrorDlg::kWidth, VideoErrorDlg::kHeight);
   return layout;
+}
+
+CDuiRect PlayerOpeningRect(const std::optional<CDuiRect>& mainWindow, const CDuiRect& workArea, int width,
+                           int height) {
+  CDuiRect rect = Centred(mainWindow.value_or(workArea), width, height);
+  // A main window partly off the screen must not take the player's title bar with it.
+  int dx = std::max(0, workArea.left - rect.left) -
+           std::max(0, std::min(rect.right - workArea.right, rect.left - workArea.left));
+  int dy = std::max(0, workArea.top - rect.top) -
+           std::max(0, std::min(rect.bottom - workArea.bottom, rect.top - workArea.top));
+  rect.Offset(dx, dy);
+  return rect;
 }

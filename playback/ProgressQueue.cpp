@@ -174,3 +174,12 @@ void FlushUnsentProgress() {
   if (account.empty()) return;
   ProgressQueue::Get().Flush(account, GetPlayerServices().reportProgress);
 }
+
+void ResumeUnsentProgress() {
+  std::string account = GetSignedInAccount();
+  if (account.empty()) return;
+  ProgressQueue& queue = ProgressQueue::Get();
+  if (queue.Pending(account).empty()) return;
+  queue.WatchNetwork([] { FlushUnsentProgress(); });
+  FlushUnsentProgress();
+}

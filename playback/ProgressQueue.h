@@ -1,8 +1,8 @@
 // Learning positions the service did not take (network down, service error). They are
 // kept in course.db (table unsentProgress, one row per account and lesson: a newer
 // position replaces an older unsent one) and sent again, oldest first, when the network
-// comes back, after the next report the service accepts, and when a player opens. Main
-// thread only; the sending runs on a thread of its own.
+// comes back, after the next report the service accepts, after a sign-in and when a
+// player opens. Main thread only; the sending runs on a thread of its own.
 #pragma once
 
 #include <cstdint>
@@ -78,3 +78,6 @@ void KeepUnsentProgress(const std::string& lessonId, const std::string& classId,
                         const std::string& seconds);
 // Sends the signed-in account's kept reports with the player's service.
 void FlushUnsentProgress();
+// After a sign-in: sends what the account kept (possibly from an earlier run) and, while
+// something waits, sends again whenever the network comes back.
+void ResumeUnsentProgress();

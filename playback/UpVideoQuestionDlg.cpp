@@ -80,7 +80,14 @@ void UpVideoQuestionDlg::Submit() {
   std::string lessonId = m_lessonId;
   RunPlayerTask(m_hWnd, [this, send, type, content, classId, lessonId]() -> std::function<void()> {
     bool accepted = send && send(type, content, classId, lessonId);
-    return [this, accepted] {
+    return [this, accepted, classId, lessonId] {
+      if (accepted) {
+        LogNormal(L"question sent classid:" + AnsiToWide(classId) + L" lessonId:" + AnsiToWide(lessonId) +
+                  L"\n");
+      } else {
+        LogError(L"question not accepted classid:" + AnsiToWide(classId) + L" lessonId:" +
+                 AnsiToWide(lessonId) + L"\n");
+      }
       SetTimer(m_hWnd, accepted ? kQuestionSuccessTimer : kQuestionFailureTimer, 1000);
     };
   });

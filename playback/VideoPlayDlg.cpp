@@ -341,6 +341,7 @@ void VideoPlayDlg::OnPlayError(const std::wstring& params) {
     DestroyOnMalformed(L"WM_JS_PLAY_VDIEO_ERROR parse false");
     return;
   }
+  LogError(L"VideoPlayDlg playError vid:" + W(m_vid) + L" code:" + std::to_wstring(*code) + L"\n");
   HideOverlays();
   m_endWnd->ShowWindow(false, false);
   m_errorWnd->SetCode(std::to_wstring(*code));

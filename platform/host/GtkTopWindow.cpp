@@ -104,6 +104,10 @@ void GtkTopWindow::SetMinSize(int width, int height) {
   g.min_width = width;
   g.min_height = height;
   gtk_window_set_geometry_hints(GTK_WINDOW(m_window), nullptr, &g, GDK_HINT_MIN_SIZE);
+  // GTK shows the window at least this large: the rectangle says so at once, so that
+  // centring a window created smaller uses the size it really gets.
+  if (m_rect.width > 0 && m_rect.height > 0 && (m_rect.width < width || m_rect.height < height))
+    SetScreenRect({m_rect.x, m_rect.y, std::max(m_rect.width, width), std::max(m_rect.height, height)});
 }
 
 void GtkTopWindow::BeginMoveDrag() {

@@ -42,6 +42,8 @@ class CourseView {
   Rect ProgressCell(int row) const {
     return {m_frame.x + m_frame.width - 446, RowCentreY(row) - 30, 160, 60};
   }
+  // The marker column (80 wide, left of duration and progress): "正在观看", "上一次观看".
+  Rect MarkerCell(int row) const { return {m_frame.x + m_frame.width - 686, RowCentreY(row) - 30, 80, 60}; }
   Rect PlayCell(int row) const { return {m_frame.x + m_frame.width - 98, RowCentreY(row) - 10, 20, 20}; }
   // "btnDownloadVideoMgr" of the lesson tab's tool bar.
   int VideoManagerX() const { return m_frame.x + m_frame.width - 84; }

@@ -272,6 +272,28 @@ std::optional<Rect> E2eSession::Geometry(const std::string& window) {
   return rect;
 }
 
+std::string E2eSession::FocusedWindow() {
+  std::string id = Shell("xdotool getwindowfocus");
+  while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+  return id;
+}
+
+std::vector<std::string> E2eSession::StackingTopFirst() {
+  // xwininfo lists the children top first, in hexadecimal: "     0x600005 "name": (...)".
+  std::istringstream visibleLines(Shell("xdotool search --onlyvisible --maxdepth 1 --name ''"));
+  std::vector<std::string> visible;
+  for (std::string line; std::getline(visibleLines, line);) visible.push_back(line);
+  std::istringstream lines(Shell("xwininfo -root -children"));
+  std::vector<std::string> order;
+  for (std::string line; std::getline(lines, line);) {
+    const size_t at = line.find("0x");
+    if (at == std::string::npos || line.find_first_not_of(' ') != at) continue;
+    std::string id = std::to_string(std::stoul(line.substr(at), nullptr, 16));
+    if (std::find(visible.begin(), visible.end(), id) != visible.end()) order.push_back(id);
+  }
+  return order;
+}
+
 // The X server hands the program its input in order, so a click or text that follows
 // another reaches it after that one; the pointer move is synchronous so the press lands
 // where the pointer is.

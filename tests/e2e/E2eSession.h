@@ -60,6 +60,12 @@ class E2eSession {
   std::string WaitForWindow(const std::string& className, std::chrono::milliseconds limit);
   bool WaitForNoWindow(const std::string& className, std::chrono::milliseconds limit);
   std::optional<Rect> Geometry(const std::string& window);
+  // The window with the keyboard focus (without a window manager, what is "active"), as
+  // xdotool names windows; empty when none.
+  std::string FocusedWindow();
+  // The root window's visible children from the topmost down (the X stacking order), named
+  // as xdotool names windows.
+  std::vector<std::string> StackingTopFirst();
 
   // Clicks at (x, y); the pointer stays there (hover-sensitive windows stay open).
   void Click(int x, int y);

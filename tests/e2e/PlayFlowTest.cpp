@@ -1,12 +1,23 @@
 // Watching a lesson online, from outside the program: the row's ▶ opens the player
 // window, the page gets its play authorisation and plays the school's video, closing the
 // player reports the learned position to the school, and the row shows the new progress.
+// "下一个" reports the old lesson before the next one plays, and closing brings the main
+// window back in front; a video service fault shows the error panel and its retry plays
+// once the fault is gone; a question reaches the school, or says it did not.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "CourseView.h"
 #include "E2eSession.h"
@@ -19,78 +30,391 @@ using namespace std::chrono_literals;
 using e2e::CourseView;
 using e2e::E2eSession;
 using e2e::Rect;
+using e2e::Rgb;
 using e2e::TavoRun;
 
-constexpr e2e::Rgb kWhite{0xFF, 0xFF, 0xFF};
+constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};
+constexpr Rgb kMarker{0xFF, 0xAB, 0x84};      // "正在观看"
+constexpr Rgb kCodeInk{0xB0, 0xB3, 0xB8};     // the error panel's code
+constexpr Rgb kErrorCard{0x20, 0x22, 0x26};   // the error panel
+constexpr Rgb kSubmit{0xFF, 0x4C, 0x02};      // the question window's enabled submit button
+constexpr Rgb kResultPill{0x2B, 0x2F, 0x38};  // the question window's one-second result
+constexpr Rgb kPageAccent{0x2F, 0x8C, 0xFF};  // the player page's own buttons
+
+// The player's layers (video_*.xml, placed by the overlay layout) and the question window
+// (up_video_question_dlg.xml), in screen coordinates.
+Rect TitleClose(const Rect& player) { return {player.x + player.width - 44, player.y + 16, 24, 24}; }
+// The side panel: 103 x 240 on the right edge, centred; rows of 60 for download, previous,
+// next and feedback.
+enum SideRow { kDownloadRow = 0, kPreviousRow, kNextRow, kFeedbackRow };
+Rect SideButton(const Rect& player, SideRow row) {
+  return {player.x + player.width - 103, player.y + (player.height - 240) / 2 + 60 * row, 103, 60};
+}
+Rect ErrorPanel(const Rect& player) {
+  return {player.x + (player.width - 485) / 2, player.y + (player.height - 482) / 2, 485, 482};
+}
+Rect RetryButton(const Rect& panel) { return {panel.x + 175, panel.y + 388, 134, 44}; }
+Rect ErrorCode(const Rect& panel) { return {panel.x + 232, panel.y + 320, 90, 28}; }
+Rect EndCaptions(const Rect& player) {
+  return {player.x + (player.width - 514) / 2, player.y + (player.height - 144) / 2 + 120, 514, 24};
+}
+Rect FirstCategory(const Rect& q) { return {q.x + 26, q.y + 90, 120, 38}; }
+Rect QuestionText(const Rect& q) { return {q.x + 26, q.y + 196, 457, 126}; }
+Rect SubmitButton(const Rect& q) { return {q.x + 26, q.y + 346, 457, 45}; }
+// The result's dark pill (84..425 across) reaches left of the busy picture (160..348),
+// which is dark too: only that part tells the result from the busy state.
+Rect ResultPillEnd(const Rect& q) { return {q.x + 110, q.y + 200, 45, 36}; }
+Rect QuestionClose(const Rect& q) { return {q.x + 459, q.y + 12, 32, 32}; }
+
+int CentreX(const Rect& r) { return r.x + r.width / 2; }
+int CentreY(const Rect& r) { return r.y + r.height / 2; }
+
+// Another client's window (xmessage) on the screen until the test ends: something the
+// main window must come back above.
+class OtherClientWindow {
+ public:
+  explicit OtherClientWindow(const Rect& where) {
+    const std::string geometry = std::to_string(where.width) + "x" + std::to_string(where.height) + "+" +
+                                 std::to_string(where.x) + "+" + std::to_string(where.y);
+    m_pid = fork();
+    if (m_pid == 0) {
+      execlp("xmessage", "xmessage", "-name", "e2e-other-client", "-geometry", geometry.c_str(),
+             "other client", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~OtherClientWindow() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+  }
+  OtherClientWindow(const OtherClientWindow&) = delete;
+  OtherClientWindow& operator=(const OtherClientWindow&) = delete;
+
+ private:
+  pid_t m_pid = -1;
+};
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class PlayFlowTest : public e2e::SessionTest {
  protected:
+  // Signs in to class 1101 (three short lessons, none started) and plays lesson `row`.
+  void SignInAndPlay(TavoRun& run, int row, const std::string& vid) {
+    std::string error;
+    ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
+    m_main = m_session.WaitForWindow("mainDlgClass", 10s);
+    Play(row, vid);
+  }
+
+  // Clicks ▶ of lesson `row` and waits until the page starts playing `vid`; the player's
+  // window and place land in m_player and m_box.
+  void Play(int row, const std::string& vid) {
+    const size_t from = m_session.BrowserLog().size();
+    m_session.Click(m_view.PlayX(), m_view.RowCentreY(row));
+    m_player = m_session.WaitForWindow("videoPlayDlgClass", 60s);
+    ASSERT_FALSE(m_player.empty()) << "no player window; log:\n" << m_session.BrowserLog();
+    ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:" + vid, 60s, from))
+        << "the page did not start playing; log:\n"
+        << m_session.BrowserLog();
+    m_box = m_session.Geometry(m_player).value_or(Rect{});
+    ASSERT_GT(m_box.width, 400);
+  }
+
+  // Whether the picture changes (away from the title bar and the side panel) within 30 s.
+  bool PictureMoves() {
+    const Rect picture{m_box.x + 60, m_box.y + 160, 300, m_box.height - 320};
+    const uint64_t first = E2eSession::AreaChecksum(m_session.Screenshot("e2e-play-wait.png"), picture);
+    return WaitUntil(
+        [&] { return E2eSession::AreaChecksum(m_session.Screenshot("e2e-play-wait.png"), picture) != first; },
+        30s, 200ms);
+  }
+
+  // Moves the pointer over the page until the title bar shows (its white close cross), and
+  // with it, while a lesson plays, the side panel.
+  bool ShowOverlays() {
+    const Rect close = TitleClose(m_box);
+    int step = 0;
+    return WaitUntil(
+        [&] {
+          ++step;
+          m_session.MoveTo(close.x - 200 - 10 * (step % 2), close.y + 200 + 10 * (step % 2));
+          return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-wait.png"), close, kWhite, 40) >=
+                 10;
+        },
+        20s, 200ms);
+  }
+
+  void ClickSide(SideRow row) {
+    const Rect button = SideButton(m_box, row);
+    m_session.Click(CentreX(button), CentreY(button));
+  }
+
+  // Closes the player with the title bar's close button.
+  void ClosePlayer() {
+    ASSERT_TRUE(ShowOverlays()) << "the title bar's close button did not show";
+    const Rect close = TitleClose(m_box);
+    m_session.Click(CentreX(close), CentreY(close));
+    ASSERT_TRUE(m_session.WaitForNoWindow("videoPlayDlgClass", 20s)) << "the player stayed";
+  }
+
+  // The seconds of the first report of `vid` the school accepted, logged after byte
+  // `from`; -1 when none comes within 20 s.
+  int AcceptedReport(const std::string& vid, size_t from) {
+    const std::regex line("UpdateLearnProgress classid:1101 vid:" + vid + " duration:([0-9]+)");
+    std::smatch match;
+    std::string log;
+    bool found = WaitUntil(
+        [&] {
+          log = m_session.BrowserLog();
+          return log.size() > from &&
+                 std::regex_search(log.cbegin() + static_cast<std::ptrdiff_t>(from), log.cend(), match, line);
+        },
+        20s, 100ms);
+    return found ? std::atoi(match[1].str().c_str()) : -1;
+  }
+
+  // The row of `vid` showed a new progress after byte `from` of the log, and not "未学习".
+  void ExpectRowProgress(const std::string& vid, size_t from) {
+    ASSERT_TRUE(m_session.WaitForLog("lesson row " + vid + " progress ", 20s, from))
+        << m_session.BrowserLog();
+    const std::string log = m_session.BrowserLog();
+    EXPECT_EQ(log.find("lesson row " + vid + " progress 未学习", from), std::string::npos) << log;
+  }
+
+  // Opens the question window from the side panel, picks the first category and types
+  // `text`; the window, with its place in `q`.
+  std::string OpenQuestion(const std::string& text, Rect& q) {
+    EXPECT_TRUE(ShowOverlays()) << "the side panel did not show";
+    ClickSide(kFeedbackRow);
+    const std::string window = m_session.WaitForWindow("upVideoQuestionDlgClass", 20s);
+    if (window.empty()) return window;
+    q = m_session.Geometry(window).value_or(Rect{});
+    // The form is drawn once its grey submit button shows; a category and a text enable it.
+    EXPECT_TRUE(m_session.WaitForColour(SubmitButton(q), {0xF5, 0xF5, 0xF5}, 5000, 20s));
+    m_session.Click(CentreX(FirstCategory(q)), CentreY(FirstCategory(q)));
+    m_session.Click(CentreX(QuestionText(q)), CentreY(QuestionText(q)));
+    m_session.Type(text);
+    EXPECT_TRUE(m_session.WaitForColour(SubmitButton(q), kSubmit, 5000, 20s)) << "submit stayed disabled";
+    return window;
+  }
+
+  // Whether the one-second result shows over the question window within 20 s.
+  bool WaitForResult(const Rect& q) { return m_session.WaitForColour(ResultPillEnd(q), kResultPill, 1200, 20s); }
+
+  // The questions the demo school stored for its accounts.
+  std::string StoredQuestions() {
+    std::string all;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_session.root() / "demo", ec)) {
+      if (entry.path().filename() == "feedback.json") all += ReadText(entry.path());
+    }
+    return all;
+  }
+
   CourseView m_view{m_session};
+  std::string m_main;
+  std::string m_player;
+  Rect m_box;
 };
 
 TEST_F(PlayFlowTest, PlayingALessonReportsTheLearnedPositionAndTheRowShowsIt) {
   TavoRun run;
-  std::string error;
-  // Class 1101: three short lessons, none started.
-  ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
-  m_session.Screenshot("e2e-play-list-before.png");
-
-  m_session.Click(m_view.PlayX(), m_view.RowCentreY(0));
-  const std::string player = m_session.WaitForWindow("videoPlayDlgClass", 60s);
-  ASSERT_FALSE(player.empty()) << "no player window; log:\n" << m_session.BrowserLog();
-  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110101", 60s))
-      << "the page did not start playing; log:\n"
-      << m_session.BrowserLog();
+  SignInAndPlay(run, 0, "v110101");
+  if (HasFatalFailure()) return;
   EXPECT_NE(m_session.DemoRequests().find("/api/Apibook/playAuth?vid=v110101"), std::string::npos);
-  const Rect box = m_session.Geometry(player).value_or(Rect{});
-  ASSERT_GT(box.width, 400);
+  // The player opens at its real size (its skin's minimum), centred over the main window.
+  const Rect frame = m_view.frame();
+  EXPECT_NEAR(CentreX(m_box), CentreX(frame), 1);
+  EXPECT_NEAR(CentreY(m_box), CentreY(frame), 1);
+  m_session.Screenshot("e2e-play-player.png");
+  EXPECT_TRUE(PictureMoves()) << "the picture did not change";
 
-  // The picture changes while the video plays (away from the title bar and the side panel).
-  const Rect picture{box.x + 60, box.y + 160, 300, box.height - 320};
-  const uint64_t first = E2eSession::AreaChecksum(m_session.Screenshot("e2e-play-player.png"), picture);
-  EXPECT_TRUE(WaitUntil(
-      [&] { return E2eSession::AreaChecksum(m_session.Screenshot("e2e-play-wait.png"), picture) != first; },
-      30s, 200ms))
-      << "the picture did not change";
-
-  // "closebtn" of the title bar (24 x 24, 20 px from the right, 16 down). A pointer move
-  // over the page shows the title bar if it was hidden; its white cross shows it is there.
-  const Rect close{box.x + box.width - 44, box.y + 16, 24, 24};
-  int step = 0;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        ++step;
-        m_session.MoveTo(close.x - 200 - 10 * (step % 2), close.y + 200 + 10 * (step % 2));
-        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-wait.png"), close, kWhite, 40) >=
-               10;
-      },
-      20s, 200ms))
-      << "the title bar's close button did not show";
+  ASSERT_TRUE(ShowOverlays()) << "the title bar's close button did not show";
   m_session.Screenshot("e2e-play-player-overlays.png");
-  m_session.Click(close.x + close.width / 2, close.y + close.height / 2);
-  ASSERT_TRUE(m_session.WaitForNoWindow("videoPlayDlgClass", 20s)) << "the player stayed";
+  ClosePlayer();
+  if (HasFatalFailure()) return;
 
   // The school received the position the page reported, and the row shows it.
-  std::smatch match;
+  const int seconds = AcceptedReport("v110101", 0);
+  ASSERT_GE(seconds, 1) << "no accepted report of a started video; log:\n" << m_session.BrowserLog();
+  const std::string requests = m_session.DemoRequests();
+  EXPECT_NE(requests.find("learnedDuration=" + std::to_string(seconds)), std::string::npos) << requests;
+  EXPECT_NE(requests.find("lessonId=110101"), std::string::npos) << requests;
+  ExpectRowProgress("v110101", 0);
+  m_session.Screenshot("e2e-play-list-after.png");
+}
+
+TEST_F(PlayFlowTest, NextLessonReportsTheOldOneAndClosingBringsTheMainWindowToTheFront) {
+  TavoRun run;
+  SignInAndPlay(run, 0, "v110101");
+  if (HasFatalFailure()) return;
+  ASSERT_FALSE(m_main.empty());
+  ASSERT_TRUE(PictureMoves()) << "the first lesson does not play";
+
+  // "下一个": the first lesson's position goes to the school before the second plays.
+  size_t from = m_session.BrowserLog().size();
+  ASSERT_TRUE(ShowOverlays()) << "the side panel did not show";
+  m_session.Screenshot("e2e-play-side-panel.png");
+  ClickSide(kNextRow);
+  const int first = AcceptedReport("v110101", from);
+  ASSERT_GE(first, 1) << "no accepted report of the first lesson; log:\n" << m_session.BrowserLog();
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110102", 60s, from))
+      << "the next lesson did not play; log:\n"
+      << m_session.BrowserLog();
+  std::string requests = m_session.DemoRequests();
+  EXPECT_NE(requests.find("learnedDuration=" + std::to_string(first)), std::string::npos) << requests;
+  EXPECT_NE(requests.find("/api/Apibook/playAuth?vid=v110102"), std::string::npos) << requests;
+  ExpectRowProgress("v110101", from);
+
+  // The list behind the player (moved below its first rows): the marker is on the second
+  // row now and gone from the first.
+  m_session.MoveResize(m_player, {m_box.x, 480, m_box.width, m_box.height});
+  ASSERT_TRUE(WaitUntil([&] { return m_session.Geometry(m_player).value_or(Rect{}).y == 480; }, 10s, 100ms));
+  m_box = m_session.Geometry(m_player).value_or(Rect{});
+  EXPECT_TRUE(m_session.WaitForColour(m_view.MarkerCell(1), kMarker, 15, 20s))
+      << "no marker on the second row";
+  const auto list = m_session.Screenshot("e2e-play-next-list.png");
+  EXPECT_EQ(E2eSession::CountPixelsNear(list, m_view.MarkerCell(0), kMarker, 12), 0) << "the marker stayed";
+
+  // The second lesson (12 s from its start) plays to its end: the end panel.
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg::OnJsPlayVideoEnd enter", 60s, from))
+      << m_session.BrowserLog();
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-end.png"), EndCaptions(m_box),
+                                           kWhite, 40) >= 20;
+      },
+      10s, 200ms))
+      << "no end panel captions";
+  // Only the window's end panel: the page's own replay button does not show through it.
+  const Rect endPanel{EndCaptions(m_box).x, EndCaptions(m_box).y - 120, 514, 144};
+  EXPECT_LT(E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-end.png"), endPanel, kPageAccent, 30),
+            50);
+
+  // Closing: the second lesson's position is reported and shown, and the main window
+  // comes to the front. Without a window manager that is the X input focus and a place
+  // above every other window, here another client's window put over the main window's
+  // tree: the program sets both itself when it presents the window.
+  OtherClientWindow other({m_view.frame().x + 20, m_view.frame().y + 100, 300, 200});
+  const std::string otherWindow = m_session.WaitForWindow("e2e-other-client", 10s);
+  ASSERT_FALSE(otherWindow.empty()) << "xmessage did not show";
+  std::vector<std::string> stack = m_session.StackingTopFirst();
+  auto place = [&](const std::string& window) {
+    return std::find(stack.begin(), stack.end(), window) - stack.begin();
+  };
+  ASSERT_LT(place(otherWindow), place(m_main)) << "the other client's window is not above the main window";
+  from = m_session.BrowserLog().size();
+  ClosePlayer();
+  if (HasFatalFailure()) return;
+  m_session.MoveTo(1919, 1079);  // no tooltip of the list over the main window
+  EXPECT_GE(AcceptedReport("v110102", from), 1) << m_session.BrowserLog();
+  ExpectRowProgress("v110102", from);
+  EXPECT_TRUE(WaitUntil([&] { return m_session.FocusedWindow() == m_main; }, 10s, 100ms))
+      << "focus on " << m_session.FocusedWindow() << ", main window " << m_main;
+  stack = m_session.StackingTopFirst();
+  ASSERT_FALSE(stack.empty());
+  EXPECT_EQ(stack.front(), m_main) << "the main window is not above the other client's window";
+  m_session.Screenshot("e2e-play-next-closed.png");
+}
+
+TEST_F(PlayFlowTest, VideoServiceFaultShowsTheErrorPanelAndRetryPlaysOnceItIsGone) {
+  TavoRun run;
+  std::string error;
+  ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
+  // The video service refuses to resolve play authorisations until told otherwise.
+  m_session.DemoPost("/__test/canned", R"({"path":"/video/resolve","status":503,"body":"{}"})");
+  m_session.Click(m_view.PlayX(), m_view.RowCentreY(2));
+  m_player = m_session.WaitForWindow("videoPlayDlgClass", 60s);
+  ASSERT_FALSE(m_player.empty()) << "no player window; log:\n" << m_session.BrowserLog();
+  m_box = m_session.Geometry(m_player).value_or(Rect{});
+  std::smatch code;
   std::string log;
   ASSERT_TRUE(WaitUntil(
       [&] {
         log = m_session.BrowserLog();
-        return std::regex_search(
-            log, match, std::regex("UpdateLearnProgress classid:1101 vid:v110101 duration:([0-9]+)"));
+        return std::regex_search(log, code, std::regex("VideoPlayDlg playError vid:v110103 code:([0-9]+)"));
       },
-      20s, 100ms))
-      << "no accepted progress report; log:\n"
+      60s, 200ms))
+      << "no playback error; log:\n"
       << log;
-  const std::string seconds = match[1].str();
-  EXPECT_GE(std::atoi(seconds.c_str()), 1) << "the video did not advance";
+  EXPECT_EQ(log.find("VideoPlayDlg playVideoStart vid:v110103"), std::string::npos);
+
+  // The panel: its card, its code and the orange retry button.
+  const Rect panel = ErrorPanel(m_box);
+  ASSERT_TRUE(m_session.WaitForColour(RetryButton(panel), e2e::kAccent, 3000, 20s)) << "no retry button";
+  const auto shot = m_session.Screenshot("e2e-play-error.png");
+  EXPECT_GE(E2eSession::CountPixelsNear(shot, {panel.x, panel.y + 20, panel.width, 20}, kErrorCard, 8),
+            panel.width * 10);
+  EXPECT_GE(E2eSession::CountPixelsNear(shot, ErrorCode(panel), kCodeInk, 40), 20) << "no error code";
+  EXPECT_EQ(code[1].str(), "4002");
+
+  // Retry while the fault lasts: the panel stays. Then the fault goes and retry plays.
+  size_t from = m_session.BrowserLog().size();
+  m_session.Click(CentreX(RetryButton(panel)), CentreY(RetryButton(panel)));
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playError vid:v110103", 30s, from))
+      << m_session.BrowserLog();
+  m_session.DemoPost("/__test/reset", "{}");
+  from = m_session.BrowserLog().size();
+  ASSERT_TRUE(m_session.WaitForColour(RetryButton(panel), e2e::kAccent, 3000, 20s));
+  m_session.Click(CentreX(RetryButton(panel)), CentreY(RetryButton(panel)));
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110103", 60s, from))
+      << "retry did not play; log:\n"
+      << m_session.BrowserLog();
+  EXPECT_NE(m_session.DemoRequests().find("/api/Apibook/playAuth?vid=v110103"), std::string::npos)
+      << "retry did not ask for a fresh authorisation";
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-retried.png"), RetryButton(panel),
+                                           e2e::kAccent, 40) < 100;
+      },
+      20s, 200ms))
+      << "the error panel stayed";
+  EXPECT_TRUE(PictureMoves()) << "the video does not play after the retry";
+}
+
+TEST_F(PlayFlowTest, AQuestionFromThePlayerReachesTheSchoolOrSaysItDidNot) {
+  TavoRun run;
+  SignInAndPlay(run, 0, "v110101");
+  if (HasFatalFailure()) return;
+
+  // Sent: the school stores it, the result shows for a second and the window goes.
+  Rect q;
+  std::string window = OpenQuestion("picture stops at the board", q);
+  ASSERT_FALSE(window.empty()) << "no question window; log:\n" << m_session.BrowserLog();
+  m_session.Screenshot("e2e-play-question.png");
+  size_t from = m_session.BrowserLog().size();
+  m_session.Click(CentreX(SubmitButton(q)), CentreY(SubmitButton(q)));
+  EXPECT_TRUE(WaitForResult(q)) << "no result shown";
+  m_session.Screenshot("e2e-play-question-sent.png");
+  EXPECT_TRUE(m_session.WaitForLog("question sent classid:1101 lessonId:110101", 20s, from))
+      << m_session.BrowserLog();
+  EXPECT_TRUE(m_session.WaitForNoWindow("upVideoQuestionDlgClass", 20s)) << "the question window stayed";
+  EXPECT_NE(StoredQuestions().find("picture stops at the board"), std::string::npos) << StoredQuestions();
   const std::string requests = m_session.DemoRequests();
-  EXPECT_NE(requests.find("learnedDuration=" + seconds), std::string::npos) << requests;
-  EXPECT_NE(requests.find("lessonId=110101"), std::string::npos) << requests;
-  ASSERT_TRUE(m_session.WaitForLog("lesson row v110101 progress ", 20s)) << log;
-  log = m_session.BrowserLog();
-  EXPECT_EQ(log.find("lesson row v110101 progress 未学习"), std::string::npos) << log;
-  m_session.Screenshot("e2e-play-list-after.png");
+  EXPECT_NE(requests.find("/api/Feedback/saveVoideData"), std::string::npos) << requests;
+
+  // Refused (the answer's code; the program reads no HTTP status, and an answer without a
+  // code counts as taken): the result shows, then the form comes back with its text.
+  m_session.DemoPost("/__test/canned",
+                     R"({"path":"/api/Feedback/saveVoideData","status":500,)"
+                     R"("body":"{\"code\":500,\"msg\":\"保存失败\"}"})");
+  window = OpenQuestion("sound comes late", q);
+  ASSERT_FALSE(window.empty()) << "no question window the second time";
+  from = m_session.BrowserLog().size();
+  m_session.Click(CentreX(SubmitButton(q)), CentreY(SubmitButton(q)));
+  EXPECT_TRUE(WaitForResult(q)) << "no result shown";
+  m_session.Screenshot("e2e-play-question-failed.png");
+  EXPECT_TRUE(m_session.WaitForLog("question not accepted classid:1101 lessonId:110101", 20s, from))
+      << m_session.BrowserLog();
+  EXPECT_TRUE(m_session.WaitForColour(SubmitButton(q), kSubmit, 5000, 20s)) << "the form did not come back";
+  EXPECT_FALSE(m_session.FindWindows("upVideoQuestionDlgClass").empty());
+  EXPECT_EQ(StoredQuestions().find("sound comes late"), std::string::npos);
+  m_session.Click(CentreX(QuestionClose(q)), CentreY(QuestionClose(q)));
+  EXPECT_TRUE(m_session.WaitForNoWindow("upVideoQuestionDlgClass", 20s));
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ class SessionTest : public ::testing::Test {
   void SetUp() override {
     if (std::system(
             "command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null && "
-            "command -v curl >/dev/null") != 0)
-      GTEST_SKIP() << "xdotool, ImageMagick, curl or Xvfb missing";
+            "command -v curl >/dev/null && command -v xwininfo >/dev/null && command -v xmessage >/dev/null") != 0)
+      GTEST_SKIP() << "xdotool, ImageMagick, curl, x11-utils or Xvfb missing";
     ASSERT_TRUE(m_session.Start()) << m_session.error();
   }
 

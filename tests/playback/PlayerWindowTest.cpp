@@ -3,12 +3,15 @@
 // error panel, closing with and without the page's answer, and the overlays' places.
 // Screenshots: <build>/screenshots/player-*.png.
 #include <algorithm>
+#include <optional>
+#include <tuple>
 
 #include "PlayerTestKit.h"
 #include "account/MainWindowLink.h"
 #include "app/Folders.h"
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/MainWindowOpener.h"
+#include "mainwnd/PlayerLink.h"
 #include "playback/OverlayLayout.h"
 #include "playback/ProgressQueue.h"
 #include "playback/VideoErrorDlg.h"
@@ -372,6 +375,80 @@ TEST_F(PlayerWindowTest, OverlaysShowWhilePlayingAndHideWhenIdle) {
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.bottom, before.bottom);
   EXPECT_TRUE(player->GetTitleWindow()->AreButtonsShown());
+}
+
+// A new player opens centred over the main window wherever that stands (the test host
+// keeps sizes as created: the player 800 x 600, the main window as moved).
+TEST_F(PlayerWindowTest, OpensCentredOverTheMainWindow) {
+  InstallMainWindowLink();
+  GetMainWindowLink().open();
+  MainDlg* main = GetMainDlg();
+  ASSERT_NE(main, nullptr);
+  main->SetQuitOnFinal(false);
+  main->MoveWindow({200, 100, 1200, 800});
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  CDuiRect rc = player->GetWindowRect();
+  EXPECT_EQ(rc.left, 300);
+  EXPECT_EQ(rc.top, 150);
+  EXPECT_EQ(rc.GetWidth(), 800);
+}
+
+// Where a player opens: centred over the main window, else over the work area, and moved
+// back onto the work area when the main window stands partly off it.
+TEST(PlayerOpeningRectTest, CentredOverTheMainWindowAndKeptOnTheWorkArea) {
+  struct Case {
+    const char* what;
+    std::optional<CDuiRect> main;
+    CDuiRect area;
+    CDuiRect want;
+  };
+  const CDuiRect screen{0, 0, 1920, 1080};
+  const Case cases[] = {
+      {"no main window", std::nullopt, screen, {448, 160, 1472, 920}},
+      {"centred main window", CDuiRect{277, 156, 1643, 924}, screen, {448, 160, 1472, 920}},
+      {"main window top left", CDuiRect{0, 0, 1366, 768}, screen, {171, 4, 1195, 764}},
+      {"main window off the left", CDuiRect{-900, 300, 466, 1068}, screen, {0, 304, 1024, 1064}},
+      {"main window off the bottom right", CDuiRect{1500, 700, 2866, 1468}, screen, {896, 320, 1920, 1080}},
+      {"main window smaller than the player", CDuiRect{100, 100, 500, 400}, screen, {0, 0, 1024, 760}},
+      {"work area smaller than the player", std::nullopt, CDuiRect{0, 30, 800, 630}, {0, 30, 1024, 790}},
+      {"work area not at the origin", std::nullopt, CDuiRect{1920, 0, 3840, 1080}, {2368, 160, 3392, 920}},
+  };
+  for (const Case& c : cases) {
+    CDuiRect got = PlayerOpeningRect(c.main, c.area, 1024, 760);
+    EXPECT_EQ(std::make_tuple(got.left, got.top, got.right, got.bottom),
+              std::make_tuple(c.want.left, c.want.top, c.want.right, c.want.bottom))
+        << c.what;
+  }
+}
+
+// Positions kept unsent (here by an earlier run) go out, oldest first, as soon as a
+// sign-in opens the main window, without waiting for a player to open.
+TEST_F(PlayerWindowTest, SignInSendsTheKeptProgressOldestFirst) {
+  struct SignedIn {
+    SignedIn() { SetSignedInAccount("xm"); }
+    ~SignedIn() {
+      SetKeptProgressSender(nullptr);
+      SetSignedInAccount("");
+    }
+  } signedIn;
+  {
+    ProgressQueue earlier(GetDbFolder() + L"course.db");
+    earlier.Keep("xm", "l2", "c1", "v2", "40");
+    earlier.Keep("xm", "l1", "c1", "v1", "25");
+    earlier.Keep("fang", "l3", "c1", "v3", "5");
+  }
+  InstallPlayerLink();
+  EXPECT_EQ(ReportCount(), 0u);
+  InstallMainWindowLink();
+  GetMainWindowLink().open();
+  ASSERT_NE(GetMainDlg(), nullptr);
+  GetMainDlg()->SetQuitOnFinal(false);
+  ASSERT_TRUE(RunUntil([&] { return ReportCount() == 2 && ProgressQueue::Get().Pending("xm").empty(); }));
+  EXPECT_EQ(reports[0].lessonId, "l2");
+  EXPECT_EQ(reports[0].seconds, "40");
+  EXPECT_EQ(reports[1].lessonId, "l1");
+  EXPECT_EQ(ProgressQueue::Get().Pending("fang").size(), 1u);  // another account's stay
 }
 
 }  // namespace
