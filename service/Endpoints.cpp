@@ -53,6 +53,19 @@ ServiceReply PostFormReply(std::string_view path, const Form& form) {
   return reply;
 }
 
+// A report whose answer counts a missing "code" as accepted: an answer that arrives with an
+// HTTP error status (a proxy's 503 page, a server's 500 with "{}") was not accepted, so it is
+// handed on as no answer and the report is kept for sending again.
+std::string PostReport(std::string_view path, const Form& form) {
+  ServiceReply reply = PostFormReply(path, form);
+  if (!reply.completed) return {};
+  if (reply.httpStatus < 200 || reply.httpStatus > 299) {
+    LogError(AnsiToWide(std::string(path)) + L" http status:" + std::to_wstring(reply.httpStatus));
+    return {};
+  }
+  return std::move(reply.body);
+}
+
 Form TokenForm() { return std::move(Form().Add("token", GetSessionToken())); }
 
 }  // namespace
@@ -115,13 +128,13 @@ std::string GetVideoInfo(const std::string& videoId) {
 }
 
 std::string UpLearnRecord(const std::string& learnedDuration, const std::string& lessonId) {
-  return PostForm("/api/user/learnProgress",
+  return PostReport("/api/user/learnProgress",
                   TokenForm().Add("learnedDuration", learnedDuration).Add("lessonId", lessonId));
 }
 
 std::string UpMyQuestions(const std::string& type, const std::string& content, const std::string& classId,
                           const std::string& lessonId) {
-  return PostForm("/api/Feedback/saveVoideData", TokenForm()
+  return PostReport("/api/Feedback/saveVoideData", TokenForm()
                                                      .Add("type", type)
                                                      .Add("content", content)
                                                      .Add("lessonId", lessonId)
