@@ -48,6 +48,9 @@ class E2eSession {
   bool Start();
   const std::string& error() const { return m_error; }
 
+  // Programs launched from now on use this session bus (and the accessibility bus it
+  // starts) in place of none.
+  void UseSessionBus(const std::string& address) { m_sessionBus = address; }
   // Starts tavo against the session's demo school, web port and folders.
   TavoRun Launch(const std::vector<std::string>& extraArgs = {});
   // The exit status once the process has ended within `limit`; none otherwise.
@@ -73,6 +76,8 @@ class E2eSession {
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
+  // Presses keys by their X names, one after the other ("Tab Tab Return", "shift+Tab").
+  void Key(const std::string& keys);
   // Saves the whole screen as `${TAVO_TEST_BINARY_DIR}/screenshots/<name>`; the path.
   std::filesystem::path Screenshot(const std::string& name);
   // Whether, within `limit`, the screen shows at least `atLeast` pixels close to `colour`
@@ -110,6 +115,7 @@ class E2eSession {
   std::string m_display;
   int m_webPort = 0;
   std::vector<pid_t> m_started;
+  std::string m_sessionBus;
   std::string m_error;
 };
 
