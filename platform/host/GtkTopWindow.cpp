@@ -71,7 +71,9 @@ void GtkTopWindow::Show(bool show, bool activate) {
     gtk_window_set_focus_on_map(GTK_WINDOW(m_window), activate);
     gtk_widget_show(m_window);
     if (activate) gtk_window_present(GTK_WINDOW(m_window));
-    gtk_widget_grab_focus(m_area);
+    // A layer that took the focus before the window showed (the login form) keeps it.
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(m_window));
+    if (!focus || !gtk_widget_is_visible(focus)) gtk_widget_grab_focus(m_area);
   } else {
     gtk_widget_hide(m_window);
   }
