@@ -657,6 +657,23 @@ GtkWidget* NewAccessibleArea(GtkDrawnWindow* window) {
 
 void ForgetAccessibleArea(GtkWidget* area) { g_object_set_data(G_OBJECT(area), kWindowKey, nullptr); }
 
+namespace {
+
+bool HoldsFocusable(AccessibleNode* node) {
+  if (!node) return false;
+  if (node->States() & kAccFocusable) return true;
+  for (AccessibleNode* child : node->Children())
+    if (HoldsFocusable(child)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool WidgetTakesKeys(GtkWidget* widget) {
+  if (!G_TYPE_CHECK_INSTANCE_TYPE(widget, tavo_area_get_type())) return true;
+  return HoldsFocusable(RootOfArea(widget));
+}
+
 void InstallAtkSink() {
   static AtkSink sink;
   SetAccessibleSink(&sink);

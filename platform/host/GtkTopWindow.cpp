@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/host/GtkAccessible.h"
 #include "platform/host/GtkImage.h"
 
 namespace {
@@ -237,7 +238,8 @@ bool GtkTopWindow::FocusNextPart(bool forward) {
   GList* children = gtk_container_get_children(GTK_CONTAINER(m_overlay));
   for (GList* l = children; l; l = l->next) {
     auto* w = static_cast<GtkWidget*>(l->data);
-    if (gtk_widget_is_visible(w) && gtk_widget_get_can_focus(w) && gtk_widget_is_sensitive(w)) parts.push_back(w);
+    if (gtk_widget_is_visible(w) && gtk_widget_get_can_focus(w) && gtk_widget_is_sensitive(w) && WidgetTakesKeys(w))
+      parts.push_back(w);
   }
   g_list_free(children);
   if (parts.size() < 2) return false;

@@ -1,7 +1,9 @@
 // The real program as a screen reader sees it: started on a private session bus with its
 // accessibility bus, signed in, read and driven through AT-SPI only (the probe, a separate
 // client process). The main window's tree of classes and the lesson rows read as names, and
-// a row's download button tells the download's progress through its name.
+// a row's download button tells the download's progress through its name. And the same
+// program driven by key presses only, the focus followed as a screen reader hears it:
+// signing in, opening a class, playing a lesson, opening the download manager.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -98,9 +100,51 @@ class AtspiProgramTest : public ::testing::Test {
     Do({"do", "login", "click"});
   }
 
+  // The accessible id of the control with the keyboard focus, or empty.
+  std::string Focused() {
+    std::string out;
+    if (m_bus.Probe(m_run.pid, {"focused"}, out) != 0) return {};
+    std::vector<std::string> fields;
+    std::string field;
+    for (char c : out.substr(0, out.find('\n')) + "\t") {
+      if (c == '\t') {
+        fields.push_back(field);
+        field.clear();
+      } else {
+        field += c;
+      }
+    }
+    return fields.size() > 1 ? fields[1] : std::string();
+  }
+
+  // Presses Tab until the control `id` has the focus, within the window part that has it,
+  // then, part by part (F6), in the others. The keys pressed go to `m_keys`.
+  bool Reach(const std::string& id) {
+    for (int part = 0; part < 6; ++part) {
+      for (int tab = 0; tab < 25; ++tab) {
+        if (Focused() == id) return true;
+        Press("Tab");
+      }
+      Press("F6");
+    }
+    return Focused() == id;
+  }
+
+  void Press(const std::string& keys) {
+    m_session.Key(keys);
+    m_keys += keys + " ";
+  }
+
+  bool Showing(const std::string& id, const std::string& name = {}) {
+    for (const AtspiRow& r : m_bus.Dump(m_run.pid))
+      if (r.id == id && (name.empty() || r.name == name) && r.Has("showing")) return true;
+    return false;
+  }
+
   E2eSession m_session;
   AccessibilityBus m_bus;
   TavoRun m_run;
+  std::string m_keys;
 };
 
 TEST_F(AtspiProgramTest, SignsInAndReadsTheClassesLessonsAndADownloadThroughAtspi) {
@@ -170,6 +214,81 @@ TEST_F(AtspiProgramTest, SignsInAndReadsTheClassesLessonsAndADownloadThroughAtsp
   const AtspiRow* first = Named(WithRole(rows, "table row"), "片段阅读：主旨概括题");
   ASSERT_NE(first, nullptr);
   EXPECT_NE(first->name.find(", 已下载"), std::string::npos) << first->name;
+}
+
+TEST_F(AtspiProgramTest, KeyboardAloneSignsInOpensAClassPlaysALessonAndOpensTheDownloadManager) {
+  m_run = m_session.Launch();
+  ASSERT_TRUE(WaitUntil([&] { return Showing("login"); }, 60s, 200ms)) << m_session.Output(m_run);
+
+  // The login form has the keys from the start.
+  ASSERT_TRUE(Reach("usrname")) << m_keys;
+  m_session.Type("lixiaoming");
+  Press("Tab");
+  EXPECT_EQ(Focused(), "pass");
+  m_session.Type("xm123456");
+  Press("Return");
+  ASSERT_FALSE(m_session.WaitForWindow("mainDlgClass", 60s).empty()) << m_session.BrowserLog();
+  Rows rows = WaitForTree(
+      [](const Rows& r) { return Named(WithRole(r, "table row"), "片段阅读：主旨概括题") != nullptr; }, 60s);
+  ASSERT_NE(Named(WithRole(rows, "table row"), "片段阅读：主旨概括题"), nullptr) << Lines(rows);
+
+  // The class tree: Down opens the next class, Up the one before again.
+  ASSERT_TRUE(Reach("treeview")) << m_keys;
+  auto selectedClass = [](const Rows& r) {
+    for (const AtspiRow* item : WithRole(r, "tree item"))
+      if (item->Has("selected")) return item->name;
+    return std::string();
+  };
+  Press("Down");
+  rows = WaitForTree(
+      [&](const Rows& r) {
+        return selectedClass(r) == "判断推理系统精讲" && Named(WithRole(r, "table row"), "图形推理：位置规律");
+      },
+      30s);
+  ASSERT_EQ(selectedClass(rows), "判断推理系统精讲") << Lines(rows);
+  Press("Up");
+  rows = WaitForTree(
+      [&](const Rows& r) {
+        return selectedClass(r) == "言语理解与表达" && Named(WithRole(r, "table row"), "片段阅读：主旨概括题");
+      },
+      30s);
+  ASSERT_EQ(selectedClass(rows), "言语理解与表达") << Lines(rows);
+
+  // The first lesson's play button: Enter opens the player, which plays it.
+  ASSERT_TRUE(Reach("btnVideoPlay")) << m_keys;
+  Press("Return");
+  ASSERT_FALSE(m_session.WaitForWindow("videoPlayDlgClass", 60s).empty()) << m_session.BrowserLog();
+  EXPECT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110101", 60s)) << m_session.BrowserLog();
+  // The player's page keeps its own accessible tree, below the control that hosts it.
+  rows = WaitForTree(
+      [](const Rows& r) {
+        for (size_t i = 0; i < r.size(); ++i) {
+          if (r[i].id != "cefPlayer") continue;
+          for (size_t j = i + 1; j < r.size() && r[j].depth > r[i].depth; ++j)
+            if (r[j].role == "document web") return true;
+        }
+        return false;
+      },
+      30s);
+  const AtspiRow* host = AtspiById(rows, "cefPlayer");
+  ASSERT_NE(host, nullptr) << Lines(rows);
+  const size_t at = static_cast<size_t>(host - rows.data());
+  ASSERT_LT(at + 1, rows.size());
+  EXPECT_GT(rows[at + 1].depth, host->depth) << "the page is not below its host:\n" << Lines(rows);
+
+  // Its title bar's close button, reached part by part, closes it.
+  ASSERT_TRUE(Reach("closebtn")) << m_keys;
+  Press("Return");
+  ASSERT_TRUE(m_session.WaitForNoWindow("videoPlayDlgClass", 20s)) << m_keys;
+
+  // Back in the main window: the tool bar's "下载管理" opens the video manager, Escape
+  // closes it.
+  ASSERT_TRUE(Reach("btnDownloadVideoMgr")) << m_keys;
+  Press("Return");
+  EXPECT_TRUE(WaitUntil([&] { return Showing("", "视频下载"); }, 20s, 200ms)) << m_keys;
+  m_session.Screenshot("e2e-keyboard-download-manager.png");
+  Press("Escape");
+  EXPECT_TRUE(WaitUntil([&] { return !Showing("", "视频下载"); }, 20s, 200ms)) << m_keys;
 }
 
 }  // namespace

@@ -258,6 +258,11 @@ TEST_F(UiTest, TreeNodesExpandThroughTheirAction) {
   titled->Add(title.release());
   tree->Add(titled);
   EXPECT_EQ(titled->GetAccessible()->Name(), "Geometry");
+  // The tree is the one keyboard stop: the nodes' folder buttons are not stops of their own.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(w->PM().SetNextTabControl(true));
+    EXPECT_EQ(w->PM().GetFocus(), tree) << i;
+  }
   AccessibleNode* node = course->GetAccessible();
   EXPECT_EQ(node->Name(), "Algebra");
   EXPECT_EQ(node->Children().size(), 0u);
