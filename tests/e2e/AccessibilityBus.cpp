@@ -40,7 +40,8 @@ void End(pid_t pid) {
 }  // namespace
 
 std::string AccessibilityBus::Missing() {
-  if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0) return "dbus-daemon missing (package dbus-daemon)";
+  if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
+    return "dbus-daemon missing (package dbus-daemon)";
   if (access(kLauncher, X_OK) != 0) return "at-spi-bus-launcher missing (package at-spi2-core)";
 #ifdef TAVO_ATSPI_PROBE
   return {};
@@ -66,8 +67,8 @@ bool AccessibilityBus::Start(const fs::path& folder) {
     close(fds[0]);
     TieChildToTestProcess(parent);
     const std::string print = "--print-address=" + std::to_string(fds[1]);
-    execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile", listen.c_str(), print.c_str(),
-           static_cast<char*>(nullptr));
+    execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile", listen.c_str(),
+           print.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);

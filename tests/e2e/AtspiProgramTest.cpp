@@ -59,8 +59,8 @@ const AtspiRow* NthById(const Rows& rows, const std::string& id, int n) {
 class AtspiProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::system("command -v xdotool >/dev/null && command -v Xvfb >/dev/null && command -v curl >/dev/null") !=
-        0)
+    if (std::system(
+            "command -v xdotool >/dev/null && command -v Xvfb >/dev/null && command -v curl >/dev/null") != 0)
       GTEST_SKIP() << "xdotool, curl or Xvfb missing";
     if (std::string missing = AccessibilityBus::Missing(); !missing.empty()) GTEST_SKIP() << missing;
     ASSERT_TRUE(m_session.Start()) << m_session.error();
@@ -164,7 +164,8 @@ TEST_F(AtspiProgramTest, SignsInAndReadsTheClassesLessonsAndADownloadThroughAtsp
   std::vector<const AtspiRow*> lessons = WithRole(rows, "table row");
   ASSERT_EQ(lessons.size(), 3u) << tree;
   const std::regex lessonName("(.+), ([0-9]{2}:[0-9]{2}), (未学习|已学完|[0-9]+%), 下载");
-  for (const AtspiRow* lesson : lessons) EXPECT_TRUE(std::regex_match(lesson->name, lessonName)) << lesson->name;
+  for (const AtspiRow* lesson : lessons)
+    EXPECT_TRUE(std::regex_match(lesson->name, lessonName)) << lesson->name;
   EXPECT_EQ(Named(lessons, "逻辑填空：实词辨析")->name.rfind("逻辑填空：实词辨析, ", 0), 0u);
   const AtspiRow* button = NthById(rows, "btnVideoDown", 0);
   ASSERT_NE(button, nullptr) << tree;
@@ -207,8 +208,9 @@ TEST_F(AtspiProgramTest, SignsInAndReadsTheClassesLessonsAndADownloadThroughAtsp
   for (const std::string& n : names) seen += "'" + n + "' ";
   ASSERT_FALSE(names.empty());
   EXPECT_EQ(names.back(), "已下载") << seen;
-  EXPECT_TRUE(std::any_of(names.begin(), names.end(),
-                          [](const std::string& n) { return std::regex_match(n, std::regex("[0-9]{1,2}%")); }))
+  EXPECT_TRUE(
+      std::any_of(names.begin(), names.end(),
+                  [](const std::string& n) { return std::regex_match(n, std::regex("[0-9]{1,2}%")); }))
       << "no percentage read: " << seen;
   // The row's own name follows its button.
   const AtspiRow* first = Named(WithRole(rows, "table row"), "片段阅读：主旨概括题");
@@ -242,14 +244,16 @@ TEST_F(AtspiProgramTest, KeyboardAloneSignsInOpensAClassPlaysALessonAndOpensTheD
   Press("Down");
   rows = WaitForTree(
       [&](const Rows& r) {
-        return selectedClass(r) == "判断推理系统精讲" && Named(WithRole(r, "table row"), "图形推理：位置规律");
+        return selectedClass(r) == "判断推理系统精讲" &&
+               Named(WithRole(r, "table row"), "图形推理：位置规律");
       },
       30s);
   ASSERT_EQ(selectedClass(rows), "判断推理系统精讲") << Lines(rows);
   Press("Up");
   rows = WaitForTree(
       [&](const Rows& r) {
-        return selectedClass(r) == "言语理解与表达" && Named(WithRole(r, "table row"), "片段阅读：主旨概括题");
+        return selectedClass(r) == "言语理解与表达" &&
+               Named(WithRole(r, "table row"), "片段阅读：主旨概括题");
       },
       30s);
   ASSERT_EQ(selectedClass(rows), "言语理解与表达") << Lines(rows);

@@ -10,7 +10,9 @@
 struct AtspiRow {
   int depth = 0;
   std::string role, id, name, text, states;
-  bool Has(const std::string& state) const { return ("," + states + ",").find("," + state + ",") != std::string::npos; }
+  bool Has(const std::string& state) const {
+    return ("," + states + ",").find("," + state + ",") != std::string::npos;
+  }
 };
 
 inline std::vector<AtspiRow> ParseAtspiDump(const std::string& dump) {
