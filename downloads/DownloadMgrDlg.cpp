@@ -665,6 +665,14 @@ void DownloadMgrDlg::OnHostMouse(const HostMouseEvent& event) {
   WindowImplBase::OnHostMouse(event);
 }
 
+bool DownloadMgrDlg::OnHostKey(const HostKeyEvent& event) {
+  if (event.down && event.key == VK_ESCAPE && IsWindowVisible() && !GetPaintManager().GetPopup()) {
+    ShowWindow(false, false);
+    return true;
+  }
+  return WindowImplBase::OnHostKey(event);
+}
+
 void DownloadMgrDlg::OnHostFocus(bool focused) {
   WindowImplBase::OnHostFocus(focused);
   if (!focused && IsWindowVisible()) ShowWindow(false, false);

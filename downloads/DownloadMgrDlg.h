@@ -60,6 +60,8 @@ class DownloadMgrDlg : public WindowImplBase {
                               bool& bHandled) override;
   void OnHostMouse(const HostMouseEvent& event) override;
   void OnHostFocus(bool focused) override;
+  // Escape puts the window away, as leaving it does.
+  bool OnHostKey(const HostKeyEvent& event) override;
 
   TaskKind m_kind;
   DownloadMgrDelegate* m_delegate;

@@ -50,6 +50,13 @@ LRESULT LeftTreeDlg::OnSize(UINT, WPARAM, LPARAM, bool& bHandled) {
   return 0;
 }
 
+bool LeftTreeDlg::OnHostKey(const HostKeyEvent& event) {
+  m_byKey = true;
+  const bool handled = WindowImplBase::OnHostKey(event);
+  m_byKey = false;
+  return handled;
+}
+
 void LeftTreeDlg::Notify(TNotifyUI& msg) {
   if (!msg.pSender) return;
   if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender->GetName() == L"treeFolder") {
@@ -58,7 +65,11 @@ void LeftTreeDlg::Notify(TNotifyUI& msg) {
     return;
   }
   if (msg.sType == DUI_MSGTYPE_ITEMSELECT && msg.pSender == m_tree) {
-    if (CTreeNodeUI* node = GetSelectedNode()) m_delegate.ShowClass(node);
+    CTreeNodeUI* node = GetSelectedNode();
+    // The arrow keys walk over exam and package rows (to open or close them, or to reach
+    // the classes below); a click on one keeps the class shown selected.
+    if (node && m_byKey && node->GetUserData().empty()) return;
+    if (node) m_delegate.ShowClass(node);
     return;
   }
   if (msg.sType == DUI_MSGTYPE_ITEMCLICK) {

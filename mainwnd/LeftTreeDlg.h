@@ -50,6 +50,7 @@ class LeftTreeDlg : public WindowImplBase {
   std::wstring GetSkinFile() override { return L"left_tree_dlg.xml"; }
   void InitWindow() override;
   LRESULT OnSize(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+  bool OnHostKey(const HostKeyEvent& event) override;
 
  private:
   void ReselectCurrent();
@@ -58,4 +59,6 @@ class LeftTreeDlg : public WindowImplBase {
   CTreeViewUI* m_tree = nullptr;
   int m_preferredWidth = kMaxWidth;
   int m_placedWidth = 0;
+  // While a key is handled: the selection moves by keyboard.
+  bool m_byKey = false;
 };

@@ -210,6 +210,8 @@ bool CControlUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
     m_bAccRole = true;
     ok = m_accRole != AccRole::Unknown || value == L"none";
   }
+  else if (name == L"acclabel")
+    m_accLabel = v;
   else if (name == L"userdata")
     SetUserData(v);
   else if (name == L"visible") {

@@ -162,6 +162,8 @@ class CControlUI {
   // A role the skin gives (accrole="..."), in place of the one of the control's class.
   bool HasAccRole() const { return m_bAccRole; }
   AccRole GetAccRole() const { return m_accRole; }
+  // The skin name of the label that names this control (acclabel="..."), or empty.
+  const std::wstring& GetAccLabel() const { return m_accLabel; }
 
   // The attributes reported as unknown go through here (builder adds file and line).
   static void ReportBadAttribute(const CControlUI* control, std::wstring_view name, std::wstring_view value);
@@ -209,6 +211,7 @@ class CControlUI {
   UICursor m_cursor = UICursor::Arrow;
   bool m_bAccRole = false;
   AccRole m_accRole = AccRole::Unknown;
+  std::wstring m_accLabel;
 
  private:
   std::unique_ptr<CControlAccessible> m_accessible;

@@ -48,6 +48,18 @@ void CollectTexts(CControlUI* c, std::wstring& out) {
   }
 }
 
+// Whether the control sits in a row of a list with columns (through layouts only).
+bool InTableRow(CControlUI* c) {
+  for (CControlUI* p = c->GetParent(); p; p = p->GetParent()) {
+    if (auto* row = As<CListContainerElementUI>(p, L"ListContainerElement")) {
+      CListUI* owner = row->GetOwner();
+      return !row->HasAccRole() && owner && owner->GetColumnCount() > 1;
+    }
+    if (!CControlAccessible::IsFlattened(p)) return false;
+  }
+  return false;
+}
+
 void AddAccessibleChildren(CControlUI* c, std::vector<AccessibleNode*>& out) {
   auto* box = As<CContainerUI>(c, L"Container");
   if (!box) return;
@@ -102,7 +114,10 @@ AccRole CControlAccessible::RoleOf(CControlUI* c) {
   if (c->GetInterface(L"ScrollBar")) return AccRole::ScrollBar;
   if (c->GetInterface(L"GifAnim")) return AccRole::Image;
   if (c->GetInterface(L"NativeView")) return AccRole::Panel;
-  if (c->GetInterface(L"Label")) return c->GetText().empty() ? AccRole::Unknown : AccRole::Label;
+  if (c->GetInterface(L"Label")) {
+    if (c->GetText().empty()) return AccRole::Unknown;
+    return InTableRow(c) ? AccRole::TableCell : AccRole::Label;
+  }
   if (c->GetInterface(L"Container")) return AccRole::Panel;
   // A plain control is decoration unless it says something.
   if (!c->GetText().empty()) return AccRole::Label;
@@ -145,14 +160,22 @@ std::string CControlAccessible::Name() const {
   CControlUI* c = m_control;
   std::wstring name;
   AccRole role = Role();
+  // A label the skin pairs with the control names it: for an edit it says more than the
+  // prompt, which only shows while the edit is empty.
+  CControlUI* label = nullptr;
+  if (!c->GetAccLabel().empty() && c->GetManager()) label = c->GetManager()->FindControl(c->GetAccLabel());
   if (auto* node = As<CTreeNodeUI>(c, L"TreeNode"))
     name = node->GetItemText();
   else if (role == AccRole::Text || role == AccRole::PasswordText)
-    name = static_cast<CEditUI*>(c->GetInterface(L"Edit"))->GetHintText();
+    name = label ? label->GetText() : static_cast<CEditUI*>(c->GetInterface(L"Edit"))->GetHintText();
   else
     name = c->GetText();
-  if (name.empty() && (role == AccRole::ListItem || role == AccRole::TableRow)) CollectTexts(c, name);
+  // A row or a tree node without a text of its own (a skin may hide the node's item text
+  // and show a label of its own) reads as the texts inside it.
+  if (name.empty() && (role == AccRole::ListItem || role == AccRole::TableRow || role == AccRole::TreeItem))
+    CollectTexts(c, name);
   if (name.empty()) name = c->GetToolTip();
+  if (name.empty() && label) name = label->GetText();
   return ToUtf8(name);
 }
 
@@ -223,6 +246,11 @@ std::vector<AccessibleNode*> CControlAccessible::Children() const {
   return out;
 }
 
+void* CControlAccessible::NativeWidget() const {
+  auto* view = As<CNativeViewUI>(m_control, L"NativeView");
+  return view && view->IsVisible() ? view->GetNativeWidget() : nullptr;
+}
+
 bool CControlAccessible::GrabFocus() {
   if (!m_control->IsVisible() || !m_control->IsEnabled()) return false;
   m_control->SetFocus();
@@ -267,7 +295,7 @@ bool CControlAccessible::DoAction(int index) {
 
 bool CControlAccessible::HasText() const {
   AccRole r = Role();
-  return r == AccRole::Text || r == AccRole::PasswordText || r == AccRole::Label;
+  return r == AccRole::Text || r == AccRole::PasswordText || r == AccRole::Label || r == AccRole::TableCell;
 }
 
 std::string CControlAccessible::Text() const {

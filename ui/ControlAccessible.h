@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/AccessibleNativeHost.h"
 #include "platform/host/AccessibleNode.h"
 
 class CControlUI;
 
-class CControlAccessible : public AccessibleNode {
+class CControlAccessible : public AccessibleNode, public AccessibleNativeHost {
  public:
   explicit CControlAccessible(CControlUI* control) : m_control(control) {}
 
@@ -34,6 +35,7 @@ class CControlAccessible : public AccessibleNode {
   AccessibleNode* Parent() const override;
   std::vector<AccessibleNode*> Children() const override;
   bool GrabFocus() override;
+  void* NativeWidget() const override;
 
   std::vector<std::string> Actions() const override;
   bool DoAction(int index) override;

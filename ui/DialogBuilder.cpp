@@ -61,7 +61,7 @@ std::unique_ptr<CControlUI> Make() {
 std::unique_ptr<CControlUI> MakeMenu() {
   auto menu = std::make_unique<CVerticalLayoutUI>();
   menu->ApplyAttributeList(
-      L"bkcolor=\"#FFFFFFFF\" bordercolor=\"#FFDDDDDD\" bordersize=\"1\" inset=\"1,4,1,4\"");
+      L"accrole=\"menu\" bkcolor=\"#FFFFFFFF\" bordercolor=\"#FFDDDDDD\" bordersize=\"1\" inset=\"1,4,1,4\"");
   return menu;
 }
 

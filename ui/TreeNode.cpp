@@ -74,6 +74,10 @@ CTreeNodeUI::CTreeNodeUI() {
   m_pItemButton->SetMouseEnabled(false);
   m_pItemButton->ApplyAttributeList(L"align=\"left\" textpadding=\"4,0,0,0\"");
   m_pHoriz->SetMouseEnabled(false);
+  // The node is one stop for the keyboard (the tree's): its arrows open and close it.
+  for (CControlUI* part : {static_cast<CControlUI*>(m_pFolderButton), static_cast<CControlUI*>(m_pCheckBox),
+                           static_cast<CControlUI*>(m_pItemButton)})
+    part->SetAttribute(L"keyboard", L"false");
   m_pHoriz->Add(dotted.release());
   m_pHoriz->Add(folder.release());
   m_pHoriz->Add(check.release());

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/host/AccessibleNativeHost.h"
 #include "platform/host/AccessibleNode.h"
 #include "platform/host/GtkDrawnWindow.h"
 
@@ -222,10 +223,29 @@ AtkObject* NodeGetParent(AtkObject* obj) {
   return obj->accessible_parent;
 }
 
-gint NodeGetNChildren(AtkObject* obj) { return static_cast<gint>(ChildrenOf(NodeOf(obj)).size()); }
+// The accessible of the widget a node hosts (a browser view keeps its own tree), or null.
+AtkObject* NativeObjectOf(AccessibleNode* node) {
+  auto* host = dynamic_cast<AccessibleNativeHost*>(node);
+  void* widget = host ? host->NativeWidget() : nullptr;
+  return widget && GTK_IS_WIDGET(widget) ? gtk_widget_get_accessible(GTK_WIDGET(widget)) : nullptr;
+}
+
+gint NodeGetNChildren(AtkObject* obj) {
+  AccessibleNode* node = NodeOf(obj);
+  return static_cast<gint>(ChildrenOf(node).size()) + (NativeObjectOf(node) ? 1 : 0);
+}
 
 AtkObject* NodeRefChild(AtkObject* obj, gint i) {
-  return RefChild(obj, Self(obj)->children, ChildrenOf(NodeOf(obj)), i);
+  AccessibleNode* node = NodeOf(obj);
+  NodeList children = ChildrenOf(node);
+  if (i == static_cast<gint>(children.size())) {
+    AtkObject* native = NativeObjectOf(node);
+    if (!native) return nullptr;
+    // Its parent is the control that hosts it, so that the way up matches the way down.
+    if (atk_object_get_parent(native) != obj) atk_object_set_parent(native, obj);
+    return ATK_OBJECT(g_object_ref(native));
+  }
+  return RefChild(obj, Self(obj)->children, std::move(children), i);
 }
 
 gint NodeGetIndexInParent(AtkObject* obj) {
@@ -636,6 +656,23 @@ GtkWidget* NewAccessibleArea(GtkDrawnWindow* window) {
 }
 
 void ForgetAccessibleArea(GtkWidget* area) { g_object_set_data(G_OBJECT(area), kWindowKey, nullptr); }
+
+namespace {
+
+bool HoldsFocusable(AccessibleNode* node) {
+  if (!node) return false;
+  if (node->States() & kAccFocusable) return true;
+  for (AccessibleNode* child : node->Children())
+    if (HoldsFocusable(child)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool WidgetTakesKeys(GtkWidget* widget) {
+  if (!G_TYPE_CHECK_INSTANCE_TYPE(widget, tavo_area_get_type())) return true;
+  return HoldsFocusable(RootOfArea(widget));
+}
 
 void InstallAtkSink() {
   static AtkSink sink;

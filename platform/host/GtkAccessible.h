@@ -12,5 +12,8 @@ class GtkDrawnWindow;
 GtkWidget* NewAccessibleArea(GtkDrawnWindow* window);
 // The window is going: its area shows no more nodes.
 void ForgetAccessibleArea(GtkWidget* area);
+// Whether keys have something to reach in `widget`: a drawing area whose window holds a
+// control that takes the focus, or any other widget (a browser view).
+bool WidgetTakesKeys(GtkWidget* widget);
 // Installs the sink that turns node reports into ATK signals (idempotent).
 void InstallAtkSink();

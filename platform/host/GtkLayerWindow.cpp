@@ -10,6 +10,7 @@ GtkLayerWindow::GtkLayerWindow(HostWindowDelegate* delegate, GtkDrawnWindow& own
 }
 
 GtkLayerWindow::~GtkLayerWindow() {
+  ForgetFocusBefore();
   if (m_shapeSource) g_source_remove(m_shapeSource);
   DetachArea();
   if (GtkWidget* area = m_area) {
@@ -27,9 +28,25 @@ HostRect GtkLayerWindow::OffsetInTop() const {
 
 void GtkLayerWindow::Show(bool show, bool activate) {
   if (!m_area) return;
+  const bool hadFocus = gtk_widget_has_focus(m_area);
+  if (show && activate && !hadFocus) {
+    ForgetFocusBefore();
+    if (GtkWidget* window = m_top->Window()) {
+      m_focusBefore = gtk_window_get_focus(GTK_WINDOW(window));
+      if (m_focusBefore) g_object_add_weak_pointer(G_OBJECT(m_focusBefore), reinterpret_cast<gpointer*>(&m_focusBefore));
+    }
+  }
   gtk_widget_set_visible(m_area, show);
   if (show && activate) gtk_widget_grab_focus(m_area);
   if (show) InputShapeChanged();
+  // A dialog or manager layer that closes hands the keys back to where they were.
+  if (!show && hadFocus && m_focusBefore && gtk_widget_is_visible(m_focusBefore)) gtk_widget_grab_focus(m_focusBefore);
+  if (!show) ForgetFocusBefore();
+}
+
+void GtkLayerWindow::ForgetFocusBefore() {
+  if (m_focusBefore) g_object_remove_weak_pointer(G_OBJECT(m_focusBefore), reinterpret_cast<gpointer*>(&m_focusBefore));
+  m_focusBefore = nullptr;
 }
 
 bool GtkLayerWindow::IsVisible() const { return m_area && gtk_widget_get_visible(m_area); }

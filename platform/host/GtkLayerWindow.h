@@ -50,4 +50,8 @@ class GtkLayerWindow : public GtkDrawnWindow {
   bool m_shapeStale = true;
   bool m_rebuilding = false;  // the rendering for the shape is running
   guint m_shapeSource = 0;
+  // The widget that had the keyboard focus when the layer took it (cleared by GTK when
+  // that widget goes): it gets the focus back when the layer hides.
+  GtkWidget* m_focusBefore = nullptr;
+  void ForgetFocusBefore();
 };

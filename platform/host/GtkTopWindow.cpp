@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
+#include "platform/host/GtkAccessible.h"
 #include "platform/host/GtkImage.h"
 
 namespace {
@@ -70,7 +72,9 @@ void GtkTopWindow::Show(bool show, bool activate) {
     gtk_window_set_focus_on_map(GTK_WINDOW(m_window), activate);
     gtk_widget_show(m_window);
     if (activate) gtk_window_present(GTK_WINDOW(m_window));
-    gtk_widget_grab_focus(m_area);
+    // A layer that took the focus before the window showed (the login form) keeps it.
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(m_window));
+    if (!focus || !gtk_widget_is_visible(focus)) gtk_widget_grab_focus(m_area);
   } else {
     gtk_widget_hide(m_window);
   }
@@ -231,9 +235,37 @@ void GtkTopWindow::ApplyClassHint(GtkWidget* window, gpointer data) {
   XSetClassHint(GDK_WINDOW_XDISPLAY(native), GDK_WINDOW_XID(native), &hint);
 }
 
+bool GtkTopWindow::FocusNextPart(bool forward) {
+  if (!m_window || !m_overlay) return false;
+  // The overlay's main child (this window's drawing) first, then its overlays in order.
+  std::vector<GtkWidget*> parts;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(m_overlay));
+  for (GList* l = children; l; l = l->next) {
+    auto* w = static_cast<GtkWidget*>(l->data);
+    if (gtk_widget_is_visible(w) && gtk_widget_get_can_focus(w) && gtk_widget_is_sensitive(w) && WidgetTakesKeys(w))
+      parts.push_back(w);
+  }
+  g_list_free(children);
+  if (parts.size() < 2) return false;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(m_window));
+  size_t at = parts.size();
+  for (size_t i = 0; i < parts.size(); ++i)
+    if (focus && (focus == parts[i] || gtk_widget_is_ancestor(focus, parts[i]))) at = i;
+  size_t next = 0;
+  if (at == parts.size())
+    next = forward ? 0 : parts.size() - 1;
+  else
+    next = forward ? (at + 1) % parts.size() : (at + parts.size() - 1) % parts.size();
+  gtk_widget_grab_focus(parts[next]);
+  return true;
+}
+
 // Runs before the focused widget sees the key, wherever the focus is in the window.
 gboolean GtkTopWindow::OnWindowKey(GtkWidget*, GdkEventKey* e, gpointer data) {
   auto* self = static_cast<GtkTopWindow*>(data);
+  if (e->keyval == GDK_KEY_F6 && !(e->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) &&
+      self->FocusNextPart(!(e->state & GDK_SHIFT_MASK)))
+    return TRUE;
   HostKeyEvent k;
   k.down = true;
   k.key = HostKeyCode(e->keyval);

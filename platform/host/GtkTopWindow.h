@@ -59,6 +59,9 @@ class GtkTopWindow : public GtkDrawnWindow {
   static gboolean OnGetChildPosition(GtkOverlay*, GtkWidget* widget, GdkRectangle* allocation, gpointer data);
   static void ApplyClassHint(GtkWidget* window, gpointer data);
   static gboolean OnWindowKey(GtkWidget*, GdkEventKey* e, gpointer data);
+  // F6: the keyboard focus goes to the next part of the window (its own drawing, each
+  // shown layer, each browser view), Shift+F6 to the one before. False when there is none.
+  bool FocusNextPart(bool forward);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
   static gboolean OnConfigure(GtkWidget*, GdkEventConfigure* e, gpointer data);
   static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data);

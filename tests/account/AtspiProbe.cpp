@@ -2,8 +2,12 @@
 // the accessibility bus and, through AT-SPI only, lists its tree or acts on it.
 //   tavo-atspi-probe <pid> dump               one line per object:
 //                                             depth<TAB>role<TAB>id<TAB>name<TAB>text<TAB>states
+//   tavo-atspi-probe <pid> focused            the object with the keyboard focus:
+//                                             role<TAB>id<TAB>name (exit code 1: none)
 //   tavo-atspi-probe <pid> set <id> <text>    sets an edit's text through editable text
 //   tavo-atspi-probe <pid> do <id> <action>   runs the named action
+// An id may end in "#n" to pick its n-th object (from 0) in tree order, where several
+// share the id (the same button in every row of a list).
 // Exit code 0 on success, 1 when the object or action was not found, 2 on usage errors.
 #include <atspi/atspi.h>
 
@@ -63,18 +67,48 @@ void Dump(AtspiAccessible* a, int depth) {
   }
 }
 
-// The first object below `a` with this accessible id (referenced), or null.
-AtspiAccessible* FindById(AtspiAccessible* a, const std::string& id) {
-  if (Take(atspi_accessible_get_accessible_id(a, nullptr)) == id) return ATSPI_ACCESSIBLE(g_object_ref(a));
+// The first object below `a` (itself included) with the focused state (referenced), or null.
+AtspiAccessible* FindFocused(AtspiAccessible* a) {
+  AtspiStateSet* set = atspi_accessible_get_state_set(a);
+  const bool focused = atspi_state_set_contains(set, ATSPI_STATE_FOCUSED);
+  g_object_unref(set);
+  if (focused) return ATSPI_ACCESSIBLE(g_object_ref(a));
   gint n = atspi_accessible_get_child_count(a, nullptr);
   for (gint i = 0; i < n; ++i) {
     AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, nullptr);
     if (!child) continue;
-    AtspiAccessible* found = FindById(child, id);
+    AtspiAccessible* found = FindFocused(child);
     g_object_unref(child);
     if (found) return found;
   }
   return nullptr;
+}
+
+// The `skip`-th object (from 0) below `a` with this accessible id (referenced), or null;
+// `skip` counts down the matches passed on the way.
+AtspiAccessible* FindById(AtspiAccessible* a, const std::string& id, int& skip) {
+  if (Take(atspi_accessible_get_accessible_id(a, nullptr)) == id && skip-- == 0)
+    return ATSPI_ACCESSIBLE(g_object_ref(a));
+  gint n = atspi_accessible_get_child_count(a, nullptr);
+  for (gint i = 0; i < n; ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, nullptr);
+    if (!child) continue;
+    AtspiAccessible* found = FindById(child, id, skip);
+    g_object_unref(child);
+    if (found) return found;
+  }
+  return nullptr;
+}
+
+// "id" or "id#n".
+AtspiAccessible* Find(AtspiAccessible* app, const std::string& spec) {
+  std::string id = spec;
+  int skip = 0;
+  if (size_t hash = spec.rfind('#'); hash != std::string::npos) {
+    id = spec.substr(0, hash);
+    skip = std::atoi(spec.c_str() + hash + 1);
+  }
+  return FindById(app, id, skip);
 }
 
 AtspiAccessible* FindApp(guint pid) {
@@ -120,8 +154,32 @@ int main(int argc, char** argv) {
   int rc = 0;
   if (command == "dump") {
     Dump(app, 0);
+  } else if (command == "focused") {
+    // The application and its windows hold the focused state too when active: the
+    // innermost focused object is the one that takes the keys.
+    AtspiAccessible* found = nullptr;
+    for (AtspiAccessible* at = FindFocused(app); at;) {
+      if (found) g_object_unref(found);
+      found = at;
+      at = nullptr;
+      gint n = atspi_accessible_get_child_count(found, nullptr);
+      for (gint i = 0; i < n && !at; ++i) {
+        AtspiAccessible* child = atspi_accessible_get_child_at_index(found, i, nullptr);
+        if (!child) continue;
+        at = FindFocused(child);
+        g_object_unref(child);
+      }
+    }
+    if (found) {
+      std::printf("%s\t%s\t%s\n", Clean(Take(atspi_accessible_get_role_name(found, nullptr))).c_str(),
+                  Clean(Take(atspi_accessible_get_accessible_id(found, nullptr))).c_str(),
+                  Clean(Take(atspi_accessible_get_name(found, nullptr))).c_str());
+      g_object_unref(found);
+    } else {
+      rc = 1;
+    }
   } else if ((command == "set" || command == "do") && argc == 5) {
-    AtspiAccessible* target = FindById(app, argv[3]);
+    AtspiAccessible* target = Find(app, argv[3]);
     if (!target) {
       rc = 1;
     } else if (command == "set") {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "support/AtspiDump.h"
 #include "support/PrivateDisplay.h"
 #include "DemoServer.h"
 #include "ServiceTestSupport.h"
@@ -85,32 +86,9 @@ int RunPumping(const std::vector<std::string>& args, std::string& out, const std
   return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-struct Row {
-  int depth = 0;
-  std::string role, id, name, text, states;
-  bool Has(const std::string& state) const { return ("," + states + ",").find("," + state + ",") != std::string::npos; }
-};
-
-std::vector<Row> ParseDump(const std::string& dump) {
-  std::vector<Row> rows;
-  std::istringstream lines(dump);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::vector<std::string> f;
-    std::istringstream fields(line);
-    std::string field;
-    while (std::getline(fields, field, '\t')) f.push_back(field);
-    while (f.size() < 6) f.emplace_back();
-    rows.push_back({std::atoi(f[0].c_str()), f[1], f[2], f[3], f[4], f[5]});
-  }
-  return rows;
-}
-
-const Row* ById(const std::vector<Row>& rows, const std::string& id) {
-  for (const Row& r : rows)
-    if (r.id == id) return &r;
-  return nullptr;
-}
+using Row = AtspiRow;
+constexpr auto ParseDump = ParseAtspiDump;
+constexpr auto ById = AtspiById;
 
 const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1600x1000x24"));
 

@@ -500,7 +500,7 @@ TEST_F(DownloadWindowsTest, AllFinishedDisablesPauseAll) {
   EXPECT_TRUE(RunUntil([&] { return !Find(L"btnPauseAllVideo")->IsEnabled(); }));
 }
 
-TEST_F(DownloadWindowsTest, HidesWhenThePointerLeavesOrTheFocusGoes) {
+TEST_F(DownloadWindowsTest, HidesWhenThePointerLeavesTheFocusGoesOrEscapeIsPressed) {
   Remember("101", "会计实务精讲班", "v1", 4000, 4000);
   Open();
   TestHostWindow* host = HostOf(window.get());
@@ -518,6 +518,11 @@ TEST_F(DownloadWindowsTest, HidesWhenThePointerLeavesOrTheFocusGoes) {
   auto another = std::make_unique<DownloadDocDlg>(&delegate, main->GetHWND());
   another->Create(kNoWindow, L"Tavo", WS_POPUP, 0);
   another->ShowWindow(true, true);  // takes the focus
+  EXPECT_FALSE(host->IsVisible());
+
+  window->ShowWindow(true, true);
+  ASSERT_TRUE(host->IsVisible());
+  host->Key(VK_ESCAPE);
   EXPECT_FALSE(host->IsVisible());
 }
 

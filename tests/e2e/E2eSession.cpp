@@ -165,8 +165,12 @@ TavoRun E2eSession::Launch(const std::vector<std::string>& extraArgs) {
   env.push_back("XDG_RUNTIME_DIR=" + (root / "run").string());
   env.push_back("HOME=" + (root / "home").string());
   // No accessibility bus or session bus of another test's making.
-  env.push_back("NO_AT_BRIDGE=1");
-  env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root / "no-bus").string());
+  if (m_sessionBus.empty()) {
+    env.push_back("NO_AT_BRIDGE=1");
+    env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root / "no-bus").string());
+  } else {
+    env.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_sessionBus);
+  }
   env.push_back("TAVO_TRACE_FIRST_DRAW=1");
 
   std::vector<std::string> args = {program, "--api-origin=" + m_demo.origin(),
@@ -328,7 +332,7 @@ void E2eSession::Type(const std::string& text) {
   Shell("xdotool type --delay 40 '" + text + "'");
 }
 
-void E2eSession::Key(const std::string& keys) { Shell("xdotool key --delay 40 " + keys); }
+void E2eSession::Key(const std::string& keys) { Shell("xdotool key --delay 60 " + keys); }
 
 fs::path E2eSession::Screenshot(const std::string& name) {
   fs::path folder = BuildFolder() / "screenshots";

@@ -48,6 +48,9 @@ class E2eSession {
   bool Start();
   const std::string& error() const { return m_error; }
 
+  // Programs launched from now on use this session bus (and the accessibility bus it
+  // starts) in place of none.
+  void UseSessionBus(const std::string& address) { m_sessionBus = address; }
   // Starts tavo against the session's demo school, web port and folders.
   TavoRun Launch(const std::vector<std::string>& extraArgs = {});
   // The exit status once the process has ended within `limit`; none otherwise.
@@ -79,7 +82,8 @@ class E2eSession {
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
-  // Presses keys as xdotool names them ("ctrl+a", "Return"), to the window with the focus.
+  // Presses keys by their X names, one after the other ("Tab Tab Return", "ctrl+a"), to the
+  // window with the focus.
   void Key(const std::string& keys);
   // Saves the whole screen as `${TAVO_TEST_BINARY_DIR}/screenshots/<name>`; the path.
   std::filesystem::path Screenshot(const std::string& name);
@@ -118,6 +122,7 @@ class E2eSession {
   std::string m_display;
   int m_webPort = 0;
   std::vector<pid_t> m_started;
+  std::string m_sessionBus;
   std::string m_error;
 };
 

@@ -243,9 +243,27 @@ TEST_F(CourseViewTest, ExamAndPackageNodesAndFolderClicksKeepTheShownClass) {
   EXPECT_EQ(wnd->GetSelectedNode(), c1);
   EXPECT_EQ(tree.GetCurrentClassId(), "c1");
 
-  // A package row selected by keyboard or code bounces back too.
+  // A package row selected by code bounces back too.
   wnd->SelectNode(package);
   EXPECT_EQ(wnd->GetSelectedNode(), c1);
+
+  // Down walks every row below: exam and package rows are selected without changing the
+  // class shown (so the classes below them stay in reach), class rows show their class.
+  wnd->GetTree()->SetFocus();
+  CTreeNodeUI* shown = c1;
+  int folders = 0;
+  for (int i = 3; i < wnd->GetTree()->GetRowCount(); ++i) {
+    HostOf(wnd)->Key(VK_DOWN);
+    CTreeNodeUI* row = Row(wnd, i);
+    ASSERT_EQ(wnd->GetSelectedNode(), row) << i;
+    if (row->GetUserData().empty())
+      ++folders;
+    else
+      shown = row;
+    EXPECT_EQ(tree.GetCurrentNode(), shown) << i;
+  }
+  EXPECT_GT(folders, 0);
+  EXPECT_NE(shown, c1);
 }
 
 // A catalogue from outside may be huge: the tree still builds, in order, with the last

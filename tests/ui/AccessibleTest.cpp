@@ -89,6 +89,65 @@ TEST_F(UiTest, EachControlClassGetsItsRole) {
   EXPECT_TRUE(problems.empty());
 }
 
+TEST_F(UiTest, ContainersGetTableTabListAndMenuRolesAndPairedLabelsName) {
+  auto w = MakeWindow(R"(<VerticalLayout>
+    <List name="table" height="100">
+      <ListHeader height="20"><ListHeaderItem text="Name" width="100"/><ListHeaderItem text="Length" width="50"/></ListHeader>
+      <ListContainerElement name="row" height="30">
+        <Label name="title" text="Lesson 1" width="100"/>
+        <HorizontalLayout width="50"><Label name="len" text="12:00"/></HorizontalLayout>
+        <Label name="blank" width="10"/>
+        <Button name="get" text="Get" width="40"/>
+      </ListContainerElement>
+    </List>
+    <HorizontalLayout name="tabs" accrole="pagetablist" height="20">
+      <Option name="t1" group="g" accrole="pagetab" text="One" width="50"/>
+      <Control width="5"/>
+      <Option name="t2" group="g" accrole="pagetab" text="Two" width="50"/>
+    </HorizontalLayout>
+    <Menu name="menu"><MenuElement name="open" text="Open" height="20"/></Menu>
+    <HorizontalLayout height="30">
+      <Label name="nickLabel" text="Nickname" width="80"/>
+      <Edit name="nick" acclabel="nickLabel" prompttext="Type a nickname"/>
+    </HorizontalLayout>
+    <Edit name="plain" prompttext="Search" height="20"/>
+    <Button name="iconOnly" acclabel="nickLabel" height="20"/>
+    <Button name="titled" text="Save" acclabel="nickLabel" height="20"/>
+  </VerticalLayout>)");
+  struct Case {
+    const wchar_t* name;
+    AccRole role;
+    const char* accessibleName;
+  };
+  const Case cases[] = {
+      {L"table", AccRole::Table, ""},          {L"row", AccRole::TableRow, "Lesson 1, 12:00, Get"},
+      {L"title", AccRole::TableCell, "Lesson 1"}, {L"len", AccRole::TableCell, "12:00"},
+      {L"blank", AccRole::Unknown, ""},        {L"get", AccRole::PushButton, "Get"},
+      {L"tabs", AccRole::PageTabList, ""},     {L"t1", AccRole::PageTab, "One"},
+      {L"menu", AccRole::Menu, ""},            {L"open", AccRole::MenuItem, "Open"},
+      {L"nickLabel", AccRole::Label, "Nickname"}, {L"nick", AccRole::Text, "Nickname"},
+      {L"plain", AccRole::Text, "Search"},     {L"iconOnly", AccRole::PushButton, "Nickname"},
+      {L"titled", AccRole::PushButton, "Save"},
+  };
+  for (const Case& c : cases) {
+    AccessibleNode* node = NodeOf(*w, c.name);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->Role(), c.role) << ToUtf8(c.name);
+    EXPECT_EQ(node->Name(), c.accessibleName) << ToUtf8(c.name);
+  }
+  EXPECT_EQ(NodeOf(*w, L"len")->Text(), "12:00");
+  EXPECT_EQ(ChildIds(*NodeOf(*w, L"row")), (std::vector<std::string>{"title", "len", "get"}));
+  EXPECT_EQ(ChildIds(*NodeOf(*w, L"tabs")), (std::vector<std::string>{"t1", "t2"}));
+  EXPECT_EQ(ChildIds(*NodeOf(*w, L"menu")), (std::vector<std::string>{"open"}));
+  EXPECT_EQ(NodeOf(*w, L"t1")->Parent(), NodeOf(*w, L"tabs"));
+  // A list of one column stays a list of items, its labels plain labels.
+  auto single = MakeWindow(R"(<List name="list"><ListContainerElement name="item" height="20">
+    <Label name="text" text="Only" width="50"/></ListContainerElement></List>)");
+  EXPECT_EQ(NodeOf(*single, L"item")->Role(), AccRole::ListItem);
+  EXPECT_EQ(NodeOf(*single, L"text")->Role(), AccRole::Label);
+  EXPECT_TRUE(problems.empty());
+}
+
 TEST_F(UiTest, TreeIsFlattenedAndNamed) {
   auto w = MakeWindow(R"(<VerticalLayout>
     <HorizontalLayout height="30">
@@ -192,15 +251,27 @@ TEST_F(UiTest, TreeNodesExpandThroughTheirAction) {
   CTreeNodeUI* course = makeNode(L"course", L"Algebra");
   tree->Add(course);
   course->Add(makeNode(L"lesson", L"Lesson 1"));
+  // A node whose skin hides the item text and shows a label of its own reads as the label.
+  CTreeNodeUI* titled = makeNode(L"titled", L"");
+  auto title = std::make_unique<CLabelUI>();
+  title->SetText(L"Geometry");
+  titled->Add(title.release());
+  tree->Add(titled);
+  EXPECT_EQ(titled->GetAccessible()->Name(), "Geometry");
+  // The tree is the one keyboard stop: the nodes' folder buttons are not stops of their own.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(w->PM().SetNextTabControl(true));
+    EXPECT_EQ(w->PM().GetFocus(), tree) << i;
+  }
   AccessibleNode* node = course->GetAccessible();
   EXPECT_EQ(node->Name(), "Algebra");
   EXPECT_EQ(node->Children().size(), 0u);
-  EXPECT_EQ(ChildIds(*tree->GetAccessible()), (std::vector<std::string>{"course", "lesson"}));
+  EXPECT_EQ(ChildIds(*tree->GetAccessible()), (std::vector<std::string>{"course", "lesson", "titled"}));
   EXPECT_EQ(node->Actions(), (std::vector<std::string>{"activate", "expand or contract"}));
   EXPECT_EQ(node->States() & (kAccExpandable | kAccExpanded), kAccExpandable | kAccExpanded);
   EXPECT_TRUE(node->DoAction(1));
   EXPECT_FALSE(course->IsExpanded());
-  EXPECT_EQ(ChildIds(*tree->GetAccessible()), (std::vector<std::string>{"course"}));
+  EXPECT_EQ(ChildIds(*tree->GetAccessible()), (std::vector<std::string>{"course", "titled"}));
 }
 
 TEST_F(UiTest, ChangesAreReportedForNodesSomeoneAskedAbout) {
