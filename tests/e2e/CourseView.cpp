@@ -9,6 +9,11 @@ using namespace std::chrono_literals;
 
 bool CourseView::SignIn(TavoRun& run, const std::string& user, const std::string& password, int rows,
                         std::string& error) {
+  return OpenMainWindow(run, user, password, error) && WaitForLessonList(rows, error);
+}
+
+bool CourseView::OpenMainWindow(TavoRun& run, const std::string& user, const std::string& password,
+                                std::string& error) {
   run = m_session.Launch();
   const std::string login = m_session.WaitForWindow("loginBackDlgClass", 60s);
   if (login.empty()) {
@@ -27,7 +32,13 @@ bool CourseView::SignIn(TavoRun& run, const std::string& user, const std::string
   m_session.Type(password);
   m_session.Click(form.x + 180, form.y + 322);
 
-  return WaitForLessonList(rows, error);
+  const std::string main = m_session.WaitForWindow("mainDlgClass", 60s);
+  if (main.empty()) {
+    error = "no main window; log:\n" + m_session.BrowserLog();
+    return false;
+  }
+  m_frame = m_session.Geometry(main).value_or(Rect{});
+  return true;
 }
 
 bool CourseView::StartSignedIn(TavoRun& run, int rows, std::string& error) {

@@ -22,6 +22,9 @@ class CourseView {
   // first class's lesson list with `rows` rows drawn. False with the reason in `error`.
   bool SignIn(TavoRun& run, const std::string& user, const std::string& password, int rows,
               std::string& error);
+  // Starts tavo and signs in with the password up to the main window, whatever its
+  // lesson list then shows. False with the reason in `error`.
+  bool OpenMainWindow(TavoRun& run, const std::string& user, const std::string& password, std::string& error);
   // Starts tavo again after a sign-in that saved the password with automatic sign-in (the
   // login form's defaults) and waits for the same lesson list.
   bool StartSignedIn(TavoRun& run, int rows, std::string& error);

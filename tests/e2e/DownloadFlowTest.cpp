@@ -20,6 +20,7 @@
 
 #include "CourseView.h"
 #include "E2eSession.h"
+#include "FlowSteps.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -47,14 +48,9 @@ constexpr Lesson kSecond{1, "v110102", "逻辑填空：实词辨析.mp4"};
 // extension: the file gets ".mp4").
 constexpr Lesson kThird{2, "v110103", "语句表达：语句排序题.mp4"};
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string ReadAll(const fs::path& path) { return e2e::ReadBytes(path); }
 
-fs::path SchoolMedia(const Lesson& lesson) {
-  return e2e::BuildFolder() / "demo-data" / "media" / (std::string(lesson.video) + ".mp4");
-}
+fs::path SchoolMedia(const Lesson& lesson) { return e2e::SchoolVideo(lesson.video); }
 
 class DownloadFlowTest : public ::testing::Test {
  protected:
@@ -73,69 +69,30 @@ class DownloadFlowTest : public ::testing::Test {
   }
 
   // The next address lookup of a video names `url` with `size` bytes.
-  void CanNextAddress(const std::string& url, std::uintmax_t size) {
-    const std::string answer = "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" +
-                               url + "\\\",\\\"Size\\\":" + std::to_string(size) + "}";
-    m_session.DemoPost("/__test/canned",
-                       "{\"path\":\"/api/Apibook/playUri\",\"status\":200,\"times\":1,"
-                       "\"contentType\":\"application/json\",\"body\":\"" +
-                           answer + "\"}");
-  }
+  void CanNextAddress(const std::string& url, std::uintmax_t size) { e2e::CanNextVideoAddress(m_session, url, size); }
 
   // The next lookup of `lesson`'s video names the school's file sent at `rate` bytes per
   // second, so that the download lasts long enough to be watched.
-  void SlowNextDownload(const Lesson& lesson, int rate) {
-    CanNextAddress(m_session.demo().origin() + "/media/" + lesson.video + ".mp4?rate=" + std::to_string(rate),
-                   fs::file_size(SchoolMedia(lesson)));
-  }
+  void SlowNextDownload(const Lesson& lesson, int rate) { e2e::SlowNextVideoDownload(m_session, lesson.video, rate); }
 
   // Clicks the row's "下载" and confirms the location dialog.
   void StartDownload(const Lesson& lesson, const std::string& screenshot) {
-    const Rect box = m_view.LocationDialog();
-    // "btnOk" (104 x 38, 32 px from the right, 28 from the bottom) is drawn in orange.
-    const Rect ok{box.x + box.width - 137, box.y + box.height - 67, 104, 38};
-    ASSERT_EQ(CountNear("e2e-download-no-dialog.png", ok, e2e::kAccent), 0)
-        << "orange where the dialog will be";
-    m_session.Click(m_view.DownloadX(), m_view.RowCentreY(lesson.row));
-    ASSERT_TRUE(m_session.WaitForColour(ok, e2e::kAccent, 1000, 30s)) << "no location dialog; log:\n"
-                                                                      << m_session.BrowserLog();
-    if (!screenshot.empty()) m_session.Screenshot(screenshot);
-    m_session.Click(ok.x + ok.width / 2, ok.y + ok.height / 2);
-    ASSERT_TRUE(WaitUntil([&] { return CountNear("e2e-wait.png", ok, e2e::kAccent) == 0; }, 20s, 100ms))
-        << "the dialog stayed";
+    std::string error;
+    ASSERT_TRUE(e2e::DownloadThroughDialog(m_session, m_view, m_view.DownloadX(), m_view.RowCentreY(lesson.row),
+                                           screenshot, error))
+        << error;
   }
 
   // The first percentage the row showed for `video` in the log (from byte `from`), or -1.
   int FirstPercent(const std::string& video, size_t from = 0) {
-    const std::string log = m_session.BrowserLog();
-    if (log.size() <= from) return -1;
-    std::smatch match;
-    const std::string tail = log.substr(from);
-    if (!std::regex_search(tail, match, std::regex("list row " + std::string(video) + " ([0-9]+)%")))
-      return -1;
-    return std::atoi(match[1].str().c_str());
+    return e2e::FirstRowPercent(m_session, video, from);
   }
 
   // The highest percentage the row showed for `video` in the log, or -1.
-  int LastPercent(const std::string& video) {
-    const std::string log = m_session.BrowserLog();
-    const std::regex line("list row " + video + " ([0-9]+)%");
-    int highest = -1;
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
-      highest = std::max(highest, std::atoi((*it)[1].str().c_str()));
-    return highest;
-  }
+  int LastPercent(const std::string& video) { return e2e::HighestRowPercent(m_session, video); }
 
   // The downloaded file: the one file of that name in the session's folders.
-  fs::path FindDownload(const Lesson& lesson) {
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(m_session.root(), ec);
-         it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      if (ec) break;
-      if (it->path().filename() == lesson.fileName && it->is_regular_file()) return it->path();
-    }
-    return {};
-  }
+  fs::path FindDownload(const Lesson& lesson) { return e2e::FindFileNamed(m_session.root(), lesson.fileName); }
 
   int CountNear(const std::string& screenshot, const Rect& rect, e2e::Rgb colour) {
     return E2eSession::CountPixelsNear(m_session.Screenshot(screenshot), rect, colour, 24);

@@ -73,6 +73,8 @@ class E2eSession {
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
+  // Presses keys by their X names, as `xdotool key` takes them ("ctrl+a", "BackSpace").
+  void Key(const std::string& keys);
   // Saves the whole screen as `${TAVO_TEST_BINARY_DIR}/screenshots/<name>`; the path.
   std::filesystem::path Screenshot(const std::string& name);
   // Whether, within `limit`, the screen shows at least `atLeast` pixels close to `colour`

@@ -10,6 +10,7 @@
 
 #include "CourseView.h"
 #include "E2eSession.h"
+#include "FlowSteps.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -19,8 +20,6 @@ using e2e::CourseView;
 using e2e::E2eSession;
 using e2e::Rect;
 using e2e::TavoRun;
-
-constexpr e2e::Rgb kWhite{0xFF, 0xFF, 0xFF};
 
 class PlayFlowTest : public ::testing::Test {
  protected:
@@ -61,19 +60,8 @@ TEST_F(PlayFlowTest, PlayingALessonReportsTheLearnedPositionAndTheRowShowsIt) {
       30s, 200ms))
       << "the picture did not change";
 
-  // "closebtn" of the title bar (24 x 24, 20 px from the right, 16 down). A pointer move
-  // over the page shows the title bar if it was hidden; its white cross shows it is there.
-  const Rect close{box.x + box.width - 44, box.y + 16, 24, 24};
-  int step = 0;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        ++step;
-        m_session.MoveTo(close.x - 200 - 10 * (step % 2), close.y + 200 + 10 * (step % 2));
-        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-wait.png"), close, kWhite, 40) >=
-               10;
-      },
-      20s, 200ms))
-      << "the title bar's close button did not show";
+  Rect close;
+  ASSERT_TRUE(e2e::ShowPlayerOverlays(m_session, box, close, error)) << error;
   m_session.Screenshot("e2e-play-player-overlays.png");
   m_session.Click(close.x + close.width / 2, close.y + close.height / 2);
   ASSERT_TRUE(m_session.WaitForNoWindow("videoPlayDlgClass", 20s)) << "the player stayed";
