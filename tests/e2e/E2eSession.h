@@ -73,6 +73,8 @@ class E2eSession {
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
+  // Gives a window the keyboard focus, as a window manager does when it is clicked.
+  void Focus(const std::string& window);
   // Presses keys by their X names, as `xdotool key` takes them ("ctrl+a", "BackSpace").
   void Key(const std::string& keys);
   // Saves the whole screen as `${TAVO_TEST_BINARY_DIR}/screenshots/<name>`; the path.
