@@ -4,14 +4,11 @@
 // the nickname, sign out and sign in by SMS as somebody else, quit. Every step waits for
 // what the student would see, and leaves a screenshot under build/screenshots.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
