@@ -566,6 +566,18 @@ TEST_F(JourneyTest, TheDayGoesOnWhenTheNetworkFailsAndComesBack) {
 
   ASSERT_NO_FATAL_FAILURE(Quit(run));
   EXPECT_TRUE(WaitUntil([&] { return ProgramProcesses().empty(); }, 20s, 100ms));
+  // The day log's error lines are those of the three faults, and nothing else.
+  {
+    const char* caused[] = {"ParseMyCourseList http status:503", "no answer for class 1101", "/media/v110101.mp4",
+                            "/video/resolve"};
+    std::istringstream lines(m_session.BrowserLog());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("[error]") == std::string::npos) continue;
+      bool expected = false;
+      for (const char* fault : caused) expected = expected || line.find(fault) != std::string::npos;
+      EXPECT_TRUE(expected) << line;
+    }
+  }
   // The school holds both lessons' positions.
   const std::string stored = e2e::ReadBytes(e2e::FindFileNamed(m_session.root() / "demo", "progress.json"));
   for (const Item* item : {&kFirst, &kSecond})
