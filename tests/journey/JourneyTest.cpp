@@ -436,6 +436,8 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   }
 
   // ---- quit: nothing of the program is left --------------------------------------------
+  // While it runs, the program and its browser processes are found.
+  EXPECT_GE(ProgramProcesses().size(), 2u);
   {
     const Rect mainBox = m_session.Geometry(main).value_or(Rect{});
     m_session.ClickAndLeave(mainBox.x + mainBox.width - 38, mainBox.y + 36);
