@@ -134,8 +134,8 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
     PostResult(std::move(task), DownloadResult::Succeeded);
     return;
   }
-  LogError(L"DownloadFile " + AnsiToWide(MaskTokens(task->url)) + L" return code:" + std::to_wstring(code));
   if (code != CURLE_ABORTED_BY_CALLBACK) {
+    LogError(L"DownloadFile " + AnsiToWide(MaskTokens(task->url)) + L" return code:" + std::to_wstring(code));
     PostResult(std::move(task), DownloadResult::Failed);
     return;
   }

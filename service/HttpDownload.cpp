@@ -268,7 +268,10 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     LogError(address + L" cannot be written to disk: " + Reason(error));
     if (result == CURLE_OK) result = CURLE_WRITE_ERROR;
   }
-  if (result != CURLE_OK) {
+  // A transfer the delegate stopped (a pause, a delete, the program ending) went as asked.
+  if (result == CURLE_ABORTED_BY_CALLBACK) {
+    LogNormal(address + L" stopped on request");
+  } else if (result != CURLE_OK) {
     LogTransportFailure(url, static_cast<CURLcode>(result));
   }
   outcome->httpStatus = response.status;

@@ -116,6 +116,8 @@ bool CButtonUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
     if ((ok = ParseColor(value, c))) m_dwHotBkColor = c;
   } else if (name == L"pushedbkcolor") {
     if ((ok = ParseColor(value, c))) m_dwPushedBkColor = c;
+  } else if (name == L"disabledbkcolor") {
+    if ((ok = ParseColor(value, c))) m_dwDisabledBkColor = c;
   } else
     return CLabelUI::SetAttribute(name, value);
   if (!ok) ReportBadAttribute(this, name, value);
@@ -124,7 +126,9 @@ bool CButtonUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
 
 void CButtonUI::PaintBkColor(cairo_t* cr) {
   DWORD color = m_dwBackColor;
-  if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedBkColor)
+  if (!IsEnabled() && m_dwDisabledBkColor)
+    color = m_dwDisabledBkColor;
+  else if ((m_uButtonState & UISTATE_PUSHED) && m_dwPushedBkColor)
     color = m_dwPushedBkColor;
   else if ((m_uButtonState & UISTATE_HOT) && m_dwHotBkColor)
     color = m_dwHotBkColor;

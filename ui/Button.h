@@ -53,4 +53,5 @@ class CButtonUI : public CLabelUI {
   DWORD m_dwFocusedTextColor = 0;
   DWORD m_dwHotBkColor = 0;
   DWORD m_dwPushedBkColor = 0;
+  DWORD m_dwDisabledBkColor = 0;
 };

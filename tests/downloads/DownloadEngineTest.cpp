@@ -227,6 +227,11 @@ TEST_F(DownloadEngineTest, PauseInTheMiddleThenResumeIsByteIdentical) {
   const std::int64_t partial = SizeOnDisk(task);
   EXPECT_GT(partial, 0);
   EXPECT_LT(partial, static_cast<std::int64_t>(kBig.size));
+  // A pause is the student's wish, not a failure: no error line for it.
+  const std::string log = ReadDayLogs();
+  EXPECT_EQ(log.find("big.bin?pause curl ret"), std::string::npos) << log;
+  EXPECT_EQ(log.find("big.bin?pause return code"), std::string::npos) << log;
+  EXPECT_NE(log.find("big.bin?pause stopped on request"), std::string::npos) << log;
 
   m_seen.clear();
   Resume("pause");

@@ -9,6 +9,11 @@ using namespace std::chrono_literals;
 
 bool CourseView::SignIn(TavoRun& run, const std::string& user, const std::string& password, int rows,
                         std::string& error) {
+  return OpenMainWindow(run, user, password, error) && WaitForLessonList(rows, error);
+}
+
+bool CourseView::OpenMainWindow(TavoRun& run, const std::string& user, const std::string& password,
+                                std::string& error) {
   run = m_session.Launch();
   if (!SignInOnLoginWindow(user, password, rows, error)) {
     error += "\noutput:\n" + m_session.Output(run);
@@ -38,7 +43,13 @@ bool CourseView::SignInOnLoginWindow(const std::string& user, const std::string&
   m_session.Type(password);
   m_session.Click(form.x + 180, form.y + 322);
 
-  return WaitForLessonList(rows, error);
+  const std::string main = m_session.WaitForWindow("mainDlgClass", 60s);
+  if (main.empty()) {
+    error = "no main window; log:\n" + m_session.BrowserLog();
+    return false;
+  }
+  m_frame = m_session.Geometry(main).value_or(Rect{});
+  return true;
 }
 
 bool CourseView::StartSignedIn(TavoRun& run, int rows, std::string& error) {

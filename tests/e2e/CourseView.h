@@ -26,6 +26,9 @@ class CourseView {
   // sign-out they may hold the last account) and waits for the lesson list as above.
   bool SignInOnLoginWindow(const std::string& user, const std::string& password, int rows,
                            std::string& error);
+  // Starts tavo and signs in with the password up to the main window, whatever its
+  // lesson list then shows. False with the reason in `error`.
+  bool OpenMainWindow(TavoRun& run, const std::string& user, const std::string& password, std::string& error);
   // Starts tavo again after a sign-in that saved the password with automatic sign-in (the
   // login form's defaults) and waits for the same lesson list.
   bool StartSignedIn(TavoRun& run, int rows, std::string& error);

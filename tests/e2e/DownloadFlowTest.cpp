@@ -22,6 +22,7 @@
 #include "DownloadSteps.h"
 #include "E2eSession.h"
 #include "SessionTest.h"
+#include "FlowSteps.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -48,10 +49,7 @@ constexpr Lesson kSecond{1, "v110102", "逻辑填空：实词辨析.mp4"};
 // extension: the file gets ".mp4").
 constexpr Lesson kThird{2, "v110103", "语句表达：语句排序题.mp4"};
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string ReadAll(const fs::path& path) { return e2e::ReadBytes(path); }
 
 fs::path SchoolMedia(const Lesson& lesson) { return e2e::SchoolMedia(lesson.video); }
 
@@ -73,24 +71,11 @@ class DownloadFlowTest : public e2e::SessionTest {
 
   // The first percentage the row showed for `video` in the log (from byte `from`), or -1.
   int FirstPercent(const std::string& video, size_t from = 0) {
-    const std::string log = m_session.BrowserLog();
-    if (log.size() <= from) return -1;
-    std::smatch match;
-    const std::string tail = log.substr(from);
-    if (!std::regex_search(tail, match, std::regex("list row " + std::string(video) + " ([0-9]+)%")))
-      return -1;
-    return std::atoi(match[1].str().c_str());
+    return e2e::FirstRowPercent(m_session, video, from);
   }
 
   // The highest percentage the row showed for `video` in the log, or -1.
-  int LastPercent(const std::string& video) {
-    const std::string log = m_session.BrowserLog();
-    const std::regex line("list row " + video + " ([0-9]+)%");
-    int highest = -1;
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
-      highest = std::max(highest, std::atoi((*it)[1].str().c_str()));
-    return highest;
-  }
+  int LastPercent(const std::string& video) { return e2e::HighestRowPercent(m_session, video); }
 
   void StartDownload(const Lesson& lesson, const std::string& screenshot) {
     m_steps.StartDownload(lesson.row, screenshot);

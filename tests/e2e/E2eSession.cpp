@@ -332,6 +332,8 @@ void E2eSession::Type(const std::string& text) {
   Shell("xdotool type --delay 40 '" + text + "'");
 }
 
+void E2eSession::Focus(const std::string& window) { Shell("xdotool windowfocus --sync " + window); }
+
 void E2eSession::Key(const std::string& keys) { Shell("xdotool key --delay 60 " + keys); }
 
 fs::path E2eSession::Screenshot(const std::string& name) {

@@ -82,6 +82,8 @@ class E2eSession {
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);
+  // Gives a window the keyboard focus, as a window manager does when it is clicked.
+  void Focus(const std::string& window);
   // Presses keys by their X names, one after the other ("Tab Tab Return", "ctrl+a"), to the
   // window with the focus.
   void Key(const std::string& keys);

@@ -44,6 +44,24 @@ TEST_F(UiTest, ProgressClampsAndPaintsItsPart) {
   cairo_surface_destroy(s);
 }
 
+TEST_F(UiTest, ADisabledButtonPaintsItsDisabledBackground) {
+  auto w = MakeWindow(
+      R"(<VerticalLayout><Button name="b" height="10" bkcolor="#FFFF0000" disabledbkcolor="#FF0000FF"/><Control/></VerticalLayout>)");
+  auto pixel = [&] {
+    cairo_surface_t* s = w->Host()->Snapshot();
+    auto* row =
+        reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s) + 5 * cairo_image_surface_get_stride(s));
+    const uint32_t px = row[50] & 0xFFFFFF;
+    cairo_surface_destroy(s);
+    return px;
+  };
+  EXPECT_EQ(pixel(), 0xFF0000u);
+  w->FindControl(L"b")->SetEnabled(false);
+  EXPECT_EQ(pixel(), 0x0000FFu);
+  w->FindControl(L"b")->SetEnabled(true);
+  EXPECT_EQ(pixel(), 0xFF0000u);
+}
+
 TEST_F(UiTest, GifAdvancesFramesOnItsTimer) {
   // Two frames drawn by ImageMagick at test time (a picture source, not a blob).
   std::string gif = (dir / "anim.gif").string();
