@@ -277,6 +277,12 @@
       return;
     }
     if (value >= video.duration - 1) value = 0;
+    // A seek to where the video already is (the resume position 0 of a lesson just
+    // started) is skipped: the media pipeline gains nothing from it and can stall on it.
+    if (Math.abs(video.currentTime - value) < 0.5) {
+      renderTime();
+      return;
+    }
     video.currentTime = value;
     if (value >= 1) toast('已为您定位到上次观看位置 ' + formatTime(value));
     renderTime();
