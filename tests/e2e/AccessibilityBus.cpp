@@ -73,18 +73,7 @@ bool AccessibilityBus::Start(const fs::path& folder) {
   }
   close(fds[1]);
   // The daemon prints its address once it listens.
-  std::string address;
-  const auto deadline = Clock::now() + 20s;
-  while (Clock::now() < deadline) {
-    pollfd p{fds[0], POLLIN, 0};
-    if (poll(&p, 1, 200) <= 0) continue;
-    char c = 0;
-    ssize_t n = read(fds[0], &c, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0 || c == '\n') break;
-    address += c;
-  }
-  close(fds[0]);
+  const std::string address = ReadFirstLine(fds[0], 20s);
   if (address.empty()) {
     m_error = "the session bus did not start";
     return false;

@@ -15,7 +15,7 @@ bool CourseView::SignIn(TavoRun& run, const std::string& user, const std::string
 bool CourseView::OpenMainWindow(TavoRun& run, const std::string& user, const std::string& password,
                                 std::string& error) {
   run = m_session.Launch();
-  if (!SignInOnLoginWindow(user, password, rows, error)) {
+  if (!SubmitLoginForm(user, password, error)) {
     error += "\noutput:\n" + m_session.Output(run);
     return false;
   }
@@ -24,6 +24,10 @@ bool CourseView::OpenMainWindow(TavoRun& run, const std::string& user, const std
 
 bool CourseView::SignInOnLoginWindow(const std::string& user, const std::string& password, int rows,
                                      std::string& error) {
+  return SubmitLoginForm(user, password, error) && WaitForLessonList(rows, error);
+}
+
+bool CourseView::SubmitLoginForm(const std::string& user, const std::string& password, std::string& error) {
   const std::string login = m_session.WaitForWindow("loginBackDlgClass", 60s);
   if (login.empty()) {
     error = "no login window";

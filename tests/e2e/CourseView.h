@@ -63,6 +63,8 @@ class CourseView {
   Rect VideoManager() const { return {m_frame.x + m_frame.width - 384, m_frame.y + 107, 360, 638}; }
 
  private:
+  // Fills the login window's form (emptied first) and submits it; true once the main window shows.
+  bool SubmitLoginForm(const std::string& user, const std::string& password, std::string& error);
   bool WaitForLessonList(int rows, std::string& error);
 
   E2eSession& m_session;

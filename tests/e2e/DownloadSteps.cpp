@@ -6,6 +6,7 @@
 #include <chrono>
 #include <system_error>
 
+#include "FlowSteps.h"
 #include "support/Waiting.h"
 
 namespace e2e {
@@ -13,22 +14,14 @@ namespace e2e {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-fs::path SchoolMedia(const std::string& video) {
-  return BuildFolder() / "demo-data" / "media" / (video + ".mp4");
-}
+fs::path SchoolMedia(const std::string& video) { return SchoolVideo(video); }
 
 void DownloadSteps::CanNextAddress(const std::string& url, std::uintmax_t size) {
-  const std::string answer = "{\\\"code\\\":200,\\\"msg\\\":{\\\"msg\\\":\\\"ok\\\"},\\\"FileURL\\\":\\\"" +
-                             url + "\\\",\\\"Size\\\":" + std::to_string(size) + "}";
-  m_session.DemoPost("/__test/canned",
-                     "{\"path\":\"/api/Apibook/playUri\",\"status\":200,\"times\":1,"
-                     "\"contentType\":\"application/json\",\"body\":\"" +
-                         answer + "\"}");
+  CanNextVideoAddress(m_session, url, size);
 }
 
 void DownloadSteps::SlowNextDownload(const std::string& video, int rate) {
-  CanNextAddress(m_session.demo().origin() + "/media/" + video + ".mp4?rate=" + std::to_string(rate),
-                 fs::file_size(SchoolMedia(video)));
+  SlowNextVideoDownload(m_session, video, rate);
 }
 
 int DownloadSteps::CountNear(const std::string& screenshot, const Rect& rect, Rgb colour) {
@@ -36,17 +29,9 @@ int DownloadSteps::CountNear(const std::string& screenshot, const Rect& rect, Rg
 }
 
 void DownloadSteps::StartDownload(int row, const std::string& screenshot) {
-  const Rect box = m_view.LocationDialog();
-  // "btnOk" (104 x 38, 32 px from the right, 28 from the bottom) is drawn in orange.
-  const Rect ok{box.x + box.width - 137, box.y + box.height - 67, 104, 38};
-  ASSERT_EQ(CountNear("e2e-download-no-dialog.png", ok, kAccent), 0) << "orange where the dialog will be";
-  m_session.Click(m_view.DownloadX(), m_view.RowCentreY(row));
-  ASSERT_TRUE(m_session.WaitForColour(ok, kAccent, 1000, 30s)) << "no location dialog; log:\n"
-                                                               << m_session.BrowserLog();
-  if (!screenshot.empty()) m_session.Screenshot(screenshot);
-  m_session.Click(ok.x + ok.width / 2, ok.y + ok.height / 2);
-  ASSERT_TRUE(WaitUntil([&] { return CountNear("e2e-wait.png", ok, kAccent) == 0; }, 20s, 100ms))
-      << "the dialog stayed";
+  std::string error;
+  ASSERT_TRUE(DownloadThroughDialog(m_session, m_view, m_view.DownloadX(), m_view.RowCentreY(row), screenshot, error))
+      << error;
 }
 
 void DownloadSteps::OpenVideoManager(const std::string& screenshot) {
@@ -65,13 +50,7 @@ void DownloadSteps::OpenVideoManager(const std::string& screenshot) {
 }
 
 fs::path DownloadSteps::FindDownload(const std::string& fileName) const {
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(m_session.root(), ec);
-       it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    if (it->path().filename() == fileName && it->is_regular_file()) return it->path();
-  }
-  return {};
+  return FindFileNamed(m_session.root(), fileName);
 }
 
 }  // namespace e2e

@@ -105,18 +105,7 @@ bool E2eSession::Start() {
     _exit(127);
   }
   close(fds[1]);
-  std::string number;
-  auto deadline = Clock::now() + 20s;
-  while (Clock::now() < deadline) {
-    pollfd p{fds[0], POLLIN, 0};
-    if (poll(&p, 1, 200) <= 0) continue;
-    char c = 0;
-    ssize_t n = read(fds[0], &c, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0 || c == '\n') break;
-    number += c;
-  }
-  close(fds[0]);
+  const std::string number = ReadFirstLine(fds[0], 20s);
   if (number.empty()) {
     m_error = "Xvfb did not start";
     return false;

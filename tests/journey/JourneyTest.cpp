@@ -16,6 +16,7 @@
 #include "CourseView.h"
 #include "E2eSession.h"
 #include "FlowSteps.h"
+#include "SessionTest.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -44,14 +45,11 @@ constexpr Item kFirst{0, "v110101", "110101", "片段阅读：主旨概括题.mp
 constexpr Item kSecond{1, "v110102", "110102", "逻辑填空：实词辨析.mp4", "v110102"};
 constexpr Item kDocument{0, "jy110101", "", "言语理解讲义（上）.pdf", "jy110101.pdf"};
 
-class JourneyTest : public ::testing::Test {
+class JourneyTest : public e2e::SessionTest {
  protected:
   void SetUp() override {
-    if (std::system(
-            "command -v xdotool >/dev/null && command -v import >/dev/null && command -v Xvfb >/dev/null && "
-            "command -v curl >/dev/null") != 0)
-      GTEST_SKIP() << "xdotool, ImageMagick, curl or Xvfb missing";
-    ASSERT_TRUE(m_session.Start()) << m_session.error();
+    SessionTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(fs::exists(e2e::SchoolVideo(kFirst.school))) << e2e::SchoolVideo(kFirst.school);
   }
 
@@ -171,7 +169,6 @@ class JourneyTest : public ::testing::Test {
     EXPECT_TRUE(e2e::ReadBytes(file) == e2e::ReadBytes(school)) << file << " differs from " << school;
   }
 
-  E2eSession m_session;
   CourseView m_view{m_session};
   int m_shots = 0;
 };

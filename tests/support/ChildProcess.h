@@ -5,9 +5,14 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
 
 inline void TieChildToTestProcess(pid_t parent) {
   prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -19,4 +24,22 @@ inline void TieChildToTestProcess(pid_t parent) {
     dup2(devnull, STDERR_FILENO);
     if (devnull > STDERR_FILENO) close(devnull);
   }
+}
+
+// The first line a started helper writes to `fd` (an X server's display number, a bus
+// daemon's address), read until `limit` passes; empty when none came. Closes `fd`.
+inline std::string ReadFirstLine(int fd, std::chrono::milliseconds limit) {
+  std::string line;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 200) <= 0) continue;
+    char c = 0;
+    ssize_t n = read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || c == '\n') break;
+    line += c;
+  }
+  close(fd);
+  return line;
 }
