@@ -3,7 +3,8 @@
 // "已下载", the file on disk is the school's file byte for byte, and the video manager
 // window shows the download finished, also after the program was quit and started again.
 // A paused download resumes to the same bytes, also after a restart, and a download whose
-// connection is cut goes on to the same bytes. Deleting a download keeps its file.
+// connection is cut goes on to the same bytes. Deleting a download keeps its file. A whole
+// class downloads as a batch (select mode, select-all, one dialog) while the window answers.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -91,12 +92,17 @@ class DownloadFlowTest : public ::testing::Test {
 
   // Clicks the row's "下载" and confirms the location dialog.
   void StartDownload(const Lesson& lesson, const std::string& screenshot) {
+    ConfirmLocationDialogOpenedAt(m_view.DownloadX(), m_view.RowCentreY(lesson.row), screenshot);
+  }
+
+  // Clicks (x, y), which opens the location dialog, and confirms it with its OK button.
+  void ConfirmLocationDialogOpenedAt(int x, int y, const std::string& screenshot) {
     const Rect box = m_view.LocationDialog();
     // "btnOk" (104 x 38, 32 px from the right, 28 from the bottom) is drawn in orange.
     const Rect ok{box.x + box.width - 137, box.y + box.height - 67, 104, 38};
     ASSERT_EQ(CountNear("e2e-download-no-dialog.png", ok, e2e::kAccent), 0)
         << "orange where the dialog will be";
-    m_session.Click(m_view.DownloadX(), m_view.RowCentreY(lesson.row));
+    m_session.Click(x, y);
     ASSERT_TRUE(m_session.WaitForColour(ok, e2e::kAccent, 1000, 30s)) << "no location dialog; log:\n"
                                                                       << m_session.BrowserLog();
     if (!screenshot.empty()) m_session.Screenshot(screenshot);
@@ -141,14 +147,15 @@ class DownloadFlowTest : public ::testing::Test {
     return E2eSession::CountPixelsNear(m_session.Screenshot(screenshot), rect, colour, 24);
   }
 
-  // Opens the video manager window under its button and checks that it shows a row.
-  void OpenVideoManager(const std::string& screenshot) {
+  // Opens the video manager window under its button and checks that it shows a row; the
+  // window has `deadline` to answer the click.
+  void OpenVideoManager(const std::string& screenshot, std::chrono::milliseconds deadline = 20s) {
     const Rect box = m_view.VideoManager();
     // The dark title "视频下载" of its tool bar.
     const Rect title{box.x + 18, box.y + 1, 120, 50};
     m_session.Click(m_view.VideoManagerX(), m_view.ToolBarY());
-    ASSERT_TRUE(m_session.WaitForColour(title, kTitleText, 30, 20s)) << "no manager window; log:\n"
-                                                                     << m_session.BrowserLog();
+    ASSERT_TRUE(m_session.WaitForColour(title, kTitleText, 30, deadline)) << "no manager window; log:\n"
+                                                                          << m_session.BrowserLog();
     // Rows (dark titles) and not the empty state's grey "暂无下载数据".
     const std::string png = m_session.Screenshot(screenshot).string();
     EXPECT_GT(E2eSession::CountPixelsNear(png, {box.x + 30, box.y + 52, 250, 150}, kTitleText, 24), 30)
@@ -223,6 +230,43 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   EXPECT_TRUE(m_session.WaitForColour(emptyText, {0x99, 0x99, 0x99}, 20, 20s)) << "no empty state";
   m_session.Screenshot("e2e-download-manager-empty.png");
   EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst))) << "the file went with the download";
+}
+
+TEST_F(DownloadFlowTest, AWholeClassDownloadsAsABatchWhileTheWindowAnswers) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  const Lesson lessons[] = {kFirst, kSecond, kThird};
+  // The lookups of a batch go in row order; every file comes slowly enough to be watched.
+  for (const Lesson& lesson : lessons) SlowNextDownload(lesson, 60000);
+
+  // The tool bar's "下载" enters the select mode, "全选" ticks every row, "下载" asks once.
+  m_session.Click(m_view.BatchDownloadX(false), m_view.ToolBarY());
+  ASSERT_TRUE(m_session.WaitForColour(m_view.SelectAllText(), kIdleText, 10, 20s)) << "no select mode";
+  m_session.Click(m_view.SelectAllX(), m_view.ToolBarY());
+  ASSERT_NO_FATAL_FAILURE(
+      ConfirmLocationDialogOpenedAt(m_view.BatchDownloadX(true), m_view.ToolBarY(), "e2e-download-batch-dialog.png"));
+
+  // While the files come in, the manager window opens at once and lists the downloads.
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kFirst.video) >= 0; }, 30s, 50ms))
+      << "no percentage; log:\n"
+      << m_session.BrowserLog();
+  ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-batch-running.png", 3s));
+
+  for (const Lesson& lesson : lessons) {
+    SCOPED_TRACE(lesson.video);
+    ASSERT_TRUE(m_session.WaitForLog("list row " + std::string(lesson.video) + " 已下载", 60s))
+        << m_session.BrowserLog();
+    EXPECT_TRUE(m_session.WaitForLog("download window row " + std::string(lesson.video) + ": finished", 10s));
+    const fs::path file = FindDownload(lesson);
+    ASSERT_FALSE(file.empty()) << "no downloaded file named " << lesson.fileName;
+    EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(lesson))) << file << " differs from the school's copy";
+    EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(lesson.row), kDisabledText, 20, 10s))
+        << "the row does not say \"已下载\"";
+  }
+  const std::string requests = m_session.DemoRequests();
+  for (const Lesson& lesson : lessons)
+    EXPECT_NE(requests.find("/api/Apibook/playUri?vid=" + std::string(lesson.video)), std::string::npos);
+  m_session.Screenshot("e2e-download-batch-done.png");
 }
 
 TEST_F(DownloadFlowTest, APausedDownloadResumesToTheSchoolsBytes) {
