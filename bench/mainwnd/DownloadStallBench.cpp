@@ -8,6 +8,8 @@
 // loop waking and its next wait: the longest, percentiles and how many exceeded one frame.
 // Usage: download_stall_bench [MB per file (default 256)]
 #include <httplib.h>
+#include <time.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +42,7 @@
 #include "skin/LoadSkin.h"
 #include "ui/Button.h"
 #include "ui/List.h"
+#include "ui/ListContainerElement.h"
 #include "ui/Option.h"
 
 namespace {
@@ -52,14 +55,44 @@ constexpr int kFiles = 4;
 
 GPollFunc gPoll = nullptr;
 gint64 gWoke = 0;
+gint64 gWokeCpu = 0;
 bool gMeasuring = false;
-std::vector<gint64> gStretches;  // microseconds from a wake-up to the next wait
+gint64 gStart = 0;
+struct Stretch {
+  gint64 length;  // microseconds from a wake-up to the next wait
+  gint64 at;      // microseconds from the start of the measurement to the wake-up
+  gint64 cpu;     // microseconds of the main thread's CPU time in the stretch
+  long blocked;   // times the main thread waited (voluntary context switches)
+  long preempted; // times it was taken off its core (involuntary ones)
+  long faults;    // page faults that read from the disk (process-wide)
+};
+
+rusage ThreadUsage() {
+  rusage usage{};
+  ::getrusage(RUSAGE_THREAD, &usage);
+  return usage;
+}
+rusage gWokeUsage{};
+
+// The calling thread's CPU time: the rest of a stretch is time spent waiting for a core.
+gint64 ThreadCpu() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<gint64>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
+std::vector<Stretch> gStretches;
 
 gint TimedPoll(GPollFD* fds, guint count, gint timeout) {
   const gint64 now = g_get_monotonic_time();
-  if (gMeasuring && gWoke != 0) gStretches.push_back(now - gWoke);
+  if (gMeasuring && gWoke >= gStart) {
+    const rusage usage = ThreadUsage();
+    gStretches.push_back({now - gWoke, gWoke - gStart, ThreadCpu() - gWokeCpu, usage.ru_nvcsw - gWokeUsage.ru_nvcsw,
+                          usage.ru_nivcsw - gWokeUsage.ru_nivcsw, usage.ru_majflt - gWokeUsage.ru_majflt});
+  }
   const gint result = gPoll(fds, count, timeout);
   gWoke = g_get_monotonic_time();
+  gWokeCpu = ThreadCpu();
+  gWokeUsage = ThreadUsage();
   return result;
 }
 
@@ -172,7 +205,7 @@ void Notify(MainDlg* main, const wchar_t* name, const wchar_t* type) {
 }
 
 CButtonUI* RowButton(CListUI* list, int i) {
-  CControlUI* row = list->GetRowAt(i);
+  auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(i));
   return row ? static_cast<CButtonUI*>(row->FindSubControl(L"btnVideoDown")) : nullptr;
 }
 
@@ -267,6 +300,7 @@ int main(int argc, char** argv) {
 
   gPoll = g_main_context_get_poll_func(nullptr);
   g_main_context_set_poll_func(nullptr, &TimedPoll);
+  gStart = g_get_monotonic_time();
   gMeasuring = true;
   const auto start = Clock::now();
   // Select mode, select-all, download: the batch of the whole class.
@@ -287,9 +321,16 @@ int main(int argc, char** argv) {
 
   int identical = 0;
   for (const auto& entry : fs::directory_iterator(out)) identical += SameBytes(entry.path(), source, size) ? 1 : 0;
-  std::vector<gint64> sorted = gStretches;
+  std::vector<gint64> sorted;
+  for (const Stretch& s : gStretches) sorted.push_back(s.length);
   std::sort(sorted.begin(), sorted.end());
+  std::vector<Stretch> longest = gStretches;
+  std::sort(longest.begin(), longest.end(), [](const Stretch& a, const Stretch& b) { return a.length > b.length; });
+  longest.resize(std::min<size_t>(longest.size(), 5));
   const auto overFrame = std::count_if(sorted.begin(), sorted.end(), [](gint64 us) { return us > 16667; });
+  std::vector<gint64> cpu;
+  for (const Stretch& s : gStretches) cpu.push_back(s.cpu);
+  std::sort(cpu.begin(), cpu.end());
   std::printf("%d x %llu MB from %s: %s in %.2f s (%.0f MB/s), %d of %d files byte-identical\n", kFiles,
               static_cast<unsigned long long>(megabytes), nginx ? "nginx" : "the demo school",
               finished ? "all rows \"已下载\"" : "NOT FINISHED", seconds,
@@ -299,6 +340,14 @@ int main(int argc, char** argv) {
               sorted.size(), sorted.empty() ? 0.0 : static_cast<double>(sorted.back()) / 1000.0,
               Percentile(sorted, 50), Percentile(sorted, 90), Percentile(sorted, 99), Percentile(sorted, 99.9),
               static_cast<long>(overFrame));
+  std::printf("main-thread CPU time of a stretch (ms): max %.2f, p50 %.3f, p99 %.2f\n",
+              cpu.empty() ? 0.0 : static_cast<double>(cpu.back()) / 1000.0, Percentile(cpu, 50), Percentile(cpu, 99));
+  std::printf("longest stretches (main-thread CPU, waits, preemptions, page faults from disk):\n");
+  for (const Stretch& s : longest) {
+    std::printf("  %.1f ms: CPU %.1f ms, %ld waits, %ld preemptions, %ld faults; at %.2f s\n",
+                static_cast<double>(s.length) / 1000.0, static_cast<double>(s.cpu) / 1000.0, s.blocked, s.preempted,
+                s.faults, static_cast<double>(s.at) / 1e6);
+  }
 
   main->SetQuitOnFinal(false);
   main->DestroyWindow();
