@@ -8,8 +8,8 @@
 // loop waking and its next wait: the longest, percentiles and how many exceeded one frame.
 // Usage: download_stall_bench [MB per file (default 256)]
 #include <httplib.h>
-#include <time.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,12 +59,12 @@ gint64 gWokeCpu = 0;
 bool gMeasuring = false;
 gint64 gStart = 0;
 struct Stretch {
-  gint64 length;  // microseconds from a wake-up to the next wait
-  gint64 at;      // microseconds from the start of the measurement to the wake-up
-  gint64 cpu;     // microseconds of the main thread's CPU time in the stretch
-  long blocked;   // times the main thread waited (voluntary context switches)
-  long preempted; // times it was taken off its core (involuntary ones)
-  long faults;    // page faults that read from the disk (process-wide)
+  gint64 length;   // microseconds from a wake-up to the next wait
+  gint64 at;       // microseconds from the start of the measurement to the wake-up
+  gint64 cpu;      // microseconds of the main thread's CPU time in the stretch
+  long blocked;    // times the main thread waited (voluntary context switches)
+  long preempted;  // times it was taken off its core (involuntary ones)
+  long faults;     // page faults that read from the disk (process-wide)
 };
 
 rusage ThreadUsage() {
@@ -86,8 +86,9 @@ gint TimedPoll(GPollFD* fds, guint count, gint timeout) {
   const gint64 now = g_get_monotonic_time();
   if (gMeasuring && gWoke >= gStart) {
     const rusage usage = ThreadUsage();
-    gStretches.push_back({now - gWoke, gWoke - gStart, ThreadCpu() - gWokeCpu, usage.ru_nvcsw - gWokeUsage.ru_nvcsw,
-                          usage.ru_nivcsw - gWokeUsage.ru_nivcsw, usage.ru_majflt - gWokeUsage.ru_majflt});
+    gStretches.push_back({now - gWoke, gWoke - gStart, ThreadCpu() - gWokeCpu,
+                          usage.ru_nvcsw - gWokeUsage.ru_nvcsw, usage.ru_nivcsw - gWokeUsage.ru_nivcsw,
+                          usage.ru_majflt - gWokeUsage.ru_majflt});
   }
   const gint result = gPoll(fds, count, timeout);
   gWoke = g_get_monotonic_time();
@@ -132,7 +133,8 @@ bool SameBytes(const fs::path& file, const std::optional<fs::path>& source, std:
     if (source) {
       want.read(b.data(), n);
     } else {
-      for (std::streamsize i = 0; i < n; ++i) b[static_cast<size_t>(i)] = static_cast<char>(BenchByte(offset + i));
+      for (std::streamsize i = 0; i < n; ++i)
+        b[static_cast<size_t>(i)] = static_cast<char>(BenchByte(offset + i));
     }
     if (!got || !std::equal(a.begin(), a.begin() + n, b.begin())) return false;
     offset += static_cast<std::uint64_t>(n);
@@ -152,7 +154,8 @@ class Service {
                  R"(课 全速下载","duration":"600","video":"v)" + n + R"(","learned_duration":"0"})";
     }
     const std::string classAnswer =
-        R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"","lessons":[)" + lessons + "]}}";
+        R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"","lessons":[)" + lessons +
+        "]}}";
     m_server.Post("/api/user/myClass", [classAnswer](const httplib::Request&, httplib::Response& res) {
       res.set_content(classAnswer, "application/json");
     });
@@ -188,7 +191,8 @@ class Service {
 bool RunUntil(const std::function<bool()>& done, std::chrono::seconds guard) {
   const auto end = Clock::now() + guard;
   bool late = false;
-  const guint tick = g_timeout_add(50, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+  const guint tick = g_timeout_add(
+      50, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
   RunNestedLoopUntil([&] {
     late = Clock::now() > end;
     return late || done();
@@ -234,7 +238,8 @@ int main(int argc, char** argv) {
     std::printf("making a %llu MB file in %s\n", static_cast<unsigned long long>(megabytes), root.c_str());
     source = root / "www" / "lesson0.mp4";
     MakeSource(*source, megabytes);
-    for (int i = 1; i < kFiles; ++i) fs::create_hard_link(*source, root / "www" / ("lesson" + std::to_string(i) + ".mp4"));
+    for (int i = 1; i < kFiles; ++i)
+      fs::create_hard_link(*source, root / "www" / ("lesson" + std::to_string(i) + ".mp4"));
     nginx = std::make_unique<NginxServer>(root / "www", root / "nginx");
     if (nginx->Start()) {
       for (int i = 0; i < kFiles; ++i) urls.push_back(nginx->Url("/lesson" + std::to_string(i) + ".mp4"));
@@ -326,12 +331,14 @@ int main(int argc, char** argv) {
   g_main_context_set_poll_func(nullptr, gPoll);
 
   int identical = 0;
-  for (const auto& entry : fs::directory_iterator(out)) identical += SameBytes(entry.path(), source, size) ? 1 : 0;
+  for (const auto& entry : fs::directory_iterator(out))
+    identical += SameBytes(entry.path(), source, size) ? 1 : 0;
   std::vector<gint64> sorted;
   for (const Stretch& s : gStretches) sorted.push_back(s.length);
   std::sort(sorted.begin(), sorted.end());
   std::vector<Stretch> longest = gStretches;
-  std::sort(longest.begin(), longest.end(), [](const Stretch& a, const Stretch& b) { return a.length > b.length; });
+  std::sort(longest.begin(), longest.end(),
+            [](const Stretch& a, const Stretch& b) { return a.length > b.length; });
   longest.resize(std::min<size_t>(longest.size(), 5));
   const auto overFrame = std::count_if(sorted.begin(), sorted.end(), [](gint64 us) { return us > 16667; });
   std::vector<gint64> cpu;
@@ -342,18 +349,20 @@ int main(int argc, char** argv) {
               finished ? "all rows \"已下载\"" : "NOT FINISHED", seconds,
               static_cast<double>(kFiles * megabytes) / seconds, identical, kFiles);
   std::printf("the video manager window was %s at the end\n", managerShown ? "open" : "hidden");
-  std::printf("main loop: %zu iterations; busy stretch between two waits (ms): max %.2f, p50 %.3f, p90 %.3f, "
-              "p99 %.2f, p99.9 %.2f; over one frame (16.7 ms): %ld\n",
-              sorted.size(), sorted.empty() ? 0.0 : static_cast<double>(sorted.back()) / 1000.0,
-              Percentile(sorted, 50), Percentile(sorted, 90), Percentile(sorted, 99), Percentile(sorted, 99.9),
-              static_cast<long>(overFrame));
+  std::printf(
+      "main loop: %zu iterations; busy stretch between two waits (ms): max %.2f, p50 %.3f, p90 %.3f, "
+      "p99 %.2f, p99.9 %.2f; over one frame (16.7 ms): %ld\n",
+      sorted.size(), sorted.empty() ? 0.0 : static_cast<double>(sorted.back()) / 1000.0,
+      Percentile(sorted, 50), Percentile(sorted, 90), Percentile(sorted, 99), Percentile(sorted, 99.9),
+      static_cast<long>(overFrame));
   std::printf("main-thread CPU time of a stretch (ms): max %.2f, p50 %.3f, p99 %.2f\n",
-              cpu.empty() ? 0.0 : static_cast<double>(cpu.back()) / 1000.0, Percentile(cpu, 50), Percentile(cpu, 99));
+              cpu.empty() ? 0.0 : static_cast<double>(cpu.back()) / 1000.0, Percentile(cpu, 50),
+              Percentile(cpu, 99));
   std::printf("longest stretches (main-thread CPU, waits, preemptions, page faults from disk):\n");
   for (const Stretch& s : longest) {
     std::printf("  %.1f ms: CPU %.1f ms, %ld waits, %ld preemptions, %ld faults; at %.2f s\n",
-                static_cast<double>(s.length) / 1000.0, static_cast<double>(s.cpu) / 1000.0, s.blocked, s.preempted,
-                s.faults, static_cast<double>(s.at) / 1e6);
+                static_cast<double>(s.length) / 1000.0, static_cast<double>(s.cpu) / 1000.0, s.blocked,
+                s.preempted, s.faults, static_cast<double>(s.at) / 1e6);
   }
 
   main->SetQuitOnFinal(false);

@@ -3,8 +3,8 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <grp.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
@@ -112,8 +112,8 @@ bool NginxServer::Start() {
     m_pid = ::fork();
     if (m_pid == 0) {
       // Changing the user clears the parent-death signal: change it first.
-      if (nobody && (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
-                     ::setuid(nobody->pw_uid) != 0)) {
+      if (nobody &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)) {
         ::_exit(126);
       }
       TieChildToTestProcess(parent);

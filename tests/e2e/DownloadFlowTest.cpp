@@ -243,13 +243,12 @@ TEST_F(DownloadFlowTest, AWholeClassDownloadsAsABatchWhileTheWindowAnswers) {
   m_session.Click(m_view.BatchDownloadX(false), m_view.ToolBarY());
   ASSERT_TRUE(m_session.WaitForColour(m_view.SelectAllText(), kIdleText, 10, 20s)) << "no select mode";
   m_session.Click(m_view.SelectAllX(), m_view.ToolBarY());
-  ASSERT_NO_FATAL_FAILURE(
-      ConfirmLocationDialogOpenedAt(m_view.BatchDownloadX(true), m_view.ToolBarY(), "e2e-download-batch-dialog.png"));
+  ASSERT_NO_FATAL_FAILURE(ConfirmLocationDialogOpenedAt(m_view.BatchDownloadX(true), m_view.ToolBarY(),
+                                                        "e2e-download-batch-dialog.png"));
 
   // While the files come in, the manager window opens at once and lists the downloads.
-  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kFirst.video) >= 0; }, 30s, 50ms))
-      << "no percentage; log:\n"
-      << m_session.BrowserLog();
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kFirst.video) >= 0; }, 30s, 50ms)) << "no percentage; log:\n"
+                                                                                    << m_session.BrowserLog();
   ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-batch-running.png", 3s));
 
   for (const Lesson& lesson : lessons) {
