@@ -232,6 +232,9 @@ void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
                AnsiToWide(classId));
       return;
     }
+    // The row whose button was used becomes the list's selected row, as with its play
+    // button; the highlight would otherwise stay on the row selected before.
+    list->SelectItem(index, false, false);
     const LessonRecord& lesson = lessons[static_cast<std::size_t>(index)];
     if (text == kRowNotDownloaded) {
       StartLessonDownload(classId, className, lesson.video, lesson.name);

@@ -205,12 +205,16 @@ class Core {
   }
 
   bool Post(Message message) {
-    std::lock_guard lock(m_mutex);
-    if (!message.quit && m_windows.count(message.hwnd) == 0) {
-      return false;
+    GMainContext* wake = nullptr;
+    {
+      std::lock_guard lock(m_mutex);
+      if (!message.quit && m_windows.count(message.hwnd) == 0) {
+        return false;
+      }
+      m_queue.push_back(std::move(message));
+      wake = ClaimWakeLocked();
     }
-    m_queue.push_back(std::move(message));
-    ScheduleWakeLocked();
+    AttachWake(wake);
     return true;
   }
 
@@ -220,14 +224,16 @@ class Core {
       return target ? target->HandleMessage(msg, wParam, lParam, payload) : 0;
     }
     auto state = std::make_shared<SendState>();
+    GMainContext* wake = nullptr;
     {
       std::lock_guard lock(m_mutex);
       if (m_refuseSends || m_windows.count(hwnd) == 0) {
         return 0;
       }
       m_queue.push_back(Message{hwnd, msg, wParam, lParam, std::move(payload), ReplySlot(state), false, 0});
-      ScheduleWakeLocked();
+      wake = ClaimWakeLocked();
     }
+    AttachWake(wake);
     std::unique_lock lock(state->mutex);
     state->answered.wait(lock, [&] { return state->done; });
     return state->result;
@@ -417,16 +423,29 @@ class Core {
     from.swap(kept);
   }
 
-  void ScheduleWakeLocked() {
+  void ScheduleWakeLocked() { AttachWake(ClaimWakeLocked()); }
+
+  // The context to wake (with a reference) when no wake is scheduled yet, else null. Other
+  // threads attach the wake after unlocking: attaching wakes the main thread, which would
+  // at once wait for the mutex still held by a thread that may have lost its core.
+  GMainContext* ClaimWakeLocked() {
     if (m_wakeScheduled || !m_context) {
-      return;
+      return nullptr;
     }
     m_wakeScheduled = true;
+    return g_main_context_ref(m_context);
+  }
+
+  void AttachWake(GMainContext* context) {
+    if (!context) {
+      return;
+    }
     GSource* source = g_idle_source_new();
     g_source_set_priority(source, G_PRIORITY_DEFAULT);
     g_source_set_callback(source, &Core::OnWakeThunk, this, nullptr);
-    g_source_attach(source, m_context);
+    g_source_attach(source, context);
     g_source_unref(source);
+    g_main_context_unref(context);
   }
 
   MessageTarget* TargetOf(HWND hwnd) {

@@ -3,8 +3,10 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -59,17 +61,32 @@ NginxServer::~NginxServer() { Stop(); }
 bool NginxServer::Start() {
   namespace fs = std::filesystem;
   fs::create_directories(m_work / "tmp");
-  // Worker processes of a root master run as another user: let them read the files.
   for (const fs::path& p : {m_root, m_work}) {
     fs::permissions(p, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                            fs::perms::others_read | fs::perms::others_exec);
+  }
+  // Run by root, nginx is started as "nobody": it owns its work folder and may pass
+  // through the temporary folders above the served files.
+  const passwd* nobody = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+  if (nobody) {
+    const fs::path temp = fs::temp_directory_path();
+    for (const fs::path& start : {m_root, m_work}) {
+      if (start.lexically_relative(temp).empty() || *start.lexically_relative(temp).begin() == "..") continue;
+      for (fs::path p = start.parent_path(); p != temp && p.has_relative_path(); p = p.parent_path()) {
+        std::error_code ec;
+        fs::permissions(p, fs::perms::others_exec, fs::perm_options::add, ec);
+      }
+    }
+    for (const fs::path& p : {m_work, m_work / "tmp"}) {
+      if (::chown(p.c_str(), nobody->pw_uid, nobody->pw_gid) != 0) return false;
+    }
   }
   for (int attempt = 0; attempt < 3; ++attempt) {
     m_port = FreeLoopbackPort();
     const std::string w = m_work.string();
     std::ofstream conf(m_work / "nginx.conf");
     conf << "daemon off;\n"
-         << (::geteuid() == 0 ? "user root;\n" : "") << "worker_processes 1;\n"
+         << "worker_processes 1;\n"
          << "pid " << w << "/nginx.pid;\n"
          << "error_log " << w << "/error.log;\n"
          << "events { worker_connections 256; }\n"
@@ -94,6 +111,11 @@ bool NginxServer::Start() {
     const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {
+      // Changing the user clears the parent-death signal: change it first.
+      if (nobody &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)) {
+        ::_exit(126);
+      }
       TieChildToTestProcess(parent);
       ::execlp("nginx", "nginx", "-p", w.c_str(), "-c", confPath.c_str(), "-e", errPath.c_str(),
                static_cast<char*>(nullptr));

@@ -50,6 +50,11 @@ class CourseView {
   Rect PlayCell(int row) const { return {m_frame.x + m_frame.width - 98, RowCentreY(row) - 10, 20, 20}; }
   // "btnDownloadVideoMgr" of the lesson tab's tool bar.
   int VideoManagerX() const { return m_frame.x + m_frame.width - 84; }
+  // The video tab's batch tool bar, right to left: the manager button (96), a gap (20),
+  // "下载" (60, or 26 in the select mode), "取消" (52) and "全选" (64, its box first).
+  int BatchDownloadX(bool selectMode) const { return m_frame.x + m_frame.width - (selectMode ? 165 : 182); }
+  int SelectAllX() const { return m_frame.x + m_frame.width - 282; }
+  Rect SelectAllText() const { return {m_frame.x + m_frame.width - 266, ToolBarY() - 10, 36, 20}; }
   int ToolBarY() const { return m_frame.y + 118; }
 
   // The location dialog (623 x 320) and the manager windows (360 x 638) are layers of the

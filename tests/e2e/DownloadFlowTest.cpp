@@ -3,7 +3,8 @@
 // "已下载", the file on disk is the school's file byte for byte, and the video manager
 // window shows the download finished, also after the program was quit and started again.
 // A paused download resumes to the same bytes, also after a restart, and a download whose
-// connection is cut goes on to the same bytes. Deleting a download keeps its file.
+// connection is cut goes on to the same bytes. Deleting a download keeps its file. A whole
+// class downloads as a batch (select mode, select-all, one dialog) while the window answers.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -69,6 +70,12 @@ class DownloadFlowTest : public e2e::SessionTest {
   void CanNextAddress(const std::string& url, std::uintmax_t size) { m_steps.CanNextAddress(url, size); }
   void SlowNextDownload(const Lesson& lesson, int rate) { m_steps.SlowNextDownload(lesson.video, rate); }
 
+  // Clicks (x, y), which opens the location dialog, and confirms it with its OK button.
+  void ConfirmLocationDialogOpenedAt(int x, int y, const std::string& screenshot) {
+    std::string error;
+    ASSERT_TRUE(e2e::DownloadThroughDialog(m_session, m_view, x, y, screenshot, error)) << error;
+  }
+
   // The first percentage the row showed for `video` in the log (from byte `from`), or -1.
   int FirstPercent(const std::string& video, size_t from = 0) {
     return e2e::FirstRowPercent(m_session, video, from);
@@ -84,7 +91,9 @@ class DownloadFlowTest : public e2e::SessionTest {
   int CountNear(const std::string& screenshot, const Rect& rect, e2e::Rgb colour) {
     return m_steps.CountNear(screenshot, rect, colour);
   }
-  void OpenVideoManager(const std::string& screenshot) { m_steps.OpenVideoManager(screenshot); }
+  void OpenVideoManager(const std::string& screenshot, std::chrono::milliseconds deadline = 20s) {
+    m_steps.OpenVideoManager(screenshot, deadline);
+  }
 
   CourseView m_view{m_session};
   e2e::DownloadSteps m_steps{m_session, m_view};
@@ -151,6 +160,42 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   EXPECT_TRUE(m_session.WaitForColour(emptyText, {0x99, 0x99, 0x99}, 20, 20s)) << "no empty state";
   m_session.Screenshot("e2e-download-manager-empty.png");
   EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst))) << "the file went with the download";
+}
+
+TEST_F(DownloadFlowTest, AWholeClassDownloadsAsABatchWhileTheWindowAnswers) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  const Lesson lessons[] = {kFirst, kSecond, kThird};
+  // The lookups of a batch go in row order; every file comes slowly enough to be watched.
+  for (const Lesson& lesson : lessons) SlowNextDownload(lesson, 60000);
+
+  // The tool bar's "下载" enters the select mode, "全选" ticks every row, "下载" asks once.
+  m_session.Click(m_view.BatchDownloadX(false), m_view.ToolBarY());
+  ASSERT_TRUE(m_session.WaitForColour(m_view.SelectAllText(), kIdleText, 10, 20s)) << "no select mode";
+  m_session.Click(m_view.SelectAllX(), m_view.ToolBarY());
+  ASSERT_NO_FATAL_FAILURE(ConfirmLocationDialogOpenedAt(m_view.BatchDownloadX(true), m_view.ToolBarY(),
+                                                        "e2e-download-batch-dialog.png"));
+
+  // While the files come in, the manager window opens at once and lists the downloads.
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kFirst.video) >= 0; }, 30s, 50ms)) << "no percentage; log:\n"
+                                                                                    << m_session.BrowserLog();
+  ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-batch-running.png", 3s));
+
+  for (const Lesson& lesson : lessons) {
+    SCOPED_TRACE(lesson.video);
+    ASSERT_TRUE(m_session.WaitForLog("list row " + std::string(lesson.video) + " 已下载", 60s))
+        << m_session.BrowserLog();
+    EXPECT_TRUE(m_session.WaitForLog("download window row " + std::string(lesson.video) + ": finished", 10s));
+    const fs::path file = FindDownload(lesson);
+    ASSERT_FALSE(file.empty()) << "no downloaded file named " << lesson.fileName;
+    EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(lesson))) << file << " differs from the school's copy";
+    EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(lesson.row), kDisabledText, 20, 10s))
+        << "the row does not say \"已下载\"";
+  }
+  const std::string requests = m_session.DemoRequests();
+  for (const Lesson& lesson : lessons)
+    EXPECT_NE(requests.find("/api/Apibook/playUri?vid=" + std::string(lesson.video)), std::string::npos);
+  m_session.Screenshot("e2e-download-batch-done.png");
 }
 
 TEST_F(DownloadFlowTest, APausedDownloadResumesToTheSchoolsBytes) {

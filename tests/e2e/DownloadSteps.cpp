@@ -34,12 +34,12 @@ void DownloadSteps::StartDownload(int row, const std::string& screenshot) {
       << error;
 }
 
-void DownloadSteps::OpenVideoManager(const std::string& screenshot) {
+void DownloadSteps::OpenVideoManager(const std::string& screenshot, std::chrono::milliseconds deadline) {
   const Rect box = m_view.VideoManager();
   // The dark title "视频下载" of its tool bar.
   const Rect title{box.x + 18, box.y + 1, 120, 50};
   m_session.Click(m_view.VideoManagerX(), m_view.ToolBarY());
-  ASSERT_TRUE(m_session.WaitForColour(title, kTitleText, 30, 20s)) << "no manager window; log:\n"
+  ASSERT_TRUE(m_session.WaitForColour(title, kTitleText, 30, deadline)) << "no manager window; log:\n"
                                                                    << m_session.BrowserLog();
   // Rows (dark titles) and not the empty state's grey "暂无下载数据".
   const std::string png = m_session.Screenshot(screenshot).string();

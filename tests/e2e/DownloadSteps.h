@@ -3,6 +3,7 @@
 // manager window under its tool-bar button.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -20,8 +21,10 @@ class DownloadSteps {
   // confirms the location dialog; a non-empty `screenshot` saves the dialog. Fails the
   // test (ASSERT) when the dialog does not come or does not go.
   void StartDownload(int row, const std::string& screenshot);
-  // Opens the video manager window under its button and checks that it shows a row.
-  void OpenVideoManager(const std::string& screenshot);
+  // Opens the video manager window under its button and checks that it shows a row; the
+  // window has `deadline` to answer the click.
+  void OpenVideoManager(const std::string& screenshot,
+                        std::chrono::milliseconds deadline = std::chrono::seconds(20));
   // The downloaded file: the one regular file named `fileName` in the session's folders.
   std::filesystem::path FindDownload(const std::string& fileName) const;
   // The next address lookup of a video names `url` with `size` bytes.

@@ -628,6 +628,29 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   EXPECT_TRUE(Button(docs, 1, L"btnDocDown")->IsEnabled());
 }
 
+// A row's download button (pause, start) moves the list's highlight to its row; the list
+// starts with its first lesson highlighted.
+TEST_F(ListDownloadsTest, ARowsDownloadButtonMovesTheHighlightToItsRow) {
+  AddTask("v2", TaskKind::Video, 10, 100);
+  Open();
+  CListUI* list = Lessons();
+  ASSERT_EQ(list->GetCurSel(), 0);
+  ASSERT_EQ(Button(list, 1)->GetText(), L"等待下载");
+  const struct {
+    int row;
+    const wchar_t* textAfter;
+  } clicks[] = {{1, L"已暂停"}, {3, L"等待下载"}, {1, L"等待下载"}};
+  for (const auto& c : clicks) {
+    SCOPED_TRACE(c.row);
+    Click(Button(list, c.row));
+    Settle();
+    EXPECT_EQ(Button(list, c.row)->GetText(), c.textAfter);
+    EXPECT_EQ(list->GetCurSel(), c.row);
+    for (int i = 0; i < list->GetRowCount(); ++i) EXPECT_EQ(Row(list, i)->IsSelected(), i == c.row) << i;
+  }
+  SaveScreenshot(main, "list-downloads-highlight.png", {main->GetTreeWindow()});
+}
+
 TEST_F(ListDownloadsTest, BadgesAndManagerWindowsUnderTheirButtons) {
   Open();
   CControlUI* badge = Find(L"lbVideoDownCount");
