@@ -55,7 +55,7 @@ class JourneyTest : public e2e::SessionTest {
 
   // A numbered screenshot of the step; its path.
   fs::path Shot(const std::string& step) {
-    char number[8];
+    char number[16];
     std::snprintf(number, sizeof number, "%02d", ++m_shots);
     return m_session.Screenshot(std::string("journey-") + number + "-" + step + ".png");
   }
