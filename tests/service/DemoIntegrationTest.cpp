@@ -172,8 +172,9 @@ TEST_F(DemoIntegrationTest, CannedAnswersThroughTheRealTransport) {
   int64_t size = 5;
   EXPECT_EQ(ParseGetVideoInfo("v", size), "");
   EXPECT_EQ(size, 5);
+  // A gateway's error is not an accepted report, though its "{}" lacks a failure code.
   can("/api/user/learnProgress", 502, "{}");
-  EXPECT_TRUE(ParseUpLearnRecord("1", "1"));
+  EXPECT_FALSE(ParseUpLearnRecord("1", "1"));
   // The typed result tells a gateway's error status from the service's refusal.
   can("/api/user/myClass", 502, R"({"code":401,"msg":"网关"})");
   EXPECT_EQ(FetchClassDetail("4001", detail), ClassDetailResult::NoAnswer);
@@ -184,6 +185,8 @@ TEST_F(DemoIntegrationTest, CannedAnswersThroughTheRealTransport) {
   EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"ParseMyCourseList false msg:维护中 code:500",
                                                     "ParseMyCourseList false msg:登陆失效 code:401",
                                                     "ParseGetVideoInfo ParseInsitu false",
+                                                    "/api/user/learnProgress http status:502",
+                                                    "ParseUpLearnRecord ParseInsitu false",
                                                     "ParseMyCourseList http status:502",
                                                     "ParseMyCourseList false msg:登陆失效 code:401"}));
 }
