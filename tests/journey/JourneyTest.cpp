@@ -568,7 +568,7 @@ TEST_F(JourneyTest, TheDayGoesOnWhenTheNetworkFailsAndComesBack) {
   // The day log's error lines are those of the three faults, and nothing else.
   {
     const char* caused[] = {"ParseMyCourseList http status:503", "no answer for class 1101", "/media/v110101.mp4",
-                            "/video/resolve"};
+                            "/video/resolve", "VideoPlayDlg playError"};
     std::istringstream lines(m_session.BrowserLog());
     for (std::string line; std::getline(lines, line);) {
       if (line.find("[error]") == std::string::npos) continue;
