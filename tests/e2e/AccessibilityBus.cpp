@@ -26,17 +26,6 @@ namespace {
 
 constexpr const char* kLauncher = "/usr/libexec/at-spi-bus-launcher";
 
-void End(pid_t pid) {
-  if (pid <= 0 || waitpid(pid, nullptr, WNOHANG) != 0) return;
-  kill(pid, SIGTERM);
-  for (int i = 0; i < 300; ++i) {
-    if (waitpid(pid, nullptr, WNOHANG) != 0) return;
-    std::this_thread::sleep_for(10ms);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
-
 }  // namespace
 
 std::string AccessibilityBus::Missing() {
@@ -52,7 +41,7 @@ std::string AccessibilityBus::Missing() {
 
 AccessibilityBus::~AccessibilityBus() {
   // The launcher and the accessibility bus leave once their session bus is gone.
-  End(m_daemon);
+  EndChildProcess(m_daemon);
 }
 
 bool AccessibilityBus::Start(const fs::path& folder) {

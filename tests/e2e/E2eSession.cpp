@@ -56,17 +56,6 @@ int FreeLoopbackPort() {
   return port;
 }
 
-void EndProcess(pid_t pid) {
-  if (pid <= 0 || waitpid(pid, nullptr, WNOHANG) != 0) return;
-  kill(pid, SIGTERM);
-  for (int i = 0; i < 300; ++i) {
-    if (waitpid(pid, nullptr, WNOHANG) != 0) return;
-    std::this_thread::sleep_for(10ms);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
-
 }  // namespace
 
 Rect LoginFormRect(const Rect& frame) {
@@ -76,9 +65,9 @@ Rect LoginFormRect(const Rect& frame) {
 E2eSession::E2eSession() = default;
 
 E2eSession::~E2eSession() {
-  for (pid_t pid : m_started) EndProcess(pid);
+  for (pid_t pid : m_started) EndChildProcess(pid);
   m_demo.Stop();
-  EndProcess(m_xvfb);
+  EndChildProcess(m_xvfb);
 }
 
 bool E2eSession::Start() {

@@ -8,11 +8,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <string>
+#include <thread>
 
 inline void TieChildToTestProcess(pid_t parent) {
   prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -42,4 +44,17 @@ inline std::string ReadFirstLine(int fd, std::chrono::milliseconds limit) {
   }
   close(fd);
   return line;
+}
+
+// Ends a helper the test started: SIGTERM, up to 3 s to leave, then SIGKILL. Nothing
+// happens when it has ended already.
+inline void EndChildProcess(pid_t pid) {
+  if (pid <= 0 || waitpid(pid, nullptr, WNOHANG) != 0) return;
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 300; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) != 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
 }
