@@ -27,11 +27,22 @@ async function cleanUp() {
   for (const child of children) {
     if (child.exitCode !== null || child.signalCode !== null) continue;
     const gone = new Promise((resolve) => child.once('exit', resolve));
-    child.kill('SIGKILL');
+    // The browser runs in a process group of its own: its helpers go with it, so none
+    // still writes into the profile while the folder is removed.
+    try {
+      process.kill(-child.pid, 'SIGKILL');
+    } catch {
+      child.kill('SIGKILL');
+    }
     await Promise.race([gone, sleep(3000)]);
   }
   if (videoService) videoService.close();
-  fs.rmSync(temp, { recursive: true, force: true, maxRetries: 5 });
+  try {
+    fs.rmSync(temp, { recursive: true, force: true, maxRetries: 10, retryDelay: 200 });
+  } catch (error) {
+    // A leftover temporary folder is not a failure of the page.
+    console.error(`note: could not remove ${temp}: ${error.code}`);
+  }
 }
 
 // Anything that hangs ends the run.
@@ -191,7 +202,7 @@ class Browser {
       `--user-data-dir=${path.join(temp, 'profile')}`, '--remote-debugging-pipe',
       '--autoplay-policy=no-user-gesture-required', '--mute-audio', '--hide-scrollbars',
       '--window-size=1280,720', '--lang=zh-CN', 'about:blank',
-    ], { stdio: ['ignore', log, log, 'pipe', 'pipe'] });
+    ], { stdio: ['ignore', log, log, 'pipe', 'pipe'], detached: true });
     children.push(this.child);
     this.child.stdio[4].on('data', (chunk) => this.onData(chunk));
   }
