@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "support/GtkLoop.h"
 #include "support/AtspiDump.h"
 #include "support/PrivateDisplay.h"
 #include "DemoServer.h"
@@ -47,20 +48,7 @@ bool HaveTool(const std::string& name) {
   return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-void Pump() {
-  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-  PumpPendingMessages();
-}
-
-bool RunFor(const std::function<bool()>& done, int ms = 5000) {
-  auto start = std::chrono::steady_clock::now();
-  while (!done()) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(ms)) return false;
-    Pump();
-    g_usleep(5000);
-  }
-  return true;
-}
+bool RunFor(const std::function<bool()>& done, int ms = 5000) { return RunGtkUntil(done, ms); }
 
 // Runs a program while the main loop keeps answering the bus; its standard output goes
 // to `out`. Returns its exit code, -1 when it did not end in time (it is then killed).

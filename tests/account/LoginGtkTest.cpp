@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/GtkLoop.h"
 #include "support/PrivateDisplay.h"
 #include "support/Waiting.h"
 #include "ServiceTestSupport.h"
@@ -30,16 +31,7 @@
 
 namespace {
 
-bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) {
-  auto start = std::chrono::steady_clock::now();
-  while (!done()) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(ms)) return false;
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    PumpPendingMessages();
-    g_usleep(5000);
-  }
-  return true;
-}
+bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) { return RunGtkUntil(done, ms); }
 void Settle(int ms = 300) { RunFor([] { return false; }, ms); }
 
 bool Xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }

@@ -18,6 +18,7 @@
 #include "platform/MessageWindow.h"
 #include "platform/host/GtkHost.h"
 #include "skin/LoadSkin.h"
+#include "support/GtkLoop.h"
 #include "support/PrivateDisplay.h"
 
 namespace {
@@ -25,16 +26,7 @@ namespace {
 const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1600x900x24"));
 
 // Runs GTK and the message core until `done` or the time is up; false on the time-out.
-bool RunFor(const std::function<bool()>& done, int ms = 3000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    PumpPendingMessages();
-    g_usleep(5000);
-  }
-  return true;
-}
+bool RunFor(const std::function<bool()>& done, int ms = 3000) { return RunGtkUntil(done, ms); }
 
 bool Xdotool(const std::string& args) {
   return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;

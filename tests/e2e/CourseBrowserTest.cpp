@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "E2eSession.h"
+#include "support/Waiting.h"
 
 namespace {
 
@@ -68,14 +69,8 @@ Rect TreeRowRect(const Rect& tree, int index) {
   return {tree.x, y, tree.width - 8, kTree[index].height};
 }
 
-bool WaitUntil(const std::function<bool()>& state, std::chrono::milliseconds limit) {
-  auto deadline = Clock::now() + limit;
-  while (true) {
-    if (state()) return true;
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-}
+// The states below are read off screenshots: polled every 100 ms, not every 5.
+constexpr std::chrono::milliseconds kPoll{100};
 
 class CourseBrowserTest : public ::testing::Test {
  protected:
@@ -129,7 +124,7 @@ class CourseBrowserTest : public ::testing::Test {
     while (Clock::now() < deadline) {
       m_session.ClickAndLeave(x, y);
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (WaitUntil(state, std::min<std::chrono::milliseconds>(4s, left))) return true;
+      if (WaitUntil(state, std::min<std::chrono::milliseconds>(4s, left), kPoll)) return true;
     }
     return false;
   }
@@ -151,7 +146,7 @@ class CourseBrowserTest : public ::testing::Test {
           count = E2eSession::CountPixelsNear(m_session.Screenshot(shot), rect, colour, tolerance);
           return count >= least;
         },
-        limit);
+        limit, kPoll);
     return count;
   }
 
@@ -384,7 +379,7 @@ TEST_F(CourseBrowserTest, TreeAndListsFollowTheWindowFromItsSmallestToFullHd) {
           Rect frame = Geometry(main);
           return frame.width == c.width && frame.height == c.height;
         },
-        kStateLimit))
+        kStateLimit, kPoll))
         << "the window was not resized";
     const Rect frame = Geometry(main);
     const Rect card = Card(frame, c.treeWidth);
@@ -400,7 +395,7 @@ TEST_F(CourseBrowserTest, TreeAndListsFollowTheWindowFromItsSmallestToFullHd) {
           return tree.width == c.treeWidth && tree.y + tree.height == frame.y + frame.height - 1 &&
                  Pixels(shot, Column(RowRect(list, 2), 120, 120), kAccent) >= 150;
         },
-        kStateLimit))
+        kStateLimit, kPoll))
         << "the tree or the list did not follow";
     const Rect tree = TreeOnScreen(shot, frame);
     ExpectTreeBeside(frame, tree, c.treeWidth);

@@ -94,6 +94,19 @@ bool DownloadThroughDialog(E2eSession& session, const CourseView& view, int x, i
   return true;
 }
 
+bool PictureChanges(E2eSession& session, const Rect& area, int times, std::chrono::milliseconds interval) {
+  uint64_t last = E2eSession::AreaChecksum(session.Screenshot("e2e-wait.png"), area);
+  int changes = 0;
+  return WaitUntil(
+      [&] {
+        const uint64_t now = E2eSession::AreaChecksum(session.Screenshot("e2e-wait.png"), area);
+        if (now != last) ++changes;
+        last = now;
+        return changes >= times;
+      },
+      std::chrono::seconds(30), interval);
+}
+
 bool ShowPlayerOverlays(E2eSession& session, const Rect& player, Rect& close, std::string& error) {
   // "closebtn" of the title bar (24 x 24, 20 px from the right, 16 down). A pointer move
   // over the page shows the title bar if it was hidden; its white cross shows it is there.

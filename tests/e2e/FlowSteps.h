@@ -4,6 +4,7 @@
 // did not get where the step leads.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -36,6 +37,10 @@ void SlowNextVideoDownload(E2eSession& session, const std::string& video, int ra
 // not empty) and confirms the dialog with its OK button.
 bool DownloadThroughDialog(E2eSession& session, const CourseView& view, int x, int y,
                            const std::string& screenshot, std::string& error);
+
+// Whether the picture in `area` changes `times` times within 30 s, read off screenshots
+// `interval` apart: a video that goes on playing.
+bool PictureChanges(E2eSession& session, const Rect& area, int times, std::chrono::milliseconds interval);
 
 // Brings up the player's overlays with pointer moves over the page until the title bar's
 // white close button shows; the close button's rectangle.

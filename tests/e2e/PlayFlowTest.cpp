@@ -21,6 +21,7 @@
 
 #include "CourseView.h"
 #include "E2eSession.h"
+#include "FlowSteps.h"
 #include "SessionTest.h"
 #include "support/Waiting.h"
 
@@ -128,17 +129,7 @@ class PlayFlowTest : public e2e::SessionTest {
   // times within 30 s. Several changes, each a screenshot apart, mean the video has played
   // for a second or more: enough for a learned position of at least 1 s.
   bool PictureMoves(int changes = 4) {
-    const Rect picture{m_box.x + 60, m_box.y + 160, 300, m_box.height - 320};
-    uint64_t last = E2eSession::AreaChecksum(m_session.Screenshot("e2e-play-wait.png"), picture);
-    int seen = 0;
-    return WaitUntil(
-        [&] {
-          const uint64_t now = E2eSession::AreaChecksum(m_session.Screenshot("e2e-play-wait.png"), picture);
-          if (now != last) ++seen;
-          last = now;
-          return seen >= changes;
-        },
-        30s, 200ms);
+    return e2e::PictureChanges(m_session, {m_box.x + 60, m_box.y + 160, 300, m_box.height - 320}, changes, 200ms);
   }
 
   // Moves the pointer over the page until the title bar shows (its white close cross), and

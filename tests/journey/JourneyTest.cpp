@@ -74,18 +74,7 @@ class JourneyTest : public e2e::SessionTest {
 
   // Waits until the picture in `area` has changed `times` times, half a second apart:
   // a video playing for a few seconds.
-  bool PictureMoves(const Rect& area, int times) {
-    uint64_t last = E2eSession::AreaChecksum(m_session.Screenshot("e2e-wait.png"), area);
-    int changes = 0;
-    return WaitUntil(
-        [&] {
-          const uint64_t now = E2eSession::AreaChecksum(m_session.Screenshot("e2e-wait.png"), area);
-          if (now != last) ++changes;
-          last = now;
-          return changes >= times;
-        },
-        30s, 500ms);
-  }
+  bool PictureMoves(const Rect& area, int times) { return e2e::PictureChanges(m_session, area, times, 500ms); }
 
   Rect Frame() const { return m_view.frame(); }
   int Right() const { return Frame().x + Frame().width; }

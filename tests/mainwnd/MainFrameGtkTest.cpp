@@ -23,6 +23,7 @@
 #include "platform/host/GtkHost.h"
 #include "service/Records.h"
 #include "skin/LoadSkin.h"
+#include "support/GtkLoop.h"
 #include "support/GuardedLoop.h"
 #include "support/PrivateDisplay.h"
 #include "support/Waiting.h"
@@ -35,16 +36,7 @@ namespace {
 const auto* const kDisplay = ::testing::AddGlobalTestEnvironment(new PrivateDisplay("1600x900x24"));
 
 // Runs GTK and the message core until `done` or the time is up; false on the time-out.
-bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    PumpPendingMessages();
-    g_usleep(5000);
-  }
-  return true;
-}
+bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) { return RunGtkUntil(done, ms); }
 
 void SaveScreen(const std::string& name) {
   std::filesystem::path dir = std::filesystem::path(std::getenv("TAVO_TEST_BINARY_DIR")) / "screenshots";

@@ -29,6 +29,7 @@
 #include "playback/PlayLocal.h"
 #include "playback/VideoLocalPlayDlg.h"
 #include "skin/LoadSkin.h"
+#include "support/GtkLoop.h"
 #include "support/PrivateDisplay.h"
 #include "support/XdgFolders.h"
 
@@ -46,16 +47,7 @@ fs::path Root() {
   return root;
 }
 
-bool RunFor(const std::function<bool()>& done, int ms = 15000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    PumpPendingMessages();
-    g_usleep(5000);
-  }
-  return true;
-}
+bool RunFor(const std::function<bool()>& done, int ms = 15000) { return RunGtkUntil(done, ms); }
 
 void SaveScreen(const std::string& name) {
   fs::path dir = fs::path(std::getenv("TAVO_TEST_BINARY_DIR")) / "screenshots";

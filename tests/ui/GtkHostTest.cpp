@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/GtkLoop.h"
 #include "support/PrivateDisplay.h"
 #include "support/Waiting.h"
 #include "UiTestSupport.h"
@@ -24,19 +25,7 @@
 
 namespace {
 
-bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) {
-  auto start = std::chrono::steady_clock::now();
-  bool timedOut = false;
-  // GTK events are sources of the same main context the message core runs.
-  while (!done()) {
-    timedOut = std::chrono::steady_clock::now() - start > std::chrono::milliseconds(ms);
-    if (timedOut) break;
-    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
-    PumpPendingMessages();
-    g_usleep(5000);
-  }
-  return !timedOut;
-}
+bool RunFor(const std::function<bool()>& done, int ms = static_cast<int>(kWaitGuard.count())) { return RunGtkUntil(done, ms); }
 
 // Runs what is pending (an input shape set after a drawing, for one) and waits until the
 // X server has carried out every request so far.
