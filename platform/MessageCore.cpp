@@ -76,6 +76,7 @@ struct Message {
   ReplySlot reply;  // set for a SendMessage from another thread
   bool quit = false;
   int quitCode = 0;
+  std::function<void()> closure;  // a posted closure: runs on the main thread, no window
 };
 
 struct TimerTag {
@@ -208,7 +209,7 @@ class Core {
     GMainContext* wake = nullptr;
     {
       std::lock_guard lock(m_mutex);
-      if (!message.quit && m_windows.count(message.hwnd) == 0) {
+      if (!message.quit && !message.closure && m_windows.count(message.hwnd) == 0) {
         return false;
       }
       m_queue.push_back(std::move(message));
@@ -230,7 +231,7 @@ class Core {
       if (m_refuseSends || m_windows.count(hwnd) == 0) {
         return 0;
       }
-      m_queue.push_back(Message{hwnd, msg, wParam, lParam, std::move(payload), ReplySlot(state), false, 0});
+      m_queue.push_back(Message{hwnd, msg, wParam, lParam, std::move(payload), ReplySlot(state), false, 0, {}});
       wake = ClaimWakeLocked();
     }
     AttachWake(wake);
@@ -372,6 +373,10 @@ class Core {
       }
       return;
     }
+    if (message.closure) {
+      message.closure();
+      return;
+    }
     MessageTarget* target = TargetOf(message.hwnd);
     if (!target) {
       return;  // the window is gone: the record, payload and reply go with it
@@ -504,7 +509,7 @@ HWND FindWindow(const std::wstring& className, const std::wstring& title) {
 }
 
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Payload payload) {
-  return TheCore().Post(Message{hwnd, msg, wParam, lParam, std::move(payload), {}, false, 0});
+  return TheCore().Post(Message{hwnd, msg, wParam, lParam, std::move(payload), {}, false, 0, {}});
 }
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Payload payload) {
   return TheCore().Send(hwnd, msg, wParam, lParam, std::move(payload));
@@ -519,6 +524,11 @@ void PostQuitMessage(int exitCode) {
   quit.quit = true;
   quit.quitCode = exitCode;
   TheCore().Post(std::move(quit));
+}
+void PostToMainLoop(std::function<void()> closure) {
+  Message message;
+  message.closure = std::move(closure);
+  TheCore().Post(std::move(message));
 }
 void RunNestedLoopUntil(const std::function<bool()>& done) { TheCore().RunNestedUntil(done); }
 void PumpPendingMessages() { TheCore().Pump(); }

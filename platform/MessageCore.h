@@ -82,6 +82,9 @@ bool KillTimer(HWND hwnd, UINT id);
 int RunMessageLoop();
 // Callable from any thread; the quit is queued behind the messages posted before it.
 void PostQuitMessage(int exitCode);
+// Callable from any thread: runs `closure` on the main thread, in post order with the
+// messages posted around it. Dropped unrun (and destroyed) by ShutdownMessageCore.
+void PostToMainLoop(std::function<void()> closure);
 // Runs a nested loop until `done` returns true or a quit arrives (modal windows, tests).
 // `done` is checked before blocking and after each event the loop handles.
 void RunNestedLoopUntil(const std::function<bool()>& done);
