@@ -10,7 +10,7 @@
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
-#include "downloads/DownloadPathSetDlg.h"
+#include "mainwnd/DownloadPathSetDlg.h"
 #include "ui/Combo.h"
 #include "ui/Dialogs.h"
 #include "ui/Label.h"

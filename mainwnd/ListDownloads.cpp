@@ -1,25 +1,26 @@
 // Downloads started from the course lists.
 #include "mainwnd/ListDownloads.h"
 
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <cwchar>
+#include <map>
 #include <mutex>
 #include <set>
-#include <thread>
 
 #include "app/FileUtil.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadJob.h"
-#include "downloads/DownloadMgrDlg.h"
+#include "mainwnd/DownloadMgrDlg.h"
 #include "downloads/DownloadTaskList.h"
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownloadNaming.h"
 #include "mainwnd/RowDownloadState.h"
-#include "platform/MessageWindow.h"
+#include "platform/BackgroundTask.h"
 #include "platform/Messages.h"
 #include "service/AccountParsers.h"
 #include "service/ServiceConfig.h"
@@ -31,9 +32,6 @@
 #include "ui/WindowImplBase.h"
 
 namespace {
-
-// The lookup worker's answer to our own receiver window.
-constexpr UINT kLookupDone = WM_USER + 310;
 
 constexpr const wchar_t* kDownloadIcon =
     L"textpadding=\"34,0,0,0\" normalimage=\"file='icon_download.png' dest='0,18,24,42'\" "
@@ -68,9 +66,8 @@ constexpr TabNames kDocNames{L"optJiangYiList", L"optDownloadAllDoc", L"btnDownD
 
 const TabNames& NamesOf(TaskKind kind) { return kind == TaskKind::Document ? kDocNames : kVideoNames; }
 
-std::mutex g_lookupMutex;
-std::condition_variable g_lookupEnded;
-int g_lookups = 0;
+// Service lookups whose work has not ended, of every list.
+std::atomic<int> g_lookups = 0;
 
 // A row index from user data; -1 when the text is not a plain decimal.
 int RowIndexOf(const CControlUI* control) {
@@ -132,33 +129,35 @@ struct ListDownloads::Lookup {
 };
 
 struct ListDownloads::Impl {
-  explicit Impl(ListDownloads& owner)
-      : receiver([&owner](UINT msg, WPARAM, LPARAM, const Payload& payload) -> LRESULT {
-          if (msg == kLookupDone)
-            if (auto* lookup = PayloadAs<Lookup>(payload)) owner.OnLookup(*lookup);
-          return 0;
-        }) {}
-
-  MessageWindow receiver;
+  // The lookups under way; a lookup's answer is dropped when the lists go first.
+  std::map<std::uint64_t, BackgroundTask> lookups;
+  std::uint64_t lastLookup = 0;
   std::set<std::string> pendingVideos;  // single lookups under way, by video id
+  std::map<TaskKey, int> loggedTenth;    // the last tenth of each download's percentage logged
   bool videoBatch = false;
   bool docBatch = false;
 };
 
-ListDownloads::ListDownloads(WindowImplBase& window, CourseLists& lists, Delegate& delegate)
-    : m_window(window), m_lists(lists), m_delegate(delegate), m_impl(std::make_unique<Impl>(*this)) {}
-
-ListDownloads::~ListDownloads() = default;
-
-int ListDownloads::PendingLookups() {
-  std::lock_guard lock(g_lookupMutex);
-  return g_lookups;
+ListDownloads::ListDownloads(WindowImplBase& window, CourseLists& lists, Delegate& delegate,
+                             DownloadCenter& downloads)
+    : m_window(window),
+      m_lists(lists),
+      m_delegate(delegate),
+      m_downloads(downloads),
+      m_impl(std::make_unique<Impl>()) {
+  m_downloads.AddObserver(*this);
+  m_downloads.SetLessonStarter(
+      [this](const std::string& classId, const std::string& video) { return DownloadLesson(classId, video); });
 }
 
-bool ListDownloads::WaitForLookups(int timeoutMs) {
-  std::unique_lock lock(g_lookupMutex);
-  return g_lookupEnded.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return g_lookups == 0; });
+ListDownloads::~ListDownloads() {
+  m_downloads.SetLessonStarter(nullptr);
+  m_downloads.RemoveObserver(*this);
 }
+
+int ListDownloads::PendingLookups() { return g_lookups.load(); }
+
+bool ListDownloads::WaitForLookups(int timeoutMs) { return WaitForBackgroundTasks(timeoutMs); }
 
 bool ListDownloads::IsBatchRunning(TaskKind kind) const {
   return kind == TaskKind::Document ? m_impl->docBatch : m_impl->videoBatch;
@@ -213,6 +212,29 @@ bool ListDownloads::HandleNotify(TNotifyUI& msg) {
 
 // ---- single downloads ----------------------------------------------------------------------
 
+std::optional<TaskKey> ListDownloads::KeyOfRow(TaskKind kind, CControlUI* button, const std::string& classId) {
+  const int index = RowIndexOf(button);
+  if (index < 0) return std::nullopt;
+  ClassContentCache& cache = ClassContentCache::Get();
+  if (kind == TaskKind::Video) {
+    const std::vector<LessonRecord> lessons = cache.GetLessons(classId);
+    if (index >= static_cast<int>(lessons.size())) {
+      LogError(L"btnVideoDown row index " + button->GetUserData() + L" outside the lessons of class " +
+               AnsiToWide(classId));
+      return std::nullopt;
+    }
+    return TaskKey{kind, classId, lessons[static_cast<std::size_t>(index)].video};
+  }
+  const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
+  if (index >= static_cast<int>(docs.size())) {
+    LogError(L"btnDocDown row index " + button->GetUserData() + L" outside the documents of class " +
+             AnsiToWide(classId));
+    return std::nullopt;
+  }
+  const DocumentRecord& doc = docs[static_cast<std::size_t>(index)];
+  return TaskKey{kind, doc.class_id, doc.id};
+}
+
 void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
   std::string classId;
   std::string className;
@@ -220,48 +242,65 @@ void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
   CListUI* list = AncestorOf<CListUI>(button);
   const int index = RowIndexOf(button);
   if (list == nullptr || WideToAnsi(list->GetUserData()) != classId || index < 0) return;
-  const std::wstring text = button->GetText();
-  DownloadMgrDlg* manager = m_delegate.GetManager(kind);
-  ClassContentCache& cache = ClassContentCache::Get();
-  std::string taskClassId = classId;
-  std::string id;
-  if (kind == TaskKind::Video) {
-    const std::vector<LessonRecord> lessons = cache.GetLessons(classId);
-    if (index >= static_cast<int>(lessons.size())) {
-      LogError(L"btnVideoDown row index " + button->GetUserData() + L" outside the lessons of class " +
-               AnsiToWide(classId));
-      return;
-    }
-    // The row whose button was used becomes the list's selected row, as with its play
-    // button; the highlight would otherwise stay on the row selected before.
+  const std::optional<TaskKey> key = KeyOfRow(kind, button, classId);
+  if (!key) return;
+  // The row whose button was used becomes the list's selected row, as with its play
+  // button; the highlight would otherwise stay on the row selected before.
+  if (kind == TaskKind::Video)
     list->SelectItem(index, false, false);
-    const LessonRecord& lesson = lessons[static_cast<std::size_t>(index)];
-    if (text == kRowNotDownloaded) {
-      StartLessonDownload(classId, className, lesson.video, lesson.name);
-      return;
-    }
-    id = lesson.video;
-  } else {
-    const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
-    if (index >= static_cast<int>(docs.size())) {
-      LogError(L"btnDocDown row index " + button->GetUserData() + L" outside the documents of class " +
-               AnsiToWide(classId));
-      return;
-    }
-    list->SelectItem(index, true);
-    const DocumentRecord& doc = docs[static_cast<std::size_t>(index)];
-    if (text == kRowNotDownloaded) {
-      StartDocDownload(doc, className);
-      return;
-    }
-    taskClassId = doc.class_id;
-    id = doc.id;
-  }
-  if (text == kRowDownloaded || manager == nullptr) return;
-  if (text == kRowPaused)
-    manager->ResumeTask(taskClassId, id);
   else
-    manager->PauseTask(taskClassId, id);
+    list->SelectItem(index, true);
+  // What the click means follows the task's state in the centre, never the button's text.
+  const DownloadState state = m_downloads.StateOf(*key);
+  if (state == DownloadState::None || state == DownloadState::Failed) {
+    ClassContentCache& cache = ClassContentCache::Get();
+    if (kind == TaskKind::Video) {
+      const LessonRecord lesson = cache.GetLessons(classId)[static_cast<std::size_t>(index)];
+      StartLessonDownload(classId, className, lesson.video, lesson.name);
+    } else {
+      StartDocDownload(cache.GetDocs(classId)[static_cast<std::size_t>(index)], className);
+    }
+    return;
+  }
+  DownloadMgrDlg* manager = m_delegate.GetManager(kind);
+  if (state == DownloadState::Finished || manager == nullptr) return;
+  if (state == DownloadState::Paused)
+    manager->ResumeTask(key->classId, key->id);
+  else
+    manager->PauseTask(key->classId, key->id);
+}
+
+bool ListDownloads::DownloadLesson(const std::string& classId, const std::string& video) {
+  const TaskKey key{TaskKind::Video, classId, video};
+  switch (m_downloads.StateOf(key)) {
+    case DownloadState::Finished:
+      return false;
+    case DownloadState::Paused:
+      if (DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video)) manager->ResumeTask(classId, video);
+      return true;
+    case DownloadState::Waiting:
+    case DownloadState::Transferring:
+      return true;  // already on its way
+    case DownloadState::None:
+    case DownloadState::Failed:
+      break;
+  }
+  const std::vector<LessonRecord> lessons = ClassContentCache::Get().GetLessons(classId);
+  const auto lesson = std::find_if(lessons.begin(), lessons.end(),
+                                   [&](const LessonRecord& record) { return record.video == video; });
+  if (lesson == lessons.end()) {
+    LogError(L"no lesson with video " + AnsiToWide(video) + L" in class " + AnsiToWide(classId) + L" to download");
+    return false;
+  }
+  // The class's title: the selected class's, or the one its earlier downloads carry.
+  std::string selectedId;
+  std::string className;
+  if (!m_delegate.GetSelectedClass(selectedId, className) || selectedId != classId) {
+    const auto entry = DownloadTaskList::Get().FindClass(classId, TaskKind::Video);
+    className = entry ? entry->className : classId;
+  }
+  StartLessonDownload(classId, className, video, lesson->name);
+  return true;
 }
 
 void ListDownloads::StartLessonDownload(const std::string& classId, const std::string& className,
@@ -272,15 +311,13 @@ void ListDownloads::StartLessonDownload(const std::string& classId, const std::s
   lookup->classId = classId;
   lookup->className = className;
   lookup->videos.emplace_back(video, name);
-  RunLookup(m_impl->receiver.GetHWND(), std::move(lookup));
+  RunLookup(std::move(lookup));
 }
 
-void ListDownloads::RunLookup(HWND receiver, std::shared_ptr<Lookup> lookup) {
-  {
-    std::lock_guard lock(g_lookupMutex);
-    ++g_lookups;
-  }
-  std::thread([receiver, lookup = std::move(lookup)]() mutable {
+void ListDownloads::RunLookup(std::shared_ptr<Lookup> lookup) {
+  ++g_lookups;
+  const std::uint64_t number = ++m_impl->lastLookup;
+  auto work = [lookup](const CancelToken&) {
     for (const auto& [video, name] : lookup->videos) {
       std::int64_t size = 0;
       const std::string url = ParseGetVideoInfo(video, size);
@@ -299,12 +336,13 @@ void ListDownloads::RunLookup(HWND receiver, std::shared_ptr<Lookup> lookup) {
       item.task.kind = TaskKind::Video;
       lookup->prepared.push_back(std::move(item));
     }
-    // Dropped with its payload when the lists are gone by then.
-    PostMessage(receiver, kLookupDone, 0, 0, std::move(lookup));
-    std::lock_guard lock(g_lookupMutex);
     --g_lookups;
-    g_lookupEnded.notify_all();
-  }).detach();
+    return lookup;
+  };
+  m_impl->lookups.emplace(number, BackgroundTask::Run(std::move(work), [this, number](std::shared_ptr<Lookup> done) {
+                            OnLookup(*done);
+                            m_impl->lookups.erase(number);
+                          }));
 }
 
 void ListDownloads::OnLookup(Lookup& lookup) {
@@ -384,12 +422,7 @@ bool ListDownloads::AddPrepared(Prepared& item, const std::wstring& folder) {
     else
       db->InsertDoc(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile));
   }
-  // Until the first progress report the row says the download is queued, so a second
-  // click pauses it instead of asking for a folder again.
-  CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
-                                                  : m_lists.FindLessonList(task.classId);
-  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id)))
-    SetRowWaiting(row, task.kind);
+  m_downloads.ReportAdded(task);
   return true;
 }
 
@@ -403,14 +436,17 @@ void ListDownloads::SetRowOption(CControlUI* row, TaskKind kind, bool selectMode
   auto* option = dynamic_cast<COptionUI*>(element->FindSubControl(names.rowOption));
   CControlUI* button = element->FindSubControl(names.rowButton);
   if (option == nullptr || button == nullptr) return;
-  const std::wstring text = button->GetText();
-  if (text == kRowNotDownloaded) {
+  auto* list = AncestorOf<CListUI>(element);
+  const std::optional<TaskKey> key =
+      list != nullptr ? KeyOfRow(kind, button, WideToAnsi(list->GetUserData())) : std::nullopt;
+  const DownloadState state = key ? m_downloads.StateOf(*key) : DownloadState::None;
+  if (state == DownloadState::None || state == DownloadState::Failed) {
     option->ApplyAttributeList(kFreeOption);
     option->Selected(false, false);
     option->SetEnabled(true);
   } else {
     option->ApplyAttributeList(kLockedOption);
-    option->Selected(text == kRowDownloaded, false);
+    option->Selected(state == DownloadState::Finished, false);
     option->SetEnabled(false);
   }
 }
@@ -550,7 +586,7 @@ void ListDownloads::VideoBatchDownload() {
     PostMessage(m_window.GetHWND(), WM_VIDEO_BATCH_DONE);
     return;
   }
-  RunLookup(m_impl->receiver.GetHWND(), std::move(lookup));
+  RunLookup(std::move(lookup));
 }
 
 void ListDownloads::DocBatchDownload() {
@@ -599,29 +635,43 @@ void ListDownloads::OnBatchDone(TaskKind kind) {
   m_delegate.EnableTree(true);
 }
 
-// ---- row messages ------------------------------------------------------------------------
+// ---- rows following the download centre ---------------------------------------------------
 
-void ListDownloads::OnRowProgress(int percent, const DownloadTask& task) {
-  CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
-                                                  : m_lists.FindLessonList(task.classId);
-  CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id));
-  if (row == nullptr) return;
-  // The first percentage of a download and every further tenth go to the log.
-  if (CControlUI* button =
-          row->FindSubControl(task.kind == TaskKind::Document ? L"btnDocDown" : L"btnVideoDown")) {
-    const std::wstring before = button->GetText();
-    const bool wasPercent = !before.empty() && before.back() == L'%';
-    if (!wasPercent || std::wcstol(before.c_str(), nullptr, 10) / 10 != percent / 10)
-      LogNormal(L"list row " + AnsiToWide(task.id) + L" " + std::to_wstring(percent) + L"%");
-  }
-  SetRowProgress(row, task.kind, percent);
+CListContainerElementUI* ListDownloads::RowOf(const TaskKey& key) {
+  CListUI* list = key.kind == TaskKind::Document ? m_lists.FindDocList(key.classId)
+                                                 : m_lists.FindLessonList(key.classId);
+  return CourseLists::FindRow(list, AnsiToWide(key.id));
 }
 
-void ListDownloads::OnRowStatus(const std::wstring& status, const DownloadTask& task) {
-  CListUI* list = task.kind == TaskKind::Document ? m_lists.FindDocList(task.classId)
-                                                  : m_lists.FindLessonList(task.classId);
-  if (CListContainerElementUI* row = CourseLists::FindRow(list, AnsiToWide(task.id))) {
-    LogNormal(L"list row " + AnsiToWide(task.id) + L" " + status);
-    SetRowStatus(row, task.kind, status);
+void ListDownloads::OnTaskAdded(const TaskAdded& event) {
+  // Until the first progress report the row says the download is queued, so a second
+  // click pauses it instead of asking for a folder again.
+  if (CListContainerElementUI* row = RowOf(KeyOf(event.task))) SetRowWaiting(row, event.task.kind);
+}
+
+void ListDownloads::OnTaskProgress(const TaskProgress& event) {
+  CListContainerElementUI* row = RowOf(event.key);
+  if (row == nullptr) return;
+  // The first percentage of a download and every further tenth go to the log.
+  const int tenth = event.percent / 10;
+  auto [logged, first] = m_impl->loggedTenth.try_emplace(event.key, tenth);
+  if (first || logged->second != tenth) {
+    logged->second = tenth;
+    LogNormal(L"list row " + AnsiToWide(event.key.id) + L" " + std::to_wstring(event.percent) + L"%");
   }
+  SetRowProgress(row, event.key.kind, event.percent);
+}
+
+void ListDownloads::OnTaskStateChanged(const TaskStateChanged& event) {
+  if (event.state == DownloadState::Transferring) return;  // its percentage comes with progress
+  if (event.state != DownloadState::Waiting) m_impl->loggedTenth.erase(event.key);
+  if (CListContainerElementUI* row = RowOf(event.key)) {
+    const std::wstring text = RowTextOf(event.state);
+    LogNormal(L"list row " + AnsiToWide(event.key.id) + L" " + text);
+    SetRowStatus(row, event.key.kind, text);
+  }
+}
+
+void ListDownloads::OnTaskRemoved(const TaskRemoved& event) {
+  OnTaskStateChanged(TaskStateChanged{event.key, DownloadState::None});
 }

@@ -1,24 +1,26 @@
 // Downloads started from the course lists: the rows' download buttons (start, pause,
 // resume), the batch selection of each tab's tool bar with its check boxes and select-all,
-// and the row updates the download manager windows send. Service lookups run on worker
-// threads; every step that touches a window, the task list, the course database or the
+// and the rows' looks, which follow the download centre's events. Service lookups run on worker
+// workers; every step that touches a window, the task list, the course database or the
 // folder dialog runs on the main thread, so the window never waits for the service.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "downloads/DownloadTask.h"
 #include "platform/Types.h"
 #include "service/Records.h"
+#include "study/DownloadCenter.h"
 #include "ui/Forward.h"
 
 class CourseLists;
 class DownloadMgrDlg;
 
-class ListDownloads {
+class ListDownloads : private DownloadObserver {
  public:
   // What the list downloads need from the main window.
   class Delegate {
@@ -36,9 +38,10 @@ class ListDownloads {
     virtual void SetBadge(TaskKind kind, int count) = 0;
   };
 
-  // `window` holds the tool bars ("hLayDownVideo", ...) and the list holders.
-  ListDownloads(WindowImplBase& window, CourseLists& lists, Delegate& delegate);
-  ~ListDownloads();
+  // `window` holds the tool bars ("hLayDownVideo", ...) and the list holders. The lists
+  // observe `downloads` and start its lesson downloads while they exist.
+  ListDownloads(WindowImplBase& window, CourseLists& lists, Delegate& delegate, DownloadCenter& downloads);
+  ~ListDownloads() override;
   ListDownloads(const ListDownloads&) = delete;
   ListDownloads& operator=(const ListDownloads&) = delete;
 
@@ -61,9 +64,10 @@ class ListDownloads {
   void OnBatchDone(TaskKind kind);
   bool IsBatchRunning(TaskKind kind) const;
 
-  // Messages 1042 and 1060 from the manager windows.
-  void OnRowProgress(int percent, const DownloadTask& task);
-  void OnRowStatus(const std::wstring& status, const DownloadTask& task);
+  // The lesson video of a class, as the player's side panel asks for it: resumes its
+  // paused download, or asks for its address and then the folder as a row click does.
+  // False when the download cannot start (a finished one, an unknown lesson).
+  bool DownloadLesson(const std::string& classId, const std::string& video);
 
   // Service lookups still running, and a wait for them (tests; never on the UI path).
   static int PendingLookups();
@@ -73,6 +77,14 @@ class ListDownloads {
   struct Impl;
   struct Prepared;
   struct Lookup;
+  // DownloadObserver: the row of the task follows the centre.
+  void OnTaskAdded(const TaskAdded& event) override;
+  void OnTaskProgress(const TaskProgress& event) override;
+  void OnTaskStateChanged(const TaskStateChanged& event) override;
+  void OnTaskRemoved(const TaskRemoved& event) override;
+  CListContainerElementUI* RowOf(const TaskKey& key);
+  // The task a row's download button stands for (the row index in its user data), or none.
+  std::optional<TaskKey> KeyOfRow(TaskKind kind, CControlUI* button, const std::string& classId);
   CListUI* CurrentList(TaskKind kind, std::string* classId = nullptr, std::string* className = nullptr);
   void CancelSelect(TaskKind kind);
   void SetRowOption(CControlUI* row, TaskKind kind, bool selectMode);
@@ -80,8 +92,9 @@ class ListDownloads {
   void RowOptionChanged(TaskKind kind, CControlUI* option);
   void DownloadButtonClicked(TaskKind kind, CControlUI* button);
   void ToolBarDownloadClicked(TaskKind kind);
-  // Asks the service for the videos of `lookup` on a worker; the answer comes back as a message.
-  static void RunLookup(HWND receiver, std::shared_ptr<Lookup> lookup);
+  // Asks the service for the videos of `lookup` on a background worker; the answer comes
+  // back on the main loop to OnLookup.
+  void RunLookup(std::shared_ptr<Lookup> lookup);
   void OnLookup(Lookup& lookup);
   // Chooses the folder for the prepared tasks and adds those the task list accepts.
   void Commit(TaskKind kind, std::vector<Prepared>& prepared, std::int64_t folderSize, bool batch);
@@ -91,5 +104,6 @@ class ListDownloads {
   WindowImplBase& m_window;
   CourseLists& m_lists;
   Delegate& m_delegate;
+  DownloadCenter& m_downloads;
   std::unique_ptr<Impl> m_impl;
 };

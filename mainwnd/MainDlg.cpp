@@ -11,7 +11,6 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
-#include "downloads/RowMessages.h"
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/LessonMarkClear.h"
@@ -65,12 +64,12 @@ bool HasCourses() {
 
 MainDlg* GetMainDlg() { return g_mainDlg; }
 
-MainDlg* OpenMainWindow() {
+MainDlg* OpenMainWindow(DownloadCenter* downloads) {
   if (g_mainDlg) {
     PostMessage(g_mainDlg->GetHWND(), WM_ACTIVATE_MAIN);
     return g_mainDlg;
   }
-  auto dlg = std::make_unique<MainDlg>();
+  auto dlg = std::make_unique<MainDlg>(downloads);
   // A zero size takes the skin's size.
   if (dlg->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0) == kNoWindow) {
     LogError(L"the main window could not be created");
@@ -85,7 +84,11 @@ MainDlg* OpenMainWindow() {
   return g_mainDlg;
 }
 
-MainDlg::MainDlg() = default;
+MainDlg::MainDlg(DownloadCenter* downloads)
+    : m_ownDownloads(downloads != nullptr ? nullptr : std::make_unique<DownloadCenter>()),
+      m_downloads(downloads != nullptr ? *downloads : *m_ownDownloads) {
+  m_downloads.ForgetStates();
+}
 
 LeftTreeDlg* MainDlg::GetTreeWindow() const { return m_subjectTree ? m_subjectTree->GetWindow() : nullptr; }
 
@@ -126,7 +129,7 @@ void MainDlg::InitWindow() {
   }
   m_downSet = std::make_unique<DownSetPanel>(*this);
   m_lists = std::make_unique<CourseLists>(*this, *this);
-  m_listDownloads = std::make_unique<ListDownloads>(*this, *m_lists, *this);
+  m_listDownloads = std::make_unique<ListDownloads>(*this, *m_lists, *this, m_downloads);
   m_subjectTree = std::make_unique<SubjectTree>(*this, *m_lists);
   // A newly shown class starts without the batch selection of the tab.
   m_subjectTree->SetClassShownHook([this] {
@@ -160,9 +163,9 @@ void MainDlg::InitWindow() {
 
 void MainDlg::CreateManagers() {
   // Both are rebuilt from the course database and kept hidden until their button opens them.
-  m_docMgr = std::make_unique<DownloadDocDlg>(this, m_hWnd);
+  m_docMgr = std::make_unique<DownloadDocDlg>(this, m_downloads);
   m_docMgr->Create(m_hWnd, L"Tavo", WS_OVERLAPPEDWINDOW, 0);
-  m_videoMgr = std::make_unique<DownloadVideoDlg>(this, m_hWnd);
+  m_videoMgr = std::make_unique<DownloadVideoDlg>(this, m_downloads);
   m_videoMgr->Create(m_hWnd, L"Tavo", WS_OVERLAPPEDWINDOW, 0);
 }
 
@@ -377,14 +380,6 @@ LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, con
     case WM_LESSON_MARK_CLEAR:
       if (auto* mark = PayloadAs<LessonMarkClear>(payload); mark && m_lists)
         m_lists->ClearLessonMark(mark->classId, mark->videoId);
-      return 0;
-    case WM_ROW_PROGRESS:
-      if (auto* task = PayloadAs<DownloadTask>(payload); task && m_listDownloads)
-        m_listDownloads->OnRowProgress(static_cast<int>(wParam), *task);
-      return 0;
-    case WM_ROW_STATUS:
-      if (auto* status = PayloadAs<RowStatus>(payload); status && m_listDownloads)
-        m_listDownloads->OnRowStatus(status->text, status->task);
       return 0;
     case WM_VIDEO_BATCH_DONE:
     case WM_DOC_BATCH_DONE:

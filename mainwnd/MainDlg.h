@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "downloads/DownloadMgrDlg.h"
+#include "mainwnd/DownloadMgrDlg.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetPanel.h"
 #include "mainwnd/ListDownloads.h"
@@ -32,7 +32,9 @@ class MainDlg : public WindowImplBase,
                 public ListDownloads::Delegate,
                 public DownloadMgrDelegate {
  public:
-  MainDlg();
+  // The downloads the main window shows: the program's centre, or one of its own when
+  // none is given.
+  explicit MainDlg(DownloadCenter* downloads = nullptr);
   ~MainDlg() override;
   std::wstring GetWindowClassName() const override { return L"mainDlgClass"; }
 
@@ -53,6 +55,7 @@ class MainDlg : public WindowImplBase,
   CourseLists* GetCourseLists() const { return m_lists.get(); }
   const QuestionView& GetQuestionView() const { return m_questions; }
   ListDownloads* GetListDownloads() const { return m_listDownloads.get(); }
+  DownloadCenter& GetDownloads() const { return m_downloads; }
   DownSetPanel* GetDownSetPanel() const { return m_downSet.get(); }
   DownloadMgrDlg* GetManager(TaskKind kind) override;
 
@@ -126,6 +129,8 @@ class MainDlg : public WindowImplBase,
   std::unique_ptr<SubjectTree> m_subjectTree;
   QuestionView m_questions;
   std::unique_ptr<DownSetPanel> m_downSet;
+  std::unique_ptr<DownloadCenter> m_ownDownloads;
+  DownloadCenter& m_downloads;
   std::unique_ptr<ListDownloads> m_listDownloads;
   std::unique_ptr<DownloadMgrDlg> m_videoMgr;
   std::unique_ptr<DownloadMgrDlg> m_docMgr;
@@ -149,5 +154,6 @@ bool HasCourses();
 
 // The one main window, or null (the global main window pointer).
 MainDlg* GetMainDlg();
-// Creates the main window (centred, shown) or, when it exists, brings it to the front.
-MainDlg* OpenMainWindow();
+// Creates the main window (centred, shown) over `downloads` (its own centre when null) or,
+// when it exists, brings it to the front.
+MainDlg* OpenMainWindow(DownloadCenter* downloads = nullptr);

@@ -4,6 +4,6 @@
 #include "account/MainWindowLink.h"
 #include "mainwnd/MainDlg.h"
 
-void InstallMainWindowLink() {
-  SetMainWindowLink({[] { return GetMainDlg() != nullptr; }, [] { OpenMainWindow(); }});
+void InstallMainWindowLink(DownloadCenter* downloads) {
+  SetMainWindowLink({[] { return GetMainDlg() != nullptr; }, [downloads] { OpenMainWindow(downloads); }});
 }

@@ -1,6 +1,9 @@
 // Connects the login frame to the main window: the program calls this at start-up.
 #pragma once
 
+class DownloadCenter;
+
 // Installs the link whose exists() tells whether the main window is open and whose
-// open() creates it (or brings it to the front).
-void InstallMainWindowLink();
+// open() creates it (or brings it to the front) over `downloads` (a centre of its own
+// when null).
+void InstallMainWindowLink(DownloadCenter* downloads = nullptr);

@@ -12,7 +12,7 @@ struct PlayerLink {
   // Plays a lesson online: opens the player or switches the open one to the lesson.
   std::function<void(const std::string& classId, const LessonRecord& lesson)> playOnline;
   // Adds the lesson video (class id, video id) to the downloads or resumes it; true when
-  // it was added or resumed. Filled by the download side of the main window.
+  // it was added or resumed. Filled by the program with its download centre.
   std::function<bool(const std::string& classId, const std::string& vid)> downloadLesson;
   // Sends the learning positions kept unsent for the signed-in account, oldest first.
   // Filled by the player side; the main window calls it once a sign-in succeeded.

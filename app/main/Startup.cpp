@@ -31,6 +31,7 @@
 #include "downloads/DownloadTaskList.h"
 #include "downloads/ThreadPool.h"
 #include "mainwnd/MainWindowOpener.h"
+#include "mainwnd/PlayerLink.h"
 #include "mainwnd/WebPageDlg.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageCore.h"
@@ -41,6 +42,7 @@
 #include "service/ServiceConfig.h"
 #include "service/UsageReport.h"
 #include "skin/LoadSkin.h"
+#include "study/DownloadCenter.h"
 #include "ui/Control.h"
 #include "ui/Dialogs.h"
 #include "web/WebRouterListenThread.h"
@@ -165,8 +167,20 @@ gboolean QuitOnSignal(gpointer) {
 // Shows the login frame and runs the message loop until the quit message. False when no
 // window could be shown.
 bool RunWindows() {
-  InstallMainWindowLink();
+  // The student's downloads: every main window of this run shows them, and the player's
+  // side panel starts a lesson's download through them.
+  DownloadCenter downloads;
+  InstallMainWindowLink(&downloads);
   InstallPlayerLink();
+  SetLessonDownloader([&downloads](const std::string& classId, const std::string& vid) {
+    return downloads.DownloadLesson(classId, vid);
+  });
+  struct UnlinkDownloads {
+    ~UnlinkDownloads() {
+      SetLessonDownloader(nullptr);
+      InstallMainWindowLink();
+    }
+  } unlink;
   InstallLocalPlayLink();
   auto frame = std::make_unique<LoginBackDlg>();
   SetLoginFrame(frame.get());

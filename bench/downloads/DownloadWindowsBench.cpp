@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "downloads/CourseDB.h"
-#include "downloads/DownloadMgrDlg.h"
+#include "mainwnd/DownloadMgrDlg.h"
+#include "study/DownloadCenter.h"
 #include "downloads/DownloadTaskList.h"
 #include "platform/MessageCore.h"
 #include "platform/MessageWindow.h"
@@ -99,12 +100,12 @@ int main() {
                                   std::to_string(kTotal), tasks[i].localFile);
   }
   NoDelegate delegate;
-  MessageWindow main;
+  DownloadCenter downloads;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 360, 638);
   std::vector<double> rebuild, repaint, add, progress;
   for (int run = 0; run < 7; ++run) {
     DownloadTaskList::Get().Clear();
-    DownloadVideoDlg restored(&delegate, main.GetHWND());
+    DownloadVideoDlg restored(&delegate, downloads);
     rebuild.push_back(TimeMs([&] {
       restored.Create(kNoWindow, L"Tavo", WS_POPUP, 0);
       restored.ShowWindow(true);
@@ -115,7 +116,7 @@ int main() {
     restored.DestroyWindow();
 
     DownloadTaskList::Get().Clear();
-    DownloadVideoDlg fresh(&delegate, main.GetHWND());
+    DownloadVideoDlg fresh(&delegate, downloads);
     fresh.Create(kNoWindow, L"Tavo", WS_POPUP, 0);
     fresh.ShowWindow(true);
     add.push_back(TimeMs([&] {

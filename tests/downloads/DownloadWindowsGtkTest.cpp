@@ -12,7 +12,8 @@
 #include <string>
 
 #include "downloads/CourseDB.h"
-#include "downloads/DownloadMgrDlg.h"
+#include "mainwnd/DownloadMgrDlg.h"
+#include "study/DownloadCenter.h"
 #include "downloads/DownloadTaskList.h"
 #include "platform/MessageCore.h"
 #include "platform/MessageWindow.h"
@@ -71,9 +72,9 @@ TEST(DownloadWindowsGtkTest, LayerShowsItsRowsAndHidesWhenThePointerLeaves) {
     // window has when its manager button is clicked.
     ASSERT_TRUE(RunFor([&] { return owner.IsWindowVisible(); }));
     RunFor([] { return false; }, 300);
-    MessageWindow main;
+    DownloadCenter downloads;
     NoDelegate delegate;
-    DownloadVideoDlg manager(&delegate, main.GetHWND());
+    DownloadVideoDlg manager(&delegate, downloads);
     ASSERT_NE(manager.Create(owner.GetHWND(), L"Tavo", WS_POPUP, 0, 500, 100, 360, 638), kNoWindow);
     manager.ShowWindow(true, true);
     ASSERT_TRUE(RunFor([&] { return manager.IsWindowVisible(); }));

@@ -17,16 +17,16 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadJob.h"
-#include "downloads/DownloadMgrDlg.h"
-#include "downloads/DownloadPathSetDlg.h"
+#include "mainwnd/DownloadMgrDlg.h"
+#include "mainwnd/DownloadPathSetDlg.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/RetryPolicy.h"
-#include "downloads/RowMessages.h"
 #include "downloads/SizeText.h"
 #include "downloads/ThreadPool.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
 #include "service/HttpDownload.h"
+#include "study/DownloadCenter.h"
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
 #include "ui/Label.h"
@@ -71,10 +71,26 @@ class RecordingDelegate : public DownloadMgrDelegate {
   std::vector<std::wstring> tips;
 };
 
+// What the download centre heard about a row: its percentage, or its state's row text.
+enum class RowEvent { Progress, Status };
 struct RowMessage {
-  UINT msg;
-  std::wstring text;  // status text of 1060; the percentage of 1042
+  RowEvent msg;
+  std::wstring text;  // the state's row text; the percentage
   std::string id;
+};
+
+struct RowRecorder : DownloadObserver {
+  std::vector<RowMessage>& rows;
+  explicit RowRecorder(std::vector<RowMessage>& into) : rows(into) {}
+  void OnTaskProgress(const TaskProgress& e) override {
+    rows.push_back({RowEvent::Progress, std::to_wstring(e.percent), e.key.id});
+  }
+  void OnTaskStateChanged(const TaskStateChanged& e) override {
+    rows.push_back({RowEvent::Status, RowTextOf(e.state), e.key.id});
+  }
+  void OnTaskRemoved(const TaskRemoved& e) override {
+    rows.push_back({RowEvent::Status, RowTextOf(DownloadState::None), e.key.id});
+  }
 };
 
 class DownloadWindowsTest : public WindowTestKit {
@@ -86,17 +102,13 @@ class DownloadWindowsTest : public WindowTestKit {
     fs::create_directories(m_root / "files");
     // Every attribute list the windows apply at run time must be understood.
     CControlUI::SetBadAttributeSink([this](const std::wstring& text) { problems.push_back(ToUtf8(text)); });
-    main = std::make_unique<MessageWindow>([this](UINT msg, WPARAM wParam, LPARAM lParam, const Payload&) {
-      if (msg == WM_ROW_STATUS) rows.push_back({msg, *RowStatusTextOf(wParam), RowTaskOf(lParam)->id});
-      if (msg == WM_ROW_PROGRESS) rows.push_back({msg, std::to_wstring(wParam), RowTaskOf(lParam)->id});
-      return 0;
-    });
+    downloads.AddObserver(recorder);
   }
   void TearDown() override {
     CControlUI::SetBadAttributeSink(nullptr);
     EXPECT_TRUE(problems.empty()) << problems.front();
     window.reset();
-    main.reset();
+    downloads.RemoveObserver(recorder);
     DownloadTaskList::Get().Clear();
     CourseDB::Release();
     WindowTestKit::TearDown();
@@ -138,9 +150,9 @@ class DownloadWindowsTest : public WindowTestKit {
   }
   DownloadMgrDlg* Open(TaskKind kind = TaskKind::Video) {
     if (kind == TaskKind::Document)
-      window = std::make_unique<DownloadDocDlg>(&delegate, main->GetHWND());
+      window = std::make_unique<DownloadDocDlg>(&delegate, downloads);
     else
-      window = std::make_unique<DownloadVideoDlg>(&delegate, main->GetHWND());
+      window = std::make_unique<DownloadVideoDlg>(&delegate, downloads);
     EXPECT_NE(window->Create(kNoWindow, L"Tavo", WS_POPUP, 0), kNoWindow);
     window->ShowWindow(true, true);
     window->GetPaintManager().DoLayout();
@@ -193,7 +205,7 @@ class DownloadWindowsTest : public WindowTestKit {
   std::vector<std::wstring> StatusTexts() const {
     std::vector<std::wstring> texts;
     for (const RowMessage& m : rows)
-      if (m.msg == WM_ROW_STATUS) texts.push_back(m.text);
+      if (m.msg == RowEvent::Status) texts.push_back(m.text);
     return texts;
   }
   bool ClassNodeShown(const std::string& classId) const {
@@ -204,9 +216,10 @@ class DownloadWindowsTest : public WindowTestKit {
   }
 
   RecordingDelegate delegate;
-  std::unique_ptr<MessageWindow> main;
-  std::unique_ptr<DownloadMgrDlg> window;
+  DownloadCenter downloads;
   std::vector<RowMessage> rows;
+  RowRecorder recorder{rows};
+  std::unique_ptr<DownloadMgrDlg> window;
   std::vector<std::string> problems;
 };
 
@@ -303,7 +316,7 @@ TEST_F(DownloadWindowsTest, ProgressAndCompletionMessagesSetTheRowAndTellTheMain
     bool pausedInList;
     const wchar_t* status;  // the row's status text afterwards
     const wchar_t* image;   // part of the status button's image
-    const wchar_t* posted;  // the 1060 text
+    const wchar_t* posted;  // the row text of the state reported
     bool fileStays;
   } cases[] = {
       {"finished", 0, TaskState::Transferring, false, L"下载完成", L"icon_video_play.png", L"已下载", true},
@@ -342,9 +355,9 @@ TEST_F(DownloadWindowsTest, ProgressAndCompletionMessagesSetTheRowAndTellTheMain
     EXPECT_EQ(v.status, c.status);
     EXPECT_NE(v.image.find(c.image), std::wstring::npos) << ToUtf8(v.image);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].msg, WM_ROW_PROGRESS);
+    EXPECT_EQ(rows[0].msg, RowEvent::Progress);
     EXPECT_EQ(rows[0].text, L"50");
-    EXPECT_EQ(rows[1].msg, WM_ROW_STATUS);
+    EXPECT_EQ(rows[1].msg, RowEvent::Status);
     EXPECT_EQ(rows[1].text, c.posted);
     EXPECT_EQ(rows[1].id, id);
     EXPECT_EQ(fs::exists(task.localFile), c.fileStays);
@@ -515,7 +528,7 @@ TEST_F(DownloadWindowsTest, HidesWhenThePointerLeavesTheFocusGoesOrEscapeIsPress
 
   window->ShowWindow(true, true);
   ASSERT_TRUE(host->IsVisible());
-  auto another = std::make_unique<DownloadDocDlg>(&delegate, main->GetHWND());
+  auto another = std::make_unique<DownloadDocDlg>(&delegate, downloads);
   another->Create(kNoWindow, L"Tavo", WS_POPUP, 0);
   another->ShowWindow(true, true);  // takes the focus
   EXPECT_FALSE(host->IsVisible());

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "CourseView.h"
+#include "DownloadSteps.h"
 #include "E2eSession.h"
 #include "FlowSteps.h"
 #include "SessionTest.h"
@@ -245,6 +246,30 @@ TEST_F(PlayFlowTest, PlayingALessonReportsTheLearnedPositionAndTheRowShowsIt) {
   EXPECT_NE(requests.find("lessonId=110101"), std::string::npos) << requests;
   ExpectRowProgress("v110101", 0);
   m_session.Screenshot("e2e-play-list-after.png");
+}
+
+TEST_F(PlayFlowTest, TheSidePanelsDownloadButtonDownloadsThePlayingLesson) {
+  TavoRun run;
+  SignInAndPlay(run, 0, "v110101");
+  if (HasFatalFailure()) return;
+  const size_t from = m_session.BrowserLog().size();
+  // The side panel's "下载" asks for the location as a row's "下载" does.
+  ASSERT_TRUE(ShowOverlays()) << "the side panel did not show";
+  const Rect button = SideButton(m_box, kDownloadRow);
+  std::string error;
+  ASSERT_TRUE(e2e::DownloadThroughDialog(m_session, m_view, CentreX(button), CentreY(button),
+                                         "e2e-play-download-dialog.png", error))
+      << error;
+  EXPECT_NE(m_session.DemoRequests().find("/api/Apibook/playUri?vid=v110101"), std::string::npos);
+  // The lesson's row follows the download to its end, and the file is the school's.
+  ASSERT_TRUE(m_session.WaitForLog("list row v110101 已下载", 60s, from)) << m_session.BrowserLog().substr(from);
+  ClosePlayer();
+  if (HasFatalFailure()) return;
+  e2e::DownloadSteps downloads(m_session, m_view);
+  const std::filesystem::path file = downloads.FindDownload("片段阅读：主旨概括题.mp4");
+  ASSERT_FALSE(file.empty()) << "no downloaded file";
+  EXPECT_EQ(ReadText(file), ReadText(e2e::SchoolMedia("v110101")));
+  ASSERT_NO_FATAL_FAILURE(downloads.OpenVideoManager("e2e-play-download-manager.png"));
 }
 
 TEST_F(PlayFlowTest, NextLessonReportsTheOldOneAndClosingBringsTheMainWindowToTheFront) {

@@ -22,7 +22,6 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
-#include "downloads/RowMessages.h"
 #include "mainwnd/ClassContentCache.h"
 #include "mainwnd/ClassFetch.h"
 #include "mainwnd/DownSetConfig.h"
@@ -569,34 +568,34 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   EXPECT_EQ(task->localFile, folder.string() + "/第一课 函数与极限.mp4");
   EXPECT_EQ(Button(list, 0)->GetText(), L"等待下载");
 
-  // The manager windows report progress and status with task copies.
-  PostMessage(main->GetHWND(), WM_ROW_PROGRESS, 45, 0, MakePayload<DownloadTask>(*task));
+  // The manager windows report progress and states to the download centre.
+  main->GetDownloads().ReportProgress(*task, 45);
   PumpPendingMessages();
   EXPECT_EQ(Button(list, 0)->GetText(), L"45%");
   EXPECT_EQ(Button(list, 0)->GetTextColor(), 0xFFFF854Du);
-  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已暂停", *task}));
+  main->GetDownloads().ReportState(*task, DownloadState::Paused);
   PumpPendingMessages();
   EXPECT_EQ(Button(list, 0)->GetText(), L"已暂停");
   EXPECT_EQ(Button(list, 0)->GetTextColor(), 0xFF4D4D4Du);
   // Rows in every state side by side: paused, transferring, finished, not downloaded.
   DownloadTask other = *task;
   other.id = "v2";
-  PostMessage(main->GetHWND(), WM_ROW_PROGRESS, 45, 0, MakePayload<DownloadTask>(other));
+  main->GetDownloads().ReportProgress(other, 45);
   other.id = "v3";
-  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", other}));
+  main->GetDownloads().ReportState(other, DownloadState::Finished);
   PumpPendingMessages();
   EXPECT_EQ(Button(list, 1)->GetText(), L"45%");
   EXPECT_FALSE(Button(list, 2)->IsEnabled());
   main->SetBadge(TaskKind::Video, 2);
   main->GetPaintManager().DoLayout();
   SaveScreenshot(main, "list-downloads-rows.png", {main->GetTreeWindow()});
-  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", *task}));
+  main->GetDownloads().ReportState(*task, DownloadState::Finished);
   PumpPendingMessages();
   EXPECT_FALSE(Button(list, 0)->IsEnabled());
   // A task of a class without a list changes nothing.
   DownloadTask stranger = *task;
   stranger.classId = "c404";
-  PostMessage(main->GetHWND(), WM_ROW_PROGRESS, 10, 0, MakePayload<DownloadTask>(stranger));
+  main->GetDownloads().ReportProgress(stranger, 10);
   PumpPendingMessages();
   EXPECT_EQ(Button(list, 0)->GetText(), L"已下载");
 
@@ -615,13 +614,13 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   EXPECT_TRUE(CourseDB::Get()->HasDoc("d2"));
   CControlUI* look = Row(docs, 1)->FindSubControl(L"btnDocLook");
   EXPECT_FALSE(look->IsEnabled());
-  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"已下载", *doc}));
+  main->GetDownloads().ReportState(*doc, DownloadState::Finished);
   PumpPendingMessages();
   EXPECT_TRUE(look->IsEnabled());
   EXPECT_EQ(look->GetToolTip(), L"查看");
   main->GetPaintManager().DoLayout();
   SaveScreenshot(main, "list-downloads-documents.png", {main->GetTreeWindow()});
-  PostMessage(main->GetHWND(), WM_ROW_STATUS, 0, 0, MakePayload<RowStatus>(RowStatus{L"下载", *doc}));
+  main->GetDownloads().ReportState(*doc, DownloadState::Failed);
   PumpPendingMessages();
   EXPECT_FALSE(look->IsEnabled());
   EXPECT_EQ(Button(docs, 1, L"btnDocDown")->GetText(), L"下载");

@@ -2,14 +2,15 @@
 // DownloadDocDlg (lecture documents). Each shows the downloads of its kind grouped by
 // class, with progress, status and delete per row, pause-all/start-all and a delete mode.
 // They are the notify windows of their tasks: they turn progress and completion messages
-// into row updates and tell the main window's lists about every change of a task's status
-// (WM_ROW_PROGRESS, WM_ROW_STATUS). Main thread only.
+// into row updates and report every change of a task's state to the download centre,
+// which the main window's lists observe. Main thread only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "downloads/DownloadTask.h"
+#include "study/DownloadCenter.h"
 #include "ui/Control.h"
 #include "ui/WindowImplBase.h"
 
@@ -32,7 +33,7 @@ class DownloadMgrDelegate {
 
 class DownloadMgrDlg : public WindowImplBase {
  public:
-  DownloadMgrDlg(TaskKind kind, DownloadMgrDelegate* delegate, HWND mainWindow);
+  DownloadMgrDlg(TaskKind kind, DownloadMgrDelegate* delegate, DownloadCenter& downloads);
   ~DownloadMgrDlg() override;
   std::wstring GetWindowClassName() const override { return L"myDownloadDlgClass"; }
   TaskKind GetKind() const { return m_kind; }
@@ -65,7 +66,7 @@ class DownloadMgrDlg : public WindowImplBase {
 
   TaskKind m_kind;
   DownloadMgrDelegate* m_delegate;
-  HWND m_mainWindow;
+  DownloadCenter& m_downloads;
 
  private:
   enum class Look { Waiting, Resumable, Paused, Failed, Finished };
@@ -112,12 +113,12 @@ class DownloadMgrDlg : public WindowImplBase {
 
 class DownloadVideoDlg : public DownloadMgrDlg {
  public:
-  DownloadVideoDlg(DownloadMgrDelegate* delegate, HWND mainWindow)
-      : DownloadMgrDlg(TaskKind::Video, delegate, mainWindow) {}
+  DownloadVideoDlg(DownloadMgrDelegate* delegate, DownloadCenter& downloads)
+      : DownloadMgrDlg(TaskKind::Video, delegate, downloads) {}
 };
 
 class DownloadDocDlg : public DownloadMgrDlg {
  public:
-  DownloadDocDlg(DownloadMgrDelegate* delegate, HWND mainWindow)
-      : DownloadMgrDlg(TaskKind::Document, delegate, mainWindow) {}
+  DownloadDocDlg(DownloadMgrDelegate* delegate, DownloadCenter& downloads)
+      : DownloadMgrDlg(TaskKind::Document, delegate, downloads) {}
 };

@@ -1,7 +1,7 @@
 // The download manager windows: the class/row tree rebuilt from the course database, row
 // looks per task state, progress and completion messages, pause/resume/delete, pause-all,
 // the delete mode with check boxes, and hiding when the pointer or the focus leaves.
-#include "downloads/DownloadMgrDlg.h"
+#include "mainwnd/DownloadMgrDlg.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +15,6 @@
 #include "downloads/DownloadJob.h"
 #include "downloads/DownloadResult.h"
 #include "downloads/DownloadTaskList.h"
-#include "downloads/RowMessages.h"
 #include "downloads/SizeText.h"
 #include "platform/Messages.h"
 #include "ui/Button.h"
@@ -87,8 +86,8 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-DownloadMgrDlg::DownloadMgrDlg(TaskKind kind, DownloadMgrDelegate* delegate, HWND mainWindow)
-    : m_kind(kind), m_delegate(delegate), m_mainWindow(mainWindow) {}
+DownloadMgrDlg::DownloadMgrDlg(TaskKind kind, DownloadMgrDelegate* delegate, DownloadCenter& downloads)
+    : m_kind(kind), m_delegate(delegate), m_downloads(downloads) {}
 
 DownloadMgrDlg::~DownloadMgrDlg() = default;
 
@@ -322,7 +321,7 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
   CTreeNodeUI* row = FindTaskRow(task.classId, task.id);
   if (result == DownloadResultWParam(DownloadResult::Succeeded)) {
     SetLook(row, Look::Finished);
-    if (FileExists(task.localFile)) PostRowStatus(m_mainWindow, L"已下载", task);
+    if (FileExists(task.localFile)) m_downloads.ReportState(task, DownloadState::Finished);
     UpdateBadge();
     NotifyDownloadResult(Wide(task.name), DownloadNotice::Finished, m_hWnd);
   } else if (result == DownloadResultWParam(DownloadResult::Failed)) {
@@ -332,13 +331,13 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
         errno != ENOTDIR) {
       LogError(L"cannot delete " + Wide(task.localFile) + L": " + Wide(std::strerror(errno)));
     }
-    PostRowStatus(m_mainWindow, L"下载", task);
+    m_downloads.ReportState(task, DownloadState::Failed);
     NotifyDownloadResult(Wide(task.name), DownloadNotice::Failed, m_hWnd);
   } else if (task.state == TaskState::Paused) {
     if (listed) SetLook(row, Look::Paused);
-    PostRowStatus(m_mainWindow, L"已暂停", task);
+    m_downloads.ReportState(task, DownloadState::Paused);
   } else if (task.state == TaskState::Removed) {
-    PostRowStatus(m_mainWindow, L"下载", task);
+    m_downloads.ReportRemoved(task);
   }
 }
 
@@ -349,7 +348,7 @@ void DownloadMgrDlg::PauseTask(const std::string& classId, const std::string& id
     SetLook(FindTaskRow(classId, id), Look::Paused);
     entry->state = TaskState::Paused;
     DownloadTaskList::Get().UpdateTask(*entry, m_kind);
-    PostRowStatus(m_mainWindow, L"已暂停", *entry);
+    m_downloads.ReportState(*entry, DownloadState::Paused);
   }
   UpdatePauseAllImage();
 }
@@ -363,7 +362,7 @@ void DownloadMgrDlg::ResumeTask(const std::string& classId, const std::string& i
     DownloadTaskList::Get().UpdateTask(*entry, m_kind);
     SetLook(FindTaskRow(classId, id), Look::Waiting);
     SubmitDownload(*entry);
-    PostRowStatus(m_mainWindow, L"等待下载", *entry);
+    m_downloads.ReportState(*entry, DownloadState::Waiting);
   }
   UpdatePauseAllImage();
 }
@@ -471,7 +470,7 @@ void DownloadMgrDlg::DeleteItem(CControlUI* button) {
   if (auto task = DownloadTaskList::Get().FindTask(classId, id, m_kind)) {
     RemoveFromStore(classId, id);
     UpdateBadge();
-    PostRowStatus(m_mainWindow, L"下载", *task);
+    m_downloads.ReportRemoved(*task);
   }
   ShowTreeOrEmpty();
 }
@@ -556,7 +555,7 @@ void DownloadMgrDlg::DeleteChecked() {
     const std::string id = Narrow(row->GetUserData());
     const bool finished = IsFinishedRow(row);
     if (auto task = DownloadTaskList::Get().FindTask(classId, id, m_kind)) {
-      PostRowStatus(m_mainWindow, L"下载", *task);
+      m_downloads.ReportRemoved(*task);
     }
     RemoveFromStore(classId, id);
     RemoveRow(row);
@@ -629,7 +628,7 @@ LRESULT DownloadMgrDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, con
       auto entry = DownloadTaskList::Get().FindTask(task->classId, task->id, m_kind);
       if (!entry || entry->state == TaskState::Paused) return 0;
       ShowProgress(*task, static_cast<int>(wParam));
-      PostRowProgress(m_mainWindow, static_cast<int>(wParam), *task);
+      m_downloads.ReportProgress(*task, static_cast<int>(wParam));
       return 0;
     }
     case WM_DOWNLOAD_RESULT:

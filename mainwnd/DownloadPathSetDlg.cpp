@@ -1,6 +1,6 @@
 // The download location dialog: kind and size of what is about to be downloaded, the
 // proposed folder, "更改目录" through the folder chooser; OK ends with 1, cancel with 2.
-#include "downloads/DownloadPathSetDlg.h"
+#include "mainwnd/DownloadPathSetDlg.h"
 
 #include "downloads/SizeText.h"
 #include "ui/Control.h"

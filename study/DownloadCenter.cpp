@@ -1,0 +1,76 @@
+// The download centre: task states, progress and their observers.
+#include "study/DownloadCenter.h"
+
+#include <algorithm>
+
+DownloadCenter::DownloadCenter(DownloadTaskList& list) : m_list(list) {}
+
+void DownloadCenter::AddObserver(DownloadObserver& observer) {
+  if (std::find(m_observers.begin(), m_observers.end(), &observer) == m_observers.end())
+    m_observers.push_back(&observer);
+}
+
+void DownloadCenter::RemoveObserver(DownloadObserver& observer) {
+  std::erase(m_observers, &observer);
+}
+
+template <typename Event>
+void DownloadCenter::Notify(void (DownloadObserver::*handler)(const Event&), const Event& event) {
+  // A copy: an observer may remove itself (or another) while it handles the event.
+  const std::vector<DownloadObserver*> observers = m_observers;
+  for (DownloadObserver* observer : observers) {
+    if (std::find(m_observers.begin(), m_observers.end(), observer) != m_observers.end())
+      (observer->*handler)(event);
+  }
+}
+
+DownloadState DownloadCenter::StateOf(const TaskKey& key) const {
+  const auto task = m_list.FindTask(key.classId, key.id, key.kind);
+  if (!task) return DownloadState::None;
+  if (auto it = m_states.find(key); it != m_states.end()) return it->second;
+  if (task->total > 0 && task->downloaded >= task->total) return DownloadState::Finished;
+  if (task->state == TaskState::Paused) return DownloadState::Paused;
+  return task->downloaded != 0 ? DownloadState::Waiting : DownloadState::None;
+}
+
+void DownloadCenter::ReportAdded(const DownloadTask& task) {
+  m_states[KeyOf(task)] = DownloadState::Waiting;
+  Notify(&DownloadObserver::OnTaskAdded, TaskAdded{task});
+}
+
+void DownloadCenter::ReportProgress(const DownloadTask& task, int percent) {
+  m_states[KeyOf(task)] = DownloadState::Transferring;
+  Notify(&DownloadObserver::OnTaskProgress,
+         TaskProgress{KeyOf(task), task.downloaded, task.total, std::clamp(percent, 0, 100)});
+}
+
+void DownloadCenter::ReportState(const DownloadTask& task, DownloadState state) {
+  m_states[KeyOf(task)] = state;
+  Notify(&DownloadObserver::OnTaskStateChanged, TaskStateChanged{KeyOf(task), state});
+}
+
+void DownloadCenter::ReportRemoved(const DownloadTask& task) {
+  m_states.erase(KeyOf(task));
+  Notify(&DownloadObserver::OnTaskRemoved, TaskRemoved{KeyOf(task)});
+}
+
+bool DownloadCenter::DownloadLesson(const std::string& classId, const std::string& videoId) {
+  return m_lessonStarter && m_lessonStarter(classId, videoId);
+}
+
+const wchar_t* RowTextOf(DownloadState state) {
+  switch (state) {
+    case DownloadState::None:
+    case DownloadState::Failed:
+      return L"下载";
+    case DownloadState::Waiting:
+      return L"等待下载";
+    case DownloadState::Paused:
+      return L"已暂停";
+    case DownloadState::Finished:
+      return L"已下载";
+    case DownloadState::Transferring:
+      return L"";
+  }
+  return L"";
+}

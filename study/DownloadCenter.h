@@ -1,0 +1,60 @@
+// The downloads of the signed-in student as one model: the state of every task as an
+// enum, its progress, and the observers that show them. The engine's task list
+// (DownloadTaskList) stays the record of what is queued and what a running transfer must
+// obey; the centre is where the windows learn what happened to a task and what a click on
+// its row means. Main thread only.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "downloads/DownloadTaskList.h"
+#include "study/DownloadEvents.h"
+
+class DownloadCenter {
+ public:
+  explicit DownloadCenter(DownloadTaskList& list = DownloadTaskList::Get());
+  DownloadCenter(const DownloadCenter&) = delete;
+  DownloadCenter& operator=(const DownloadCenter&) = delete;
+
+  // Observers are not owned; one removes itself before it goes.
+  void AddObserver(DownloadObserver& observer);
+  void RemoveObserver(DownloadObserver& observer);
+
+  // The task's state: what was last reported for it, otherwise what the task list holds
+  // (a task restored with its whole file is Finished, one with part of it Waiting, one
+  // with nothing on disk None, as a row offers to start it).
+  DownloadState StateOf(const TaskKey& key) const;
+
+  // Drops what was reported; states come from the task list again (a new sign-in's task
+  // list is restored from the course database).
+  void ForgetStates() { m_states.clear(); }
+
+  // Reports from the engine's side (the manager windows handle the engine's messages).
+  void ReportAdded(const DownloadTask& task);
+  void ReportProgress(const DownloadTask& task, int percent);
+  void ReportState(const DownloadTask& task, DownloadState state);
+  void ReportRemoved(const DownloadTask& task);
+
+  // The lesson download the player's side panel asks for: handed to the starter the main
+  // window installs (it asks for the video's address, then the folder). False while no
+  // starter is installed or when it refused.
+  using LessonStarter = std::function<bool(const std::string& classId, const std::string& videoId)>;
+  void SetLessonStarter(LessonStarter starter) { m_lessonStarter = std::move(starter); }
+  bool DownloadLesson(const std::string& classId, const std::string& videoId);
+
+ private:
+  template <typename Event>
+  void Notify(void (DownloadObserver::*handler)(const Event&), const Event& event);
+
+  DownloadTaskList& m_list;
+  std::map<TaskKey, DownloadState> m_states;
+  std::vector<DownloadObserver*> m_observers;
+  LessonStarter m_lessonStarter;
+};
+
+// The row text of a state ("下载", "等待下载", "已暂停", "已下载"); empty for Transferring,
+// whose row shows its percentage.
+const wchar_t* RowTextOf(DownloadState state);
