@@ -196,7 +196,8 @@ bool DownSetPanel::AskWithDialog(TaskKind kind, std::int64_t size, const std::ws
   const int x = area.left + (area.GetWidth() - kDialogWidth) / 2;
   const int y = area.top + (area.GetHeight() - kDialogHeight) / 2;
   DownloadPathSetDlg dialog(kind, size, initial);
-  if (dialog.Create(m_window.GetHWND(), L"下载设置", WS_POPUP, 0, x, y, kDialogWidth, kDialogHeight) ==
+  const HWND owner = IsWindow(m_dialogOwner) ? m_dialogOwner : m_window.GetHWND();
+  if (dialog.Create(owner, L"下载设置", WS_POPUP, 0, x, y, kDialogWidth, kDialogHeight) ==
       kNoWindow) {
     LogError(L"the download location dialog could not be created");
     return false;

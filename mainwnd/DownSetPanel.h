@@ -42,6 +42,9 @@ class DownSetPanel {
 
   const DownSetConfig& Config() const { return m_config; }
   void SetFolderAsker(FolderAsker asker) { m_asker = std::move(asker); }
+  // The window the location dialog opens over (the player's, when the player asked);
+  // kNoWindow: the main window.
+  void SetDialogOwner(HWND owner) { m_dialogOwner = owner; }
 
  private:
   bool AskWithDialog(TaskKind kind, std::int64_t size, const std::wstring& initial, std::wstring& chosen);
@@ -55,6 +58,7 @@ class DownSetPanel {
   WindowImplBase& m_window;
   DownSetConfig m_config;
   FolderAsker m_asker;
+  HWND m_dialogOwner = kNoWindow;
 };
 
 // A folder text as the settings keep it: ending with "/".

@@ -122,6 +122,7 @@ struct ListDownloads::Prepared {
 // One service lookup: the videos asked for and, when done, the tasks they gave.
 struct ListDownloads::Lookup {
   bool batch = false;
+  HWND dialogOwner = kNoWindow;  // the window the location dialog opens over, when not the main window
   std::string classId;
   std::string className;
   std::vector<std::pair<std::string, std::string>> videos;  // video id, lesson name
@@ -272,6 +273,7 @@ void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
 
 bool ListDownloads::DownloadLesson(const std::string& classId, const std::string& video) {
   const TaskKey key{TaskKind::Video, classId, video};
+  LogNormal(L"lesson download asked for class " + AnsiToWide(classId) + L" video " + AnsiToWide(video));
   switch (m_downloads.StateOf(key)) {
     case DownloadState::Finished:
       return false;
@@ -299,18 +301,20 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
     const auto entry = DownloadTaskList::Get().FindClass(classId, TaskKind::Video);
     className = entry ? entry->className : classId;
   }
-  StartLessonDownload(classId, className, video, lesson->name);
+  // The location dialog opens over the player that asked, not under it.
+  StartLessonDownload(classId, className, video, lesson->name, FindWindow(L"videoPlayDlgClass", L""));
   return true;
 }
 
 void ListDownloads::StartLessonDownload(const std::string& classId, const std::string& className,
-                                        const std::string& video, const std::string& name) {
+                                        const std::string& video, const std::string& name, HWND dialogOwner) {
   // A second click while the address is on its way changes nothing.
   if (!m_impl->pendingVideos.insert(video).second) return;
   auto lookup = std::make_shared<Lookup>();
   lookup->classId = classId;
   lookup->className = className;
   lookup->videos.emplace_back(video, name);
+  lookup->dialogOwner = dialogOwner;
   RunLookup(std::move(lookup));
 }
 
@@ -348,8 +352,11 @@ void ListDownloads::RunLookup(std::shared_ptr<Lookup> lookup) {
 void ListDownloads::OnLookup(Lookup& lookup) {
   if (!lookup.batch) {
     for (const auto& [video, name] : lookup.videos) m_impl->pendingVideos.erase(video);
-    if (!lookup.prepared.empty())
+    if (!lookup.prepared.empty()) {
+      m_delegate.SetFolderDialogOwner(lookup.dialogOwner);
       Commit(TaskKind::Video, lookup.prepared, lookup.prepared.front().task.total, false);
+      m_delegate.SetFolderDialogOwner(kNoWindow);
+    }
     return;
   }
   std::int64_t sum = 0;

@@ -33,6 +33,8 @@ class ListDownloads : private DownloadObserver {
     // Mouse input of the subject tree; off while a batch runs.
     virtual void EnableTree(bool enable) = 0;
     virtual bool ChooseDownloadFolder(TaskKind kind, std::int64_t size, std::wstring& folder) = 0;
+    // The window the location dialog opens over; kNoWindow: the main window.
+    virtual void SetFolderDialogOwner(HWND) {}
     virtual void SavePrevDownDir(const std::wstring& folder) = 0;
     // The unfinished-download badge of the kind's manager button.
     virtual void SetBadge(TaskKind kind, int count) = 0;
@@ -49,8 +51,9 @@ class ListDownloads : private DownloadObserver {
   bool HandleNotify(TNotifyUI& msg);
 
   // Asks the service for the video's address and size, then the folder, then starts it.
+  // `dialogOwner`: the window the location dialog opens over (kNoWindow: the main window).
   void StartLessonDownload(const std::string& classId, const std::string& className, const std::string& video,
-                           const std::string& name);
+                           const std::string& name, HWND dialogOwner = kNoWindow);
   void StartDocDownload(const DocumentRecord& doc, const std::string& className);
 
   // Batch selection of the tab (only while that tab is selected).

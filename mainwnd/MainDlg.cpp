@@ -216,6 +216,10 @@ bool MainDlg::ChooseDownloadFolder(TaskKind kind, std::int64_t size, std::wstrin
   return m_downSet && m_downSet->ChooseDownloadFolder(kind, size, folder);
 }
 
+void MainDlg::SetFolderDialogOwner(HWND owner) {
+  if (m_downSet) m_downSet->SetDialogOwner(owner);
+}
+
 void MainDlg::SavePrevDownDir(const std::wstring& folder) {
   if (m_downSet) m_downSet->SavePrevDownDir(folder);
 }

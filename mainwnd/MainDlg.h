@@ -63,6 +63,7 @@ class MainDlg : public WindowImplBase,
   void ShowDownSetPanel();
   // Where a new download goes, and the folder of the last accepted one (the settings).
   bool ChooseDownloadFolder(TaskKind kind, std::int64_t size, std::wstring& folder) override;
+  void SetFolderDialogOwner(HWND owner) override;
   void SavePrevDownDir(const std::wstring& folder) override;
   // The unfinished-download badge on the kind's manager button: shown when not 0.
   void SetBadge(TaskKind kind, int count) override;
