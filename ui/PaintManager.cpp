@@ -125,6 +125,8 @@ void CPaintManagerUI::ReapObjects(CControlUI* control) {
     if (m_pEventCapture == c) m_pEventCapture = nullptr;
     if (m_pPopup == c) m_pPopup = nullptr;
     if (m_pPopupAnchor == c) m_pPopupAnchor = nullptr;
+    if (m_pTipSuppressed == c) m_pTipSuppressed = nullptr;
+    if (m_pTipOwner == c) HideToolTip();
     if (!c->GetName().empty()) UnregisterName(c, c->GetName());
     for (auto& [group, list] : m_optionGroups)
       list.erase(std::remove(list.begin(), list.end(), c), list.end());
@@ -231,6 +233,10 @@ bool CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_vi
     if ((ok = ParseSize(value, sz) && sane(sz))) SetMaxInfo(sz.cx, sz.cy);
   } else if (name == L"roundcorner") {
     if ((ok = ParseSize(value, sz))) SetRoundCorner(sz.cx, sz.cy);
+  } else if (name == L"tooltipbkcolor" || name == L"tooltipbordercolor" || name == L"tooltiptextcolor") {
+    DWORD c = 0;
+    if ((ok = ParseColor(value, c)))
+      (name == L"tooltipbkcolor" ? m_tip.background : name == L"tooltipbordercolor" ? m_tip.border : m_tip.textColor) = c;
   } else if (name == L"bktrans") {
     if ((ok = ParseBool(value, b))) SetBackgroundTransparent(b);
   } else if (name == L"showshadow" || name == L"shadowimage" || name == L"shadowcorner" ||
@@ -477,12 +483,8 @@ void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
     SendNotify(old, DUI_MSGTYPE_MOUSELEAVE);
   }
   m_pEventHover = hit;
-  if (m_host) {
-    // The nearest tooltip up the tree: a label inside a button shows the button's.
-    std::wstring tip;
-    for (CControlUI* c = hit; c && tip.empty(); c = c->GetParent()) tip = c->GetToolTip();
-    m_host->SetToolTip(ToUtf8(tip));
-  }
+  if (hit != m_pTipSuppressed) m_pTipSuppressed = nullptr;
+  UpdateToolTip();
   if (hit) {
     TEventUI e;
     e.Type = UIEvent::MouseEnter;
@@ -491,6 +493,33 @@ void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
     SendEvent(hit, e);
     if (m_pEventHover == hit) SendNotify(hit, DUI_MSGTYPE_MOUSEENTER);
   }
+}
+
+void CPaintManagerUI::UpdateToolTip() {
+  // The nearest tooltip up the tree: a label inside a button shows the button's.
+  CControlUI* owner = m_pEventHover;
+  while (owner && owner->GetToolTip().empty()) owner = owner->GetParent();
+  if (!owner || m_pTipSuppressed || m_pEventCapture) {
+    HideToolTip();
+    return;
+  }
+  auto toHost = [](const CDuiRect& r) { return HostRect{r.left, r.top, r.GetWidth(), r.GetHeight()}; };
+  HostToolTip tip = m_tip;
+  tip.text = ToUtf8(owner->GetToolTip());
+  tip.target = toHost(owner->GetVisibleRect());
+  tip.avoid = m_pPopup && m_pPopup->IsVisible() ? toHost(m_pPopup->GetPos()) : HostRect{};
+  if (owner == m_pTipOwner && tip == m_tip) return;
+  m_pTipOwner = owner;
+  m_tip = tip;
+  if (m_host) m_host->ShowToolTip(m_tip);
+}
+
+void CPaintManagerUI::HideToolTip() {
+  if (m_pEventHover) m_pTipSuppressed = m_pEventHover;
+  m_pTipOwner = nullptr;
+  if (m_tip.text.empty()) return;
+  m_tip.text.clear();
+  if (m_host) m_host->ShowToolTip(m_tip);
 }
 
 void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
@@ -517,6 +546,8 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
       return;
     }
     case HostMouseType::Leave:
+      HideToolTip();
+      m_pTipSuppressed = nullptr;
       if (m_pEventHover && !m_pEventCapture) {
         TEventUI le;
         le.Type = UIEvent::MouseLeave;
@@ -538,6 +569,7 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
         Invalidate();
       }
       UpdateHover(pt, me.time);
+      HideToolTip();
       CControlUI* hit = FindControl(pt);
       if (!hit) {
         SetFocus(nullptr);
@@ -582,15 +614,19 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
       if (!hit) return;
       e.Type = UIEvent::ScrollWheel;
       e.lParam = me.wheel;
+      HideToolTip();
       SendEvent(hit, e);
-      // Content moved under the pointer: the hovered control may be another one now.
+      // Content moved under the pointer: the hovered control may be another one now, and
+      // its tooltip waits until the pointer moves on.
       UpdateHover(pt, me.time);
+      HideToolTip();
       return;
     }
   }
 }
 
 bool CPaintManagerUI::HandleKey(const HostKeyEvent& ke) {
+  if (ke.down) HideToolTip();
   TEventUI e;
   e.Type = ke.down ? UIEvent::KeyDown : UIEvent::KeyUp;
   e.chKey = ke.key;
@@ -629,6 +665,7 @@ void CPaintManagerUI::HandlePreedit(const std::string& utf8, int cursor) {
 
 void CPaintManagerUI::HandleFocus(bool focused) {
   if (!focused) {
+    HideToolTip();
     if (m_pFocus) {
       // Keep which control has the focus for when the window comes back, but let it know.
       TEventUI e;
