@@ -44,6 +44,7 @@ class TestHost : public Host {
   std::function<void(int)> trayClick;  // the tray's click callback, for tests to call
   std::string nextChosenPath;          // what the next chooser answers
   std::string lastChooserTitle;
+  std::string lastChooserFolder;
   std::vector<HostFileFilter> lastFilters;
   std::vector<std::string> openedUris;
   bool canOpenUris = true;  // false: a desktop without a web browser
