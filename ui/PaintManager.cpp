@@ -2,6 +2,7 @@
 #include "ui/PaintManager.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/Log.h"
 #include "platform/MessageCore.h"
@@ -121,6 +122,7 @@ void CPaintManagerUI::UnregisterName(CControlUI* control, const std::wstring& na
 void CPaintManagerUI::ReapObjects(CControlUI* control) {
   auto forget = [this](CControlUI* c) {
     if (m_pFocus == c) m_pFocus = nullptr;
+    if (m_pFocusKept == c) m_pFocusKept = nullptr;
     if (m_pEventHover == c) m_pEventHover = nullptr;
     if (m_pEventCapture == c) m_pEventCapture = nullptr;
     if (m_pPopup == c) m_pPopup = nullptr;
@@ -672,10 +674,15 @@ void CPaintManagerUI::HandleFocus(bool focused) {
       e.Type = UIEvent::KillFocus;
       CControlUI* f = m_pFocus;
       m_pFocus = nullptr;
+      m_pFocusKept = f;
       SendEvent(f, e);
     }
     if (m_pEventCapture) m_pEventCapture = nullptr;
+    return;
   }
+  // Back again: the control that had the focus has it again, so Tab goes on from there.
+  CControlUI* kept = std::exchange(m_pFocusKept, nullptr);
+  if (!m_pFocus && kept && kept->IsVisible() && kept->IsEnabled()) SetFocus(kept);
 }
 
 HitArea CPaintManagerUI::HitTest(CDuiPoint pt, HostEdge& edge) const {

@@ -188,6 +188,7 @@ class CPaintManagerUI {
   std::vector<INotifyUI*> m_notifiers;
   std::deque<TNotifyUI> m_asyncNotify;
   CControlUI* m_pFocus = nullptr;
+  CControlUI* m_pFocusKept = nullptr;  // the focused control while the window is away
   CControlUI* m_pEventHover = nullptr;
   CControlUI* m_pEventCapture = nullptr;
   CControlUI* m_pPopup = nullptr;

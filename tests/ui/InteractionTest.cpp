@@ -275,6 +275,25 @@ TEST_F(UiTest, TabMovesFocusAmongInputs) {
   EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
 }
 
+TEST_F(UiTest, WindowKeepsItsFocusedControlWhileAway) {
+  auto w = MakeWindow(R"(<VerticalLayout><Edit name="a" height="30"/><Edit name="b" height="30"/>
+                         <Button name="c" height="30"/><Button name="d" height="30"/></VerticalLayout>)");
+  ClickOn(*w, L"a");
+  w->Host()->Key(VK_TAB);
+  ASSERT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
+  w->PM().HandleFocus(false);
+  EXPECT_EQ(w->PM().GetFocus(), nullptr);
+  w->PM().HandleFocus(true);
+  EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
+  w->Host()->Key(VK_TAB);
+  EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"c"));
+  // A kept control that went away while the window was not focused is not brought back.
+  w->PM().HandleFocus(false);
+  w->FindControl(L"c")->SetVisible(false);
+  w->PM().HandleFocus(true);
+  EXPECT_EQ(w->PM().GetFocus(), nullptr);
+}
+
 TEST_F(UiTest, InputMethodPreeditIsShownThenCommitted) {
   auto w = MakeWindow(R"(<VerticalLayout><Edit name="e" height="40" font="0"/><Control/></VerticalLayout>)");
   auto* e = static_cast<CEditUI*>(w->FindControl(L"e"));
