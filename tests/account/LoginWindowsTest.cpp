@@ -257,6 +257,7 @@ TEST_F(LoginTest, OptionsAreCoupledAndTheTabsKeepThePassword) {
   EXPECT_EQ(Text(L"pass"), L"");
   // The mobile field never shows the account name; the account tab gets it back.
   EXPECT_EQ(Text(L"usrname"), L"");
+  SaveScreenshot("login-sms-after-account.png");
   EXPECT_FALSE(Find<CButtonUI>(L"login")->IsEnabled());
   formHost->Click(kAccountTabX, kTabY);
   EXPECT_EQ(Text(L"usrname"), L"lixiaoming");
