@@ -143,6 +143,18 @@ void GtkToolTip::Present() {
   HostRect at = Place(toScreen(m_tip.target), tw + 2 * kPadX, th + 2 * kPadY, avoid,
                       {work.x, work.y, work.width, work.height});
   gtk_window_resize(GTK_WINDOW(m_window), at.width, at.height);
+  if (gtk_widget_get_visual(m_window) != gdk_screen_get_rgba_visual(gtk_widget_get_screen(m_window))) {
+    // Without a compositor the window itself takes the rounded shape.
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A1, at.width, at.height);
+    cairo_t* cr = cairo_create(mask);
+    RoundRect(cr, 0, 0, at.width, at.height, m_tip.radius);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_region_t* shape = gdk_cairo_region_create_from_surface(mask);
+    gtk_widget_shape_combine_region(m_window, shape);
+    cairo_region_destroy(shape);
+    cairo_surface_destroy(mask);
+  }
   gtk_window_move(GTK_WINDOW(m_window), at.x, at.y);
   gtk_widget_show(m_window);
   gtk_widget_queue_draw(m_window);
@@ -152,12 +164,11 @@ gboolean GtkToolTip::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
   auto* self = static_cast<GtkToolTip*>(data);
   const HostToolTip& tip = self->m_tip;
   int w = gtk_widget_get_allocated_width(widget), h = gtk_widget_get_allocated_height(widget);
-  bool rounded = gtk_widget_get_visual(widget) == gdk_screen_get_rgba_visual(gtk_widget_get_screen(widget));
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
   cairo_set_source_rgba(cr, 0, 0, 0, 0);
   cairo_paint(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  RoundRect(cr, 0.5, 0.5, w - 1, h - 1, rounded ? tip.radius : 0);
+  RoundRect(cr, 0.5, 0.5, w - 1, h - 1, tip.radius);
   SetSource(cr, tip.background);
   cairo_fill_preserve(cr);
   SetSource(cr, tip.border);
