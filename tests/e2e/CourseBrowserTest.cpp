@@ -370,6 +370,13 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
     return Pixels(m_session.Screenshot("e2e-course-long-manager.png"),
                   {right - 20 - 96 - 252 + 18, card.y + 20, 120, 50}, {0x29, 0x29, 0x29}, 24) >= 30;
   })) << "下载管理 did not take the click over the scrolled list";
+
+  // The title bar's "菜单": its tooltip, in the window's light colours, shows below it.
+  m_session.MoveTo(frame.x + frame.width - 160, frame.y + 36);
+  EXPECT_GE(WaitForPixels("e2e-tooltip-menu.png", {frame.x + frame.width - 220, frame.y + 58, 120, 36}, kInk, 20,
+                          kStateLimit, 60),
+            20)
+      << "no tooltip below the menu button";
 }
 
 TEST_F(CourseBrowserTest, StudentWithoutCoursesSeesTheNoLessonView) {
