@@ -1,5 +1,8 @@
 #include "account/LoginDlg.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "account/LoginWorker.h"
 #include "account/SavedCredentials.h"
 #include "app/Folders.h"
@@ -101,6 +104,7 @@ void LoginDlg::ShowBusy(bool show) {
 
 void LoginDlg::SwitchToAccount() {
   m_pass->SetText(m_savePass->IsSelected() ? m_stashedPassword : std::wstring());
+  if (m_user->GetText().empty()) m_user->SetText(std::exchange(m_stashedAccount, {}));
   for (CControlUI* c : {m_accountLine, m_iconPass, m_spacePass}) {
     if (c) c->SetVisible(true);
   }
@@ -127,6 +131,12 @@ void LoginDlg::SwitchToSms() {
   m_getSmsCode->SetVisible(true);
   m_pass->SetFixedWidth(kPassWidthSms);
   m_pass->SetText(L"");
+  // The field is reused for the mobile number: an account name never shows as one.
+  const std::wstring user = m_user->GetText();
+  if (!std::all_of(user.begin(), user.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    m_stashedAccount = user;
+    m_user->SetText(L"");
+  }
   m_errorTip->SetText(L"");
   SetButtonEnabled(m_getSmsCode, m_user->GetText().size() == kMobileLength);
   m_user->SetNumberOnly(true);

@@ -63,6 +63,7 @@ class LoginDlg : public WindowImplBase {
 
   HWND m_frame;
   std::wstring m_stashedPassword;
+  std::wstring m_stashedAccount;  // the account name put away while the mobile tab shows
   int m_smsCountdown = 0;
   bool m_loginThread = false;     // a catalogue load runs
   bool m_requestPending = false;  // a sign-in or SMS request is out

@@ -101,7 +101,8 @@ void CefControlBase::OnLoadStart(const BrowserPtr&) {
   if (m_onLoadStart) m_onLoadStart();
 }
 
-void CefControlBase::OnLoadEnd(const BrowserPtr&, int httpStatusCode) {
+void CefControlBase::OnLoadEnd(const BrowserPtr& browser, int httpStatusCode) {
+  if (m_takesKeyboard && browser && browser->GetWidget()) gtk_widget_grab_focus(browser->GetWidget());
   if (m_onLoadEnd) m_onLoadEnd(httpStatusCode);
 }
 

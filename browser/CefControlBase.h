@@ -45,6 +45,9 @@ class CefControlBase : public BrowserHandler::HandlerDelegate {
   virtual void CreateBrowser();
 
   const std::wstring& GetLastURL() const { return m_lastUrl; }
+  // A page that is its window's whole content (the player) takes the keyboard once it has
+  // loaded, so its keys work without a click into it first.
+  void SetTakesKeyboardOnLoad(bool takes) { m_takesKeyboard = takes; }
   std::shared_ptr<BrowserHandler> GetHandler() const { return m_handler; }
 
   // BrowserHandler::HandlerDelegate
@@ -81,4 +84,5 @@ class CefControlBase : public BrowserHandler::HandlerDelegate {
   std::function<void()> m_onLoadStart;
   std::function<void(int)> m_onLoadEnd;
   std::function<void(const BrowserPtr&)> m_onAfterCreated;
+  bool m_takesKeyboard = false;
 };

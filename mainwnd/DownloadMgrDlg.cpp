@@ -40,13 +40,14 @@ constexpr const wchar_t* kDocFinishedImage = L"icon_file_downloaded.png";
 constexpr const wchar_t* kPauseAllImage = L"icon_video_pause_all.png";
 constexpr const wchar_t* kStartAllImage = L"icon_video_start_all.png";
 
-constexpr const wchar_t* kPauseLook = L"visible=\"true\" normalimage=\"icon_video_pause.png\"";
-constexpr const wchar_t* kStartLook = L"visible=\"true\" normalimage=\"icon_video_start.png\"";
-constexpr const wchar_t* kWrongLook = L"visible=\"true\" normalimage=\"icon_video_wrong.png\"";
+// The tooltip names what the button does, for the pointer and for a screen reader.
+constexpr const wchar_t* kPauseLook = L"visible=\"true\" tooltip=\"暂停\" normalimage=\"icon_video_pause.png\"";
+constexpr const wchar_t* kStartLook = L"visible=\"true\" tooltip=\"开始\" normalimage=\"icon_video_start.png\"";
+constexpr const wchar_t* kWrongLook = L"visible=\"true\" tooltip=\"开始\" normalimage=\"icon_video_wrong.png\"";
 constexpr const wchar_t* kPlayLook =
-    L"visible=\"true\" normalimage=\"file='icon_video_play.png' dest='2,2,15,15'\"";
+    L"visible=\"true\" tooltip=\"播放\" normalimage=\"file='icon_video_play.png' dest='2,2,15,15'\"";
 constexpr const wchar_t* kOpenLook =
-    L"visible=\"true\" normalimage=\"file='icon_file_downloaded.png' dest='2,1,16,18'\"";
+    L"visible=\"true\" tooltip=\"查看\" normalimage=\"file='icon_file_downloaded.png' dest='2,1,16,18'\"";
 constexpr const wchar_t* kPauseAllLook = L"normalimage=\"file='icon_video_pause_all.png' dest='0,21,24,45'\"";
 constexpr const wchar_t* kStartAllLook = L"normalimage=\"file='icon_video_start_all.png' dest='0,21,24,45'\"";
 // The delete button's text replaces its pictures in the delete mode (the light grey bin it

@@ -94,7 +94,7 @@ bool PersonPanel::HandleNotify(TNotifyUI& msg) {
 }
 
 void PersonPanel::ChooseAvatar() {
-  const std::wstring chosen = ChooseFile(m_main.GetHWND(), GetHeaderFolder());
+  const std::wstring chosen = ChooseFile(m_main.GetHWND());
   if (chosen.empty()) return;
   const std::string path = WideToAnsi(chosen);
   SetBusy(true);

@@ -61,6 +61,7 @@ std::wstring VideoPlayDlg::PageUrl() {
 std::unique_ptr<CControlUI> VideoPlayDlg::CreateControl(const std::wstring& tag) {
   std::unique_ptr<CControlUI> control = CefNativeControl::CreateForWindow(tag, m_hWnd, m_browser);
   if (control && m_browser) {
+    m_browser->SetTakesKeyboardOnLoad(true);
     m_runScript = [this](const std::wstring& script) {
       if (m_browser) m_browser->ExecuteJavaScript(m_browserId, script);
     };

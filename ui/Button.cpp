@@ -41,14 +41,14 @@ void CButtonUI::DoEvent(TEventUI& event) {
       break;
     case UIEvent::ButtonDown:
     case UIEvent::DblClick:
-      if (m_rcItem.Contains(event.ptMouse) && IsEnabled()) {
+      if (GetVisibleRect().Contains(event.ptMouse) && IsEnabled()) {
         m_uButtonState |= UISTATE_PUSHED | UISTATE_CAPTURED;
         Invalidate();
       }
       return;
     case UIEvent::MouseMove:
       if (m_uButtonState & UISTATE_CAPTURED) {
-        if (m_rcItem.Contains(event.ptMouse))
+        if (GetVisibleRect().Contains(event.ptMouse))
           m_uButtonState |= UISTATE_PUSHED;
         else
           m_uButtonState &= ~UISTATE_PUSHED;
@@ -57,7 +57,7 @@ void CButtonUI::DoEvent(TEventUI& event) {
       return;
     case UIEvent::ButtonUp:
       if (m_uButtonState & UISTATE_CAPTURED) {
-        bool inside = m_rcItem.Contains(event.ptMouse);
+        bool inside = GetVisibleRect().Contains(event.ptMouse);
         m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
         Invalidate();
         if (inside) Activate();

@@ -112,6 +112,8 @@ CControlUI* CContainerUI::FindControl(const FindPredicate& pred, UINT flags) {
   if ((flags & UIFIND_ENABLED) && !IsEnabled()) return nullptr;
   bool hitTest = (flags & UIFIND_HITTEST) != 0;
   if (hitTest && !m_bMouseEnabled && !m_bMouseChildEnabled) return nullptr;
+  // Children are painted inside this control only, so a point outside it reaches none.
+  if (hitTest && !pred(this)) return nullptr;
   // Scroll bars take the mouse before the content under them.
   for (auto* bar : {m_pVerticalScrollBar.get(), m_pHorizontalScrollBar.get()}) {
     if (bar && bar->IsVisible()) {
@@ -129,6 +131,14 @@ CControlUI* CContainerUI::FindControl(const FindPredicate& pred, UINT flags) {
   }
   if (hitTest && !m_bMouseEnabled) return nullptr;
   return pred(this) ? this : nullptr;
+}
+
+CDuiRect CContainerUI::ChildClipRect(const CControlUI* child) const {
+  // As DoPaint clips: floats and scroll bars to the whole box, laid-out children to the
+  // content area, so a row scrolled under the inset or a scroll bar is not there either.
+  if (child->IsFloat() || child == m_pVerticalScrollBar.get() || child == m_pHorizontalScrollBar.get())
+    return m_rcItem;
+  return ContentRect();
 }
 
 CControlUI* CContainerUI::FindSubControl(const std::wstring& name) {

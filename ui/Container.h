@@ -49,6 +49,7 @@ class CContainerUI : public CControlUI {
   void SetEnabled(bool enabled = true) override;
   void SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init = true) override;
   CControlUI* FindControl(const FindPredicate& pred, UINT flags) override;
+  CDuiRect ChildClipRect(const CControlUI* child) const override;
   CControlUI* FindSubControl(const std::wstring& name);
   void SetPos(const CDuiRect& rc, bool needInvalidate = true) override;
   void ShiftPos(int dx, int dy) override;

@@ -133,8 +133,18 @@ CControlUI* CControlUI::FindControl(const FindPredicate& pred, UINT flags) {
 }
 
 CControlUI* CControlUI::FindControlAt(CDuiPoint pt, UINT flags) {
-  return FindControl([pt](CControlUI* c) { return c->GetPos().Contains(pt); }, flags | UIFIND_HITTEST);
+  return FindControl([pt](CControlUI* c) { return c->GetVisibleRect().Contains(pt); }, flags | UIFIND_HITTEST);
 }
+
+CDuiRect CControlUI::GetVisibleRect() const {
+  CDuiRect r = m_rcItem;
+  const CControlUI* child = this;
+  for (const CControlUI* p = m_pParent; p && !r.IsEmpty(); child = p, p = p->GetParent())
+    r = r.Intersect(p->ChildClipRect(child));
+  return r;
+}
+
+CDuiRect CControlUI::ChildClipRect(const CControlUI*) const { return m_rcItem; }
 
 void CControlUI::Invalidate() {
   if (!IsVisible() || !m_pManager) return;

@@ -137,7 +137,13 @@ class CControlUI {
   // Finds the first control (this or a child) for which `pred` holds.
   using FindPredicate = std::function<bool(CControlUI*)>;
   virtual CControlUI* FindControl(const FindPredicate& pred, UINT flags);
+  // The control under a point: only the part of a control that shows takes the mouse.
   CControlUI* FindControlAt(CDuiPoint pt, UINT flags);
+  // The part of this control that shows on screen: its rectangle cut by the clip of every
+  // ancestor (a scrolled list's content area, a panel's box). Empty when scrolled away.
+  CDuiRect GetVisibleRect() const;
+  // The rectangle inside which `child` is painted; a plain control clips to itself.
+  virtual CDuiRect ChildClipRect(const CControlUI* child) const;
 
   void Invalidate();
   bool IsUpdateNeeded() const { return m_bUpdateNeeded; }

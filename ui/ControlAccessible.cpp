@@ -9,6 +9,7 @@
 #include "ui/Container.h"
 #include "ui/Edit.h"
 #include "ui/GifAnim.h"
+#include "ui/HorizontalLayout.h"
 #include "ui/List.h"
 #include "ui/ListContainerElement.h"
 #include "ui/MenuWnd.h"
@@ -240,9 +241,19 @@ AccessibleNode* CControlAccessible::Parent() const {
 
 std::vector<AccessibleNode*> CControlAccessible::Children() const {
   std::vector<AccessibleNode*> out;
-  // A tree node is one item; its folder and check buttons are its actions.
-  if (Role() == AccRole::TreeItem) return out;
   AddAccessibleChildren(m_control, out);
+  // A tree node is one item: its folder and check buttons are its actions and its texts
+  // its name, so only the buttons of the row itself (pause, delete) are its children.
+  if (Role() == AccRole::TreeItem) {
+    auto* node = static_cast<CTreeNodeUI*>(m_control->GetInterface(L"TreeNode"));
+    const CControlUI* strip = node ? node->GetTreeNodeHoriznotal() : nullptr;
+    std::erase_if(out, [strip](AccessibleNode* n) {
+      auto* child = static_cast<CControlAccessible*>(n);
+      for (CControlUI* c = child->m_control; c; c = c->GetParent())
+        if (c == strip) return true;
+      return child->Actions().empty();
+    });
+  }
   return out;
 }
 

@@ -1,7 +1,11 @@
 // Dialogs on the host.
 #include "ui/Dialogs.h"
 
+#include <glib.h>
 #include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
 
 #include "app/Log.h"
 #include "platform/host/Host.h"
@@ -15,10 +19,37 @@ HostWindow* HostOf(HWND hwnd) {
 }
 }  // namespace
 
+namespace {
+// A pattern for files ending in `.ext`, whatever the letters' case: "*.[jJ][pP][gG]".
+std::string AnyCase(std::string_view ext) {
+  std::string glob = "*.";
+  for (char c : ext) {
+    glob += '[';
+    glob += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    glob += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    glob += ']';
+  }
+  return glob;
+}
+
+// The student's pictures folder, or the home folder where there is none.
+std::string PicturesFolder() {
+  std::error_code ec;
+  const char* pictures = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
+  if (pictures && std::filesystem::is_directory(pictures, ec)) return pictures;
+  return g_get_home_dir();
+}
+}  // namespace
+
 std::wstring ChooseFile(HWND owner, const std::wstring& initialFolder) {
-  std::vector<HostFileFilter> filters = {
-      {"Jpg Files(*jpg)", "*.jpg"}, {"Png Files(*.png)", "*.png"}, {"Ico Files(*ico)", "*.ico"}};
-  std::string path = GetHost().ChooseFile(HostOf(owner), "", ToUtf8(initialFolder), filters);
+  const std::string jpg = AnyCase("jpg") + ";" + AnyCase("jpeg"), png = AnyCase("png"), ico = AnyCase("ico");
+  // Every picture the avatar takes shows at first; the single kinds follow.
+  std::vector<HostFileFilter> filters = {{"Jpg Files(*jpg);Png Files(*.png);Ico Files(*ico)", jpg + ";" + png + ";" + ico},
+                                         {"Jpg Files(*jpg)", jpg},
+                                         {"Png Files(*.png)", png},
+                                         {"Ico Files(*ico)", ico}};
+  const std::string folder = initialFolder.empty() ? PicturesFolder() : ToUtf8(initialFolder);
+  std::string path = GetHost().ChooseFile(HostOf(owner), "", folder, filters);
   return FromUtf8(path);
 }
 

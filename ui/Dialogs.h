@@ -7,9 +7,11 @@
 #include "platform/Types.h"
 #include "ui/UIDefs.h"
 
-// A picture file (first filter "Jpg Files(*jpg)", then png and ico); empty when cancelled.
-std::wstring ChooseFile(HWND owner, const std::wstring& initialFolder);
-// A folder (title "选择下载目录"), without a trailing "/"; it becomes the process's current
+// A picture file: the first filter shows jpg, jpeg, png and ico files in any case, then one
+// filter each ("Jpg Files(*jpg)", png, ico). Opens in `initialFolder`, or by default in the
+// student's pictures folder (home without one). Empty when cancelled.
+std::wstring ChooseFile(HWND owner, const std::wstring& initialFolder = {});
+// A folder (title "选择下载目录"), opening at the current directory, without a trailing "/"; it becomes the process's current
 // directory, and the answer is empty when that fails or the user cancels.
 std::wstring ChooseFolder(HWND owner);
 // Shows, restores and (with attachInput) raises and focuses the window.

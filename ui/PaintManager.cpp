@@ -2,6 +2,7 @@
 #include "ui/PaintManager.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/Log.h"
 #include "platform/MessageCore.h"
@@ -121,10 +122,13 @@ void CPaintManagerUI::UnregisterName(CControlUI* control, const std::wstring& na
 void CPaintManagerUI::ReapObjects(CControlUI* control) {
   auto forget = [this](CControlUI* c) {
     if (m_pFocus == c) m_pFocus = nullptr;
+    if (m_pFocusKept == c) m_pFocusKept = nullptr;
     if (m_pEventHover == c) m_pEventHover = nullptr;
     if (m_pEventCapture == c) m_pEventCapture = nullptr;
     if (m_pPopup == c) m_pPopup = nullptr;
     if (m_pPopupAnchor == c) m_pPopupAnchor = nullptr;
+    if (m_pTipSuppressed == c) m_pTipSuppressed = nullptr;
+    if (m_pTipOwner == c) HideToolTip();
     if (!c->GetName().empty()) UnregisterName(c, c->GetName());
     for (auto& [group, list] : m_optionGroups)
       list.erase(std::remove(list.begin(), list.end(), c), list.end());
@@ -231,6 +235,10 @@ bool CPaintManagerUI::SetWindowAttribute(std::wstring_view name, std::wstring_vi
     if ((ok = ParseSize(value, sz) && sane(sz))) SetMaxInfo(sz.cx, sz.cy);
   } else if (name == L"roundcorner") {
     if ((ok = ParseSize(value, sz))) SetRoundCorner(sz.cx, sz.cy);
+  } else if (name == L"tooltipbkcolor" || name == L"tooltipbordercolor" || name == L"tooltiptextcolor") {
+    DWORD c = 0;
+    if ((ok = ParseColor(value, c)))
+      (name == L"tooltipbkcolor" ? m_tip.background : name == L"tooltipbordercolor" ? m_tip.border : m_tip.textColor) = c;
   } else if (name == L"bktrans") {
     if ((ok = ParseBool(value, b))) SetBackgroundTransparent(b);
   } else if (name == L"showshadow" || name == L"shadowimage" || name == L"shadowcorner" ||
@@ -477,12 +485,8 @@ void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
     SendNotify(old, DUI_MSGTYPE_MOUSELEAVE);
   }
   m_pEventHover = hit;
-  if (m_host) {
-    // The nearest tooltip up the tree: a label inside a button shows the button's.
-    std::wstring tip;
-    for (CControlUI* c = hit; c && tip.empty(); c = c->GetParent()) tip = c->GetToolTip();
-    m_host->SetToolTip(ToUtf8(tip));
-  }
+  if (hit != m_pTipSuppressed) m_pTipSuppressed = nullptr;
+  UpdateToolTip();
   if (hit) {
     TEventUI e;
     e.Type = UIEvent::MouseEnter;
@@ -491,6 +495,33 @@ void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
     SendEvent(hit, e);
     if (m_pEventHover == hit) SendNotify(hit, DUI_MSGTYPE_MOUSEENTER);
   }
+}
+
+void CPaintManagerUI::UpdateToolTip() {
+  // The nearest tooltip up the tree: a label inside a button shows the button's.
+  CControlUI* owner = m_pEventHover;
+  while (owner && owner->GetToolTip().empty()) owner = owner->GetParent();
+  if (!owner || m_pTipSuppressed || m_pEventCapture) {
+    HideToolTip();
+    return;
+  }
+  auto toHost = [](const CDuiRect& r) { return HostRect{r.left, r.top, r.GetWidth(), r.GetHeight()}; };
+  HostToolTip tip = m_tip;
+  tip.text = ToUtf8(owner->GetToolTip());
+  tip.target = toHost(owner->GetVisibleRect());
+  tip.avoid = m_pPopup && m_pPopup->IsVisible() ? toHost(m_pPopup->GetPos()) : HostRect{};
+  if (owner == m_pTipOwner && tip == m_tip) return;
+  m_pTipOwner = owner;
+  m_tip = tip;
+  if (m_host) m_host->ShowToolTip(m_tip);
+}
+
+void CPaintManagerUI::HideToolTip() {
+  if (m_pEventHover) m_pTipSuppressed = m_pEventHover;
+  m_pTipOwner = nullptr;
+  if (m_tip.text.empty()) return;
+  m_tip.text.clear();
+  if (m_host) m_host->ShowToolTip(m_tip);
 }
 
 void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
@@ -517,6 +548,8 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
       return;
     }
     case HostMouseType::Leave:
+      HideToolTip();
+      m_pTipSuppressed = nullptr;
       if (m_pEventHover && !m_pEventCapture) {
         TEventUI le;
         le.Type = UIEvent::MouseLeave;
@@ -538,6 +571,7 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
         Invalidate();
       }
       UpdateHover(pt, me.time);
+      HideToolTip();
       CControlUI* hit = FindControl(pt);
       if (!hit) {
         SetFocus(nullptr);
@@ -582,15 +616,19 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
       if (!hit) return;
       e.Type = UIEvent::ScrollWheel;
       e.lParam = me.wheel;
+      HideToolTip();
       SendEvent(hit, e);
-      // Content moved under the pointer: the hovered control may be another one now.
+      // Content moved under the pointer: the hovered control may be another one now, and
+      // its tooltip waits until the pointer moves on.
       UpdateHover(pt, me.time);
+      HideToolTip();
       return;
     }
   }
 }
 
 bool CPaintManagerUI::HandleKey(const HostKeyEvent& ke) {
+  if (ke.down) HideToolTip();
   TEventUI e;
   e.Type = ke.down ? UIEvent::KeyDown : UIEvent::KeyUp;
   e.chKey = ke.key;
@@ -629,16 +667,22 @@ void CPaintManagerUI::HandlePreedit(const std::string& utf8, int cursor) {
 
 void CPaintManagerUI::HandleFocus(bool focused) {
   if (!focused) {
+    HideToolTip();
     if (m_pFocus) {
       // Keep which control has the focus for when the window comes back, but let it know.
       TEventUI e;
       e.Type = UIEvent::KillFocus;
       CControlUI* f = m_pFocus;
       m_pFocus = nullptr;
+      m_pFocusKept = f;
       SendEvent(f, e);
     }
     if (m_pEventCapture) m_pEventCapture = nullptr;
+    return;
   }
+  // Back again: the control that had the focus has it again, so Tab goes on from there.
+  CControlUI* kept = std::exchange(m_pFocusKept, nullptr);
+  if (!m_pFocus && kept && kept->IsVisible() && kept->IsEnabled()) SetFocus(kept);
 }
 
 HitArea CPaintManagerUI::HitTest(CDuiPoint pt, HostEdge& edge) const {

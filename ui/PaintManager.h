@@ -134,6 +134,9 @@ class CPaintManagerUI {
   void HandleFocus(bool focused);
   HitArea HitTest(CDuiPoint pt, HostEdge& edge) const;
   CDuiPoint GetMousePos() const { return m_ptLastMouse; }
+  // The tooltip now asked of the host (empty text: none) and the control it belongs to.
+  const HostToolTip& GetToolTipShown() const { return m_tip; }
+  CControlUI* GetToolTipOwner() const { return m_pTipOwner; }
 
   // Keeps the input method informed about the focused edit's caret.
   void SetTextInput(bool enabled, const CDuiRect& caret);
@@ -154,6 +157,11 @@ class CPaintManagerUI {
   void SendEvent(CControlUI* control, TEventUI& event);
   void UpdateHover(CDuiPoint pt, uint32_t time);
   void UpdateCursor(CControlUI* control);
+  // Shows the tooltip of the hovered control (the nearest one up the tree), or none.
+  void UpdateToolTip();
+  // Hides the tooltip; it stays hidden until the pointer reaches another control, so a
+  // click, a scroll or a key never brings it back over what the student is looking at.
+  void HideToolTip();
   void PlaceNativeViews();
   void PaintFocusMark(cairo_t* cr, const CDuiRect& rcPaint);
 
@@ -180,10 +188,14 @@ class CPaintManagerUI {
   std::vector<INotifyUI*> m_notifiers;
   std::deque<TNotifyUI> m_asyncNotify;
   CControlUI* m_pFocus = nullptr;
+  CControlUI* m_pFocusKept = nullptr;  // the focused control while the window is away
   CControlUI* m_pEventHover = nullptr;
   CControlUI* m_pEventCapture = nullptr;
   CControlUI* m_pPopup = nullptr;
   CControlUI* m_pPopupAnchor = nullptr;
+  CControlUI* m_pTipOwner = nullptr;       // whose tooltip shows
+  CControlUI* m_pTipSuppressed = nullptr;  // the hovered control whose tooltip was put away
+  HostToolTip m_tip;                       // text, place and the window's tooltip colours
   struct TimerInfo {
     CControlUI* control;
     UINT id;

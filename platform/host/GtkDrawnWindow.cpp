@@ -113,6 +113,7 @@ GtkDrawnWindow::~GtkDrawnWindow() {
 }
 
 void GtkDrawnWindow::DetachArea() {
+  m_tip.Hide();
   if (m_im) {
     g_signal_handlers_disconnect_by_data(m_im, this);
     gtk_im_context_set_client_window(m_im, nullptr);
@@ -145,6 +146,13 @@ void GtkDrawnWindow::SetToolTip(const std::string& utf8) {
   if (!m_area || utf8 == m_toolTip) return;
   m_toolTip = utf8;
   gtk_widget_set_tooltip_text(m_area, utf8.empty() ? nullptr : utf8.c_str());
+}
+
+void GtkDrawnWindow::ShowToolTip(const HostToolTip& tip) {
+  // Drawn by the host in the window's colours in place of the theme's tooltip.
+  if (!m_toolTip.empty() && m_area) gtk_widget_set_tooltip_text(m_area, nullptr);
+  m_toolTip.clear();
+  m_tip.Show(m_area, tip);
 }
 
 void GtkDrawnWindow::SetEnabled(bool enabled) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/host/GtkToolTip.h"
 #include "platform/host/Host.h"
 
 class GtkTopWindow;
@@ -24,6 +25,9 @@ class GtkDrawnWindow : public HostWindow {
   void Invalidate(const HostRect& rect) override;
   void SetCursor(HostCursor cursor) override;
   void SetToolTip(const std::string& utf8) override;
+  void ShowToolTip(const HostToolTip& tip) override;
+  // The tooltip's native window while it shows, else null.
+  GtkWidget* ToolTipWindow() const { return m_tip.ShownWindow(); }
   void SetEnabled(bool enabled) override;
   void SetTextInput(bool enabled, const HostRect& caret) override;
   int AddNativeChild(void* widget) override;
@@ -72,6 +76,7 @@ class GtkDrawnWindow : public HostWindow {
   bool m_imFocused = false;
   HostCursor m_cursor = HostCursor::Arrow;
   std::string m_toolTip;
+  GtkToolTip m_tip;
   int m_allocW = -1;
   int m_allocH = -1;
   double m_smooth = 0;

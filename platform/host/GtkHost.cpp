@@ -144,7 +144,11 @@ std::string GtkHost::ChooseFile(HostWindow* owner, const std::string& title, con
   for (const auto& f : filters) {
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, f.name.c_str());
-    gtk_file_filter_add_pattern(filter, f.pattern.c_str());
+    // One filter may hold several patterns, separated by ';'.
+    gchar** patterns = g_strsplit(f.pattern.c_str(), ";", -1);
+    for (gchar** p = patterns; *p; ++p)
+      if (**p) gtk_file_filter_add_pattern(filter, *p);
+    g_strfreev(patterns);
     gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), filter);
     if (first) gtk_file_chooser_set_filter(GTK_FILE_CHOOSER(chooser), filter);
     first = false;
@@ -156,6 +160,10 @@ std::string GtkHost::ChooseFolder(HostWindow* owner, const std::string& title) {
   GtkFileChooserNative* chooser = gtk_file_chooser_native_new(
       title.c_str(), ParentOf(owner), GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, nullptr, nullptr);
   gtk_file_chooser_set_create_folders(GTK_FILE_CHOOSER(chooser), TRUE);
+  // The chosen folder becomes the current directory: the chooser opens there again.
+  gchar* current = g_get_current_dir();
+  gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), current);
+  g_free(current);
   return RunChooser(chooser);
 }
 

@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,19 @@ enum class HostKind {
   Layer,     // drawn above its owner's content and native children, with transparency
   Popup,     // a menu or drop-down list: transient, no decorations, closes on focus loss
   Dialog,    // a transient top-level window centred over its owner
+};
+
+// A tooltip drawn by the host in the skin's look. It never takes the pointer: clicks and
+// motion pass through it to what lies below.
+struct HostToolTip {
+  std::string text;        // empty hides the tooltip
+  HostRect target;         // the part of the control that shows, in window coordinates
+  HostRect avoid;          // what it must not cover (the control's open drop-down), or empty
+  uint32_t background = 0xFFFFFFFF;  // 0xAARRGGBB
+  uint32_t border = 0xFFDCDFE6;
+  uint32_t textColor = 0xFF4D4D4D;
+  int radius = 6;
+  bool operator==(const HostToolTip&) const = default;
 };
 
 enum class HostCursor { Arrow, Hand, IBeam, SizeWE, SizeNS, SizeNWSE, SizeNESW };
@@ -88,6 +102,8 @@ class HostWindow {
   virtual void SetCursor(HostCursor cursor) = 0;
   // The tooltip of what is under the pointer; empty hides it.
   virtual void SetToolTip(const std::string& utf8) = 0;
+  // The styled tooltip for a control; a host without its own drawing shows the text.
+  virtual void ShowToolTip(const HostToolTip& tip) { SetToolTip(tip.text); }
   // Starts moving or resizing by the pointer (the button that is down).
   virtual void BeginMoveDrag() = 0;
   virtual void BeginResizeDrag(HostEdge edge) = 0;

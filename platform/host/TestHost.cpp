@@ -36,9 +36,10 @@ std::unique_ptr<HostTray> TestHost::CreateTray(const std::vector<unsigned char>&
   return std::make_unique<TestTray>(this);
 }
 
-std::string TestHost::ChooseFile(HostWindow*, const std::string& title, const std::string&,
+std::string TestHost::ChooseFile(HostWindow*, const std::string& title, const std::string& folder,
                                  const std::vector<HostFileFilter>& filters) {
   lastChooserTitle = title;
+  lastChooserFolder = folder;
   lastFilters = filters;
   return std::exchange(nextChosenPath, {});
 }

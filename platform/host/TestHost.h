@@ -44,6 +44,7 @@ class TestHost : public Host {
   std::function<void(int)> trayClick;  // the tray's click callback, for tests to call
   std::string nextChosenPath;          // what the next chooser answers
   std::string lastChooserTitle;
+  std::string lastChooserFolder;
   std::vector<HostFileFilter> lastFilters;
   std::vector<std::string> openedUris;
   bool canOpenUris = true;  // false: a desktop without a web browser
@@ -76,6 +77,10 @@ class TestHostWindow : public HostWindow {
   void Invalidate(const HostRect& rect) override;
   void SetCursor(HostCursor c) override { cursor = c; }
   void SetToolTip(const std::string& utf8) override { toolTip = utf8; }
+  void ShowToolTip(const HostToolTip& tip) override {
+    toolTip = tip.text;
+    shownTip = tip;
+  }
   void BeginMoveDrag() override { ++moveDrags; }
   void BeginResizeDrag(HostEdge edge) override { resizeEdges.push_back(edge); }
   void Minimize() override { m_minimized = true; }
@@ -125,6 +130,7 @@ class TestHostWindow : public HostWindow {
   int minHeight = 0;
   HostCursor cursor = HostCursor::Arrow;
   std::string toolTip;
+  HostToolTip shownTip;  // the last tooltip asked for, with its place and colours
   int moveDrags = 0;
   std::vector<HostEdge> resizeEdges;
   bool enabled = true;

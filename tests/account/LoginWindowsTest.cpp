@@ -255,8 +255,12 @@ TEST_F(LoginTest, OptionsAreCoupledAndTheTabsKeepThePassword) {
 
   formHost->Click(kSmsTabX, kTabY);
   EXPECT_EQ(Text(L"pass"), L"");
+  // The mobile field never shows the account name; the account tab gets it back.
+  EXPECT_EQ(Text(L"usrname"), L"");
+  SaveScreenshot("login-sms-after-account.png");
   EXPECT_FALSE(Find<CButtonUI>(L"login")->IsEnabled());
   formHost->Click(kAccountTabX, kTabY);
+  EXPECT_EQ(Text(L"usrname"), L"lixiaoming");
   EXPECT_EQ(Text(L"pass"), L"secret");
   EXPECT_TRUE(Find<CEditUI>(L"pass")->IsPasswordMode());
   form->GetPaintManager().DoLayout();

@@ -338,6 +338,45 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
       150)
       << "the long class's rows did not show";
   ExpectLessonRows(m_session.Screenshot("e2e-course-long.png"), list, visibleRows);
+
+  // Scrolled down, its rows pass under the content bar: a click on the bar's tabs and
+  // buttons is still theirs, never a hidden row's.
+  auto scrollDown = [&](const std::string& shot) {
+    const uint64_t before = E2eSession::AreaChecksum(m_session.Screenshot(shot), listBody);
+    m_session.WheelDown(list.x + 200, list.y + kHeader + 3 * kRow, 3);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return E2eSession::AreaChecksum(m_session.Screenshot(shot), listBody) != before; }, kStateLimit,
+        kPoll))
+        << "the list did not scroll";
+  };
+  scrollDown("e2e-course-long-scrolled.png");
+  ASSERT_TRUE(ClickUntil(card.x + 20 + 100 + 44, tabY, [&] {
+    shot = m_session.Screenshot("e2e-course-long-documents.png");
+    return Pixels(shot, docUnderline, kAccent) >= 40;
+  })) << "课程讲义 did not take the click over the scrolled list";
+  ASSERT_TRUE(ClickUntil(card.x + 20 + 44, tabY, [&] {
+    return Pixels(m_session.Screenshot("e2e-course-long-lessons.png"), {card.x + 20 + 30, card.y + 57, 28, 3},
+                  kAccent) >= 40;
+  }));
+  scrollDown("e2e-course-long-scrolled.png");
+  // "下载" turns the bar into the select mode: "全选" shows left of it.
+  const int right = card.x + card.width;
+  const Rect selectAll{right - 20 - 96 - 20 - 26 - 52 - 64, card.y + 10, 64, 40};
+  ASSERT_TRUE(ClickUntil(right - 20 - 96 - 20 - 30, tabY, [&] {
+    return Pixels(m_session.Screenshot("e2e-course-long-select.png"), selectAll, kInk, 60) >= 20;
+  })) << "下载 did not take the click over the scrolled list";
+  // "下载管理" opens the video manager beside the bar.
+  ASSERT_TRUE(ClickUntil(right - 20 - 48, tabY, [&] {
+    return Pixels(m_session.Screenshot("e2e-course-long-manager.png"),
+                  {right - 20 - 96 - 252 + 18, card.y + 20, 120, 50}, {0x29, 0x29, 0x29}, 24) >= 30;
+  })) << "下载管理 did not take the click over the scrolled list";
+
+  // The title bar's "菜单": its tooltip, in the window's light colours, shows below it.
+  m_session.MoveTo(frame.x + frame.width - 160, frame.y + 36);
+  EXPECT_GE(WaitForPixels("e2e-tooltip-menu.png", {frame.x + frame.width - 220, frame.y + 58, 120, 36}, kInk, 20,
+                          kStateLimit, 60),
+            20)
+      << "no tooltip below the menu button";
 }
 
 TEST_F(CourseBrowserTest, StudentWithoutCoursesSeesTheNoLessonView) {

@@ -293,6 +293,11 @@ void E2eSession::MoveTo(int x, int y) {
   Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
 }
 
+void E2eSession::WheelDown(int x, int y, int notches) {
+  MoveTo(x, y);
+  Shell("xdotool click --repeat " + std::to_string(notches) + " --delay 80 5");
+}
+
 void E2eSession::ClickAndLeave(int x, int y) {
   Click(x, y);
   // The pointer leaves so that no tooltip covers what the test looks at next.

@@ -79,6 +79,8 @@ class E2eSession {
   void MoveResize(const std::string& window, const Rect& rect);
   // Moves the pointer without a click.
   void MoveTo(int x, int y);
+  // Turns the mouse wheel `notches` times towards the student (down) with the pointer at (x, y).
+  void WheelDown(int x, int y, int notches);
   // Unmaps a window from outside the program.
   void Unmap(const std::string& window);
   void Type(const std::string& text);

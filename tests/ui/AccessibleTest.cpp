@@ -330,3 +330,32 @@ TEST_F(UiTest, ChangesAreReportedForNodesSomeoneAskedAbout) {
   w.reset();
   EXPECT_NE(std::find(sink.gone.begin(), sink.gone.end(), rowNode), sink.gone.end());
 }
+
+// A download row is one tree item whose own buttons (pause, delete) a screen reader must
+// reach and press; the node's folder and check boxes stay its actions, its texts its name.
+TEST_F(UiTest, TreeItemsOfferTheirRowsButtons) {
+  WriteSkin("row.xml", R"(<TreeNode height="55" checkboxattr="width=&quot;18&quot;">
+      <Label name="title" float="true" pos="36,8,0,0" width="200" height="18" text="第一课"/>
+      <Button name="status" float="true" pos="282,18,0,0" width="18" height="18" tooltip="暂停"/>
+      <Button name="delete" float="true" pos="312,18,0,0" width="18" height="18" tooltip="删除"/>
+    </TreeNode>)");
+  auto w = MakeWindow(R"(<TreeView name="tree" visiblefolderbtn="true" visiblecheckbtn="true"/>)");
+  auto* tree = static_cast<CTreeViewUI*>(w->FindControl(L"tree"));
+  CDialogBuilder builder;
+  auto* row = static_cast<CTreeNodeUI*>(builder.Create(L"row.xml", nullptr, &w->PM()).release());
+  row->SetName(L"row");
+  tree->Add(row);
+  w->PM().DoLayout();
+  AccessibleNode* node = row->GetAccessible();
+  EXPECT_EQ(node->Name(), "第一课");
+  EXPECT_EQ(ChildIds(*node), (std::vector<std::string>{"status", "delete"}));
+  AccessibleNode* status = NodeOf(*w, L"status");
+  EXPECT_EQ(status->Name(), "暂停");
+  EXPECT_EQ(status->Parent(), node);
+  EXPECT_EQ(status->Actions(), (std::vector<std::string>{"click"}));
+  w->events.clear();
+  EXPECT_TRUE(status->DoAction(0));
+  EXPECT_EQ(NodeOf(*w, L"delete")->Name(), "删除");
+  EXPECT_TRUE(NodeOf(*w, L"delete")->DoAction(0));
+  EXPECT_EQ(w->events, (std::vector<std::string>{"click:status", "click:delete"}));
+}

@@ -1,5 +1,9 @@
 // Smaller behaviours: skin zip reading, progress clamping, GIF frames, menu and tray
 // messages, dialogs, native views following their control.
+#include <fnmatch.h>
+
+#include <sstream>
+
 #include "UiTestSupport.h"
 #include "skin/LoadSkin.h"
 #include "ui/Dialogs.h"
@@ -174,9 +178,25 @@ TEST_F(UiTest, ChoosersUseTheDesignedFiltersAndFolderChangesDirectory) {
   auto w = MakeWindow("<VerticalLayout/>");
   testHost->nextChosenPath = "/tmp/a.png";
   EXPECT_EQ(ChooseFile(w->GetHWND(), L"/tmp"), L"/tmp/a.png");
-  ASSERT_EQ(testHost->lastFilters.size(), 3u);
-  EXPECT_EQ(testHost->lastFilters[0].name, "Jpg Files(*jpg)");
-  EXPECT_EQ(testHost->lastFilters[0].pattern, "*.jpg");
+  EXPECT_EQ(testHost->lastChooserFolder, "/tmp");
+  ASSERT_EQ(testHost->lastFilters.size(), 4u);
+  EXPECT_EQ(testHost->lastFilters[1].name, "Jpg Files(*jpg)");
+  EXPECT_EQ(testHost->lastFilters[2].name, "Png Files(*.png)");
+  // The first filter shows every picture the avatar takes, whatever the case.
+  auto shows = [](const HostFileFilter& f, const std::string& name) {
+    std::stringstream patterns(f.pattern);
+    for (std::string p; std::getline(patterns, p, ';');)
+      if (fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
+    return false;
+  };
+  for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "d.JPeG", "e.png", "F.PNG", "g.ico"})
+    EXPECT_TRUE(shows(testHost->lastFilters[0], name)) << name;
+  for (const char* name : {"h.gif", "jpg", "i.jpg.txt"}) EXPECT_FALSE(shows(testHost->lastFilters[0], name)) << name;
+  EXPECT_TRUE(shows(testHost->lastFilters[1], "x.JPEG"));
+  EXPECT_FALSE(shows(testHost->lastFilters[1], "x.png"));
+  // Without a folder of its own the chooser opens among the student's files.
+  ChooseFile(w->GetHWND());
+  EXPECT_TRUE(std::filesystem::is_directory(testHost->lastChooserFolder)) << testHost->lastChooserFolder;
   EXPECT_EQ(ChooseFile(w->GetHWND(), L"/tmp"), L"");  // cancelled
   auto old = std::filesystem::current_path();
   testHost->nextChosenPath = dir.string() + "/";

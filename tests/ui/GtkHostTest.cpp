@@ -18,6 +18,7 @@
 #include "support/PrivateDisplay.h"
 #include "support/Waiting.h"
 #include "UiTestSupport.h"
+#include "platform/host/GtkDrawnWindow.h"
 #include "platform/host/GtkHost.h"
 #include "ui/Container.h"
 #include "ui/Edit.h"
@@ -133,6 +134,60 @@ TEST_F(GtkHostTest, ClicksAndTypingReachControls) {
   EXPECT_EQ(edit->GetText(), L"hello");
   Settle(100);
   SaveScreen("gtk-form.png");
+}
+
+// The tooltip is the window's own: drawn in the skin's colours below the control, and
+// a click on it lands on the control underneath.
+TEST_F(GtkHostTest, TooltipIsDrawnInTheSkinsColoursAndLetsClicksThrough) {
+  auto w = Open("tip.xml", R"(<Window size="360,240" tooltipbkcolor="#FF333333" tooltiptextcolor="#FFFFFFFF">
+      <Font id="0" size="14"/>
+      <VerticalLayout bkcolor="#FFFFFFFF" inset="20,50,20,20">
+        <Button name="menu" height="40" width="80" text="菜单" tooltip="菜单" bkcolor="#FFFF854D" font="0"/>
+        <Button name="under" bkcolor="#FFF7F8FA"/>
+      </VerticalLayout></Window>)",
+                100, 100, {30, 60, 0xFF854Du});
+  auto* host = dynamic_cast<GtkDrawnWindow*>(w->AnyHost());
+  ASSERT_NE(host, nullptr);
+  CDuiRect menu = w->FindControl(L"menu")->GetPos();
+  ASSERT_TRUE(Xdotool("mousemove " + std::to_string(100 + menu.left + 10) + " " + std::to_string(100 + menu.top + 10)));
+  ASSERT_TRUE(RunFor([&] { return host->ToolTipWindow() != nullptr; }));
+  GtkWidget* tip = host->ToolTipWindow();
+  int tx = 0, ty = 0;
+  ASSERT_TRUE(RunFor([&] {
+    Flush();
+    gdk_window_get_origin(gtk_widget_get_window(tip), &tx, &ty);
+    return ty > 100 + menu.bottom && ScreenPixel(tx + 4, ty + 8) == 0x333333u;
+  })) << "tooltip at " << tx << "," << ty << " shows " << std::hex << ScreenPixel(tx + 4, ty + 8);
+  Settle(100);
+  SaveScreen("gtk-tooltip.png");
+  // A click on the tip is the click of what lies below it.
+  ASSERT_TRUE(Xdotool("mousemove " + std::to_string(tx + 6) + " " + std::to_string(ty + 6) + " click 1"));
+  EXPECT_TRUE(RunFor([&] { return !w->events.empty(); }));
+  EXPECT_EQ(w->events, (std::vector<std::string>{"click:under"}));
+  EXPECT_TRUE(RunFor([&] { return host->ToolTipWindow() == nullptr; }));
+}
+
+TEST(GtkToolTipPlace, BelowTheControlUnlessTheScreenOrTheDropDownIsThere) {
+  const HostRect screen{0, 0, 1000, 800};
+  const HostRect target{100, 100, 80, 40};
+  struct Case {
+    const char* what;
+    HostRect target;
+    HostRect avoid;
+    HostRect expect;
+  };
+  const Case cases[] = {
+      {"below, centred", target, {}, {90, 146, 100, 30}},
+      {"above when the drop-down opens below", target, {100, 140, 200, 300}, {90, 64, 100, 30}},
+      {"above at the screen's bottom", {100, 760, 80, 40}, {}, {90, 724, 100, 30}},
+      {"kept on the screen at its right edge", {960, 100, 40, 40}, {}, {900, 146, 100, 30}},
+      {"beside at the screen's top with the drop-down below", {100, 10, 80, 40}, {100, 50, 300, 700}, {186, 10, 100, 30}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HostRect r = GtkToolTip::Place(c.target, 100, 30, c.avoid, screen);
+    EXPECT_EQ(r, c.expect) << r.x << "," << r.y;
+  }
 }
 
 TEST_F(GtkHostTest, CaptionDragMovesTheWindow) {

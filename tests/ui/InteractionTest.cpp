@@ -17,7 +17,6 @@ TEST_F(UiTest, ButtonClickNeedsPressAndReleaseInside) {
                          <Button name="off" height="40" enabled="false"/><Control/></VerticalLayout>)");
   ClickOn(*w, L"btn");
   EXPECT_EQ(w->events, (Events{"click:btn"}));
-  EXPECT_EQ(w->Host()->toolTip, "登录账号");
   EXPECT_EQ(w->Host()->cursor, HostCursor::Hand);
   w->events.clear();
   w->Host()->MouseDown(10, 10);  // pressed on the button, released elsewhere: no click
@@ -276,6 +275,25 @@ TEST_F(UiTest, TabMovesFocusAmongInputs) {
   EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
 }
 
+TEST_F(UiTest, WindowKeepsItsFocusedControlWhileAway) {
+  auto w = MakeWindow(R"(<VerticalLayout><Edit name="a" height="30"/><Edit name="b" height="30"/>
+                         <Button name="c" height="30"/><Button name="d" height="30"/></VerticalLayout>)");
+  ClickOn(*w, L"a");
+  w->Host()->Key(VK_TAB);
+  ASSERT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
+  w->PM().HandleFocus(false);
+  EXPECT_EQ(w->PM().GetFocus(), nullptr);
+  w->PM().HandleFocus(true);
+  EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"b"));
+  w->Host()->Key(VK_TAB);
+  EXPECT_EQ(w->PM().GetFocus(), w->FindControl(L"c"));
+  // A kept control that went away while the window was not focused is not brought back.
+  w->PM().HandleFocus(false);
+  w->FindControl(L"c")->SetVisible(false);
+  w->PM().HandleFocus(true);
+  EXPECT_EQ(w->PM().GetFocus(), nullptr);
+}
+
 TEST_F(UiTest, InputMethodPreeditIsShownThenCommitted) {
   auto w = MakeWindow(R"(<VerticalLayout><Edit name="e" height="40" font="0"/><Control/></VerticalLayout>)");
   auto* e = static_cast<CEditUI*>(w->FindControl(L"e"));
@@ -410,4 +428,117 @@ TEST_F(UiTest, EscapeClosesAPopupButNotAMainWindow) {
   popup.Host()->Key(VK_ESCAPE);
   PumpPendingMessages();
   EXPECT_EQ(popup.GetHWND(), kNoWindow);
+}
+
+// A scrolled list's rows are painted only inside the list; the pointer must find what is
+// painted there, never a row that was scrolled over the header or the footer.
+TEST_F(UiTest, PointerFindsOnlyWhatIsShownThroughEveryClip) {
+  std::string rows;
+  for (int i = 0; i < 12; ++i) {
+    std::string n = std::to_string(i);
+    // Each row holds a 60 px cell whose 120 px button is cut by the cell.
+    rows += "<ListContainerElement name=\"row" + n + "\" height=\"40\" tooltip=\"第" + n +
+            "课\"><HorizontalLayout name=\"cell" + n + "\" width=\"60\"><Button name=\"wide" + n +
+            "\" width=\"120\"/></HorizontalLayout></ListContainerElement>";
+  }
+  auto w = MakeWindow(R"(<VerticalLayout>
+      <HorizontalLayout name="header" height="40"><Button name="above" tooltip="课程讲义"/></HorizontalLayout>
+      <HorizontalLayout name="middle" height="200">
+        <List name="list" vscrollbar="true" scrollstepsize="30">)" + rows + R"(</List>
+        <Button name="float" float="true" pos="300,10,380,40"/>
+      </HorizontalLayout>
+      <Button name="below" height="40"/><Control/></VerticalLayout>)");
+  auto* list = static_cast<CListUI*>(w->FindControl(L"list"));
+  for (int i = 0; i < 3; ++i) w->Host()->Wheel(30, 140, -1);
+  ASSERT_EQ(list->GetList()->GetScrollPos().cy, 90);
+  // Row i spans 40i-50 .. 40i-10: rows 1 and 2 reach over the header, 7 and 8 over the footer.
+  ASSERT_LT(w->FindControl(L"row1")->GetPos().top, 40);
+  ASSERT_GT(w->FindControl(L"row8")->GetPos().bottom, 240);
+
+  struct Case {
+    const char* what;
+    CDuiPoint pt;
+    const wchar_t* expect;  // the named control found, or its nearest named ancestor
+  };
+  const Case cases[] = {
+      {"above a scrolled list: the header's button", {30, 20}, L"above"},
+      {"first shown row, partly scrolled out", {30, 45}, L"wide2"},
+      {"inside a clipped cell: the visible part of its button", {50, 100}, L"wide3"},
+      {"beside a clipped cell: the row, not the cut-off button", {100, 100}, L"row3"},
+      {"below a scrolled list: the footer's button", {30, 260}, L"below"},
+      {"on a float over a list", {320, 60}, L"float"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CControlUI* hit = w->PM().FindControl(c.pt);
+    while (hit && hit->GetName().empty()) hit = hit->GetParent();
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(ToUtf8(hit->GetName()), ToUtf8(c.expect));
+  }
+
+  // The header's button clicks and shows its own tooltip; the list neither scrolls nor selects.
+  w->events.clear();
+  w->Host()->MouseMove(30, 20);
+  EXPECT_EQ(w->Host()->toolTip, "课程讲义");
+  EXPECT_EQ(w->Host()->shownTip.target, (HostRect{0, 0, 400, 40}));
+  w->Host()->Click(30, 20);
+  EXPECT_EQ(w->events, (Events{"click:above"}));
+  EXPECT_EQ(list->GetList()->GetScrollPos().cy, 90);
+  EXPECT_EQ(list->GetCurSel(), -1);
+  // A button pressed where it shows and released where it is scrolled away does not click.
+  w->events.clear();
+  w->Host()->MouseDown(30, 45);
+  w->Host()->MouseUp(30, 30);
+  EXPECT_TRUE(w->events.empty());
+}
+
+// Tooltips come in the window's colours, next to the part of the control that shows, and
+// go away for good on a click, a scroll, a key or the pointer leaving, until the pointer
+// reaches another control.
+TEST_F(UiTest, TooltipsFollowTheSkinAndGetOutOfTheWay) {
+  auto w = MakeWindow(R"(<VerticalLayout>
+      <Button name="menu" height="40" tooltip="菜单"/><Button name="info" height="40" tooltip="个人信息"/>
+      <Combo name="combo" height="30" tooltip="清晰度"><ListLabelElement text="高清" height="30"/></Combo>
+      <Control/></VerticalLayout>)",
+                      R"(size="400,300" tooltipbkcolor="#FF333333" tooltiptextcolor="#FFFFFFFF")");
+  TestHostWindow* host = w->Host();
+  host->MouseMove(20, 20);
+  EXPECT_EQ(host->shownTip.text, "菜单");
+  EXPECT_EQ(host->shownTip.background, 0xFF333333u);
+  EXPECT_EQ(host->shownTip.textColor, 0xFFFFFFFFu);
+  EXPECT_EQ(host->shownTip.target, (HostRect{0, 0, 400, 40}));
+
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+  };
+  const Case cases[] = {
+      {"click", [&] { host->Click(20, 20); }},
+      {"scroll", [&] { host->Wheel(20, 20, -1); }},
+      {"key", [&] { host->Key(VK_DOWN); }},
+      {"leave", [&] { w->PM().HandleMouse({HostMouseType::Leave, 1, 20, 20}); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host->MouseMove(20, 60);  // another control first, so the menu's tooltip may come back
+    host->MouseMove(20, 20);
+    ASSERT_EQ(host->shownTip.text, "菜单");
+    c.act();
+    EXPECT_EQ(host->shownTip.text, "");
+    host->MouseMove(22, 22);  // moving within the same control does not bring it back
+    if (std::string(c.what) != "leave") {
+      EXPECT_EQ(host->shownTip.text, "");
+    }
+  }
+  host->MouseMove(20, 60);
+  EXPECT_EQ(host->shownTip.text, "个人信息");
+
+  // An open drop-down is a place the tooltip must keep clear of.
+  ClickOn(*w, L"combo");
+  ASSERT_NE(w->PM().GetPopup(), nullptr);
+  host->MouseMove(20, 60);
+  host->MouseMove(20, 95);
+  EXPECT_EQ(host->shownTip.text, "清晰度");
+  const CDuiRect& drop = w->PM().GetPopup()->GetPos();
+  EXPECT_EQ(host->shownTip.avoid, (HostRect{drop.left, drop.top, drop.GetWidth(), drop.GetHeight()}));
 }

@@ -40,6 +40,7 @@ class RecordingWnd : public WindowImplBase {
     return 0;
   }
   TestHostWindow* Host() const { return static_cast<TestHostWindow*>(m_host.get()); }
+  HostWindow* AnyHost() const { return m_host.get(); }
   CPaintManagerUI& PM() { return m_pm; }
 
   std::vector<std::string> events;
