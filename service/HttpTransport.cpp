@@ -44,7 +44,16 @@ HttpTransport& HttpTransport::Instance() {
 
 HttpTransport::HttpTransport() { curl_global_init(CURL_GLOBAL_ALL); }
 
-HttpTransport::~HttpTransport() { curl_global_cleanup(); }
+// libcurl stays set up until the process ends: a worker may still be inside a transfer while
+// exit runs, and cleaning up under it (or setting up from it while the TLS library tears
+// itself down) crashes the process.
+HttpTransport::~HttpTransport() = default;
+
+namespace {
+// libcurl's global set-up is made before main, on the one thread there is then, never lazily
+// from whichever worker happens to send the first request.
+[[maybe_unused]] const HttpTransport& g_setUpBeforeMain = HttpTransport::Instance();
+}  // namespace
 
 size_t HttpTransport::AppendToString(char* data, size_t size, size_t count, void* userdata) {
   auto* answer = static_cast<std::string*>(userdata);

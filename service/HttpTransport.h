@@ -10,8 +10,8 @@
 
 class HttpTransport {
  public:
-  // The single transport; the first call initialises libcurl (call it first on the main
-  // thread), normal process exit cleans libcurl up.
+  // The single transport; libcurl is set up before main and never torn down, so transfers
+  // still running on workers at exit cannot crash it.
   static HttpTransport& Instance();
 
   // Form POST of a finished application/x-www-form-urlencoded body. True when libcurl
