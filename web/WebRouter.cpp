@@ -73,6 +73,12 @@ void AnswerNotFound(native::http::response& response, const std::string& urlPath
   response.end("Not found. URL=" + urlPath);
 }
 
+// Logs `what` ("a path", "a link") as leaving the folder and answers it as not found.
+void RefusePath(native::http::response& response, const std::string& urlPath, const wchar_t* what) {
+  LogError(L"WebRouter refused " + std::wstring(what) + L" leaving the content folder: " + AnsiToWide(urlPath));
+  AnswerNotFound(response, urlPath);
+}
+
 // True when `real` names something inside the folder whose real path is `root`.
 bool IsInside(const std::string& real, const std::string& root) {
   return real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
@@ -144,8 +150,7 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
   // The path is appended as sent: no percent-decoding, so a file is found by its literal name.
   const std::string filePath = m_contentFolder + path;
   if (PathLeavesFolder(path)) {
-    LogError(L"WebRouter refused a path leaving the content folder: " + AnsiToWide(path));
-    AnswerNotFound(response, path);
+    RefusePath(response, path, L"a path");
     return;
   }
 
@@ -153,8 +158,7 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
   response.set_header("Content-Type", ContentTypeForPath(filePath));
 
   if (!ResolvesInsideFolder(filePath, -1, m_contentFolder)) {
-    LogError(L"WebRouter refused a link leaving the content folder: " + AnsiToWide(path));
-    AnswerNotFound(response, path);
+    RefusePath(response, path, L"a link");
     return;
   }
   // Non-blocking open: a FIFO planted in the folder must not stall the server thread.
@@ -165,8 +169,7 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
     return;
   }
   if (!ResolvesInsideFolder(filePath, file.get(), m_contentFolder)) {
-    LogError(L"WebRouter refused a link leaving the content folder: " + AnsiToWide(path));
-    AnswerNotFound(response, path);
+    RefusePath(response, path, L"a link");
     return;
   }
 
