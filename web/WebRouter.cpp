@@ -7,12 +7,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string_view>
 #include <utility>
 
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "web/native/Admission.h"
 
 namespace {
 
@@ -64,10 +66,47 @@ bool HasDotDotSegment(std::string_view path) {
   return false;
 }
 
-void AnswerNotFound(native::http::response& response, const std::string& filePath) {
+// The body names the path as requested: where the program is installed is nobody's business.
+void AnswerNotFound(native::http::response& response, const std::string& urlPath) {
   response.set_status(404);
   response.set_header("Content-Type", "text/plain");
-  response.end("Not found. URL=" + filePath);
+  response.end("Not found. URL=" + urlPath);
+}
+
+// Logs `what` ("a path", "a link") as leaving the folder and answers it as not found.
+void RefusePath(native::http::response& response, const std::string& urlPath, const wchar_t* what) {
+  LogError(L"WebRouter refused " + std::wstring(what) + L" leaving the content folder: " + AnsiToWide(urlPath));
+  AnswerNotFound(response, urlPath);
+}
+
+// True when `real` names something inside the folder whose real path is `root`.
+bool IsInside(const std::string& real, const std::string& root) {
+  return real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
+         (root == "/" || real[root.size()] == '/');
+}
+
+// True when `filePath` and the file opened from it as `fd` both lie inside `folder`, every link
+// followed: a link in the folder pointing elsewhere (to /etc/passwd, say) is not served. The
+// path is checked before the open, so nothing outside is even opened, and the descriptor after
+// it, so a link swapped in between is caught too.
+bool ResolvesInsideFolder(const std::string& filePath, int fd, const std::string& folder) {
+  std::error_code error;
+  const std::string root = std::filesystem::canonical(folder, error).string();
+  if (error) return false;
+  if (fd < 0) return IsInside(std::filesystem::weakly_canonical(filePath, error).string(), root) && !error;
+  const std::string real =
+      std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd), error).string();
+  return !error && IsInside(real, root);
+}
+
+// Answers 421 to a request whose Host is not this server on the loopback address: a page of
+// another site reaching the port through a rebound name is refused. One log line each.
+bool AdmitHost(const native::http::request& request, native::http::response& response) {
+  const std::string host = request.get_header("Host");
+  if (native::http::host_admitted(host, request.local_port())) return true;
+  LogError(L"WebRouter refused a request for another host: \"" + AnsiToWide(host.substr(0, 256)) + L"\"");
+  response.fail(421);
+  return false;
 }
 
 }  // namespace
@@ -99,6 +138,7 @@ WebRouter::WebRouter(std::string contentFolder, std::size_t pieceSize)
     : m_contentFolder(std::move(contentFolder)), m_pieceSize(pieceSize) {}
 
 void WebRouter::Handle(native::http::request& request, native::http::response& response) const {
+  if (!AdmitHost(request, response)) return;
   const std::string path = request.url().path();
   if (path == "/") {
     response.set_status(200);
@@ -110,19 +150,26 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
   // The path is appended as sent: no percent-decoding, so a file is found by its literal name.
   const std::string filePath = m_contentFolder + path;
   if (PathLeavesFolder(path)) {
-    LogError(L"WebRouter refused a path leaving the content folder: " + AnsiToWide(path));
-    AnswerNotFound(response, filePath);
+    RefusePath(response, path, L"a path");
     return;
   }
 
   response.set_status(200);
   response.set_header("Content-Type", ContentTypeForPath(filePath));
 
+  if (!ResolvesInsideFolder(filePath, -1, m_contentFolder)) {
+    RefusePath(response, path, L"a link");
+    return;
+  }
   // Non-blocking open: a FIFO planted in the folder must not stall the server thread.
   UniqueFd file(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    AnswerNotFound(response, filePath);
+    AnswerNotFound(response, path);
+    return;
+  }
+  if (!ResolvesInsideFolder(filePath, file.get(), m_contentFolder)) {
+    RefusePath(response, path, L"a link");
     return;
   }
 

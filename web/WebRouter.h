@@ -1,4 +1,5 @@
-// The local web server's only route: "/" answers a fixed text, every other path is a file of
+// The local web server's only route. A request whose Host is not "127.0.0.1:<port>" or
+// "localhost:<port>" gets 421; a file whose real path leaves the folder is not found. "/" answers a fixed text, every other path is a file of
 // the content folder (htmllocal/ next to the program) with a content type by its extension.
 #pragma once
 

@@ -15,8 +15,13 @@ namespace {
 constexpr std::size_t kTestPieceSize = 4096;
 const char* const kShortKernelFile = "/sys/kernel/mm/transparent_hugepage/enabled";
 
+// The port the suite's server listens on, for the Host header it asks for.
+int g_port = 0;
+
+std::string HostLine() { return "Host: 127.0.0.1:" + std::to_string(g_port) + "\r\n"; }
+
 std::string Get(const std::string& target, const std::string& method = "GET") {
-  return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  return method + " " + target + " HTTP/1.1\r\n" + HostLine() + "\r\n";
 }
 
 // An answer without its body, as a HEAD request gets it.
@@ -49,12 +54,11 @@ class WebRouterTest : public ::testing::Test {
     for (const auto& [ext, type] : Types())
       root.Write("htmllocal/t." + ext, ext == "png" ? binary : "t." + ext);
     ::mkfifo((s_folder + "/pipe.js").c_str(), 0600);
-    std::error_code ignored;
-    std::filesystem::create_symlink(kShortKernelFile, s_folder + "/short.txt", ignored);
     s_router = new WebRouter(s_folder, kTestPieceSize);
     s_server = new LoopServer([](native::http::request& request, native::http::response& response) {
       s_router->Handle(request, response);
     });
+    g_port = s_server->port();
   }
   static void TearDownTestSuite() {
     delete s_server;
@@ -83,7 +87,7 @@ class WebRouterTest : public ::testing::Test {
             {"gif", "text/plain"}};
   }
   static std::string NotFound(const std::string& urlPath) {
-    return Answer(404, "text/plain", "Not found. URL=" + s_folder + urlPath);
+    return Answer(404, "text/plain", "Not found. URL=" + urlPath);
   }
   static std::string File(const std::string& relative, const std::string& type) {
     return Answer(200, type, ReadWhole(s_folder + "/" + relative));
@@ -117,7 +121,7 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
        {Get("/")},
        "HTTP/1.1 200 OK\r\nContent-Length: 18\r\nContent-Type: text/plain\r\n\r\nThis is the index!"},
       {"root with a query", {Get("/?v=2")}, Answer(200, "text/plain", "This is the index!")},
-      {"missing file: the local path in the body", {Get("/x.js")}, NotFound("/x.js")},
+      {"missing file: the request path in the body", {Get("/x.js")}, NotFound("/x.js")},
       {"file in a subfolder", {Get("/a/b.css")}, css},
       {"query string ignored", {Get("/index.html?v=2")}, index},
       {"fragment ignored", {Get("/index.html#top")}, index},
@@ -126,7 +130,7 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
       {"no extension is plain text", {Get("/noext")}, File("noext", "text/plain")},
       {"a dot only in the folder name", {Get("/v.d/file")}, File("v.d/file", "text/plain")},
       {"POST answered like GET",
-       {"POST /index.html HTTP/1.1\r\nHost: x\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+       {"POST /index.html HTTP/1.1\r\n" + HostLine() + "Content-Type: application/x-www-form-urlencoded\r\n"
         "Content-Length: 7\r\n\r\na=1&b=2"},
        index},
       {"HEAD: the headers of GET without the body", {Get("/a/b.css", "HEAD")}, Head(css)},
@@ -136,10 +140,10 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
       {"two pipelined requests answered once", {Get("/a/b.css") + Get("/index.html")}, css},
       {"half-close after the request", {Get("/index.html")}, index, Ending::kHalfClose},
       {"header split across reads",
-       {"GET /index.html HTTP/1.1\r\nHo", "st: 127.0.0.1\r\nAcc", "ept: */*\r\n", "\r\n"},
+       {"GET /index.html HTTP/1.1\r\nHo", "st: 127.0.0.1:" + std::to_string(g_port) + "\r\nAcc", "ept: */*\r\n", "\r\n"},
        index},
-      {"URL split across reads", {"GET /a/b", ".css?v", "=1 HTTP/1.1\r\n\r\n"}, css},
-      {"request line split before the version", {"GET /index.html", " HTTP/1.1\r\n\r\n"}, index},
+      {"URL split across reads", {"GET /a/b", ".css?v", "=1 HTTP/1.1\r\n" + HostLine() + "\r\n"}, css},
+      {"request line split before the version", {"GET /index.html", " HTTP/1.1\r\n" + HostLine() + "\r\n"}, index},
       {"folder is not a file", {Get("/a")}, NotFound("/a")},
       {"FIFO is not read", {Get("/pipe.js")}, NotFound("/pipe.js")},
       {"file at the whole-file limit", {Get("/limit.bin")}, File("limit.bin", "text/plain")},
@@ -170,7 +174,15 @@ TEST_F(WebRouterTest, FileShorterThanItsSizeIsAnsweredWithWhatWasRead) {
   const std::string content = ReadWhole(kShortKernelFile);
   ASSERT_LT(content.size(), static_cast<std::size_t>(info.st_size))
       << "the fixture must claim more than it holds";
-  EXPECT_EQ(Talk(s_server->port(), {Get("/short.txt")}), Answer(200, "text/plain", content));
+  // Served from its own folder: a link to it from the content folder would be refused.
+  const std::filesystem::path kernelFile(kShortKernelFile);
+  WebRouter router(kernelFile.parent_path().string(), kTestPieceSize);
+  LoopServer server([&router](native::http::request& request, native::http::response& response) {
+    router.Handle(request, response);
+  });
+  const std::string get = "GET /" + kernelFile.filename().string() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                          std::to_string(server.port()) + "\r\n\r\n";
+  EXPECT_EQ(Talk(server.port(), {get}), Answer(200, "text/plain", content));
 }
 
 TEST_F(WebRouterTest, HostileRequestsNeverStopTheServer) {

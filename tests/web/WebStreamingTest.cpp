@@ -106,7 +106,7 @@ TEST(WebStreaming, BigFileStreamsWhileOtherRequestsAreAnsweredAtOnce) {
 
   SlowReader big(server.port());
   ASSERT_TRUE(big.connected());
-  ASSERT_TRUE(big.Send("GET /big.bin HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+  ASSERT_TRUE(big.Send(GetRequest(server.port(), "/big.bin")));
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kBigSize) +
                            "\r\nContent-Type: text/plain\r\n\r\n";
   std::string received;
@@ -130,7 +130,7 @@ TEST(WebStreaming, BigFileStreamsWhileOtherRequestsAreAnsweredAtOnce) {
 
   // Meanwhile another request is answered at once, and nothing piles up in memory.
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Talk(server.port(), {"GET /small.html HTTP/1.1\r\n\r\n"}), Answer(200, "text/html", "<p>small</p>"));
+  EXPECT_EQ(Talk(server.port(), {GetRequest(server.port(), "/small.html")}), Answer(200, "text/html", "<p>small</p>"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   peak = std::max(peak, ResidentKiB());
 
@@ -165,7 +165,7 @@ TEST(WebStreaming, ClientGoneOrFileShrunkInTheMiddle) {
   {
     // Closed with unread data waiting: the kernel resets the connection under the server's writes.
     SlowReader reader(server.port());
-    ASSERT_TRUE(reader.Send("GET /big.bin HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(reader.Send(GetRequest(server.port(), "/big.bin")));
     ASSERT_TRUE(reader.Read(256 * 1024, [](const char*, std::size_t) {}));
   }
   EXPECT_TRUE(server.WaitForNoConnections());
@@ -174,7 +174,7 @@ TEST(WebStreaming, ClientGoneOrFileShrunkInTheMiddle) {
     // The file shrinks while it is sent: the answer cannot keep the length it announced, so
     // the connection ends short of it instead of hanging or padding.
     SlowReader reader(server.port());
-    ASSERT_TRUE(reader.Send("GET /big.bin HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(reader.Send(GetRequest(server.port(), "/big.bin")));
     ASSERT_TRUE(reader.Read(256 * 1024, [](const char*, std::size_t) {}));
     ASSERT_EQ(::truncate(bigPath.c_str(), 1 << 20), 0);
     std::uint64_t rest = 0;
@@ -182,7 +182,7 @@ TEST(WebStreaming, ClientGoneOrFileShrunkInTheMiddle) {
     EXPECT_LT(256 * 1024 + rest, std::uint64_t{64} << 20);
   }
   EXPECT_TRUE(server.WaitForNoConnections());
-  EXPECT_EQ(Talk(server.port(), {"GET / HTTP/1.1\r\n\r\n"}), Answer(200, "text/plain", "This is the index!"));
+  EXPECT_EQ(Talk(server.port(), {GetRequest(server.port(), "/")}), Answer(200, "text/plain", "This is the index!"));
 }
 
 }  // namespace

@@ -18,15 +18,15 @@
 #include "support/Waiting.h"
 #include "web/native/StatusText.h"
 
-LoopServer::LoopServer(native::http::route_fn route) {
+LoopServer::LoopServer(native::http::route_fn route, native::http::connection_limits limits) {
   // Shared, so that neither side destroys the promise while the other still uses it.
   auto started = std::make_shared<std::promise<int>>();
   auto port = started->get_future();
-  m_thread = std::thread([this, route = std::move(route), started]() mutable {
+  m_thread = std::thread([this, route = std::move(route), started, limits]() mutable {
     uv_loop_init(&m_loop);
     uv_async_init(&m_loop, &m_wake, &LoopServer::OnWake);
     m_wake.data = this;
-    m_server = std::make_unique<native::http::http>(&m_loop);
+    m_server = std::make_unique<native::http::http>(&m_loop, limits);
     bool ok = m_server->listen("127.0.0.1", 0, std::move(route));
     started->set_value(ok ? m_server->port() : 0);
     uv_run(&m_loop, UV_RUN_DEFAULT);
@@ -88,9 +88,9 @@ bool LoopServer::WaitForNoConnections() {
   return WaitUntil([&] { return OpenConnections() == 0; });
 }
 
-std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending) {
+int ConnectLoopback(int port) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return "<socket failed>";
+  if (fd < 0) return -1;
   int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   timeval guard{5, 0};
@@ -102,8 +102,14 @@ std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     ::close(fd);
-    return "<connect failed>";
+    return -1;
   }
+  return fd;
+}
+
+std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending) {
+  int fd = ConnectLoopback(port);
+  if (fd < 0) return "<connect failed>";
   for (std::size_t i = 0; i < pieces.size(); ++i) {
     if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
     std::size_t sent = 0;
@@ -136,6 +142,10 @@ std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending
   }
   ::close(fd);
   return received;
+}
+
+std::string GetRequest(int port, const std::string& target) {
+  return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
 }
 
 std::string Answer(int status, const std::string& contentType, const std::string& body) {

@@ -17,7 +17,7 @@
 // Serves `route` on 127.0.0.1 and a free port, on a loop of its own, until destroyed.
 class LoopServer {
  public:
-  explicit LoopServer(native::http::route_fn route);
+  explicit LoopServer(native::http::route_fn route, native::http::connection_limits limits = {});
   ~LoopServer();
   LoopServer(const LoopServer&) = delete;
   LoopServer& operator=(const LoopServer&) = delete;
@@ -50,10 +50,17 @@ enum class Ending {
   kReset,      // send and reset the connection (RST)
 };
 
+// A blocking TCP socket connected to 127.0.0.1:`port` with five-second send and receive
+// timeouts, or -1.
+int ConnectLoopback(int port);
+
 // Connects to 127.0.0.1:`port`, sends each piece (pausing between pieces so the server reads
 // them separately) and returns every byte received until the server closes. A guard timeout
 // of five seconds ends the read; the text then ends with "<timeout>".
 std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending = Ending::kRead);
+
+// A GET request for `target` with the Host the server on `port` admits.
+std::string GetRequest(int port, const std::string& target);
 
 // A whole answer as the server writes it.
 std::string Answer(int status, const std::string& contentType, const std::string& body);

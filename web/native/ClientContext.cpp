@@ -59,13 +59,20 @@ namespace {
 const http_parser_settings kSettings = parser_callbacks::make();
 }  // namespace
 
-client_context::client_context(std::shared_ptr<net::tcp> socket, route_fn route)
-    : m_socket(std::move(socket)), m_route(std::move(route)) {
+client_context::client_context(std::shared_ptr<net::tcp> socket, route_fn route, connection_limits limits)
+    : m_socket(std::move(socket)),
+      m_deadline(m_socket->loop()),
+      m_limits(limits),
+      m_started_at(uv_now(m_socket->loop())),
+      m_route(std::move(route)) {
   http_parser_init(&m_parser, HTTP_REQUEST);
   m_parser.data = this;
 }
 
-client_context::~client_context() { m_socket->close(); }
+client_context::~client_context() {
+  m_deadline.close();
+  m_socket->close();
+}
 
 void client_context::start(std::function<void(client_context*)> on_finished) {
   auto self = shared_from_this();
@@ -73,12 +80,35 @@ void client_context::start(std::function<void(client_context*)> on_finished) {
   m_response = std::make_unique<response>([this](std::string answer, std::unique_ptr<body_source> rest) {
     return write_answer(std::move(answer), std::move(rest));
   });
+  std::weak_ptr<client_context> weak = weak_from_this();
+  m_deadline.start(m_limits.idle_timeout_ms, [weak] {
+    if (auto context = weak.lock()) context->on_deadline(L"idle connection closed");
+  });
   int rc = m_socket->read_start([this](const char* data, ssize_t nread) { on_read(data, nread); });
   if (rc != 0) {
     LogError(L"http connection: cannot read: " + AnsiToWide(uv_strerror(rc)));
     finish();
   }
 }
+
+void client_context::on_first_bytes() {
+  m_got_bytes = true;
+  // The idle timeout gives way to the deadline of the whole request, counted from the accept.
+  const std::uint64_t elapsed = uv_now(m_socket->loop()) - m_started_at;
+  const std::uint64_t left = m_limits.request_deadline_ms > elapsed ? m_limits.request_deadline_ms - elapsed : 0;
+  std::weak_ptr<client_context> weak = weak_from_this();
+  m_deadline.start(left, [weak] {
+    if (auto context = weak.lock()) context->on_deadline(L"request too slow, connection closed");
+  });
+}
+
+void client_context::on_deadline(const wchar_t* what) {
+  auto self = shared_from_this();
+  if (m_finished || m_message_complete || m_response->ended()) return;
+  LogError(std::wstring(L"http connection: ") + what);
+  finish();
+}
+
 
 void client_context::abort() {
   m_on_finished = nullptr;
@@ -98,6 +128,7 @@ void client_context::on_read(const char* data, ssize_t nread) {
     return;
   }
   if (m_message_complete || m_response->ended()) return;
+  if (!m_got_bytes) on_first_bytes();
   http_parser_execute(&m_parser, &kSettings, data, static_cast<std::size_t>(nread));
   if (m_finished || m_message_complete || m_response->ended()) return;
   auto error = HTTP_PARSER_ERRNO(&m_parser);
@@ -163,6 +194,7 @@ void client_context::write_next_piece() {
 void client_context::finish() {
   if (m_finished) return;
   m_finished = true;
+  m_deadline.stop();
   m_socket->close();
   auto done = std::move(m_on_finished);
   m_on_finished = nullptr;
@@ -201,6 +233,7 @@ int client_context::on_header_value(const char* at, std::size_t length) {
 
 int client_context::on_headers_complete() {
   store_pending_header();
+  m_request.m_local_port = m_socket->local_port();
   m_request.m_method = http_method_str(static_cast<http_method>(m_parser.method));
   m_response->set_head_only(m_parser.method == HTTP_HEAD);
   m_request.m_url = url_obj(m_url_text, m_parser.method == HTTP_CONNECT);  // throws url_parse_exception
@@ -209,6 +242,7 @@ int client_context::on_headers_complete() {
 
 int client_context::on_message_complete() {
   m_message_complete = true;
+  m_deadline.stop();
   try {
     m_route(m_request, *m_response);
   } catch (const std::exception& e) {

@@ -2,18 +2,22 @@
 // request to the route function, writes its answer and closes. Bytes after the first request
 // are not handled. A body given as a source is written piece by piece, the next piece asked
 // for only once the previous one was written, so a slow reader holds one piece in memory.
+// A connection that stays silent, or whose request is not whole by a deadline, is closed.
 #pragma once
 
 #include <http_parser.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "web/native/Admission.h"
 #include "web/native/Request.h"
 #include "web/native/Response.h"
 #include "web/native/Tcp.h"
+#include "web/native/Timer.h"
 
 namespace native::http {
 
@@ -21,7 +25,7 @@ using route_fn = std::function<void(request&, response&)>;
 
 class client_context : public std::enable_shared_from_this<client_context> {
  public:
-  client_context(std::shared_ptr<net::tcp> socket, route_fn route);
+  client_context(std::shared_ptr<net::tcp> socket, route_fn route, connection_limits limits = {});
   ~client_context();
   client_context(const client_context&) = delete;
   client_context& operator=(const client_context&) = delete;
@@ -30,6 +34,10 @@ class client_context : public std::enable_shared_from_this<client_context> {
   void start(std::function<void(client_context*)> on_finished);
   // Closes the connection at once without calling `on_finished`.
   void abort();
+  // True until the whole request has arrived.
+  bool waiting_for_request() const { return !m_message_complete && !m_finished; }
+  // The loop time of the accept, in milliseconds.
+  std::uint64_t started_at() const { return m_started_at; }
 
  private:
   friend struct parser_callbacks;
@@ -39,6 +47,8 @@ class client_context : public std::enable_shared_from_this<client_context> {
   void on_written(int status);
   void write_next_piece();
   void finish();
+  void on_first_bytes();
+  void on_deadline(const wchar_t* what);
 
   int on_url(const char* at, std::size_t length);
   int on_header_field(const char* at, std::size_t length);
@@ -49,6 +59,10 @@ class client_context : public std::enable_shared_from_this<client_context> {
 
   http_parser m_parser{};
   std::shared_ptr<net::tcp> m_socket;
+  base::timer m_deadline;
+  connection_limits m_limits;
+  std::uint64_t m_started_at = 0;
+  bool m_got_bytes = false;
   route_fn m_route;
   request m_request;
   std::unique_ptr<response> m_response;

@@ -9,7 +9,7 @@
 
 namespace native::http {
 
-http::http(uv_loop_t* loop) : m_loop(loop) {}
+http::http(uv_loop_t* loop, connection_limits limits) : m_loop(loop), m_limits(limits) {}
 
 http::~http() { close(); }
 
@@ -39,11 +39,40 @@ void http::on_connection(int status) {
     LogError(L"http server: accept failed");
     return;
   }
+  if (!make_room()) {
+    client->close();
+    return;
+  }
   serve(std::move(client), m_route);
 }
 
+// Frees a slot for one more connection: the oldest one still waiting for its request goes.
+// False when every slot is busy answering. One log line each time the server fills up.
+bool http::make_room() {
+  if (m_clients.size() < m_limits.max_connections) {
+    m_full_logged = false;
+    return true;
+  }
+  if (!m_full_logged) {
+    LogError(L"http server: " + std::to_wstring(m_clients.size()) +
+             L" connections open, the oldest waiting ones are closed");
+    m_full_logged = true;
+  }
+  auto oldest = m_clients.end();
+  for (auto it = m_clients.begin(); it != m_clients.end(); ++it) {
+    if (it->second->waiting_for_request() &&
+        (oldest == m_clients.end() || it->second->started_at() < oldest->second->started_at()))
+      oldest = it;
+  }
+  if (oldest == m_clients.end()) return false;
+  std::shared_ptr<client_context> evicted = oldest->second;
+  m_clients.erase(oldest);
+  evicted->abort();
+  return true;
+}
+
 void http::serve(std::shared_ptr<net::tcp> connection, route_fn route) {
-  auto context = std::make_shared<client_context>(std::move(connection), std::move(route));
+  auto context = std::make_shared<client_context>(std::move(connection), std::move(route), m_limits);
   m_clients.emplace(context.get(), context);
   context->start([this](client_context* finished) { m_clients.erase(finished); });
 }

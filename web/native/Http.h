@@ -1,5 +1,7 @@
 // The HTTP server: listens on an IPv4 address and answers every request with one route
 // function, one request per connection. Everything runs on the thread of its libuv loop.
+// At most `max_connections` connections are held: a flood of idle ones cannot use up the
+// process's open files.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +16,7 @@ namespace native::http {
 
 class http {
  public:
-  explicit http(uv_loop_t* loop = uv_default_loop());
+  explicit http(uv_loop_t* loop = uv_default_loop(), connection_limits limits = {});
   // Stops listening and drops the connections still open.
   ~http();
   http(const http&) = delete;
@@ -32,10 +34,13 @@ class http {
 
  private:
   void on_connection(int status);
+  bool make_room();
 
   uv_loop_t* m_loop;
   std::shared_ptr<net::tcp> m_socket;
   route_fn m_route;
+  connection_limits m_limits;
+  bool m_full_logged = false;
   std::map<client_context*, std::shared_ptr<client_context>> m_clients;
 };
 

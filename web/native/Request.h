@@ -13,6 +13,8 @@ class request {
   const url_obj& url() const { return m_url; }
   const std::string& method() const { return m_method; }
   const header_map& headers() const { return m_headers; }
+  // The local port the request came in on, 0 when the connection is not a TCP socket.
+  int local_port() const { return m_local_port; }
   // The value of header `name` in any letter case, empty when absent.
   std::string get_header(const std::string& name) const {
     auto it = m_headers.find(name);
@@ -24,6 +26,7 @@ class request {
   url_obj m_url;
   std::string m_method;
   header_map m_headers;
+  int m_local_port = 0;
 };
 
 }  // namespace native::http

@@ -43,6 +43,7 @@ constexpr std::pair<int, const char*> kStatusTexts[] = {
     {415, "Unsupported Media Type"},
     {416, "Requested Range Not Satisfiable"},
     {417, "Expectation Failed"},
+    {421, "Misdirected Request"},
     {500, "Internal Server Error"},
     {501, "Not Implemented"},
     {502, "Bad Gateway"},
