@@ -9,6 +9,7 @@
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "browser/LocalFileUrl.h"
 #include "browser/LocalMedia.h"
 #include "browser/renderer/BridgeProtocol.h"
 #include "browser/renderer/OriginPolicy.h"
@@ -117,8 +118,10 @@ void ClientAppBrowser::OnContextInitialized() {
 }
 
 std::vector<std::string> ClientAppBrowser::TrustedOrigins() {
+  // Of local files only the program's own player page, by its exact path; never a folder,
+  // so no downloaded file can borrow the bridge.
   return {std::string("http://") + kWebListenAddress + ":" + std::to_string(LocalWebServerPort()),
-          OriginOf(GetSiteOrigin()), "file://"};
+          OriginOf(GetSiteOrigin()), WideToUtf8(LocalFileUrl(HtmlLocalFolder() + "/index.html"))};
 }
 
 bool ClientAppBrowser::IsTrustedUrl(const std::string& url) { return ::IsTrustedUrl(TrustedOrigins(), url); }

@@ -40,9 +40,36 @@ std::string OriginForLog(std::string_view url) {
   return std::string(url.substr(0, colon + 1));
 }
 
+std::string LocalFilePathOf(std::string_view url) {
+  if (OriginOf(url) != "file://") return {};
+  const std::string text(url);
+  std::unique_ptr<GUri, decltype(&g_uri_unref)> uri(g_uri_parse(text.c_str(), G_URI_FLAGS_NONE, nullptr),
+                                                    &g_uri_unref);
+  if (!uri) return {};
+  std::unique_ptr<char, decltype(&g_free)> path(g_uri_unescape_string(g_uri_get_path(uri.get()), nullptr),
+                                                &g_free);
+  if (!path || path.get()[0] != '/') return {};
+  const std::string_view decoded = path.get();
+  // A folder is never one file; "." and ".." segments are never a file's own address.
+  if (decoded.back() == '/' || decoded.find("/./") != std::string_view::npos ||
+      decoded.find("/../") != std::string_view::npos || decoded.ends_with("/.") || decoded.ends_with("/.."))
+    return {};
+  return std::string(decoded);
+}
+
 bool IsTrustedUrl(const std::vector<std::string>& trusted, std::string_view url) {
   const std::string origin = OriginOf(url);
   if (origin.empty()) return false;
+  if (origin == "file://") {
+    // Local files are trusted one by one, by their exact path: a file next to a trusted one
+    // (a downloaded document, say) is not.
+    const std::string path = LocalFilePathOf(url);
+    if (path.empty()) return false;
+    for (const std::string& entry : trusted) {
+      if (LocalFilePathOf(entry) == path) return true;
+    }
+    return false;
+  }
   for (const std::string& entry : trusted) {
     if (OriginOf(entry) == origin) return true;
   }

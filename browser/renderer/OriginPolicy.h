@@ -15,5 +15,11 @@ std::string OriginOf(std::string_view url);
 // for the rest, so neither a query's secrets nor a whole data: document reach the log.
 std::string OriginForLog(std::string_view url);
 
+// The decoded absolute path of a local file address; empty for any other address, a folder
+// ("/" at the end) or a path with "." or ".." segments.
+std::string LocalFilePathOf(std::string_view url);
+
 // True when the address's origin is one of `trusted` (each given as an address or origin).
+// A local file is trusted only when `trusted` names that very file by its address; the bare
+// "file://" trusts no file.
 bool IsTrustedUrl(const std::vector<std::string>& trusted, std::string_view url);

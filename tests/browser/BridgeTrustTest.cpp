@@ -3,7 +3,11 @@
 // "CallCppFunc" from them even when a web process sends one.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "BrowserTestKit.h"
+#include "browser/LocalFileUrl.h"
 #include "app/TextConv.h"
 #include "browser/renderer/OriginPolicy.h"
 #include "platform/Messages.h"
@@ -40,16 +44,28 @@ TEST(OriginPolicyTest, OriginsOfAddresses) {
   EXPECT_EQ(OriginForLog("no address at all"), "(no address)");
 }
 
-TEST(OriginPolicyTest, OnlyListedOriginsAreTrusted) {
-  const std::vector<std::string> trusted = {"http://127.0.0.1:8501", "https://www.school.com/", "file://"};
-  EXPECT_TRUE(IsTrustedUrl(trusted, "http://127.0.0.1:8501/index.html"));
-  EXPECT_TRUE(IsTrustedUrl(trusted, "https://WWW.SCHOOL.COM/Tiku/index/index.html"));
-  EXPECT_TRUE(IsTrustedUrl(trusted, "file:///tmp/note.html"));
+TEST(OriginPolicyTest, OnlyListedOriginsAndListedFilesAreTrusted) {
+  const std::vector<std::string> trusted = {"http://127.0.0.1:8501", "https://www.school.com/",
+                                            "file:///opt/tavo/htmllocal/index.html"};
+  for (const char* url : {"http://127.0.0.1:8501/index.html", "https://WWW.SCHOOL.COM/Tiku/index/index.html",
+                          "file:///opt/tavo/htmllocal/index.html", "file:///opt/tavo/htmllocal/index.html?v=1#t",
+                          "file://localhost/opt/tavo/htmllocal/%69ndex.html"}) {
+    EXPECT_TRUE(IsTrustedUrl(trusted, url)) << url;
+  }
   for (const char* url : {"http://127.0.0.1:8502/index.html", "https://127.0.0.1:8501/",
                           "http://www.school.com/", "https://www.school.com.evil.example/",
-                          "https://evil.example/?https://www.school.com", "about:blank", ""}) {
+                          "https://evil.example/?https://www.school.com", "about:blank", "",
+                          // Files beside, below or above the program's page, and paths that
+                          // only spell it.
+                          "file:///opt/tavo/htmllocal/evil.html", "file:///opt/tavo/htmllocal/",
+                          "file:///opt/tavo/htmllocal/index.html/x.html",
+                          "file:///opt/tavo/htmllocal/index.html%2f..%2fevil.html",
+                          "file://share.example/opt/tavo/htmllocal/index.html",
+                          "file:///home/xm/下载/言语理解讲义（上）.html"}) {
     EXPECT_FALSE(IsTrustedUrl(trusted, url)) << url;
   }
+  // The bare scheme names no file.
+  EXPECT_FALSE(IsTrustedUrl({"file://"}, "file:///tmp/note.html"));
   EXPECT_FALSE(IsTrustedUrl({}, "http://127.0.0.1:8501/index.html"));
 }
 
@@ -160,6 +176,31 @@ TEST_F(BridgeTrustTest, ALinkFollowedAwayFromTheSchoolsPageLeavesTheBridgeBehind
   }));
   Spin(300);
   EXPECT_EQ(window.m_calls.size(), 1u);
+}
+
+TEST_F(BridgeTrustTest, ADownloadedPageGetsNoBridge) {
+  // A lecture the school named "evil.html", saved among the student's downloads.
+  const std::filesystem::path folder = Root() / "下载";
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = folder / "言语理解讲义（上）.html";
+  std::ofstream(file) << "<!doctype html><body><script>"
+                         "try { app.call('getVidAndPlayAuth', function () {}); } catch (e) {}"
+                         "</script>lecture</body>";
+  TestBrowserWindow window;
+  CallCppFuncCounter sent;
+  ASSERT_TRUE(window.Start());
+  ASSERT_TRUE(window.Load(LocalFileUrl(file.string())));
+  EXPECT_EQ(Evaluate(window.View(), kAppType), "\"undefined/\"");
+  EXPECT_EQ(sent.Count("getVidAndPlayAuth"), 0);
+
+  // Even a web process that sends the message anyway reaches no window.
+  EXPECT_TRUE(ForgeCallCppFunc(window.View(), "setPlayCurrentTime", "{\"time\":1}"));
+  ASSERT_TRUE(WaitFor([] {
+    return ReadDayLog("browserlog").find("]:CallCppFunc setPlayCurrentTime refused: untrusted page file://\r\n") !=
+           std::string::npos;
+  }));
+  EXPECT_TRUE(window.m_calls.empty());
+  EXPECT_NE(ReadDayLog("renderlog").find("]:app.call not installed for file://\r\n"), std::string::npos);
 }
 
 }  // namespace
