@@ -1,6 +1,8 @@
 // Local file names of new downloads.
 #include "mainwnd/DownloadNaming.h"
 
+#include <string_view>
+
 namespace {
 
 constexpr std::size_t kMaxNameBytes = 255;
@@ -18,6 +20,28 @@ std::string CutUtf8(const std::string& text, std::size_t bytes) {
   return text.substr(0, end);
 }
 
+// What a download may be called: extensions of media and of documents. Anything else (a
+// page, a script) gets the kind's usual one, so no downloaded file is ever opened as a page.
+constexpr std::string_view kVideoExtensions[] = {"mp4", "m4v", "mov", "webm", "mkv", "flv", "avi", "wmv",
+                                                 "ts",  "mpg", "mpeg", "3gp", "ogv", "mp3", "m4a", "aac",
+                                                 "wav", "ogg", "oga", "opus", "flac"};
+constexpr std::string_view kDocumentExtensions[] = {"pdf", "doc", "docx", "ppt",  "pptx", "xls", "xlsx",
+                                                    "txt", "rtf", "odt", "odp",  "ods",  "epub", "zip",
+                                                    "rar", "7z",  "jpg", "jpeg", "png"};
+
+bool IsKnownExtension(std::string_view extension, TaskKind kind) {
+  std::string lower;
+  for (char c : extension) lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  if (kind == TaskKind::Document) {
+    for (std::string_view known : kDocumentExtensions)
+      if (lower == known) return true;
+    return false;
+  }
+  for (std::string_view known : kVideoExtensions)
+    if (lower == known) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string UrlExtension(const std::string& url, TaskKind kind) {
@@ -32,6 +56,7 @@ std::string UrlExtension(const std::string& url, TaskKind kind) {
   if (extension.size() < 2 || extension.size() > kMaxExtensionChars + 1) return fallback;
   for (std::size_t i = 1; i < extension.size(); ++i)
     if (!IsAsciiAlnum(extension[i])) return fallback;
+  if (!IsKnownExtension(std::string_view(extension).substr(1), kind)) return fallback;
   return extension;
 }
 

@@ -8,6 +8,7 @@
 #include "app/TextConv.h"
 #include "browser/CefNativeControl.h"
 #include "browser/LocalFileUrl.h"
+#include "mainwnd/PdfSniff.h"
 #include "platform/Messages.h"
 
 namespace {
@@ -50,6 +51,10 @@ void LookDocDlg::InitWindow() {
 void LookDocDlg::LoadDocument() {
   if (!FileExists(m_path)) {
     LogNormal(L"LookDocDlg: no file at " + AnsiToWide(m_path));
+    return;
+  }
+  if (!LooksLikePdf(m_path)) {
+    LogError(L"LookDocDlg: not a PDF, not shown: " + AnsiToWide(m_path));
     return;
   }
   ++m_loadCount;

@@ -13,5 +13,6 @@ using LocalPlayHook = std::function<void(const DownloadTask& task)>;
 void SetLocalPlayHook(LocalPlayHook hook);
 // Plays the task's downloaded video; false (and a log line) when nothing is connected.
 bool PlayDownloadedVideo(const DownloadTask& task);
-// Shows a downloaded document in the viewer (the one open, or a new one).
+// Shows a downloaded PDF in the viewer (the one open, or a new one); any other file is handed
+// to the desktop's program for it.
 void OpenDownloadedDocument(const std::string& path);

@@ -79,6 +79,45 @@ TEST_F(DocViewerTest, AMissingDocumentIsNotLoadedButTitlesTheWindow) {
   EXPECT_EQ(viewer->GetWindowText(), L"已删除");
 }
 
+TEST_F(DocViewerTest, OnlyAPdfIsShownAnythingElseGoesToTheDesktop) {
+  // What a hostile school can hand out as a lecture: a page, whatever it is called.
+  const struct {
+    const char* name;
+    const char* bytes;
+    bool pdf;
+  } cases[] = {
+      {"讲义.pdf", "%PDF-1.7\n", true},
+      {"讲义 无扩展名", "%PDF-1.4\n", true},
+      {"讲义（带前缀）.pdf", "\xEF\xBB\xBF\n%PDF-1.5\n", true},
+      {"言语理解讲义（上）.pdf", "<!doctype html><script>app.call('getVidAndPlayAuth')</script>", false},
+      {"言语理解讲义（上）.html", "<!doctype html><script>app.call('getVidAndPlayAuth')</script>", false},
+      {"空.pdf", "", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path path = m_root / c.name;
+    std::ofstream(path, std::ios::binary) << c.bytes;
+    testHost->openedUris.clear();
+    OpenDownloadedDocument(path.string());
+    PumpPendingMessages();
+    if (c.pdf) {
+      ASSERT_NE(Viewer(), nullptr);
+      EXPECT_EQ(Viewer()->GetPath(), path.string());
+      EXPECT_TRUE(testHost->openedUris.empty());
+    } else {
+      EXPECT_EQ(Viewer(), nullptr);
+      ASSERT_EQ(testHost->openedUris.size(), 1u);
+      EXPECT_TRUE(testHost->openedUris[0].starts_with("file:///")) << testHost->openedUris[0];
+    }
+    DestroySelfOwned();
+  }
+  // Handed a page directly, the viewer still does not load it.
+  const fs::path page = m_root / "言语理解讲义（上）.html";
+  OpenDocViewer(page.string());
+  ASSERT_NE(Viewer(), nullptr);
+  EXPECT_EQ(Viewer()->GetLoadCount(), 0);
+}
+
 TEST(OfflineOpen, PlaysThroughTheConnectedPlayer) {
   DownloadTask task;
   task.localFile = "/dl/第一课.mp4";

@@ -70,6 +70,12 @@ TEST(DownloadNamingTest, HostileTitlesAndAddressesStayInsideTheFolder) {
       {"extension with a slash trick", "课", "http://s/v.mp4%2F..", TaskKind::Video, "课.mp4"},
       {"empty extension", "课", "http://s/v.", TaskKind::Document, "课.pdf"},
       {"backslash address", "课", "C:\\x\\v.flv", TaskKind::Video, "课.flv"},
+      // A page or script is never stored under its own extension: nothing opens it as a page.
+      {"a page as a document", "言语理解讲义（上）", "http://s/page/evil.html", TaskKind::Document,
+       "言语理解讲义（上）.pdf"},
+      {"a page as a video", "课", "http://s/page/evil.HTM?x=1", TaskKind::Video, "课.mp4"},
+      {"a drawing with script", "讲义", "http://s/a.svg", TaskKind::Document, "讲义.pdf"},
+      {"another document kind", "讲义", "http://s/a.DOCX", TaskKind::Document, "讲义.DOCX"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
