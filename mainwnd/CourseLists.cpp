@@ -11,14 +11,11 @@
 #include "app/SystemInfo.h"
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
-#include "mainwnd/ClassContentCache.h"
-#include "mainwnd/ClassFetch.h"
 #include "mainwnd/CourseListBuilder.h"
 #include "mainwnd/LessonFormat.h"
 #include "mainwnd/OfflineOpen.h"
 #include "mainwnd/PlayerLink.h"
 #include "mainwnd/RowDownloadState.h"
-#include "platform/MessageWindow.h"
 #include "platform/Messages.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
@@ -30,13 +27,9 @@
 
 namespace {
 
-// The worker's answer to our own receiver window.
-constexpr UINT kClassFetched = WM_USER + 300;
 // Tips sit 553 pixels below the main window's top, 144 wide.
 constexpr int kTipDistance = 553;
 constexpr int kTipWidth = 144;
-
-enum class FetchState { Loading, Ready, Failed };
 
 template <class T>
 T* AncestorOf(CControlUI* control) {
@@ -91,25 +84,26 @@ std::vector<DocumentRecord> DocumentsOf(const std::string& classId) {
 
 }  // namespace
 
-struct CourseLists::Impl {
-  explicit Impl(CourseLists& owner)
-      : receiver([&owner](UINT msg, WPARAM, LPARAM, const Payload& payload) -> LRESULT {
-          if (msg == kClassFetched) {
-            if (auto* result = PayloadAs<ClassFetchResult>(payload)) owner.OnClassFetched(*result);
-          }
-          return 0;
-        }) {}
+struct CourseLists::Impl : CatalogueObserver {
+  Impl(CourseLists& owner, CourseCatalogue& catalogue) : owner(owner), catalogue(catalogue) {
+    catalogue.AddObserver(*this);
+  }
+  ~Impl() { catalogue.RemoveObserver(*this); }
+  void OnClassLoaded(const ClassLoaded& loaded) override { owner.OnClassLoaded(loaded); }
+  void OnClassFailed(const ClassFailed& failed) override { owner.OnClassFailed(failed); }
 
-  MessageWindow receiver;
-  std::map<std::string, FetchState> fetches;
+  CourseLists& owner;
+  CourseCatalogue& catalogue;
   std::string shownLessonClass;
   CLabelUI* nowWatching = nullptr;
   bool expiredReported = false;
   std::function<bool()> networkCheck = IsNetworkConnected;
 };
 
-CourseLists::CourseLists(WindowImplBase& window, Delegate& delegate)
-    : m_window(window), m_delegate(delegate), m_impl(std::make_unique<Impl>(*this)) {}
+CourseLists::CourseLists(WindowImplBase& window, Delegate& delegate, CourseCatalogue& catalogue)
+    : m_window(window), m_delegate(delegate), m_impl(std::make_unique<Impl>(*this, catalogue)) {}
+
+CourseCatalogue& CourseLists::Catalogue() const { return m_impl->catalogue; }
 
 CourseLists::~CourseLists() = default;
 
@@ -158,7 +152,7 @@ void CourseLists::ShowLessonList(const std::string& classId) {
       AddEmptyState(*list, ListKind::Lessons);
     else
       StartFetch(*list, classId);
-  } else if (m_impl->fetches[classId] == FetchState::Failed) {
+  } else if (Catalogue().LoadOf(classId) == ClassLoad::Failed) {
     // Selecting a class whose fetch got no answer tries again.
     list->RemoveAll();
     StartFetch(*list, classId);
@@ -168,51 +162,39 @@ void CourseLists::ShowLessonList(const std::string& classId) {
 
 void CourseLists::StartFetch(CListUI& list, const std::string& classId) {
   AddLoadingState(list);
-  m_impl->fetches[classId] = FetchState::Loading;
-  StartClassFetch(m_impl->receiver.GetHWND(), kClassFetched, classId);
+  Catalogue().LoadClass(classId);
 }
 
-void CourseLists::OnClassFetched(ClassFetchResult& fetched) {
-  const std::string& classId = fetched.classId;
-  CListUI* list = FindLessonList(classId);
-  switch (fetched.result) {
-    case ClassDetailResult::Refused:
-      m_impl->fetches[classId] = FetchState::Failed;
-      if (list) {
-        list->RemoveAll();
-        AddFailedState(*list);
-      }
-      // Once per window: several classes may be refused before the window has closed.
-      if (m_impl->expiredReported) return;
-      m_impl->expiredReported = true;
-      // Last: the window may close (and this object go) inside the call.
-      m_delegate.OnLoginExpired();
-      return;
-    case ClassDetailResult::NoAnswer:
-      LogError(L"ShowLessonList no answer for class " + AnsiToWide(classId));
-      m_impl->fetches[classId] = FetchState::Failed;
-      if (list) {
-        list->RemoveAll();
-        AddFailedState(*list);
-      }
-      if (classId == m_impl->shownLessonClass) Tip(L"请检查网络连接");
-      return;
-    case ClassDetailResult::Filled:
-    case ClassDetailResult::ServiceFault:
-      break;
+void CourseLists::OnClassFailed(const ClassFailed& failed) {
+  const std::string& classId = failed.classId;
+  if (CListUI* list = FindLessonList(classId)) {
+    list->RemoveAll();
+    AddFailedState(*list);
   }
-  m_impl->fetches[classId] = FetchState::Ready;
+  if (failed.result == ClassDetailResult::Refused) {
+    // Once per window: several classes may be refused before the window has closed.
+    if (m_impl->expiredReported) return;
+    m_impl->expiredReported = true;
+    // Last: the window may close (and this object go) inside the call.
+    m_delegate.OnLoginExpired();
+    return;
+  }
+  LogError(L"ShowLessonList no answer for class " + AnsiToWide(classId));
+  if (classId == m_impl->shownLessonClass) Tip(L"请检查网络连接");
+}
+
+void CourseLists::OnClassLoaded(const ClassLoaded& loaded) {
+  const std::string& classId = loaded.classId;
+  CListUI* list = FindLessonList(classId);
   if (list == nullptr) return;
   list->RemoveAll();
-  ClassContentCache& cache = ClassContentCache::Get();
-  cache.PutLessons(classId, std::move(fetched.detail.lessons));
-  // Rows follow the cache, so a row's index is always its record's index there.
-  const std::vector<LessonRecord> lessons = cache.GetLessons(classId);
+  // Rows follow the catalogue, so a row's index is always its record's index there.
+  const std::vector<LessonRecord>& lessons = Catalogue().Lessons(classId);
   if (lessons.empty()) {
     AddEmptyState(*list, ListKind::Lessons);
     return;
   }
-  const std::string& lastLearned = fetched.detail.lastLearnLessonId;
+  const std::string& lastLearned = loaded.lastLearnLessonId;
   // A late answer for a class no longer shown fills its list but leaves the remembered
   // position to the class the student is looking at.
   if (!lastLearned.empty() && classId == m_impl->shownLessonClass) SaveLastPosition(classId, lastLearned);
@@ -233,15 +215,15 @@ void CourseLists::ShowDocList(const std::string& classId) {
     LogError(L"ShowDocList no vlMainJyList");
     return;
   }
-  ClassContentCache& cache = ClassContentCache::Get();
-  cache.PutDocs(classId, DocumentsOf(classId));
+  CourseCatalogue& catalogue = Catalogue();
+  catalogue.PutDocuments(classId, DocumentsOf(classId));
   CListUI* list = FindDocList(classId);
   if (list == nullptr) {
     auto made = CreateCourseList(ListKind::Documents, classId, m_window.GetPaintManager().GetClientSize().cx);
     list = made.get();
     holder->Add(made.release());
     ApplyDocListStyle(*list);
-    const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
+    const std::vector<DocumentRecord>& docs = catalogue.Documents(classId);
     if (docs.empty()) AddEmptyState(*list, ListKind::Documents);
     for (size_t i = 0; i < docs.size(); ++i) {
       AddDocRow(*list, docs[i], static_cast<int>(i));
@@ -342,7 +324,7 @@ void CourseLists::PlayClicked(CControlUI* button) {
   auto* row = AncestorOf<CListContainerElementUI>(button);
   if (list == nullptr || row == nullptr || list->GetUserData().empty()) return;
   const std::string classId = WideToAnsi(list->GetUserData());
-  const std::vector<LessonRecord> lessons = ClassContentCache::Get().GetLessons(classId);
+  const std::vector<LessonRecord> lessons = Catalogue().Lessons(classId);
   const int index = RowIndexOf(button);
   if (index < 0 || index >= static_cast<int>(lessons.size())) {
     LogError(L"btnVideoPlay row index " + button->GetUserData() + L" outside the " +
@@ -376,7 +358,7 @@ void CourseLists::LookClicked(CControlUI* button) {
   CListUI* list = AncestorOf<CListUI>(button);
   if (list == nullptr || list->GetUserData().empty()) return;
   const std::string classId = WideToAnsi(list->GetUserData());
-  const std::vector<DocumentRecord> docs = ClassContentCache::Get().GetDocs(classId);
+  const std::vector<DocumentRecord> docs = Catalogue().Documents(classId);
   const int index = RowIndexOf(button);
   if (index < 0 || index >= static_cast<int>(docs.size())) {
     LogError(L"btnDocLook row index " + button->GetUserData() + L" outside the " +

@@ -1,6 +1,6 @@
 // The lesson and document lists of the course view. One list of each kind per class,
-// created the first time the class is shown and kept; a class's lessons are fetched from
-// the service on a worker thread while the list shows its loading state. The unit also
+// created the first time the class is shown and kept; the catalogue fetches a class's
+// lessons while the list shows its loading state, and the list fills when it is told. The unit also
 // serves the player windows: previous/next lesson, progress refresh, last position.
 // Main thread only.
 #pragma once
@@ -12,7 +12,7 @@
 
 #include "ui/Forward.h"
 
-struct ClassFetchResult;
+#include "study/CourseCatalogue.h"
 
 class CourseLists {
  public:
@@ -25,10 +25,13 @@ class CourseLists {
   };
 
   // `window` holds "vlMainVideoList", "vlMainJyList", "optVideoList" and "optJiangYiList".
-  CourseLists(WindowImplBase& window, Delegate& delegate);
+  // The lists show what `catalogue` holds and follow what it learns.
+  CourseLists(WindowImplBase& window, Delegate& delegate, CourseCatalogue& catalogue);
   ~CourseLists();
   CourseLists(const CourseLists&) = delete;
   CourseLists& operator=(const CourseLists&) = delete;
+
+  CourseCatalogue& Catalogue() const;
 
   // Reads "lastclassid" and "lastlessonid" from the settings store.
   void LoadLastPosition();
@@ -70,7 +73,8 @@ class CourseLists {
   bool TabSelected(const wchar_t* name) const;
   void Tip(const std::wstring& text);
   void StartFetch(CListUI& list, const std::string& classId);
-  void OnClassFetched(ClassFetchResult& fetched);
+  void OnClassLoaded(const ClassLoaded& loaded);
+  void OnClassFailed(const ClassFailed& failed);
   void MoveWatchingMark(CListContainerElementUI* row);
   bool Neighbour(const std::string& classId, const std::string& videoId, int step,
                  std::string& neighbourVideoId, std::string& neighbourLearned);

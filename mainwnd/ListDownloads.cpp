@@ -16,7 +16,6 @@
 #include "downloads/DownloadJob.h"
 #include "mainwnd/DownloadMgrDlg.h"
 #include "downloads/DownloadTaskList.h"
-#include "mainwnd/ClassContentCache.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownloadNaming.h"
 #include "mainwnd/RowDownloadState.h"
@@ -216,9 +215,9 @@ bool ListDownloads::HandleNotify(TNotifyUI& msg) {
 std::optional<TaskKey> ListDownloads::KeyOfRow(TaskKind kind, CControlUI* button, const std::string& classId) {
   const int index = RowIndexOf(button);
   if (index < 0) return std::nullopt;
-  ClassContentCache& cache = ClassContentCache::Get();
+  const CourseCatalogue& catalogue = m_lists.Catalogue();
   if (kind == TaskKind::Video) {
-    const std::vector<LessonRecord> lessons = cache.GetLessons(classId);
+    const std::vector<LessonRecord>& lessons = catalogue.Lessons(classId);
     if (index >= static_cast<int>(lessons.size())) {
       LogError(L"btnVideoDown row index " + button->GetUserData() + L" outside the lessons of class " +
                AnsiToWide(classId));
@@ -226,7 +225,7 @@ std::optional<TaskKey> ListDownloads::KeyOfRow(TaskKind kind, CControlUI* button
     }
     return TaskKey{kind, classId, lessons[static_cast<std::size_t>(index)].video};
   }
-  const std::vector<DocumentRecord> docs = cache.GetDocs(classId);
+  const std::vector<DocumentRecord>& docs = catalogue.Documents(classId);
   if (index >= static_cast<int>(docs.size())) {
     LogError(L"btnDocDown row index " + button->GetUserData() + L" outside the documents of class " +
              AnsiToWide(classId));
@@ -254,12 +253,12 @@ void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
   // What the click means follows the task's state in the centre, never the button's text.
   const DownloadState state = m_downloads.StateOf(*key);
   if (state == DownloadState::None || state == DownloadState::Failed) {
-    ClassContentCache& cache = ClassContentCache::Get();
+    const CourseCatalogue& catalogue = m_lists.Catalogue();
     if (kind == TaskKind::Video) {
-      const LessonRecord lesson = cache.GetLessons(classId)[static_cast<std::size_t>(index)];
+      const LessonRecord lesson = catalogue.Lessons(classId)[static_cast<std::size_t>(index)];
       StartLessonDownload(classId, className, lesson.video, lesson.name);
     } else {
-      StartDocDownload(cache.GetDocs(classId)[static_cast<std::size_t>(index)], className);
+      StartDocDownload(catalogue.Documents(classId)[static_cast<std::size_t>(index)], className);
     }
     return;
   }
@@ -287,7 +286,7 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
     case DownloadState::Failed:
       break;
   }
-  const std::vector<LessonRecord> lessons = ClassContentCache::Get().GetLessons(classId);
+  const std::vector<LessonRecord> lessons = m_lists.Catalogue().Lessons(classId);
   const auto lesson = std::find_if(lessons.begin(), lessons.end(),
                                    [&](const LessonRecord& record) { return record.video == video; });
   if (lesson == lessons.end()) {
@@ -579,7 +578,7 @@ void ListDownloads::VideoBatchDownload() {
   lookup->batch = true;
   CListUI* list = CurrentList(TaskKind::Video, &lookup->classId, &lookup->className);
   const std::vector<LessonRecord> lessons =
-      list ? ClassContentCache::Get().GetLessons(lookup->classId) : std::vector<LessonRecord>();
+      list ? m_lists.Catalogue().Lessons(lookup->classId) : std::vector<LessonRecord>();
   for (int i = 0; list != nullptr && i < list->GetRowCount(); ++i) {
     auto* row = RowAt(list, i);
     auto* option = row ? dynamic_cast<COptionUI*>(row->FindSubControl(L"optSelectVideo")) : nullptr;
@@ -605,7 +604,7 @@ void ListDownloads::DocBatchDownload() {
   std::vector<Prepared> prepared;
   std::int64_t megabytes = 0;
   if (CListUI* list = CurrentList(TaskKind::Document, &classId, &className)) {
-    const std::vector<DocumentRecord> docs = ClassContentCache::Get().GetDocs(classId);
+    const std::vector<DocumentRecord> docs = m_lists.Catalogue().Documents(classId);
     const std::string origin = GetSiteOrigin();
     for (int i = 0; i < list->GetRowCount(); ++i) {
       auto* row = RowAt(list, i);

@@ -11,7 +11,6 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
-#include "mainwnd/ClassContentCache.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/LessonMarkClear.h"
 #include "mainwnd/OfflineOpen.h"
@@ -64,12 +63,12 @@ bool HasCourses() {
 
 MainDlg* GetMainDlg() { return g_mainDlg; }
 
-MainDlg* OpenMainWindow(DownloadCenter* downloads) {
+MainDlg* OpenMainWindow(DownloadCenter* downloads, CourseCatalogue* catalogue) {
   if (g_mainDlg) {
     PostMessage(g_mainDlg->GetHWND(), WM_ACTIVATE_MAIN);
     return g_mainDlg;
   }
-  auto dlg = std::make_unique<MainDlg>(downloads);
+  auto dlg = std::make_unique<MainDlg>(downloads, catalogue);
   // A zero size takes the skin's size.
   if (dlg->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0) == kNoWindow) {
     LogError(L"the main window could not be created");
@@ -84,9 +83,11 @@ MainDlg* OpenMainWindow(DownloadCenter* downloads) {
   return g_mainDlg;
 }
 
-MainDlg::MainDlg(DownloadCenter* downloads)
+MainDlg::MainDlg(DownloadCenter* downloads, CourseCatalogue* catalogue)
     : m_ownDownloads(downloads != nullptr ? nullptr : std::make_unique<DownloadCenter>()),
-      m_downloads(downloads != nullptr ? *downloads : *m_ownDownloads) {
+      m_downloads(downloads != nullptr ? *downloads : *m_ownDownloads),
+      m_ownCatalogue(catalogue != nullptr ? nullptr : std::make_unique<CourseCatalogue>()),
+      m_catalogue(catalogue != nullptr ? *catalogue : *m_ownCatalogue) {
   m_downloads.ForgetStates();
 }
 
@@ -128,7 +129,7 @@ void MainDlg::InitWindow() {
     m_titleShadow->ShowWindow(true, false);
   }
   m_downSet = std::make_unique<DownSetPanel>(*this);
-  m_lists = std::make_unique<CourseLists>(*this, *this);
+  m_lists = std::make_unique<CourseLists>(*this, *this, m_catalogue);
   m_listDownloads = std::make_unique<ListDownloads>(*this, *m_lists, *this, m_downloads);
   m_subjectTree = std::make_unique<SubjectTree>(*this, *m_lists);
   // A newly shown class starts without the batch selection of the tab.
@@ -520,7 +521,7 @@ void MainDlg::ReleaseUserState() {
   // Each is created again on its next use, for the next account.
   SqUserDB::Release();
   CourseDB::Release();
-  ClassContentCache::Get().Clear();
+  m_catalogue.Clear();
   DownloadTaskList::Get().Clear();
   gSubjectList.Clear();
   ClearSessionToken();

@@ -32,9 +32,9 @@ class MainDlg : public WindowImplBase,
                 public ListDownloads::Delegate,
                 public DownloadMgrDelegate {
  public:
-  // The downloads the main window shows: the program's centre, or one of its own when
-  // none is given.
-  explicit MainDlg(DownloadCenter* downloads = nullptr);
+  // The downloads and the catalogue the main window shows: the program's, or its own when
+  // none are given.
+  explicit MainDlg(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr);
   ~MainDlg() override;
   std::wstring GetWindowClassName() const override { return L"mainDlgClass"; }
 
@@ -116,7 +116,7 @@ class MainDlg : public WindowImplBase,
   void LeaveDownSetPanel();
   // Closes the windows that belong to the signed-in session and forgets the user's state.
   void CloseSessionWindows();
-  static void ReleaseUserState();
+  void ReleaseUserState();
   void ShowSidePanel(const std::wstring& holder);
 
   bool m_quitOnFinal = true;
@@ -132,6 +132,8 @@ class MainDlg : public WindowImplBase,
   std::unique_ptr<DownSetPanel> m_downSet;
   std::unique_ptr<DownloadCenter> m_ownDownloads;
   DownloadCenter& m_downloads;
+  std::unique_ptr<CourseCatalogue> m_ownCatalogue;
+  CourseCatalogue& m_catalogue;
   std::unique_ptr<ListDownloads> m_listDownloads;
   std::unique_ptr<DownloadMgrDlg> m_videoMgr;
   std::unique_ptr<DownloadMgrDlg> m_docMgr;
@@ -157,4 +159,4 @@ bool HasCourses();
 MainDlg* GetMainDlg();
 // Creates the main window (centred, shown) over `downloads` (its own centre when null) or,
 // when it exists, brings it to the front.
-MainDlg* OpenMainWindow(DownloadCenter* downloads = nullptr);
+MainDlg* OpenMainWindow(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr);

@@ -4,6 +4,7 @@
 #include "account/MainWindowLink.h"
 #include "mainwnd/MainDlg.h"
 
-void InstallMainWindowLink(DownloadCenter* downloads) {
-  SetMainWindowLink({[] { return GetMainDlg() != nullptr; }, [downloads] { OpenMainWindow(downloads); }});
+void InstallMainWindowLink(DownloadCenter* downloads, CourseCatalogue* catalogue) {
+  SetMainWindowLink({[] { return GetMainDlg() != nullptr; },
+                     [downloads, catalogue] { OpenMainWindow(downloads, catalogue); }});
 }

@@ -1,9 +1,10 @@
 // Connects the login frame to the main window: the program calls this at start-up.
 #pragma once
 
+class CourseCatalogue;
 class DownloadCenter;
 
 // Installs the link whose exists() tells whether the main window is open and whose
-// open() creates it (or brings it to the front) over `downloads` (a centre of its own
+// open() creates it (or brings it to the front) over `downloads` and `catalogue` (its own
 // when null).
-void InstallMainWindowLink(DownloadCenter* downloads = nullptr);
+void InstallMainWindowLink(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr);

@@ -1,7 +1,6 @@
 #include "playback/PlayerCatalogue.h"
 
 #include "downloads/DownloadTaskList.h"
-#include "mainwnd/ClassContentCache.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/PlayerLink.h"
@@ -16,13 +15,11 @@ CourseLists* Lists() {
 PlayerCatalogue MainWindowCatalogue() {
   PlayerCatalogue c;
   c.findLesson = [](const std::string& classId, const std::string& vid) -> std::optional<LessonRecord> {
-    for (LessonRecord& lesson : ClassContentCache::Get().GetLessons(classId)) {
-      if (lesson.video == vid) return lesson;
-    }
-    return std::nullopt;
+    CourseLists* lists = Lists();
+    return lists ? lists->Catalogue().FindLessonByVideo(classId, vid) : std::nullopt;
   };
   c.storeLearned = [](const std::string& classId, const std::string& vid, const std::string& seconds) {
-    ClassContentCache::Get().SetLearnedDuration(classId, vid, seconds);
+    if (CourseLists* lists = Lists()) lists->Catalogue().SetLearnedDuration(classId, vid, seconds);
   };
   c.showProgress = [](const std::string& classId, const std::string& vid, int64_t seconds) {
     if (CourseLists* lists = Lists()) lists->UpdateLessonProgress(classId, vid, seconds);

@@ -42,6 +42,7 @@
 #include "service/ServiceConfig.h"
 #include "service/UsageReport.h"
 #include "skin/LoadSkin.h"
+#include "study/CourseCatalogue.h"
 #include "study/DownloadCenter.h"
 #include "ui/Control.h"
 #include "ui/Dialogs.h"
@@ -170,7 +171,8 @@ bool RunWindows() {
   // The student's downloads: every main window of this run shows them, and the player's
   // side panel starts a lesson's download through them.
   DownloadCenter downloads;
-  InstallMainWindowLink(&downloads);
+  CourseCatalogue catalogue;
+  InstallMainWindowLink(&downloads, &catalogue);
   InstallPlayerLink();
   SetLessonDownloader([&downloads](const std::string& classId, const std::string& vid) {
     return downloads.DownloadLesson(classId, vid);

@@ -29,7 +29,7 @@
 #include "account/SelfOwnedWindows.h"
 #include "app/Folders.h"
 #include "downloads/ThreadPool.h"
-#include "mainwnd/ClassFetch.h"
+#include "platform/BackgroundTask.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetPanel.h"
 #include "mainwnd/MainDlg.h"
@@ -291,7 +291,7 @@ int main(int argc, char** argv) {
   const bool opened = RunUntil(
       [&] {
         list = main->GetCourseLists()->FindLessonList("c1");
-        return main->IsWindowVisible() && PendingClassFetches() == 0 && list != nullptr &&
+        return main->IsWindowVisible() && PendingBackgroundTasks() == 0 && list != nullptr &&
                list->GetRowCount() == kFiles;
       },
       std::chrono::seconds(20));

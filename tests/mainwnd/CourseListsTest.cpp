@@ -17,8 +17,7 @@
 #include "app/Settings.h"
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
-#include "mainwnd/ClassContentCache.h"
-#include "mainwnd/ClassFetch.h"
+#include "platform/BackgroundTask.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/LessonFormat.h"
 #include "mainwnd/PlayerLink.h"
@@ -199,9 +198,10 @@ class ListsWnd : public WindowImplBase, public CourseLists::Delegate {
     if (lists && lists->HandleNotify(msg)) return;
     WindowImplBase::Notify(msg);
   }
-  void InitWindow() override { lists = std::make_unique<CourseLists>(*this, *this); }
+  void InitWindow() override { lists = std::make_unique<CourseLists>(*this, *this, catalogue); }
   void OnFinalMessage(HWND) override { lists.reset(); }
 
+  CourseCatalogue catalogue;
   std::unique_ptr<CourseLists> lists;
   int expired = 0;
 };
@@ -214,7 +214,6 @@ class CourseListsTest : public WindowTestKit {
     std::ofstream(m_root / "skin" / "course_lists_test.xml") << kSkin;
     CResourceStore::Get().SetFolder((m_root / "skin").string());
     ASSERT_TRUE(OpenLog(L"browserlog"));
-    ClassContentCache::Get().Clear();
     DownloadTaskList::Get().Clear();
     gSubjectList.Clear();
     SetSessionToken("token-of-the-student");
@@ -226,12 +225,11 @@ class CourseListsTest : public WindowTestKit {
     wnd->lists->SetNetworkCheck([this] { return online; });
   }
   void TearDown() override {
-    EXPECT_TRUE(WaitForClassFetches(10000));
+    EXPECT_TRUE(WaitForBackgroundTasks(10000));
     if (wnd) wnd->DestroyWindow();
     wnd.reset();
     PumpPendingMessages();
     CloseLog();
-    ClassContentCache::Get().Clear();
     DownloadTaskList::Get().Clear();
     gSubjectList.Clear();
     ClearSessionToken();
@@ -243,7 +241,7 @@ class CourseListsTest : public WindowTestKit {
   // Shows the class's lessons and waits until its fetch has been handled.
   CListUI* ShowLessons(const std::string& classId) {
     Lists().ShowLessonList(classId);
-    RunUntil([&] { return PendingClassFetches() == 0; });
+    RunUntil([&] { return Lists().Catalogue().LoadOf(classId) != ClassLoad::Loading; });
     PumpPendingMessages();
     wnd->GetPaintManager().DoLayout();
     return Lists().FindLessonList(classId);
@@ -348,7 +346,7 @@ TEST_F(CourseListsTest, LessonListIsBuiltFromTheAnswerWithItsTexts) {
   EXPECT_EQ(value, L"101");
   ASSERT_EQ(ReadRegString(L"lastlessonid", value), 0);
   EXPECT_EQ(value, L"13");
-  EXPECT_EQ(ClassContentCache::Get().GetLessons("101").size(), 6u);
+  EXPECT_EQ(Lists().Catalogue().Lessons("101").size(), 6u);
 
   // Shown again: the same list, no second request.
   Lists().ShowLessonList("101");
@@ -461,10 +459,10 @@ TEST_F(CourseListsTest, DocumentListTakesThePackageRecordFirstAndShowsSizes) {
   gSubjectList.PackagesByExam.clear();
   Lists().ShowDocList("302");
   EXPECT_EQ(Row(Lists().FindDocList("302"), 0)->GetUserData(), L"8");
-  ClassContentCache::Get().Clear();
+  Lists().Catalogue().Clear();
   gSubjectList.Classes.erase(gSubjectList.Classes.begin() + 1);
   Lists().ShowDocList("301");  // the list is kept; the cache takes the last record
-  EXPECT_EQ(ClassContentCache::Get().GetDocs("301")[0].id, "7");
+  EXPECT_EQ(Lists().Catalogue().Documents("301")[0].id, "7");
 
   Lists().ShowDocList("301");
   EXPECT_TRUE(Lists().FindDocList("301")->IsVisible());
@@ -483,7 +481,7 @@ TEST_F(CourseListsTest, ARefusalTakesTheExpiredLoginPathOnce) {
   }
   service.Release("101");
   service.Release("102");
-  RunUntil([] { return PendingClassFetches() == 0; });
+  RunUntil([] { return PendingBackgroundTasks() == 0; });
   PumpPendingMessages();
   EXPECT_EQ(wnd->expired, 1);
   EXPECT_EQ(TipText(), L"");
@@ -543,7 +541,7 @@ TEST_F(CourseListsTest, ALateAnswerFillsItsListWithoutStealingTheView) {
   EXPECT_TRUE(second->IsVisible());
 
   service.Release("101");
-  RunUntil([&] { return PendingClassFetches() == 0 && first->GetRowCount() == 6; });
+  RunUntil([&] { return PendingBackgroundTasks() == 0 && first->GetRowCount() == 6; });
   PumpPendingMessages();
   EXPECT_EQ(first->GetRowCount(), 6);
   EXPECT_EQ(Cell(Row(first, 1), 2), L"上一次观看");
@@ -562,9 +560,8 @@ TEST_F(CourseListsTest, AnAnswerAfterTheWindowClosedIsDropped) {
   wnd->DestroyWindow();
   wnd.reset();
   service.Release("101");
-  ASSERT_TRUE(WaitForClassFetches(10000));
+  ASSERT_TRUE(WaitForBackgroundTasks(10000));
   PumpPendingMessages();
-  EXPECT_TRUE(ClassContentCache::Get().GetLessons("101").empty());
   std::wstring value;
   EXPECT_NE(ReadRegString(L"lastclassid", value), 0);
 }

@@ -113,7 +113,7 @@ class CourseViewTest : public WindowTestKit {
     gSubjectList.Clear();
     MainDlg* main = Open();
     FillCatalogue();
-    m_lists = std::make_unique<CourseLists>(*main, m_delegate);
+    m_lists = std::make_unique<CourseLists>(*main, m_delegate, m_catalogue);
     m_lists->SaveLastPosition(lastClass, "");
     m_tree = std::make_unique<SubjectTree>(*main, *m_lists);
     m_tree->CreateWindow(main->GetHWND());
@@ -150,6 +150,7 @@ class CourseViewTest : public WindowTestKit {
   }
 
   RecordingDelegate m_delegate;
+  CourseCatalogue m_catalogue;
   std::unique_ptr<CourseLists> m_lists;
   std::unique_ptr<SubjectTree> m_tree;
   std::unique_ptr<LoginBackDlg> m_frame;
@@ -277,7 +278,7 @@ TEST_F(CourseViewTest, HugeCatalogueBuilds) {
   gSubjectList.PackagesByExam[1] = {Package("大套餐", {many})};
   for (int i = 0; i < 5000; ++i)
     gSubjectList.Classes.push_back(Class("k" + std::to_string(i), "班级 " + std::to_string(i)));
-  m_lists = std::make_unique<CourseLists>(*main, m_delegate);
+  m_lists = std::make_unique<CourseLists>(*main, m_delegate, m_catalogue);
   m_lists->SaveLastPosition("k4999", "");
   m_tree = std::make_unique<SubjectTree>(*main, *m_lists);
   m_tree->CreateWindow(main->GetHWND());

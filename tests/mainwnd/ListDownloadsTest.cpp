@@ -22,8 +22,7 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
-#include "mainwnd/ClassContentCache.h"
-#include "mainwnd/ClassFetch.h"
+#include "platform/BackgroundTask.h"
 #include "mainwnd/DownSetConfig.h"
 #include "mainwnd/DownloadNaming.h"
 #include "mainwnd/LeftTreeDlg.h"
@@ -245,7 +244,6 @@ class ListDownloadsTest : public WindowTestKit {
   void SetUp() override {
     WindowTestKit::SetUp();
     ASSERT_TRUE(OpenLog(L"browserlog"));
-    ClassContentCache::Get().Clear();
     DownloadTaskList::Get().Clear();
     gSubjectList.Clear();
     SetSignedInAccount("student");
@@ -275,14 +273,13 @@ class ListDownloadsTest : public WindowTestKit {
   }
   void TearDown() override {
     EXPECT_TRUE(ListDownloads::WaitForLookups(10000));
-    EXPECT_TRUE(WaitForClassFetches(10000));
+    EXPECT_TRUE(WaitForBackgroundTasks(10000));
     if (MainDlg* main = GetMainDlg()) {
       main->SetQuitOnFinal(false);
       main->DestroyWindow();
     }
     PumpPendingMessages();
     CloseLog();
-    ClassContentCache::Get().Clear();
     DownloadTaskList::Get().Clear();
     gSubjectList.Clear();
     CourseDB::Release();
@@ -296,7 +293,7 @@ class ListDownloadsTest : public WindowTestKit {
     GetMainWindowLink().open();
     main = GetMainDlg();
     EXPECT_NE(main, nullptr);
-    RunUntil([] { return PendingClassFetches() == 0; });
+    RunUntil([] { return PendingBackgroundTasks() == 0; });
     PumpPendingMessages();
     main->GetDownSetPanel()->SetFolderAsker(
         [this](TaskKind kind, int64_t size, const std::wstring& initial, std::wstring& chosen) {

@@ -1,0 +1,118 @@
+// The catalogue of the signed-in student.
+#include "study/CourseCatalogue.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+struct FetchOutcome {
+  ClassDetailResult result = ClassDetailResult::NoAnswer;
+  ClassDetail detail;
+};
+
+}  // namespace
+
+CourseCatalogue::CourseCatalogue(Fetcher fetcher) : m_fetcher(std::move(fetcher)) {}
+
+void CourseCatalogue::AddObserver(CatalogueObserver& observer) {
+  if (std::find(m_observers.begin(), m_observers.end(), &observer) == m_observers.end())
+    m_observers.push_back(&observer);
+}
+
+void CourseCatalogue::RemoveObserver(CatalogueObserver& observer) {
+  m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), &observer), m_observers.end());
+}
+
+template <typename Event>
+void CourseCatalogue::Notify(void (CatalogueObserver::*handler)(const Event&), const Event& event) {
+  // A copy: an observer may go (and remove itself) while it is told.
+  const std::vector<CatalogueObserver*> observers = m_observers;
+  for (CatalogueObserver* observer : observers) {
+    if (std::find(m_observers.begin(), m_observers.end(), observer) != m_observers.end())
+      (observer->*handler)(event);
+  }
+}
+
+void CourseCatalogue::LoadClass(const std::string& classId) {
+  const ClassLoad load = LoadOf(classId);
+  if (load == ClassLoad::Loading || load == ClassLoad::Ready) return;
+  m_loads[classId] = ClassLoad::Loading;
+  Fetcher fetcher = m_fetcher;
+  m_fetches[classId] = BackgroundTask::Run(
+      [fetcher, classId](const CancelToken&) {
+        FetchOutcome outcome;
+        outcome.result = fetcher(classId, outcome.detail);
+        return outcome;
+      },
+      [this, classId](FetchOutcome outcome) {
+        // The handle goes with the entry; its delivery is this very call, already made.
+        m_fetches.erase(classId);
+        OnFetched(classId, outcome.result, std::move(outcome.detail));
+      });
+}
+
+void CourseCatalogue::OnFetched(const std::string& classId, ClassDetailResult result, ClassDetail detail) {
+  if (result == ClassDetailResult::Refused || result == ClassDetailResult::NoAnswer) {
+    m_loads[classId] = ClassLoad::Failed;
+    Notify(&CatalogueObserver::OnClassFailed, ClassFailed{classId, result});
+    return;
+  }
+  // A service fault leaves the detail empty: the class has no lessons to show.
+  m_loads[classId] = ClassLoad::Ready;
+  PutLessons(classId, std::move(detail.lessons));
+  Notify(&CatalogueObserver::OnClassLoaded, ClassLoaded{classId, detail.lastLearnLessonId});
+}
+
+ClassLoad CourseCatalogue::LoadOf(const std::string& classId) const {
+  const auto it = m_loads.find(classId);
+  return it == m_loads.end() ? ClassLoad::NotAsked : it->second;
+}
+
+const std::vector<LessonRecord>& CourseCatalogue::Lessons(const std::string& classId) const {
+  static const std::vector<LessonRecord> kNone;
+  const auto it = m_lessons.find(classId);
+  return it == m_lessons.end() ? kNone : it->second;
+}
+
+const std::vector<DocumentRecord>& CourseCatalogue::Documents(const std::string& classId) const {
+  static const std::vector<DocumentRecord> kNone;
+  const auto it = m_docs.find(classId);
+  return it == m_docs.end() ? kNone : it->second;
+}
+
+void CourseCatalogue::PutLessons(const std::string& classId, std::vector<LessonRecord> lessons) {
+  m_lessons.try_emplace(classId, std::move(lessons));
+}
+
+void CourseCatalogue::PutDocuments(const std::string& classId, std::vector<DocumentRecord> docs) {
+  m_docs.try_emplace(classId, std::move(docs));
+}
+
+std::optional<LessonRecord> CourseCatalogue::FindLessonByVideo(const std::string& classId,
+                                                               const std::string& videoId) const {
+  for (const LessonRecord& lesson : Lessons(classId)) {
+    if (lesson.video == videoId) return lesson;
+  }
+  return std::nullopt;
+}
+
+bool CourseCatalogue::SetLearnedDuration(const std::string& classId, const std::string& videoId,
+                                         const std::string& seconds) {
+  const auto it = m_lessons.find(classId);
+  if (it == m_lessons.end()) return false;
+  bool found = false;
+  for (LessonRecord& lesson : it->second) {
+    if (lesson.video != videoId) continue;
+    lesson.learned_duration = seconds;
+    found = true;
+  }
+  return found;
+}
+
+void CourseCatalogue::Clear() {
+  m_fetches.clear();  // cancels: no answer of the old sign-in arrives after this
+  m_lessons.clear();
+  m_docs.clear();
+  m_loads.clear();
+}
