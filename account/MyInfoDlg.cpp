@@ -1,12 +1,11 @@
 // The profile popup.
 #include "account/MyInfoDlg.h"
 
-#include <thread>
-
 #include "account/HeaderIcon.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "platform/Messages.h"
+#include "platform/BackgroundTask.h"
 #include "service/AccountParsers.h"
 #include "service/Session.h"
 
@@ -17,12 +16,12 @@ constexpr int kHeight = 178;
 constexpr int kLeftOfButton = 211;
 constexpr int kBelowButton = 22;
 
-struct PersonInfoAnswer {
+}  // namespace
+
+struct MyInfoDlg::PersonInfoAnswer {
   AccountRecord record;
   std::string avatarPath;  // the local copy of the avatar, when there is one already
 };
-
-}  // namespace
 
 MyInfoDlg::MyInfoDlg(Owner& owner) : m_owner(owner) {}
 
@@ -35,33 +34,27 @@ void MyInfoDlg::InitWindow() {
   m_account = FindControl(L"lbAccount");
   for (CControlUI* label : {m_nickName, m_account})
     if (label) label->SetAttribute(L"endellipsis", L"true");
-  // The request waits for the service: a thread of its own, the answer posted back.
+  // The request waits for the service: it runs on a worker, the answer comes back here
+  // unless the popup has gone by then.
   LogNormal(L"ParseGetPersonInfo");
-  const HWND self = m_hWnd;
   const bool signedIn = !GetSessionToken().empty();
   const HWND main = m_owner.GetMainWindow();
-  std::thread([self, main, signedIn] {
-    auto answer = std::make_shared<PersonInfoAnswer>();
-    // Without a session there is no account to ask about: the labels stay empty.
-    if (signedIn) ParseGetPersonInfo(answer->record);
-    // The picture's folder is on disk: looked at here too, not on the main loop.
-    LogNormal(L"DownloadHeaderIcon");
-    answer->avatarPath = DownloadHeaderIcon(main, answer->record.avatar);
-    PostMessage(self, WM_PERSON_INFO_ANSWER, 0, 0, std::move(answer));
-  }).detach();
+  m_infoFetch = BackgroundTask::Run(
+      [main, signedIn](const CancelToken&) {
+        PersonInfoAnswer answer;
+        // Without a session there is no account to ask about: the labels stay empty.
+        if (signedIn) ParseGetPersonInfo(answer.record);
+        // The picture's folder is on disk: looked at here too, not on the main loop.
+        LogNormal(L"DownloadHeaderIcon");
+        answer.avatarPath = DownloadHeaderIcon(main, answer.record.avatar);
+        return answer;
+      },
+      [this](PersonInfoAnswer answer) { OnPersonInfo(std::move(answer)); });
 }
 
-LRESULT MyInfoDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM, const Payload& payload, bool& bHandled) {
-  if (msg != WM_PERSON_INFO_ANSWER) {
-    bHandled = false;
-    return 0;
-  }
-  bHandled = true;
-  std::string path;
-  if (const auto* answer = PayloadAs<PersonInfoAnswer>(payload)) {
-    m_accountRecord = answer->record;
-    path = answer->avatarPath;
-  }
+void MyInfoDlg::OnPersonInfo(PersonInfoAnswer answer) {
+  m_accountRecord = std::move(answer.record);
+  const std::string& path = answer.avatarPath;
   m_answered = true;
   const HWND main = m_owner.GetMainWindow();
   if (!path.empty())
@@ -70,7 +63,6 @@ LRESULT MyInfoDlg::HandleCustomMessage(UINT msg, WPARAM, LPARAM, const Payload& 
     PostMessage(main, WM_AVATAR_DEFAULT);
   ShowLabels(m_accountRecord.nickname);
   LogNormal(L"MyInfoDlg::InitWindow end");
-  return 0;
 }
 
 void MyInfoDlg::ShowLabels(const std::string& nickname) {

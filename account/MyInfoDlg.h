@@ -1,12 +1,13 @@
 // The profile popup under the main window's avatar button: nickname and account, and
 // "修改个人资料", "下载设置", "退出". When created it asks the service for the account record
-// (on a thread of its own) and then fetches the avatar picture, which goes to the main
+// (on a worker) and then fetches the avatar picture, which goes to the main
 // window (WM_AVATAR_READY with the path, or WM_AVATAR_DEFAULT while there is none yet).
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "platform/BackgroundTask.h"
 #include "service/Records.h"
 #include "ui/Control.h"
 #include "ui/WindowImplBase.h"
@@ -43,12 +44,12 @@ class MyInfoDlg : public WindowImplBase {
  protected:
   std::wstring GetSkinFile() override { return L"my_info.xml"; }
   void InitWindow() override;
-  LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload,
-                              bool& bHandled) override;
   void OnHostMouse(const HostMouseEvent& event) override;
   void OnHostFocus(bool focused) override;
 
  private:
+  struct PersonInfoAnswer;
+  void OnPersonInfo(PersonInfoAnswer answer);
   void ShowLabels(const std::string& nickname);
   void HideUnlessPinned();
 
@@ -57,4 +58,5 @@ class MyInfoDlg : public WindowImplBase {
   bool m_answered = false;
   CControlUI* m_nickName = nullptr;
   CControlUI* m_account = nullptr;
+  BackgroundTask m_infoFetch;
 };

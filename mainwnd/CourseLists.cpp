@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "account/MessageBoxDlg.h"
 #include "app/Log.h"
@@ -95,6 +96,7 @@ struct CourseLists::Impl : CatalogueObserver {
   CourseLists& owner;
   CourseCatalogue& catalogue;
   std::string shownLessonClass;
+  std::set<std::string> failedDocLists;  // classes whose document list shows the failure
   CLabelUI* nowWatching = nullptr;
   bool expiredReported = false;
   std::function<bool()> networkCheck = IsNetworkConnected;
@@ -171,6 +173,7 @@ void CourseLists::OnClassFailed(const ClassFailed& failed) {
     list->RemoveAll();
     AddFailedState(*list);
   }
+  if (CListUI* docs = FindDocList(classId)) FillDocList(*docs, classId);
   if (failed.result == ClassDetailResult::Refused) {
     // Once per window: several classes may be refused before the window has closed.
     if (m_impl->expiredReported) return;
@@ -185,6 +188,8 @@ void CourseLists::OnClassFailed(const ClassFailed& failed) {
 
 void CourseLists::OnClassLoaded(const ClassLoaded& loaded) {
   const std::string& classId = loaded.classId;
+  if (CListUI* docs = FindDocList(classId); docs && m_impl->failedDocLists.count(classId) != 0)
+    FillDocList(*docs, classId);
   CListUI* list = FindLessonList(classId);
   if (list == nullptr) return;
   list->RemoveAll();
@@ -223,16 +228,27 @@ void CourseLists::ShowDocList(const std::string& classId) {
     list = made.get();
     holder->Add(made.release());
     ApplyDocListStyle(*list);
-    const std::vector<DocumentRecord>& docs = catalogue.Documents(classId);
-    if (docs.empty()) AddEmptyState(*list, ListKind::Documents);
-    for (size_t i = 0; i < docs.size(); ++i) {
-      AddDocRow(*list, docs[i], static_cast<int>(i));
-      if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
-        ApplyDocState(row->FindSubControl(L"btnDocDown"), row->FindSubControl(L"btnDocLook"), classId,
-                      docs[i]);
-    }
+    FillDocList(*list, classId);
   }
   if (TabSelected(L"optJiangYiList")) ShowOnly(*holder, list);
+}
+
+void CourseLists::FillDocList(CListUI& list, const std::string& classId) {
+  list.RemoveAll();
+  // A class the school could not give says so on both tabs, not "no documents".
+  if (Catalogue().LoadOf(classId) == ClassLoad::Failed) {
+    m_impl->failedDocLists.insert(classId);
+    AddFailedState(list);
+    return;
+  }
+  m_impl->failedDocLists.erase(classId);
+  const std::vector<DocumentRecord>& docs = Catalogue().Documents(classId);
+  if (docs.empty()) AddEmptyState(list, ListKind::Documents);
+  for (size_t i = 0; i < docs.size(); ++i) {
+    AddDocRow(list, docs[i], static_cast<int>(i));
+    if (auto* row = dynamic_cast<CListContainerElementUI*>(list.GetRowAt(list.GetRowCount() - 1)))
+      ApplyDocState(row->FindSubControl(L"btnDocDown"), row->FindSubControl(L"btnDocLook"), classId, docs[i]);
+  }
 }
 
 CListUI* CourseLists::FindLessonList(const std::string& classId) const {

@@ -75,6 +75,7 @@ class CourseLists {
   void StartFetch(CListUI& list, const std::string& classId);
   void OnClassLoaded(const ClassLoaded& loaded);
   void OnClassFailed(const ClassFailed& failed);
+  void FillDocList(CListUI& list, const std::string& classId);
   void MoveWatchingMark(CListContainerElementUI* row);
   bool Neighbour(const std::string& classId, const std::string& videoId, int step,
                  std::string& neighbourVideoId, std::string& neighbourLearned);

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "account/HeadUI.h"
 #include "account/MessageBoxDlg.h"
@@ -27,13 +26,6 @@ namespace {
 constexpr int kTipDistance = 553;
 constexpr int kTipWidth = 200;
 
-// What a profile request's thread posts back.
-struct ProfileAnswer {
-  bool ok = false;
-  std::wstring reason;  // shown when not ok
-  std::string value;    // the picture's path or the nickname
-};
-
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return !path.empty() && fs::is_regular_file(path, ec);
@@ -41,10 +33,7 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
-PersonPanel::PersonPanel(MainDlg& main)
-    : m_main(main), m_answers([this](UINT msg, WPARAM wParam, LPARAM, const Payload& payload) {
-        return OnAnswer(msg, wParam, payload);
-      }) {}
+PersonPanel::PersonPanel(MainDlg& main) : m_main(main) {}
 
 std::wstring PersonPanel::DefaultAvatar() {
   const std::wstring installed = GetExeFolder() + L"htmllocal/header_def.png";
@@ -98,17 +87,18 @@ void PersonPanel::ChooseAvatar() {
   if (chosen.empty()) return;
   const std::string path = WideToAnsi(chosen);
   SetBusy(true);
-  const HWND answers = m_answers.GetHWND();
-  std::thread([answers, path] {
-    auto answer = std::make_shared<ProfileAnswer>();
-    answer->value = path;
-    answer->reason = CheckAvatarFile(path);
-    if (answer->reason.empty()) {
-      answer->ok = ParseModifyPersonHead(path);
-      if (!answer->ok) answer->reason = L"头像上传失败，请稍后重试";
-    }
-    PostMessage(answers, WM_AVATAR_UPLOAD_ANSWER, 0, 0, std::move(answer));
-  }).detach();
+  m_avatarUpload = BackgroundTask::Run(
+      [path](const CancelToken&) {
+        ProfileAnswer answer;
+        answer.value = path;
+        answer.reason = CheckAvatarFile(path);
+        if (answer.reason.empty()) {
+          answer.ok = ParseModifyPersonHead(path);
+          if (!answer.ok) answer.reason = L"头像上传失败，请稍后重试";
+        }
+        return answer;
+      },
+      [this](ProfileAnswer answer) { OnAvatarUploaded(answer); });
 }
 
 void PersonPanel::SaveNickname() {
@@ -119,40 +109,42 @@ void PersonPanel::SaveNickname() {
     return;
   }
   SetBusy(true);
-  const HWND answers = m_answers.GetHWND();
-  std::thread([answers, nickname] {
-    AccountRecord record;
-    record.nickname = nickname;
-    auto answer = std::make_shared<ProfileAnswer>();
-    answer->value = nickname;
-    answer->ok = PraseUpPersonInfo(record);
-    if (!answer->ok) answer->reason = L"保存失败，请稍后重试";
-    PostMessage(answers, WM_NICKNAME_ANSWER, 0, 0, std::move(answer));
-  }).detach();
+  m_nicknameSave = BackgroundTask::Run(
+      [nickname](const CancelToken&) {
+        AccountRecord record;
+        record.nickname = nickname;
+        ProfileAnswer answer;
+        answer.value = nickname;
+        answer.ok = PraseUpPersonInfo(record);
+        if (!answer.ok) answer.reason = L"保存失败，请稍后重试";
+        return answer;
+      },
+      [this](ProfileAnswer answer) { OnNicknameSaved(answer); });
 }
 
-LRESULT PersonPanel::OnAnswer(UINT msg, WPARAM, const Payload& payload) {
-  const auto* answer = PayloadAs<ProfileAnswer>(payload);
-  if (!answer || (msg != WM_AVATAR_UPLOAD_ANSWER && msg != WM_NICKNAME_ANSWER)) return 0;
+bool PersonPanel::Failed(const ProfileAnswer& answer) {
   SetBusy(false);
-  if (!answer->ok) {
-    Tip(answer->reason);
-    return 0;
-  }
-  if (msg == WM_AVATAR_UPLOAD_ANSWER) {
-    // The panel shows the new picture; the title bar follows when the profile is saved.
-    m_avatarPath = answer->value;
-    m_panelPicture = answer->value;
-    if (CHeadUI* avatar = PanelAvatar()) avatar->SetHeadImage(AnsiToWide(m_panelPicture));
-    return 0;
-  }
-  m_nickname = answer->value;
-  m_userRecord.nickname = answer->value;
+  if (answer.ok) return false;
+  Tip(answer.reason);
+  return true;
+}
+
+void PersonPanel::OnAvatarUploaded(const ProfileAnswer& answer) {
+  if (Failed(answer)) return;
+  // The panel shows the new picture; the title bar follows when the profile is saved.
+  m_avatarPath = answer.value;
+  m_panelPicture = answer.value;
+  if (CHeadUI* avatar = PanelAvatar()) avatar->SetHeadImage(AnsiToWide(m_panelPicture));
+}
+
+void PersonPanel::OnNicknameSaved(const ProfileAnswer& answer) {
+  if (Failed(answer)) return;
+  m_nickname = answer.value;
+  m_userRecord.nickname = answer.value;
   if (auto* button = m_main.FindControlAs<MoveMyInfoButton>(L"btnMyInfo"); button && button->GetPopup())
     button->GetPopup()->SetNickName(m_nickname);
   ShowTitleAvatar(m_panelPicture);
   m_main.LeavePersonPanel();
-  return 0;
 }
 
 void PersonPanel::SetBusy(bool busy) {

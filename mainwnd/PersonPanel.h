@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/MessageWindow.h"
+#include "platform/BackgroundTask.h"
 #include "service/Records.h"
 #include "ui/Control.h"
 
@@ -47,7 +47,16 @@ class PersonPanel {
  private:
   void ChooseAvatar();
   void SaveNickname();
-  LRESULT OnAnswer(UINT msg, WPARAM wParam, const Payload& payload);
+  // What a profile request's worker hands back.
+  struct ProfileAnswer {
+    bool ok = false;
+    std::wstring reason;  // shown when not ok
+    std::string value;    // the picture's path or the nickname
+  };
+  // Ends the busy state; true (after the tip) when the request failed.
+  bool Failed(const ProfileAnswer& answer);
+  void OnAvatarUploaded(const ProfileAnswer& answer);
+  void OnNicknameSaved(const ProfileAnswer& answer);
   void SetBusy(bool busy);
   void ShowTitleAvatar(const std::string& path);
   void Tip(const std::wstring& text);
@@ -60,5 +69,7 @@ class PersonPanel {
   std::string m_avatarPath;
   std::string m_panelPicture;  // the picture the panel shows, when it is not the default
   bool m_busy = false;
-  MessageWindow m_answers;
+  // Requests on their way; no answer arrives after the panel has gone.
+  BackgroundTask m_avatarUpload;
+  BackgroundTask m_nicknameSave;
 };

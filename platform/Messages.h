@@ -22,7 +22,6 @@ constexpr UINT WM_AVATAR_READY = 1036;
 constexpr UINT WM_BROWSER_CREATED = 1037;     // browser control -> host window
 constexpr UINT WM_LESSON_MARK_CLEAR = 1038;
 constexpr UINT WM_BROWSER_LOAD_END = 1039;    // browser control -> host window
-constexpr UINT WM_ROW_PROGRESS = 1042;
 constexpr UINT WM_PLAYER_PREV_LESSON = 1043;
 constexpr UINT WM_DOC_OPEN = 1044;
 constexpr UINT WM_PLAYER_NEXT_LESSON = 1045;
@@ -35,7 +34,6 @@ constexpr UINT WM_PLAYER_RETRY = 1053;
 constexpr UINT WM_PLAYER_PENDING_DURATION = 1054;
 constexpr UINT WM_ACTIVATE_MAIN = 1057;       // second instance -> main window
 constexpr UINT WM_PLAYER_MOVE_TO = 1059;
-constexpr UINT WM_ROW_STATUS = 1060;
 constexpr UINT WM_ABOUT_TOPMOST = 1061;
 constexpr UINT WM_ABOUT_RAISE = 1062;
 constexpr UINT WM_QUESTION_LESSON = 1063;
@@ -50,12 +48,6 @@ constexpr UINT WM_DOC_BATCH_DONE = 1075;
 // (payload: the form's answer record).
 constexpr UINT WM_LOGIN_ANSWER = 1090;
 constexpr UINT WM_SMS_ANSWER = 1091;
-// The profile's service answers, posted back by their threads: the popup's account
-// record (payload: PersonInfoAnswer), the avatar upload and the nickname change (wParam 1
-// when the service took it).
-constexpr UINT WM_PERSON_INFO_ANSWER = 1110;
-constexpr UINT WM_AVATAR_UPLOAD_ANSWER = 1111;
-constexpr UINT WM_NICKNAME_ANSWER = 1112;
 
 // Bridge calls from page script (browser control -> host window, sent); the numbers
 // of the thirteen names live in the browser module's JsFunctionTable.

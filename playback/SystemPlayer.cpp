@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 
 #include <cerrno>
-#include <thread>
 
 #include "account/MessageBoxDlg.h"
 #include "app/Log.h"
@@ -16,6 +15,7 @@
 #include "browser/LoopTask.h"
 #include "browser/renderer/GRef.h"
 #include "mainwnd/MainDlg.h"
+#include "platform/BackgroundTask.h"
 
 namespace {
 
@@ -97,7 +97,11 @@ SystemPlayerResult PlayWithSystemPlayer(const std::string& path) {
 }
 
 void StartSystemPlayer(std::string path) {
-  std::thread([path = std::move(path)] {
-    if (PlayWithSystemPlayer(path) == SystemPlayerResult::NoApplication) ShowNoPlayerTip();
-  }).detach();
+  // The worker waits for the player to end (it is the student's, however long they watch);
+  // the pool lends another worker to anything else meanwhile.
+  BackgroundTask::RunDetachedResult(
+      [path = std::move(path)](const CancelToken&) { return PlayWithSystemPlayer(path); },
+      [](SystemPlayerResult result) {
+        if (result == SystemPlayerResult::NoApplication) ShowNoPlayerTip();
+      });
 }

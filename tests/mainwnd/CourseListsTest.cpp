@@ -511,12 +511,20 @@ TEST_F(CourseListsTest, NoAnswerKeepsTheStudentSignedInAndSelectingAgainRetries)
     EXPECT_TRUE(HasText(list, L"课程加载失败，请重新选择课程"));
     if (n == 1) SaveScreenshot(wnd.get(), "course-lessons-failed.png");
     DestroySelfOwned();
+    // The documents tab of the class says the same, not "no documents".
+    Lists().ShowDocList(classId);
+    CListUI* docs = Lists().FindDocList(classId);
+    ASSERT_NE(docs, nullptr);
+    EXPECT_TRUE(HasText(docs, L"课程加载失败，请重新选择课程"));
+    EXPECT_FALSE(HasText(docs, L"暂无讲义"));
 
     SetApiOrigin(service.Origin());
     service.Answer(classId, ClassAnswer(kLessons, ""));
     EXPECT_EQ(ShowLessons(classId), list);
     EXPECT_EQ(list->GetRowCount(), 6);
     EXPECT_EQ(Cell(Row(list, 0), 1), L"第一课 函数与极限的基本概念");
+    // Once the class came, its documents tab shows what it has.
+    EXPECT_FALSE(HasText(docs, L"课程加载失败，请重新选择课程"));
   }
 }
 
