@@ -52,7 +52,9 @@ void SetDownloadFileOptions(const DownloadFileOptions& options);
 // Downloads `url` (narrow text) into `localFile`, resuming after the file's current size.
 // Returns the libcurl result code: 0 success; 42 when the delegate stopped the transfer;
 // 22 for an HTTP error status (nothing of the error page reaches the file); 23 when the
-// file cannot be opened or written. Every failure leaves one log line.
+// file cannot be opened or written; 63 when the server sends more than the full size it
+// (or the caller) announced: the file never grows past that size and keeps what came.
+// Every failure leaves one log line.
 int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate);
 int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
                    const DownloadFileOptions& options);
