@@ -229,6 +229,7 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
   constexpr int kMostRestarts = 2;
   for (int restarts = 0;; ++restarts) {
     const std::string ifRange = offset > 0 ? source.validator : std::string();
+    if (delegate) delegate->OnTransferStart(offset);
     result = Transfer(url, file.get(), offset, ifRange, source.fullSize > 0 ? source.fullSize : expectedSize,
                       delegate, &response);
     std::wstring why;

@@ -31,6 +31,9 @@ class DownloadProgressDelegate {
   // A transfer from the first byte learned what identifies the server's copy; called once
   // its headers are in, before the body.
   virtual void OnResumeInfo(const ResumeInfo& /*info*/) {}
+  // A transfer (the first, a retry or a restart from zero) is about to start after the
+  // `offset` bytes already in the file; its OnProgress counts follow them.
+  virtual void OnTransferStart(std::int64_t /*offset*/) {}
 
  protected:
   ~DownloadProgressDelegate() = default;

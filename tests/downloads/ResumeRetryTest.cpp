@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DownloadTestSupport.h"
@@ -48,6 +49,7 @@ class ResumeRetryTest : public ::testing::Test {
           auto* task = PayloadAs<DownloadTask>(payload);
           if (!task) return 0;
           if (msg == WM_DOWNLOAD_RESULT) m_results.emplace_back(wParam, *task);
+          if (msg == WM_DOWNLOAD_PROGRESS) m_percents.push_back(static_cast<int>(wParam));
           return 0;
         });
     DownloadTaskList::Get().Clear();
@@ -115,6 +117,7 @@ class ResumeRetryTest : public ::testing::Test {
   TempFolder m_temp;
   std::unique_ptr<MessageWindow> m_window;
   std::vector<std::pair<WPARAM, DownloadTask>> m_results;
+  std::vector<int> m_percents;
   ThreadPool m_pool;
 };
 
@@ -297,6 +300,39 @@ TEST_F(ResumeRetryTest, ABodyPastItsAnnouncedSizeStopsTheDownload) {
     EXPECT_NE(ReadDayLogs().find("/" + id + " sends more than its 1048576 bytes, stopped"), std::string::npos);
     EXPECT_EQ(server.Heads().size(), 1u) << "sending too much is not worth a retry";
   }
+}
+
+// A transfer cut at a third is resumed inside the job; the row's percentage goes on from
+// where it was instead of counting only the part still to come.
+TEST_F(ResumeRetryTest, PercentageNeverFallsWhenARetryResumesTheTransfer) {
+  const std::string body = RandomBytes(3 * 1024 * 1024, 4);
+  const std::string size = std::to_string(body.size());
+  RawHttpServer server([&](const std::string& head, int socket) {
+    const std::size_t range = head.find("Range: bytes=");
+    const std::size_t from = range == std::string::npos ? 0 : std::stoul(head.substr(range + 13));
+    RawHttpServer::SendAll(
+        socket, (from == 0 ? "HTTP/1.1 200 OK\r\n"
+                           : "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) + "-" +
+                                 std::to_string(body.size() - 1) + "/" + size + "\r\n") +
+                    "Content-Length: " + std::to_string(body.size() - from) + "\r\nConnection: close\r\n\r\n");
+    // The first answer ends at a third; the pieces come apart so that progress is seen.
+    const std::size_t end = from == 0 ? body.size() / 3 : body.size();
+    for (std::size_t at = from; at < end; at += 64 * 1024) {
+      RawHttpServer::SendAll(socket, body.substr(at, std::min<std::size_t>(64 * 1024, end - at)));
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  DownloadTask task = NewTask("cut", server.Url("/cut"));
+  task.total = static_cast<std::int64_t>(body.size());
+  Start(task);
+  EXPECT_EQ(WaitResult("cut").first, 0u);
+  EXPECT_TRUE(ReadFile(task.localFile) == body);
+  const auto heads = server.Heads();
+  ASSERT_EQ(heads.size(), 2u);
+  EXPECT_NE(heads[1].find("Range: bytes=" + std::to_string(body.size() / 3) + "-"), std::string::npos) << heads[1];
+  ASSERT_GT(m_percents.size(), 4u);
+  EXPECT_TRUE(std::is_sorted(m_percents.begin(), m_percents.end())) << ::testing::PrintToString(m_percents);
+  EXPECT_EQ(m_percents.back(), 100);
 }
 
 TEST_F(ResumeRetryTest, NginxRestartsWhenTheFileWasReplacedBetweenPauseAndResume) {
