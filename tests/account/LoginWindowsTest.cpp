@@ -333,6 +333,7 @@ TEST_F(LoginTest, ATricklingSignInEndsWithATip) {
   EXPECT_EQ(Text(L"lbErrorTip"), L"学校服务器长时间没有回应，请检查网络后重试");
   EXPECT_FALSE(Visible(L"vLayLoginGif"));
   EXPECT_TRUE(Find<CButtonUI>(L"login")->IsEnabled());
+  SaveScreenshot("login-slow-service-tip.png");
 }
 
 // What a successful password sign-in leaves for the next start, with and without
