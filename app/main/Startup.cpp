@@ -82,8 +82,8 @@ bool ActivateMainWindow() {
 // One-instance rule, first guard: a running program of this user with a main window
 // brings it to the front and this start ends. Window handles are per process, so the
 // question goes over the per-user channel the running program serves.
-bool ActivateRunningInstance() {
-  return AskRunningInstance(InstanceChannelPath(), kInstanceAnswerTimeout) == InstanceAnswer::Activated;
+InstanceAnswer RunningInstanceAnswer() {
+  return AskRunningInstance(InstanceChannelPath(), kInstanceAnswerTimeout);
 }
 
 // Starts the local web server's listen thread (never joined; it ends with the process)
@@ -101,11 +101,20 @@ Listen StartWebRouterListenThreadAndWait(const StartupOptions& options) {
 // program took over, or end with an error because the local web server cannot listen.
 enum class RoleStart { Go, HandedOver, NoWebServer };
 RoleStart PrepareBrowserRole(const StartupOptions& options) {
-  if (ActivateRunningInstance()) return RoleStart::HandedOver;
+  const InstanceAnswer running = RunningInstanceAnswer();
+  if (running == InstanceAnswer::Activated) return RoleStart::HandedOver;
   // Dropped like every line before the log opens; kept for the order of events.
   LogNormal(L"FindWindow(L\"mainDlgClass\", TAVO_DLG_NAME) nullptr");
 
+  const auto started = std::chrono::steady_clock::now();
   const Listen listen = StartWebRouterListenThreadAndWait(options);
+  if (listen != Listen::Listening && running == InstanceAnswer::NotActivated) {
+    // The port's second guard of the one-instance rule: this user's program, still at its
+    // login window, holds it. This start ends quietly once the handshake time is over.
+    std::this_thread::sleep_until(started + kListenHandshakeTimeout);
+    LogError(L"WebRouterListenThread WaitForSingleObject timeout");
+    return RoleStart::HandedOver;
+  }
   if (listen != Listen::Listening) {
     // Without the local web server no lesson can play: the student must learn why the
     // program did not open, on the terminal and in the day log.

@@ -57,7 +57,6 @@ TEST(ListenThread, PortTakenIsReportedWithoutTheEvent) {
   TempFolder content;
   EXPECT_FALSE(RunWebRouter(&loop, held.port(), content.path(), listening));
   EXPECT_FALSE(listening.WaitFor(std::chrono::milliseconds(0)));
-  EXPECT_FALSE(listening.Failed()) << "RunWebRouter leaves the verdict to its thread";
   uv_run(&loop, UV_RUN_DEFAULT);
   EXPECT_EQ(uv_loop_close(&loop), 0);
 }
