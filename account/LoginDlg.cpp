@@ -210,7 +210,8 @@ void LoginDlg::DoLogin() {
   RunLoginThread([self, sms, account, password] {
     AwaitUsageReport();
     auto answer = std::make_shared<Answer>();
-    const ServiceReply reply = sms ? LoginSmsCodeReply(account, password) : LoginUsrNameReply(account, password);
+    const ServiceReply reply =
+        sms ? LoginSmsCodeReply(account, password) : LoginUsrNameReply(account, password);
     answer->message = sms ? ParseLoginSmsCodeAnswer(reply.body) : ParseLoginUsrNameAnswer(reply.body);
     answer->timedOut = reply.failure == TransportFailure::TimedOut;
     answer->sms = sms;

@@ -85,8 +85,8 @@ ProgressQueue::ProgressQueue(const std::wstring& path) : m_path(path) {
 
 ProgressQueue::~ProgressQueue() = default;
 
-int64_t ProgressQueue::Keep(const std::string& account, const std::string& lessonId, const std::string& classId,
-                            const std::string& vid, const std::string& seconds) {
+int64_t ProgressQueue::Keep(const std::string& account, const std::string& lessonId,
+                            const std::string& classId, const std::string& vid, const std::string& seconds) {
   // Delete and insert: the newer position takes the newest place in the order.
   Statement drop(m_db.get(), "DELETE FROM unsentProgress WHERE account=? AND lessonId=?");
   if (drop) drop.Bind(1, account).Bind(2, lessonId).Run();
@@ -99,7 +99,6 @@ int64_t ProgressQueue::Keep(const std::string& account, const std::string& lesso
   }
   return sqlite3_last_insert_rowid(m_db.get());
 }
-
 
 std::vector<UnsentProgress> ProgressQueue::Pending(const std::string& account) const {
   std::vector<UnsentProgress> out;

@@ -48,8 +48,8 @@ class ProgressQueue {
                const std::string& vid, const std::string& seconds);
   // Keep for a report about to be sent: until SendingEnded the entry is left out of Flush
   // rounds, so one position does not go twice at once.
-  int64_t KeepWhileSending(const std::string& account, const std::string& lessonId, const std::string& classId,
-                           const std::string& vid, const std::string& seconds);
+  int64_t KeepWhileSending(const std::string& account, const std::string& lessonId,
+                           const std::string& classId, const std::string& vid, const std::string& seconds);
   // The report of entry `seq` came back: accepted, the entry leaves (a newer position kept
   // meanwhile stays); refused, it stays for the next round.
   void SendingEnded(int64_t seq, bool accepted);

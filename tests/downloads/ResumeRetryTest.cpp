@@ -273,7 +273,8 @@ TEST_F(ResumeRetryTest, ABodyPastItsAnnouncedSizeStopsTheDownload) {
       {"200 chunked without end", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", true, 0},
       {"206 past its Content-Range total",
        "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(kLocal) + "-" +
-           std::to_string(kAnnounced - 1) + "/" + std::to_string(kAnnounced) + "\r\nConnection: close\r\n\r\n",
+           std::to_string(kAnnounced - 1) + "/" + std::to_string(kAnnounced) +
+           "\r\nConnection: close\r\n\r\n",
        false, kLocal},
   };
   int number = 0;
@@ -285,7 +286,8 @@ TEST_F(ResumeRetryTest, ABodyPastItsAnnouncedSizeStopsTheDownload) {
       const std::string chunk = "10000\r\n" + block + "\r\n";
       const std::string& piece = c.chunked ? chunk : block;
       for (std::size_t sent = 0; sent < kServerGivesUp; sent += block.size()) {
-        if (::send(socket, piece.data(), piece.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(piece.size())) return;
+        if (::send(socket, piece.data(), piece.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(piece.size()))
+          return;
       }
     });
     const std::string id = "endless" + std::to_string(++number);
@@ -297,7 +299,8 @@ TEST_F(ResumeRetryTest, ABodyPastItsAnnouncedSizeStopsTheDownload) {
     EXPECT_EQ(WaitResult(id).first, 1u);
     std::error_code error;
     EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(task.localFile, error)), kAnnounced);
-    EXPECT_NE(ReadDayLogs().find("/" + id + " sends more than its 1048576 bytes, stopped"), std::string::npos);
+    EXPECT_NE(ReadDayLogs().find("/" + id + " sends more than its 1048576 bytes, stopped"),
+              std::string::npos);
     EXPECT_EQ(server.Heads().size(), 1u) << "sending too much is not worth a retry";
   }
 }
@@ -312,9 +315,10 @@ TEST_F(ResumeRetryTest, PercentageNeverFallsWhenARetryResumesTheTransfer) {
     const std::size_t from = range == std::string::npos ? 0 : std::stoul(head.substr(range + 13));
     RawHttpServer::SendAll(
         socket, (from == 0 ? "HTTP/1.1 200 OK\r\n"
-                           : "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) + "-" +
-                                 std::to_string(body.size() - 1) + "/" + size + "\r\n") +
-                    "Content-Length: " + std::to_string(body.size() - from) + "\r\nConnection: close\r\n\r\n");
+                           : "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
+                                 "-" + std::to_string(body.size() - 1) + "/" + size + "\r\n") +
+                    "Content-Length: " + std::to_string(body.size() - from) +
+                    "\r\nConnection: close\r\n\r\n");
     // The first answer ends at a third; the pieces come apart so that progress is seen.
     const std::size_t end = from == 0 ? body.size() / 3 : body.size();
     for (std::size_t at = from; at < end; at += 64 * 1024) {
@@ -329,7 +333,8 @@ TEST_F(ResumeRetryTest, PercentageNeverFallsWhenARetryResumesTheTransfer) {
   EXPECT_TRUE(ReadFile(task.localFile) == body);
   const auto heads = server.Heads();
   ASSERT_EQ(heads.size(), 2u);
-  EXPECT_NE(heads[1].find("Range: bytes=" + std::to_string(body.size() / 3) + "-"), std::string::npos) << heads[1];
+  EXPECT_NE(heads[1].find("Range: bytes=" + std::to_string(body.size() / 3) + "-"), std::string::npos)
+      << heads[1];
   ASSERT_GT(m_percents.size(), 4u);
   EXPECT_TRUE(std::is_sorted(m_percents.begin(), m_percents.end())) << ::testing::PrintToString(m_percents);
   EXPECT_EQ(m_percents.back(), 100);

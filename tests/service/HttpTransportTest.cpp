@@ -98,7 +98,8 @@ TEST_F(HttpTransportTest, TricklingAndEndlessAnswersAreCutOff) {
   const Case cases[] = {
       {"/trickle", TransportFailure::TimedOut, origin + "/trickle curl ret:28"},
       {"/huge", TransportFailure::TooLarge, origin + "/huge answer larger than 33554432 bytes, refused"},
-      {"/endless", TransportFailure::TooLarge, origin + "/endless answer larger than 33554432 bytes, refused"},
+      {"/endless", TransportFailure::TooLarge,
+       origin + "/endless answer larger than 33554432 bytes, refused"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -110,7 +111,8 @@ TEST_F(HttpTransportTest, TricklingAndEndlessAnswersAreCutOff) {
     EXPECT_EQ(failure, c.failure);
     EXPECT_EQ(answer, "");
     const auto errors = ErrorLines();
-    EXPECT_NE(std::find(errors.begin(), errors.end(), c.logLine), errors.end()) << ::testing::PrintToString(errors);
+    EXPECT_NE(std::find(errors.begin(), errors.end(), c.logLine), errors.end())
+        << ::testing::PrintToString(errors);
   }
 }
 

@@ -139,10 +139,10 @@ HostileServer::HostileServer() {
     });
   };
   auto huge = [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content_provider(kHugeAnswer, "application/json",
-                                  [this](size_t, size_t length, httplib::DataSink& sink) {
-                                    return !m_quit && sink.write(m_block.data(), std::min(length, m_block.size()));
-                                  });
+    response.set_content_provider(
+        kHugeAnswer, "application/json", [this](size_t, size_t length, httplib::DataSink& sink) {
+          return !m_quit && sink.write(m_block.data(), std::min(length, m_block.size()));
+        });
   };
   auto endless = [this](const httplib::Request&, httplib::Response& response) {
     response.set_chunked_content_provider("application/json", [this](size_t offset, httplib::DataSink& sink) {

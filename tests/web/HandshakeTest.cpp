@@ -109,7 +109,8 @@ TEST(StartupHandshake, AStartOnATakenPortEndsWithAnErrorNamingThePort) {
   const std::string errorsPath = home.path() + "/stderr.txt";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
   const auto started = Clock::now();
   pid_t pid = 0;
   ASSERT_EQ(::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
