@@ -14,6 +14,7 @@
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "service/AccountParsers.h"
+#include "service/Endpoints.h"
 #include "service/UsageReport.h"
 #include "ui/Button.h"
 #include "ui/Edit.h"
@@ -31,11 +32,14 @@ constexpr int kSmsWaitSeconds = 60;
 const std::string kLoginOk = "登录成功";
 const std::string kSmsSent = "发送成功";
 const std::wstring kGetCode = L"获取验证码";
+// Shown when the school's service did not answer within its time limit.
+const std::wstring kServiceTooSlow = L"学校服务器长时间没有回应，请检查网络后重试";
 }  // namespace
 
 // What a request thread carries back to the form: the service's message and what was sent.
 struct LoginDlg::Answer {
   std::string message;
+  bool timedOut = false;
   bool sms = false;
   std::string account;
   std::string password;
@@ -206,7 +210,10 @@ void LoginDlg::DoLogin() {
   RunLoginThread([self, sms, account, password] {
     AwaitUsageReport();
     auto answer = std::make_shared<Answer>();
-    answer->message = sms ? ParseLoginSmsCode(account, password) : ParseLoginUsrName(account, password);
+    const ServiceReply reply =
+        sms ? LoginSmsCodeReply(account, password) : LoginUsrNameReply(account, password);
+    answer->message = sms ? ParseLoginSmsCodeAnswer(reply.body) : ParseLoginUsrNameAnswer(reply.body);
+    answer->timedOut = reply.failure == TransportFailure::TimedOut;
     answer->sms = sms;
     answer->account = account;
     answer->password = password;
@@ -217,7 +224,7 @@ void LoginDlg::DoLogin() {
 void LoginDlg::OnLoginAnswer(const Answer& answer) {
   m_requestPending = false;
   if (answer.message != kLoginOk) {
-    ShowTip(AnsiToWide(answer.message));
+    ShowTip(answer.timedOut ? kServiceTooSlow : AnsiToWide(answer.message));
     ShowBusy(false);
     return;
   }

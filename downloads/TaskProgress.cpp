@@ -53,6 +53,8 @@ void TaskProgress::OnResumeInfo(const ResumeInfo& info) {
   if (IsListed()) DownloadTaskList::Get().SetResumeInfo(m_task, info.validator, info.fullSize);
 }
 
+void TaskProgress::OnTransferStart(std::int64_t offset) { m_transferBase = offset; }
+
 bool TaskProgress::OnProgress(std::int64_t expected, std::int64_t received) {
   if (m_stopping && m_stopping()) return false;
   if (!IsListed()) return true;
@@ -68,7 +70,10 @@ bool TaskProgress::OnProgress(std::int64_t expected, std::int64_t received) {
   m_task.state = TaskState::Transferring;
   if (m_fromZero) m_task.downloaded = 0;
 
-  const int percent = DownloadPercent(DownloadedBytes(m_task), expected, received);
+  // A retry inside the job resumes after what the earlier attempts wrote: the percentage
+  // counts those bytes too, so it never falls back to the share of the remaining part.
+  const int percent =
+      DownloadPercent(m_transferBase ? *m_transferBase : DownloadedBytes(m_task), expected, received);
   // Only a changed percentage is worth a message: the window shows nothing finer.
   if (percent == m_lastPercent) return true;
   m_lastPercent = percent;

@@ -25,6 +25,8 @@ class TaskProgress final : public DownloadProgressDelegate {
   // Keeps the file's new source in the record and in the list entry, so that a pause or a
   // failure from here on hands it on to the course database and the next resume.
   void OnResumeInfo(const ResumeInfo& info) override;
+  // The bytes on disk before the transfer that starts now: what its progress adds to.
+  void OnTransferStart(std::int64_t offset) override;
 
   // True when the transfer was stopped because a newer job took the task over.
   bool Superseded() const { return m_superseded; }
@@ -35,6 +37,9 @@ class TaskProgress final : public DownloadProgressDelegate {
   bool m_fromZero = false;
   bool m_superseded = false;
   int m_lastPercent = -1;
+  // Bytes in the file when the current transfer started; before the first start, the
+  // list entry's downloaded size stands for it.
+  std::optional<std::int64_t> m_transferBase;
 
   bool IsListed() const;
   // The list entry when the transfer may go on; nothing when it must stop (the task was

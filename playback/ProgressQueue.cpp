@@ -85,16 +85,19 @@ ProgressQueue::ProgressQueue(const std::wstring& path) : m_path(path) {
 
 ProgressQueue::~ProgressQueue() = default;
 
-void ProgressQueue::Keep(const std::string& account, const std::string& lessonId, const std::string& classId,
-                         const std::string& vid, const std::string& seconds) {
+int64_t ProgressQueue::Keep(const std::string& account, const std::string& lessonId,
+                            const std::string& classId, const std::string& vid, const std::string& seconds) {
   // Delete and insert: the newer position takes the newest place in the order.
   Statement drop(m_db.get(), "DELETE FROM unsentProgress WHERE account=? AND lessonId=?");
   if (drop) drop.Bind(1, account).Bind(2, lessonId).Run();
   Statement insert(m_db.get(),
                    "INSERT INTO unsentProgress(account, lessonId, classId, vid, seconds) VALUES(?,?,?,?,?)");
   if (!insert ||
-      !insert.Bind(1, account).Bind(2, lessonId).Bind(3, classId).Bind(4, vid).Bind(5, seconds).Run())
+      !insert.Bind(1, account).Bind(2, lessonId).Bind(3, classId).Bind(4, vid).Bind(5, seconds).Run()) {
     LogError(L"unsent progress not kept lessonId:" + AnsiToWide(lessonId) + L"\n");
+    return 0;
+  }
+  return sqlite3_last_insert_rowid(m_db.get());
 }
 
 std::vector<UnsentProgress> ProgressQueue::Pending(const std::string& account) const {
@@ -109,6 +112,19 @@ std::vector<UnsentProgress> ProgressQueue::Pending(const std::string& account) c
                    static_cast<int>(query.Int(6))});
   }
   return out;
+}
+
+int64_t ProgressQueue::KeepWhileSending(const std::string& account, const std::string& lessonId,
+                                        const std::string& classId, const std::string& vid,
+                                        const std::string& seconds) {
+  const int64_t seq = Keep(account, lessonId, classId, vid, seconds);
+  if (seq > 0) m_sending.insert(seq);
+  return seq;
+}
+
+void ProgressQueue::SendingEnded(int64_t seq, bool accepted) {
+  m_sending.erase(seq);
+  if (accepted) Remove(seq);
 }
 
 void ProgressQueue::Remove(int64_t seq) {
@@ -130,6 +146,7 @@ void ProgressQueue::CountAttempt(int64_t seq) {
 void ProgressQueue::Flush(const std::string& account, Sender send, std::function<void(int)> done) {
   if (m_flushing || !send) return;
   std::vector<UnsentProgress> entries = Pending(account);
+  std::erase_if(entries, [this](const UnsentProgress& entry) { return m_sending.count(entry.seq) > 0; });
   if (entries.empty()) {
     if (done) done(0);
     return;
@@ -160,6 +177,15 @@ void ProgressQueue::Flush(const std::string& account, Sender send, std::function
 
 void ProgressQueue::WatchNetwork(std::function<void()> onBack) {
   m_watch = std::make_unique<NetworkWatch>(std::move(onBack));
+}
+
+int64_t KeepBeforeSending(const std::string& lessonId, const std::string& classId, const std::string& vid,
+                          const std::string& seconds) {
+  return ProgressQueue::Get().KeepWhileSending(GetSignedInAccount(), lessonId, classId, vid, seconds);
+}
+
+void ProgressSendingEnded(int64_t seq, bool accepted) {
+  if (seq > 0) ProgressQueue::Get().SendingEnded(seq, accepted);
 }
 
 void KeepUnsentProgress(const std::string& lessonId, const std::string& classId, const std::string& vid,

@@ -1,13 +1,16 @@
-// Learning positions the service did not take (network down, service error). They are
-// kept in course.db (table unsentProgress, one row per account and lesson: a newer
-// position replaces an older unsent one) and sent again, oldest first, when the network
-// comes back, after the next report the service accepts, after a sign-in and when a
-// player opens. Main thread only; the sending runs on a thread of its own.
+// Learning positions the service has not taken yet (network down, service error, or a
+// report still on its way). Every report is kept in course.db (table unsentProgress, one
+// row per account and lesson: a newer position replaces an older unsent one) before it is
+// sent and leaves when the service accepts it, so a crash while it is on its way loses
+// nothing. Kept positions are sent again, oldest first, when the network comes back, after
+// the next report the service accepts, after a sign-in and when a player opens. Main
+// thread only; the sending runs on a thread of its own.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,8 +43,16 @@ class ProgressQueue {
   ProgressQueue& operator=(const ProgressQueue&) = delete;
 
   bool IsOpen() const { return m_db != nullptr; }
-  void Keep(const std::string& account, const std::string& lessonId, const std::string& classId,
-            const std::string& vid, const std::string& seconds);
+  // The kept entry's number (0 when it could not be kept).
+  int64_t Keep(const std::string& account, const std::string& lessonId, const std::string& classId,
+               const std::string& vid, const std::string& seconds);
+  // Keep for a report about to be sent: until SendingEnded the entry is left out of Flush
+  // rounds, so one position does not go twice at once.
+  int64_t KeepWhileSending(const std::string& account, const std::string& lessonId,
+                           const std::string& classId, const std::string& vid, const std::string& seconds);
+  // The report of entry `seq` came back: accepted, the entry leaves (a newer position kept
+  // meanwhile stays); refused, it stays for the next round.
+  void SendingEnded(int64_t seq, bool accepted);
   // The account's entries, oldest first.
   std::vector<UnsentProgress> Pending(const std::string& account) const;
 
@@ -71,8 +82,14 @@ class ProgressQueue {
   MessageWindow m_receiver;
   std::unique_ptr<NetworkWatch> m_watch;
   bool m_flushing = false;
+  std::set<int64_t> m_sending;
 };
 
+// Keeps a report for the signed-in account before it is sent; its entry number, for
+// ProgressSendingEnded once the service answered (or did not).
+int64_t KeepBeforeSending(const std::string& lessonId, const std::string& classId, const std::string& vid,
+                          const std::string& seconds);
+void ProgressSendingEnded(int64_t seq, bool accepted);
 // Keeps a report the service did not take, for the signed-in account.
 void KeepUnsentProgress(const std::string& lessonId, const std::string& classId, const std::string& vid,
                         const std::string& seconds);

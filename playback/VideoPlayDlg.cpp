@@ -239,14 +239,17 @@ void VideoPlayDlg::OnProgress(const std::wstring& params, bool pause) {
   }
   auto send = GetPlayerServices().reportProgress;
   ProgressReport r = *report;
-  RunPlayerTask(m_hWnd, [this, send, r, seconds, pause]() -> std::function<void()> {
+  // Kept before it goes: a crash before the service answers must not lose the position.
+  const int64_t kept = KeepBeforeSending(r.lessonId, r.classId, r.vid, seconds);
+  RunPlayerTask(m_hWnd, [this, send, r, seconds, pause, kept]() -> std::function<void()> {
     bool accepted = send && send(seconds, r.lessonId);
-    return [this, accepted, r, pause] { OnProgressReported(accepted, r, pause); };
+    return [this, accepted, r, pause, kept] { OnProgressReported(accepted, r, pause, kept); };
   });
 }
 
-void VideoPlayDlg::OnProgressReported(bool accepted, const ProgressReport& report, bool pause) {
+void VideoPlayDlg::OnProgressReported(bool accepted, const ProgressReport& report, bool pause, int64_t kept) {
   std::string text = std::to_string(report.seconds);
+  ProgressSendingEnded(kept, accepted);
   if (accepted) {
     m_learnedDuration = text;
     if (!pause) {

@@ -86,7 +86,7 @@ class VideoPlayDlg : public WindowImplBase {
   void OnBridgeCall(UINT msg, const JsCallMessage& call);
   void AnswerPlayAuth(const JsResponder& responder);
   void OnProgress(const std::wstring& params, bool pause);
-  void OnProgressReported(bool accepted, const ProgressReport& report, bool pause);
+  void OnProgressReported(bool accepted, const ProgressReport& report, bool pause, int64_t kept);
   void AfterCurrentTime();
   void ReplayWithFreshAuth();
   void OnPlayStart();

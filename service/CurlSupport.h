@@ -21,10 +21,17 @@ using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 using CurlMime = std::unique_ptr<curl_mime, CurlMimeDeleter>;
 using CurlSlist = std::unique_ptr<curl_slist, CurlSlistDeleter>;
 
-// Time limits of one exchange: connecting, and going without any progress once connected.
+// How long a service answer (sign-in, catalogue, reports) may take as a whole: a server
+// that trickles a byte now and then never trips the stall limit, and the sign-in must not
+// wait for it forever. Downloads have no overall limit, only the stall limit.
+constexpr long kServiceAnswerSeconds = 30;
+
+// Time limits of one exchange: connecting, going without any progress once connected, and
+// (service answers only) the whole exchange.
 struct TransportLimits {
   long connectSeconds = 30;
   long stallSeconds = 60;
+  long answerSeconds = kServiceAnswerSeconds;
 };
 TransportLimits GetTransportLimits();
 // Tests shorten the limits; the program keeps the defaults.

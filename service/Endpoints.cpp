@@ -48,8 +48,8 @@ std::string GetQuery(std::string_view path, const Form& query) {
 
 ServiceReply PostFormReply(std::string_view path, const Form& form) {
   ServiceReply reply;
-  reply.completed =
-      HttpTransport::Instance().Post(GetApiOrigin().append(path), form.Text(), reply.body, &reply.httpStatus);
+  reply.completed = HttpTransport::Instance().Post(GetApiOrigin().append(path), form.Text(), reply.body,
+                                                   &reply.httpStatus, &reply.failure);
   return reply;
 }
 
@@ -70,8 +70,21 @@ Form TokenForm() { return std::move(Form().Add("token", GetSessionToken())); }
 
 }  // namespace
 
+namespace {
+Form LoginForm(const std::string& account, const std::string& password) {
+  return std::move(Form().Add("username", account).Add("password", password));
+}
+Form SmsLoginForm(const std::string& mobile, const std::string& code) {
+  return std::move(Form().Add("mobile", mobile).Add("code", code));
+}
+}  // namespace
+
 std::string LoginUsrName(const std::string& account, const std::string& password) {
-  return PostForm("/api/login", Form().Add("username", account).Add("password", password));
+  return PostForm("/api/login", LoginForm(account, password));
+}
+
+ServiceReply LoginUsrNameReply(const std::string& account, const std::string& password) {
+  return PostFormReply("/api/login", LoginForm(account, password));
 }
 
 std::string SendSmsCode(const std::string& mobile) {
@@ -80,7 +93,11 @@ std::string SendSmsCode(const std::string& mobile) {
 }
 
 std::string LoginSmsCode(const std::string& mobile, const std::string& code) {
-  return PostForm("/api/login/smslogin", Form().Add("mobile", mobile).Add("code", code));
+  return PostForm("/api/login/smslogin", SmsLoginForm(mobile, code));
+}
+
+ServiceReply LoginSmsCodeReply(const std::string& mobile, const std::string& code) {
+  return PostFormReply("/api/login/smslogin", SmsLoginForm(mobile, code));
 }
 
 std::string GetMyCourse() { return PostForm("/api/user/myCourse", TokenForm()); }

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "service/HttpTransport.h"
+
 struct AccountRecord;
 
 std::string LoginUsrName(const std::string& account, const std::string& password);
@@ -14,12 +16,18 @@ std::string GetMyCourse();
 std::string MyCourseList(const std::string& classId);
 
 // An answer together with how it arrived: `completed` is false when no exchange completed
-// (refused connection, time-out, ...); `httpStatus` is the HTTP status of a completed one.
+// (refused connection, time-out, ...) and `failure` then says why; `httpStatus` is the
+// HTTP status of a completed one.
 struct ServiceReply {
   bool completed = false;
   long httpStatus = 0;
   std::string body;
+  TransportFailure failure = TransportFailure::None;
 };
+// The sign-in requests with the transport's outcome kept, so the login window can tell a
+// service that took too long from one that refused.
+ServiceReply LoginUsrNameReply(const std::string& account, const std::string& password);
+ServiceReply LoginSmsCodeReply(const std::string& mobile, const std::string& code);
 // MyCourseList with the transport's outcome kept, so callers can tell "no answer" from
 // an answer that refuses the request.
 ServiceReply MyCourseListReply(const std::string& classId);

@@ -57,17 +57,28 @@ FilePtr OpenForAppend(const std::string& path, const DownloadFileOptions& option
 }
 
 // The body's writer: the library's own fwrite, keeping why a write fell short (a full
-// disk, a quota) so that the failure's log line can say it.
+// disk, a quota) so that the failure's log line can say it. A body that goes on past the
+// announced full size is cut there: a server sending without end must not fill the disk.
 struct FileSink {
   std::FILE* file = nullptr;
   int error = 0;
+  std::int64_t fullSize = -1;  // what the file may hold in all, -1: unknown
+  std::int64_t room = -1;      // bytes this body may still add, -1: no limit
+  bool overflow = false;
 };
 
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto* sink = static_cast<FileSink*>(user);
-  const std::size_t written = std::fwrite(data, size, count, sink->file);
-  if (written != count && sink->error == 0) sink->error = errno;
-  return written * size;
+  std::size_t bytes = size * count;
+  if (sink->room >= 0 && static_cast<std::int64_t>(bytes) > sink->room) {
+    bytes = static_cast<std::size_t>(sink->room);
+    sink->overflow = true;
+  }
+  const std::size_t written = std::fwrite(data, 1, bytes, sink->file);
+  if (written != bytes && sink->error == 0) sink->error = errno;
+  if (sink->room >= 0) sink->room -= static_cast<std::int64_t>(written);
+  // Less than handed over ends the transfer (CURLE_WRITE_ERROR).
+  return sink->overflow ? 0 : written;
 }
 
 long ResponseCode(CURL* handle) {
@@ -76,18 +87,34 @@ long ResponseCode(CURL* handle) {
   return code;
 }
 
-// The header callback's state: the answer's facts, and whom to tell what a transfer from
-// the first byte learned about the server's copy.
+// The header callback's state: the answer's facts, whom to tell what a transfer from
+// the first byte learned about the server's copy, and the body's limit to set.
 struct HeaderSink {
   DownloadResponse response;
   std::int64_t offset = 0;
   DownloadProgressDelegate* delegate = nullptr;
+  FileSink* body = nullptr;
+  std::int64_t announced = 0;  // the full size known before this answer, 0: none
 };
+
+// Once an answer's headers are in: how much of its body the file may take. A content
+// answer may fill the file up to the full size it states, else the one known before.
+void LimitBody(HeaderSink& sink) {
+  const long status = sink.response.status;
+  if (status != 200 && status != 206) return;
+  const std::int64_t stated = sink.response.FullSize();
+  const std::int64_t fullSize = stated >= 0 ? stated : sink.announced;
+  if (fullSize <= 0) return;
+  const std::int64_t start = status == 206 ? sink.offset : 0;
+  sink.body->fullSize = fullSize;
+  sink.body->room = std::max<std::int64_t>(fullSize - start, 0);
+}
 
 std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto* sink = static_cast<HeaderSink*>(user);
   const std::string_view line(data, size * count);
   if (line == "\r\n" || line == "\n") {
+    LimitBody(*sink);
     // End of one answer's headers: a fresh file's source is known before its body arrives.
     if (sink->offset == 0 && sink->response.status == 200 && sink->delegate) {
       sink->delegate->OnResumeInfo(
@@ -100,7 +127,7 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
 }
 
 int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const std::string& ifRange,
-             DownloadProgressDelegate* delegate, DownloadResponse* response) {
+             std::int64_t announced, DownloadProgressDelegate* delegate, DownloadResponse* response) {
   CurlEasy handle(curl_easy_init());
   if (!handle) return CURLE_FAILED_INIT;
   CURL* h = handle.get();
@@ -124,14 +151,18 @@ int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const
     headers.reset(curl_slist_append(nullptr, ("If-Range: " + ifRange).c_str()));
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
   }
-  HeaderSink sink{{}, offset, delegate};
+  HeaderSink sink{{}, offset, delegate, &body, announced};
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CollectHeader);
   curl_easy_setopt(h, CURLOPT_HEADERDATA, &sink);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &DownloadProgressHook);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, delegate);
-  const int result = curl_easy_perform(h);
-  if (result == CURLE_WRITE_ERROR && body.error != 0) {
+  int result = curl_easy_perform(h);
+  if (body.overflow) {
+    LogError(AnsiToWide(MaskTokens(url)) + L" sends more than its " + std::to_wstring(body.fullSize) +
+             L" bytes, stopped");
+    result = CURLE_FILESIZE_EXCEEDED;
+  } else if (result == CURLE_WRITE_ERROR && body.error != 0) {
     LogError(AnsiToWide(MaskTokens(url)) + L" cannot be written to disk: " + Reason(body.error));
   }
   sink.response.status = ResponseCode(h);
@@ -198,7 +229,9 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
   constexpr int kMostRestarts = 2;
   for (int restarts = 0;; ++restarts) {
     const std::string ifRange = offset > 0 ? source.validator : std::string();
-    result = Transfer(url, file.get(), offset, ifRange, delegate, &response);
+    if (delegate) delegate->OnTransferStart(offset);
+    result = Transfer(url, file.get(), offset, ifRange, source.fullSize > 0 ? source.fullSize : expectedSize,
+                      delegate, &response);
     std::wstring why;
     if (result == CURLE_RANGE_ERROR && offset > 0) {
       // The server sent the whole file instead of the missing part (or a range other than

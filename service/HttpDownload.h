@@ -31,6 +31,9 @@ class DownloadProgressDelegate {
   // A transfer from the first byte learned what identifies the server's copy; called once
   // its headers are in, before the body.
   virtual void OnResumeInfo(const ResumeInfo& /*info*/) {}
+  // A transfer (the first, a retry or a restart from zero) is about to start after the
+  // `offset` bytes already in the file; its OnProgress counts follow them.
+  virtual void OnTransferStart(std::int64_t /*offset*/) {}
 
  protected:
   ~DownloadProgressDelegate() = default;
@@ -52,7 +55,9 @@ void SetDownloadFileOptions(const DownloadFileOptions& options);
 // Downloads `url` (narrow text) into `localFile`, resuming after the file's current size.
 // Returns the libcurl result code: 0 success; 42 when the delegate stopped the transfer;
 // 22 for an HTTP error status (nothing of the error page reaches the file); 23 when the
-// file cannot be opened or written. Every failure leaves one log line.
+// file cannot be opened or written; 63 when the server sends more than the full size it
+// (or the caller) announced: the file never grows past that size and keeps what came.
+// Every failure leaves one log line.
 int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate);
 int DownloadToFile(const std::string& url, const std::string& localFile, DownloadProgressDelegate* delegate,
                    const DownloadFileOptions& options);

@@ -1,9 +1,12 @@
 // Form POST, GET and file upload over libcurl.
 #include "service/HttpTransport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
+#include "app/Log.h"
+#include "app/TextConv.h"
 #include "service/CurlSupport.h"
 
 namespace {
@@ -58,13 +61,15 @@ namespace {
 size_t HttpTransport::AppendToString(char* data, size_t size, size_t count, void* userdata) {
   auto* answer = static_cast<std::string*>(userdata);
   if (data == nullptr || answer == nullptr) return static_cast<size_t>(-1);
+  if (size * count > kMaxAnswerBytes - std::min(answer->size(), kMaxAnswerBytes)) return 0;
   answer->append(data, size * count);
   return count;
 }
 
 bool HttpTransport::Exchange(const std::string& url, const std::string* postBody, std::string& answer,
-                             long* httpStatus) {
+                             long* httpStatus, TransportFailure* failure) {
   if (httpStatus != nullptr) *httpStatus = 0;
+  if (failure != nullptr) *failure = TransportFailure::None;
   CurlEasy handle(curl_easy_init());
   if (!handle) return false;
   CURL* h = handle.get();
@@ -74,6 +79,7 @@ bool HttpTransport::Exchange(const std::string& url, const std::string* postBody
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, TraceHook);
   }
   ok = ok && curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK;
+  ok = ok && curl_easy_setopt(h, CURLOPT_TIMEOUT, GetTransportLimits().answerSeconds) == CURLE_OK;
   if (postBody != nullptr) {
     ok = ok && curl_easy_setopt(h, CURLOPT_POST, 1L) == CURLE_OK;
     ok = ok && curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size())) ==
@@ -82,8 +88,20 @@ bool HttpTransport::Exchange(const std::string& url, const std::string* postBody
   }
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &HttpTransport::AppendToString);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &answer);
+  const size_t kept = answer.size();
   const CURLcode code = ok ? curl_easy_perform(h) : CURLE_FAILED_INIT;
   if (code != CURLE_OK) {
+    TransportFailure why = TransportFailure::NoAnswer;
+    if (code == CURLE_WRITE_ERROR) {
+      why = TransportFailure::TooLarge;
+      LogError(AnsiToWide(MaskTokens(url)) + L" answer larger than " + std::to_wstring(kMaxAnswerBytes) +
+               L" bytes, refused");
+    } else if (code == CURLE_OPERATION_TIMEDOUT) {
+      why = TransportFailure::TimedOut;
+    }
+    // What came of a refused answer is never handed on as if it were one.
+    answer.resize(kept);
+    if (failure != nullptr) *failure = why;
     LogTransportFailure(url, code);
     return false;
   }
@@ -92,12 +110,13 @@ bool HttpTransport::Exchange(const std::string& url, const std::string* postBody
 }
 
 bool HttpTransport::Post(const std::string& url, const std::string& body, std::string& answer,
-                         long* httpStatus) {
-  return Exchange(url, &body, answer, httpStatus);
+                         long* httpStatus, TransportFailure* failure) {
+  return Exchange(url, &body, answer, httpStatus, failure);
 }
 
-bool HttpTransport::Get(const std::string& url, std::string& answer, long* httpStatus) {
-  return Exchange(url, nullptr, answer, httpStatus);
+bool HttpTransport::Get(const std::string& url, std::string& answer, long* httpStatus,
+                        TransportFailure* failure) {
+  return Exchange(url, nullptr, answer, httpStatus, failure);
 }
 
 bool HttpTransport::UploadFile(const std::string& url, const std::string& filePath, std::string& answer) {

@@ -35,6 +35,6 @@ bool RunWebRouter(uv_loop_t* loop, int port, const std::string& contentFolder, L
 
 int WebRouterListenThread(std::shared_ptr<ListenEvent> listening, int port) {
   if (port != 0) g_port = port;
-  RunWebRouter(uv_default_loop(), port, HtmlLocalFolder(), *listening);
+  if (!RunWebRouter(uv_default_loop(), port, HtmlLocalFolder(), *listening)) listening->Fail();
   return 0;
 }

@@ -23,5 +23,6 @@ std::string HtmlLocalFolder();
 bool RunWebRouter(uv_loop_t* loop, int port, const std::string& contentFolder, ListenEvent& listening);
 
 // Thread body started by the browser process at start-up: serves htmllocal on the default
-// loop until the process ends, and publishes the bound port. Returns 0.
+// loop until the process ends, and publishes the bound port. Marks `listening` failed when
+// the port cannot be taken. Returns 0.
 int WebRouterListenThread(std::shared_ptr<ListenEvent> listening, int port);

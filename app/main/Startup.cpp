@@ -69,7 +69,7 @@ constexpr auto kUsageReportExitWait = 2000ms;
 constexpr auto kBackgroundExitWait = 2000ms;
 
 // Exit code when the program cannot show windows (no display, or a browser engine that
-// does not start) or its demo school fails.
+// does not start), its local web server cannot listen or its demo school fails.
 constexpr int kExitStartFailed = 1;
 
 // In the running program: brings the main window to the front when there is one.
@@ -83,35 +83,58 @@ bool ActivateMainWindow() {
 // One-instance rule, first guard: a running program of this user with a main window
 // brings it to the front and this start ends. Window handles are per process, so the
 // question goes over the per-user channel the running program serves.
-bool ActivateRunningInstance() {
-  return AskRunningInstance(InstanceChannelPath(), kInstanceAnswerTimeout) == InstanceAnswer::Activated;
+InstanceAnswer RunningInstanceAnswer() {
+  return AskRunningInstance(InstanceChannelPath(), kInstanceAnswerTimeout);
 }
 
 // Starts the local web server's listen thread (never joined; it ends with the process)
-// and waits up to kListenHandshakeTimeout for its report that the socket listens. The
-// fixed port is the second guard of the one-instance rule.
-bool StartWebRouterListenThreadAndWait(const StartupOptions& options) {
+// and waits up to kListenHandshakeTimeout for its report that the socket listens, or
+// that it cannot.
+enum class Listen { Listening, PortTaken, NoAnswer };
+Listen StartWebRouterListenThreadAndWait(const StartupOptions& options) {
   auto listening = std::make_shared<ListenEvent>();
   std::thread(WebRouterListenThread, listening, options.webPort).detach();
-  return listening->WaitFor(kListenHandshakeTimeout);
+  if (listening->WaitFor(kListenHandshakeTimeout)) return Listen::Listening;
+  return listening->Failed() ? Listen::PortTaken : Listen::NoAnswer;
 }
 
-// Role preparation of the browser process: true to go on, false to end with exit code 0.
-bool PrepareBrowserRole(const StartupOptions& options) {
-  if (ActivateRunningInstance()) return false;
+// Role preparation of the browser process: go on, end quietly because the running
+// program took over, or end with an error because the local web server cannot listen.
+enum class RoleStart { Go, HandedOver, NoWebServer };
+RoleStart PrepareBrowserRole(const StartupOptions& options) {
+  const InstanceAnswer running = RunningInstanceAnswer();
+  if (running == InstanceAnswer::Activated) return RoleStart::HandedOver;
   // Dropped like every line before the log opens; kept for the order of events.
   LogNormal(L"FindWindow(L\"mainDlgClass\", TAVO_DLG_NAME) nullptr");
 
-  if (!StartWebRouterListenThreadAndWait(options)) {
+  const auto started = std::chrono::steady_clock::now();
+  const Listen listen = StartWebRouterListenThreadAndWait(options);
+  if (listen != Listen::Listening && running == InstanceAnswer::NotActivated) {
+    // The port's second guard of the one-instance rule: this user's program, still at its
+    // login window, holds it. This start ends quietly once the handshake time is over.
+    std::this_thread::sleep_until(started + kListenHandshakeTimeout);
     LogError(L"WebRouterListenThread WaitForSingleObject timeout");
-    return false;
+    return RoleStart::HandedOver;
+  }
+  if (listen != Listen::Listening) {
+    // Without the local web server no lesson can play: the student must learn why the
+    // program did not open, on the terminal and in the day log.
+    const std::string port = std::to_string(options.webPort);
+    const std::string why = listen == Listen::PortTaken
+                                ? "port " + port + " on " + kWebListenAddress + " is taken by another program"
+                                : "the local web server did not report listening on port " + port;
+    OpenLog(L"browserlog");
+    LogError(L"WebRouterListenThread: " + Utf8ToWide(why));
+    CloseLog();
+    std::fprintf(stderr, "tavo: cannot start the local web server: %s\n", why.c_str());
+    return RoleStart::NoWebServer;
   }
   std::this_thread::sleep_for(kPauseBeforeLog);
 
   OpenLog(L"browserlog");
   LogNormal(L"*************_tWinMain start*************");
   for (const std::string& problem : options.problems) LogError(Utf8ToWide(problem));
-  return true;
+  return RoleStart::Go;
 }
 
 // The service's and web site's origins and the extra CA: the command line (or its
@@ -247,7 +270,14 @@ int RunBrowserProcess(const StartupOptions& options) {
   const std::string crashDumpPath = WideToAnsi(GetStateFolder()) + "crash.dmp";
 
   // 1. Role preparation: one instance, listen thread, pause, day log.
-  if (!PrepareBrowserRole(options)) return 0;
+  switch (PrepareBrowserRole(options)) {
+    case RoleStart::Go:
+      break;
+    case RoleStart::HandedOver:
+      return 0;
+    case RoleStart::NoWebServer:
+      return kExitStartFailed;
+  }
   // 2. The demo school and the service options, so the first request already goes to
   //    the right origin; then the usage report on its own thread.
   DemoSchool demo;

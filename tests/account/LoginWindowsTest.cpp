@@ -13,6 +13,7 @@
 #include "account/TitleShadowDlg.h"
 #include "app/FileUtil.h"
 #include "app/Folders.h"
+#include "service/CurlSupport.h"
 #include "ui/GifAnim.h"
 
 namespace logintest {
@@ -316,6 +317,23 @@ TEST_F(LoginTest, RefusedSignInShowsTheServiceMessageForThreeSeconds) {
   EXPECT_EQ(Text(L"lbErrorTip"), L"");
   EXPECT_FALSE(Visible(L"vLayLoginGif"));
   EXPECT_TRUE(Find<CButtonUI>(L"login")->IsEnabled());
+}
+
+// A service that answers the sign-in a byte now and then: the sign-in ends at its time
+// limit with a tip that says so, and the form is usable again.
+TEST_F(LoginTest, ATricklingSignInEndsWithATip) {
+  servicetest::HostileServer service;
+  SetApiOrigin(service.Origin() + "/trickle");
+  SetTransportLimits({5, 5, 2});
+  CreateFrame();
+  TypeInto(kUserX, kUserY, "lixiaoming");
+  TypeInto(kPassX, kPassY, "secret");
+  formHost->Click(kLoginX, kLoginY);
+  ASSERT_TRUE(WaitForAnswer());
+  EXPECT_EQ(Text(L"lbErrorTip"), L"学校服务器长时间没有回应，请检查网络后重试");
+  EXPECT_FALSE(Visible(L"vLayLoginGif"));
+  EXPECT_TRUE(Find<CButtonUI>(L"login")->IsEnabled());
+  SaveScreenshot("login-slow-service-tip.png");
 }
 
 // What a successful password sign-in leaves for the next start, with and without

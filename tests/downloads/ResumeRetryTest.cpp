@@ -3,11 +3,14 @@
 // at once), and only a file of the full size counts as finished. One table runs against a
 // scripted file server, a shorter one against nginx, whose own ETag and If-Range are used.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DownloadTestSupport.h"
@@ -43,8 +46,10 @@ class ResumeRetryTest : public ::testing::Test {
     InitMessageCore();
     m_window = std::make_unique<MessageWindow>(
         [this](UINT msg, WPARAM wParam, LPARAM, const Payload& payload) -> LRESULT {
-          if (msg != WM_DOWNLOAD_RESULT) return 0;
-          if (auto* task = PayloadAs<DownloadTask>(payload)) m_results.emplace_back(wParam, *task);
+          auto* task = PayloadAs<DownloadTask>(payload);
+          if (!task) return 0;
+          if (msg == WM_DOWNLOAD_RESULT) m_results.emplace_back(wParam, *task);
+          if (msg == WM_DOWNLOAD_PROGRESS) m_percents.push_back(static_cast<int>(wParam));
           return 0;
         });
     DownloadTaskList::Get().Clear();
@@ -112,6 +117,7 @@ class ResumeRetryTest : public ::testing::Test {
   TempFolder m_temp;
   std::unique_ptr<MessageWindow> m_window;
   std::vector<std::pair<WPARAM, DownloadTask>> m_results;
+  std::vector<int> m_percents;
   ThreadPool m_pool;
 };
 
@@ -247,6 +253,91 @@ TEST_F(ResumeRetryTest, ResumesRestartsAndRetriesAgainstAScriptedServer) {
     }
     EXPECT_EQ(log.find("secret"), std::string::npos);
   }
+}
+
+// A school that announces 1 MB and then sends without end: the file stops at the announced
+// size and the job fails (keeping the bytes, so it can be resumed) instead of filling the disk.
+TEST_F(ResumeRetryTest, ABodyPastItsAnnouncedSizeStopsTheDownload) {
+  constexpr std::int64_t kAnnounced = 1024 * 1024;
+  constexpr std::int64_t kLocal = 100000;
+  // A client without a limit would be stopped here, far past the announced size.
+  constexpr std::size_t kServerGivesUp = 24 * 1024 * 1024;
+  struct Case {
+    const char* name;
+    std::string head;
+    bool chunked;
+    std::int64_t local;  // bytes on disk before the job
+  };
+  const Case cases[] = {
+      {"200 without a length", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", false, 0},
+      {"200 chunked without end", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", true, 0},
+      {"206 past its Content-Range total",
+       "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(kLocal) + "-" +
+           std::to_string(kAnnounced - 1) + "/" + std::to_string(kAnnounced) +
+           "\r\nConnection: close\r\n\r\n",
+       false, kLocal},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RawHttpServer server([&c](const std::string&, int socket) {
+      RawHttpServer::SendAll(socket, c.head);
+      const std::string block(64 * 1024, 'z');
+      const std::string chunk = "10000\r\n" + block + "\r\n";
+      const std::string& piece = c.chunked ? chunk : block;
+      for (std::size_t sent = 0; sent < kServerGivesUp; sent += block.size()) {
+        if (::send(socket, piece.data(), piece.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(piece.size()))
+          return;
+      }
+    });
+    const std::string id = "endless" + std::to_string(++number);
+    DownloadTask task = NewTask(id, server.Url("/" + id));
+    task.total = kAnnounced;
+    if (c.local > 0) WriteFile(task.localFile, std::string(static_cast<std::size_t>(c.local), 'a'));
+    task.downloaded = c.local;
+    Start(task);
+    EXPECT_EQ(WaitResult(id).first, 1u);
+    std::error_code error;
+    EXPECT_EQ(static_cast<std::int64_t>(fs::file_size(task.localFile, error)), kAnnounced);
+    EXPECT_NE(ReadDayLogs().find("/" + id + " sends more than its 1048576 bytes, stopped"),
+              std::string::npos);
+    EXPECT_EQ(server.Heads().size(), 1u) << "sending too much is not worth a retry";
+  }
+}
+
+// A transfer cut at a third is resumed inside the job; the row's percentage goes on from
+// where it was instead of counting only the part still to come.
+TEST_F(ResumeRetryTest, PercentageNeverFallsWhenARetryResumesTheTransfer) {
+  const std::string body = RandomBytes(3 * 1024 * 1024, 4);
+  const std::string size = std::to_string(body.size());
+  RawHttpServer server([&](const std::string& head, int socket) {
+    const std::size_t range = head.find("Range: bytes=");
+    const std::size_t from = range == std::string::npos ? 0 : std::stoul(head.substr(range + 13));
+    RawHttpServer::SendAll(
+        socket, (from == 0 ? "HTTP/1.1 200 OK\r\n"
+                           : "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(from) +
+                                 "-" + std::to_string(body.size() - 1) + "/" + size + "\r\n") +
+                    "Content-Length: " + std::to_string(body.size() - from) +
+                    "\r\nConnection: close\r\n\r\n");
+    // The first answer ends at a third; the pieces come apart so that progress is seen.
+    const std::size_t end = from == 0 ? body.size() / 3 : body.size();
+    for (std::size_t at = from; at < end; at += 64 * 1024) {
+      RawHttpServer::SendAll(socket, body.substr(at, std::min<std::size_t>(64 * 1024, end - at)));
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  DownloadTask task = NewTask("cut", server.Url("/cut"));
+  task.total = static_cast<std::int64_t>(body.size());
+  Start(task);
+  EXPECT_EQ(WaitResult("cut").first, 0u);
+  EXPECT_TRUE(ReadFile(task.localFile) == body);
+  const auto heads = server.Heads();
+  ASSERT_EQ(heads.size(), 2u);
+  EXPECT_NE(heads[1].find("Range: bytes=" + std::to_string(body.size() / 3) + "-"), std::string::npos)
+      << heads[1];
+  ASSERT_GT(m_percents.size(), 4u);
+  EXPECT_TRUE(std::is_sorted(m_percents.begin(), m_percents.end())) << ::testing::PrintToString(m_percents);
+  EXPECT_EQ(m_percents.back(), 100);
 }
 
 TEST_F(ResumeRetryTest, NginxRestartsWhenTheFileWasReplacedBetweenPauseAndResume) {

@@ -3,6 +3,9 @@
 // error panel, closing with and without the page's answer, and the overlays' places.
 // Screenshots: <build>/screenshots/player-*.png.
 #include <algorithm>
+#include <atomic>
+#include <future>
+#include <memory>
 #include <optional>
 #include <tuple>
 
@@ -26,6 +29,15 @@ namespace {
 const std::wstring kReport12_9 = LR"({"time":12.9,"lessonId":"l1","classId":"c1","vid":"v1"})";
 
 class PlayerWindowTest : public PlayerTestKit {};
+
+// Signs "xm" in for one test and out again.
+struct SignedIn {
+  SignedIn() { SetSignedInAccount("xm"); }
+  ~SignedIn() {
+    SetKeptProgressSender(nullptr);
+    SetSignedInAccount("");
+  }
+};
 
 TEST_F(PlayerWindowTest, OpensOnTheLessonWithItsOverlaysAndIsFoundByItsTitle) {
   VideoPlayDlg* player = OpenPlayer();
@@ -132,6 +144,38 @@ TEST_F(PlayerWindowTest, PauseReportsWholeSecondsAndUpdatesTheList) {
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_EQ(kept[0].lessonId, "l1");
   EXPECT_EQ(kept[0].seconds, "99");
+}
+
+// A report still on its way when the program dies is not lost: it was kept before it went,
+// and after the restart it is sent again and arrives.
+TEST_F(PlayerWindowTest, AReportInFlightAtACrashArrivesAfterTheRestart) {
+  SignedIn signedIn;
+  std::promise<void> serviceAnswers;  // never kept: the process dies first
+  std::shared_future<void> answered = serviceAnswers.get_future().share();
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  PlayerServices services = GetPlayerServices();
+  services.reportProgress = [record = services.reportProgress, answered, calls](const std::string& seconds,
+                                                                                const std::string& lessonId) {
+    if ((*calls)++ == 0) {
+      answered.wait();
+      return false;
+    }
+    return record(seconds, lessonId);
+  };
+  SetPlayerServices(services);
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  Call(player->GetHWND(), L"pauseVideo", kReport12_9);
+  ASSERT_TRUE(RunUntil([&] { return *calls == 1; }));
+
+  // The crash: the window and the open database go while the service has not answered.
+  player->DestroyWindow();
+  ProgressQueue::Release();
+  // The restart: the next sign-in sends what the account kept.
+  ResumeUnsentProgress();
+  ASSERT_TRUE(RunUntil([&] { return ReportCount() == 1 && ProgressQueue::Get().Pending("xm").empty(); }));
+  EXPECT_EQ(reports[0].lessonId, "l1");
+  EXPECT_EQ(reports[0].seconds, "12");
 }
 
 // Opening another lesson while one plays: the old position is asked for and reported
@@ -425,13 +469,7 @@ TEST(PlayerOpeningRectTest, CentredOverTheMainWindowAndKeptOnTheWorkArea) {
 // Positions kept unsent (here by an earlier run) go out, oldest first, as soon as a
 // sign-in opens the main window, without waiting for a player to open.
 TEST_F(PlayerWindowTest, SignInSendsTheKeptProgressOldestFirst) {
-  struct SignedIn {
-    SignedIn() { SetSignedInAccount("xm"); }
-    ~SignedIn() {
-      SetKeptProgressSender(nullptr);
-      SetSignedInAccount("");
-    }
-  } signedIn;
+  SignedIn signedIn;
   {
     ProgressQueue earlier(GetDbFolder() + L"course.db");
     earlier.Keep("xm", "l2", "c1", "v2", "40");

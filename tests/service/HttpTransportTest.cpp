@@ -4,6 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "ServiceTestSupport.h"
 #include "service/CurlSupport.h"
 #include "service/Endpoints.h"
@@ -79,6 +82,40 @@ TEST_F(HttpTransportTest, StalledServerIsGivenUp) {
   close(fd);
 }
 
+// Hostile answers end with a clear failure and nothing of them handed on: one that trickles
+// a byte every 0.4 s (never slow enough for the stall limit) hits the overall limit, and
+// one far larger than any service answer is refused before it is buffered whole.
+TEST_F(HttpTransportTest, TricklingAndEndlessAnswersAreCutOff) {
+  servicetest::HostileServer server;
+  const std::string origin = server.Origin();
+  SetTransportLimits({5, 5, 2});
+
+  struct Case {
+    const char* path;
+    TransportFailure failure;
+    std::string logLine;
+  };
+  const Case cases[] = {
+      {"/trickle", TransportFailure::TimedOut, origin + "/trickle curl ret:28"},
+      {"/huge", TransportFailure::TooLarge, origin + "/huge answer larger than 33554432 bytes, refused"},
+      {"/endless", TransportFailure::TooLarge,
+       origin + "/endless answer larger than 33554432 bytes, refused"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string answer;
+    TransportFailure failure = TransportFailure::None;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(transport.Post(origin + c.path, "a=1", answer, nullptr, &failure));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+    EXPECT_EQ(failure, c.failure);
+    EXPECT_EQ(answer, "");
+    const auto errors = ErrorLines();
+    EXPECT_NE(std::find(errors.begin(), errors.end(), c.logLine), errors.end())
+        << ::testing::PrintToString(errors);
+  }
+}
+
 TEST_F(HttpTransportTest, UploadSendsOnePartNamedFile) {
   LoopbackServer server;
   server.SetAnswer(200, R"({"code":200})");
@@ -151,11 +188,15 @@ TEST(MaskTokensTest, ReplacesEveryTokenValue) {
   for (const auto& [url, expected] : cases) EXPECT_EQ(MaskTokens(url), expected) << url;
 }
 
-TEST(AppendToStringTest, RefusesANullBuffer) {
+TEST(AppendToStringTest, RefusesANullBufferAndAnAnswerPastTheCap) {
   char data[] = "abc";
   std::string answer = "x";
   EXPECT_EQ(HttpTransport::AppendToString(data, 1, 3, &answer), 3u);
   EXPECT_EQ(answer, "xabc");
+  std::string full(kMaxAnswerBytes - 2, ' ');
+  EXPECT_EQ(HttpTransport::AppendToString(data, 1, 3, &full), 0u);
+  EXPECT_EQ(full.size(), kMaxAnswerBytes - 2);
+  EXPECT_EQ(HttpTransport::AppendToString(data, 1, 2, &full), 2u);
   EXPECT_EQ(HttpTransport::AppendToString(data, 1, 3, nullptr), static_cast<size_t>(-1));
   EXPECT_EQ(HttpTransport::AppendToString(nullptr, 1, 3, &answer), static_cast<size_t>(-1));
 }

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <fstream>
@@ -123,6 +125,48 @@ std::string LoopbackServer::Origin() const {
 std::vector<RecordedRequest> LoopbackServer::Requests() const {
   std::lock_guard lock(m_mutex);
   return m_requests;
+}
+
+HostileServer::HostileServer() {
+  auto trickle = [this](const httplib::Request&, httplib::Response& response) {
+    response.set_chunked_content_provider("application/json", [this](size_t offset, httplib::DataSink& sink) {
+      if (m_quit || offset >= 60) {
+        sink.done();
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(400));
+      return sink.write(offset == 0 ? "{" : " ", 1);
+    });
+  };
+  auto huge = [this](const httplib::Request&, httplib::Response& response) {
+    response.set_content_provider(
+        kHugeAnswer, "application/json", [this](size_t, size_t length, httplib::DataSink& sink) {
+          return !m_quit && sink.write(m_block.data(), std::min(length, m_block.size()));
+        });
+  };
+  auto endless = [this](const httplib::Request&, httplib::Response& response) {
+    response.set_chunked_content_provider("application/json", [this](size_t offset, httplib::DataSink& sink) {
+      if (m_quit || offset >= kHugeAnswer) {
+        sink.done();
+        return true;
+      }
+      return sink.write(m_block.data(), m_block.size());
+    });
+  };
+  for (const auto& [pattern, handler] : {std::pair{"/trickle.*", httplib::Server::Handler(trickle)},
+                                         std::pair{"/huge.*", httplib::Server::Handler(huge)},
+                                         std::pair{"/endless.*", httplib::Server::Handler(endless)}}) {
+    m_server.Get(pattern, handler);
+    m_server.Post(pattern, handler);
+  }
+  m_port = m_server.bind_to_any_port("127.0.0.1");
+  EXPECT_GT(m_port, 0);
+  m_listening = std::make_unique<ListenThread>(m_server);
+}
+
+HostileServer::~HostileServer() {
+  m_quit = true;
+  m_listening.reset();
 }
 
 int RefusedPort() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -66,6 +67,26 @@ class LoopbackServer {
   int m_status = 200;
   std::string m_body = "{}";
   std::vector<RecordedRequest> m_requests;
+};
+
+// A loopback service that answers badly at any path: "/trickle…" sends one byte every
+// 0.4 s (fast enough for the stall limit, never done), "/huge…" announces and sends
+// 100 MB, "/endless…" sends 100 MB in chunks without announcing a length. Each ends on
+// its own after a while (25 s of trickling), so a client without limits still gets an
+// answer and its test fails instead of hanging.
+class HostileServer {
+ public:
+  static constexpr std::size_t kHugeAnswer = 100 * 1024 * 1024;
+  HostileServer();
+  ~HostileServer();
+  std::string Origin() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+
+ private:
+  std::atomic<bool> m_quit{false};
+  const std::string m_block = std::string(64 * 1024, ' ');
+  httplib::Server m_server;
+  int m_port = 0;
+  std::unique_ptr<ListenThread> m_listening;
 };
 
 // A loopback port nothing listens on (bound, then closed).
