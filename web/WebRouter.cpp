@@ -2,7 +2,9 @@
 #include "web/WebRouter.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -198,6 +200,31 @@ bool PathLeavesFolder(const std::string& urlPath) {
 
 WebRouter::WebRouter(std::string contentFolder) : m_contentFolder(std::move(contentFolder)) {}
 
+WebRouter::FileOpen WebRouter::OpenFile(const std::string& urlPath, const std::string& filePath,
+                                        native::base::unique_fd& file) const {
+  // Non-blocking opens: a FIFO planted in the folder must not stall the server thread.
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+  if (m_folder.get() < 0)
+    m_folder = native::base::unique_fd(::open(m_contentFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (m_folder.get() >= 0) {
+    open_how how{};
+    how.flags = kFlags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, m_folder.get(), urlPath.c_str() + 1, &how, sizeof how);
+    if (fd >= 0) {
+      file = native::base::unique_fd(static_cast<int>(fd));
+      return FileOpen::kOpened;
+    }
+    if (errno == ENOENT || errno == ENOTDIR) return FileOpen::kMissing;
+    // Anything else (a link leaving the folder or an absolute one, no openat2) is decided below.
+  }
+  if (!ResolvesInsideFolder(filePath, -1, m_contentFolder)) return FileOpen::kOutside;
+  file = native::base::unique_fd(::open(filePath.c_str(), kFlags));
+  if (file.get() < 0) return FileOpen::kMissing;
+  if (!ResolvesInsideFolder(filePath, file.get(), m_contentFolder)) return FileOpen::kOutside;
+  return FileOpen::kOpened;
+}
+
 void WebRouter::Handle(native::http::request& request, native::http::response& response) const {
   if (!AdmitHost(request, response)) return;
   const std::string path = request.url().path();
@@ -218,19 +245,20 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
   response.set_status(200);
   response.set_header("Content-Type", ContentTypeForPath(filePath));
 
-  if (!ResolvesInsideFolder(filePath, -1, m_contentFolder)) {
-    RefusePath(response, path, L"a link");
-    return;
+  native::base::unique_fd file;
+  switch (OpenFile(path, filePath, file)) {
+    case FileOpen::kOpened:
+      break;
+    case FileOpen::kOutside:
+      RefusePath(response, path, L"a link");
+      return;
+    case FileOpen::kMissing:
+      AnswerNotFound(response, path);
+      return;
   }
-  // Non-blocking open: a FIFO planted in the folder must not stall the server thread.
-  native::base::unique_fd file(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     AnswerNotFound(response, path);
-    return;
-  }
-  if (!ResolvesInsideFolder(filePath, file.get(), m_contentFolder)) {
-    RefusePath(response, path, L"a link");
     return;
   }
 

@@ -11,6 +11,7 @@
 
 #include "web/native/Request.h"
 #include "web/native/Response.h"
+#include "web/native/UniqueFd.h"
 
 class WebRouter {
  public:
@@ -24,7 +25,18 @@ class WebRouter {
   void Handle(native::http::request& request, native::http::response& response) const;
 
  private:
+  enum class FileOpen { kOpened, kMissing, kOutside };
+  // Opens the file at `urlPath` (with its leading "/") inside the folder. The kernel resolves
+  // it beneath the folder's descriptor in one call (openat2, RESOLVE_BENEATH), following links
+  // inside and refusing any way out. What that cannot settle (an absolute link, a kernel
+  // without openat2) is decided by comparing real paths before and after the open, so a link
+  // swapped in between is caught too.
+  FileOpen OpenFile(const std::string& urlPath, const std::string& filePath,
+                    native::base::unique_fd& file) const;
+
   std::string m_contentFolder;
+  // The folder's descriptor, opened at the first request; only the loop thread uses it.
+  mutable native::base::unique_fd m_folder;
 };
 
 // The content type answered for a file path: by the text after its last ".", exact case.

@@ -345,7 +345,8 @@ int client_context::on_headers_complete() {
     m_after = m_parser.http_minor == 0 && m_parser.http_major == 1 ? connection_after::keep_open_announced
                                                                    : connection_after::keep_open;
   }
-  m_request.m_local_port = m_socket->local_port();
+  if (m_local_port < 0) m_local_port = m_socket->local_port();
+  m_request.m_local_port = m_local_port;
   m_request.m_method = http_method_str(static_cast<http_method>(m_parser.method));
   m_response->set_head_only(m_parser.method == HTTP_HEAD);
   m_request.m_url = url_obj(m_url_text, m_parser.method == HTTP_CONNECT);  // throws url_parse_exception

@@ -83,6 +83,7 @@ class client_context : public std::enable_shared_from_this<client_context> {
   bool m_reading = false;
   bool m_peer_ended = false;
   std::uint64_t m_request_count = 0;
+  int m_local_port = -1;  // asked of the socket once, at the first request
   connection_after m_after = connection_after::close;
 
   std::string m_url_text;
