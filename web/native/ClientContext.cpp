@@ -84,10 +84,18 @@ void client_context::start(std::function<void(client_context*)> on_finished) {
   auto self = shared_from_this();
   m_on_finished = std::move(on_finished);
   m_socket->set_no_delay();
+  new_response();
+  watch_idle();
+  start_reading();
+}
+
+void client_context::new_response() {
   m_response = std::make_unique<response>([this](std::string answer, std::optional<file_body> rest) {
     return write_answer(std::move(answer), std::move(rest));
   });
-  watch_idle();
+}
+
+void client_context::start_reading() {
   int rc = m_socket->read_start([this](const char* data, ssize_t nread) { on_read(data, nread); });
   if (rc != 0) {
     LogError(L"http connection: cannot read: " + AnsiToWide(uv_strerror(rc)));
@@ -263,9 +271,7 @@ void client_context::on_answer_sent() {
 // Makes the connection ready for its next request and parses what of it has arrived already.
 void client_context::next_request() {
   m_request = request{};
-  m_response = std::make_unique<response>([this](std::string answer, std::optional<file_body> rest) {
-    return write_answer(std::move(answer), std::move(rest));
-  });
+  new_response();
   http_parser_init(&m_parser, HTTP_REQUEST);
   m_parser.data = this;
   m_url_text.clear();
@@ -277,13 +283,8 @@ void client_context::next_request() {
   m_started_at = uv_now(m_socket->loop());
   watch_idle();
   if (!m_reading) {
-    int rc = m_socket->read_start([this](const char* data, ssize_t nread) { on_read(data, nread); });
-    if (rc != 0) {
-      LogError(L"http connection: cannot read: " + AnsiToWide(uv_strerror(rc)));
-      finish();
-      return;
-    }
-    m_reading = true;
+    start_reading();
+    if (m_finished) return;
   }
   if (!m_pending.empty()) {
     const std::string waiting = std::move(m_pending);

@@ -47,6 +47,8 @@ class client_context : public std::enable_shared_from_this<client_context> {
  private:
   friend struct parser_callbacks;
 
+  void new_response();
+  void start_reading();
   void on_read(const char* data, ssize_t nread);
   void parse(const char* data, std::size_t length);
   void answer_request();
