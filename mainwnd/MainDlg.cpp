@@ -119,7 +119,6 @@ void MainDlg::InitWindow() {
   m_person = std::make_unique<PersonPanel>(*this);
   SetIcon(kIconId);
   RegisterHotKey(kMainHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'O');
-  m_questions.Load(*this);
 
   LogNormal(L"init gSubjectList data");
 
@@ -271,6 +270,7 @@ void MainDlg::ShowView(View view) {
   show(m_hLayLesson, lessonRow);
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
+  if (view == View::Questions) m_questions.OnShown(*this);
   if (lessonRow) {
     // A panel stands beside the tree, with its back button, only when there are courses.
     const bool courses = HasCourses();

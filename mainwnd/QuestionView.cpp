@@ -13,7 +13,9 @@ std::unique_ptr<CControlUI> QuestionView::CreateControl(const std::wstring& tag,
   return CefNativeControl::CreateForWindow(tag, hostWindow, m_browser);
 }
 
-void QuestionView::Load(WindowImplBase& window) {
+void QuestionView::OnShown(WindowImplBase& window) {
+  if (m_requested) return;
+  m_requested = true;
   CControlUI* status = window.FindControl(L"lbQuestionsLoading");
   if (!m_browser) {
     if (status) status->SetText(L"题库暂时无法打开");

@@ -2,10 +2,14 @@
 #include "web/WebRouter.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -15,24 +19,10 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "web/native/Admission.h"
+#include "web/native/FileBody.h"
+#include "web/native/UniqueFd.h"
 
 namespace {
-
-// Owns one file descriptor.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : m_fd(fd) {}
-  ~UniqueFd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return m_fd; }
-  int release() { return std::exchange(m_fd, -1); }
-
- private:
-  int m_fd;
-};
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -75,7 +65,8 @@ void AnswerNotFound(native::http::response& response, const std::string& urlPath
 
 // Logs `what` ("a path", "a link") as leaving the folder and answers it as not found.
 void RefusePath(native::http::response& response, const std::string& urlPath, const wchar_t* what) {
-  LogError(L"WebRouter refused " + std::wstring(what) + L" leaving the content folder: " + AnsiToWide(urlPath));
+  LogError(L"WebRouter refused " + std::wstring(what) + L" leaving the content folder: " +
+           AnsiToWide(urlPath));
   AnswerNotFound(response, urlPath);
 }
 
@@ -109,7 +100,80 @@ bool AdmitHost(const native::http::request& request, native::http::response& res
   return false;
 }
 
+// Reads up to `length` bytes from `offset` into `buffer`, fewer when the file ends first (it
+// shrank, or it is a kernel file whose size says more than it holds). A failed read logs and
+// keeps what was read.
+std::uint64_t ReadAt(int fd, char* buffer, std::uint64_t offset, std::uint64_t length,
+                     const std::string& filePath) {
+  std::uint64_t got = 0;
+  while (got < length) {
+    ssize_t n = ::pread(fd, buffer + got, length - got, static_cast<off_t>(offset + got));
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      LogError(L"WebRouter read failed: " + AnsiToWide(filePath) + L": " + AnsiToWide(std::strerror(errno)));
+      break;
+    }
+    got += static_cast<std::uint64_t>(n);
+  }
+  return got;
+}
+
+// A decimal number of at most 18 digits (no overflow), the whole text.
+bool ParseOffset(std::string_view text, std::uint64_t& value) {
+  if (text.empty() || text.size() > 18) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return true;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace
+
+RangeAnswer ParseRange(std::string_view header, std::uint64_t size, ByteRange& range) {
+  header = Trim(header);
+  constexpr std::string_view kUnit = "bytes=";
+  if (header.size() < kUnit.size()) return RangeAnswer::kWhole;
+  for (std::size_t i = 0; i < kUnit.size(); ++i) {
+    const char c = header[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != kUnit[i]) return RangeAnswer::kWhole;
+  }
+  const std::string_view spec = Trim(header.substr(kUnit.size()));
+  // Several ranges would need a multipart answer; the whole file answers them as well.
+  if (spec.find(',') != std::string_view::npos) return RangeAnswer::kWhole;
+  const std::size_t dash = spec.find('-');
+  if (dash == std::string_view::npos) return RangeAnswer::kWhole;
+  const std::string_view firstText = Trim(spec.substr(0, dash));
+  const std::string_view lastText = Trim(spec.substr(dash + 1));
+  std::uint64_t first = 0;
+  std::uint64_t last = 0;
+  if (firstText.empty()) {
+    // The last `last` bytes.
+    if (!ParseOffset(lastText, last)) return RangeAnswer::kWhole;
+    if (last == 0 || size == 0) return RangeAnswer::kUnsatisfiable;
+    range.length = std::min(last, size);
+    range.first = size - range.length;
+    return RangeAnswer::kPart;
+  }
+  if (!ParseOffset(firstText, first)) return RangeAnswer::kWhole;
+  if (lastText.empty()) {
+    last = UINT64_MAX;
+  } else if (!ParseOffset(lastText, last) || last < first) {
+    return RangeAnswer::kWhole;
+  }
+  if (first >= size) return RangeAnswer::kUnsatisfiable;
+  range.first = first;
+  range.length = std::min(last, size - 1) - first + 1;
+  return RangeAnswer::kPart;
+}
 
 const char* ContentTypeForPath(const std::string& filePath) {
   std::size_t slash = filePath.rfind('/');
@@ -134,8 +198,32 @@ bool PathLeavesFolder(const std::string& urlPath) {
   return HasDotDotSegment(urlPath) || HasDotDotSegment(decoded) || decoded.find('\0') != std::string::npos;
 }
 
-WebRouter::WebRouter(std::string contentFolder, std::size_t pieceSize)
-    : m_contentFolder(std::move(contentFolder)), m_pieceSize(pieceSize) {}
+WebRouter::WebRouter(std::string contentFolder) : m_contentFolder(std::move(contentFolder)) {}
+
+WebRouter::FileOpen WebRouter::OpenFile(const std::string& urlPath, const std::string& filePath,
+                                        native::base::unique_fd& file) const {
+  // Non-blocking opens: a FIFO planted in the folder must not stall the server thread.
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+  if (m_folder.get() < 0)
+    m_folder = native::base::unique_fd(::open(m_contentFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (m_folder.get() >= 0) {
+    open_how how{};
+    how.flags = kFlags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, m_folder.get(), urlPath.c_str() + 1, &how, sizeof how);
+    if (fd >= 0) {
+      file = native::base::unique_fd(static_cast<int>(fd));
+      return FileOpen::kOpened;
+    }
+    if (errno == ENOENT || errno == ENOTDIR) return FileOpen::kMissing;
+    // Anything else (a link leaving the folder or an absolute one, no openat2) is decided below.
+  }
+  if (!ResolvesInsideFolder(filePath, -1, m_contentFolder)) return FileOpen::kOutside;
+  file = native::base::unique_fd(::open(filePath.c_str(), kFlags));
+  if (file.get() < 0) return FileOpen::kMissing;
+  if (!ResolvesInsideFolder(filePath, file.get(), m_contentFolder)) return FileOpen::kOutside;
+  return FileOpen::kOpened;
+}
 
 void WebRouter::Handle(native::http::request& request, native::http::response& response) const {
   if (!AdmitHost(request, response)) return;
@@ -157,45 +245,70 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
   response.set_status(200);
   response.set_header("Content-Type", ContentTypeForPath(filePath));
 
-  if (!ResolvesInsideFolder(filePath, -1, m_contentFolder)) {
-    RefusePath(response, path, L"a link");
-    return;
+  native::base::unique_fd file;
+  switch (OpenFile(path, filePath, file)) {
+    case FileOpen::kOpened:
+      break;
+    case FileOpen::kOutside:
+      RefusePath(response, path, L"a link");
+      return;
+    case FileOpen::kMissing:
+      AnswerNotFound(response, path);
+      return;
   }
-  // Non-blocking open: a FIFO planted in the folder must not stall the server thread.
-  UniqueFd file(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     AnswerNotFound(response, path);
-    return;
-  }
-  if (!ResolvesInsideFolder(filePath, file.get(), m_contentFolder)) {
-    RefusePath(response, path, L"a link");
     return;
   }
 
   const auto size = static_cast<std::uint64_t>(info.st_size);
-  if (size > kWholeFileLimit) {
-    // Sent in pieces as the client takes them; should the file shrink meanwhile, the
-    // connection closes short of the announced length.
-    response.set_header("Content-Length", std::to_string(size));
-    response.end(std::make_unique<FileBody>(file.release(), size, m_pieceSize));
+  ByteRange range{0, size};
+  // A range asked "if the file is still the same" cannot be checked (the server gives no
+  // validators), so such a request gets the whole file.
+  const std::string rangeHeader = request.get_header("Range");
+  RangeAnswer answer = RangeAnswer::kWhole;
+  if (!rangeHeader.empty() && request.get_header("If-Range").empty())
+    answer = ParseRange(rangeHeader, size, range);
+  auto unsatisfiable = [&] {
+    response.set_status(416);
+    response.set_header("Content-Type", "text/plain");
+    response.set_header("Content-Range", "bytes */" + std::to_string(size));
+    response.end(std::string("Requested Range Not Satisfiable"));
+  };
+  if (answer == RangeAnswer::kUnsatisfiable) {
+    unsatisfiable();
+    return;
+  }
+  response.set_header("Accept-Ranges", "bytes");
+  if (answer == RangeAnswer::kPart) response.set_status(206);
+  auto contentRange = [&](std::uint64_t length) {
+    if (answer == RangeAnswer::kPart) {
+      response.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                               std::to_string(range.first + length - 1) + "/" +
+                                               std::to_string(size));
+    }
+  };
+
+  if (range.length > kWholeFileLimit) {
+    // Sent as the client takes it; should the file shrink meanwhile, the connection closes
+    // short of the announced length.
+    response.set_header("Content-Length", std::to_string(range.length));
+    contentRange(range.length);
+    response.end(native::http::file_body{std::move(file), range.first, range.length});
     return;
   }
 
-  // A small file is read here in one bounded read. It may hold fewer bytes than its size says
-  // (it shrank, or it is a kernel file): the answer carries what was read, with the matching length.
+  // A small body is read here in one bounded read and goes out with the head in one write. The
+  // answer carries what was read, with the matching length.
   char buffer[kWholeFileLimit];
-  std::uint64_t got = 0;
-  while (got < size) {
-    ssize_t n = ::read(file.get(), buffer + got, size - got);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      LogError(L"WebRouter read failed: " + AnsiToWide(filePath) + L": " + AnsiToWide(std::strerror(errno)));
-      break;
-    }
-    got += static_cast<std::uint64_t>(n);
+  const std::uint64_t got = ReadAt(file.get(), buffer, range.first, range.length, filePath);
+  if (answer == RangeAnswer::kPart && got == 0) {
+    // The file holds less than its size said, none of it inside the range.
+    unsatisfiable();
+    return;
   }
   response.set_header("Content-Length", std::to_string(got));
+  contentRange(got);
   response.end(buffer, got);
 }

@@ -1,6 +1,6 @@
 // Time from process start to the first drawing of the login window, and the program's
-// resident memory at that point, over N starts (each on its own X server, folders and
-// demo school). Usage: startup_bench [runs]
+// resident memory and mapped shared libraries at that point, over N starts (each on its own
+// X server, folders and demo school). Usage: startup_bench [runs]
 #include <glib.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +27,18 @@ long StatusKiB(int pid, const char* field) {
     if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::string(field).size());
   }
   return -1;
+}
+
+// The shared libraries a process has mapped: the distinct ".so" files of its memory map.
+long SharedLibraries(int pid) {
+  std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+  std::set<std::string> files;
+  for (std::string line; std::getline(maps, line);) {
+    const size_t path = line.find('/');
+    if (path != std::string::npos && line.find(".so", path) != std::string::npos)
+      files.insert(line.substr(path));
+  }
+  return static_cast<long>(files.size());
 }
 
 // The monotonic time (µs) of the first drawing, from tavo's trace line; -1 until it came.
@@ -75,7 +88,7 @@ void Print(const char* what, std::vector<double> values, const char* unit) {
 
 int main(int argc, char** argv) {
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-  std::vector<double> startMs, logOpenMs, rssMiB, peakMiB;
+  std::vector<double> startMs, logOpenMs, rssMiB, peakMiB, libraries;
   for (int i = 0; i < runs; ++i) {
     e2e::E2eSession session;
     if (!session.Start()) {
@@ -97,6 +110,7 @@ int main(int argc, char** argv) {
     }
     long rss = StatusKiB(run.pid, "VmRSS:");
     long peak = StatusKiB(run.pid, "VmHWM:");
+    libraries.push_back(static_cast<double>(SharedLibraries(run.pid)));
     startMs.push_back(static_cast<double>(drawnAt - launchedAt) / 1000.0);
     // The day log opens after the instance check, the listen thread's handshake and the
     // 200 ms pause: the first part of the start.
@@ -111,5 +125,6 @@ int main(int argc, char** argv) {
   Print("  of which start to day log open", logOpenMs, "ms ");
   Print("resident memory (VmRSS) then", rssMiB, "MiB");
   Print("peak resident memory (VmHWM) then", peakMiB, "MiB");
+  Print("shared libraries mapped then", libraries, "   ");
   return startMs.empty() ? 1 : 0;
 }

@@ -7,8 +7,8 @@
 #
 # Usage: bash bench/web/run_web_bench.sh [build folder]      (default: build/)
 # Tunables: BENCH_SECONDS (10), BENCH_CONNECTIONS (16), BENCH_THREADS (1).
-# Every request uses a connection of its own ("Connection: close"), since the local server
-# answers one request per connection; nginx with keep-alive is printed for reference.
+# Each path is measured with keep-alive (wrk's default) and with a connection per request
+# ("Connection: close"), both servers the same way.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${1:-$top/build}
@@ -131,6 +131,14 @@ CONF
   done
 fi
 
+# A wrk latency ("812.00us", "3.41ms", "1.02s") in milliseconds.
+to_ms() {
+  python3 -c "
+import re, sys
+value, unit = re.match(r'([0-9.]+)([a-z]+)', sys.argv[1]).groups()
+print(float(value) * {'us': 0.001, 'ms': 1, 's': 1000, 'm': 60000}[unit])" "$1"
+}
+
 # Runs wrk and prints: requests/s, average, p50 and p99 latency, errors.
 measure() {
   local out
@@ -150,18 +158,20 @@ measure() {
 }
 
 peer=${nginx_port:+ vs nginx}
-printf '\nLocal web server%s, %ss per run, %s connections, %s wrk thread(s), one request per connection\n' \
-  "$peer" "$seconds" "$connections" "$threads"
-printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "path" "server" "requests/s" "avg" "p50" "p99" "socket errors"
+printf '\nLocal web server%s, %ss per run, %s connections, %s wrk thread(s)\n' "$peer" "$seconds" "$connections" "$threads"
+printf '%-14s %-30s %12s %10s %10s %10s  %s\n' "path" "server" "requests/s" "avg" "p50" "p99" "socket errors"
+row() { printf '%-14s %-30s %12s %10s %10s %10s  %s\n' "$@"; }
+ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
 for path in /index.html /asset-1mb.js; do
-  read -r t_rps t_avg t_p50 t_p99 t_err < <(measure -H 'Connection: close' "http://127.0.0.1:$tavo_port$path")
-  printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "$path" "tavo-web-serve" "$t_rps" "$t_avg" "$t_p50" "$t_p99" "${t_err}"
-  [ -n "$nginx_port" ] || continue
-  read -r n_rps n_avg n_p50 n_p99 n_err < <(measure -H 'Connection: close' "http://127.0.0.1:$nginx_port$path")
-  printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "$path" "nginx" "$n_rps" "$n_avg" "$n_p50" "$n_p99" "${n_err}"
-  read -r k_rps k_avg k_p50 k_p99 k_err < <(measure "http://127.0.0.1:$nginx_port$path")
-  printf '%-14s %-22s %12s %10s %10s %10s  %s\n' "$path" "nginx (keep-alive)" "$k_rps" "$k_avg" "$k_p50" "$k_p99" "${k_err}"
-  printf '%-14s ratio tavo/nginx requests/s: %s\n' "$path" "$(python3 -c "print(f'{$t_rps / $n_rps:.2f}')")"
+  for mode in keep-alive close; do
+    header=()
+    [ "$mode" = close ] && header=(-H 'Connection: close')
+    read -r t_rps t_avg t_p50 t_p99 t_err < <(measure "${header[@]}" "http://127.0.0.1:$tavo_port$path")
+    row "$path" "tavo-web-serve ($mode)" "$t_rps" "$t_avg" "$t_p50" "$t_p99" "$t_err"
+    [ -n "$nginx_port" ] || continue
+    read -r n_rps n_avg n_p50 n_p99 n_err < <(measure "${header[@]}" "http://127.0.0.1:$nginx_port$path")
+    row "$path" "nginx ($mode)" "$n_rps" "$n_avg" "$n_p50" "$n_p99" "$n_err"
+    printf '%-14s ratio tavo/nginx (%s): requests/s %s, p99 %s\n' "$path" "$mode" "$(ratio "$t_rps" "$n_rps")" \
+      "$(ratio "$(to_ms "$t_p99")" "$(to_ms "$n_p99")")"
+  done
 done
-printf '\nThe local server closes each connection after its answer without a "Connection: close"\n'
-printf 'header (one request per connection); wrk counts that close as a read error. Every request was answered.\n'

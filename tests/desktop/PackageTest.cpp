@@ -30,7 +30,7 @@ TEST(PackageTest, BuildsValidatesInstallsAndStartsFromAScratchRoot) {
   // Dependencies: the linked libraries and the run-time packages no binary links.
   std::string depends = Shell("dpkg-deb -f '" + deb + "' Depends");
   for (const char* package : {"libwebkit2gtk-4.1-0", "libgtk-3-0", "gstreamer1.0-libav",
-                              "gstreamer1.0-plugins-good", "fonts-noto-cjk", "bubblewrap"}) {
+                              "gstreamer1.0-plugins-good", "fonts-noto-cjk", "bubblewrap", "libavformat59"}) {
     EXPECT_NE(depends.find(package), std::string::npos) << package << " missing from " << depends;
   }
   std::string lintian = Shell("lintian --fail-on error '" + deb + "' 2>&1", &status);

@@ -10,9 +10,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "E2eSession.h"
 #include "support/Waiting.h"
@@ -20,6 +24,34 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+// The web processes (WebKit's, inside their sandbox) that descend from process `root`.
+int WebProcessesUnder(int root) {
+  std::map<int, int> parentOf;
+  std::vector<int> webProcesses;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const int pid = std::atoi(name.c_str());
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line) || line.rfind(')') == std::string::npos) continue;
+    // "pid (comm) state ppid ...": the name may hold spaces, the last ")" ends it.
+    const std::string comm = line.substr(line.find('(') + 1, line.rfind(')') - line.find('(') - 1);
+    parentOf[pid] = std::atoi(line.c_str() + line.rfind(')') + 4);
+    if (comm.rfind("WebKitWebProces", 0) == 0) webProcesses.push_back(pid);
+  }
+  int count = 0;
+  for (int pid : webProcesses) {
+    for (int at = pid; at > 1; at = parentOf.count(at) ? parentOf[at] : 0) {
+      if (at == root) {
+        ++count;
+        break;
+      }
+    }
+  }
+  return count;
+}
 using e2e::E2eSession;
 using e2e::Rect;
 using e2e::Rgb;
@@ -298,6 +330,10 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   EXPECT_EQ(Pixels(shot, Column(RowRect(list, 1), 120, 120), kDocIcon, 16), 0) << "a document too many";
   EXPECT_EQ(Pixels(shot, Column(RowRect(list, 0), 120, 120), kAccent), 0) << "lesson rows still shown";
 
+  // Until its tab is opened the question page is not loaded, and no web process runs for it.
+  EXPECT_EQ(m_session.BrowserLog().find("/Tiku/index/index.html"), std::string::npos);
+  EXPECT_EQ(WebProcessesUnder(m_run.pid), 0);
+
   // The question tab: the demo question page fills the body, the tree goes.
   ASSERT_TRUE(ClickUntilLogged(frame.x + 400, frame.y + 36, "ShowView questions"));
   const Rect body{frame.x + kInset, frame.y + kTitle + kInset, frame.width - 2 * kInset, 120};
@@ -305,6 +341,7 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   EXPECT_GE(WaitForPixels("e2e-questions.png", body, kAccent, 600), 600) << "no question page";
   EXPECT_FALSE(TreeShown(m_session.Screenshot("e2e-questions.png"), frame)) << "the tree stayed";
   EXPECT_NE(m_session.BrowserLog().find("/Tiku/index/index.html"), std::string::npos);
+  EXPECT_GE(WebProcessesUnder(m_run.pid), 1);
 
   // Back to the courses: the tree and the document list as they were.
   ASSERT_TRUE(ClickUntilLogged(frame.x + 296, frame.y + 36, "ShowView course"));

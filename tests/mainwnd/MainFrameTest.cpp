@@ -146,10 +146,16 @@ TEST_F(MainFrameTest, BodyViewFollowsTheCatalogueAndTheTabs) {
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(Visible(main, c.courseView));
     EXPECT_FALSE(Visible(main, L"vlQuestions"));
+    // The question page is asked for only when its tab is first opened.
+    EXPECT_FALSE(main->GetQuestionView().Requested());
+    EXPECT_EQ(main->FindControl(L"lbQuestionsLoading")->GetText(), L"题库加载中…");
 
     ClickOn(main, L"optMyQuestions");
     EXPECT_EQ(main->GetView(), MainDlg::View::Questions);
     EXPECT_TRUE(Visible(main, L"vlQuestions"));
+    EXPECT_TRUE(main->GetQuestionView().Requested());
+    // Without a browser engine here, the holder says the page cannot open.
+    EXPECT_EQ(main->FindControl(L"lbQuestionsLoading")->GetText(), L"题库暂时无法打开");
     EXPECT_FALSE(Visible(main, c.courseView));
     EXPECT_EQ(main->FindControlAs<COptionUI>(L"optMyQuestions")->GetFont(), 13);
     EXPECT_EQ(main->FindControlAs<COptionUI>(L"optMyCourse")->GetFont(), 12);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -17,10 +18,11 @@ extern "C" {
 #include "account/WindowTestKit.h"
 #include "app/TextConv.h"
 #include "downloads/DownloadTask.h"
+#include "mainwnd/MainDlg.h"
 #include "platform/MessageCore.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
-#include "mainwnd/MainDlg.h"
+#include "playback/LibAv.h"
 #include "playback/MediaProbe.h"
 #include "playback/PlayLocal.h"
 #include "playback/SystemPlayer.h"
@@ -103,6 +105,23 @@ TEST(IsH264File, AnswersFromTheFirstStreamOfRealFiles) {
       {"H.264 named .webm: the content decides", Media().fakeExtension, true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsH264File(c.path.string()), c.h264) << c.what;
+}
+
+TEST(IsH264File, TheProgramLinksNoMediaLibraryAndLoadsItOnlyToProbe) {
+  // The program's own dynamic section: libavformat, and what it would pull in, is not there.
+  std::string dynamic;
+  if (FILE* readelf = ::popen("readelf -d '" TAVO_EXECUTABLE "' 2>&1", "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, readelf)) > 0;) dynamic.append(buffer, n);
+    ::pclose(readelf);
+  }
+  ASSERT_NE(dynamic.find("(NEEDED)"), std::string::npos) << dynamic;
+  for (const char* library : {"libavformat", "libavcodec", "libavutil"})
+    EXPECT_EQ(dynamic.find(library), std::string::npos) << library << " is linked:\n" << dynamic;
+  // Loaded at run time by the sonames of the headers; a missing library gives no loader.
+  EXPECT_NE(LibAv::Get(), nullptr);
+  EXPECT_EQ(LibAv::Load("libavformat.so.0-absent", LibAv::kUtilSoname), nullptr);
+  EXPECT_EQ(LibAv::Load(LibAv::kFormatSoname, "libavutil.so.0-absent"), nullptr);
 }
 
 TEST(IsH264File, NeverFollowsAPlaylistOutOfTheFile) {

@@ -23,32 +23,34 @@ TEST(HttpLayer, AnswerFormatFromTheRoute) {
   };
   std::vector<RouteCase> cases = {
       {"one-byte text body with the default headers", [](request&, response& res) { res.end("x"); },
-       "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Type: text/html\r\n\r\nx"},
+       "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 1\r\nContent-Type: text/html\r\n\r\nx"},
       {"content type set in other letter case replaces the default",
        [](request&, response& res) {
          res.set_header("content-type", "text/css");
          res.end("");
        },
-       "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nContent-Type: text/css\r\n\r\n"},
+       "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\nContent-Type: text/css\r\n\r\n"},
       {"a length set by the route is kept",
        [](request&, response& res) {
          res.set_header("CONTENT-LENGTH", "2");
          res.end(std::string("ab"));
        },
-       "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 2\r\nContent-Type: text/html\r\n\r\nab"},
+       "HTTP/1.1 200 OK\r\nConnection: close\r\nCONTENT-LENGTH: 2\r\nContent-Type: text/html\r\n\r\nab"},
       {"byte body adds no length",
        [](request&, response& res) {
          res.set_status(201);
          res.end("a\0b", 3);
        },
-       "HTTP/1.1 201 Created\r\nContent-Type: text/html\r\n\r\n" + std::string("a\0b", 3)},
+       "HTTP/1.1 201 Created\r\nConnection: close\r\nContent-Type: text/html\r\n\r\n" +
+           std::string("a\0b", 3)},
       {"headers in case-insensitive order",
        [](request&, response& res) {
          res.set_header("x-b", "2");
          res.set_header("X-A", "1");
          res.end("");
        },
-       "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nContent-Type: text/html\r\nX-A: 1\r\nx-b: 2\r\n\r\n"},
+       "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 0\r\nContent-Type: text/html\r\nX-A: "
+       "1\r\nx-b: 2\r\n\r\n"},
       {"status without a text answers 500",
        [](request&, response& res) {
          res.set_status(306);
@@ -67,7 +69,7 @@ TEST(HttpLayer, AnswerFormatFromTheRoute) {
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
     LoopServer server(c.route);
-    EXPECT_EQ(Talk(server.port(), {"GET / HTTP/1.1\r\n\r\n"}), c.expected);
+    EXPECT_EQ(Talk(server.port(), {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n"}), c.expected);
     EXPECT_TRUE(server.WaitForNoConnections());
   }
 }
@@ -83,17 +85,17 @@ TEST(HttpLayer, RequestAsTheRouteSeesIt) {
     std::string body;
   };
   std::vector<Parsed> cases = {
-      {"path and query", {"GET /a/b.js?v=2&w=3 HTTP/1.1\r\nHost: h\r\n\r\n"}, "GET|/a/b.js|v=2&w=3||h|1"},
-      {"header names in any letter case", {"PUT /p HTTP/1.1\r\nX-TEST: v\r\n\r\n"}, "PUT|/p||v||1"},
+      {"path and query", {"GET /a/b.js?v=2&w=3 HTTP/1.0\r\nHost: h\r\n\r\n"}, "GET|/a/b.js|v=2&w=3||h|1"},
+      {"header names in any letter case", {"PUT /p HTTP/1.0\r\nX-TEST: v\r\n\r\n"}, "PUT|/p||v||1"},
       {"a repeated header keeps its last value",
-       {"GET / HTTP/1.1\r\nx-test: 1\r\nX-Test: 2\r\n\r\n"},
+       {"GET / HTTP/1.0\r\nx-test: 1\r\nX-Test: 2\r\n\r\n"},
        "GET|/||2||1"},
       {"field and value split across reads",
-       {"GET / HTTP/1.1\r\nX-Te", "st: ab", "c\r\nHost: h\r\n\r\n"},
+       {"GET / HTTP/1.0\r\nX-Te", "st: ab", "c\r\nHost: h\r\n\r\n"},
        "GET|/||abc|h|2"},
-      {"folded header value", {"GET / HTTP/1.1\r\nX-Test: a\r\n b\r\n\r\n"}, "GET|/||a b||1"},
-      {"no path in an absolute URL", {"GET http://h HTTP/1.1\r\n\r\n"}, "GET|/||||0"},
-      {"CONNECT target", {"CONNECT h:443 HTTP/1.1\r\n\r\n"}, "CONNECT|/||||0"},
+      {"folded header value", {"GET / HTTP/1.0\r\nX-Test: a\r\n b\r\n\r\n"}, "GET|/||a b||1"},
+      {"no path in an absolute URL", {"GET http://h HTTP/1.0\r\n\r\n"}, "GET|/||||0"},
+      {"CONNECT target", {"CONNECT h:443 HTTP/1.0\r\n\r\n"}, "CONNECT|/||||0"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -53,7 +53,8 @@ native::http::route_fn RouteTo(const WebRouter& router) {
 }
 
 std::string WithHost(const std::string& host) {
-  return "GET / HTTP/1.1\r\n" + (host.empty() ? std::string() : "Host: " + host + "\r\n") + "\r\n";
+  return "GET / HTTP/1.1\r\n" + (host.empty() ? std::string() : "Host: " + host + "\r\n") +
+         "Connection: close\r\n\r\n";
 }
 
 TEST(WebAdmission, OnlyTheLoopbackHostWithThisPortIsAnswered) {
@@ -89,7 +90,8 @@ TEST(WebAdmission, OnlyTheLoopbackHostWithThisPortIsAnswered) {
     EXPECT_EQ(Talk(server.port(), {WithHost(c.host)}), c.expected);
   }
   // A refused page does not learn whether a file exists.
-  EXPECT_EQ(Talk(server.port(), {"GET /page.html HTTP/1.1\r\nHost: attacker.example:" + port + "\r\n\r\n"}),
+  EXPECT_EQ(Talk(server.port(), {"GET /page.html HTTP/1.1\r\nHost: attacker.example:" + port +
+                                 "\r\nConnection: close\r\n\r\n"}),
             kMisdirected);
   EXPECT_TRUE(server.WaitForNoConnections());
 }
@@ -100,7 +102,7 @@ TEST(WebAdmission, LinksOutOfTheFolderAreNotFollowedAndNotFoundNamesOnlyThePath)
     SCOPED_TRACE(folder);
     WebRouter router(folder);
     LoopServer server(RouteTo(router));
-    const std::string page = Answer(200, "text/html", "<p>page</p>");
+    const std::string page = FileAnswer("text/html", "<p>page</p>");
     struct PathCase {
       std::string path;
       std::string expected;
@@ -235,7 +237,7 @@ TEST(WebAdmission, AFloodOfIdleSocketsUnderTheDesktopFileLimitLeavesRoomForARequ
   EXPECT_GT(idle.size(), 1024u) << "the flood must pass the server's limit";
   const auto start = Clock::now();
   EXPECT_EQ(Talk(server.port(), {GetRequest(server.port(), "/page.html")}),
-            Answer(200, "text/html", "<p>page</p>"));
+            FileAnswer("text/html", "<p>page</p>"));
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
   for (int fd : idle) ::close(fd);
   ::setrlimit(RLIMIT_NOFILE, &before);

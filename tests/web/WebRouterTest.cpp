@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr std::size_t kTestPieceSize = 4096;
 const char* const kShortKernelFile = "/sys/kernel/mm/transparent_hugepage/enabled";
 
 // The port the suite's server listens on, for the Host header it asks for.
@@ -20,8 +19,11 @@ int g_port = 0;
 
 std::string HostLine() { return "Host: 127.0.0.1:" + std::to_string(g_port) + "\r\n"; }
 
+// The request's last lines: this server's Host, and a close after the answer.
+std::string LastLines() { return HostLine() + "Connection: close\r\n\r\n"; }
+
 std::string Get(const std::string& target, const std::string& method = "GET") {
-  return method + " " + target + " HTTP/1.1\r\n" + HostLine() + "\r\n";
+  return method + " " + target + " HTTP/1.1\r\n" + LastLines();
 }
 
 // An answer without its body, as a HEAD request gets it.
@@ -54,7 +56,7 @@ class WebRouterTest : public ::testing::Test {
     for (const auto& [ext, type] : Types())
       root.Write("htmllocal/t." + ext, ext == "png" ? binary : "t." + ext);
     ::mkfifo((s_folder + "/pipe.js").c_str(), 0600);
-    s_router = new WebRouter(s_folder, kTestPieceSize);
+    s_router = new WebRouter(s_folder);
     s_server = new LoopServer([](native::http::request& request, native::http::response& response) {
       s_router->Handle(request, response);
     });
@@ -90,7 +92,7 @@ class WebRouterTest : public ::testing::Test {
     return Answer(404, "text/plain", "Not found. URL=" + urlPath);
   }
   static std::string File(const std::string& relative, const std::string& type) {
-    return Answer(200, type, ReadWhole(s_folder + "/" + relative));
+    return FileAnswer(type, ReadWhole(s_folder + "/" + relative));
   }
 
   static inline TempFolder* s_root = nullptr;
@@ -119,7 +121,8 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
   std::vector<Case> cases = {
       {"root: fixed text, Content-Length before Content-Type",
        {Get("/")},
-       "HTTP/1.1 200 OK\r\nContent-Length: 18\r\nContent-Type: text/plain\r\n\r\nThis is the index!"},
+       "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 18\r\nContent-Type: text/plain\r\n\r\nThis "
+       "is the index!"},
       {"root with a query", {Get("/?v=2")}, Answer(200, "text/plain", "This is the index!")},
       {"missing file: the request path in the body", {Get("/x.js")}, NotFound("/x.js")},
       {"file in a subfolder", {Get("/a/b.css")}, css},
@@ -130,25 +133,31 @@ TEST_F(WebRouterTest, AnswersByteForByte) {
       {"no extension is plain text", {Get("/noext")}, File("noext", "text/plain")},
       {"a dot only in the folder name", {Get("/v.d/file")}, File("v.d/file", "text/plain")},
       {"POST answered like GET",
-       {"POST /index.html HTTP/1.1\r\n" + HostLine() + "Content-Type: application/x-www-form-urlencoded\r\n"
-        "Content-Length: 7\r\n\r\na=1&b=2"},
+       {"POST /index.html HTTP/1.1\r\n" + HostLine() +
+        "Content-Type: application/x-www-form-urlencoded\r\n"
+        "Connection: close\r\nContent-Length: 7\r\n\r\na=1&b=2"},
        index},
       {"HEAD: the headers of GET without the body", {Get("/a/b.css", "HEAD")}, Head(css)},
       {"HEAD of a file sent in pieces", {Get("/big.bin", "HEAD")}, Head(File("big.bin", "text/plain"))},
       {"HEAD of a missing file", {Get("/x.js", "HEAD")}, Head(NotFound("/x.js"))},
       {"HEAD of the root", {Get("/", "HEAD")}, Head(Answer(200, "text/plain", "This is the index!"))},
-      {"two pipelined requests answered once", {Get("/a/b.css") + Get("/index.html")}, css},
+      {"a request after one that asked to close is not answered",
+       {Get("/a/b.css") + Get("/index.html")},
+       css},
       {"half-close after the request", {Get("/index.html")}, index, Ending::kHalfClose},
       {"header split across reads",
-       {"GET /index.html HTTP/1.1\r\nHo", "st: 127.0.0.1:" + std::to_string(g_port) + "\r\nAcc", "ept: */*\r\n", "\r\n"},
+       {"GET /index.html HTTP/1.1\r\nHo", "st: 127.0.0.1:" + std::to_string(g_port) + "\r\nAcc",
+        "ept: */*\r\n", "Connection: close\r\n\r\n"},
        index},
-      {"URL split across reads", {"GET /a/b", ".css?v", "=1 HTTP/1.1\r\n" + HostLine() + "\r\n"}, css},
-      {"request line split before the version", {"GET /index.html", " HTTP/1.1\r\n" + HostLine() + "\r\n"}, index},
+      {"URL split across reads", {"GET /a/b", ".css?v", "=1 HTTP/1.1\r\n" + LastLines()}, css},
+      {"request line split before the version", {"GET /index.html", " HTTP/1.1\r\n" + LastLines()}, index},
       {"folder is not a file", {Get("/a")}, NotFound("/a")},
       {"FIFO is not read", {Get("/pipe.js")}, NotFound("/pipe.js")},
       {"file at the whole-file limit", {Get("/limit.bin")}, File("limit.bin", "text/plain")},
       {"file over it, sent in pieces", {Get("/big.bin")}, File("big.bin", "text/plain")},
-      {"file sent in pieces to a client that half-closed", {Get("/big.bin")}, File("big.bin", "text/plain"),
+      {"file sent in pieces to a client that half-closed",
+       {Get("/big.bin")},
+       File("big.bin", "text/plain"),
        Ending::kHalfClose},
       {"malformed request line: 400", {"GARBAGE\r\n\r\n"}, Answer(400, "text/plain", "Bad Request")},
   };
@@ -176,13 +185,14 @@ TEST_F(WebRouterTest, FileShorterThanItsSizeIsAnsweredWithWhatWasRead) {
       << "the fixture must claim more than it holds";
   // Served from its own folder: a link to it from the content folder would be refused.
   const std::filesystem::path kernelFile(kShortKernelFile);
-  WebRouter router(kernelFile.parent_path().string(), kTestPieceSize);
+  WebRouter router(kernelFile.parent_path().string());
   LoopServer server([&router](native::http::request& request, native::http::response& response) {
     router.Handle(request, response);
   });
-  const std::string get = "GET /" + kernelFile.filename().string() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
-                          std::to_string(server.port()) + "\r\n\r\n";
-  EXPECT_EQ(Talk(server.port(), {get}), Answer(200, "text/plain", content));
+  const std::string get = "GET /" + kernelFile.filename().string() +
+                          " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+                          "\r\nConnection: close\r\n\r\n";
+  EXPECT_EQ(Talk(server.port(), {get}), FileAnswer("text/plain", content));
 }
 
 TEST_F(WebRouterTest, HostileRequestsNeverStopTheServer) {

@@ -144,14 +144,20 @@ std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending
   return received;
 }
 
-std::string GetRequest(int port, const std::string& target) {
-  return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
+std::string GetRequest(int port, const std::string& target, const std::string& extraHeaders) {
+  return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n" + extraHeaders +
+         "Connection: close\r\n\r\n";
 }
 
 std::string Answer(int status, const std::string& contentType, const std::string& body) {
   return "HTTP/1.1 " + std::to_string(status) + " " + native::http::status_text(status) +
-         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nContent-Type: " + contentType +
-         "\r\n\r\n" + body;
+         "\r\nConnection: close\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nContent-Type: " + contentType + "\r\n\r\n" + body;
+}
+
+std::string FileAnswer(const std::string& contentType, const std::string& body) {
+  return Answer(200, contentType, body)
+      .insert(std::string_view("HTTP/1.1 200 OK\r\n").size(), "Accept-Ranges: bytes\r\n");
 }
 
 TempFolder::TempFolder() {

@@ -59,11 +59,14 @@ int ConnectLoopback(int port);
 // of five seconds ends the read; the text then ends with "<timeout>".
 std::string Talk(int port, const std::vector<std::string>& pieces, Ending ending = Ending::kRead);
 
-// A GET request for `target` with the Host the server on `port` admits.
-std::string GetRequest(int port, const std::string& target);
+// A GET request for `target` with the Host the server on `port` admits and `extraHeaders`
+// (whole lines), asking the server to close the connection after its answer.
+std::string GetRequest(int port, const std::string& target, const std::string& extraHeaders = {});
 
-// A whole answer as the server writes it.
+// A whole answer as the server writes it before it closes the connection.
 std::string Answer(int status, const std::string& contentType, const std::string& body);
+// The whole answer with a file's bytes, which also tells that byte ranges may be asked for.
+std::string FileAnswer(const std::string& contentType, const std::string& body);
 
 // A fresh temporary folder, removed with everything in it when the object goes.
 class TempFolder {

@@ -11,7 +11,7 @@
 
 namespace native::internal {
 
-enum class callback_id : std::size_t { close, listen, read, timeout, count_ };
+enum class callback_id : std::size_t { close, listen, read, timeout, poll, count_ };
 
 class callback_object_base {
  public:

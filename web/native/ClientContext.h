@@ -1,8 +1,11 @@
-// One accepted connection: feeds what it reads to http-parser, hands the first complete
-// request to the route function, writes its answer and closes. Bytes after the first request
-// are not handled. A body given as a source is written piece by piece, the next piece asked
-// for only once the previous one was written, so a slow reader holds one piece in memory.
-// A connection that stays silent, or whose request is not whole by a deadline, is closed.
+// One accepted connection: feeds what it reads to http-parser, hands each complete request to
+// the route function and writes its answer, one request after the other. The connection stays
+// open for the next request unless the client said otherwise (HTTP/1.0 without keep-alive,
+// "Connection: close"), the request could not be parsed, or the answer failed; the answer
+// before a close says "Connection: close". A request that arrives while the previous one is
+// answered waits, and reading pauses once too much of it is waiting. A file body goes out by
+// sendfile as the socket takes it. A connection that stays silent, or whose request is not
+// whole by a deadline, is closed.
 #pragma once
 
 #include <http_parser.h>
@@ -11,9 +14,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "web/native/Admission.h"
+#include "web/native/FileSender.h"
 #include "web/native/Request.h"
 #include "web/native/Response.h"
 #include "web/native/Tcp.h"
@@ -34,19 +39,26 @@ class client_context : public std::enable_shared_from_this<client_context> {
   void start(std::function<void(client_context*)> on_finished);
   // Closes the connection at once without calling `on_finished`.
   void abort();
-  // True until the whole request has arrived.
+  // True until the whole request has arrived, and again between requests.
   bool waiting_for_request() const { return !m_message_complete && !m_finished; }
-  // The loop time of the accept, in milliseconds.
+  // The loop time of the accept or of the end of the previous answer, in milliseconds.
   std::uint64_t started_at() const { return m_started_at; }
 
  private:
   friend struct parser_callbacks;
 
+  void new_response();
+  void start_reading();
   void on_read(const char* data, ssize_t nread);
-  bool write_answer(std::string answer, std::unique_ptr<body_source> rest);
+  void parse(const char* data, std::size_t length);
+  void answer_request();
+  bool write_answer(std::string answer, std::optional<file_body> body);
   void on_written(int status);
-  void write_next_piece();
+  void send_body();
+  void on_answer_sent();
+  void next_request();
   void finish();
+  void watch_idle();
   void on_first_bytes();
   void on_deadline(const wchar_t* what);
 
@@ -66,8 +78,15 @@ class client_context : public std::enable_shared_from_this<client_context> {
   route_fn m_route;
   request m_request;
   std::unique_ptr<response> m_response;
-  std::unique_ptr<body_source> m_body;
+  std::optional<file_body> m_body;
+  std::unique_ptr<base::file_sender> m_sender;
   std::function<void(client_context*)> m_on_finished;
+  std::string m_pending;  // bytes of the next request, received while this one is answered
+  bool m_reading = false;
+  bool m_peer_ended = false;
+  std::uint64_t m_request_count = 0;
+  int m_local_port = -1;  // asked of the socket once, at the first request
+  connection_after m_after = connection_after::close;
 
   std::string m_url_text;
   std::string m_field;

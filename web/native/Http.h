@@ -1,5 +1,6 @@
 // The HTTP server: listens on an IPv4 address and answers every request with one route
-// function, one request per connection. Everything runs on the thread of its libuv loop.
+// function, keeping connections open between requests. Everything runs on the thread of its
+// libuv loop.
 // At most `max_connections` connections are held: a flood of idle ones cannot use up the
 // process's open files.
 #pragma once

@@ -12,7 +12,8 @@ namespace native::http {
 
 namespace {
 constexpr std::string_view kInternalError =
-    "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 21\r\nContent-Type: text/plain\r\n\r\n"
+    "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\nContent-Length: 21\r\nContent-Type: "
+    "text/plain\r\n\r\n"
     "Internal Server Error";
 }  // namespace
 
@@ -45,7 +46,7 @@ bool response::end(const char* data, std::size_t length) {
   return send(std::string_view(data, length), false);
 }
 
-bool response::end(std::unique_ptr<body_source> body) { return send({}, false, std::move(body)); }
+bool response::end(file_body body) { return send({}, false, std::move(body)); }
 
 bool response::fail(int code) {
   if (m_ended) return false;
@@ -55,13 +56,20 @@ bool response::fail(int code) {
   return send(status_text(code), true);
 }
 
-bool response::send(std::string_view body, bool add_length, std::unique_ptr<body_source> rest) {
+bool response::send(std::string_view body, bool add_length, std::optional<file_body> rest) {
   if (m_ended) return false;
   std::string answer;
   bool ok = false;
   try {
     if (add_length && m_headers.find("Content-Length") == m_headers.end()) {
       m_headers.emplace("Content-Length", std::to_string(body.size()));
+    }
+    // Without a length only the end of the connection tells the client where the body ends.
+    if (m_headers.find("Content-Length") == m_headers.end()) m_connection = connection_after::close;
+    if (m_connection == connection_after::close) {
+      set_header("Connection", "close");
+    } else if (m_connection == connection_after::keep_open_announced) {
+      set_header("Connection", "keep-alive");
     }
     if (m_head_only) {
       body = {};
@@ -77,7 +85,9 @@ bool response::send(std::string_view body, bool add_length, std::unique_ptr<body
   if (!ok) {
     // The route's answer cannot be given; the client still learns that the request failed.
     // Should even this small text not fit in memory, the empty answer drops the connection.
+    // The connection closes after it, whatever the request asked.
     rest.reset();
+    m_connection = connection_after::close;
     try {
       answer = m_head_only ? kInternalError.substr(0, kInternalError.find("\r\n\r\n") + 4) : kInternalError;
     } catch (const std::bad_alloc&) {

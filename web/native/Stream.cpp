@@ -57,6 +57,12 @@ int stream::write_view(std::string_view data, std::function<void(int)> on_done) 
   return rc;
 }
 
+int stream::fileno() const {
+  uv_os_fd_t fd = -1;
+  if (!is_open() || uv_fileno(raw(), &fd) != 0) return -1;
+  return fd;
+}
+
 void stream::on_alloc(uv_handle_t* h, std::size_t suggested, uv_buf_t* buf) {
   auto* storage = static_cast<internal::handle_storage*>(h->data);
   assert(storage && "uv_handle_->data");

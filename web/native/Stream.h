@@ -24,6 +24,8 @@ class stream : public handle {
   int write(std::string data, std::function<void(int status)> on_done);
   // The same for bytes the caller owns: they must stay valid until `on_done` runs.
   int write_view(std::string_view data, std::function<void(int status)> on_done);
+  // The operating system's descriptor of the stream, -1 when it has none.
+  int fileno() const;
 
  protected:
   uv_stream_t* stream_raw() const { return reinterpret_cast<uv_stream_t*>(raw()); }

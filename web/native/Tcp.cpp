@@ -2,6 +2,8 @@
 #include "web/native/Tcp.h"
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <cassert>
 
@@ -30,6 +32,17 @@ bool tcp::accept(tcp& client) {
 }
 
 bool tcp::open(uv_os_sock_t socket) { return is_open() && uv_tcp_open(tcp_raw(), socket) == 0; }
+
+void tcp::set_no_delay() {
+  if (is_open()) uv_tcp_nodelay(tcp_raw(), 1);
+}
+
+// Not every stream is a TCP socket (the fuzz target uses a socket pair): a failure is harmless.
+void tcp::set_cork(bool corked) {
+  const int fd = fileno();
+  const int value = corked ? 1 : 0;
+  if (fd >= 0) ::setsockopt(fd, IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+}
 
 int tcp::local_port() const {
   if (!is_open()) return 0;

@@ -20,6 +20,11 @@ class tcp : public base::stream {
   bool accept(tcp& client);
   // Adopts a connected stream socket (the fuzz target feeds the server through a socket pair).
   bool open(uv_os_sock_t socket);
+  // Sends small writes at once instead of waiting for the peer's acknowledgement (Nagle).
+  void set_no_delay();
+  // While corked, writes are held back until full packets can go out: an answer's head and
+  // the start of its file body leave together. Uncorking sends what is held.
+  void set_cork(bool corked);
   // The bound local port, 0 when unknown.
   int local_port() const;
 
