@@ -542,3 +542,26 @@ TEST_F(UiTest, TooltipsFollowTheSkinAndGetOutOfTheWay) {
   const CDuiRect& drop = w->PM().GetPopup()->GetPos();
   EXPECT_EQ(host->shownTip.avoid, (HostRect{drop.left, drop.top, drop.GetWidth(), drop.GetHeight()}));
 }
+
+// A disabled control takes no clicks but still says why: its tooltip shows over it, also
+// when the pointer comes from its (enabled) parent.
+TEST_F(UiTest, DisabledControlsStillShowTheirTooltip) {
+  auto w = MakeWindow(R"(<VerticalLayout><HorizontalLayout height="40">
+      <Button name="go" width="100" enabled="false" tooltip="请输入账号和密码"/><Control/></HorizontalLayout>
+      <Button name="other" height="40" tooltip="其他"/><Control/></VerticalLayout>)");
+  TestHostWindow* host = w->Host();
+  host->MouseMove(200, 20);
+  EXPECT_EQ(host->shownTip.text, "");
+  host->MouseMove(50, 20);
+  EXPECT_EQ(host->shownTip.text, "请输入账号和密码");
+  w->events.clear();
+  host->Click(50, 20);
+  EXPECT_TRUE(w->events.empty());
+  host->MouseMove(50, 60);
+  EXPECT_EQ(host->shownTip.text, "其他");
+  host->MouseMove(50, 20);
+  EXPECT_EQ(host->shownTip.text, "请输入账号和密码");
+  w->FindControl(L"go")->SetEnabled(true);
+  host->MouseMove(200, 20);
+  EXPECT_EQ(host->shownTip.text, "");
+}
