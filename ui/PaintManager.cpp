@@ -372,6 +372,17 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
   }
 }
 
+namespace {
+// The stop that holds the focus: the focused control, or the stop it lies in (a list's row
+// takes the focus when the arrows select it, and Tab goes on from the list).
+CControlUI* CurrentTabStop(CControlUI* focus, const std::vector<CControlUI*>& stops) {
+  for (CControlUI* c = focus; c; c = c->GetParent()) {
+    if (std::find(stops.begin(), stops.end(), c) != stops.end()) return c;
+  }
+  return nullptr;
+}
+}  // namespace
+
 std::vector<CControlUI*> CPaintManagerUI::TabStops() const {
   std::vector<CControlUI*> stops;
   if (!m_root) return stops;
@@ -387,7 +398,7 @@ std::vector<CControlUI*> CPaintManagerUI::TabStops() const {
 bool CPaintManagerUI::SetNextTabControl(bool forward) {
   std::vector<CControlUI*> stops = TabStops();
   if (stops.empty()) return false;
-  auto it = std::find(stops.begin(), stops.end(), m_pFocus);
+  auto it = std::find(stops.begin(), stops.end(), CurrentTabStop(m_pFocus, stops));
   size_t index;
   if (it == stops.end())
     index = forward ? 0 : stops.size() - 1;
@@ -669,7 +680,8 @@ bool CPaintManagerUI::HandleKey(const HostKeyEvent& ke) {
     const bool forward = (ke.modifiers & MK_SHIFT) == 0;
     // From the last stop (or the first, backwards) the Tab order may go on in another window.
     std::vector<CControlUI*> stops = TabStops();
-    const bool atEnd = stops.empty() || m_pFocus == (forward ? stops.back() : stops.front());
+    const bool atEnd =
+        stops.empty() || CurrentTabStop(m_pFocus, stops) == (forward ? stops.back() : stops.front());
     if (atEnd && m_onTabLeave && m_onTabLeave(forward)) return true;
     return SetNextTabControl(forward);
   }
