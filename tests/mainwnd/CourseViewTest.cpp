@@ -286,6 +286,7 @@ TEST_F(CourseViewTest, TreeIsOneTabStopOfTheMainWindow) {
   EXPECT_TRUE(HostOf(wnd)->focused);
   EXPECT_TRUE(treePm.IsFocusVisible());
   EXPECT_EQ(mainPm.GetFocus(), nullptr);
+  SaveScreenshot(main, "course-view-tree-tab.png", {wnd});
 
   HostOf(wnd)->Key(VK_TAB);
   EXPECT_TRUE(HostOf(main)->focused);
