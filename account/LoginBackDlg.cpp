@@ -87,17 +87,20 @@ void LoginBackDlg::InitWindow() {
   }
   LayoutChildren(frame);
 
-  if (m_head) {
-    std::wstring account = m_login->GetAccountText();
-    std::wstring picture;
-    if (IsPlainFolderName(account)) {
-      std::string found = FindFirstFileIn(WideToAnsi(GetHeaderFolder(account)));
-      std::error_code ec;
-      if (!found.empty() && std::filesystem::exists(found, ec)) picture = AnsiToWide(found);
-    }
-    if (picture.empty()) picture = DefaultAvatar();
-    m_head->SetHeadImage(picture);
+  ShowAccountAvatar();
+}
+
+void LoginBackDlg::ShowAccountAvatar() {
+  if (!m_head || !m_login) return;
+  std::wstring account = m_login->GetAccountName();
+  std::wstring picture;
+  if (IsPlainFolderName(account)) {
+    std::string found = FindFirstFileIn(WideToAnsi(GetHeaderFolder(account)));
+    std::error_code ec;
+    if (!found.empty() && std::filesystem::exists(found, ec)) picture = AnsiToWide(found);
   }
+  if (picture.empty()) picture = DefaultAvatar();
+  m_head->SetHeadImage(picture);
 }
 
 void LoginBackDlg::LayoutChildren(const CDuiRect& frame) {
@@ -113,6 +116,9 @@ void LoginBackDlg::LayoutChildren(const CDuiRect& frame) {
 }
 
 void LoginBackDlg::ShowChildren(bool show) {
+  // Back after a sign-out: the avatar is that of the account in the form now, never the
+  // one shown when the frame was first built.
+  if (show) ShowAccountAvatar();
   if (m_mid) m_mid->ShowWindow(show, false);
   if (m_login) {
     m_login->ShowBusy(false);

@@ -53,6 +53,8 @@ class LoginBackDlg : public WindowImplBase {
  private:
   void SyncMaxRestoreButtons();
   void OnLoginDone();
+  // The avatar of the account named in the form, or the default picture.
+  void ShowAccountAvatar();
 
   std::unique_ptr<LoginMidDlg> m_mid;
   std::unique_ptr<LoginDlg> m_login;

@@ -66,7 +66,7 @@ void LoginDlg::InitWindow() {
     return;
   }
   ShowBusy(false);
-  SetButtonEnabled(m_login, false);
+  UpdateLoginButton();
 
   if (!m_accountLogin->IsSelected() || !m_savePass->IsSelected()) return;
   SavedCredentials saved = LoadSavedCredentials();
@@ -74,10 +74,15 @@ void LoginDlg::InitWindow() {
   m_user->SetText(AnsiToWide(saved.user));
   m_pass->SetText(AnsiToWide(saved.password));
   SetButtonEnabled(m_login, true);
+  m_login->SetToolTip(L"");
   if (saved.autoLogin) DoLogin();
 }
 
 std::wstring LoginDlg::GetAccountText() const { return m_user ? m_user->GetText() : std::wstring(); }
+
+std::wstring LoginDlg::GetAccountName() const {
+  return m_user && m_accountLogin && m_smsLogin && !IsSmsMode() ? m_user->GetText() : std::wstring();
+}
 
 bool LoginDlg::IsSmsMode() const { return !(m_accountLogin->IsSelected() || !m_smsLogin->IsSelected()); }
 
@@ -87,7 +92,19 @@ void LoginDlg::SetButtonEnabled(CButtonUI* button, bool enabled) {
 }
 
 void LoginDlg::UpdateLoginButton() {
-  SetButtonEnabled(m_login, !m_user->GetText().empty() && !m_pass->GetText().empty());
+  // A greyed button says what it waits for, in the words of the fields' hints.
+  const bool sms = IsSmsMode();
+  const bool noUser = m_user->GetText().empty();
+  const bool noPass = m_pass->GetText().empty();
+  std::wstring missing;
+  if (noUser && noPass)
+    missing = sms ? L"请输入手机号和验证码" : L"请输入账号和密码";
+  else if (noUser)
+    missing = sms ? L"请输入手机号" : L"请输入账号";
+  else if (noPass)
+    missing = sms ? L"请输入验证码" : L"请输入密码";
+  SetButtonEnabled(m_login, missing.empty());
+  m_login->SetToolTip(missing);
 }
 
 void LoginDlg::ShowTip(const std::wstring& text) {

@@ -36,6 +36,9 @@ class LoginDlg : public WindowImplBase {
 
   // The text of the account field (empty before InitWindow ran).
   std::wstring GetAccountText() const;
+  // The account name in the form: the account field on the password tab, empty on the SMS
+  // tab (the field holds a mobile number there).
+  std::wstring GetAccountName() const;
   bool IsRequestPending() const { return m_requestPending; }
   bool IsCatalogueLoading() const { return m_loginThread; }
   int GetSmsCountdown() const { return m_smsCountdown; }

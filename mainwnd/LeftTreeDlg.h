@@ -51,6 +51,8 @@ class LeftTreeDlg : public WindowImplBase {
   void InitWindow() override;
   LRESULT OnSize(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
   bool OnHostKey(const HostKeyEvent& event) override;
+  // The tree is one stop of the main window's Tab order.
+  bool SharesOwnerTabOrder() const override { return true; }
 
  private:
   void ReselectCurrent();

@@ -68,7 +68,8 @@ void SetRowWaiting(CControlUI* row, TaskKind kind) {
 void SetRowStatus(CControlUI* row, TaskKind kind, const std::wstring& status) {
   CControlUI* button = ButtonOf(row, kind);
   if (button == nullptr) return;
-  button->ApplyAttributeList(kIdleText);
+  // A download waiting again reads as the one queued at first: the same text, the same colour.
+  button->ApplyAttributeList(status == kRowWaiting ? kBusyText : kIdleText);
   button->SetText(status);
   button->SetEnabled(status != kRowDownloaded);
   if (kind == TaskKind::Document)

@@ -74,13 +74,15 @@ CControlUI* CPaintManagerUI::FindControl(const std::wstring& name) const {
   return it != m_names.end() && !it->second.empty() ? it->second.front() : nullptr;
 }
 
-CControlUI* CPaintManagerUI::FindControl(CDuiPoint pt) const {
+CControlUI* CPaintManagerUI::FindControl(CDuiPoint pt) const { return ControlAt(pt, UIFIND_ENABLED); }
+
+CControlUI* CPaintManagerUI::ControlAt(CDuiPoint pt, UINT flags) const {
+  flags |= UIFIND_VISIBLE | UIFIND_TOP_FIRST;
   if (m_pPopup && m_pPopup->IsVisible()) {
-    if (CControlUI* c = m_pPopup->FindControlAt(pt, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_TOP_FIRST))
-      return c;
+    if (CControlUI* c = m_pPopup->FindControlAt(pt, flags)) return c;
   }
   if (!m_root) return nullptr;
-  return m_root->FindControlAt(pt, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_TOP_FIRST);
+  return m_root->FindControlAt(pt, flags);
 }
 
 CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* parent, const std::wstring& name) const {
@@ -124,6 +126,7 @@ void CPaintManagerUI::ReapObjects(CControlUI* control) {
     if (m_pFocus == c) m_pFocus = nullptr;
     if (m_pFocusKept == c) m_pFocusKept = nullptr;
     if (m_pEventHover == c) m_pEventHover = nullptr;
+    if (m_pTipFrom == c) m_pTipFrom = nullptr;
     if (m_pEventCapture == c) m_pEventCapture = nullptr;
     if (m_pPopup == c) m_pPopup = nullptr;
     if (m_pPopupAnchor == c) m_pPopupAnchor = nullptr;
@@ -369,17 +372,33 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
   }
 }
 
-bool CPaintManagerUI::SetNextTabControl(bool forward) {
-  if (!m_root) return false;
+namespace {
+// The stop that holds the focus: the focused control, or the stop it lies in (a list's row
+// takes the focus when the arrows select it, and Tab goes on from the list).
+CControlUI* CurrentTabStop(CControlUI* focus, const std::vector<CControlUI*>& stops) {
+  for (CControlUI* c = focus; c; c = c->GetParent()) {
+    if (std::find(stops.begin(), stops.end(), c) != stops.end()) return c;
+  }
+  return nullptr;
+}
+}  // namespace
+
+std::vector<CControlUI*> CPaintManagerUI::TabStops() const {
   std::vector<CControlUI*> stops;
+  if (!m_root) return stops;
   m_root->FindControl(
       [&stops](CControlUI* c) {
         if ((c->GetControlFlags() & UIFLAG_TABSTOP) && c->IsKeyboardEnabled()) stops.push_back(c);
         return false;
       },
       UIFIND_VISIBLE | UIFIND_ENABLED);
+  return stops;
+}
+
+bool CPaintManagerUI::SetNextTabControl(bool forward) {
+  std::vector<CControlUI*> stops = TabStops();
   if (stops.empty()) return false;
-  auto it = std::find(stops.begin(), stops.end(), m_pFocus);
+  auto it = std::find(stops.begin(), stops.end(), CurrentTabStop(m_pFocus, stops));
   size_t index;
   if (it == stops.end())
     index = forward ? 0 : stops.size() - 1;
@@ -388,6 +407,16 @@ bool CPaintManagerUI::SetNextTabControl(bool forward) {
     index = forward ? (cur + 1) % stops.size() : (cur + stops.size() - 1) % stops.size();
   }
   SetFocus(stops[index]);
+  return true;
+}
+
+bool CPaintManagerUI::EnterTabOrder(bool forward) {
+  std::vector<CControlUI*> stops = TabStops();
+  if (stops.empty()) return false;
+  m_pFocusKept = nullptr;
+  m_bFocusVisible = true;
+  SetFocus(forward ? stops.front() : stops.back());
+  if (m_pFocus) m_pFocus->Invalidate();
   return true;
 }
 
@@ -473,7 +502,17 @@ void CPaintManagerUI::UpdateCursor(CControlUI* control) {
 
 void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
   CControlUI* hit = FindControl(pt);
-  if (hit == m_pEventHover) return;
+  // A disabled control takes no input but still explains itself: the tooltip is looked
+  // up from what is drawn under the pointer, whatever its state.
+  CControlUI* shown = ControlAt(pt, 0);
+  if (hit == m_pEventHover) {
+    if (shown != m_pTipFrom) {
+      m_pTipFrom = shown;
+      UpdateToolTip();
+    }
+    return;
+  }
+  m_pTipFrom = shown;
   if (m_pEventHover) {
     TEventUI e;
     e.Type = UIEvent::MouseLeave;
@@ -499,7 +538,7 @@ void CPaintManagerUI::UpdateHover(CDuiPoint pt, uint32_t time) {
 
 void CPaintManagerUI::UpdateToolTip() {
   // The nearest tooltip up the tree: a label inside a button shows the button's.
-  CControlUI* owner = m_pEventHover;
+  CControlUI* owner = m_pTipFrom ? m_pTipFrom : m_pEventHover;
   while (owner && owner->GetToolTip().empty()) owner = owner->GetParent();
   if (!owner || m_pTipSuppressed || m_pEventCapture) {
     HideToolTip();
@@ -550,6 +589,7 @@ void CPaintManagerUI::HandleMouse(const HostMouseEvent& me) {
     case HostMouseType::Leave:
       HideToolTip();
       m_pTipSuppressed = nullptr;
+      m_pTipFrom = nullptr;
       if (m_pEventHover && !m_pEventCapture) {
         TEventUI le;
         le.Type = UIEvent::MouseLeave;
@@ -637,7 +677,13 @@ bool CPaintManagerUI::HandleKey(const HostKeyEvent& ke) {
   if (ke.down && ke.key == VK_TAB &&
       !(m_pFocus && (m_pFocus->GetControlFlags() & UIFLAG_WANTRETURN) && (ke.modifiers & MK_CONTROL))) {
     m_bFocusVisible = true;
-    return SetNextTabControl((ke.modifiers & MK_SHIFT) == 0);
+    const bool forward = (ke.modifiers & MK_SHIFT) == 0;
+    // From the last stop (or the first, backwards) the Tab order may go on in another window.
+    std::vector<CControlUI*> stops = TabStops();
+    const bool atEnd =
+        stops.empty() || CurrentTabStop(m_pFocus, stops) == (forward ? stops.back() : stops.front());
+    if (atEnd && m_onTabLeave && m_onTabLeave(forward)) return true;
+    return SetNextTabControl(forward);
   }
   if (!m_pFocus) return false;
   if (ke.down && ke.key != VK_ESCAPE && !m_bFocusVisible) {

@@ -6,6 +6,7 @@
 #include <cairo.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -114,6 +115,13 @@ class CPaintManagerUI {
   bool IsFocusVisible() const { return m_bFocusVisible; }
   void SetFocus(CControlUI* control);
   bool SetNextTabControl(bool forward = true);
+  // Focuses the first (forward) or last stop, marked as moved by the keyboard; false when
+  // the window has no stop.
+  bool EnterTabOrder(bool forward);
+  bool HasTabStops() const { return !TabStops().empty(); }
+  // Asked when Tab would wrap around this window's stops; returns true when it moved the
+  // focus on to another window (a window whose Tab order continues in its neighbours).
+  void SetTabLeaveHandler(std::function<bool(bool forward)> handler) { m_onTabLeave = std::move(handler); }
   CControlUI* GetHover() const { return m_pEventHover; }
   void SetCapture(CControlUI* control) { m_pEventCapture = control; }
   void ReleaseCapture() { m_pEventCapture = nullptr; }
@@ -154,6 +162,10 @@ class CPaintManagerUI {
   CControlUI* GetPopup() const { return m_pPopup; }
 
  private:
+  // The controls Tab stops at, in tree order.
+  std::vector<CControlUI*> TabStops() const;
+  // The topmost visible control at `pt` (the popup first) that also matches `flags`.
+  CControlUI* ControlAt(CDuiPoint pt, UINT flags) const;
   void SendEvent(CControlUI* control, TEventUI& event);
   void UpdateHover(CDuiPoint pt, uint32_t time);
   void UpdateCursor(CControlUI* control);
@@ -194,6 +206,7 @@ class CPaintManagerUI {
   CControlUI* m_pPopup = nullptr;
   CControlUI* m_pPopupAnchor = nullptr;
   CControlUI* m_pTipOwner = nullptr;       // whose tooltip shows
+  CControlUI* m_pTipFrom = nullptr;        // under the pointer, enabled or not
   CControlUI* m_pTipSuppressed = nullptr;  // the hovered control whose tooltip was put away
   HostToolTip m_tip;                       // text, place and the window's tooltip colours
   struct TimerInfo {
@@ -207,4 +220,5 @@ class CPaintManagerUI {
   CDuiPoint m_ptLastMouse;
   int m_dispatchDepth = 0;
   bool m_bFocusVisible = false;
+  std::function<bool(bool forward)> m_onTabLeave;
 };

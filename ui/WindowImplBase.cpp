@@ -21,6 +21,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool& bHandled) {
   }
   m_pm.AttachDialog(std::move(root));
   m_pm.AddNotifier(this);
+  m_pm.SetTabLeaveHandler([this](bool forward) { return PassTabToNeighbour(forward); });
   HostRect r = m_host->GetScreenRect();
   CDuiSize init = m_pm.GetInitSize();
   if ((r.width <= 0 || r.height <= 0) && init.cx > 0 && init.cy > 0) {
@@ -34,6 +35,28 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool& bHandled) {
   InitWindow();
   m_pm.SendNotify(m_pm.GetRoot(), DUI_MSGTYPE_WINDOWINIT, 0, 0, true);
   return 0;
+}
+
+bool WindowImplBase::PassTabToNeighbour(bool forward) {
+  // The ring: the top window first, then the layers of it that share its Tab order.
+  const HWND top = SharesOwnerTabOrder() ? m_hOwner : m_hWnd;
+  std::vector<WindowImplBase*> ring;
+  if (auto* topWnd = dynamic_cast<WindowImplBase*>(FromHandle(top))) ring.push_back(topWnd);
+  for (CWindowWnd* w : OwnedBy(top)) {
+    auto* layer = dynamic_cast<WindowImplBase*>(w);
+    if (layer && layer->SharesOwnerTabOrder() && layer->IsWindowVisible()) ring.push_back(layer);
+  }
+  auto self = std::find(ring.begin(), ring.end(), this);
+  if (ring.size() < 2 || self == ring.end()) return false;
+  const size_t n = ring.size();
+  const auto at = static_cast<size_t>(self - ring.begin());
+  for (size_t step = 1; step < n; ++step) {
+    WindowImplBase* next = ring[forward ? (at + step) % n : (at + n - step) % n];
+    if (!next->IsWindowVisible() || !next->m_pm.HasTabStops() || !next->m_host) continue;
+    next->m_host->Activate();
+    return next->m_pm.EnterTabOrder(forward);
+  }
+  return false;
 }
 
 LRESULT WindowImplBase::HandleCustomMessage(UINT, WPARAM, LPARAM, const Payload&, bool& bHandled) {

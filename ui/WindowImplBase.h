@@ -44,6 +44,9 @@ class WindowImplBase : public CWindowWnd, public INotifyUI, public IDialogBuilde
   // is HTCLIENT, HTCAPTION or an edge code.
   virtual LRESULT OnNcHitTest(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual void OnClick(TNotifyUI& msg);
+  // A layer that returns true is part of its owner's Tab order: Tab from the owner's last
+  // stop enters it, and Tab from its last stop goes on in the owner (or the next such layer).
+  virtual bool SharesOwnerTabOrder() const { return false; }
 
   void OnHostPaint(cairo_t* cr, const HostRect& dirty) override;
   void OnHostSize(int width, int height) override;
@@ -57,6 +60,9 @@ class WindowImplBase : public CWindowWnd, public INotifyUI, public IDialogBuilde
   CPaintManagerUI m_pm;
 
  private:
+  // Hands the keyboard to the next window of this window's Tab order; false when there is
+  // none with a stop (Tab then wraps inside this window).
+  bool PassTabToNeighbour(bool forward);
   // A layer has no native frame to resize: dragging its size box resizes it here, kept
   // within the skin's "mininfo"/"maxinfo" (a zero there leaves that side unbounded).
   void BeginLayerResize(const HostMouseEvent& event, HostEdge edge);

@@ -1,6 +1,7 @@
 // CWindowWnd: registration, host window, show/close/modal and the base window procedure.
 #include "ui/WindowWnd.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -29,6 +30,16 @@ CWindowWnd::~CWindowWnd() {
 CWindowWnd* CWindowWnd::FromHandle(HWND hwnd) {
   auto it = Windows().find(hwnd);
   return it != Windows().end() ? it->second : nullptr;
+}
+
+std::vector<CWindowWnd*> CWindowWnd::OwnedBy(HWND owner) {
+  std::vector<CWindowWnd*> owned;
+  for (const auto& [hwnd, wnd] : Windows()) {
+    if (wnd->m_hOwner == owner) owned.push_back(wnd);
+  }
+  // Handles are given out in increasing order, so this is the order of creation.
+  std::sort(owned.begin(), owned.end(), [](const CWindowWnd* a, const CWindowWnd* b) { return a->m_hWnd < b->m_hWnd; });
+  return owned;
 }
 
 HWND CWindowWnd::Create(HWND owner, const std::wstring& title, UINT style, UINT exStyle, int x, int y, int cx,

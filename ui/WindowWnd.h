@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/MessageCore.h"
 #include "platform/host/Host.h"
@@ -23,6 +24,8 @@ class CWindowWnd : public MessageTarget, public HostWindowDelegate {
   HWND GetOwner() const { return m_hOwner; }
   HostWindow* GetHostWindow() const { return m_host.get(); }
   static CWindowWnd* FromHandle(HWND hwnd);
+  // The windows `owner` owns, oldest first.
+  static std::vector<CWindowWnd*> OwnedBy(HWND owner);
 
   virtual std::wstring GetWindowClassName() const = 0;
   // How the host shows this window: a top-level window without owner, a layer of its

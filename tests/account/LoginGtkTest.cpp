@@ -117,6 +117,12 @@ TEST_F(LoginGtkTest, LayersSitOnTheFrameAndTakeInput) {
   EXPECT_TRUE(Near(button, {255, 206, 184})) << "disabled login button: " << Describe(button);
   SaveScreen("login-gtk.png");
 
+  // The greyed button says what it waits for under the pointer.
+  ASSERT_TRUE(Xdotool("mousemove " + std::to_string(o.x + 150) + " " + std::to_string(o.y + 322)));
+  EXPECT_TRUE(RunFor([&] { return form->GetPaintManager().GetToolTipShown().text == "请输入账号和密码"; }));
+  Settle(800);
+  SaveScreen("login-gtk-greyed-tip.png");
+
   // Clicks and typing reach the form through the frame's window.
   ASSERT_TRUE(ClickAt(o.x + 255, o.y + 50));
   EXPECT_TRUE(RunFor([&] { return form->FindControlAs<COptionUI>(L"smsLogin")->IsSelected(); }));

@@ -128,6 +128,45 @@ TEST_F(LoginTest, NoAutomaticSignInWithoutARememberedAccount) {
   EXPECT_TRUE(service.Requests().empty());
 }
 
+// After a sign-out the frame shows the avatar of the account now in the form, not the one
+// it showed when it was built.
+TEST_F(LoginTest, AvatarAfterSignOutFollowsTheAccountInTheForm) {
+  servicetest::LoopbackServer service;
+  SetApiOrigin(service.Origin());
+  WriteRegString(L"user", L"lixiaoming");
+  WriteRegString(L"autoLogin", L"0");
+  std::string avatar = WideToAnsi(GetHeaderFolder(L"lixiaoming")) + "me.png";
+  std::ofstream(avatar) << "not really a picture";
+  CreateFrame();
+  ASSERT_EQ(frame->GetHeadButton()->GetBkImage(), AnsiToWide(avatar));
+  const std::wstring installed = GetExeFolder() + L"htmllocal/header_def.png";
+  const std::wstring fallback = std::filesystem::exists(WideToAnsi(installed)) ? installed : L"header_def.png";
+
+  // Another account signs in and out: the default picture, as that account has none.
+  Find<CEditUI>(L"usrname")->SetText(L"");
+  TypeInto(kUserX, kUserY, "wangfang");
+  frame->ShowWindow(false, false);
+  frame->ShowChildren(false);
+  frame->ShowWindow(true, true);
+  frame->ShowChildren(true);
+  EXPECT_EQ(frame->GetHeadButton()->GetBkImage(), fallback);
+
+  // The first account again, with the picture it chose meanwhile.
+  std::filesystem::remove(avatar);
+  std::string chosen = WideToAnsi(GetHeaderFolder(L"lixiaoming")) + "chosen.png";
+  std::ofstream(chosen) << "not really a picture either";
+  Find<CEditUI>(L"usrname")->SetText(L"lixiaoming");
+  frame->ShowChildren(true);
+  EXPECT_EQ(frame->GetHeadButton()->GetBkImage(), AnsiToWide(chosen));
+
+  // On the SMS tab the field holds a mobile number, which names no avatar.
+  formHost->Click(kSmsTabX, kTabY);
+  Find<CEditUI>(L"usrname")->SetText(L"13800138000");
+  frame->ShowChildren(true);
+  EXPECT_EQ(frame->GetHeadButton()->GetBkImage(), fallback);
+  EXPECT_FALSE(std::filesystem::exists(m_root / "data" / "tavo" / "13800138000"));
+}
+
 // The remembered account name comes from a file the user can edit; as a folder name it
 // must not lead outside the program's data folder.
 TEST_F(LoginTest, RememberedAccountNamesThatAreNoFolderNameGetTheDefaultAvatar) {
@@ -147,6 +186,50 @@ TEST_F(LoginTest, RememberedAccountNamesThatAreNoFolderNameGetTheDefaultAvatar) 
   EXPECT_FALSE(std::filesystem::exists(m_root / "escaped"));
   EXPECT_FALSE(std::filesystem::exists(m_root / "data" / "tavo" / "a"));
   EXPECT_FALSE(std::filesystem::exists(m_root / "data" / "header"));
+}
+
+// A greyed sign-in button says what it waits for, on either tab, and says it also under
+// the pointer (a disabled button takes no clicks but shows its tooltip).
+TEST_F(LoginTest, GreyedLoginButtonSaysWhatIsMissing) {
+  servicetest::LoopbackServer service;
+  SetApiOrigin(service.Origin());
+  CreateFrame();
+  auto* login = Find<CButtonUI>(L"login");
+  form->GetPaintManager().DoLayout();
+  formHost->MouseMove(kLoginX, kLoginY);
+  EXPECT_EQ(formHost->shownTip.text, "请输入账号和密码");
+  SaveScreenshot("login-greyed-tip.png");
+
+  struct Case {
+    const char* what;
+    bool sms;
+    const wchar_t* user;
+    const wchar_t* pass;
+    const wchar_t* tip;
+  };
+  const Case cases[] = {
+      {"account tab, both empty", false, L"", L"", L"请输入账号和密码"},
+      {"account tab, no password", false, L"lixiaoming", L"", L"请输入密码"},
+      {"account tab, no account", false, L"", L"x", L"请输入账号"},
+      {"account tab, complete", false, L"lixiaoming", L"x", L""},
+      {"SMS tab, both empty", true, L"", L"", L"请输入手机号和验证码"},
+      {"SMS tab, no code", true, L"13800138000", L"", L"请输入验证码"},
+      {"SMS tab, no number", true, L"", L"1234", L"请输入手机号"},
+      {"SMS tab, complete", true, L"13800138000", L"1234", L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    formHost->Click(c.sms ? kSmsTabX : kAccountTabX, kTabY);
+    Find<CEditUI>(L"usrname")->SetText(c.user);
+    Find<CEditUI>(L"pass")->SetText(L"");
+    TypeInto(kPassX, kPassY, ToUtf8(c.pass));  // typing runs the button's update
+    if (std::wstring(c.pass).empty()) {
+      TypeInto(kPassX, kPassY, "1");
+      formHost->Key(VK_BACK);
+    }
+    EXPECT_EQ(login->IsEnabled(), std::wstring(c.tip).empty());
+    EXPECT_EQ(login->GetToolTip(), c.tip);
+  }
 }
 
 TEST_F(LoginTest, SmsTabRulesForTheMobileNumber) {

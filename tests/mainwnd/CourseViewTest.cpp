@@ -267,6 +267,52 @@ TEST_F(CourseViewTest, ExamAndPackageNodesAndFolderClicksKeepTheShownClass) {
   EXPECT_NE(shown, c1);
 }
 
+// The tree window is one stop of the main window's Tab order: Tab reaches it from the
+// window's last stop and leaves it for the first, Shift+Tab goes the other way, and the
+// arrows move the selection inside it.
+TEST_F(CourseViewTest, TreeIsOneTabStopOfTheMainWindow) {
+  SubjectTree& tree = BuildTree("c1");
+  LeftTreeDlg* wnd = tree.GetWindow();
+  MainDlg* main = GetMainDlg();
+  CPaintManagerUI& mainPm = main->GetPaintManager();
+  CPaintManagerUI& treePm = wnd->GetPaintManager();
+  auto focusedHost = [&] { return HostOf(wnd)->focused ? HostOf(wnd) : HostOf(main); };
+  HostOf(main)->Activate();
+  int presses = 0;
+  while (treePm.GetFocus() != wnd->GetTree() && presses < 100) {
+    focusedHost()->Key(VK_TAB);
+    ++presses;
+  }
+  ASSERT_EQ(treePm.GetFocus(), wnd->GetTree()) << "Tab never reaches the tree";
+  EXPECT_TRUE(HostOf(wnd)->focused);
+  EXPECT_TRUE(treePm.IsFocusVisible());
+  EXPECT_EQ(mainPm.GetFocus(), nullptr);
+  SaveScreenshot(main, "course-view-tree-tab.png", {wnd});
+
+  HostOf(wnd)->Key(VK_TAB);
+  EXPECT_TRUE(HostOf(main)->focused);
+  EXPECT_FALSE(HostOf(wnd)->focused);
+  EXPECT_NE(mainPm.GetFocus(), nullptr);
+  EXPECT_EQ(treePm.GetFocus(), nullptr);
+
+  HostOf(main)->Key(VK_TAB, MK_SHIFT);
+  EXPECT_EQ(treePm.GetFocus(), wnd->GetTree());
+  HostOf(wnd)->Key(VK_TAB, MK_SHIFT);
+  ASSERT_TRUE(HostOf(main)->focused);
+  EXPECT_NE(mainPm.GetFocus(), nullptr);
+  HostOf(main)->Key(VK_TAB);
+  EXPECT_EQ(treePm.GetFocus(), wnd->GetTree());
+
+  // The arrows move inside the tree (its selected row takes the focus); one Tab still
+  // leaves it.
+  const int before = wnd->GetTree()->GetCurSel();
+  HostOf(wnd)->Key(VK_DOWN);
+  EXPECT_EQ(wnd->GetTree()->GetCurSel(), before + 1);
+  HostOf(wnd)->Key(VK_TAB);
+  EXPECT_TRUE(HostOf(main)->focused);
+  EXPECT_NE(mainPm.GetFocus(), nullptr);
+}
+
 // A catalogue from outside may be huge: the tree still builds, in order, with the last
 // class selected.
 TEST_F(CourseViewTest, HugeCatalogueBuilds) {

@@ -580,6 +580,13 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   PumpPendingMessages();
   EXPECT_EQ(Button(list, 0)->GetText(), L"已暂停");
   EXPECT_EQ(Button(list, 0)->GetTextColor(), 0xFF4D4D4Du);
+  // Resumed, it waits in the colour of a row that was queued at first.
+  main->GetDownloads().ReportState(*task, DownloadState::Waiting);
+  PumpPendingMessages();
+  EXPECT_EQ(Button(list, 0)->GetText(), L"等待下载");
+  EXPECT_EQ(Button(list, 0)->GetTextColor(), 0xFFFF854Du);
+  main->GetDownloads().ReportState(*task, DownloadState::Paused);
+  PumpPendingMessages();
   // Rows in every state side by side: paused, transferring, finished, not downloaded.
   DownloadTask other = *task;
   other.id = "v2";

@@ -171,6 +171,20 @@ TEST_F(MainFrameGtkTest, TreeWindowFollowsTheMainWindowAndItsEdgeResizesIt) {
     EXPECT_TRUE(besideMain());
   }
 
+  // From the keyboard the tree is one stop of the main window: Tab reaches it, one more
+  // Tab leaves it for the main window's first control.
+  CPaintManagerUI& treePm = tree->GetPaintManager();
+  CPaintManagerUI& mainPm = main->GetPaintManager();
+  for (int i = 0; i < 40 && treePm.GetFocus() != tree->GetTree(); ++i) {
+    ASSERT_TRUE(Xdotool("key Tab"));
+    RunFor([] { return false; }, 50);
+  }
+  ASSERT_EQ(treePm.GetFocus(), tree->GetTree()) << "Tab never reached the tree";
+  RunFor([] { return false; }, 300);
+  SaveScreen("main-tree-gtk-tab.png");
+  ASSERT_TRUE(Xdotool("key Tab"));
+  EXPECT_TRUE(RunFor([&] { return treePm.GetFocus() == nullptr && mainPm.GetFocus() != nullptr; }));
+
   main->SetQuitOnFinal(false);
   main->DestroyWindow();
   PumpPendingMessages();

@@ -89,6 +89,30 @@ std::string Evaluate(WebKitWebView* view, const std::string& script) {
   return state->result;
 }
 
+// A key press and release as the keyboard would deliver them to `widget`'s top-level window:
+// whichever widget has the focus there gets them.
+void PressKey(GtkWidget* widget, guint keyval) {
+  GtkWidget* top = gtk_widget_get_toplevel(widget);
+  GdkDisplay* display = gtk_widget_get_display(top);
+  GdkDevice* keyboard = gdk_seat_get_keyboard(gdk_display_get_default_seat(display));
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count);
+  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+    GdkEvent* event = gdk_event_new(type);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = keyval;
+    event->key.hardware_keycode = count > 0 ? static_cast<guint16>(keys[0].keycode) : 0;
+    event->key.group = count > 0 ? static_cast<guint8>(keys[0].group) : 0;
+    gdk_event_set_device(event, keyboard);
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+  g_free(keys);
+}
+
 // The local web server on a free port, serving the built player page; runs until the
 // process ends, as in the program.
 bool StartLocalWebServer() {
@@ -241,6 +265,24 @@ TEST_F(PlayerGtkTest, PlaysPausesReportsSwitchesAndCloses) {
   ASSERT_TRUE(RunFor([&] { return !IsWindow(hwnd); }, 10000));
   EXPECT_EQ(ProgressBodies().size(), before + 1) << testing::PrintToString(ProgressBodies());
   EXPECT_NE(ProgressBodies().back().find("lessonId=110102"), std::string::npos);
+}
+
+// A newly opened player has the keyboard in its page: Space pauses and resumes the video
+// without a click on it first.
+TEST_F(PlayerGtkTest, SpaceWorksInANewlyOpenedPlayerWithoutAClick) {
+  OpenOnlinePlayer("1101", Lesson("1", "0"));
+  auto* player = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindOnlinePlayer()));
+  ASSERT_NE(player, nullptr);
+  ASSERT_TRUE(RunFor([&] { return player->IsStarted(); }, 30000)) << "the page never started playing";
+  WebKitWebView* view = View(player);
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(gtk_widget_is_focus(GTK_WIDGET(view)));
+  auto paused = [&] { return Evaluate(view, "document.getElementById('video').paused"); };
+  ASSERT_EQ(paused(), "false");
+  PressKey(GTK_WIDGET(view), GDK_KEY_space);
+  EXPECT_TRUE(RunFor([&] { return paused() == "true"; }, 5000)) << "Space did not pause";
+  PressKey(GTK_WIDGET(view), GDK_KEY_space);
+  EXPECT_TRUE(RunFor([&] { return paused() == "false"; }, 5000)) << "Space did not resume";
 }
 
 TEST_F(PlayerGtkTest, VideoServiceFaultShowsTheErrorPanelAndRetryPlays) {

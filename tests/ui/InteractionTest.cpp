@@ -294,6 +294,63 @@ TEST_F(UiTest, WindowKeepsItsFocusedControlWhileAway) {
   EXPECT_EQ(w->PM().GetFocus(), nullptr);
 }
 
+// A layer that joins its owner's Tab order makes one ring with it: Tab goes from the
+// owner's last stop into the layer and from the layer's last stop back to the owner's
+// first, Shift+Tab the other way; a layer that does not join, or is hidden, is passed by.
+TEST_F(UiTest, TabGoesOnThroughLayersThatJoinTheOwnersOrder) {
+  class TabLayerWnd : public RecordingWnd {
+   public:
+    TabLayerWnd(std::wstring skin, bool joins) : RecordingWnd(std::move(skin)), m_joins(joins) {}
+    bool SharesOwnerTabOrder() const override { return m_joins; }
+
+   private:
+    bool m_joins;
+  };
+  auto owner = MakeWindow(
+      R"(<VerticalLayout><Button name="a" height="30"/><Button name="b" height="30"/></VerticalLayout>)");
+  auto layer = [&](const std::string& controls, bool joins) {
+    WriteSkin("layer.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Window size=\"100,100\">\n" +
+                               controls + "\n</Window>\n");
+    auto w = std::make_unique<TabLayerWnd>(L"layer.xml", joins);
+    w->Create(owner->GetHWND(), L"Tavo", WS_POPUP, 0);
+    w->ShowWindow(true, false);
+    w->PM().DoLayout();
+    return w;
+  };
+  auto tree = layer(R"(<List name="list"><ListLabelElement name="row" text="一"/></List>)", true);
+  auto other = layer(R"(<Button name="c"/>)", false);
+  const std::vector<RecordingWnd*> all = {owner.get(), tree.get(), other.get()};
+  auto focusedWindow = [&]() -> RecordingWnd* {
+    for (RecordingWnd* w : all)
+      if (w->Host()->focused) return w;
+    return nullptr;
+  };
+  auto press = [&](UINT modifiers) {
+    RecordingWnd* w = focusedWindow();
+    if (!w) return std::string("(no window)");
+    w->Host()->Key(VK_TAB, modifiers);
+    w = focusedWindow();
+    CControlUI* f = w ? w->PM().GetFocus() : nullptr;
+    return f ? ToUtf8(f->GetName()) : std::string("(none)");
+  };
+  ASSERT_TRUE(owner->Host()->focused);
+  std::vector<std::string> order;
+  for (int i = 0; i < 5; ++i) order.push_back(press(0));
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "list", "a", "b"}));
+  EXPECT_EQ(tree->PM().GetFocus(), nullptr);
+  order.clear();
+  for (int i = 0; i < 3; ++i) order.push_back(press(MK_SHIFT));
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "list", "b"}));
+  // Arrows give the list's row the focus; Tab still goes on from the list.
+  EXPECT_EQ(press(0), "list");
+  tree->Host()->Key(VK_DOWN);
+  ASSERT_EQ(tree->PM().GetFocus(), tree->FindControl(L"row"));
+  EXPECT_EQ(press(0), "a");
+  tree->ShowWindow(false, false);
+  EXPECT_EQ(press(MK_SHIFT), "b");
+  EXPECT_EQ(press(0), "a");
+}
+
 TEST_F(UiTest, InputMethodPreeditIsShownThenCommitted) {
   auto w = MakeWindow(R"(<VerticalLayout><Edit name="e" height="40" font="0"/><Control/></VerticalLayout>)");
   auto* e = static_cast<CEditUI*>(w->FindControl(L"e"));
@@ -541,4 +598,27 @@ TEST_F(UiTest, TooltipsFollowTheSkinAndGetOutOfTheWay) {
   EXPECT_EQ(host->shownTip.text, "清晰度");
   const CDuiRect& drop = w->PM().GetPopup()->GetPos();
   EXPECT_EQ(host->shownTip.avoid, (HostRect{drop.left, drop.top, drop.GetWidth(), drop.GetHeight()}));
+}
+
+// A disabled control takes no clicks but still says why: its tooltip shows over it, also
+// when the pointer comes from its (enabled) parent.
+TEST_F(UiTest, DisabledControlsStillShowTheirTooltip) {
+  auto w = MakeWindow(R"(<VerticalLayout><HorizontalLayout height="40">
+      <Button name="go" width="100" enabled="false" tooltip="请输入账号和密码"/><Control/></HorizontalLayout>
+      <Button name="other" height="40" tooltip="其他"/><Control/></VerticalLayout>)");
+  TestHostWindow* host = w->Host();
+  host->MouseMove(200, 20);
+  EXPECT_EQ(host->shownTip.text, "");
+  host->MouseMove(50, 20);
+  EXPECT_EQ(host->shownTip.text, "请输入账号和密码");
+  w->events.clear();
+  host->Click(50, 20);
+  EXPECT_TRUE(w->events.empty());
+  host->MouseMove(50, 60);
+  EXPECT_EQ(host->shownTip.text, "其他");
+  host->MouseMove(50, 20);
+  EXPECT_EQ(host->shownTip.text, "请输入账号和密码");
+  w->FindControl(L"go")->SetEnabled(true);
+  host->MouseMove(200, 20);
+  EXPECT_EQ(host->shownTip.text, "");
 }
