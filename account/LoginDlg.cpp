@@ -68,14 +68,35 @@ void LoginDlg::InitWindow() {
   ShowBusy(false);
   UpdateLoginButton();
 
-  if (!m_accountLogin->IsSelected() || !m_savePass->IsSelected()) return;
-  SavedCredentials saved = LoadSavedCredentials();
-  if (saved.user.empty()) return;
+  SavedCredentials saved;
+  if (m_accountLogin->IsSelected() && m_savePass->IsSelected()) saved = LoadSavedCredentials();
   m_user->SetText(AnsiToWide(saved.user));
-  m_pass->SetText(AnsiToWide(saved.password));
-  SetButtonEnabled(m_login, true);
-  m_login->SetToolTip(L"");
+  // The keyring is asked even without a remembered account, to know whether the option
+  // can be offered.
+  m_keyringTask = LoadRememberedPassword(
+      saved.user, [this, saved](const RememberedPassword& remembered) { OnRememberedPassword(saved, remembered); });
+}
+
+void LoginDlg::OnRememberedPassword(const SavedCredentials& saved, const RememberedPassword& remembered) {
+  m_keyring = remembered.keyring;
+  if (m_keyring == Keyring::kUnavailable) {
+    RefuseRememberPassword();
+    return;
+  }
+  // What the student typed or chose meanwhile stays as it is.
+  if (remembered.password.empty() || m_requestPending || IsSmsMode() || !m_savePass->IsSelected() ||
+      WideToAnsi(m_user->GetText()) != saved.user || !m_pass->GetText().empty()) {
+    return;
+  }
+  m_pass->SetText(AnsiToWide(remembered.password));
+  UpdateLoginButton();
   if (saved.autoLogin) DoLogin();
+}
+
+void LoginDlg::RefuseRememberPassword() {
+  m_savePass->Selected(false);
+  m_autoLogin->Selected(false);
+  ShowTip(L"未找到系统密钥环，无法记住密码");
 }
 
 std::wstring LoginDlg::GetAccountText() const { return m_user ? m_user->GetText() : std::wstring(); }
@@ -177,6 +198,8 @@ void LoginDlg::Notify(TNotifyUI& msg) {
       SwitchToSms();
     } else if (sender == m_savePass && !m_savePass->IsSelected()) {
       m_autoLogin->Selected(false);
+    } else if (sender == m_savePass && m_keyring == Keyring::kUnavailable) {
+      RefuseRememberPassword();
     } else if (sender == m_autoLogin && m_autoLogin->IsSelected()) {
       m_savePass->Selected(true);
     }
@@ -253,7 +276,7 @@ void LoginDlg::OnLoginAnswer(const Answer& answer) {
   CourseDB::Release();
   StoreSignInCredentials(answer.sms ? SignInMode::kSms : SignInMode::kPassword, answer.account, answer.password,
                          m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo,
-                         autoLogin ? AutoLogin::kYes : AutoLogin::kNo);
+                         autoLogin ? AutoLogin::kYes : AutoLogin::kNo, m_keyring);
   StartCatalogueLoad();
   // The busy layer stays until the frame hears that the catalogue is in.
 }

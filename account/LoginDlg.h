@@ -1,11 +1,14 @@
 // The sign-in form: account and password, or mobile number and SMS code. Requests run on
 // their own threads behind the busy layer and come back to the form as posted messages;
 // a successful sign-in stores the saved credentials and starts the catalogue load, whose
-// end the frame hears as WM_LOGIN_DONE.
+// end the frame hears as WM_LOGIN_DONE. The remembered password comes from the desktop
+// keyring on a worker; without a keyring no password is remembered and the form says so.
 #pragma once
 
 #include <string>
 
+#include "account/SavedCredentials.h"
+#include "platform/BackgroundTask.h"
 #include "ui/WindowImplBase.h"
 
 class CButtonUI;
@@ -42,6 +45,8 @@ class LoginDlg : public WindowImplBase {
   bool IsRequestPending() const { return m_requestPending; }
   bool IsCatalogueLoading() const { return m_loginThread; }
   int GetSmsCountdown() const { return m_smsCountdown; }
+  // Whether a desktop keyring answered (kUnknown until the first answer is in).
+  Keyring GetKeyring() const { return m_keyring; }
 
   void Notify(TNotifyUI& msg) override;
 
@@ -62,6 +67,9 @@ class LoginDlg : public WindowImplBase {
   void OnSmsAnswer(const Answer& answer);
   void OnCountdownTick();
   void StartCatalogueLoad();
+  void OnRememberedPassword(const SavedCredentials& saved, const RememberedPassword& remembered);
+  // No keyring: "remember password" (and so "auto sign-in") is cleared, with the reason.
+  void RefuseRememberPassword();
   bool IsSmsMode() const;
 
   HWND m_frame;
@@ -70,6 +78,8 @@ class LoginDlg : public WindowImplBase {
   int m_smsCountdown = 0;
   bool m_loginThread = false;     // a catalogue load runs
   bool m_requestPending = false;  // a sign-in or SMS request is out
+  Keyring m_keyring = Keyring::kUnknown;
+  BackgroundTask m_keyringTask;  // the remembered password being read
 
   COptionUI* m_accountLogin = nullptr;
   COptionUI* m_smsLogin = nullptr;

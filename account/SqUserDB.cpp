@@ -91,6 +91,8 @@ bool SqUserDB::OpenStore(const std::string& path) {
     m_db = nullptr;
     return false;
   }
+  // A blanked or deleted password is overwritten in the file, not only unlinked from it.
+  sqlite3_exec(m_db, "pragma secure_delete = on", nullptr, nullptr, nullptr);
   // Fails harmlessly when the table already exists.
   sqlite3_exec(m_db,
                "create table user(id INTEGER PRIMARY KEY AUTOINCREMENT,username text,password "
@@ -111,29 +113,21 @@ bool SqUserDB::OpenStore(const std::string& path) {
 
 SqUserDB::~SqUserDB() { sqlite3_close(m_db); }
 
-std::string SqUserDB::FindPassword(const std::string& name) {
-  if (!m_opened) return {};
-  Statement statement = Prepare(m_db, "select * from user");
-  if (!statement) return {};
-  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
-    if (ColumnText(statement.get(), 1) == name) return ColumnText(statement.get(), 2);
-  }
-  return {};
+bool SqUserDB::HasAccount(const std::string& name) {
+  if (!m_opened) return false;
+  Statement statement = Prepare(m_db, "select 1 from user where username = ? limit 1");
+  return statement && BindText(statement.get(), 1, name) && sqlite3_step(statement.get()) == SQLITE_ROW;
 }
 
-void SqUserDB::Save(const std::string& name, const std::string& password) {
+void SqUserDB::Save(const std::string& name) {
   if (!m_opened) return;
-  const std::string stored = FindPassword(name);
-  if (!stored.empty() && stored == password) return;
-  Statement statement = stored.empty() ? Prepare(m_db, "insert into user values (?, ?, ?)")
-                                       : Prepare(m_db, "update user set password = ? where username = ?");
-  bool ok = static_cast<bool>(statement);
-  if (ok && stored.empty()) {
-    ok = BindText(statement.get(), 2, name) && BindText(statement.get(), 3, password);
-  } else if (ok) {
-    ok = BindText(statement.get(), 1, password) && BindText(statement.get(), 2, name);
+  if (HasAccount(name)) {
+    BlankPassword(name);
+    return;
   }
-  if (!ok || sqlite3_step(statement.get()) != SQLITE_DONE) {
+  // The id is left unbound: SQLite assigns it.
+  Statement statement = Prepare(m_db, "insert into user values (?, ?, '')");
+  if (!statement || !BindText(statement.get(), 2, name) || sqlite3_step(statement.get()) != SQLITE_DONE) {
     LogError(L"insert into user " + AnsiToWide(name) + L" false");
   }
 }
@@ -142,4 +136,23 @@ void SqUserDB::Remove(const std::string& name) {
   if (!m_opened) return;
   Statement statement = Prepare(m_db, "delete from user where username = ?");
   if (statement && BindText(statement.get(), 1, name)) sqlite3_step(statement.get());
+}
+
+std::vector<SqUserDB::ClearTextPassword> SqUserDB::FindClearTextPasswords() {
+  std::vector<ClearTextPassword> rows;
+  if (!m_opened) return rows;
+  Statement statement =
+      Prepare(m_db, "select username, password from user where password is not null and password != '' order by id");
+  while (statement && sqlite3_step(statement.get()) == SQLITE_ROW) {
+    rows.push_back({ColumnText(statement.get(), 0), ColumnText(statement.get(), 1)});
+  }
+  return rows;
+}
+
+void SqUserDB::BlankPassword(const std::string& name) {
+  if (!m_opened) return;
+  Statement statement = Prepare(m_db, "update user set password = '' where username = ?");
+  if (!statement || !BindText(statement.get(), 1, name) || sqlite3_step(statement.get()) != SQLITE_DONE) {
+    LogError(L"blank password of " + AnsiToWide(name) + L" false");
+  }
 }

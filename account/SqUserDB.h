@@ -1,10 +1,15 @@
-// The remembered passwords: "squser.db" in the password store folder, one table
-// user(id, username, password). The file and its folder are readable by the user alone.
-// A file that cannot be opened or is no usable store is moved aside under a timestamped
-// name and a fresh store created. Used on the main thread only.
+// The remembered accounts: "squser.db" in the password store folder, one table
+// user(id, username, password). The passwords themselves are in the desktop keyring
+// (PasswordKeyring.h); the password column stays empty text, so that the file keeps the
+// table older versions read and write. Those versions kept the password there in clear
+// text: the login form moves such a password into the keyring and blanks it here.
+// The file and its folder are readable by the user alone. A file that cannot be opened
+// or is no usable store is moved aside under a timestamped name and a fresh store
+// created. Used on the main thread only.
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -15,14 +20,22 @@ class SqUserDB {
   // Closes the store; the next Get opens the file again.
   static void Release();
 
-  // The password stored for the name (compared byte for byte); empty when there is none
-  // or the store is not open.
-  std::string FindPassword(const std::string& name);
-  // Remembers the password for the name: adds a row, or replaces the stored password
-  // when it differs (the password that last worked is the one to pre-fill).
-  void Save(const std::string& name, const std::string& password);
+  // True when the name (compared byte for byte) has a row.
+  bool HasAccount(const std::string& name);
+  // Remembers the account name: adds a row with an empty password, or blanks the
+  // password of the rows it has.
+  void Save(const std::string& name);
   // Deletes every row of the name.
   void Remove(const std::string& name);
+
+  struct ClearTextPassword {
+    std::string name;
+    std::string password;
+  };
+  // The rows whose password is not empty (left by an older version), in file order.
+  std::vector<ClearTextPassword> FindClearTextPasswords();
+  // Empties the password of every row of the name.
+  void BlankPassword(const std::string& name);
 
   bool IsOpen() const { return m_opened; }
 

@@ -1,5 +1,5 @@
 // The login frame on the test host with the program's skin, private XDG folders, a fake
-// main-window link, and helpers that wait for posted answers (with a guard time) and
+// main-window link, the test process's own keyring (PrivateKeyring.h), and helpers that wait for posted answers (with a guard time) and
 // compose the frame and its layers into one picture as the screen shows it.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "DemoServer.h"
+#include "KeyringTestSupport.h"
 #include "ServiceTestSupport.h"
 #include "account/LoginBackDlg.h"
 #include "account/LoginDlg.h"
@@ -33,6 +34,7 @@
 #include "ui/Label.h"
 #include "ui/Option.h"
 #include "ui/UIText.h"
+#include "support/PrivateKeyring.h"
 
 namespace logintest {
 
@@ -47,6 +49,14 @@ class LoginTest : public servicetest::TempHomeTest {
  protected:
   void SetUp() override {
     servicetest::TempHomeTest::SetUp();
+    if (UsesKeyring()) {
+      if (testsupport::KeyringOfThisProcess(m_noKeyring)) keyringtest::Clear();
+    } else if (testsupport::KeyringOfThisProcessAsked()) {
+      GTEST_SKIP() << "needs a process without the test keyring (ctest runs each case alone)";
+    }
+    // Never the user's session bus and keyring.
+    if (!UsesKeyring() || !m_noKeyring.empty())
+      setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (m_root / "no-session-bus").string()).c_str(), 1);
     InitMessageCore();
     auto host = std::make_unique<TestHost>();
     testHost = host.get();
@@ -73,6 +83,14 @@ class LoginTest : public servicetest::TempHomeTest {
     demo.Stop();
     servicetest::TempHomeTest::TearDown();
   }
+
+  static std::filesystem::path StorePath() {
+    return std::filesystem::path(WideToAnsi(GetPasswordStoreFolder())) / "squser.db";
+  }
+  // False for a fixture that runs without any session bus.
+  virtual bool UsesKeyring() const { return true; }
+  // Why the test keyring is missing (the daemons are not installed), or empty.
+  const std::string& NoKeyring() const { return m_noKeyring; }
 
   void StartDemo() {
     ASSERT_TRUE(demo.Start(m_root / "demo-state")) << demo.ErrorOutput();
@@ -152,6 +170,7 @@ class LoginTest : public servicetest::TempHomeTest {
   TestHostWindow* frameHost = nullptr;
   bool mainWindowOpen = false;
   int mainWindowOpens = 0;
+  std::string m_noKeyring;
 };
 
 }  // namespace logintest

@@ -70,21 +70,25 @@ TEST_F(LoginTest, FirstStartShowsAnEmptyPasswordTabAndSendsNothing) {
   EXPECT_TRUE(service.Requests().empty());
 }
 
-TEST_F(LoginTest, RememberedAccountIsFilledAndSignsInDuringCreation) {
+TEST_F(LoginTest, RememberedAccountIsFilledAndSignsInWithThePasswordFromTheKeyring) {
+  if (!NoKeyring().empty()) GTEST_SKIP() << NoKeyring();
   StartDemo();
   WriteRegString(L"user", L"lixiaoming");
   WriteRegString(L"autoLogin", L"1");
-  SqUserDB::Get().Save("lixiaoming", "xm123456");
+  SqUserDB::Get().Save("lixiaoming");
+  ASSERT_TRUE(keyringtest::Seed("lixiaoming", "xm123456"));
   // A picture in the account's avatar folder becomes the frame's avatar.
   std::string avatar = WideToAnsi(GetHeaderFolder(L"lixiaoming")) + "me.png";
   std::ofstream(avatar) << "not really a picture";
 
   CreateFrame();
-  // Creation started the request and returned at once: the busy layer turns meanwhile.
+  // The name is there at once; the password comes from the keyring on a worker, and the
+  // automatic sign-in starts with it while the busy layer turns.
   EXPECT_EQ(Text(L"usrname"), L"lixiaoming");
+  ASSERT_TRUE(WaitFor([this] { return form->IsRequestPending() || mainWindowOpens > 0; }));
+  EXPECT_EQ(form->GetKeyring(), Keyring::kAvailable);
   EXPECT_EQ(Text(L"pass"), L"xm123456");
   EXPECT_TRUE(Find<CButtonUI>(L"login")->IsEnabled());
-  EXPECT_TRUE(form->IsRequestPending());
   EXPECT_TRUE(Visible(L"vLayLoginGif"));
   EXPECT_TRUE(Find<CGifAnimUI>(L"gLoginGif")->IsPlaying());
   EXPECT_EQ(frame->GetHeadButton()->GetBkImage(), AnsiToWide(avatar));
@@ -121,6 +125,7 @@ TEST_F(LoginTest, NoAutomaticSignInWithoutARememberedAccount) {
   WriteRegString(L"user", L"");
   WriteRegString(L"autoLogin", L"1");
   CreateFrame();
+  EXPECT_TRUE(WaitFor([this] { return form->GetKeyring() != Keyring::kUnknown; }));
   EXPECT_FALSE(form->IsRequestPending());
   EXPECT_EQ(Text(L"usrname"), L"");
   EXPECT_FALSE(Find<CButtonUI>(L"login")->IsEnabled());
@@ -289,7 +294,8 @@ TEST_F(LoginTest, SmsTabRulesForTheMobileNumber) {
 TEST_F(LoginTest, SmsCodeCountdownAndSmsSignIn) {
   StartDemo();
   WriteRegString(L"user", L"wangfang");
-  SqUserDB::Get().Save("wangfang", "Fang&2027+");
+  SqUserDB::Get().Save("wangfang");
+  keyringtest::Seed("wangfang", "Fang&2027+");
   CreateFrame();
   formHost->Click(kSmsTabX, kTabY);
   Find<CEditUI>(L"usrname")->SetText(L"");
@@ -326,8 +332,12 @@ TEST_F(LoginTest, SmsCodeCountdownAndSmsSignIn) {
   EXPECT_EQ(GetSignedInAccount(), "13800138001");
   EXPECT_EQ(Reg(L"user"), L"wangfang");
   EXPECT_EQ(Reg(L"autoLogin"), L"1");
-  EXPECT_EQ(SqUserDB::Get().FindPassword("wangfang"), "Fang&2027+");
-  EXPECT_EQ(SqUserDB::Get().FindPassword("13800138001"), "");
+  EXPECT_TRUE(SqUserDB::Get().HasAccount("wangfang"));
+  EXPECT_FALSE(SqUserDB::Get().HasAccount("13800138001"));
+  ASSERT_TRUE(WaitFor([] { return PendingLoginThreads() == 0; }, 30000));
+  if (NoKeyring().empty()) {
+    EXPECT_EQ(keyringtest::Items(), std::vector<std::string>{"wangfang=Fang&2027+"});
+  }
 }
 
 TEST_F(LoginTest, OptionsAreCoupledAndTheTabsKeepThePassword) {
@@ -420,23 +430,26 @@ TEST_F(LoginTest, ATricklingSignInEndsWithATip) {
 }
 
 // What a successful password sign-in leaves for the next start, with and without
-// "remember password".
+// "remember password": the password in the keyring, never in the password store's file.
 TEST_F(LoginTest, PasswordSignInStoresTheCredentialsAsChosen) {
+  if (!NoKeyring().empty()) GTEST_SKIP() << NoKeyring();
   StartDemo();
   struct Case {
     bool remember;
     const wchar_t* user;
-    const char* stored;
+    std::vector<std::string> keyring;
+    bool nameInStore;
     const wchar_t* autoLogin;
   };
-  const Case cases[] = {{true, L"lixiaoming", "xm123456", L"1"}, {false, L"", "", L"0"}};
+  const Case cases[] = {{true, L"lixiaoming", {"lixiaoming=xm123456"}, true, L"1"}, {false, L"", {}, false, L"0"}};
   CreateFrame();
+  ASSERT_TRUE(WaitFor([this] { return form->GetKeyring() == Keyring::kAvailable; }));
   TypeInto(kUserX, kUserY, "lixiaoming");
   TypeInto(kPassX, kPassY, "xm123456");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.remember);
     WriteRegString(L"user", L"");
-    SqUserDB::Get().Save("lixiaoming", "old-password");
+    keyringtest::Seed("lixiaoming", "old-password");
     mainWindowOpens = 0;
     mainWindowOpen = false;
     // The second round signs in again after a sign-out, from the same form.
@@ -445,10 +458,76 @@ TEST_F(LoginTest, PasswordSignInStoresTheCredentialsAsChosen) {
     form->FindControlAs<COptionUI>(L"optSavePass")->Selected(c.remember);
     formHost->Click(kLoginX, kLoginY);
     ASSERT_TRUE(WaitFor([this] { return mainWindowOpens > 0; })) << Text(L"lbErrorTip");
+    ASSERT_TRUE(WaitFor([] { return PendingLoginThreads() == 0; }, 30000));
     EXPECT_EQ(Reg(L"user"), c.user);
     EXPECT_EQ(Reg(L"autoLogin"), c.autoLogin);
-    EXPECT_EQ(SqUserDB::Get().FindPassword("lixiaoming"), c.stored);
+    EXPECT_EQ(keyringtest::Items(), c.keyring);
+    EXPECT_EQ(SqUserDB::Get().HasAccount("lixiaoming"), c.nameInStore);
+    SqUserDB::Release();
+    EXPECT_FALSE(keyringtest::FileHolds(StorePath(), "xm123456"));
   }
+}
+
+// A password an older version kept in clear text: at the next start it signs in as before,
+// from the keyring now, and is gone from the file.
+TEST_F(LoginTest, ClearTextPasswordOfAnOlderVersionMovesIntoTheKeyring) {
+  if (!NoKeyring().empty()) GTEST_SKIP() << NoKeyring();
+  StartDemo();
+  keyringtest::WriteOlderStore(StorePath(), {{"lixiaoming", "xm123456"}});
+  WriteRegString(L"user", L"lixiaoming");
+  WriteRegString(L"autoLogin", L"1");
+  CreateFrame();
+  ASSERT_TRUE(WaitFor([this] { return mainWindowOpens > 0; })) << Text(L"lbErrorTip");
+  EXPECT_EQ(GetSignedInAccount(), "lixiaoming");
+  ASSERT_TRUE(WaitFor([] { return PendingLoginThreads() == 0; }, 30000));
+  EXPECT_EQ(keyringtest::Items(), std::vector<std::string>{"lixiaoming=xm123456"});
+  EXPECT_TRUE(SqUserDB::Get().HasAccount("lixiaoming"));
+  SqUserDB::Release();
+  EXPECT_FALSE(keyringtest::FileHolds(StorePath(), "xm123456"));
+}
+
+// The same start on a desktop without a keyring (no session bus at all).
+class LoginWithoutKeyringTest : public LoginTest {
+ protected:
+  bool UsesKeyring() const override { return false; }
+};
+
+TEST_F(LoginWithoutKeyringTest, NoPasswordIsKeptTheOptionSaysWhyAndSignInWorks) {
+  StartDemo();
+  keyringtest::WriteOlderStore(StorePath(), {{"lixiaoming", "xm123456"}});
+  WriteRegString(L"user", L"lixiaoming");
+  WriteRegString(L"autoLogin", L"1");
+  CreateFrame();
+  ASSERT_TRUE(WaitFor([this] { return form->GetKeyring() == Keyring::kUnavailable; }));
+  EXPECT_FALSE(Selected(L"optSavePass"));
+  EXPECT_FALSE(Selected(L"optAutoLogin"));
+  EXPECT_EQ(Text(L"lbErrorTip"), L"未找到系统密钥环，无法记住密码");
+  SaveScreenshot("login-no-keyring.png");
+  // The name stays, the password is not offered and nothing signs in by itself.
+  EXPECT_EQ(Text(L"usrname"), L"lixiaoming");
+  EXPECT_EQ(Text(L"pass"), L"");
+  EXPECT_FALSE(form->IsRequestPending());
+  SqUserDB::Release();
+  EXPECT_FALSE(keyringtest::FileHolds(StorePath(), "xm123456"));
+
+  // Choosing the option again is refused with the same reason.
+  form->GetPaintManager().DoLayout();
+  CDuiRect a = Find(L"optSavePass")->GetPos();
+  Tick(TIMER_ERROR_TIP);
+  formHost->Click(a.left + 8, (a.top + a.bottom) / 2);
+  EXPECT_FALSE(Selected(L"optSavePass"));
+  EXPECT_EQ(Text(L"lbErrorTip"), L"未找到系统密钥环，无法记住密码");
+
+  // Signing in works as usual and leaves no password anywhere.
+  TypeInto(kPassX, kPassY, "xm123456");
+  formHost->Click(kLoginX, kLoginY);
+  ASSERT_TRUE(WaitFor([this] { return mainWindowOpens > 0; })) << Text(L"lbErrorTip");
+  EXPECT_EQ(GetSignedInAccount(), "lixiaoming");
+  EXPECT_EQ(Reg(L"user"), L"");
+  EXPECT_FALSE(SqUserDB::Get().HasAccount("lixiaoming"));
+  SqUserDB::Release();
+  EXPECT_FALSE(keyringtest::FileHolds(StorePath(), "xm123456"));
+  EXPECT_TRUE(ErrorLines().empty()) << ::testing::PrintToString(ErrorLines());
 }
 
 TEST_F(LoginTest, LoginDoneWithAMainWindowAlreadyOpenOnlyHidesTheLoginWindows) {

@@ -57,6 +57,11 @@ bool CourseView::SubmitLoginForm(const std::string& user, const std::string& pas
 }
 
 bool CourseView::StartSignedIn(TavoRun& run, int rows, std::string& error) {
+  // The earlier sign-in's password is remembered in a keyring only.
+  if (!m_session.NoKeyring().empty()) {
+    error = "no keyring for the remembered password: " + m_session.NoKeyring();
+    return false;
+  }
   run = m_session.Launch();
   return WaitForLessonList(rows, error);
 }

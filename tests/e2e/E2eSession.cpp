@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "support/ChildProcess.h"
+#include "support/PrivateKeyring.h"
 #include "support/Waiting.h"
 
 extern char** environ;
@@ -114,7 +115,26 @@ bool E2eSession::Start() {
     return false;
   }
   m_webPort = FreeLoopbackPort();
-  return m_webPort > 0;
+  if (m_webPort <= 0) return false;
+  StartKeyring();
+  return true;
+}
+
+void E2eSession::StartKeyring() {
+  m_keyring.reset();
+  m_noKeyring = testsupport::PrivateKeyring::Missing();
+  if (!m_noKeyring.empty()) return;
+  auto keyring = std::make_unique<testsupport::PrivateKeyring>();
+  if (!keyring->Start(m_root.path() / "keyring", m_sessionBus)) {
+    m_noKeyring = keyring->error();
+    return;
+  }
+  m_keyring = std::move(keyring);
+}
+
+void E2eSession::UseSessionBus(const std::string& address) {
+  m_sessionBus = address;
+  StartKeyring();
 }
 
 // The build folder: $TAVO_TEST_BINARY_DIR (set for tests), else the parent of this
@@ -142,10 +162,12 @@ TavoRun E2eSession::Launch(const std::vector<std::string>& extraArgs) {
   env.push_back("XDG_CACHE_HOME=" + (root / "cache").string());
   env.push_back("XDG_RUNTIME_DIR=" + (root / "run").string());
   env.push_back("HOME=" + (root / "home").string());
-  // No accessibility bus or session bus of another test's making.
+  // No accessibility bus or session bus of another test's making: the test's own bus, or
+  // the keyring's, or none.
   if (m_sessionBus.empty()) {
     env.push_back("NO_AT_BRIDGE=1");
-    env.push_back("DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root / "no-bus").string());
+    env.push_back("DBUS_SESSION_BUS_ADDRESS=" +
+                  (m_keyring ? m_keyring->address() : "unix:path=" + (root / "no-bus").string()));
   } else {
     env.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_sessionBus);
   }

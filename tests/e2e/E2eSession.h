@@ -1,5 +1,6 @@
 // One end-to-end session: a private X server, private XDG folders, a demo school of its
-// own and a free web port, the real `tavo` driven from outside with xdotool, real X
+// own, a free web port, a desktop keyring of its own on a private session bus (when
+// gnome-keyring is installed; the program remembers passwords only in one), the real `tavo` driven from outside with xdotool, real X
 // screenshots. Every wait has a time limit; everything started is ended in the destructor.
 #pragma once
 
@@ -8,11 +9,16 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "DemoServer.h"
+
+namespace testsupport {
+class PrivateKeyring;
+}
 
 namespace e2e {
 
@@ -49,8 +55,10 @@ class E2eSession {
   const std::string& error() const { return m_error; }
 
   // Programs launched from now on use this session bus (and the accessibility bus it
-  // starts) in place of none.
-  void UseSessionBus(const std::string& address) { m_sessionBus = address; }
+  // starts) in place of the keyring's own; the keyring moves to it.
+  void UseSessionBus(const std::string& address);
+  // Why the programs have no keyring (what is not installed), or empty.
+  const std::string& NoKeyring() const { return m_noKeyring; }
   // Starts tavo against the session's demo school, web port and folders.
   TavoRun Launch(const std::vector<std::string>& extraArgs = {});
   // The exit status once the process has ended within `limit`; none otherwise.
@@ -119,6 +127,8 @@ class E2eSession {
 
  private:
   std::string Shell(const std::string& command);
+  // (Re)starts the keyring, on m_sessionBus or a bus of its own.
+  void StartKeyring();
 
   demo_test::TempFolder m_root;
   demo_test::DemoServer m_demo;
@@ -127,6 +137,8 @@ class E2eSession {
   int m_webPort = 0;
   std::vector<pid_t> m_started;
   std::string m_sessionBus;
+  std::unique_ptr<testsupport::PrivateKeyring> m_keyring;
+  std::string m_noKeyring;
   std::string m_error;
 };
 
