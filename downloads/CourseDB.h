@@ -61,9 +61,11 @@ class CourseDB {
   void BeginWrites();
   void EndWrites();
 
-  // Stores the task's validator and full size (what a finished, failed or stopped job hands
-  // back) in its lesson or document row, so that a resume after a restart can check that
-  // the server still has the same copy. The loaders read them back into the tasks.
+  // Stores the task's validator and full size (learned from the first answer's headers, or
+  // what a finished, failed or stopped job hands back) and its local and partial files in
+  // its lesson or document row, so that a resume after a restart can check that the server
+  // still has the same copy and appends only to the task's own file (a record without
+  // files leaves the stored ones). The loaders read them back into the tasks.
   void SaveResumeInfo(const DownloadTask& task);
 
  private:

@@ -100,7 +100,6 @@ class DownloadMgrDlg : public WindowImplBase {
   bool IsFinishedRow(CTreeNodeUI* row) const;
   // The image name a finished row's status button shows.
   const wchar_t* FinishedImage() const;
-  std::int64_t SizeOnDisk(const std::string& path) const;  // bytes; KiB for documents
   void RemoveFromStore(const std::string& classId, const std::string& id);
 
   bool m_notDeleteMode = true;

@@ -1,9 +1,12 @@
 // Downloads on unreliable servers: a resume continues only the copy the partial file came
-// from, transport failures are retried inside the job (and a pause or delete ends the wait
-// at once), and only a file of the full size counts as finished. One table runs against a
-// scripted file server, a shorter one against nginx, whose own ETag and If-Range are used.
+// from, transport failures are retried
+// inside the job (and a pause or delete ends the wait at once), only a file of the full
+// size counts as finished, and a download never writes into a file it did not create. One
+// table runs against a scripted file server, a shorter one against nginx, whose own ETag
+// and If-Range are used.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -246,6 +249,77 @@ TEST_F(ResumeRetryTest, ResumesRestartsAndRetriesAgainstAScriptedServer) {
       EXPECT_NE(log.find("/" + id + "?token=*** " + line), std::string::npos) << line;
     }
     EXPECT_EQ(log.find("secret"), std::string::npos);
+  }
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ResumeRetryTest, ADownloadNeverWritesIntoAFileItDidNotCreate) {
+  const std::string title = "同名课.mp4";
+  const std::string second = "同名课 (2).mp4";
+  struct Row {
+    const char* name;
+    std::string theirs;                // the student's own file under the lesson's name; empty: none
+    std::vector<const Copy*> lessons;  // lessons with that one title, in the order added
+    bool fails = false;                // the school answers "busy" until the retries run out
+  };
+  const std::vector<Row> rows = {
+      {"a shorter file of the same name", std::string(1400, 's'), {&kCopyA}},
+      {"a file of equal size", RandomBytes(kA.size(), 21), {&kCopyA}},
+      {"a longer file", RandomBytes(kA.size() + 5000, 22), {&kCopyA}},
+      {"two lessons with one title", "", {&kCopyA, &kCopyB}},
+      {"a failure after a collision", std::string(1400, 'f'), {&kCopyA}, true},
+  };
+  int number = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path folder = m_temp.Path() / ("collide" + std::to_string(++number));
+    fs::create_directories(folder);
+    if (!row.theirs.empty()) WriteFile(folder / title, row.theirs);
+    std::vector<std::unique_ptr<ScriptedFileServer>> servers;
+    std::vector<DownloadTask> tasks;
+    for (const Copy* copy : row.lessons) {
+      servers.push_back(std::make_unique<ScriptedFileServer>(*copy));
+      if (row.fails) servers.back()->Queue(std::vector<Step>(5, {Fault::Busy}));
+      const std::string id = "collide" + std::to_string(number) + "-" + std::to_string(tasks.size());
+      DownloadTask task = NewTask(id, servers.back()->Url("/" + id));
+      task.total = static_cast<std::int64_t>(copy->body.size());
+      task.localFile = (folder / title).string();
+      ASSERT_TRUE(DownloadTaskList::Get().AddNewTask(task));
+      tasks.push_back(task);
+    }
+    for (const DownloadTask& task : tasks) ASSERT_TRUE(SubmitDownload(task, m_pool));
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+      const auto [result, record] = WaitResult(tasks[i].id);
+      EXPECT_EQ(result, row.fails ? 1u : 0u);
+      EXPECT_EQ(record.localFile, tasks[i].localFile);
+      if (!row.fails) {
+        EXPECT_TRUE(ReadFile(record.localFile) == row.lessons[i]->body) << record.localFile;
+      }
+    }
+    // Each task had a path of its own, beside the student's file, whose bytes never change.
+    const std::string firstName = row.theirs.empty() ? title : second;
+    EXPECT_EQ(fs::path(tasks[0].localFile).filename().string(), firstName);
+    if (tasks.size() > 1) {
+      EXPECT_EQ(fs::path(tasks[1].localFile).filename().string(), second);
+    }
+    if (!row.theirs.empty()) {
+      EXPECT_TRUE(ReadFile(folder / title) == row.theirs);
+    }
+    // No partial file is left, and a failure leaves nothing of its own.
+    std::vector<std::string> expected;
+    if (!row.theirs.empty()) expected.push_back(title);
+    if (!row.fails) {
+      for (const DownloadTask& task : tasks) expected.push_back(fs::path(task.localFile).filename().string());
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(folder), expected);
   }
 }
 

@@ -236,7 +236,7 @@ TEST_F(ProfileFlowTest, ADownloadRunningAtSignOutStopsAndWaitsForItsStudent) {
   fs::path file;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        file = m_steps.FindDownload("片段阅读：主旨概括题.mp4");
+        file = m_steps.FindDownload("片段阅读：主旨概括题.mp4.part");
         std::error_code ec;
         return !file.empty() && fs::file_size(file, ec) > 0;
       },
