@@ -73,6 +73,8 @@ CourseDB* CourseDB::Get() {
   return g_courseDb.get();
 }
 
+CourseDB* CourseDB::IfOpen() { return g_courseDb && g_courseDb->IsOpened() ? g_courseDb.get() : nullptr; }
+
 void CourseDB::Release() { g_courseDb.reset(); }
 
 CourseDB::CourseDB(std::wstring path) : m_path(std::move(path)) {}

@@ -16,6 +16,9 @@ class CourseDB {
  public:
   // The process's database, opened (and its schema brought up to date) on first use.
   static CourseDB* Get();
+  // The process's database when it is open, else null (never opens one: a report from a
+  // worker that arrives after sign-out must not create a database for nobody).
+  static CourseDB* IfOpen();
   // Discards the instance and closes its file (sign-out, exit); Get opens it again.
   static void Release();
 

@@ -44,6 +44,19 @@ bool CompleteOnDisk(const DownloadTask& task) {
 
 std::wstring Reason() { return AnsiToWide(std::strerror(errno)); }
 
+// Bytes in the task's own partial file whose source was never stored (the program ended
+// before the first answer's validator reached the course database) cannot be checked
+// against the server's copy: the transfer starts from the first byte again.
+bool ForgetUncheckedPart(DownloadTask& task) {
+  if (task.partFile.empty() || !task.validator.empty() || task.fullSize > 0) return false;
+  if (FileSizeOnDisk(task.partFile) == 0) return false;
+  LogNormal(L"DownloadFile " + AnsiToWide(task.partFile) +
+            L" has no stored source, downloading from the start");
+  if (::truncate(task.partFile.c_str(), 0) != 0)
+    LogError(L"cannot empty " + AnsiToWide(task.partFile) + L": " + Reason());
+  return true;
+}
+
 // The complete partial file takes the task's final name; when another file has taken that
 // name meanwhile, the next free "name (n).ext", which the record and the list entry learn.
 bool MoveFinishedFile(DownloadTask& task, DownloadTaskList& list, bool listed) {
@@ -144,6 +157,7 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
 
   const auto stopping = [] { return ThreadPool::Get().IsStopping(); };
   TaskProgress progress(*task, stopping);
+  if (ForgetUncheckedPart(*task)) progress.OnRestartFromZero();
   int code = TransferWithRetries(*task, progress, GetRetryPolicy(), stopping);
   if (code == CURLE_OK && !task->partFile.empty() && !MoveFinishedFile(*task, list, listed))
     code = CURLE_WRITE_ERROR;
