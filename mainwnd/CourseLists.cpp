@@ -362,8 +362,7 @@ void CourseLists::PlayClicked(CControlUI* button) {
       Tip(L"文件不存在");
       return;
     }
-    const auto size = std::filesystem::file_size(task->localFile, error);
-    if (!error && static_cast<int64_t>(size) >= task->total) {
+    if (IsCompleteOnDisk(*task)) {
       LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
                 L" file:" + AnsiToWide(task->localFile));
       PlayDownloadedVideo(*task);

@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
@@ -139,15 +141,17 @@ void DownloadMgrDlg::InitHistoryTreeView() {
     CTreeNodeUI* classNode = AddClassNode(entry.classId, entry.className);
     for (const DownloadTask& task : entry.tasks) {
       CTreeNodeUI* row = AddRow(classNode, task);
-      if (task.downloaded < task.total) {
-        SetLook(row, Look::Resumable);
-        if (auto* progress = Part<CProgressUI>(row, L"progress")) {
-          progress->SetValue(static_cast<int>(task.downloaded * 100 / task.total));
-        }
-        m_pauseAll->SetEnabled(true);
-      } else {
+      // Finished means the whole file of the copy the last transfer fetched, whose size may
+      // differ from the one announced when the download began.
+      if (IsCompleteOnDisk(task)) {
         SetLook(row, Look::Finished);
+        continue;
       }
+      SetLook(row, Look::Resumable);
+      auto* progress = Part<CProgressUI>(row, L"progress");
+      if (progress && task.total > 0)
+        progress->SetValue(static_cast<int>(std::min<std::int64_t>(task.downloaded * 100 / task.total, 100)));
+      m_pauseAll->SetEnabled(true);
     }
   }
   UpdatePauseAllImage();

@@ -227,6 +227,11 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
   Remember("101", "会计实务精讲班", "v1", 4000, 4000);  // complete on disk
   Remember("101", "会计实务精讲班", "v2", 4000, 1000);  // a quarter
   Remember("102", "经济法基础", "v3", 4000, -1);        // file gone
+  // Finished after the school's copy became shorter than announced when it began.
+  Remember("102", "经济法基础", "v4", 4000, 3000);
+  DownloadTask shorter = NewTask("102", "v4", 4000);
+  shorter.fullSize = 3000;
+  CourseDB::Get()->SaveResumeInfo(shorter);
   Open();
 
   EXPECT_FALSE(Find(L"vLayNoDownVideo")->IsVisible());
@@ -245,6 +250,7 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
       {"101", "v1", L"下载完成", false, 39, 100, L"file='icon_video_play.png' dest='2,2,15,15'"},
       {"101", "v2", L"等待下载", true, 18, 25, L"icon_video_start.png"},
       {"102", "v3", L"等待下载", true, 18, 0, L"icon_video_start.png"},
+      {"102", "v4", L"下载完成", false, 39, 100, L"file='icon_video_play.png' dest='2,2,15,15'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
@@ -266,6 +272,11 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
   ASSERT_TRUE(task);
   EXPECT_EQ(task->notifyWindow, window->GetHWND());
   EXPECT_EQ(task->downloaded, 1000);
+  // Start-all starts the unfinished ones and leaves the finished ones alone.
+  ClickControl(Find(L"btnPauseAllVideo"));
+  EXPECT_EQ(ViewOf("101", "v2").status, L"等待下载");
+  EXPECT_EQ(ViewOf("102", "v4").status, L"下载完成");
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("102", "v4", TaskKind::Video)->jobNumber, 0u);
   SaveScreenshot(window.get(), "download-manager.png");
 }
 

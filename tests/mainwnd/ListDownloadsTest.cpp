@@ -5,6 +5,7 @@
 // database afterwards), cancelling the folder question, the manager windows' row messages
 // and badges. Screenshots: <build>/screenshots/list-downloads-*.png.
 #include <httplib.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -105,6 +106,9 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
       {"complete", true, 100, 100, L"已下载", false, 0, true},
       {"larger than announced", true, 120, 100, L"已下载", false, 0, true},
   };
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("tavo-rows-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     DownloadTaskList::Get().Clear();
@@ -120,6 +124,10 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
         task.kind = kind;
         task.downloaded = c.downloaded;
         task.total = c.total;
+        // Finished means the whole file on disk: the task's file holds what it says.
+        task.localFile = (folder / task.id).string();
+        const auto bytes = kind == TaskKind::Document ? c.downloaded * 1024 : c.downloaded;
+        std::ofstream(task.localFile, std::ios::binary) << std::string(static_cast<std::size_t>(bytes), 'x');
         ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, kind));
       }
     }
@@ -143,6 +151,7 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
               c.viewable ? L"icon_file_downloaded.png" : L"icon_file_not_downloaded.png");
   }
   DownloadTaskList::Get().Clear();
+  std::filesystem::remove_all(folder);
 }
 
 // ---- a scripted school service -------------------------------------------------------------
@@ -326,13 +335,18 @@ class ListDownloadsTest : public WindowTestKit {
     PumpPendingMessages();
     main->GetPaintManager().DoLayout();
   }
-  static void AddTask(const std::string& id, TaskKind kind, int64_t downloaded, int64_t total) {
+  // A task whose file holds `downloaded` of `total` (KiB for documents).
+  void AddTask(const std::string& id, TaskKind kind, int64_t downloaded, int64_t total) {
     DownloadTask task;
     task.classId = "c1";
     task.id = id;
     task.kind = kind;
     task.downloaded = downloaded;
     task.total = total;
+    std::filesystem::create_directories(folder);
+    task.localFile = (folder / (id + ".bin")).string();
+    std::ofstream(task.localFile, std::ios::binary) << std::string(
+        static_cast<std::size_t>(kind == TaskKind::Document ? downloaded * 1024 : downloaded), 'x');
     ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, kind));
   }
   // Waits for the address lookups and the answers' handling on the main thread.
