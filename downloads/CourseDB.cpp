@@ -270,6 +270,8 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
     task.fullSize = ParseSizeText(query->ColumnText(8));
     task.partFile = Utf8ToAnsi(query->ColumnText(9));
     task.downloaded = DownloadedOnDisk(task);
+    // No job runs for a restored task until the student starts it.
+    if (!IsCompleteOnDisk(task)) task.state = TaskState::Paused;
     DownloadTaskList::Get().AppendTask(task, kind);
   }
 }

@@ -43,8 +43,9 @@ class CourseDB {
   bool HasClass(const std::string& classId, TaskKind kind);
   void InsertClass(const std::string& classId, const std::string& className, TaskKind kind);
 
-  // Appends the class's lessons (documents) to the task list, waiting, with the size
-  // already on disk; `window` receives their messages.
+  // Appends the class's lessons (documents) to the task list with the size already on
+  // disk: paused unless their whole file is there (no job runs for them yet); `window`
+  // receives their messages.
   void GetLesson(const std::string& classId, const std::string& className, HWND window);
   bool HasLesson(const std::string& videoId);
   // fileName in the locale's text; localPath already UTF-8.

@@ -147,7 +147,8 @@ void DownloadMgrDlg::InitHistoryTreeView() {
         SetLook(row, Look::Finished);
         continue;
       }
-      SetLook(row, Look::Resumable);
+      // Nothing runs for it until the student starts it: the row says so, and its click starts it.
+      SetLook(row, Look::Paused);
       auto* progress = Part<CProgressUI>(row, L"progress");
       if (progress && task.total > 0)
         progress->SetValue(static_cast<int>(std::min<std::int64_t>(task.downloaded * 100 / task.total, 100)));
@@ -259,16 +260,12 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text,
 }
 
 void DownloadMgrDlg::SetLook(CTreeNodeUI* row, Look look) {
-  static constexpr const wchar_t* kLookNames[] = {L"waiting", L"resumable", L"paused", L"failed",
-                                                  L"finished"};
+  static constexpr const wchar_t* kLookNames[] = {L"waiting", L"paused", L"failed", L"finished"};
   if (row)
     LogNormal(L"download window row " + row->GetUserData() + L": " + kLookNames[static_cast<int>(look)]);
   switch (look) {
     case Look::Waiting:
       SetItemStatus(row, L"等待下载", kPauseLook);
-      break;
-    case Look::Resumable:
-      SetItemStatus(row, L"等待下载", kStartLook);
       break;
     case Look::Paused:
       SetItemStatus(row, L"已暂停", kStartLook);

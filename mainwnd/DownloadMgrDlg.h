@@ -69,7 +69,7 @@ class DownloadMgrDlg : public WindowImplBase {
   DownloadCenter& m_downloads;
 
  private:
-  enum class Look { Waiting, Resumable, Paused, Failed, Finished };
+  enum class Look { Waiting, Paused, Failed, Finished };
 
   void InitHistoryTreeView();
   // `styleVisited`: a new row is on its way; every class node passed gets the check box

@@ -56,7 +56,9 @@ class DownloadCenter {
 
 // The state of a listed task no report covers (one restored from the course database, or
 // a row built again): Finished when its whole file is on disk, Paused when its entry is
-// paused, otherwise Waiting while bytes are on disk and None when there are none.
+// paused (so is every unfinished task restored at start: none runs until the student
+// starts it, and a click on it must start it), otherwise Waiting while bytes are on disk
+// and None when there are none.
 DownloadState ListedStateOf(const DownloadTask& task);
 
 // The row text of a state ("下载", "等待下载", "已暂停", "已下载"); empty for Transferring,

@@ -223,7 +223,7 @@ class DownloadWindowsTest : public WindowTestKit {
   std::vector<std::string> problems;
 };
 
-TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
+TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndPausedRows) {
   Remember("101", "会计实务精讲班", "v1", 4000, 4000);  // complete on disk
   Remember("101", "会计实务精讲班", "v2", 4000, 1000);  // a quarter
   Remember("102", "经济法基础", "v3", 4000, -1);        // file gone
@@ -248,8 +248,9 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
     const wchar_t* image;
   } cases[] = {
       {"101", "v1", L"下载完成", false, 39, 100, L"file='icon_video_play.png' dest='2,2,15,15'"},
-      {"101", "v2", L"等待下载", true, 18, 25, L"icon_video_start.png"},
-      {"102", "v3", L"等待下载", true, 18, 0, L"icon_video_start.png"},
+      // Nothing runs for them after a restart: paused, and a click starts them.
+      {"101", "v2", L"已暂停", true, 18, 25, L"icon_video_start.png"},
+      {"102", "v3", L"已暂停", true, 18, 0, L"icon_video_start.png"},
       {"102", "v4", L"下载完成", false, 39, 100, L"file='icon_video_play.png' dest='2,2,15,15'"},
   };
   for (const Case& c : cases) {
@@ -267,12 +268,13 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
   EXPECT_TRUE(Find(L"btnPauseAllVideo")->IsEnabled());
   EXPECT_TRUE(Find(L"btnDeleteAllVideo")->IsEnabled());
   EXPECT_EQ(window->CountUnfinished(), 2);
-  // The tasks are in the list, waiting, addressed to this window.
+  // The tasks are in the list, paused, addressed to this window.
   auto task = DownloadTaskList::Get().FindTask("101", "v2", TaskKind::Video);
   ASSERT_TRUE(task);
   EXPECT_EQ(task->notifyWindow, window->GetHWND());
   EXPECT_EQ(task->downloaded, 1000);
-  // Start-all starts the unfinished ones and leaves the finished ones alone.
+  EXPECT_EQ(task->state, TaskState::Paused);
+  // Start-all starts the paused ones and leaves the finished ones alone.
   ClickControl(Find(L"btnPauseAllVideo"));
   EXPECT_EQ(ViewOf("101", "v2").status, L"等待下载");
   EXPECT_EQ(ViewOf("102", "v4").status, L"下载完成");
@@ -295,9 +297,11 @@ TEST_F(DownloadWindowsTest, DocumentWindowCountsKibAndOpensFinishedDocuments) {
   EXPECT_EQ(ViewOf("201", "d2").status, L"下载完成");
   EXPECT_EQ(ViewOf("201", "d2").image, L"file='icon_file_downloaded.png' dest='2,1,16,18'");
 
-  // Progress texts take the KiB total as bytes.
+  // Progress texts take the KiB total as bytes (of a download the student resumed).
   auto task = DownloadTaskList::Get().FindTask("201", "d1", TaskKind::Document);
   ASSERT_TRUE(task);
+  task->state = TaskState::Waiting;
+  DownloadTaskList::Get().UpdateTask(*task, TaskKind::Document);
   task->total = 1536;
   auto report = std::make_shared<DownloadTask>(*task);
   report->state = TaskState::Transferring;

@@ -641,6 +641,48 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   EXPECT_TRUE(Button(docs, 1, L"btnDocDown")->IsEnabled());
 }
 
+// After a restart no download runs: a lesson finished from a copy shorter than announced
+// says "已下载", a partly downloaded one says "已暂停", and its first click starts it in its
+// folder.
+TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppedDownload) {
+  std::filesystem::create_directories(folder);
+  CourseDB* db = CourseDB::Get();
+  db->InsertClass("c1", "高等数学", TaskKind::Video);
+  const struct {
+    const char* id;
+    std::size_t finalBytes;
+    std::size_t partBytes;
+    std::int64_t fullSize;
+  } stored[] = {{"v2", 80, 0, 80}, {"v3", 0, 40, 100}};
+  for (const auto& s : stored) {
+    DownloadTask task;
+    task.id = s.id;
+    task.kind = TaskKind::Video;
+    task.validator = "\"e1\"";
+    task.fullSize = s.fullSize;
+    task.localFile = (folder / (std::string(s.id) + ".mp4")).string();
+    task.partFile = task.localFile + ".part";
+    if (s.finalBytes > 0) std::ofstream(task.localFile) << std::string(s.finalBytes, 'f');
+    if (s.partBytes > 0) std::ofstream(task.partFile) << std::string(s.partBytes, 'p');
+    db->InsertLesson("c1", s.id, std::string(s.id) + ".mp4", school.Origin() + "/media/" + s.id + ".mp4",
+                     "100", task.localFile);
+    db->SaveResumeInfo(task);
+  }
+  Open();
+  CListUI* list = Lessons();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(Button(list, 1)->GetText(), L"已下载");
+  EXPECT_EQ(Button(list, 2)->GetText(), L"已暂停");
+  Click(Button(list, 2));
+  Settle();
+  EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
+  const auto task = DownloadTaskList::Get().FindTask("c1", "v3", TaskKind::Video);
+  ASSERT_TRUE(task);
+  EXPECT_EQ(task->state, TaskState::Waiting);
+  EXPECT_NE(task->jobNumber, 0u);  // submitted
+  EXPECT_TRUE(asked.empty());      // no folder question: it goes on where it is
+}
+
 // A row's download button (pause, start) moves the list's highlight to its row; the list
 // starts with its first lesson highlighted.
 TEST_F(ListDownloadsTest, ARowsDownloadButtonMovesTheHighlightToItsRow) {

@@ -81,7 +81,7 @@ TEST(DownloadCenterTest, StateOfATaskNobodyReportedComesFromTheTaskList) {
   EXPECT_EQ(center.StateOf({TaskKind::Document, "c1", "whole"}), DownloadState::None);
 }
 
-TEST(DownloadCenterTest, AfterARestartFinishedTasksAreFinished) {
+TEST(DownloadCenterTest, AfterARestartFinishedTasksAreFinishedAndTheOthersStartOnAClick) {
   const Folder folder;
   CourseDB db((folder.path / "course.db").wstring());
   db.OpenChecked();
@@ -102,6 +102,10 @@ TEST(DownloadCenterTest, AfterARestartFinishedTasksAreFinished) {
       {"finished, the copy became shorter", 80, true, 80, 0, DownloadState::Finished},
       {"finished, row from before part files", 80, false, 80, 0, DownloadState::Finished},
       {"finished, no size stored", 0, false, 100, 0, DownloadState::Finished},
+      {"a shorter file than the stored size", 100, false, 80, 0, DownloadState::Paused},
+      {"partly downloaded", 100, true, 0, 40, DownloadState::Paused},
+      {"partly downloaded, row from before", 0, false, 40, 0, DownloadState::Paused},
+      {"nothing downloaded yet", 0, true, 0, 0, DownloadState::Paused},
   };
   int number = 0;
   for (const Case& c : cases) {
