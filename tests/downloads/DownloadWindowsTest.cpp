@@ -274,12 +274,12 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndPausedRows) {
   EXPECT_EQ(task->notifyWindow, window->GetHWND());
   EXPECT_EQ(task->downloaded, 1000);
   EXPECT_EQ(task->state, TaskState::Paused);
+  SaveScreenshot(window.get(), "download-manager.png");
   // Start-all starts the paused ones and leaves the finished ones alone.
   ClickControl(Find(L"btnPauseAllVideo"));
   EXPECT_EQ(ViewOf("101", "v2").status, L"等待下载");
   EXPECT_EQ(ViewOf("102", "v4").status, L"下载完成");
   EXPECT_EQ(DownloadTaskList::Get().FindTask("102", "v4", TaskKind::Video)->jobNumber, 0u);
-  SaveScreenshot(window.get(), "download-manager.png");
 }
 
 TEST_F(DownloadWindowsTest, DocumentWindowCountsKibAndOpensFinishedDocuments) {
