@@ -15,6 +15,7 @@
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/SqlStatement.h"
+#include "downloads/TaskFiles.h"
 
 namespace {
 
@@ -39,13 +40,10 @@ constexpr const char* kSchema[] = {
     "alter table lesson add column fullSize integer default 0",
     "alter table docment add column validator text default ''",
     "alter table docment add column fullSize integer default 0",
+    // The partial file the program created for the task; empty for rows from before.
+    "alter table lesson add column partFile text default ''",
+    "alter table docment add column partFile text default ''",
 };
-
-std::int64_t FileSizeOnDisk(const std::string& path) {
-  struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-  return static_cast<std::int64_t>(info.st_size);
-}
 
 }  // namespace
 
@@ -74,6 +72,8 @@ CourseDB* CourseDB::Get() {
   }
   return g_courseDb.get();
 }
+
+CourseDB* CourseDB::IfOpen() { return g_courseDb && g_courseDb->IsOpened() ? g_courseDb.get() : nullptr; }
 
 void CourseDB::Release() { g_courseDb.reset(); }
 
@@ -227,12 +227,16 @@ void CourseDB::SaveResumeInfo(const DownloadTask& task) {
   const bool video = task.kind == TaskKind::Video;
   if (!video && task.kind != TaskKind::Document) return;
   auto update = SqlStatement::Prepare(m_db.get(), std::string("update ") + (video ? "lesson" : "docment") +
-                                                      " set validator = ?, fullSize = ? where " +
-                                                      (video ? "vid" : "did") + " == ?");
+                                                      " set validator = ?1, fullSize = ?2, "
+                                                      "localFile = ifnull(nullif(?3, ''), localFile), "
+                                                      "partFile = ifnull(nullif(?4, ''), partFile) where " +
+                                                      (video ? "vid" : "did") + " == ?5");
   if (!update) return;
   update->BindText(1, task.validator);
   update->BindText(2, std::to_string(task.fullSize));
-  update->BindText(3, task.id);
+  update->BindText(3, AnsiToUtf8(task.localFile));
+  update->BindText(4, AnsiToUtf8(task.partFile));
+  update->BindText(5, task.id);
   update->Execute();
 }
 
@@ -244,10 +248,10 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
                          HWND window, TaskKind kind) {
   if (!m_opened) return;
   const char* idColumn = kind == TaskKind::Video ? "vid" : "did";
-  auto query =
-      SqlStatement::Prepare(m_db.get(), std::string("select id, classid, ") + idColumn +
-                                            ", name, url, fsize, localFile, validator, fullSize from " +
-                                            table + " where classid == ?");
+  auto query = SqlStatement::Prepare(
+      m_db.get(), std::string("select id, classid, ") + idColumn +
+                      ", name, url, fsize, localFile, validator, fullSize, partFile from " + table +
+                      " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
   while (query->Next()) {
@@ -264,8 +268,10 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
     task.kind = kind;
     task.validator = query->ColumnText(7);
     task.fullSize = ParseSizeText(query->ColumnText(8));
-    const std::int64_t size = FileSizeOnDisk(task.localFile);
-    task.downloaded = kind == TaskKind::Document ? size / 1024 : size;
+    task.partFile = Utf8ToAnsi(query->ColumnText(9));
+    task.downloaded = DownloadedOnDisk(task);
+    // No job runs for a restored task until the student starts it.
+    if (!IsCompleteOnDisk(task)) task.state = TaskState::Paused;
     DownloadTaskList::Get().AppendTask(task, kind);
   }
 }

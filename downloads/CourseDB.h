@@ -16,6 +16,9 @@ class CourseDB {
  public:
   // The process's database, opened (and its schema brought up to date) on first use.
   static CourseDB* Get();
+  // The process's database when it is open, else null (never opens one: a report from a
+  // worker that arrives after sign-out must not create a database for nobody).
+  static CourseDB* IfOpen();
   // Discards the instance and closes its file (sign-out, exit); Get opens it again.
   static void Release();
 
@@ -40,8 +43,9 @@ class CourseDB {
   bool HasClass(const std::string& classId, TaskKind kind);
   void InsertClass(const std::string& classId, const std::string& className, TaskKind kind);
 
-  // Appends the class's lessons (documents) to the task list, waiting, with the size
-  // already on disk; `window` receives their messages.
+  // Appends the class's lessons (documents) to the task list with the size already on
+  // disk: paused unless their whole file is there (no job runs for them yet); `window`
+  // receives their messages.
   void GetLesson(const std::string& classId, const std::string& className, HWND window);
   bool HasLesson(const std::string& videoId);
   // fileName in the locale's text; localPath already UTF-8.
@@ -61,9 +65,11 @@ class CourseDB {
   void BeginWrites();
   void EndWrites();
 
-  // Stores the task's validator and full size (what a finished, failed or stopped job hands
-  // back) in its lesson or document row, so that a resume after a restart can check that
-  // the server still has the same copy. The loaders read them back into the tasks.
+  // Stores the task's validator and full size (learned from the first answer's headers, or
+  // what a finished, failed or stopped job hands back) and its local and partial files in
+  // its lesson or document row, so that a resume after a restart can check that the server
+  // still has the same copy and appends only to the task's own file (a record without
+  // files leaves the stored ones). The loaders read them back into the tasks.
   void SaveResumeInfo(const DownloadTask& task);
 
  private:

@@ -1,9 +1,11 @@
 // The download job: claims the task's local file, runs the transfer and reports the end.
 #include "downloads/DownloadJob.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -11,6 +13,7 @@
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/RetryingTransfer.h"
+#include "downloads/TaskFiles.h"
 #include "downloads/TaskProgress.h"
 #include "downloads/ThreadPool.h"
 #include "platform/MessageCore.h"
@@ -27,12 +30,6 @@ bool IsListed(const DownloadTask& task) {
   return task.kind == TaskKind::Video || task.kind == TaskKind::Document;
 }
 
-std::int64_t FileSizeOnDisk(const std::string& path) {
-  struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-  return static_cast<std::int64_t>(info.st_size);
-}
-
 // A file that already holds exactly the whole expected size needs no transfer; going to
 // the network for it could only turn a complete file into a failed one. A larger file is
 // not complete: the transfer finds out what the server's copy is.
@@ -43,6 +40,39 @@ bool CompleteOnDisk(const DownloadTask& task) {
   if (task.kind == TaskKind::Video) return size == task.total;
   if (task.kind == TaskKind::Document) return size >= task.total * 1024;
   return false;
+}
+
+std::wstring Reason() { return AnsiToWide(std::strerror(errno)); }
+
+// Bytes in the task's own partial file whose source was never stored (the program ended
+// before the first answer's validator reached the course database) cannot be checked
+// against the server's copy: the transfer starts from the first byte again.
+bool ForgetUncheckedPart(DownloadTask& task) {
+  if (task.partFile.empty() || !task.validator.empty() || task.fullSize > 0) return false;
+  if (FileSizeOnDisk(task.partFile) == 0) return false;
+  LogNormal(L"DownloadFile " + AnsiToWide(task.partFile) +
+            L" has no stored source, downloading from the start");
+  if (::truncate(task.partFile.c_str(), 0) != 0)
+    LogError(L"cannot empty " + AnsiToWide(task.partFile) + L": " + Reason());
+  return true;
+}
+
+// The complete partial file takes the task's final name; when another file has taken that
+// name meanwhile, the next free "name (n).ext", which the record and the list entry learn.
+bool MoveFinishedFile(DownloadTask& task, DownloadTaskList& list, bool listed) {
+  std::string target = task.localFile;
+  if (!MoveIntoPlace(task.partFile, target)) {
+    LogError(L"cannot move " + AnsiToWide(task.partFile) + L" to " + AnsiToWide(task.localFile) + L": " +
+             Reason());
+    return false;
+  }
+  if (target != task.localFile) {
+    LogNormal(L"DownloadFile " + AnsiToWide(task.localFile) + L" was taken, finished as " +
+              AnsiToWide(target));
+    if (listed) list.SetLocalFile(task, target);
+    task.localFile = target;
+  }
+  return true;
 }
 
 // Takes the entry's values, keeping the record's own job number and what the job knows
@@ -127,7 +157,10 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
 
   const auto stopping = [] { return ThreadPool::Get().IsStopping(); };
   TaskProgress progress(*task, stopping);
-  const int code = TransferWithRetries(*task, progress, GetRetryPolicy(), stopping);
+  if (ForgetUncheckedPart(*task)) progress.OnRestartFromZero();
+  int code = TransferWithRetries(*task, progress, GetRetryPolicy(), stopping);
+  if (code == CURLE_OK && !task->partFile.empty() && !MoveFinishedFile(*task, list, listed))
+    code = CURLE_WRITE_ERROR;
   if (listed) list.EndJob(*task);
 
   if (code == CURLE_OK) {
@@ -136,6 +169,8 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
   }
   if (code != CURLE_ABORTED_BY_CALLBACK) {
     LogError(L"DownloadFile " + AnsiToWide(MaskTokens(task->url)) + L" return code:" + std::to_wstring(code));
+    // A resume then starts clean; a file the task did not create is never removed.
+    DiscardPartFile(*task);
     PostResult(std::move(task), DownloadResult::Failed);
     return;
   }

@@ -24,7 +24,11 @@ struct DownloadTask {
   std::string name;  // file name: title plus the url's extension
   std::string className;
   std::string url;
-  std::string localFile;        // chosen folder followed by name
+  std::string localFile;  // chosen folder followed by name: the finished file
+  // The task's own partial file, created empty by the program when the task was added;
+  // transfers append to it and it takes the name localFile once complete. Empty for a task
+  // stored before partial files existed, whose transfers write into localFile.
+  std::string partFile;
   std::int64_t total = 0;       // bytes for videos, KiB for documents
   std::int64_t downloaded = 0;  // on disk when created or last resumed; same units
   TaskKind kind = TaskKind::None;

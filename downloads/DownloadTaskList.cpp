@@ -1,7 +1,12 @@
 // The download task list: two class lists behind one mutex.
 #include "downloads/DownloadTaskList.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+
+#include "downloads/TaskFiles.h"
 
 DownloadTaskList& DownloadTaskList::Get() {
   // Never destroyed: workers that outlive shutdown may still consult it.
@@ -61,20 +66,64 @@ std::optional<DownloadTask> DownloadTaskList::FindTask(const std::string& classI
   return *task;
 }
 
-bool DownloadTaskList::AddTask(const DownloadTask& task, TaskKind kind) {
-  std::lock_guard lock(m_mutex);
+bool DownloadTaskList::HoldsId(const DownloadTask& task, TaskKind kind) const {
+  auto* self = const_cast<DownloadTaskList*>(this);
+  ClassList* list = self->ListOf(kind);
+  DownloadClass* entry = list ? self->ClassEntry(*list, task.classId) : nullptr;
+  return entry && std::any_of(entry->tasks.begin(), entry->tasks.end(),
+                              [&](const DownloadTask& t) { return t.id == task.id; });
+}
+
+void DownloadTaskList::Append(const DownloadTask& task, TaskKind kind) {
   ClassList* list = ListOf(kind);
-  if (!list) return false;
   DownloadClass* entry = ClassEntry(*list, task.classId);
   if (!entry) {
     list->push_back(DownloadClass{task.classId, task.className, {task}});
-    return true;
-  }
-  for (const DownloadTask& t : entry->tasks) {
-    if (t.id == task.id) return false;
+    return;
   }
   entry->className = task.className;
   entry->tasks.push_back(task);
+}
+
+bool DownloadTaskList::AddTask(const DownloadTask& task, TaskKind kind) {
+  std::lock_guard lock(m_mutex);
+  if (!ListOf(kind) || HoldsId(task, kind)) return false;
+  Append(task, kind);
+  return true;
+}
+
+bool DownloadTaskList::UsedByTask(const std::string& path) const {
+  for (const ClassList* list : {&m_videos, &m_documents}) {
+    for (const DownloadClass& entry : *list) {
+      for (const DownloadTask& t : entry.tasks) {
+        if (t.localFile == path || t.partFile == path) return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool DownloadTaskList::AddNewTask(DownloadTask& task) {
+  std::lock_guard lock(m_mutex);
+  if (!ListOf(task.kind) || HoldsId(task, task.kind)) return false;
+  const auto taken = [this](const std::string& path) {
+    struct stat info {};
+    const std::string part = PartFileOf(path);
+    return UsedByTask(path) || UsedByTask(part) || ::lstat(path.c_str(), &info) == 0 ||
+           ::lstat(part.c_str(), &info) == 0;
+  };
+  const std::string wanted = task.localFile;
+  for (;;) {
+    const std::string path = FreeFileName(wanted, taken);
+    if (path.empty()) return false;
+    task.localFile = path;
+    task.partFile = PartFileOf(path);
+    // A file that appeared since the look is someone else's: look again. Any other failure
+    // (a folder that cannot be written) is the job's to report when it opens the file.
+    if (CreateNewFile(task.partFile) || errno != EEXIST) break;
+  }
+  task.downloaded = 0;
+  Append(task, task.kind);
   return true;
 }
 
@@ -166,6 +215,18 @@ void DownloadTaskList::SetResumeInfo(const DownloadTask& record, const std::stri
   if (!entry || entry->jobNumber != record.jobNumber) return;
   entry->validator = validator;
   entry->fullSize = fullSize;
+}
+
+void DownloadTaskList::SetLocalFile(const DownloadTask& record, const std::string& localFile) {
+  std::lock_guard lock(m_mutex);
+  DownloadTask* entry = TaskEntry(record.classId, record.id, record.kind);
+  if (entry && entry->jobNumber == record.jobNumber) entry->localFile = localFile;
+  // The job keeps holding its file under the new name.
+  auto holder = m_fileHolders.find(record.localFile);
+  if (holder != m_fileHolders.end() && holder->second == record.jobNumber) {
+    m_fileHolders.erase(holder);
+    m_fileHolders.emplace(localFile, record.jobNumber);
+  }
 }
 
 bool DownloadTaskList::WaitUntilStopped(const DownloadTask& record,

@@ -27,6 +27,12 @@ class DownloadTaskList {
   // Refuses a task whose id its class entry already holds; otherwise appends it, taking
   // over its class name, or appends a new class entry holding it.
   bool AddTask(const DownloadTask& task, TaskKind kind);
+  // A task that starts a new download. Refused, as by AddTask, when its class entry holds
+  // its id; otherwise the task's local file becomes the first of its wanted path,
+  // "name (2).ext", ... that no file on disk and no other task uses (nor their partial
+  // files), and its partial file is created empty beside it, so that a transfer only ever
+  // appends to a file of its own. `task` receives both paths.
+  bool AddNewTask(DownloadTask& task);
   // Appends to an existing class entry without looking for duplicates.
   bool AppendTask(const DownloadTask& task, TaskKind kind);
   // Overwrites the first task with task.id; the entry keeps its job number.
@@ -50,6 +56,8 @@ class DownloadTaskList {
   void EndJob(const DownloadTask& record);
   // Records what identifies the server's copy of the task's file in its entry.
   void SetResumeInfo(const DownloadTask& record, const std::string& validator, std::int64_t fullSize);
+  // The job's finished file went to `localFile` (its own name was taken meanwhile).
+  void SetLocalFile(const DownloadTask& record, const std::string& localFile);
   // Waits until `deadline` unless the job of `record` must stop first: its entry is paused,
   // removed or taken over by a newer job. True when it must stop. Pause, delete, resume and
   // Clear wake the waiters at once.
@@ -61,6 +69,10 @@ class DownloadTaskList {
   const ClassList* ListOf(TaskKind kind) const;
   DownloadClass* ClassEntry(ClassList& list, const std::string& classId);
   DownloadTask* TaskEntry(const std::string& classId, const std::string& id, TaskKind kind);
+  bool HoldsId(const DownloadTask& task, TaskKind kind) const;
+  void Append(const DownloadTask& task, TaskKind kind);
+  // Whether a task of either kind has `path` as its local or partial file.
+  bool UsedByTask(const std::string& path) const;
 
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;  // notified whenever a job may have to stop

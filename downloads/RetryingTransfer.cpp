@@ -8,6 +8,7 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/TaskFiles.h"
 #include "downloads/TaskProgress.h"
 #include "service/CurlSupport.h"
 #include "service/HttpDownload.h"
@@ -19,7 +20,7 @@ int TransferWithRetries(DownloadTask& task, TaskProgress& progress, const RetryP
   std::mt19937 random(std::random_device{}());
   for (std::size_t retry = 0;; ++retry) {
     DownloadOutcome outcome;
-    const int code = DownloadToFile(task.url, task.localFile, &progress, GetDownloadFileOptions(),
+    const int code = DownloadToFile(task.url, TransferFile(task), &progress, GetDownloadFileOptions(),
                                     {task.validator, task.fullSize}, expectedSize, &outcome);
     task.validator = outcome.resume.validator;
     task.fullSize = outcome.resume.fullSize;

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
@@ -50,7 +51,14 @@ bool TaskProgress::OnRestartFromZero() {
 void TaskProgress::OnResumeInfo(const ResumeInfo& info) {
   m_task.validator = info.validator;
   m_task.fullSize = info.fullSize;
-  if (IsListed()) DownloadTaskList::Get().SetResumeInfo(m_task, info.validator, info.fullSize);
+  if (!IsListed()) return;
+  DownloadTaskList::Get().SetResumeInfo(m_task, info.validator, info.fullSize);
+  // Stored while the body is still arriving: a program killed during the transfer finds,
+  // after a restart, what the bytes on disk came from, and its resume asks for that copy
+  // only (a part file whose source never reached the database starts from its first byte).
+  PostToMainLoop([record = m_task] {
+    if (CourseDB* db = CourseDB::IfOpen()) db->SaveResumeInfo(record);
+  });
 }
 
 void TaskProgress::OnTransferStart(std::int64_t offset) { m_transferBase = offset; }

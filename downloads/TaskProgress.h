@@ -22,8 +22,8 @@ class TaskProgress final : public DownloadProgressDelegate {
 
   bool OnProgress(std::int64_t expected, std::int64_t received) override;
   bool OnRestartFromZero() override;
-  // Keeps the file's new source in the record and in the list entry, so that a pause or a
-  // failure from here on hands it on to the course database and the next resume.
+  // Keeps the file's new source in the record, in the list entry and (through the main
+  // loop) in the course database as soon as the headers are in, not only when the job ends.
   void OnResumeInfo(const ResumeInfo& info) override;
   // The bytes on disk before the transfer that starts now: what its progress adds to.
   void OnTransferStart(std::int64_t offset) override;

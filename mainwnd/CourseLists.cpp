@@ -12,6 +12,7 @@
 #include "app/SystemInfo.h"
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/TaskFiles.h"
 #include "mainwnd/CourseListBuilder.h"
 #include "mainwnd/LessonFormat.h"
 #include "mainwnd/OfflineOpen.h"
@@ -352,14 +353,14 @@ void CourseLists::PlayClicked(CControlUI* button) {
   MoveWatchingMark(row);
 
   if (auto task = DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video)) {
+    // Neither the finished file nor the partial one is there: the student removed it.
     std::error_code error;
-    const std::filesystem::path file(task->localFile);
-    if (!std::filesystem::exists(file, error)) {
+    if (!std::filesystem::exists(task->localFile, error) &&
+        !std::filesystem::exists(TransferFile(*task), error)) {
       Tip(L"文件不存在");
       return;
     }
-    const auto size = std::filesystem::file_size(file, error);
-    if (!error && static_cast<int64_t>(size) >= task->total) {
+    if (IsCompleteOnDisk(*task)) {
       LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
                 L" file:" + AnsiToWide(task->localFile));
       PlayDownloadedVideo(*task);

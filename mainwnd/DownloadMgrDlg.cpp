@@ -4,10 +4,8 @@
 #include "mainwnd/DownloadMgrDlg.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 
 #include "app/Log.h"
 #include "app/TextConv.h"
@@ -16,6 +14,7 @@
 #include "downloads/DownloadResult.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/SizeText.h"
+#include "downloads/TaskFiles.h"
 #include "platform/Messages.h"
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
@@ -100,13 +99,6 @@ const wchar_t* DownloadMgrDlg::FinishedImage() const {
   return m_kind == TaskKind::Document ? kDocFinishedImage : kVideoFinishedImage;
 }
 
-std::int64_t DownloadMgrDlg::SizeOnDisk(const std::string& path) const {
-  struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-  const auto size = static_cast<std::int64_t>(info.st_size);
-  return m_kind == TaskKind::Document ? size / 1024 : size;
-}
-
 void DownloadMgrDlg::InitWindow() {
   m_tree = FindControlAs<CTreeViewUI>(L"tvVideoDownload");
   m_pauseAll = FindControlAs<CButtonUI>(L"btnPauseAllVideo");
@@ -149,16 +141,18 @@ void DownloadMgrDlg::InitHistoryTreeView() {
     CTreeNodeUI* classNode = AddClassNode(entry.classId, entry.className);
     for (const DownloadTask& task : entry.tasks) {
       CTreeNodeUI* row = AddRow(classNode, task);
-      const std::int64_t size = SizeOnDisk(task.localFile);
-      if (size < task.total) {
-        SetLook(row, Look::Resumable);
-        if (auto* progress = Part<CProgressUI>(row, L"progress")) {
-          progress->SetValue(static_cast<int>(size * 100 / task.total));
-        }
-        m_pauseAll->SetEnabled(true);
-      } else {
+      // Finished means the whole file of the copy the last transfer fetched, whose size may
+      // differ from the one announced when the download began.
+      if (IsCompleteOnDisk(task)) {
         SetLook(row, Look::Finished);
+        continue;
       }
+      // Nothing runs for it until the student starts it: the row says so, and its click starts it.
+      SetLook(row, Look::Paused);
+      auto* progress = Part<CProgressUI>(row, L"progress");
+      if (progress && task.total > 0)
+        progress->SetValue(static_cast<int>(std::min<std::int64_t>(task.downloaded * 100 / task.total, 100)));
+      m_pauseAll->SetEnabled(true);
     }
   }
   UpdatePauseAllImage();
@@ -266,16 +260,12 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text,
 }
 
 void DownloadMgrDlg::SetLook(CTreeNodeUI* row, Look look) {
-  static constexpr const wchar_t* kLookNames[] = {L"waiting", L"resumable", L"paused", L"failed",
-                                                  L"finished"};
+  static constexpr const wchar_t* kLookNames[] = {L"waiting", L"paused", L"failed", L"finished"};
   if (row)
     LogNormal(L"download window row " + row->GetUserData() + L": " + kLookNames[static_cast<int>(look)]);
   switch (look) {
     case Look::Waiting:
       SetItemStatus(row, L"等待下载", kPauseLook);
-      break;
-    case Look::Resumable:
-      SetItemStatus(row, L"等待下载", kStartLook);
       break;
     case Look::Paused:
       SetItemStatus(row, L"已暂停", kStartLook);
@@ -326,12 +316,8 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
     UpdateBadge();
     NotifyDownloadResult(Wide(task.name), DownloadNotice::Finished, m_hWnd);
   } else if (result == DownloadResultWParam(DownloadResult::Failed)) {
+    // The job removed its own partial file; nothing else of the folder is touched.
     SetLook(row, Look::Failed);
-    // A resume then starts clean. A task the student deleted keeps its file.
-    if (listed && !task.localFile.empty() && ::unlink(task.localFile.c_str()) != 0 && errno != ENOENT &&
-        errno != ENOTDIR) {
-      LogError(L"cannot delete " + Wide(task.localFile) + L": " + Wide(std::strerror(errno)));
-    }
     m_downloads.ReportState(task, DownloadState::Failed);
     NotifyDownloadResult(Wide(task.name), DownloadNotice::Failed, m_hWnd);
   } else if (task.state == TaskState::Paused) {
@@ -358,7 +344,7 @@ void DownloadMgrDlg::ResumeTask(const std::string& classId, const std::string& i
   auto entry = DownloadTaskList::Get().FindTask(classId, id, m_kind);
   if (!entry) return;
   if (entry->state == TaskState::Paused || entry->state == TaskState::Waiting) {
-    entry->downloaded = SizeOnDisk(entry->localFile);
+    entry->downloaded = DownloadedOnDisk(*entry);
     entry->state = TaskState::Waiting;
     DownloadTaskList::Get().UpdateTask(*entry, m_kind);
     SetLook(FindTaskRow(classId, id), Look::Waiting);
@@ -449,6 +435,8 @@ void DownloadMgrDlg::ShowTreeOrEmpty() {
 }
 
 void DownloadMgrDlg::RemoveFromStore(const std::string& classId, const std::string& id) {
+  // The task's partial bytes go with it; a finished file is the student's and stays.
+  if (auto task = DownloadTaskList::Get().FindTask(classId, id, m_kind)) DiscardPartFile(*task);
   DownloadTaskList::Get().RemoveTask(classId, id, m_kind);
   if (m_kind == TaskKind::Document)
     CourseDB::Get()->DeleteDoc(id);

@@ -69,7 +69,7 @@ class DownloadMgrDlg : public WindowImplBase {
   DownloadCenter& m_downloads;
 
  private:
-  enum class Look { Waiting, Resumable, Paused, Failed, Finished };
+  enum class Look { Waiting, Paused, Failed, Finished };
 
   void InitHistoryTreeView();
   // `styleVisited`: a new row is on its way; every class node passed gets the check box
@@ -100,7 +100,6 @@ class DownloadMgrDlg : public WindowImplBase {
   bool IsFinishedRow(CTreeNodeUI* row) const;
   // The image name a finished row's status button shows.
   const wchar_t* FinishedImage() const;
-  std::int64_t SizeOnDisk(const std::string& path) const;  // bytes; KiB for documents
   void RemoveFromStore(const std::string& classId, const std::string& id);
 
   bool m_notDeleteMode = true;

@@ -2,21 +2,20 @@
 #include "mainwnd/ListDownloads.h"
 
 #include <algorithm>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cwchar>
 #include <map>
 #include <mutex>
 #include <set>
 
-#include "app/FileUtil.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadJob.h"
-#include "mainwnd/DownloadMgrDlg.h"
 #include "downloads/DownloadTaskList.h"
 #include "mainwnd/CourseLists.h"
+#include "mainwnd/DownloadMgrDlg.h"
 #include "mainwnd/DownloadNaming.h"
 #include "mainwnd/RowDownloadState.h"
 #include "platform/BackgroundTask.h"
@@ -103,11 +102,6 @@ void Enable(CControlUI* control, bool enabled) {
 std::int64_t DocMegabytes(std::int64_t kib) {
   const std::int64_t megabytes = kib / 1024;
   return megabytes == 0 && kib % 1024 != 0 ? 1 : megabytes;
-}
-
-std::int64_t SizeOnDisk(const std::string& path, TaskKind kind) {
-  const auto bytes = static_cast<std::int64_t>(GetFileSize64(path));
-  return kind == TaskKind::Document ? bytes / 1024 : bytes;
 }
 
 }  // namespace
@@ -412,9 +406,9 @@ bool ListDownloads::AddPrepared(Prepared& item, const std::wstring& folder) {
   DownloadMgrDlg* manager = m_delegate.GetManager(task.kind);
   task.state = TaskState::Waiting;
   task.notifyWindow = manager != nullptr ? manager->GetHWND() : kNoWindow;
+  // The task gets a name of its own in the folder: a file already there is never touched.
   task.localFile = WideToAnsi(folder) + task.name;
-  task.downloaded = SizeOnDisk(task.localFile, task.kind);
-  if (!DownloadTaskList::Get().AddTask(task, task.kind)) return false;
+  if (!DownloadTaskList::Get().AddNewTask(task)) return false;
   if (manager != nullptr) {
     manager->AddTaskItem(task);
     m_delegate.SetBadge(task.kind, manager->CountUnfinished());
@@ -427,6 +421,7 @@ bool ListDownloads::AddPrepared(Prepared& item, const std::wstring& folder) {
       db->InsertLesson(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile));
     else
       db->InsertDoc(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile));
+    db->SaveResumeInfo(task);  // the partial file is the task's own from now on
   }
   m_downloads.ReportAdded(task);
   return true;

@@ -2,6 +2,7 @@
 #include "mainwnd/RowDownloadState.h"
 
 #include "downloads/DownloadTaskList.h"
+#include "study/DownloadCenter.h"
 #include "ui/Container.h"
 #include "ui/Control.h"
 
@@ -10,15 +11,18 @@ namespace {
 constexpr const wchar_t* kIdleText = L"textcolor=\"#FF4D4D4D\"";
 constexpr const wchar_t* kBusyText = L"textcolor=\"#FFFF854D\"";
 
-void ApplyTaskState(CControlUI& button, const std::optional<DownloadTask>& task) {
-  if (task && task->downloaded >= task->total) {
+DownloadState StateOf(const std::optional<DownloadTask>& task) {
+  return task ? ListedStateOf(*task) : DownloadState::None;
+}
+
+void ApplyTaskState(CControlUI& button, DownloadState state) {
+  if (state == DownloadState::Finished) {
     button.SetText(kRowDownloaded);
     button.SetEnabled(false);
     return;
   }
-  const bool partly = task && task->downloaded != 0;
-  button.ApplyAttributeList(partly ? kBusyText : kIdleText);
-  button.SetText(partly ? kRowWaiting : kRowNotDownloaded);
+  button.ApplyAttributeList(state == DownloadState::Waiting ? kBusyText : kIdleText);
+  button.SetText(RowTextOf(state));
   button.SetEnabled(true);
 }
 
@@ -40,14 +44,14 @@ CControlUI* ButtonOf(CControlUI* row, TaskKind kind) {
 
 void ApplyLessonState(CControlUI* button, const std::string& classId, const LessonRecord& lesson) {
   if (button == nullptr) return;
-  ApplyTaskState(*button, DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video));
+  ApplyTaskState(*button, StateOf(DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video)));
 }
 
 void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId,
                    const DocumentRecord& doc) {
-  const auto task = DownloadTaskList::Get().FindTask(classId, doc.id, TaskKind::Document);
-  if (button != nullptr) ApplyTaskState(*button, task);
-  SetLook(look, task && task->downloaded >= task->total);
+  const DownloadState state = StateOf(DownloadTaskList::Get().FindTask(classId, doc.id, TaskKind::Document));
+  if (button != nullptr) ApplyTaskState(*button, state);
+  SetLook(look, state == DownloadState::Finished);
 }
 
 void SetRowProgress(CControlUI* row, TaskKind kind, int percent) {

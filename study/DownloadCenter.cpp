@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "downloads/TaskFiles.h"
+
 DownloadCenter::DownloadCenter(DownloadTaskList& list) : m_list(list) {}
 
 void DownloadCenter::AddObserver(DownloadObserver& observer) {
@@ -28,9 +30,13 @@ DownloadState DownloadCenter::StateOf(const TaskKey& key) const {
   const auto task = m_list.FindTask(key.classId, key.id, key.kind);
   if (!task) return DownloadState::None;
   if (auto it = m_states.find(key); it != m_states.end()) return it->second;
-  if (task->total > 0 && task->downloaded >= task->total) return DownloadState::Finished;
-  if (task->state == TaskState::Paused) return DownloadState::Paused;
-  return task->downloaded != 0 ? DownloadState::Waiting : DownloadState::None;
+  return ListedStateOf(*task);
+}
+
+DownloadState ListedStateOf(const DownloadTask& task) {
+  if (IsCompleteOnDisk(task)) return DownloadState::Finished;
+  if (task.state == TaskState::Paused) return DownloadState::Paused;
+  return task.downloaded != 0 ? DownloadState::Waiting : DownloadState::None;
 }
 
 void DownloadCenter::ReportAdded(const DownloadTask& task) {

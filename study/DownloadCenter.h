@@ -23,9 +23,8 @@ class DownloadCenter {
   void AddObserver(DownloadObserver& observer);
   void RemoveObserver(DownloadObserver& observer);
 
-  // The task's state: what was last reported for it, otherwise what the task list holds
-  // (a task restored with its whole file is Finished, one with part of it Waiting, one
-  // with nothing on disk None, as a row offers to start it).
+  // The task's state: what was last reported for it, otherwise ListedStateOf its entry in
+  // the task list (None when there is none).
   DownloadState StateOf(const TaskKey& key) const;
 
   // Drops what was reported; states come from the task list again (a new sign-in's task
@@ -54,6 +53,13 @@ class DownloadCenter {
   std::vector<DownloadObserver*> m_observers;
   LessonStarter m_lessonStarter;
 };
+
+// The state of a listed task no report covers (one restored from the course database, or
+// a row built again): Finished when its whole file is on disk, Paused when its entry is
+// paused (so is every unfinished task restored at start: none runs until the student
+// starts it, and a click on it must start it), otherwise Waiting while bytes are on disk
+// and None when there are none.
+DownloadState ListedStateOf(const DownloadTask& task);
 
 // The row text of a state ("下载", "等待下载", "已暂停", "已下载"); empty for Transferring,
 // whose row shows its percentage.

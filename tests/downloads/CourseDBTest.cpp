@@ -104,7 +104,8 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"fsize", "text", "<null>"},
       {"localFile", "text", "''"},
       {"validator", "text", "''"},
-      {"fullSize", "integer", "0"}}},
+      {"fullSize", "integer", "0"},
+      {"partFile", "text", "''"}}},
     {"docment",
      {{"id", "integer", "<null>"},
       {"classid", "text", "<null>"},
@@ -114,7 +115,8 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"fsize", "text", "<null>"},
       {"localFile", "text", "''"},
       {"validator", "text", "''"},
-      {"fullSize", "integer", "0"}}},
+      {"fullSize", "integer", "0"},
+      {"partFile", "text", "''"}}},
     {"downset",
      {{"id", "integer", "<null>"},
       {"username", "text", "<null>"},
@@ -283,7 +285,7 @@ TEST_F(CourseDBTest, LoadersRebuildTheTaskListWithSizesOnDisk) {
     ASSERT_TRUE(task) << e.id;
     EXPECT_EQ(task->total, e.total) << e.id;
     EXPECT_EQ(task->downloaded, e.downloaded) << e.id;
-    EXPECT_EQ(task->state, TaskState::Waiting);
+    EXPECT_EQ(task->state, TaskState::Paused);  // none is complete, and no job runs for it yet
     EXPECT_EQ(task->className, "Class");
     EXPECT_EQ(task->notifyWindow, e.kind == TaskKind::Video ? HWND{42} : HWND{43});
   }

@@ -223,10 +223,15 @@ class DownloadWindowsTest : public WindowTestKit {
   std::vector<std::string> problems;
 };
 
-TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
+TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndPausedRows) {
   Remember("101", "会计实务精讲班", "v1", 4000, 4000);  // complete on disk
   Remember("101", "会计实务精讲班", "v2", 4000, 1000);  // a quarter
   Remember("102", "经济法基础", "v3", 4000, -1);        // file gone
+  // Finished after the school's copy became shorter than announced when it began.
+  Remember("102", "经济法基础", "v4", 4000, 3000);
+  DownloadTask shorter = NewTask("102", "v4", 4000);
+  shorter.fullSize = 3000;
+  CourseDB::Get()->SaveResumeInfo(shorter);
   Open();
 
   EXPECT_FALSE(Find(L"vLayNoDownVideo")->IsVisible());
@@ -243,8 +248,10 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
     const wchar_t* image;
   } cases[] = {
       {"101", "v1", L"下载完成", false, 39, 100, L"file='icon_video_play.png' dest='2,2,15,15'"},
-      {"101", "v2", L"等待下载", true, 18, 25, L"icon_video_start.png"},
-      {"102", "v3", L"等待下载", true, 18, 0, L"icon_video_start.png"},
+      // Nothing runs for them after a restart: paused, and a click starts them.
+      {"101", "v2", L"已暂停", true, 18, 25, L"icon_video_start.png"},
+      {"102", "v3", L"已暂停", true, 18, 0, L"icon_video_start.png"},
+      {"102", "v4", L"下载完成", false, 39, 100, L"file='icon_video_play.png' dest='2,2,15,15'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
@@ -261,12 +268,18 @@ TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndResumableRows) {
   EXPECT_TRUE(Find(L"btnPauseAllVideo")->IsEnabled());
   EXPECT_TRUE(Find(L"btnDeleteAllVideo")->IsEnabled());
   EXPECT_EQ(window->CountUnfinished(), 2);
-  // The tasks are in the list, waiting, addressed to this window.
+  // The tasks are in the list, paused, addressed to this window.
   auto task = DownloadTaskList::Get().FindTask("101", "v2", TaskKind::Video);
   ASSERT_TRUE(task);
   EXPECT_EQ(task->notifyWindow, window->GetHWND());
   EXPECT_EQ(task->downloaded, 1000);
+  EXPECT_EQ(task->state, TaskState::Paused);
   SaveScreenshot(window.get(), "download-manager.png");
+  // Start-all starts the paused ones and leaves the finished ones alone.
+  ClickControl(Find(L"btnPauseAllVideo"));
+  EXPECT_EQ(ViewOf("101", "v2").status, L"等待下载");
+  EXPECT_EQ(ViewOf("102", "v4").status, L"下载完成");
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("102", "v4", TaskKind::Video)->jobNumber, 0u);
 }
 
 TEST_F(DownloadWindowsTest, DocumentWindowCountsKibAndOpensFinishedDocuments) {
@@ -284,9 +297,11 @@ TEST_F(DownloadWindowsTest, DocumentWindowCountsKibAndOpensFinishedDocuments) {
   EXPECT_EQ(ViewOf("201", "d2").status, L"下载完成");
   EXPECT_EQ(ViewOf("201", "d2").image, L"file='icon_file_downloaded.png' dest='2,1,16,18'");
 
-  // Progress texts take the KiB total as bytes.
+  // Progress texts take the KiB total as bytes (of a download the student resumed).
   auto task = DownloadTaskList::Get().FindTask("201", "d1", TaskKind::Document);
   ASSERT_TRUE(task);
+  task->state = TaskState::Waiting;
+  DownloadTaskList::Get().UpdateTask(*task, TaskKind::Document);
   task->total = 1536;
   auto report = std::make_shared<DownloadTask>(*task);
   report->state = TaskState::Transferring;
@@ -317,12 +332,11 @@ TEST_F(DownloadWindowsTest, ProgressAndCompletionMessagesSetTheRowAndTellTheMain
     const wchar_t* status;  // the row's status text afterwards
     const wchar_t* image;   // part of the status button's image
     const wchar_t* posted;  // the row text of the state reported
-    bool fileStays;
   } cases[] = {
-      {"finished", 0, TaskState::Transferring, false, L"下载完成", L"icon_video_play.png", L"已下载", true},
-      {"failed", 1, TaskState::Transferring, false, L"出错了", L"icon_video_wrong.png", L"下载", false},
-      {"paused", 3, TaskState::Paused, true, L"已暂停", L"icon_video_start.png", L"已暂停", true},
-      {"removed", 3, TaskState::Removed, false, L"0MB/1MB", L"icon_video_pause.png", L"下载", true},
+      {"finished", 0, TaskState::Transferring, false, L"下载完成", L"icon_video_play.png", L"已下载"},
+      {"failed", 1, TaskState::Transferring, false, L"出错了", L"icon_video_wrong.png", L"下载"},
+      {"paused", 3, TaskState::Paused, true, L"已暂停", L"icon_video_start.png", L"已暂停"},
+      {"removed", 3, TaskState::Removed, false, L"0MB/1MB", L"icon_video_pause.png", L"下载"},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -360,7 +374,8 @@ TEST_F(DownloadWindowsTest, ProgressAndCompletionMessagesSetTheRowAndTellTheMain
     EXPECT_EQ(rows[1].msg, RowEvent::Status);
     EXPECT_EQ(rows[1].text, c.posted);
     EXPECT_EQ(rows[1].id, id);
-    EXPECT_EQ(fs::exists(task.localFile), c.fileStays);
+    // The window removes no file: a failed job removed its own partial file itself.
+    EXPECT_TRUE(fs::exists(task.localFile));
   }
   // The finished one updated the badge (it was the only row then).
   EXPECT_EQ(delegate.badges, std::vector<int>{0});
@@ -582,8 +597,8 @@ TEST_F(DownloadWindowsTest, ADownloadThatCannotBeWrittenEndsAsFailedWithTheReaso
     EXPECT_NE(ViewOf("101", c.id).image.find(L"icon_video_wrong.png"), std::wstring::npos);
     EXPECT_TRUE(RunUntil([&] { return !StatusTexts().empty() && StatusTexts().back() == L"下载"; }));
   }
-  // The link to the device was the "partial file": it went, the device stayed.
-  EXPECT_FALSE(fs::is_symlink(full));
+  // The link to the device was not made by the download: it stays, as does the device.
+  EXPECT_TRUE(fs::is_symlink(full));
   EXPECT_TRUE(fs::exists("/dev/full"));
   pool.Shutdown();
   CloseLog();

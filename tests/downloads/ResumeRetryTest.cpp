@@ -1,8 +1,11 @@
 // Downloads on unreliable servers: a resume continues only the copy the partial file came
-// from, transport failures are retried inside the job (and a pause or delete ends the wait
-// at once), and only a file of the full size counts as finished. One table runs against a
-// scripted file server, a shorter one against nginx, whose own ETag and If-Range are used.
+// from (also after the program was killed mid-transfer), transport failures are retried
+// inside the job (and a pause or delete ends the wait at once), only a file of the full
+// size counts as finished, and a download never writes into a file it did not create. One
+// table runs against a scripted file server, a shorter one against nginx, whose own ETag
+// and If-Range are used.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -15,10 +18,14 @@
 
 #include "DownloadTestSupport.h"
 #include "TestServers.h"
+#include "app/Folders.h"
 #include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/CourseDB.h"
 #include "downloads/DownloadJob.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/RetryPolicy.h"
+#include "downloads/TaskFiles.h"
 #include "downloads/ThreadPool.h"
 #include "platform/MessageCore.h"
 #include "platform/MessageWindow.h"
@@ -59,6 +66,7 @@ class ResumeRetryTest : public ::testing::Test {
   }
   void TearDown() override {
     m_pool.Shutdown();
+    CourseDB::Release();
     m_window.reset();
     ShutdownMessageCore();
     DownloadTaskList::Get().Clear();
@@ -338,6 +346,143 @@ TEST_F(ResumeRetryTest, PercentageNeverFallsWhenARetryResumesTheTransfer) {
   ASSERT_GT(m_percents.size(), 4u);
   EXPECT_TRUE(std::is_sorted(m_percents.begin(), m_percents.end())) << ::testing::PrintToString(m_percents);
   EXPECT_EQ(m_percents.back(), 100);
+}
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ResumeRetryTest, ADownloadNeverWritesIntoAFileItDidNotCreate) {
+  const std::string title = "同名课.mp4";
+  const std::string second = "同名课 (2).mp4";
+  struct Row {
+    const char* name;
+    std::string theirs;                // the student's own file under the lesson's name; empty: none
+    std::vector<const Copy*> lessons;  // lessons with that one title, in the order added
+    bool fails = false;                // the school answers "busy" until the retries run out
+  };
+  const std::vector<Row> rows = {
+      {"a shorter file of the same name", std::string(1400, 's'), {&kCopyA}},
+      {"a file of equal size", RandomBytes(kA.size(), 21), {&kCopyA}},
+      {"a longer file", RandomBytes(kA.size() + 5000, 22), {&kCopyA}},
+      {"two lessons with one title", "", {&kCopyA, &kCopyB}},
+      {"a failure after a collision", std::string(1400, 'f'), {&kCopyA}, true},
+  };
+  int number = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path folder = m_temp.Path() / ("collide" + std::to_string(++number));
+    fs::create_directories(folder);
+    if (!row.theirs.empty()) WriteFile(folder / title, row.theirs);
+    std::vector<std::unique_ptr<ScriptedFileServer>> servers;
+    std::vector<DownloadTask> tasks;
+    for (const Copy* copy : row.lessons) {
+      servers.push_back(std::make_unique<ScriptedFileServer>(*copy));
+      if (row.fails) servers.back()->Queue(std::vector<Step>(5, {Fault::Busy}));
+      const std::string id = "collide" + std::to_string(number) + "-" + std::to_string(tasks.size());
+      DownloadTask task = NewTask(id, servers.back()->Url("/" + id));
+      task.total = static_cast<std::int64_t>(copy->body.size());
+      task.localFile = (folder / title).string();
+      ASSERT_TRUE(DownloadTaskList::Get().AddNewTask(task));
+      tasks.push_back(task);
+    }
+    for (const DownloadTask& task : tasks) ASSERT_TRUE(SubmitDownload(task, m_pool));
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+      const auto [result, record] = WaitResult(tasks[i].id);
+      EXPECT_EQ(result, row.fails ? 1u : 0u);
+      EXPECT_EQ(record.localFile, tasks[i].localFile);
+      if (!row.fails) {
+        EXPECT_TRUE(ReadFile(record.localFile) == row.lessons[i]->body) << record.localFile;
+      }
+    }
+    // Each task had a path of its own, beside the student's file, whose bytes never change.
+    const std::string firstName = row.theirs.empty() ? title : second;
+    EXPECT_EQ(fs::path(tasks[0].localFile).filename().string(), firstName);
+    if (tasks.size() > 1) {
+      EXPECT_EQ(fs::path(tasks[1].localFile).filename().string(), second);
+    }
+    if (!row.theirs.empty()) {
+      EXPECT_TRUE(ReadFile(folder / title) == row.theirs);
+    }
+    // No partial file is left, and a failure leaves nothing of its own.
+    std::vector<std::string> expected;
+    if (!row.theirs.empty()) expected.push_back(title);
+    if (!row.fails) {
+      for (const DownloadTask& task : tasks) expected.push_back(fs::path(task.localFile).filename().string());
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(folder), expected);
+  }
+}
+
+// The validator of a lesson row as the course database holds it.
+std::string StoredValidator(const fs::path& db, const std::string& id) {
+  sqlite3* raw = nullptr;
+  std::string value;
+  if (sqlite3_open_v2(db.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(raw, "select validator from lesson where vid = ?", -1, &query, nullptr) ==
+        SQLITE_OK) {
+      sqlite3_bind_text(query, 1, id.c_str(), -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(query) == SQLITE_ROW)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
+    }
+    sqlite3_finalize(query);
+  }
+  sqlite3_close_v2(raw);
+  return value;
+}
+
+TEST_F(ResumeRetryTest, AfterAKillMidTransferTheResumeAsksForTheCopyTheBytesCameFrom) {
+  // Two copies of one size: only the validator tells them apart. A third of one is more
+  // than the transfer's file buffer, so that part of it reaches the disk.
+  constexpr std::size_t kSize = 3 * 1024 * 1024 + 3000;
+  const std::string oldBody = RandomBytes(kSize, 31);
+  const std::string newBody = RandomBytes(kSize, 32);
+  ScriptedFileServer server({oldBody, "\"old-1\"", ""});
+  server.Queue({{Fault::StallMidBody}});
+  DownloadTask task = NewTask("crash", server.Url("/crash.mp4"));
+  task.total = static_cast<std::int64_t>(oldBody.size());
+  // What adding a lesson does: the list entry, then its rows in the course database.
+  ASSERT_TRUE(DownloadTaskList::Get().AddNewTask(task));
+  CourseDB* db = CourseDB::Get();
+  ASSERT_TRUE(db->IsOpened());
+  db->InsertClass(task.classId, task.className, TaskKind::Video);
+  db->InsertLesson(task.classId, task.id, task.name, task.url, std::to_string(task.total), task.localFile);
+  db->SaveResumeInfo(task);
+  const fs::path dbFile = fs::path(WideToUtf8(GetDbFolder())) / "course.db";
+  ASSERT_TRUE(SubmitDownload(task, m_pool));
+
+  // A third of the old copy is on disk and the transfer hangs: the validator must already
+  // be stored, since nothing else will store it.
+  ASSERT_TRUE(RunUntil([&] { return FileSizeOnDisk(TransferFile(task)) > 0; }, 10s));
+  EXPECT_TRUE(RunUntil([&] { return StoredValidator(dbFile, "crash") == "\"old-1\""; }, 5s));
+
+  // The program dies: its memory goes, no pause or result reaches the course database.
+  DownloadTaskList::Get().Clear();
+  WaitResult("crash");
+  CourseDB::Release();
+  server.SetCopy({newBody, "\"new-2\"", ""});
+
+  // The restart loads the task from the course database; the student resumes it.
+  db = CourseDB::Get();
+  db->GetAllClass(TaskKind::Video);
+  db->GetLesson("c1", "Class", m_window->GetHWND());
+  const auto restored = DownloadTaskList::Get().FindTask("c1", "crash", TaskKind::Video);
+  ASSERT_TRUE(restored);
+  EXPECT_EQ(restored->fullSize, static_cast<std::int64_t>(kSize));
+  Resume("crash");
+  const auto [result, record] = WaitResult("crash", 1);
+  EXPECT_EQ(result, 0u);
+  EXPECT_TRUE(ReadFile(record.localFile) == newBody) << "the file mixes the old and the new copy";
+  const auto heads = server.Heads();
+  ASSERT_EQ(heads.size(), 3u);
+  EXPECT_NE(heads[1].find("If-Range: \"old-1\""), std::string::npos) << heads[1];
+  EXPECT_EQ(heads[2].find("Range:"), std::string::npos) << heads[2];
 }
 
 TEST_F(ResumeRetryTest, NginxRestartsWhenTheFileWasReplacedBetweenPauseAndResume) {

@@ -382,6 +382,13 @@ void ScriptedFileServer::Respond(const std::string& head, int socket) {
     RawHttpServer::SendAll(socket, answer + body);
     return;
   }
+  if (step->fault == Fault::StallMidBody) {
+    RawHttpServer::SendAll(socket, answer + body.substr(0, body.size() / 3));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!m_server.Stopping() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return;
+  }
   RawHttpServer::SendAll(socket, answer + body.substr(0, body.size() / 2));
   if (step->fault == Fault::CutMidBody) {
     // A reset instead of an orderly close when the socket is closed.

@@ -108,10 +108,11 @@ class ScriptedFileServer {
     std::string lastModified;  // empty: not sent
   };
   enum class Fault {
-    CutMidBody,  // the right headers, half the body, then a connection reset
-    ShortBody,   // the right headers, half the body, then an orderly close
-    Busy,        // 503, with Retry-After when retryAfter >= 0
-    Bare416,     // 416 without a Content-Range
+    CutMidBody,    // the right headers, half the body, then a connection reset
+    ShortBody,     // the right headers, half the body, then an orderly close
+    Busy,          // 503, with Retry-After when retryAfter >= 0
+    Bare416,       // 416 without a Content-Range
+    StallMidBody,  // the right headers, a third of the body, then silence until the server goes
   };
   struct Step {
     Fault fault;

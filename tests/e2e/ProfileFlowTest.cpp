@@ -236,7 +236,7 @@ TEST_F(ProfileFlowTest, ADownloadRunningAtSignOutStopsAndWaitsForItsStudent) {
   fs::path file;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        file = m_steps.FindDownload("片段阅读：主旨概括题.mp4");
+        file = m_steps.FindDownload("片段阅读：主旨概括题.mp4.part");
         std::error_code ec;
         return !file.empty() && fs::file_size(file, ec) > 0;
       },
@@ -262,7 +262,7 @@ TEST_F(ProfileFlowTest, ADownloadRunningAtSignOutStopsAndWaitsForItsStudent) {
   // Back as the first student: the download waits to be resumed from the part on disk.
   const size_t back = m_session.BrowserLog().size();
   ASSERT_TRUE(m_view.SignInOnLoginWindow("lixiaoming", "xm123456", 3, error)) << error;
-  EXPECT_TRUE(m_session.WaitForLog("download window row v110101: resumable", 20s, back))
+  EXPECT_TRUE(m_session.WaitForLog("download window row v110101: paused", 20s, back))
       << m_session.BrowserLog().substr(back);
   EXPECT_EQ(fs::file_size(file), stopped);
   m_session.Screenshot("e2e-running-back.png");

@@ -5,6 +5,7 @@
 // database afterwards), cancelling the folder question, the manager windows' row messages
 // and badges. Screenshots: <build>/screenshots/list-downloads-*.png.
 #include <httplib.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -110,6 +111,9 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
       {"complete", true, 100, 100, L"已下载", false, 0, true},
       {"larger than announced", true, 120, 100, L"已下载", false, 0, true},
   };
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("tavo-rows-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     DownloadTaskList::Get().Clear();
@@ -125,6 +129,10 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
         task.kind = kind;
         task.downloaded = c.downloaded;
         task.total = c.total;
+        // Finished means the whole file on disk: the task's file holds what it says.
+        task.localFile = (folder / task.id).string();
+        const auto bytes = kind == TaskKind::Document ? c.downloaded * 1024 : c.downloaded;
+        std::ofstream(task.localFile, std::ios::binary) << std::string(static_cast<std::size_t>(bytes), 'x');
         ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, kind));
       }
     }
@@ -148,6 +156,7 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
               c.viewable ? L"icon_file_downloaded.png" : L"icon_file_not_downloaded.png");
   }
   DownloadTaskList::Get().Clear();
+  std::filesystem::remove_all(folder);
 }
 
 // ---- a scripted school service -------------------------------------------------------------
@@ -329,13 +338,18 @@ class ListDownloadsTest : public WindowTestKit {
     PumpPendingMessages();
     main->GetPaintManager().DoLayout();
   }
-  static void AddTask(const std::string& id, TaskKind kind, int64_t downloaded, int64_t total) {
+  // A task whose file holds `downloaded` of `total` (KiB for documents).
+  void AddTask(const std::string& id, TaskKind kind, int64_t downloaded, int64_t total) {
     DownloadTask task;
     task.classId = "c1";
     task.id = id;
     task.kind = kind;
     task.downloaded = downloaded;
     task.total = total;
+    std::filesystem::create_directories(folder);
+    task.localFile = (folder / (id + ".bin")).string();
+    std::ofstream(task.localFile, std::ios::binary) << std::string(
+        static_cast<std::size_t>(kind == TaskKind::Document ? downloaded * 1024 : downloaded), 'x');
     ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, kind));
   }
   // Waits for the address lookups and the answers' handling on the main thread.
@@ -635,6 +649,48 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   EXPECT_FALSE(look->IsEnabled());
   EXPECT_EQ(Button(docs, 1, L"btnDocDown")->GetText(), L"下载");
   EXPECT_TRUE(Button(docs, 1, L"btnDocDown")->IsEnabled());
+}
+
+// After a restart no download runs: a lesson finished from a copy shorter than announced
+// says "已下载", a partly downloaded one says "已暂停", and its first click starts it in its
+// folder.
+TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppedDownload) {
+  std::filesystem::create_directories(folder);
+  CourseDB* db = CourseDB::Get();
+  db->InsertClass("c1", "高等数学", TaskKind::Video);
+  const struct {
+    const char* id;
+    std::size_t finalBytes;
+    std::size_t partBytes;
+    std::int64_t fullSize;
+  } stored[] = {{"v2", 80, 0, 80}, {"v3", 0, 40, 100}};
+  for (const auto& s : stored) {
+    DownloadTask task;
+    task.id = s.id;
+    task.kind = TaskKind::Video;
+    task.validator = "\"e1\"";
+    task.fullSize = s.fullSize;
+    task.localFile = (folder / (std::string(s.id) + ".mp4")).string();
+    task.partFile = task.localFile + ".part";
+    if (s.finalBytes > 0) std::ofstream(task.localFile) << std::string(s.finalBytes, 'f');
+    if (s.partBytes > 0) std::ofstream(task.partFile) << std::string(s.partBytes, 'p');
+    db->InsertLesson("c1", s.id, std::string(s.id) + ".mp4", school.Origin() + "/media/" + s.id + ".mp4",
+                     "100", task.localFile);
+    db->SaveResumeInfo(task);
+  }
+  Open();
+  CListUI* list = Lessons();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(Button(list, 1)->GetText(), L"已下载");
+  EXPECT_EQ(Button(list, 2)->GetText(), L"已暂停");
+  Click(Button(list, 2));
+  Settle();
+  EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
+  const auto task = DownloadTaskList::Get().FindTask("c1", "v3", TaskKind::Video);
+  ASSERT_TRUE(task);
+  EXPECT_EQ(task->state, TaskState::Waiting);
+  EXPECT_NE(task->jobNumber, 0u);  // submitted
+  EXPECT_TRUE(asked.empty());      // no folder question: it goes on where it is
 }
 
 // A row's download button (pause, start) moves the list's highlight to its row; the list

@@ -1,13 +1,37 @@
 // The download centre: the state a row derives its look and click from, the typed events
 // its observers get, and the player's lesson download seam.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "downloads/CourseDB.h"
 #include "study/DownloadCenter.h"
 
 namespace {
+
+namespace fs = std::filesystem;
+
+// A private folder, removed with everything in it.
+struct Folder {
+  fs::path path;
+  Folder() {
+    std::string pattern = (fs::temp_directory_path() / "tavo-center-XXXXXX").string();
+    path = ::mkdtemp(pattern.data());
+  }
+  ~Folder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+  std::string File(const std::string& name, std::size_t bytes) const {
+    const fs::path file = path / name;
+    std::ofstream(file, std::ios::binary) << std::string(bytes, 'x');
+    return file.string();
+  }
+};
 
 DownloadTask Task(const std::string& id, std::int64_t downloaded, std::int64_t total,
                   TaskState state = TaskState::Waiting) {
@@ -37,11 +61,14 @@ struct Recorder : DownloadObserver {
 TEST(DownloadCenterTest, StateOfATaskNobodyReportedComesFromTheTaskList) {
   DownloadTaskList list;
   DownloadCenter center(list);
+  const Folder folder;
+  DownloadTask whole = Task("whole", 100, 100);
+  whole.localFile = folder.File("whole.mp4", 100);
   struct Case {
     DownloadTask task;
     DownloadState expected;
   } cases[] = {
-      {Task("whole", 100, 100), DownloadState::Finished},
+      {whole, DownloadState::Finished},
       {Task("part", 40, 100), DownloadState::Waiting},
       {Task("nothing", 0, 100), DownloadState::None},  // a restored task with no byte: "下载"
       {Task("paused", 40, 100, TaskState::Paused), DownloadState::Paused},
@@ -52,6 +79,56 @@ TEST(DownloadCenterTest, StateOfATaskNobodyReportedComesFromTheTaskList) {
   EXPECT_EQ(center.StateOf({TaskKind::Video, "c1", "absent"}), DownloadState::None);
   // The same ids of another kind are other tasks.
   EXPECT_EQ(center.StateOf({TaskKind::Document, "c1", "whole"}), DownloadState::None);
+}
+
+TEST(DownloadCenterTest, AfterARestartFinishedTasksAreFinishedAndTheOthersStartOnAClick) {
+  const Folder folder;
+  CourseDB db((folder.path / "course.db").wstring());
+  db.OpenChecked();
+  ASSERT_TRUE(db.IsOpened());
+  DownloadTaskList& list = DownloadTaskList::Get();
+  list.Clear();
+  struct Case {
+    const char* id;
+    std::int64_t fullSize;   // stored by the last transfer, 0: none stored
+    bool partFile;           // the task has a partial file of its own (else a row from before those)
+    std::size_t finalBytes;  // under the final name
+    std::size_t partBytes;
+    DownloadState expected;
+  };
+  // Every task was announced with 100 bytes when its download began.
+  const Case cases[] = {
+      {"finished", 100, true, 100, 0, DownloadState::Finished},
+      {"finished, the copy became shorter", 80, true, 80, 0, DownloadState::Finished},
+      {"finished, row from before part files", 80, false, 80, 0, DownloadState::Finished},
+      {"finished, no size stored", 0, false, 100, 0, DownloadState::Finished},
+      {"a shorter file than the stored size", 100, false, 80, 0, DownloadState::Paused},
+      {"partly downloaded", 100, true, 0, 40, DownloadState::Paused},
+      {"partly downloaded, row from before", 0, false, 40, 0, DownloadState::Paused},
+      {"nothing downloaded yet", 0, true, 0, 0, DownloadState::Paused},
+  };
+  int number = 0;
+  for (const Case& c : cases) {
+    DownloadTask task = Task("v" + std::to_string(++number), 0, 100);
+    task.localFile = (folder.path / (task.id + ".mp4")).string();
+    if (c.finalBytes > 0) folder.File(task.id + ".mp4", c.finalBytes);
+    if (c.partFile) task.partFile = folder.File(task.id + ".mp4.part", c.partBytes);
+    if (c.partFile && c.partBytes == 0 && c.finalBytes > 0) fs::remove(task.partFile);
+    task.fullSize = c.fullSize;
+    db.InsertClass("c1", "Class", TaskKind::Video);
+    db.InsertLesson("c1", task.id, task.id + ".mp4", "http://school/" + task.id, "100", task.localFile);
+    db.SaveResumeInfo(task);
+  }
+  db.GetAllClass(TaskKind::Video);
+  db.GetLesson("c1", "Class", kNoWindow);
+  DownloadCenter center;
+  number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    const TaskKey key{TaskKind::Video, "c1", "v" + std::to_string(++number)};
+    EXPECT_EQ(center.StateOf(key), c.expected);
+  }
+  list.Clear();
 }
 
 TEST(DownloadCenterTest, ReportsSetTheStateAndReachEveryObserverInOrder) {
