@@ -7,6 +7,7 @@
 #include <set>
 
 #include "account/MessageBoxDlg.h"
+#include "app/Folders.h"
 #include "app/Log.h"
 #include "app/Settings.h"
 #include "app/SystemInfo.h"
@@ -98,6 +99,7 @@ struct CourseLists::Impl : CatalogueObserver {
   CourseCatalogue& catalogue;
   std::string shownLessonClass;
   std::set<std::string> failedDocLists;  // classes whose document list shows the failure
+  LearningProgress* progress = nullptr;
   CLabelUI* nowWatching = nullptr;
   bool expiredReported = false;
   std::function<bool()> networkCheck = IsNetworkConnected;
@@ -107,6 +109,13 @@ CourseLists::CourseLists(WindowImplBase& window, Delegate& delegate, CourseCatal
     : m_window(window), m_delegate(delegate), m_impl(std::make_unique<Impl>(*this, catalogue)) {}
 
 CourseCatalogue& CourseLists::Catalogue() const { return m_impl->catalogue; }
+
+void CourseLists::SetLearningProgress(LearningProgress* progress) { m_impl->progress = progress; }
+
+int64_t CourseLists::ShownProgress(const std::string& lessonId, int64_t seconds) {
+  if (m_impl->progress == nullptr || lessonId.empty()) return seconds;
+  return m_impl->progress->Reach(GetSignedInAccount(), lessonId, seconds);
+}
 
 CourseLists::~CourseLists() = default;
 
@@ -207,7 +216,10 @@ void CourseLists::OnClassLoaded(const ClassLoaded& loaded) {
   const std::string& markerId = lastLearned.empty() ? m_lastLessonId : lastLearned;
   int selected = 0;
   for (size_t i = 0; i < lessons.size(); ++i) {
-    AddLessonRow(*list, lessons[i], static_cast<int>(i), markerId);
+    // The row's progress is the furthest point: the school's learned time or more.
+    LessonRecord shown = lessons[i];
+    shown.learned_duration = std::to_string(ShownProgress(shown.id, ReadSeconds(shown.learned_duration)));
+    AddLessonRow(*list, shown, static_cast<int>(i), markerId);
     if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
       ApplyLessonState(row->FindSubControl(L"btnVideoDown"), classId, lessons[i]);
     if (!lastLearned.empty() && lessons[i].id == lastLearned && selected == 0) selected = static_cast<int>(i);
@@ -283,8 +295,9 @@ bool CourseLists::Neighbour(const std::string& classId, const std::string& video
   auto* next = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowIndex(row) + step));
   if (next == nullptr) return false;
   neighbourVideoId = WideToAnsi(next->GetUserData());
-  CControlUI* progress = next->FindSubControl(L"learnProgress");
-  neighbourLearned = progress ? WideToAnsi(progress->GetUserData()) : std::string();
+  // Where the neighbour resumes: its resume position, not the furthest point its row shows.
+  const auto lesson = Catalogue().FindLessonByVideo(classId, neighbourVideoId);
+  neighbourLearned = lesson ? lesson->learned_duration : std::string();
   MoveWatchingMark(next);
   return true;
 }
@@ -306,7 +319,9 @@ void CourseLists::UpdateLessonProgress(const std::string& classId, const std::st
   CControlUI* duration = row->FindSubControl(L"lessonDuration");
   auto* progress = dynamic_cast<CLabelUI*>(row->FindSubControl(L"learnProgress"));
   if (duration == nullptr || progress == nullptr) return;
-  SetProgressLabel(*progress, ReadSeconds(WideToAnsi(duration->GetUserData())), learnedSeconds);
+  const auto lesson = Catalogue().FindLessonByVideo(classId, videoId);
+  const int64_t shown = ShownProgress(lesson ? lesson->id : std::string(), learnedSeconds);
+  SetProgressLabel(*progress, ReadSeconds(WideToAnsi(duration->GetUserData())), shown);
   LogNormal(L"lesson row " + AnsiToWide(videoId) + L" progress " + progress->GetText());
 }
 

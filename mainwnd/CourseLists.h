@@ -13,6 +13,7 @@
 #include "ui/Forward.h"
 
 #include "study/CourseCatalogue.h"
+#include "study/LearningProgress.h"
 
 class CourseLists {
  public:
@@ -32,6 +33,9 @@ class CourseLists {
   CourseLists& operator=(const CourseLists&) = delete;
 
   CourseCatalogue& Catalogue() const;
+  // Where rows find the furthest point of each lesson, which their progress shows; without
+  // one they show the school's learned time and the player's reports as they come.
+  void SetLearningProgress(LearningProgress* progress);
 
   // Reads "lastclassid" and "lastlessonid" from the settings store.
   void LoadLastPosition();
@@ -76,6 +80,8 @@ class CourseLists {
   void OnClassLoaded(const ClassLoaded& loaded);
   void OnClassFailed(const ClassFailed& failed);
   void FillDocList(CListUI& list, const std::string& classId);
+  // What a lesson's row shows: the furthest point once `seconds` is taken into account.
+  int64_t ShownProgress(const std::string& lessonId, int64_t seconds);
   void MoveWatchingMark(CListContainerElementUI* row);
   bool Neighbour(const std::string& classId, const std::string& videoId, int step,
                  std::string& neighbourVideoId, std::string& neighbourLearned);

@@ -7,6 +7,7 @@
 #include "account/SelfOwnedWindows.h"
 #include "account/SqUserDB.h"
 #include "account/TitleShadowDlg.h"
+#include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
@@ -129,6 +130,9 @@ void MainDlg::InitWindow() {
   }
   m_downSet = std::make_unique<DownSetPanel>(*this);
   m_lists = std::make_unique<CourseLists>(*this, *this, m_catalogue);
+  // The signed-in student's furthest points, in their course database.
+  m_progress = std::make_unique<LearningProgress>(GetDbFolder() + L"course.db");
+  m_lists->SetLearningProgress(m_progress.get());
   m_listDownloads = std::make_unique<ListDownloads>(*this, *m_lists, *this, m_downloads);
   m_subjectTree = std::make_unique<SubjectTree>(*this, *m_lists);
   // A newly shown class starts without the batch selection of the tab.

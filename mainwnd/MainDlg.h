@@ -126,6 +126,7 @@ class MainDlg : public WindowImplBase,
   std::unique_ptr<CMenuWnd> m_menu;
   TitleMenu m_titleMenu;
   std::unique_ptr<WindowImplBase> m_titleShadow;
+  std::unique_ptr<LearningProgress> m_progress;
   std::unique_ptr<CourseLists> m_lists;
   std::unique_ptr<SubjectTree> m_subjectTree;
   QuestionView m_questions;

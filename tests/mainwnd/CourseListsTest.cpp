@@ -18,6 +18,7 @@
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
 #include "platform/BackgroundTask.h"
+#include "study/LearningProgress.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/LessonFormat.h"
 #include "mainwnd/PlayerLink.h"
@@ -361,6 +362,25 @@ TEST_F(CourseListsTest, LessonListIsBuiltFromTheAnswerWithItsTexts) {
   EXPECT_EQ(Row(list, 1)->FindSubControl(L"learnProgress")->GetUserData(), L"1800");
   wnd->GetPaintManager().DoLayout();
   SaveScreenshot(wnd.get(), "course-lesson-list.png");
+}
+
+TEST_F(CourseListsTest, ReplayingAFinishedLessonNeverLowersItsRow) {
+  LearningProgress progress(Utf8ToWide((m_root / "course.db").string()));
+  Lists().SetLearningProgress(&progress);
+  service.Answer("101", ClassAnswer(kLessons, ""));
+  CListUI* list = ShowLessons("101");
+  ASSERT_NE(list, nullptr);
+  Lists().UpdateLessonProgress("101", "v12", 3600);
+  EXPECT_EQ(Cell(Row(list, 1), 4), L"已学完");
+  // Played again for 2 s: the player reports where it stands, the row keeps the furthest point.
+  Lists().UpdateLessonProgress("101", "v12", 2);
+  EXPECT_EQ(Cell(Row(list, 1), 4), L"已学完");
+  // The next lesson's play still starts where that lesson was left.
+  std::string vid, learned;
+  ASSERT_TRUE(Lists().NextLesson("101", "v11", vid, learned));
+  EXPECT_EQ(vid, "v12");
+  EXPECT_EQ(learned, "1");
+  Lists().SetLearningProgress(nullptr);
 }
 
 TEST_F(CourseListsTest, MarkersMoveWithPreviousAndNextAndStopAtTheEnds) {
