@@ -320,6 +320,11 @@ void MarkWatching(CLabelUI& marker) {
   marker.SetText(L"正在观看");
 }
 
+void MarkLastWatched(CLabelUI& marker) {
+  marker.ApplyAttributeList(kMarkerLook);
+  marker.SetText(L"上一次观看");
+}
+
 void SetProgressLabel(CLabelUI& label, int64_t duration, int64_t learned) {
   label.SetText(FormatLessonProgress(duration, learned));
   label.SetUserData(std::to_wstring(learned));

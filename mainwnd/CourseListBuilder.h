@@ -35,6 +35,8 @@ void AddDocRow(CListUI& list, const DocumentRecord& doc, int index);
 CLabelUI* MarkerCellOf(CListContainerElementUI* row);
 // Writes the "正在观看" look into a marker cell.
 void MarkWatching(CLabelUI& marker);
+// Gives a marker cell the "上一次观看" look and text.
+void MarkLastWatched(CLabelUI& marker);
 // Rewrites a progress label from the duration and learned seconds (the label's user data
 // becomes the learned seconds).
 void SetProgressLabel(CLabelUI& label, int64_t duration, int64_t learned);

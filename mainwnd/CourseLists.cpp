@@ -100,7 +100,9 @@ struct CourseLists::Impl : CatalogueObserver {
   std::string shownLessonClass;
   std::set<std::string> failedDocLists;  // classes whose document list shows the failure
   LearningProgress* progress = nullptr;
-  CLabelUI* nowWatching = nullptr;
+  // The rows with a marker, by (class, video): rows are rebuilt, so no cell is kept.
+  std::pair<std::string, std::string> watching;
+  std::pair<std::string, std::string> lastWatched;
   bool expiredReported = false;
   std::function<bool()> networkCheck = IsNetworkConnected;
 };
@@ -220,6 +222,8 @@ void CourseLists::OnClassLoaded(const ClassLoaded& loaded) {
     LessonRecord shown = lessons[i];
     shown.learned_duration = std::to_string(ShownProgress(shown.id, ReadSeconds(shown.learned_duration)));
     AddLessonRow(*list, shown, static_cast<int>(i), markerId);
+    if (!markerId.empty() && shown.id == markerId && m_impl->lastWatched.second.empty())
+      m_impl->lastWatched = {classId, shown.video};
     if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
       ApplyLessonState(row->FindSubControl(L"btnVideoDown"), classId, lessons[i]);
     if (!lastLearned.empty() && lessons[i].id == lastLearned && selected == 0) selected = static_cast<int>(i);
@@ -282,9 +286,12 @@ CListContainerElementUI* CourseLists::FindRow(CListUI* list, const std::wstring&
 }
 
 void CourseLists::MoveWatchingMark(CListContainerElementUI* row) {
-  if (m_impl->nowWatching != nullptr) m_impl->nowWatching->SetText(L"");
-  m_impl->nowWatching = MarkerCellOf(row);
-  if (m_impl->nowWatching != nullptr) MarkWatching(*m_impl->nowWatching);
+  CListUI* list = row ? row->GetOwner() : nullptr;
+  if (list == nullptr) return;
+  if (CLabelUI* before = MarkerCell(m_impl->watching)) before->SetText(L"");
+  m_impl->watching = {WideToAnsi(list->GetUserData()), WideToAnsi(row->GetUserData())};
+  // One marker a row: the lesson watched now says so, whatever it said before.
+  if (CLabelUI* now = MarkerCellOf(row)) MarkWatching(*now);
 }
 
 bool CourseLists::Neighbour(const std::string& classId, const std::string& videoId, int step,
@@ -325,9 +332,22 @@ void CourseLists::UpdateLessonProgress(const std::string& classId, const std::st
   LogNormal(L"lesson row " + AnsiToWide(videoId) + L" progress " + progress->GetText());
 }
 
+CLabelUI* CourseLists::MarkerCell(const std::pair<std::string, std::string>& key) const {
+  if (key.second.empty()) return nullptr;
+  return MarkerCellOf(FindRow(FindLessonList(key.first), AnsiToWide(key.second)));
+}
+
 void CourseLists::ClearLessonMark(const std::string& classId, const std::string& videoId) {
-  if (CLabelUI* marker = MarkerCellOf(FindRow(FindLessonList(classId), AnsiToWide(videoId))))
-    marker->SetText(L"");
+  // The player closed: its lesson becomes the one watched last, and only it says so.
+  CLabelUI* closed = MarkerCellOf(FindRow(FindLessonList(classId), AnsiToWide(videoId)));
+  if (closed == nullptr) return;
+  const std::pair<std::string, std::string> key{classId, videoId};
+  if (key != m_impl->lastWatched) {
+    if (CLabelUI* before = MarkerCell(m_impl->lastWatched)) before->SetText(L"");
+  }
+  if (key == m_impl->watching) m_impl->watching = {};
+  MarkLastWatched(*closed);
+  m_impl->lastWatched = key;
 }
 
 bool CourseLists::HandleNotify(TNotifyUI& msg) {

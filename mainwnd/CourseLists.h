@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "ui/Forward.h"
 
@@ -83,6 +84,7 @@ class CourseLists {
   // What a lesson's row shows: the furthest point once `seconds` is taken into account.
   int64_t ShownProgress(const std::string& lessonId, int64_t seconds);
   void MoveWatchingMark(CListContainerElementUI* row);
+  CLabelUI* MarkerCell(const std::pair<std::string, std::string>& key) const;
   bool Neighbour(const std::string& classId, const std::string& videoId, int step,
                  std::string& neighbourVideoId, std::string& neighbourLearned);
   void PlayClicked(CControlUI* button);

@@ -9,6 +9,8 @@
 #include "browser/CefNativeControl.h"
 #include "browser/LocalFileUrl.h"
 #include "browser/LocalMedia.h"
+#include "mainwnd/LessonMarkClear.h"
+#include "mainwnd/MainDlg.h"
 #include "platform/Messages.h"
 #include "playback/SystemPlayer.h"
 #include "ui/Label.h"
@@ -102,6 +104,10 @@ LRESULT VideoLocalPlayDlg::OnSysCommand(UINT, WPARAM wParam, LPARAM, bool& bHand
 }
 
 void VideoLocalPlayDlg::OnFinalMessage(HWND) {
+  // Its lesson becomes the one the lists mark as watched last.
+  if (MainDlg* main = GetMainDlg())
+    PostMessage(main->GetHWND(), WM_LESSON_MARK_CLEAR, 0, 0,
+                MakePayload<LessonMarkClear>(LessonMarkClear{m_classId, m_id}));
   if (m_browser) m_browser->CloseAllBrowser();
   m_browser = nullptr;
   ClearSharedMedia();

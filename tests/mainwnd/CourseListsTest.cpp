@@ -407,10 +407,22 @@ TEST_F(CourseListsTest, MarkersMoveWithPreviousAndNextAndStopAtTheEnds) {
   EXPECT_EQ(Cell(Row(list, 2), 2), L"");
   EXPECT_EQ(Cell(Row(list, 1), 2), L"正在观看");
 
-  // Message 1038: the player closed.
+  // Message 1038: the player closed; its lesson is the one watched last, and the only one.
   Lists().ClearLessonMark("101", "v12");
-  EXPECT_EQ(Cell(Row(list, 1), 2), L"");
+  EXPECT_EQ(Cell(Row(list, 1), 2), L"上一次观看");
   Lists().ClearLessonMark("101", "v-none");  // nothing to do
+  EXPECT_EQ(Cell(Row(list, 1), 2), L"上一次观看");
+
+  // A lesson played and closed later takes the marker over; no row ever shows two.
+  ASSERT_TRUE(Lists().NextLesson("101", "v13", vid, learned));
+  EXPECT_EQ(Cell(Row(list, 3), 2), L"正在观看");
+  EXPECT_EQ(Cell(Row(list, 1), 2), L"上一次观看");
+  Lists().ClearLessonMark("101", "v14");
+  EXPECT_EQ(Cell(Row(list, 3), 2), L"上一次观看");
+  EXPECT_EQ(Cell(Row(list, 1), 2), L"");
+  int marked = 0;
+  for (int i = 0; i < list->GetRowCount(); ++i) marked += Cell(Row(list, i), 2).empty() ? 0 : 1;
+  EXPECT_EQ(marked, 1);
 }
 
 TEST_F(CourseListsTest, EmptyStatesForNoLessonsAServiceFaultAndNoDocuments) {
