@@ -1,11 +1,7 @@
 #include "playback/PlayerServices.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "app/SystemInfo.h"
+#include "platform/BackgroundTask.h"
 #include "platform/MessageCore.h"
 #include "playback/PlaybackMessages.h"
 #include "service/AccountParsers.h"
@@ -26,9 +22,6 @@ PlayerServices ServiceDefaults() {
   return services;
 }
 
-std::mutex g_mutex;
-std::condition_variable g_ended;
-int g_running = 0;
 PlayerServices g_services = ServiceDefaults();
 
 }  // namespace
@@ -38,26 +31,15 @@ void SetPlayerServices(PlayerServices services) { g_services = std::move(service
 void ResetPlayerServices() { g_services = ServiceDefaults(); }
 
 void RunPlayerTask(HWND window, std::function<std::function<void()>()> work) {
-  {
-    std::lock_guard lock(g_mutex);
-    ++g_running;
-  }
-  std::thread([window, work = std::move(work)] {
-    std::function<void()> then = work();
-    PostMessage(window, WM_PLAYER_TASK_DONE, 0, 0,
-                MakePayload<PlayerTaskDone>(PlayerTaskDone{std::move(then)}));
-    std::lock_guard lock(g_mutex);
-    --g_running;
-    g_ended.notify_all();
-  }).detach();
+  // The answer goes to the window by handle, so a window closed meanwhile drops it.
+  BackgroundTask::RunDetachedResult(
+      [window, work = std::move(work)](const CancelToken&) {
+        std::function<void()> then = work();
+        PostMessage(window, WM_PLAYER_TASK_DONE, 0, 0, MakePayload<PlayerTaskDone>(PlayerTaskDone{std::move(then)}));
+      },
+      [] {});
 }
 
-int PendingPlayerTasks() {
-  std::lock_guard lock(g_mutex);
-  return g_running;
-}
+int PendingPlayerTasks() { return PendingBackgroundTasks(); }
 
-bool WaitForPlayerTasks(int timeoutMs) {
-  std::unique_lock lock(g_mutex);
-  return g_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return g_running == 0; });
-}
+bool WaitForPlayerTasks(int timeoutMs) { return WaitForBackgroundTasks(timeoutMs); }

@@ -1,5 +1,5 @@
 // What the player windows ask of the school's service, as replaceable functions (tests
-// put fakes here), and the way they ask: on a short-lived thread, with the answer posted
+// put fakes here), and the way they ask: on a pooled worker, with the answer posted
 // back to the window that asked.
 #pragma once
 
@@ -31,7 +31,7 @@ struct PlayerTaskDone {
   std::function<void()> then;
 };
 
-// Runs `work` on a thread of its own; its result is handed to `then` on the main thread
+// Runs `work` on a pooled worker (BackgroundTask); its result is handed to `then` on the main thread
 // through WM_PLAYER_TASK_DONE to `window`. When the window is gone meanwhile nothing runs.
 void RunPlayerTask(HWND window, std::function<std::function<void()>()> work);
 // Tasks still running (tests wait for none before they end).

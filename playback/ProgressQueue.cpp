@@ -2,11 +2,10 @@
 
 #include <sqlite3.h>
 
-#include <thread>
-
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "platform/BackgroundTask.h"
 #include "platform/NetworkWatch.h"
 #include "playback/PlaybackMessages.h"
 #include "playback/PlayerServices.h"
@@ -162,7 +161,8 @@ void ProgressQueue::Flush(const std::string& account, Sender send, std::function
     return 0;
   });
   HWND receiver = m_receiver.GetHWND();
-  std::thread([receiver, entries = std::move(entries), send = std::move(send)] {
+  BackgroundTask::RunDetachedResult(
+      [receiver, entries = std::move(entries), send = std::move(send)](const CancelToken&) {
     FlushResult result;
     for (const UnsentProgress& entry : entries) {
       if (!send(entry.seconds, entry.lessonId)) {
@@ -172,7 +172,8 @@ void ProgressQueue::Flush(const std::string& account, Sender send, std::function
       result.sent.push_back(entry.seq);
     }
     PostMessage(receiver, WM_PLAYER_TASK_DONE, 0, 0, MakePayload<FlushResult>(std::move(result)));
-  }).detach();
+      },
+      [] {});
 }
 
 void ProgressQueue::WatchNetwork(std::function<void()> onBack) {

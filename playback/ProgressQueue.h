@@ -4,7 +4,7 @@
 // sent and leaves when the service accepts it, so a crash while it is on its way loses
 // nothing. Kept positions are sent again, oldest first, when the network comes back, after
 // the next report the service accepts, after a sign-in and when a player opens. Main
-// thread only; the sending runs on a thread of its own.
+// thread only; the sending runs on a pooled worker.
 #pragma once
 
 #include <cstdint>
@@ -56,7 +56,7 @@ class ProgressQueue {
   // The account's entries, oldest first.
   std::vector<UnsentProgress> Pending(const std::string& account) const;
 
-  // Sends the account's entries in order with `send` (seconds, lesson id) on a thread; the
+  // Sends the account's entries in order with `send` (seconds, lesson id) on a worker; the
   // first refusal ends the round (the network is probably still down). Sent entries leave
   // the queue unless a newer position replaced them meanwhile; `done` runs afterwards on
   // the main thread with the number sent. One round at a time.
