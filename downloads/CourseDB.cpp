@@ -43,6 +43,12 @@ constexpr const char* kSchema[] = {
     // The partial file the program created for the task; empty for rows from before.
     "alter table lesson add column partFile text default ''",
     "alter table docment add column partFile text default ''",
+    // A lesson row is keyed by its lesson; `vid` is the video it plays, which lessons may
+    // share. Rows stored when a video stood for its lesson carry the video id as their key
+    // and are marked, until the class's lessons say which lesson each one belongs to.
+    "alter table lesson add column lessonid text default ''",
+    "alter table lesson add column keyedByVideo integer default 0",
+    "update lesson set lessonid = vid, keyedByVideo = 1 where lessonid == '' or lessonid is null",
 };
 
 }  // namespace
@@ -189,15 +195,44 @@ void CourseDB::GetDoc(const std::string& classId, const std::string& className, 
   LoadItems("docment", classId, className, window, TaskKind::Document);
 }
 
-bool CourseDB::HasLesson(const std::string& videoId) { return HasItem("lesson", "vid", videoId); }
+bool CourseDB::HasLesson(const std::string& lessonId) { return HasItem("lesson", "lessonid", lessonId); }
 
 bool CourseDB::HasDoc(const std::string& documentId) { return HasItem("docment", "did", documentId); }
 
-void CourseDB::InsertLesson(const std::string& classId, const std::string& videoId,
+void CourseDB::InsertLesson(const std::string& classId, const std::string& lessonId,
                             const std::string& fileName, const std::string& url, const std::string& sizeText,
-                            const std::string& localPath) {
-  if (!m_opened || HasLesson(videoId)) return;
-  InsertItem("lesson", classId, videoId, fileName, url, sizeText, localPath);
+                            const std::string& localPath, const std::string& videoId) {
+  if (!m_opened || HasLesson(lessonId)) return;
+  InsertItem("lesson", classId, lessonId, fileName, url, sizeText, localPath);
+  auto video = SqlStatement::Prepare(m_db.get(), "update lesson set vid = ?1 where lessonid == ?2");
+  if (!video) return;
+  video->BindText(1, videoId.empty() ? lessonId : videoId);
+  video->BindText(2, lessonId);
+  video->Execute();
+}
+
+std::vector<std::string> CourseDB::VideoKeyedLessons(const std::string& classId) {
+  std::vector<std::string> videos;
+  if (!m_opened) return videos;
+  auto query =
+      SqlStatement::Prepare(m_db.get(), "select vid from lesson where classid == ? and keyedByVideo == 1 order by id");
+  if (!query) return videos;
+  query->BindText(1, classId);
+  while (query->Next()) videos.push_back(query->ColumnText(0));
+  return videos;
+}
+
+bool CourseDB::RekeyLesson(const std::string& classId, const std::string& videoId, const std::string& lessonId) {
+  if (!m_opened) return false;
+  auto update = SqlStatement::Prepare(m_db.get(),
+                                      "update lesson set lessonid = ?1, keyedByVideo = 0 "
+                                      "where classid == ?2 and vid == ?3 and keyedByVideo == 1 and not exists "
+                                      "(select 1 from lesson where lessonid == ?1 and keyedByVideo == 0)");
+  if (!update) return false;
+  update->BindText(1, lessonId);
+  update->BindText(2, classId);
+  update->BindText(3, videoId);
+  return update->Execute() && sqlite3_changes(m_db.get()) > 0;
 }
 
 void CourseDB::InsertDoc(const std::string& classId, const std::string& documentId,
@@ -230,7 +265,7 @@ void CourseDB::SaveResumeInfo(const DownloadTask& task) {
                                                       " set validator = ?1, fullSize = ?2, "
                                                       "localFile = ifnull(nullif(?3, ''), localFile), "
                                                       "partFile = ifnull(nullif(?4, ''), partFile) where " +
-                                                      (video ? "vid" : "did") + " == ?5");
+                                                      (video ? "lessonid" : "did") + " == ?5");
   if (!update) return;
   update->BindText(1, task.validator);
   update->BindText(2, std::to_string(task.fullSize));
@@ -240,18 +275,19 @@ void CourseDB::SaveResumeInfo(const DownloadTask& task) {
   update->Execute();
 }
 
-void CourseDB::DeleteLesson(const std::string& videoId) { DeleteItem("lesson", "vid", videoId); }
+void CourseDB::DeleteLesson(const std::string& lessonId) { DeleteItem("lesson", "lessonid", lessonId); }
 
 void CourseDB::DeleteDoc(const std::string& documentId) { DeleteItem("docment", "did", documentId); }
 
 void CourseDB::LoadItems(const char* table, const std::string& classId, const std::string& className,
                          HWND window, TaskKind kind) {
   if (!m_opened) return;
-  const char* idColumn = kind == TaskKind::Video ? "vid" : "did";
+  const bool video = kind == TaskKind::Video;
+  // Documents have no video: their id stands in so that both kinds read one shape.
   auto query = SqlStatement::Prepare(
-      m_db.get(), std::string("select id, classid, ") + idColumn +
-                      ", name, url, fsize, localFile, validator, fullSize, partFile from " + table +
-                      " where classid == ?");
+      m_db.get(), std::string("select id, classid, ") + (video ? "lessonid" : "did") +
+                      ", name, url, fsize, localFile, validator, fullSize, partFile, " + (video ? "vid" : "did") +
+                      " from " + table + " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
   while (query->Next()) {
@@ -269,6 +305,7 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
     task.validator = query->ColumnText(7);
     task.fullSize = ParseSizeText(query->ColumnText(8));
     task.partFile = Utf8ToAnsi(query->ColumnText(9));
+    if (video) task.video = query->ColumnText(10);
     task.downloaded = DownloadedOnDisk(task);
     // No job runs for a restored task until the student starts it.
     if (!IsCompleteOnDisk(task)) task.state = TaskState::Paused;
@@ -293,7 +330,7 @@ void CourseDB::InsertItem(const char* table, const std::string& classId, const s
                           const std::string& localPath) {
   auto insert =
       SqlStatement::Prepare(m_db.get(), std::string("insert into ") + table + " (id, classid, " +
-                                            (std::string(table) == "lesson" ? "vid" : "did") +
+                                            (std::string(table) == "lesson" ? "lessonid" : "did") +
                                             ", name, url, fsize, localFile) values (?, ?, ?, ?, ?, ?, ?)");
   if (!insert) return;
   insert->BindText(2, classId);

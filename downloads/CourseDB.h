@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "downloads/DownloadTask.h"
 #include "platform/Types.h"
@@ -47,11 +48,18 @@ class CourseDB {
   // disk: paused unless their whole file is there (no job runs for them yet); `window`
   // receives their messages.
   void GetLesson(const std::string& classId, const std::string& className, HWND window);
-  bool HasLesson(const std::string& videoId);
-  // fileName in the locale's text; localPath already UTF-8.
-  void InsertLesson(const std::string& classId, const std::string& videoId, const std::string& fileName,
-                    const std::string& url, const std::string& sizeText, const std::string& localPath);
-  void DeleteLesson(const std::string& videoId);
+  // Lessons are keyed by their lesson id; several lessons may play one video.
+  bool HasLesson(const std::string& lessonId);
+  // fileName in the locale's text; localPath already UTF-8; videoId empty: the lesson id.
+  void InsertLesson(const std::string& classId, const std::string& lessonId, const std::string& fileName,
+                    const std::string& url, const std::string& sizeText, const std::string& localPath,
+                    const std::string& videoId = {});
+  void DeleteLesson(const std::string& lessonId);
+  // The videos of the class's rows stored when a video stood for its lesson (their key is
+  // still that video id), and giving such a row its lesson (false when there is no such row
+  // or the lesson already has one).
+  std::vector<std::string> VideoKeyedLessons(const std::string& classId);
+  bool RekeyLesson(const std::string& classId, const std::string& videoId, const std::string& lessonId);
 
   void GetDoc(const std::string& classId, const std::string& className, HWND window);
   bool HasDoc(const std::string& documentId);

@@ -93,6 +93,36 @@ void PostResult(std::shared_ptr<DownloadTask> task, DownloadResult result) {
   PostMessage(window, WM_DOWNLOAD_RESULT, DownloadResultWParam(result), lParam, std::move(task));
 }
 
+// Lessons that play one video share its bytes: when another lesson's copy is complete on
+// disk, the task's final name becomes a second hard link to it and its own empty partial
+// file goes, so no second transfer runs and deleting either name leaves the other whole.
+// False (the task transfers its own copy) when there is no such copy or no link can be made
+// (another file system, a name taken meanwhile).
+bool ShareFinishedCopy(DownloadTask& task, DownloadTaskList& list) {
+  if (task.kind != TaskKind::Video || task.video.empty() || task.partFile.empty()) return false;
+  for (const DownloadClass& entry : list.SnapshotClasses(TaskKind::Video)) {
+    for (const DownloadTask& other : entry.tasks) {
+      if (other.video != task.video || (other.classId == task.classId && other.id == task.id) ||
+          !IsCompleteOnDisk(other))
+        continue;
+      if (::link(other.localFile.c_str(), task.localFile.c_str()) != 0) {
+        LogNormal(L"DownloadFile " + AnsiToWide(task.localFile) + L" cannot share " +
+                  AnsiToWide(other.localFile) + L": " + Reason());
+        return false;
+      }
+      DiscardPartFile(task);
+      task.validator = other.validator;
+      task.fullSize = FileSizeOnDisk(task.localFile);
+      task.downloaded = task.total;
+      list.SetResumeInfo(task, task.validator, task.fullSize);
+      LogNormal(L"DownloadFile " + AnsiToWide(task.localFile) + L" shares the bytes of " +
+                AnsiToWide(other.localFile));
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool SubmitDownload(const DownloadTask& task, ThreadPool& pool) {
@@ -149,7 +179,7 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
     }
   }
 
-  if (CompleteOnDisk(*task)) {
+  if (CompleteOnDisk(*task) || (listed && ShareFinishedCopy(*task, list))) {
     if (listed) list.EndJob(*task);
     PostResult(std::move(task), DownloadResult::Succeeded);
     return;

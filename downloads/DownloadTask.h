@@ -19,7 +19,10 @@ enum class TaskState : std::int32_t {
 struct DownloadTask {
   TaskState state = TaskState::Waiting;
   HWND notifyWindow = kNoWindow;  // receives the progress and completion messages
-  std::string id;                 // video id (kind 2) or document id (kind 3)
+  std::string id;                 // lesson id (kind 2) or document id (kind 3)
+  // The video a lesson plays (kind 2). Lessons of one video are separate tasks; a finished
+  // one lends its bytes to the others (see ReuseFinishedCopy).
+  std::string video;
   std::string classId;
   std::string name;  // file name: title plus the url's extension
   std::string className;

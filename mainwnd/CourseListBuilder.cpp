@@ -284,7 +284,7 @@ void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const st
                       L"name=\"btnVideoPlay\" normalimage=\"icon_play.png\" width=\"20\" height=\"20\"",
                       indexText, &play));
   play->SetToolTip(L"播放");
-  row->SetUserData(AnsiToWide(lesson.video));
+  row->SetUserData(AnsiToWide(lesson.id));
   list.Add(row);
 }
 

@@ -100,7 +100,7 @@ struct CourseLists::Impl : CatalogueObserver {
   std::string shownLessonClass;
   std::set<std::string> failedDocLists;  // classes whose document list shows the failure
   LearningProgress* progress = nullptr;
-  // The rows with a marker, by (class, video): rows are rebuilt, so no cell is kept.
+  // The rows with a marker, by (class, lesson): rows are rebuilt, so no cell is kept.
   std::pair<std::string, std::string> watching;
   std::pair<std::string, std::string> lastWatched;
   bool expiredReported = false;
@@ -223,7 +223,7 @@ void CourseLists::OnClassLoaded(const ClassLoaded& loaded) {
     shown.learned_duration = std::to_string(ShownProgress(shown.id, ReadSeconds(shown.learned_duration)));
     AddLessonRow(*list, shown, static_cast<int>(i), markerId);
     if (!markerId.empty() && shown.id == markerId && m_impl->lastWatched.second.empty())
-      m_impl->lastWatched = {classId, shown.video};
+      m_impl->lastWatched = {classId, shown.id};
     if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
       ApplyLessonState(row->FindSubControl(L"btnVideoDown"), classId, lessons[i]);
     if (!lastLearned.empty() && lessons[i].id == lastLearned && selected == 0) selected = static_cast<int>(i);
@@ -294,42 +294,41 @@ void CourseLists::MoveWatchingMark(CListContainerElementUI* row) {
   if (CLabelUI* now = MarkerCellOf(row)) MarkWatching(*now);
 }
 
-bool CourseLists::Neighbour(const std::string& classId, const std::string& videoId, int step,
-                            std::string& neighbourVideoId, std::string& neighbourLearned) {
+bool CourseLists::Neighbour(const std::string& classId, const std::string& lessonId, int step,
+                            std::string& neighbourLessonId, std::string& neighbourLearned) {
   CListUI* list = FindLessonList(classId);
-  CListContainerElementUI* row = FindRow(list, AnsiToWide(videoId));
+  CListContainerElementUI* row = FindRow(list, AnsiToWide(lessonId));
   if (row == nullptr) return false;
   auto* next = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowIndex(row) + step));
   if (next == nullptr) return false;
-  neighbourVideoId = WideToAnsi(next->GetUserData());
+  neighbourLessonId = WideToAnsi(next->GetUserData());
   // Where the neighbour resumes: its resume position, not the furthest point its row shows.
-  const auto lesson = Catalogue().FindLessonByVideo(classId, neighbourVideoId);
+  const auto lesson = Catalogue().FindLesson(classId, neighbourLessonId);
   neighbourLearned = lesson ? lesson->learned_duration : std::string();
   MoveWatchingMark(next);
   return true;
 }
 
-bool CourseLists::PreviousLesson(const std::string& classId, const std::string& videoId,
-                                 std::string& neighbourVideoId, std::string& neighbourLearned) {
-  return Neighbour(classId, videoId, -1, neighbourVideoId, neighbourLearned);
+bool CourseLists::PreviousLesson(const std::string& classId, const std::string& lessonId,
+                                 std::string& neighbourLessonId, std::string& neighbourLearned) {
+  return Neighbour(classId, lessonId, -1, neighbourLessonId, neighbourLearned);
 }
 
-bool CourseLists::NextLesson(const std::string& classId, const std::string& videoId,
-                             std::string& neighbourVideoId, std::string& neighbourLearned) {
-  return Neighbour(classId, videoId, 1, neighbourVideoId, neighbourLearned);
+bool CourseLists::NextLesson(const std::string& classId, const std::string& lessonId,
+                             std::string& neighbourLessonId, std::string& neighbourLearned) {
+  return Neighbour(classId, lessonId, 1, neighbourLessonId, neighbourLearned);
 }
 
-void CourseLists::UpdateLessonProgress(const std::string& classId, const std::string& videoId,
+void CourseLists::UpdateLessonProgress(const std::string& classId, const std::string& lessonId,
                                        int64_t learnedSeconds) {
-  CListContainerElementUI* row = FindRow(FindLessonList(classId), AnsiToWide(videoId));
+  CListContainerElementUI* row = FindRow(FindLessonList(classId), AnsiToWide(lessonId));
   if (row == nullptr) return;
   CControlUI* duration = row->FindSubControl(L"lessonDuration");
   auto* progress = dynamic_cast<CLabelUI*>(row->FindSubControl(L"learnProgress"));
   if (duration == nullptr || progress == nullptr) return;
-  const auto lesson = Catalogue().FindLessonByVideo(classId, videoId);
-  const int64_t shown = ShownProgress(lesson ? lesson->id : std::string(), learnedSeconds);
+  const int64_t shown = ShownProgress(lessonId, learnedSeconds);
   SetProgressLabel(*progress, ReadSeconds(WideToAnsi(duration->GetUserData())), shown);
-  LogNormal(L"lesson row " + AnsiToWide(videoId) + L" progress " + progress->GetText());
+  LogNormal(L"lesson row " + AnsiToWide(lessonId) + L" progress " + progress->GetText());
 }
 
 CLabelUI* CourseLists::MarkerCell(const std::pair<std::string, std::string>& key) const {
@@ -337,11 +336,11 @@ CLabelUI* CourseLists::MarkerCell(const std::pair<std::string, std::string>& key
   return MarkerCellOf(FindRow(FindLessonList(key.first), AnsiToWide(key.second)));
 }
 
-void CourseLists::ClearLessonMark(const std::string& classId, const std::string& videoId) {
+void CourseLists::ClearLessonMark(const std::string& classId, const std::string& lessonId) {
   // The player closed: its lesson becomes the one watched last, and only it says so.
-  CLabelUI* closed = MarkerCellOf(FindRow(FindLessonList(classId), AnsiToWide(videoId)));
+  CLabelUI* closed = MarkerCellOf(FindRow(FindLessonList(classId), AnsiToWide(lessonId)));
   if (closed == nullptr) return;
-  const std::pair<std::string, std::string> key{classId, videoId};
+  const std::pair<std::string, std::string> key{classId, lessonId};
   if (key != m_impl->lastWatched) {
     if (CLabelUI* before = MarkerCell(m_impl->lastWatched)) before->SetText(L"");
   }
@@ -387,7 +386,7 @@ void CourseLists::PlayClicked(CControlUI* button) {
   list->SelectItem(list->GetRowIndex(row), false, false);
   MoveWatchingMark(row);
 
-  if (auto task = DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video)) {
+  if (auto task = DownloadTaskList::Get().FindTask(classId, lesson.id, TaskKind::Video)) {
     // Neither the finished file nor the partial one is there: the student removed it.
     std::error_code error;
     if (!std::filesystem::exists(task->localFile, error) &&

@@ -56,15 +56,16 @@ class CourseLists {
 
   // Stores the position in this object and in the settings store.
   void SaveLastPosition(const std::string& classId, const std::string& lessonId);
-  // The neighbouring lesson of (class, video): its video id and learned seconds (text);
-  // moves the "正在观看" marker there. False at the list's ends or when not found.
-  bool PreviousLesson(const std::string& classId, const std::string& videoId, std::string& neighbourVideoId,
+  // Rows are keyed by lesson id (lessons may share a video). The neighbouring lesson of
+  // (class, lesson): its lesson id and learned seconds (text); moves the "正在观看" marker
+  // there. False at the list's ends or when not found.
+  bool PreviousLesson(const std::string& classId, const std::string& lessonId, std::string& neighbourLessonId,
                       std::string& neighbourLearned);
-  bool NextLesson(const std::string& classId, const std::string& videoId, std::string& neighbourVideoId,
+  bool NextLesson(const std::string& classId, const std::string& lessonId, std::string& neighbourLessonId,
                   std::string& neighbourLearned);
-  void UpdateLessonProgress(const std::string& classId, const std::string& videoId, int64_t learnedSeconds);
+  void UpdateLessonProgress(const std::string& classId, const std::string& lessonId, int64_t learnedSeconds);
   // Message 1038: the player closed; the row's marker text is cleared.
-  void ClearLessonMark(const std::string& classId, const std::string& videoId);
+  void ClearLessonMark(const std::string& classId, const std::string& lessonId);
 
   // Row notifications (play, view, row clicks in selection mode). True when handled.
   bool HandleNotify(TNotifyUI& msg);
@@ -85,8 +86,8 @@ class CourseLists {
   int64_t ShownProgress(const std::string& lessonId, int64_t seconds);
   void MoveWatchingMark(CListContainerElementUI* row);
   CLabelUI* MarkerCell(const std::pair<std::string, std::string>& key) const;
-  bool Neighbour(const std::string& classId, const std::string& videoId, int step,
-                 std::string& neighbourVideoId, std::string& neighbourLearned);
+  bool Neighbour(const std::string& classId, const std::string& lessonId, int step,
+                 std::string& neighbourLessonId, std::string& neighbourLearned);
   void PlayClicked(CControlUI* button);
   void LookClicked(CControlUI* button);
   bool RowClicked(CControlUI* sender);

@@ -181,6 +181,11 @@ CTreeNodeUI* DownloadMgrDlg::FindTaskRow(const std::string& classId, const std::
   return nullptr;
 }
 
+void DownloadMgrDlg::RekeyTaskItem(const std::string& classId, const std::string& oldId,
+                                   const std::string& newId) {
+  if (CTreeNodeUI* row = FindTaskRow(classId, oldId)) row->SetUserData(Wide(newId));
+}
+
 CTreeNodeUI* DownloadMgrDlg::AddClassNode(const std::string& classId, const std::string& className) {
   CDialogBuilder builder;
   std::unique_ptr<CControlUI> built = builder.Create(L"treeitem.xml", nullptr, &m_pm);

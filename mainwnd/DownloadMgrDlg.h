@@ -42,6 +42,8 @@ class DownloadMgrDlg : public WindowImplBase {
   void AddTaskItem(const DownloadTask& task);
   void ResumeTask(const std::string& classId, const std::string& id);
   void PauseTask(const std::string& classId, const std::string& id);
+  // The task of the row keyed `oldId` is now keyed `newId` (a stored task took its lesson).
+  void RekeyTaskItem(const std::string& classId, const std::string& oldId, const std::string& newId);
   // Rows whose status is not "下载完成".
   int CountUnfinished() const;
 

@@ -6,5 +6,5 @@
 
 struct LessonMarkClear {
   std::string classId;
-  std::string videoId;
+  std::string lessonId;
 };

@@ -118,7 +118,7 @@ struct ListDownloads::Lookup {
   HWND dialogOwner = kNoWindow;  // the window the location dialog opens over, when not the main window
   std::string classId;
   std::string className;
-  std::vector<std::pair<std::string, std::string>> videos;  // video id, lesson name
+  std::vector<LessonRecord> lessons;  // the lessons whose videos are asked for
   std::vector<Prepared> prepared;
 };
 
@@ -126,7 +126,7 @@ struct ListDownloads::Impl {
   // The lookups under way; a lookup's answer is dropped when the lists go first.
   std::map<std::uint64_t, BackgroundTask> lookups;
   std::uint64_t lastLookup = 0;
-  std::set<std::string> pendingVideos;  // single lookups under way, by video id
+  std::set<std::string> pendingLessons;  // single lookups under way, by lesson id
   std::map<TaskKey, int> loggedTenth;    // the last tenth of each download's percentage logged
   bool videoBatch = false;
   bool docBatch = false;
@@ -140,13 +140,25 @@ ListDownloads::ListDownloads(WindowImplBase& window, CourseLists& lists, Delegat
       m_downloads(downloads),
       m_impl(std::make_unique<Impl>()) {
   m_downloads.AddObserver(*this);
+  m_lists.Catalogue().AddObserver(*this);
   m_downloads.SetLessonStarter(
-      [this](const std::string& classId, const std::string& video) { return DownloadLesson(classId, video); });
+      [this](const std::string& classId, const std::string& lessonId) { return DownloadLesson(classId, lessonId); });
 }
 
 ListDownloads::~ListDownloads() {
   m_downloads.SetLessonStarter(nullptr);
+  m_lists.Catalogue().RemoveObserver(*this);
   m_downloads.RemoveObserver(*this);
+}
+
+void ListDownloads::OnClassLoaded(const ClassLoaded& loaded) {
+  CourseDB* db = CourseDB::IfOpen();
+  if (db == nullptr) return;
+  const auto adopted = m_downloads.AdoptLessons(*db, loaded.classId, m_lists.Catalogue().Lessons(loaded.classId));
+  DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video);
+  for (const auto& [oldId, lessonId] : adopted) {
+    if (manager != nullptr) manager->RekeyTaskItem(loaded.classId, oldId, lessonId);
+  }
 }
 
 int ListDownloads::PendingLookups() { return g_lookups.load(); }
@@ -217,7 +229,7 @@ std::optional<TaskKey> ListDownloads::KeyOfRow(TaskKind kind, CControlUI* button
                AnsiToWide(classId));
       return std::nullopt;
     }
-    return TaskKey{kind, classId, lessons[static_cast<std::size_t>(index)].video};
+    return TaskKey{kind, classId, lessons[static_cast<std::size_t>(index)].id};
   }
   const std::vector<DocumentRecord>& docs = catalogue.Documents(classId);
   if (index >= static_cast<int>(docs.size())) {
@@ -249,8 +261,7 @@ void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
   if (state == DownloadState::None || state == DownloadState::Failed) {
     const CourseCatalogue& catalogue = m_lists.Catalogue();
     if (kind == TaskKind::Video) {
-      const LessonRecord lesson = catalogue.Lessons(classId)[static_cast<std::size_t>(index)];
-      StartLessonDownload(classId, className, lesson.video, lesson.name);
+      StartLessonDownload(classId, className, catalogue.Lessons(classId)[static_cast<std::size_t>(index)]);
     } else {
       StartDocDownload(catalogue.Documents(classId)[static_cast<std::size_t>(index)], className);
     }
@@ -264,14 +275,14 @@ void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
     manager->PauseTask(key->classId, key->id);
 }
 
-bool ListDownloads::DownloadLesson(const std::string& classId, const std::string& video) {
-  const TaskKey key{TaskKind::Video, classId, video};
-  LogNormal(L"lesson download asked for class " + AnsiToWide(classId) + L" video " + AnsiToWide(video));
+bool ListDownloads::DownloadLesson(const std::string& classId, const std::string& lessonId) {
+  const TaskKey key{TaskKind::Video, classId, lessonId};
+  LogNormal(L"lesson download asked for class " + AnsiToWide(classId) + L" lesson " + AnsiToWide(lessonId));
   switch (m_downloads.StateOf(key)) {
     case DownloadState::Finished:
       return false;
     case DownloadState::Paused:
-      if (DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video)) manager->ResumeTask(classId, video);
+      if (DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video)) manager->ResumeTask(classId, lessonId);
       return true;
     case DownloadState::Waiting:
     case DownloadState::Transferring:
@@ -282,9 +293,9 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
   }
   const std::vector<LessonRecord> lessons = m_lists.Catalogue().Lessons(classId);
   const auto lesson = std::find_if(lessons.begin(), lessons.end(),
-                                   [&](const LessonRecord& record) { return record.video == video; });
+                                   [&](const LessonRecord& record) { return record.id == lessonId; });
   if (lesson == lessons.end()) {
-    LogError(L"no lesson with video " + AnsiToWide(video) + L" in class " + AnsiToWide(classId) + L" to download");
+    LogError(L"no lesson " + AnsiToWide(lessonId) + L" in class " + AnsiToWide(classId) + L" to download");
     return false;
   }
   // The class's title: the selected class's, or the one its earlier downloads carry.
@@ -295,18 +306,18 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
     className = entry ? entry->className : classId;
   }
   // The location dialog opens over the player that asked, not under it.
-  StartLessonDownload(classId, className, video, lesson->name, FindWindow(L"videoPlayDlgClass", L""));
+  StartLessonDownload(classId, className, *lesson, FindWindow(L"videoPlayDlgClass", L""));
   return true;
 }
 
 void ListDownloads::StartLessonDownload(const std::string& classId, const std::string& className,
-                                        const std::string& video, const std::string& name, HWND dialogOwner) {
+                                        const LessonRecord& lesson, HWND dialogOwner) {
   // A second click while the address is on its way changes nothing.
-  if (!m_impl->pendingVideos.insert(video).second) return;
+  if (!m_impl->pendingLessons.insert(lesson.id).second) return;
   auto lookup = std::make_shared<Lookup>();
   lookup->classId = classId;
   lookup->className = className;
-  lookup->videos.emplace_back(video, name);
+  lookup->lessons.push_back(lesson);
   lookup->dialogOwner = dialogOwner;
   RunLookup(std::move(lookup));
 }
@@ -315,17 +326,21 @@ void ListDownloads::RunLookup(std::shared_ptr<Lookup> lookup) {
   ++g_lookups;
   const std::uint64_t number = ++m_impl->lastLookup;
   auto work = [lookup](const CancelToken&) {
-    for (const auto& [video, name] : lookup->videos) {
-      std::int64_t size = 0;
-      const std::string url = ParseGetVideoInfo(video, size);
+    // Lessons sharing a video ask for its address once.
+    std::map<std::string, std::pair<std::string, std::int64_t>> answers;
+    for (const LessonRecord& lesson : lookup->lessons) {
+      auto [answer, first] = answers.try_emplace(lesson.video);
+      if (first) answer->second.first = ParseGetVideoInfo(lesson.video, answer->second.second);
+      const auto& [url, size] = answer->second;
       // A video without an address or size is skipped.
       if (url.empty() || size <= 0) {
-        LogNormal(L"playUri gave no address or size for video " + AnsiToWide(video));
+        LogNormal(L"playUri gave no address or size for video " + AnsiToWide(lesson.video));
         continue;
       }
       Prepared item;
-      item.title = name;
-      item.task.id = video;
+      item.title = lesson.name;
+      item.task.id = lesson.id;
+      item.task.video = lesson.video;
       item.task.classId = lookup->classId;
       item.task.className = lookup->className;
       item.task.url = url;
@@ -344,7 +359,7 @@ void ListDownloads::RunLookup(std::shared_ptr<Lookup> lookup) {
 
 void ListDownloads::OnLookup(Lookup& lookup) {
   if (!lookup.batch) {
-    for (const auto& [video, name] : lookup.videos) m_impl->pendingVideos.erase(video);
+    for (const LessonRecord& lesson : lookup.lessons) m_impl->pendingLessons.erase(lesson.id);
     if (!lookup.prepared.empty()) {
       m_delegate.SetFolderDialogOwner(lookup.dialogOwner);
       Commit(TaskKind::Video, lookup.prepared, lookup.prepared.front().task.total, false);
@@ -418,7 +433,8 @@ bool ListDownloads::AddPrepared(Prepared& item, const std::wstring& folder) {
     db->InsertClass(task.classId, task.className, task.kind);
     const std::string sizeText = std::to_string(task.total);
     if (task.kind == TaskKind::Video)
-      db->InsertLesson(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile));
+      db->InsertLesson(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile),
+                       task.video);
     else
       db->InsertDoc(task.classId, task.id, task.name, task.url, sizeText, AnsiToUtf8(task.localFile));
     db->SaveResumeInfo(task);  // the partial file is the task's own from now on
@@ -580,10 +596,9 @@ void ListDownloads::VideoBatchDownload() {
     if (option == nullptr || !option->IsSelected() || !option->IsEnabled()) continue;
     const int index = RowIndexOf(option);
     if (index < 0 || index >= static_cast<int>(lessons.size())) continue;
-    const LessonRecord& lesson = lessons[static_cast<std::size_t>(index)];
-    lookup->videos.emplace_back(lesson.video, lesson.name);
+    lookup->lessons.push_back(lessons[static_cast<std::size_t>(index)]);
   }
-  if (lookup->videos.empty()) {
+  if (lookup->lessons.empty()) {
     PostMessage(m_window.GetHWND(), WM_VIDEO_BATCH_DONE);
     return;
   }

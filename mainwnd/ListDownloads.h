@@ -14,13 +14,14 @@
 #include "downloads/DownloadTask.h"
 #include "platform/Types.h"
 #include "service/Records.h"
+#include "study/CourseCatalogue.h"
 #include "study/DownloadCenter.h"
 #include "ui/Forward.h"
 
 class CourseLists;
 class DownloadMgrDlg;
 
-class ListDownloads : private DownloadObserver {
+class ListDownloads : private DownloadObserver, private CatalogueObserver {
  public:
   // What the list downloads need from the main window.
   class Delegate {
@@ -52,8 +53,8 @@ class ListDownloads : private DownloadObserver {
 
   // Asks the service for the video's address and size, then the folder, then starts it.
   // `dialogOwner`: the window the location dialog opens over (kNoWindow: the main window).
-  void StartLessonDownload(const std::string& classId, const std::string& className, const std::string& video,
-                           const std::string& name, HWND dialogOwner = kNoWindow);
+  void StartLessonDownload(const std::string& classId, const std::string& className, const LessonRecord& lesson,
+                           HWND dialogOwner = kNoWindow);
   void StartDocDownload(const DocumentRecord& doc, const std::string& className);
 
   // Batch selection of the tab (only while that tab is selected).
@@ -67,10 +68,10 @@ class ListDownloads : private DownloadObserver {
   void OnBatchDone(TaskKind kind);
   bool IsBatchRunning(TaskKind kind) const;
 
-  // The lesson video of a class, as the player's side panel asks for it: resumes its
-  // paused download, or asks for its address and then the folder as a row click does.
+  // The lesson of a class, as the player's side panel asks for it: resumes its paused
+  // download, or asks for its video's address and then the folder as a row click does.
   // False when the download cannot start (a finished one, an unknown lesson).
-  bool DownloadLesson(const std::string& classId, const std::string& video);
+  bool DownloadLesson(const std::string& classId, const std::string& lessonId);
 
   // Service lookups still running, and a wait for them (tests; never on the UI path).
   static int PendingLookups();
@@ -85,6 +86,8 @@ class ListDownloads : private DownloadObserver {
   void OnTaskProgress(const TaskProgress& event) override;
   void OnTaskStateChanged(const TaskStateChanged& event) override;
   void OnTaskRemoved(const TaskRemoved& event) override;
+  // CatalogueObserver: downloads stored under a video id take the lesson they belong to.
+  void OnClassLoaded(const ClassLoaded& loaded) override;
   CListContainerElementUI* RowOf(const TaskKey& key);
   // The task a row's download button stands for (the row index in its user data), or none.
   std::optional<TaskKey> KeyOfRow(TaskKind kind, CControlUI* button, const std::string& classId);

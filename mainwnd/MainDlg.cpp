@@ -388,7 +388,7 @@ LRESULT MainDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, con
       return 0;
     case WM_LESSON_MARK_CLEAR:
       if (auto* mark = PayloadAs<LessonMarkClear>(payload); mark && m_lists)
-        m_lists->ClearLessonMark(mark->classId, mark->videoId);
+        m_lists->ClearLessonMark(mark->classId, mark->lessonId);
       return 0;
     case WM_VIDEO_BATCH_DONE:
     case WM_DOC_BATCH_DONE:

@@ -11,9 +11,9 @@
 struct PlayerLink {
   // Plays a lesson online: opens the player or switches the open one to the lesson.
   std::function<void(const std::string& classId, const LessonRecord& lesson)> playOnline;
-  // Adds the lesson video (class id, video id) to the downloads or resumes it; true when
-  // it was added or resumed. Filled by the program with its download centre.
-  std::function<bool(const std::string& classId, const std::string& vid)> downloadLesson;
+  // Adds the lesson (class id, lesson id) to the downloads or resumes it; true when it was
+  // added or resumed. Filled by the program with its download centre.
+  std::function<bool(const std::string& classId, const std::string& lessonId)> downloadLesson;
   // Sends the learning positions kept unsent for the signed-in account, oldest first.
   // Filled by the player side; the main window calls it once a sign-in succeeded.
   std::function<void()> sendKeptProgress;
@@ -21,7 +21,7 @@ struct PlayerLink {
 
 // Each side installs its own half; neither replaces the other's.
 void SetPlayOnline(std::function<void(const std::string& classId, const LessonRecord& lesson)> playOnline);
-void SetLessonDownloader(std::function<bool(const std::string& classId, const std::string& vid)> download);
+void SetLessonDownloader(std::function<bool(const std::string& classId, const std::string& lessonId)> download);
 void SetKeptProgressSender(std::function<void()> send);
 const PlayerLink& GetPlayerLink();
 

@@ -44,7 +44,7 @@ CControlUI* ButtonOf(CControlUI* row, TaskKind kind) {
 
 void ApplyLessonState(CControlUI* button, const std::string& classId, const LessonRecord& lesson) {
   if (button == nullptr) return;
-  ApplyTaskState(*button, StateOf(DownloadTaskList::Get().FindTask(classId, lesson.video, TaskKind::Video)));
+  ApplyTaskState(*button, StateOf(DownloadTaskList::Get().FindTask(classId, lesson.id, TaskKind::Video)));
 }
 
 void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId,

@@ -16,7 +16,7 @@ inline constexpr const wchar_t* kRowWaiting = L"等待下载";
 inline constexpr const wchar_t* kRowPaused = L"已暂停";
 inline constexpr const wchar_t* kRowDownloaded = L"已下载";
 
-// The button's state from the task of (class, lesson "video") of kind 2.
+// The button's state from the task of (class, lesson "id") of kind 2.
 void ApplyLessonState(CControlUI* button, const std::string& classId, const LessonRecord& lesson);
 // Both buttons from the task of (class, document "id") of kind 3.
 void ApplyDocState(CControlUI* button, CControlUI* look, const std::string& classId,

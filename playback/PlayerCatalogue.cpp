@@ -14,35 +14,35 @@ CourseLists* Lists() {
 
 PlayerCatalogue MainWindowCatalogue() {
   PlayerCatalogue c;
-  c.findLesson = [](const std::string& classId, const std::string& vid) -> std::optional<LessonRecord> {
+  c.findLesson = [](const std::string& classId, const std::string& lessonId) -> std::optional<LessonRecord> {
     CourseLists* lists = Lists();
-    return lists ? lists->Catalogue().FindLessonByVideo(classId, vid) : std::nullopt;
+    return lists ? lists->Catalogue().FindLesson(classId, lessonId) : std::nullopt;
   };
-  c.storeLearned = [](const std::string& classId, const std::string& vid, const std::string& seconds) {
-    if (CourseLists* lists = Lists()) lists->Catalogue().SetLearnedDuration(classId, vid, seconds);
+  c.storeLearned = [](const std::string& classId, const std::string& lessonId, const std::string& seconds) {
+    if (CourseLists* lists = Lists()) lists->Catalogue().SetLearnedDuration(classId, lessonId, seconds);
   };
-  c.showProgress = [](const std::string& classId, const std::string& vid, int64_t seconds) {
-    if (CourseLists* lists = Lists()) lists->UpdateLessonProgress(classId, vid, seconds);
+  c.showProgress = [](const std::string& classId, const std::string& lessonId, int64_t seconds) {
+    if (CourseLists* lists = Lists()) lists->UpdateLessonProgress(classId, lessonId, seconds);
   };
   c.markLesson = [](const std::string& classId, const std::string& lessonId) {
     if (CourseLists* lists = Lists()) lists->SaveLastPosition(classId, lessonId);
   };
-  c.previousLesson = [](const std::string& classId, const std::string& vid, std::string& newVid,
+  c.previousLesson = [](const std::string& classId, const std::string& lessonId, std::string& newLessonId,
                         std::string& newLearned) {
     CourseLists* lists = Lists();
-    return lists && lists->PreviousLesson(classId, vid, newVid, newLearned);
+    return lists && lists->PreviousLesson(classId, lessonId, newLessonId, newLearned);
   };
-  c.nextLesson = [](const std::string& classId, const std::string& vid, std::string& newVid,
+  c.nextLesson = [](const std::string& classId, const std::string& lessonId, std::string& newLessonId,
                     std::string& newLearned) {
     CourseLists* lists = Lists();
-    return lists && lists->NextLesson(classId, vid, newVid, newLearned);
+    return lists && lists->NextLesson(classId, lessonId, newLessonId, newLearned);
   };
-  c.isDownloading = [](const std::string& classId, const std::string& vid) {
-    return DownloadTaskList::Get().FindTask(classId, vid, TaskKind::Video).has_value();
+  c.isDownloading = [](const std::string& classId, const std::string& lessonId) {
+    return DownloadTaskList::Get().FindTask(classId, lessonId, TaskKind::Video).has_value();
   };
-  c.startDownload = [](const std::string& classId, const std::string& vid) {
+  c.startDownload = [](const std::string& classId, const std::string& lessonId) {
     const PlayerLink& link = GetPlayerLink();
-    return link.downloadLesson && link.downloadLesson(classId, vid);
+    return link.downloadLesson && link.downloadLesson(classId, lessonId);
   };
   return c;
 }

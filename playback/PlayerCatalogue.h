@@ -9,28 +9,30 @@
 
 #include "service/Records.h"
 
+// A lesson is (class id, lesson id) throughout: lessons of a class may play one video.
 struct PlayerCatalogue {
-  // The lesson of (class id, video id) in the catalogue.
-  std::function<std::optional<LessonRecord>(const std::string& classId, const std::string& vid)> findLesson;
-  // Stores a new learned duration (whole seconds, decimal) for (class id, video id).
-  std::function<void(const std::string& classId, const std::string& vid, const std::string& seconds)>
+  // The lesson of (class id, lesson id) in the catalogue.
+  std::function<std::optional<LessonRecord>(const std::string& classId, const std::string& lessonId)>
+      findLesson;
+  // Stores a new learned duration (whole seconds, decimal) for the lesson.
+  std::function<void(const std::string& classId, const std::string& lessonId, const std::string& seconds)>
       storeLearned;
-  // Shows a learning position in the lesson row of (class id, video id).
-  std::function<void(const std::string& classId, const std::string& vid, int64_t seconds)> showProgress;
+  // Shows a learning position in the lesson's row.
+  std::function<void(const std::string& classId, const std::string& lessonId, int64_t seconds)> showProgress;
   // Remembers (class id, lesson id) as the last lesson watched.
   std::function<void(const std::string& classId, const std::string& lessonId)> markLesson;
-  // The lesson before or after (class id, video id) in its list: its video id and learned
-  // seconds; the list moves its "正在观看" marker there. False at the ends.
-  std::function<bool(const std::string& classId, const std::string& vid, std::string& newVid,
+  // The lesson before or after the lesson in its list: its lesson id and learned seconds;
+  // the list moves its "正在观看" marker there. False at the ends.
+  std::function<bool(const std::string& classId, const std::string& lessonId, std::string& newLessonId,
                      std::string& newLearned)>
       previousLesson;
-  std::function<bool(const std::string& classId, const std::string& vid, std::string& newVid,
+  std::function<bool(const std::string& classId, const std::string& lessonId, std::string& newLessonId,
                      std::string& newLearned)>
       nextLesson;
-  // Whether the video is in the download list, and starting its download (true when it
+  // Whether the lesson is in the download list, and starting its download (true when it
   // was added or resumed). Without a download side the player offers none.
-  std::function<bool(const std::string& classId, const std::string& vid)> isDownloading;
-  std::function<bool(const std::string& classId, const std::string& vid)> startDownload;
+  std::function<bool(const std::string& classId, const std::string& lessonId)> isDownloading;
+  std::function<bool(const std::string& classId, const std::string& lessonId)> startDownload;
 };
 
 const PlayerCatalogue& GetPlayerCatalogue();

@@ -29,7 +29,7 @@ class VideoLocalPlayDlg : public WindowImplBase {
   std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
 
   const std::string& GetLocalPath() const { return m_localPath; }
-  const std::string& GetVideoId() const { return m_id; }
+  const std::string& GetLessonId() const { return m_id; }
   std::int64_t GetBrowserId() const { return m_browserId; }
   CefNativeControl* GetBrowserControl() const { return m_browser; }
 

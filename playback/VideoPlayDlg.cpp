@@ -264,8 +264,8 @@ void VideoPlayDlg::OnProgressReported(bool accepted, const ProgressReport& repor
     KeepUnsentProgress(report.lessonId, report.classId, report.vid, text);
   }
   const PlayerCatalogue& catalogue = GetPlayerCatalogue();
-  if (catalogue.showProgress) catalogue.showProgress(report.classId, report.vid, report.seconds);
-  if (catalogue.storeLearned) catalogue.storeLearned(report.classId, report.vid, text);
+  if (catalogue.showProgress) catalogue.showProgress(report.classId, report.lessonId, report.seconds);
+  if (catalogue.storeLearned) catalogue.storeLearned(report.classId, report.lessonId, text);
   if (!pause) AfterCurrentTime();
 }
 
@@ -327,7 +327,7 @@ void VideoPlayDlg::OnEndChoice(int choice) {
     m_switching = false;
     m_learnedDuration = kReplayFrom;
     const PlayerCatalogue& catalogue = GetPlayerCatalogue();
-    if (catalogue.storeLearned) catalogue.storeLearned(m_classId, m_vid, kReplayFrom);
+    if (catalogue.storeLearned) catalogue.storeLearned(m_classId, m_lessonId, kReplayFrom);
     RunScript(kScriptPlayerReplay);
   } else {
     bool found = choice == 2 ? m_rightWnd->PlayNext() : m_rightWnd->PlayPrevious();
@@ -428,7 +428,7 @@ LRESULT VideoPlayDlg::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
   if (catalogue.markLesson) catalogue.markLesson(m_classId, m_lessonId);
   if (MainDlg* main = GetMainDlg()) {
     SendMessage(main->GetHWND(), WM_LESSON_MARK_CLEAR, 0, 0,
-                MakePayload<LessonMarkClear>(LessonMarkClear{m_classId, m_vid}));
+                MakePayload<LessonMarkClear>(LessonMarkClear{m_classId, m_lessonId}));
     PostMessage(main->GetHWND(), WM_ACTIVATE_MAIN);
   }
   // The student must never be left with a window that will not close.
@@ -520,7 +520,11 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
         const PlayerCatalogue& catalogue = GetPlayerCatalogue();
         std::optional<LessonRecord> lesson;
         if (catalogue.findLesson) lesson = catalogue.findLesson(target->first, target->second);
-        SwitchTo(target->first, target->second, lesson ? lesson->name : "", lesson ? lesson->id : "");
+        if (!lesson) {
+          LogError(L"no lesson " + W(target->second) + L" to switch to\n");
+          return 0;
+        }
+        SwitchTo(target->first, lesson->video, lesson->name, lesson->id);
       }
       return 0;
     case WM_PLAYER_PLAY_LESSON:

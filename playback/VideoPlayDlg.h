@@ -27,7 +27,7 @@ struct PlayLessonRequest {
   std::string classId;
   LessonRecord lesson;
 };
-// Payload of 1043 and 1045: (class id, video id).
+// Payload of 1043 and 1045: (class id, lesson id).
 using LessonSwitch = std::pair<std::string, std::string>;
 
 // Alt+Ctrl+Shift+I: the page's developer tools.

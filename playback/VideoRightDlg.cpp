@@ -36,7 +36,7 @@ void VideoRightDlg::SetLesson(const std::string& classId, const std::string& vid
 void VideoRightDlg::RefreshDownloadButton() {
   if (!m_download) return;
   const PlayerCatalogue& catalogue = GetPlayerCatalogue();
-  bool downloading = catalogue.isDownloading && catalogue.isDownloading(m_classId, m_vid);
+  bool downloading = catalogue.isDownloading && catalogue.isDownloading(m_classId, m_lessonId);
   m_download->SetText(downloading ? L"下载中" : L"下  载");
   m_download->SetEnabled(!downloading);
 }
@@ -69,8 +69,8 @@ void VideoRightDlg::Download() {
   const PlayerCatalogue& catalogue = GetPlayerCatalogue();
   // The toast and the button say "added" only when the download really was added or
   // resumed; a cancelled folder choice or a missing download side leaves them as they are.
-  if (!catalogue.startDownload || !catalogue.startDownload(m_classId, m_vid)) {
-    LogNormal(L"VideoRightDlg download not started vid:" + AnsiToWide(m_vid) + L"\n");
+  if (!catalogue.startDownload || !catalogue.startDownload(m_classId, m_lessonId)) {
+    LogNormal(L"VideoRightDlg download not started lesson:" + AnsiToWide(m_lessonId) + L"\n");
     return;
   }
   Toast(L"已添加到下载列表");
@@ -86,18 +86,18 @@ bool VideoRightDlg::PlayNext() { return PlayNeighbour(true); }
 bool VideoRightDlg::PlayNeighbour(bool next) {
   const PlayerCatalogue& catalogue = GetPlayerCatalogue();
   const auto& find = next ? catalogue.nextLesson : catalogue.previousLesson;
-  std::string newVid;
+  std::string newLessonId;
   std::string newLearned;
-  if (!find || !find(m_classId, m_vid, newVid, newLearned)) {
+  if (!find || !find(m_classId, m_lessonId, newLessonId, newLearned)) {
     Toast(next ? L"当前在最后一个视频" : L"当前在第一个视频");
     return false;
   }
   if (!IsWindow(m_hOwner)) return false;
-  m_vid = newVid;
+  m_lessonId = newLessonId;
   RefreshDownloadButton();
   SendMessage(m_hOwner, WM_PLAYER_PENDING_DURATION, 0, 0, MakePayload<std::string>(newLearned));
   PostMessage(m_hOwner, next ? WM_PLAYER_NEXT_LESSON : WM_PLAYER_PREV_LESSON, 0, 0,
-              MakePayload<std::pair<std::string, std::string>>(m_classId, m_vid));
+              MakePayload<std::pair<std::string, std::string>>(m_classId, m_lessonId));
   return true;
 }
 

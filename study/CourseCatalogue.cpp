@@ -89,25 +89,24 @@ void CourseCatalogue::PutDocuments(const std::string& classId, std::vector<Docum
   m_docs.try_emplace(classId, std::move(docs));
 }
 
-std::optional<LessonRecord> CourseCatalogue::FindLessonByVideo(const std::string& classId,
-                                                               const std::string& videoId) const {
+std::optional<LessonRecord> CourseCatalogue::FindLesson(const std::string& classId,
+                                                        const std::string& lessonId) const {
   for (const LessonRecord& lesson : Lessons(classId)) {
-    if (lesson.video == videoId) return lesson;
+    if (lesson.id == lessonId) return lesson;
   }
   return std::nullopt;
 }
 
-bool CourseCatalogue::SetLearnedDuration(const std::string& classId, const std::string& videoId,
+bool CourseCatalogue::SetLearnedDuration(const std::string& classId, const std::string& lessonId,
                                          const std::string& seconds) {
   const auto it = m_lessons.find(classId);
   if (it == m_lessons.end()) return false;
-  bool found = false;
   for (LessonRecord& lesson : it->second) {
-    if (lesson.video != videoId) continue;
+    if (lesson.id != lessonId) continue;
     lesson.learned_duration = seconds;
-    found = true;
+    return true;
   }
-  return found;
+  return false;
 }
 
 void CourseCatalogue::Clear() {

@@ -62,11 +62,12 @@ class CourseCatalogue {
   void PutLessons(const std::string& classId, std::vector<LessonRecord> lessons);
   void PutDocuments(const std::string& classId, std::vector<DocumentRecord> docs);
 
-  // The first lesson of the class that plays `videoId`.
-  std::optional<LessonRecord> FindLessonByVideo(const std::string& classId, const std::string& videoId) const;
-  // Stores the player's new resume position (whole seconds, decimal) of (class, video);
-  // false when no lesson of the class plays it.
-  bool SetLearnedDuration(const std::string& classId, const std::string& videoId, const std::string& seconds);
+  // The lesson `lessonId` of the class. Lessons are told apart by their ids: several may
+  // play one video.
+  std::optional<LessonRecord> FindLesson(const std::string& classId, const std::string& lessonId) const;
+  // Stores the player's new resume position (whole seconds, decimal) of (class, lesson);
+  // false when the class has no such lesson.
+  bool SetLearnedDuration(const std::string& classId, const std::string& lessonId, const std::string& seconds);
 
   // Forgets every class and drops fetches on their way (sign-out).
   void Clear();

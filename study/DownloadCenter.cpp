@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include "app/Log.h"
+#include "app/TextConv.h"
+#include "downloads/CourseDB.h"
 #include "downloads/TaskFiles.h"
 
 DownloadCenter::DownloadCenter(DownloadTaskList& list) : m_list(list) {}
@@ -60,8 +63,33 @@ void DownloadCenter::ReportRemoved(const DownloadTask& task) {
   Notify(&DownloadObserver::OnTaskRemoved, TaskRemoved{KeyOf(task)});
 }
 
-bool DownloadCenter::DownloadLesson(const std::string& classId, const std::string& videoId) {
-  return m_lessonStarter && m_lessonStarter(classId, videoId);
+bool DownloadCenter::DownloadLesson(const std::string& classId, const std::string& lessonId) {
+  return m_lessonStarter && m_lessonStarter(classId, lessonId);
+}
+
+std::vector<std::pair<std::string, std::string>> DownloadCenter::AdoptLessons(
+    CourseDB& db, const std::string& classId, const std::vector<LessonRecord>& lessons) {
+  std::vector<std::pair<std::string, std::string>> adopted;
+  for (const std::string& video : db.VideoKeyedLessons(classId)) {
+    const auto old = m_list.FindTask(classId, video, TaskKind::Video);
+    if (!old || old->jobNumber != 0) continue;
+    const auto lesson = std::find_if(lessons.begin(), lessons.end(), [&](const LessonRecord& l) {
+      return l.video == video && (l.id == video || !m_list.FindTask(classId, l.id, TaskKind::Video));
+    });
+    if (lesson == lessons.end() || !db.RekeyLesson(classId, video, lesson->id) || lesson->id == video) continue;
+    DownloadTask moved = *old;
+    moved.id = lesson->id;
+    moved.video = video;
+    m_list.RemoveTask(classId, video, TaskKind::Video);
+    m_list.AppendTask(moved, TaskKind::Video);
+    m_states.erase(KeyOf(*old));
+    LogNormal(L"download of video " + AnsiToWide(video) + L" is now lesson " + AnsiToWide(lesson->id) +
+              L"'s in class " + AnsiToWide(classId));
+    Notify(&DownloadObserver::OnTaskRemoved, TaskRemoved{KeyOf(*old)});
+    Notify(&DownloadObserver::OnTaskStateChanged, TaskStateChanged{KeyOf(moved), ListedStateOf(moved)});
+    adopted.emplace_back(video, lesson->id);
+  }
+  return adopted;
 }
 
 const wchar_t* RowTextOf(DownloadState state) {

@@ -8,10 +8,14 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "downloads/DownloadTaskList.h"
+#include "service/Records.h"
 #include "study/DownloadEvents.h"
+
+class CourseDB;
 
 class DownloadCenter {
  public:
@@ -40,9 +44,17 @@ class DownloadCenter {
   // The lesson download the player's side panel asks for: handed to the starter the main
   // window installs (it asks for the video's address, then the folder). False while no
   // starter is installed or when it refused.
-  using LessonStarter = std::function<bool(const std::string& classId, const std::string& videoId)>;
+  using LessonStarter = std::function<bool(const std::string& classId, const std::string& lessonId)>;
   void SetLessonStarter(LessonStarter starter) { m_lessonStarter = std::move(starter); }
-  bool DownloadLesson(const std::string& classId, const std::string& videoId);
+  bool DownloadLesson(const std::string& classId, const std::string& lessonId);
+
+  // The class's lessons are known: each video task stored when a video stood for its lesson
+  // (still keyed by the video id) becomes the task of the first lesson of the class that
+  // plays the video and has none, in the list and in the course database; observers see
+  // the old key removed and the new key's state. A task with a job in this run keeps its
+  // key until the next start. Returns the (old id, lesson id) pairs changed.
+  std::vector<std::pair<std::string, std::string>> AdoptLessons(CourseDB& db, const std::string& classId,
+                                                                const std::vector<LessonRecord>& lessons);
 
  private:
   template <typename Event>

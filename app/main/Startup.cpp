@@ -197,8 +197,8 @@ bool RunWindows() {
   CourseCatalogue catalogue;
   InstallMainWindowLink(&downloads, &catalogue);
   InstallPlayerLink();
-  SetLessonDownloader([&downloads](const std::string& classId, const std::string& vid) {
-    return downloads.DownloadLesson(classId, vid);
+  SetLessonDownloader([&downloads](const std::string& classId, const std::string& lessonId) {
+    return downloads.DownloadLesson(classId, lessonId);
   });
   struct UnlinkDownloads {
     ~UnlinkDownloads() {

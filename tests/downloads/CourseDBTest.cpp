@@ -105,7 +105,9 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"localFile", "text", "''"},
       {"validator", "text", "''"},
       {"fullSize", "integer", "0"},
-      {"partFile", "text", "''"}}},
+      {"partFile", "text", "''"},
+      {"lessonid", "text", "''"},
+      {"keyedByVideo", "integer", "0"}}},
     {"docment",
      {{"id", "integer", "<null>"},
       {"classid", "text", "<null>"},
@@ -166,6 +168,50 @@ TEST_F(CourseDBTest, OldSchemaGainsTheLaterColumnsWithTheirDefaults) {
   EXPECT_TRUE(db->HasClass("7", TaskKind::Video));
 }
 
+// A file from when a lesson's video stood for the lesson: its rows keep their downloads,
+// keyed by the video until the class's lessons say which lesson each belongs to; each row
+// takes its lesson once, and opening the file again changes nothing.
+TEST_F(CourseDBTest, RowsKeyedByTheirVideoAreCarriedOverAndTakeTheirLessonOnce) {
+  Exec(
+      "create table class(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,classname text, type text "
+      "default 'video');"
+      "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name text,url text, "
+      "fsize text, localFile text default '', validator text default '', fullSize integer default 0, "
+      "partFile text default '');"
+      "insert into class values (null, '7', 'Old class', 'video');"
+      "insert into lesson values (null, '7', 'vA', 'a.mp4', 'http://x/a.mp4', '100', '/d/a.mp4', 'e', 100, '');"
+      "insert into lesson values (null, '7', 'vB', 'b.mp4', 'http://x/b.mp4', '200', '/d/b.mp4', '', 0, '');"
+      "insert into lesson values (null, '9', 'vA', 'c.mp4', 'http://x/a.mp4', '100', '/d/c.mp4', '', 0, '');");
+  {
+    auto db = OpenDb();
+    EXPECT_EQ(db->VideoKeyedLessons("7"), (std::vector<std::string>{"vA", "vB"}));
+    EXPECT_TRUE(db->HasLesson("vA"));  // the old key still finds the row
+    db->GetAllClass(TaskKind::Video);
+    db->GetLesson("7", "Old class", kNoWindow);
+    const auto old = DownloadTaskList::Get().FindTask("7", "vA", TaskKind::Video);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->video, "vA");
+    EXPECT_EQ(old->localFile, "/d/a.mp4");
+
+    EXPECT_TRUE(db->RekeyLesson("7", "vA", "21"));
+    EXPECT_FALSE(db->RekeyLesson("7", "vA", "23"));  // once only
+    EXPECT_FALSE(db->RekeyLesson("7", "vB", "21"));  // lesson 21 has its row already
+    EXPECT_EQ(db->VideoKeyedLessons("7"), std::vector<std::string>{"vB"});
+    EXPECT_EQ(db->VideoKeyedLessons("9"), std::vector<std::string>{"vA"});  // another class's own row
+  }
+  DownloadTaskList::Get().Clear();
+  auto db = OpenDb();
+  EXPECT_EQ(Query("select lessonid, vid, keyedByVideo, validator from lesson where classid = '7' order by id"),
+            (std::vector<std::vector<std::string>>{{"21", "vA", "0", "e"}, {"vB", "vB", "1", ""}}));
+  db->GetAllClass(TaskKind::Video);
+  db->GetLesson("7", "Old class", kNoWindow);
+  const auto adopted = DownloadTaskList::Get().FindTask("7", "21", TaskKind::Video);
+  ASSERT_TRUE(adopted);
+  EXPECT_EQ(adopted->video, "vA");
+  EXPECT_EQ(adopted->fullSize, 100);
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("7", "vA", TaskKind::Video));
+}
+
 TEST_F(CourseDBTest, InsertRulesFollowTheExistenceChecks) {
   auto db = OpenDb();
   db->InsertClass("7", "Class", TaskKind::Video);
@@ -213,10 +259,10 @@ TEST_F(CourseDBTest, DeleteRemovesEveryRowOfTheIdAndLeavesTheFile) {
   WriteFile(file, "12345");
   db->InsertLesson("7", "v1", "a.mp4", "u", "5", file.string());
   Exec(
-      "insert into lesson (classid, vid, name, url, fsize) values ('8', 'v1', 'b.mp4', 'u', '5');"
-      "insert into lesson (classid, vid, name, url, fsize) values ('8', 'v2', 'c.mp4', 'u', '5');");
+      "insert into lesson (classid, lessonid, name, url, fsize) values ('8', 'v1', 'b.mp4', 'u', '5');"
+      "insert into lesson (classid, lessonid, name, url, fsize) values ('8', 'v2', 'c.mp4', 'u', '5');");
   db->DeleteLesson("v1");
-  EXPECT_EQ(Query("select vid from lesson"), (std::vector<std::vector<std::string>>{{"v2"}}));
+  EXPECT_EQ(Query("select lessonid from lesson"), (std::vector<std::vector<std::string>>{{"v2"}}));
   EXPECT_TRUE(std::filesystem::exists(file));
   db->InsertDoc("7", "d1", "a.pdf", "u", "1", "");
   db->DeleteDoc("d1");

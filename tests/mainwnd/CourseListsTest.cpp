@@ -144,6 +144,7 @@ class ScriptedService {
 
 struct Lesson {
   std::string id, name, duration, learned;
+  std::string video = {};  // empty: "v" and the lesson id
 };
 
 std::string ClassAnswer(const std::vector<Lesson>& lessons, const std::string& lastLearned) {
@@ -153,7 +154,8 @@ std::string ClassAnswer(const std::vector<Lesson>& lessons, const std::string& l
     const Lesson& l = lessons[i];
     if (i) json += ",";
     json += R"({"id":")" + l.id + R"(","name":")" + l.name + R"(","duration":")" + l.duration +
-            R"(","video":"v)" + l.id + R"(","learned_duration":")" + l.learned + R"("})";
+            R"(","video":")" + (l.video.empty() ? "v" + l.id : l.video) + R"(","learned_duration":")" +
+            l.learned + R"("})";
   }
   return json + "]}}";
 }
@@ -357,7 +359,7 @@ TEST_F(CourseListsTest, LessonListIsBuiltFromTheAnswerWithItsTexts) {
   // A played lesson gets the other marker; progress refreshes in place.
   Click(Row(list, 4)->FindSubControl(L"btnVideoPlay"));
   EXPECT_EQ(Cell(Row(list, 4), 2), L"正在观看");
-  Lists().UpdateLessonProgress("101", "v12", 1800);
+  Lists().UpdateLessonProgress("101", "12", 1800);
   EXPECT_EQ(Cell(Row(list, 1), 4), L"50%");
   EXPECT_EQ(Row(list, 1)->FindSubControl(L"learnProgress")->GetUserData(), L"1800");
   wnd->GetPaintManager().DoLayout();
@@ -370,15 +372,15 @@ TEST_F(CourseListsTest, ReplayingAFinishedLessonNeverLowersItsRow) {
   service.Answer("101", ClassAnswer(kLessons, ""));
   CListUI* list = ShowLessons("101");
   ASSERT_NE(list, nullptr);
-  Lists().UpdateLessonProgress("101", "v12", 3600);
+  Lists().UpdateLessonProgress("101", "12", 3600);
   EXPECT_EQ(Cell(Row(list, 1), 4), L"已学完");
   // Played again for 2 s: the player reports where it stands, the row keeps the furthest point.
-  Lists().UpdateLessonProgress("101", "v12", 2);
+  Lists().UpdateLessonProgress("101", "12", 2);
   EXPECT_EQ(Cell(Row(list, 1), 4), L"已学完");
   // The next lesson's play still starts where that lesson was left.
   std::string vid, learned;
-  ASSERT_TRUE(Lists().NextLesson("101", "v11", vid, learned));
-  EXPECT_EQ(vid, "v12");
+  ASSERT_TRUE(Lists().NextLesson("101", "11", vid, learned));
+  EXPECT_EQ(vid, "12");
   EXPECT_EQ(learned, "1");
   Lists().SetLearningProgress(nullptr);
 }
@@ -388,41 +390,74 @@ TEST_F(CourseListsTest, MarkersMoveWithPreviousAndNextAndStopAtTheEnds) {
   CListUI* list = ShowLessons("101");
   ASSERT_NE(list, nullptr);
   std::string vid, learned;
-  EXPECT_FALSE(Lists().PreviousLesson("101", "v11", vid, learned));
-  EXPECT_FALSE(Lists().NextLesson("101", "v16", vid, learned));
-  EXPECT_FALSE(Lists().NextLesson("101", "v99", vid, learned));
-  EXPECT_FALSE(Lists().NextLesson("999", "v11", vid, learned));
+  EXPECT_FALSE(Lists().PreviousLesson("101", "11", vid, learned));
+  EXPECT_FALSE(Lists().NextLesson("101", "16", vid, learned));
+  EXPECT_FALSE(Lists().NextLesson("101", "99", vid, learned));
+  EXPECT_FALSE(Lists().NextLesson("999", "11", vid, learned));
   EXPECT_TRUE(vid.empty());
 
-  ASSERT_TRUE(Lists().NextLesson("101", "v11", vid, learned));
-  EXPECT_EQ(vid, "v12");
+  ASSERT_TRUE(Lists().NextLesson("101", "11", vid, learned));
+  EXPECT_EQ(vid, "12");
   EXPECT_EQ(learned, "1");
   EXPECT_EQ(Cell(Row(list, 1), 2), L"正在观看");
-  ASSERT_TRUE(Lists().NextLesson("101", "v12", vid, learned));
-  EXPECT_EQ(vid, "v13");
+  ASSERT_TRUE(Lists().NextLesson("101", "12", vid, learned));
+  EXPECT_EQ(vid, "13");
   EXPECT_EQ(Cell(Row(list, 1), 2), L"");
   EXPECT_EQ(Cell(Row(list, 2), 2), L"正在观看");
-  ASSERT_TRUE(Lists().PreviousLesson("101", "v13", vid, learned));
-  EXPECT_EQ(vid, "v12");
+  ASSERT_TRUE(Lists().PreviousLesson("101", "13", vid, learned));
+  EXPECT_EQ(vid, "12");
   EXPECT_EQ(Cell(Row(list, 2), 2), L"");
   EXPECT_EQ(Cell(Row(list, 1), 2), L"正在观看");
 
   // Message 1038: the player closed; its lesson is the one watched last, and the only one.
-  Lists().ClearLessonMark("101", "v12");
+  Lists().ClearLessonMark("101", "12");
   EXPECT_EQ(Cell(Row(list, 1), 2), L"上一次观看");
-  Lists().ClearLessonMark("101", "v-none");  // nothing to do
+  Lists().ClearLessonMark("101", "-none");  // nothing to do
   EXPECT_EQ(Cell(Row(list, 1), 2), L"上一次观看");
 
   // A lesson played and closed later takes the marker over; no row ever shows two.
-  ASSERT_TRUE(Lists().NextLesson("101", "v13", vid, learned));
+  ASSERT_TRUE(Lists().NextLesson("101", "13", vid, learned));
   EXPECT_EQ(Cell(Row(list, 3), 2), L"正在观看");
   EXPECT_EQ(Cell(Row(list, 1), 2), L"上一次观看");
-  Lists().ClearLessonMark("101", "v14");
+  Lists().ClearLessonMark("101", "14");
   EXPECT_EQ(Cell(Row(list, 3), 2), L"上一次观看");
   EXPECT_EQ(Cell(Row(list, 1), 2), L"");
   int marked = 0;
   for (int i = 0; i < list->GetRowCount(); ++i) marked += Cell(Row(list, i), 2).empty() ? 0 : 1;
   EXPECT_EQ(marked, 1);
+}
+
+// Lessons that play one video are lessons of their own: a report, previous/next and the
+// markers reach the lesson asked for, never the first lesson of its video.
+TEST_F(CourseListsTest, LessonsSharingAVideoAreRowsOfTheirOwn) {
+  service.Answer("101", ClassAnswer({{"21", "甲", "600", "0", "vA"},
+                                     {"22", "乙", "600", "0", "vB"},
+                                     {"23", "丙", "600", "0", "vA"},
+                                     {"24", "丁", "600", "0", "vB"}},
+                                    ""));
+  CListUI* list = ShowLessons("101");
+  ASSERT_NE(list, nullptr);
+  Lists().UpdateLessonProgress("101", "23", 300);
+  EXPECT_EQ(Cell(Row(list, 2), 4), L"50%");
+  EXPECT_EQ(Cell(Row(list, 0), 4), L"未学习");
+
+  struct Step {
+    const char* from;
+    int step;
+    const char* to;
+    int row;
+  };
+  for (const Step& s : {Step{"23", 1, "24", 3}, Step{"23", -1, "22", 1}, Step{"22", 1, "23", 2}}) {
+    SCOPED_TRACE(std::string(s.from) + (s.step > 0 ? " next" : " previous"));
+    std::string id, learned;
+    ASSERT_TRUE(s.step > 0 ? Lists().NextLesson("101", s.from, id, learned)
+                           : Lists().PreviousLesson("101", s.from, id, learned));
+    EXPECT_EQ(id, s.to);
+    EXPECT_EQ(Cell(Row(list, s.row), 2), L"正在观看");
+  }
+  Lists().ClearLessonMark("101", "23");
+  EXPECT_EQ(Cell(Row(list, 2), 2), L"上一次观看");
+  EXPECT_EQ(Cell(Row(list, 0), 2), L"");
 }
 
 TEST_F(CourseListsTest, EmptyStatesForNoLessonsAServiceFaultAndNoDocuments) {
@@ -621,7 +656,7 @@ TEST_F(CourseListsTest, PlayClickChecksTheNetworkTheDownloadAndLogsTheOnlinePlay
   online = true;
 
   DownloadTask task;
-  task.id = "v12";
+  task.id = "12";
   task.classId = "101";
   task.localFile = (m_root / "gone.mp4").string();
   task.total = 10;
@@ -635,7 +670,7 @@ TEST_F(CourseListsTest, PlayClickChecksTheNetworkTheDownloadAndLogsTheOnlinePlay
   SetPlayOnline([&](const std::string& classId, const LessonRecord& lesson) {
     playedOnline.push_back(classId + "/" + lesson.video + "@" + lesson.learned_duration);
   });
-  task.id = "v13";
+  task.id = "13";
   task.localFile = (m_root / "whole.mp4").string();
   std::ofstream(task.localFile) << "0123456789";
   DownloadTaskList::Get().AddTask(task, TaskKind::Video);
@@ -746,7 +781,7 @@ TEST_F(CourseListsTest, AHugeAnswerWithJunkFieldsBuildsWithoutTrouble) {
   std::printf("fetch and build of 7,500 rows: %.0f ms\n", ms);
   wnd->GetPaintManager().DoLayout();
   std::string vid, learned;
-  EXPECT_TRUE(Lists().NextLesson("101", "v9996", vid, learned));
+  EXPECT_TRUE(Lists().NextLesson("101", "9996", vid, learned));
 }
 
 }  // namespace

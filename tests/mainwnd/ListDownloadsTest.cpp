@@ -24,7 +24,9 @@
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
 #include "platform/BackgroundTask.h"
+#include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetConfig.h"
+#include "mainwnd/DownloadMgrDlg.h"
 #include "mainwnd/DownloadNaming.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/ListDownloads.h"
@@ -118,6 +120,7 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
     SCOPED_TRACE(c.name);
     DownloadTaskList::Get().Clear();
     LessonRecord lesson;
+    lesson.id = "11";
     lesson.video = "v1";
     DocumentRecord doc;
     doc.id = "d1";
@@ -125,7 +128,7 @@ TEST(RowDownloadStateTest, ButtonsFollowTheTaskOfTheRow) {
       for (TaskKind kind : {TaskKind::Video, TaskKind::Document}) {
         DownloadTask task;
         task.classId = "c1";
-        task.id = kind == TaskKind::Video ? "v1" : "d1";
+        task.id = kind == TaskKind::Video ? "11" : "d1";
         task.kind = kind;
         task.downloaded = c.downloaded;
         task.total = c.total;
@@ -186,6 +189,11 @@ class ScriptedSchool {
                           std::to_string(it->second.second) + "}",
                       "application/json");
     });
+    m_server.Get(R"(/media/([\w.]+))", [this](const httplib::Request& req, httplib::Response& res) {
+      std::lock_guard lock(m_mutex);
+      ++m_transfers;
+      res.set_content(std::string(m_mediaBytes, 'm'), "video/mp4");
+    });
     m_port = m_server.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
   }
@@ -218,6 +226,15 @@ class ScriptedSchool {
     std::lock_guard lock(m_mutex);
     return m_lookups;
   }
+  // Every "/media/..." file is this many bytes.
+  void MediaBytes(std::size_t bytes) {
+    std::lock_guard lock(m_mutex);
+    m_mediaBytes = bytes;
+  }
+  int Transfers() {
+    std::lock_guard lock(m_mutex);
+    return m_transfers;
+  }
   std::atomic<int> m_delayMs{0};
 
  private:
@@ -229,6 +246,8 @@ class ScriptedSchool {
   std::string m_classAnswer;
   std::map<std::string, std::pair<std::string, int64_t>> m_videos;
   int m_lookups = 0;
+  std::size_t m_mediaBytes = 0;
+  int m_transfers = 0;
   bool m_holding = false;
   bool m_stopping = false;
 };
@@ -368,8 +387,8 @@ class ListDownloadsTest : public WindowTestKit {
 };
 
 TEST_F(ListDownloadsTest, SelectModeTicksLocksAndSelectAll) {
-  AddTask("v2", TaskKind::Video, 100, 100);
-  AddTask("v3", TaskKind::Video, 10, 100);
+  AddTask("12", TaskKind::Video, 100, 100);
+  AddTask("13", TaskKind::Video, 10, 100);
   Open();
   CListUI* list = Lessons();
   ASSERT_NE(list, nullptr);
@@ -474,18 +493,18 @@ TEST_F(ListDownloadsTest, BatchAsksOnceForTheSumAndAddsTheTickedVideos) {
   EXPECT_EQ(asked[0].kind, TaskKind::Video);
   EXPECT_EQ(asked[0].size, 2048 + 4096);
   const std::string dir = folder.string() + "/";
-  auto v3 = DownloadTaskList::Get().FindTask("c1", "v3", TaskKind::Video);
-  auto v4 = DownloadTaskList::Get().FindTask("c1", "v4", TaskKind::Video);
+  auto v3 = DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video);
+  auto v4 = DownloadTaskList::Get().FindTask("c1", "14", TaskKind::Video);
   ASSERT_TRUE(v3 && v4);
-  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "v1", TaskKind::Video));
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "11", TaskKind::Video));
   EXPECT_EQ(v3->name, "第三课 中值定理.mp4");
   EXPECT_EQ(v4->name, "..第四课不定积分.mp4");
   EXPECT_EQ(v4->localFile, dir + "..第四课不定积分.mp4");
   EXPECT_EQ(v3->total, 2048);
   EXPECT_EQ(v3->className, "高等数学");
   EXPECT_EQ(v3->notifyWindow, main->GetManager(TaskKind::Video)->GetHWND());
-  EXPECT_TRUE(CourseDB::Get()->HasLesson("v3"));
-  EXPECT_TRUE(CourseDB::Get()->HasLesson("v4"));
+  EXPECT_TRUE(CourseDB::Get()->HasLesson("13"));
+  EXPECT_TRUE(CourseDB::Get()->HasLesson("14"));
   EXPECT_TRUE(CourseDB::Get()->HasClass("c1", TaskKind::Video));
   auto stored = StoredSettings();
   ASSERT_TRUE(stored);
@@ -546,6 +565,80 @@ TEST_F(ListDownloadsTest, ABatchOfFortyKeepsTheWindowResponsive) {
   EXPECT_EQ(DownloadTaskList::Get().FindClass("c1", TaskKind::Video)->tasks.size(), 40u);
 }
 
+// The school's 42-lesson class plays two videos by turns. Every lesson is a download of its
+// own: select-all turns every row "已下载" and the manager lists every lesson, while the
+// lessons of one video share its bytes instead of fighting over one file. Previous/next and
+// progress stay with the lesson asked for.
+TEST_F(ListDownloadsTest, LessonsSharingTwoVideosAreFortyTwoDownloadsAndNeighbours) {
+  constexpr int kLessons = 42;
+  constexpr std::size_t kBytes = 64 * 1024;
+  std::string answer =
+      R"({"code":200,"msg":"成功","data":{"classId":"c1","lastLearnLessonId":"","lessons":[)";
+  for (int i = 1; i <= kLessons; ++i) {
+    const std::string id = std::to_string(110200 + i);
+    answer += std::string(i > 1 ? "," : "") + R"({"id":")" + id + R"(","name":"第)" + std::to_string(i) +
+              R"(课","duration":"600","video":"v11020)" + (i % 2 ? "1" : "2") + R"(","learned_duration":"0"})";
+  }
+  school.SetClass(answer + "]}}");
+  school.MediaBytes(kBytes);
+  for (const char* video : {"v110201", "v110202"})
+    school.Video(video, school.Origin() + "/media/" + video + ".mp4", kBytes);
+  Open();
+  CListUI* list = Lessons();
+  ASSERT_EQ(list->GetRowCount(), kLessons);
+
+  Click(Find(L"btnDownloadVideo"));
+  Click(Find(L"optDownloadAllVideo"));
+  Click(Find(L"btnDownloadVideo"));
+  Settle();
+  const auto allDownloaded = [&] {
+    for (int i = 0; i < kLessons; ++i)
+      if (Button(list, i)->GetText() != L"已下载") return false;
+    return true;
+  };
+  EXPECT_TRUE(RunUntil(allDownloaded, std::chrono::seconds(60)));
+  main->GetPaintManager().DoLayout();
+  SaveScreenshot(main, "list-downloads-shared-videos.png", {main->GetTreeWindow()});
+  DownloadMgrDlg* manager = main->GetManager(TaskKind::Video);
+  ASSERT_NE(manager, nullptr);
+  int shared = 0;
+  for (int i = 1; i <= kLessons; ++i) {
+    const std::string id = std::to_string(110200 + i);
+    SCOPED_TRACE(id);
+    EXPECT_NE(manager->FindTaskRow("c1", id), nullptr);
+    const auto task = DownloadTaskList::Get().FindTask("c1", id, TaskKind::Video);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(std::filesystem::file_size(task->localFile), kBytes);
+    if (std::filesystem::hard_link_count(task->localFile) > 1) ++shared;
+  }
+  // Lessons reuse a finished copy of their video rather than transfer it again.
+  EXPECT_LT(school.Transfers(), kLessons);
+  EXPECT_GT(shared, 0);
+  // The student deletes lesson 1's file: lesson 11, which plays the same video, keeps its own.
+  const auto first = DownloadTaskList::Get().FindTask("c1", "110201", TaskKind::Video);
+  const auto eleventh = DownloadTaskList::Get().FindTask("c1", "110211", TaskKind::Video);
+  std::filesystem::remove(first->localFile);
+  EXPECT_EQ(std::filesystem::file_size(eleventh->localFile), kBytes);
+
+  // The player's previous/next and progress go to the lesson itself.
+  CourseLists* lists = main->GetCourseLists();
+  const struct {
+    const char* from;
+    bool next;
+    const char* to;
+  } steps[] = {{"110211", true, "110212"}, {"110211", false, "110210"}, {"110213", true, "110214"}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.from);
+    std::string id, learned;
+    ASSERT_TRUE(s.next ? lists->NextLesson("c1", s.from, id, learned)
+                       : lists->PreviousLesson("c1", s.from, id, learned));
+    EXPECT_EQ(id, s.to);
+  }
+  lists->UpdateLessonProgress("c1", "110211", 300);
+  EXPECT_EQ(Row(list, 10)->FindSubControl(L"learnProgress")->GetText(), L"50%");
+  EXPECT_EQ(Row(list, 0)->FindSubControl(L"learnProgress")->GetText(), L"未学习");
+}
+
 TEST_F(ListDownloadsTest, CancellingTheFolderQuestionCancelsAndKeepsThePreviousFolder) {
   Open();
   const std::wstring before = main->GetDownSetPanel()->Config().prevDownDir;
@@ -555,8 +648,8 @@ TEST_F(ListDownloadsTest, CancellingTheFolderQuestionCancelsAndKeepsThePreviousF
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].size, 1572864);
   EXPECT_EQ(asked[0].initial, before);
-  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "v1", TaskKind::Video));
-  EXPECT_FALSE(CourseDB::Get()->HasLesson("v1"));
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "11", TaskKind::Video));
+  EXPECT_FALSE(CourseDB::Get()->HasLesson("11"));
   EXPECT_EQ(Button(Lessons(), 0)->GetText(), L"下载");
 
   // The same for a batch of documents: 500 KiB counts as 1 MiB, 3072 as 3.
@@ -579,7 +672,7 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   CListUI* list = Lessons();
   Click(Button(list, 0));
   Settle();
-  auto task = DownloadTaskList::Get().FindTask("c1", "v1", TaskKind::Video);
+  auto task = DownloadTaskList::Get().FindTask("c1", "11", TaskKind::Video);
   ASSERT_TRUE(task);
   EXPECT_EQ(task->url, school.Origin() + "/media/v1.mp4");
   EXPECT_EQ(task->localFile, folder.string() + "/第一课 函数与极限.mp4");
@@ -603,9 +696,9 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   PumpPendingMessages();
   // Rows in every state side by side: paused, transferring, finished, not downloaded.
   DownloadTask other = *task;
-  other.id = "v2";
+  other.id = "12";
   main->GetDownloads().ReportProgress(other, 45);
-  other.id = "v3";
+  other.id = "13";
   main->GetDownloads().ReportState(other, DownloadState::Finished);
   PumpPendingMessages();
   EXPECT_EQ(Button(list, 1)->GetText(), L"45%");
@@ -663,7 +756,7 @@ TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppe
     std::size_t finalBytes;
     std::size_t partBytes;
     std::int64_t fullSize;
-  } stored[] = {{"v2", 80, 0, 80}, {"v3", 0, 40, 100}};
+  } stored[] = {{"12", 80, 0, 80}, {"13", 0, 40, 100}};
   for (const auto& s : stored) {
     DownloadTask task;
     task.id = s.id;
@@ -674,8 +767,9 @@ TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppe
     task.partFile = task.localFile + ".part";
     if (s.finalBytes > 0) std::ofstream(task.localFile) << std::string(s.finalBytes, 'f');
     if (s.partBytes > 0) std::ofstream(task.partFile) << std::string(s.partBytes, 'p');
-    db->InsertLesson("c1", s.id, std::string(s.id) + ".mp4", school.Origin() + "/media/" + s.id + ".mp4",
-                     "100", task.localFile);
+    const std::string video = std::string("v") + s.id[1];
+    db->InsertLesson("c1", s.id, std::string(s.id) + ".mp4", school.Origin() + "/media/" + video + ".mp4", "100",
+                     task.localFile, video);
     db->SaveResumeInfo(task);
   }
   Open();
@@ -686,7 +780,7 @@ TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppe
   Click(Button(list, 2));
   Settle();
   EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
-  const auto task = DownloadTaskList::Get().FindTask("c1", "v3", TaskKind::Video);
+  const auto task = DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video);
   ASSERT_TRUE(task);
   EXPECT_EQ(task->state, TaskState::Waiting);
   EXPECT_NE(task->jobNumber, 0u);  // submitted
@@ -696,7 +790,7 @@ TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppe
 // A row's download button (pause, start) moves the list's highlight to its row; the list
 // starts with its first lesson highlighted.
 TEST_F(ListDownloadsTest, ARowsDownloadButtonMovesTheHighlightToItsRow) {
-  AddTask("v2", TaskKind::Video, 10, 100);
+  AddTask("12", TaskKind::Video, 10, 100);
   Open();
   CListUI* list = Lessons();
   ASSERT_EQ(list->GetCurSel(), 0);

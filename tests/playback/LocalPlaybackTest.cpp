@@ -170,7 +170,7 @@ TEST_F(LocalPlayerTest, AnH264VideoOpensTheOneLocalPlayerAndASecondReusesIt) {
   VideoLocalPlayDlg* player = Player();
   ASSERT_NE(player, nullptr);
   EXPECT_EQ(player->GetLocalPath(), Media().h264.string());
-  EXPECT_EQ(player->GetVideoId(), "110101");
+  EXPECT_EQ(player->GetLessonId(), "110101");
   CControlUI* name = player->FindControl(L"lbVideoName");
   ASSERT_NE(name, nullptr);
   EXPECT_EQ(name->GetText(), L"第一讲 函数.mp4");

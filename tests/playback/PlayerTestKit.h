@@ -44,31 +44,28 @@ class PlayerTestKit : public WindowTestKit {
     SetPlayerServices(std::move(services));
 
     PlayerCatalogue catalogue;
-    catalogue.findLesson = [this](const std::string&, const std::string& vid) -> std::optional<LessonRecord> {
+    catalogue.findLesson = [this](const std::string&, const std::string& id) -> std::optional<LessonRecord> {
       for (const LessonRecord& lesson : lessons) {
-        if (lesson.video == vid) return lesson;
+        if (lesson.id == id) return lesson;
       }
       return std::nullopt;
     };
-    catalogue.storeLearned = [this](const std::string& classId, const std::string& vid,
-                                    const std::string& s) {
-      stored.push_back(classId + "/" + vid + "=" + s);
+    catalogue.storeLearned = [this](const std::string& classId, const std::string& id, const std::string& s) {
+      stored.push_back(classId + "/" + id + "=" + s);
     };
-    catalogue.showProgress = [this](const std::string& classId, const std::string& vid, int64_t s) {
-      shown.push_back(classId + "/" + vid + "=" + std::to_string(s));
+    catalogue.showProgress = [this](const std::string& classId, const std::string& id, int64_t s) {
+      shown.push_back(classId + "/" + id + "=" + std::to_string(s));
     };
     catalogue.markLesson = [this](const std::string& classId, const std::string& lessonId) {
       marked.push_back(classId + "/" + lessonId);
     };
-    catalogue.previousLesson = [this](const std::string&, const std::string& vid, std::string& newVid,
-                                      std::string& learned) { return Neighbour(vid, -1, newVid, learned); };
-    catalogue.nextLesson = [this](const std::string&, const std::string& vid, std::string& newVid,
-                                  std::string& learned) { return Neighbour(vid, 1, newVid, learned); };
-    catalogue.isDownloading = [this](const std::string&, const std::string& vid) {
-      return downloading == vid;
-    };
-    catalogue.startDownload = [this](const std::string&, const std::string& vid) {
-      downloading = vid;
+    catalogue.previousLesson = [this](const std::string&, const std::string& id, std::string& newId,
+                                      std::string& learned) { return Neighbour(id, -1, newId, learned); };
+    catalogue.nextLesson = [this](const std::string&, const std::string& id, std::string& newId,
+                                  std::string& learned) { return Neighbour(id, 1, newId, learned); };
+    catalogue.isDownloading = [this](const std::string&, const std::string& id) { return downloading == id; };
+    catalogue.startDownload = [this](const std::string&, const std::string& id) {
+      downloading = id;
       return true;
     };
     SetPlayerCatalogue(std::move(catalogue));
@@ -98,12 +95,12 @@ class PlayerTestKit : public WindowTestKit {
     return lesson;
   }
 
-  bool Neighbour(const std::string& vid, int step, std::string& newVid, std::string& learned) {
+  bool Neighbour(const std::string& id, int step, std::string& newId, std::string& learned) {
     for (size_t i = 0; i < lessons.size(); ++i) {
-      if (lessons[i].video != vid) continue;
+      if (lessons[i].id != id) continue;
       long j = static_cast<long>(i) + step;
       if (j < 0 || j >= static_cast<long>(lessons.size())) return false;
-      newVid = lessons[j].video;
+      newId = lessons[j].id;
       learned = lessons[j].learned_duration;
       return true;
     }

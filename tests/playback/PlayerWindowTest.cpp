@@ -131,15 +131,15 @@ TEST_F(PlayerWindowTest, PauseReportsWholeSecondsAndUpdatesTheList) {
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].seconds, "12");
   EXPECT_EQ(reports[0].lessonId, "l1");
-  EXPECT_EQ(shown, std::vector<std::string>{"c1/v1=12"});
-  EXPECT_EQ(stored, std::vector<std::string>{"c1/v1=12"});
+  EXPECT_EQ(shown, std::vector<std::string>{"c1/l1=12"});
+  EXPECT_EQ(stored, std::vector<std::string>{"c1/l1=12"});
   EXPECT_EQ(player->GetLearnedDuration(), "12");
 
   // A report the service does not take is kept for later; the list shows it meanwhile.
   acceptReports = false;
   Call(player->GetHWND(), L"pauseVideo", LR"({"time":99.2,"lessonId":"l1","classId":"c1","vid":"v1"})");
   ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
-  EXPECT_EQ(shown.back(), "c1/v1=99");
+  EXPECT_EQ(shown.back(), "c1/l1=99");
   std::vector<UnsentProgress> kept = ProgressQueue::Get().Pending(GetSignedInAccount());
   ASSERT_EQ(kept.size(), 1u);
   EXPECT_EQ(kept[0].lessonId, "l1");
@@ -202,7 +202,7 @@ TEST_F(PlayerWindowTest, SwitchReportsTheOldPositionBeforeReplayingTheNewVideo) 
   ASSERT_NE(report, order.end());
   EXPECT_LT(report - order.begin(), replay - order.begin());
   EXPECT_EQ(reports.back().lessonId, "l1");
-  EXPECT_EQ(shown.back(), "c1/v1=40");
+  EXPECT_EQ(shown.back(), "c1/l1=40");
 
   Call(hwnd, L"playVideoStart");
   EXPECT_TRUE(HasScript(L"seek('75')"));
@@ -228,6 +228,29 @@ TEST_F(PlayerWindowTest, NextFromTheSidePanelAndTheEndsOfTheList) {
   EXPECT_EQ(player->GetVid(), "v3");
 }
 
+// A lesson that plays another lesson's video is still itself: its report, its row and its
+// neighbours go by its lesson id, never to the first lesson of that video.
+TEST_F(PlayerWindowTest, ALessonPlayingAnotherLessonsVideoIsStillItself) {
+  lessons.push_back(Lesson("l4", "第四课 复习", "v1", "0"));
+  lessons.push_back(Lesson("l5", "第五课 总结", "v2", "0"));
+  VideoPlayDlg* player = OpenPlayer(3);
+  ASSERT_NE(player, nullptr);
+  HWND hwnd = player->GetHWND();
+  Call(hwnd, L"playVideoStart");
+  Call(hwnd, L"pauseVideo", LR"({"time":20.0,"lessonId":"l4","classId":"c1","vid":"v1"})");
+  ASSERT_TRUE(RunUntil([&] { return !shown.empty(); }));
+  EXPECT_EQ(shown, std::vector<std::string>{"c1/l4=20"});
+  EXPECT_EQ(stored, std::vector<std::string>{"c1/l4=20"});
+  EXPECT_TRUE(player->GetRightWindow()->PlayNext());
+  PumpPendingMessages();
+  EXPECT_EQ(player->GetLessonId(), "l5");
+  EXPECT_EQ(player->GetVid(), "v2");
+  EXPECT_TRUE(player->GetRightWindow()->PlayPrevious());
+  PumpPendingMessages();
+  EXPECT_EQ(player->GetLessonId(), "l4");
+  EXPECT_EQ(player->GetVid(), "v1");
+}
+
 TEST_F(PlayerWindowTest, EndPanelReplayStartsAtZeroAndNextLeavesTheEnd) {
   VideoPlayDlg* player = OpenPlayer();
   ASSERT_NE(player, nullptr);
@@ -242,7 +265,7 @@ TEST_F(PlayerWindowTest, EndPanelReplayStartsAtZeroAndNextLeavesTheEnd) {
 
   SendMessage(hwnd, WM_PLAYER_END_CHOICE, 1);
   EXPECT_EQ(player->GetLearnedDuration(), "0");
-  EXPECT_EQ(stored, std::vector<std::string>{"c1/v1=0"});
+  EXPECT_EQ(stored, std::vector<std::string>{"c1/l1=0"});
   EXPECT_TRUE(HasScript(L"playerReplay()"));
   EXPECT_FALSE(player->IsEnded());
   EXPECT_FALSE(player->GetEndWindow()->IsWindowVisible());

@@ -88,11 +88,12 @@ TEST_F(CourseCatalogueTest, AClassIsFetchedOnceAndItsObserversAreToldOnTheMainLo
   EXPECT_TRUE(WaitForBackgroundTasks(10000));
   EXPECT_EQ(school.asked, 1);
 
-  // The player's resume position reaches every lesson of the video, and nothing else.
-  EXPECT_TRUE(catalogue.SetLearnedDuration("101", "v-shared", "95"));
-  EXPECT_EQ(catalogue.FindLessonByVideo("101", "v-shared")->learned_duration, "95");
-  EXPECT_FALSE(catalogue.SetLearnedDuration("101", "v-none", "95"));
-  EXPECT_FALSE(catalogue.SetLearnedDuration("999", "v-shared", "95"));
+  // The player's resume position reaches its lesson only, not another of the same video.
+  EXPECT_TRUE(catalogue.SetLearnedDuration("101", "13", "95"));
+  EXPECT_EQ(catalogue.FindLesson("101", "13")->learned_duration, "95");
+  EXPECT_EQ(catalogue.FindLesson("101", "12")->learned_duration, "");
+  EXPECT_FALSE(catalogue.SetLearnedDuration("101", "14", "95"));
+  EXPECT_FALSE(catalogue.SetLearnedDuration("999", "13", "95"));
   catalogue.RemoveObserver(recorder);
 }
 
@@ -145,7 +146,7 @@ TEST_F(CourseCatalogueTest, TheFirstListStoredForAClassStays) {
   catalogue.PutLessons("101", {Lesson("3", "c")});
   ASSERT_EQ(catalogue.Lessons("101").size(), 2u);
   EXPECT_EQ(catalogue.Lessons("101")[0].id, "1");
-  EXPECT_FALSE(catalogue.FindLessonByVideo("101", "c").has_value());
+  EXPECT_FALSE(catalogue.FindLesson("101", "3").has_value());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The download centre: the state a row derives its look and click from, the typed events
 // its observers get, and the player's lesson download seam.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -176,6 +177,54 @@ TEST(DownloadCenterTest, AnObserverMayLeaveWhileAnEventIsDelivered) {
   center.AddObserver(later);
   center.ReportAdded(Task("v1", 0, 1));
   EXPECT_TRUE(later.seen.empty());  // removed before its turn: not called
+}
+
+// Downloads stored when a video stood for its lesson take their lessons once the class is
+// known: each the first lesson of its video that has no download yet. Observers see the old
+// key go and the lesson's state; the file on disk is the same.
+TEST(DownloadCenterTest, TasksStoredUnderAVideoTakeTheirLessonsOnce) {
+  const Folder folder;
+  const std::string finished = folder.File("a.mp4", 100);
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open((folder.path / "course.db").c_str(), &raw), SQLITE_OK);
+  const std::string old =
+      "create table class(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,classname text);"
+      "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name text,url text, "
+      "fsize text, localFile text default '');"
+      "insert into class values (null, 'c1', 'Class');"
+      "insert into lesson values (null, 'c1', 'vA', 'a.mp4', 'http://x/a', '100', '" + finished + "');"
+      "insert into lesson values (null, 'c1', 'vB', 'b.mp4', 'http://x/b', '100', '');";
+  ASSERT_EQ(sqlite3_exec(raw, old.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(raw);
+  CourseDB db((folder.path / "course.db").wstring());
+  db.OpenChecked();
+  // Lesson 22 got a download of its own since.
+  db.InsertLesson("c1", "22", "c.mp4", "http://x/b", "100", "", "vB");
+  DownloadTaskList& list = DownloadTaskList::Get();
+  list.Clear();
+  db.GetAllClass(TaskKind::Video);
+  db.GetLesson("c1", "Class", kNoWindow);
+
+  DownloadCenter center(list);
+  Recorder recorder;
+  center.AddObserver(recorder);
+  std::vector<LessonRecord> lessons(4);
+  for (int i = 0; i < 4; ++i) {
+    lessons[i].id = std::to_string(21 + i);
+    lessons[i].video = i % 2 == 0 ? "vA" : "vB";
+  }
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(center.AdoptLessons(db, "c1", lessons), (Pairs{{"vA", "21"}, {"vB", "24"}}));
+  EXPECT_EQ(center.StateOf({TaskKind::Video, "c1", "21"}), DownloadState::Finished);
+  EXPECT_EQ(center.StateOf({TaskKind::Video, "c1", "vA"}), DownloadState::None);
+  EXPECT_EQ(list.FindTask("c1", "21", TaskKind::Video)->localFile, finished);
+  EXPECT_EQ(list.FindTask("c1", "24", TaskKind::Video)->video, "vB");
+  const auto state = [](DownloadState s) { return std::to_string(static_cast<int>(s)); };
+  EXPECT_EQ(recorder.seen, (std::vector<std::string>{"removed vA", "state 21 " + state(DownloadState::Finished),
+                                                     "removed vB", "state 24 " + state(DownloadState::Paused)}));
+  EXPECT_TRUE(center.AdoptLessons(db, "c1", lessons).empty());
+  EXPECT_TRUE(db.VideoKeyedLessons("c1").empty());
+  list.Clear();
 }
 
 TEST(DownloadCenterTest, LessonDownloadGoesToTheInstalledStarter) {
