@@ -214,20 +214,22 @@ void CourseDB::InsertLesson(const std::string& classId, const std::string& lesso
 std::vector<std::string> CourseDB::VideoKeyedLessons(const std::string& classId) {
   std::vector<std::string> videos;
   if (!m_opened) return videos;
-  auto query =
-      SqlStatement::Prepare(m_db.get(), "select vid from lesson where classid == ? and keyedByVideo == 1 order by id");
+  auto query = SqlStatement::Prepare(
+      m_db.get(), "select vid from lesson where classid == ? and keyedByVideo == 1 order by id");
   if (!query) return videos;
   query->BindText(1, classId);
   while (query->Next()) videos.push_back(query->ColumnText(0));
   return videos;
 }
 
-bool CourseDB::RekeyLesson(const std::string& classId, const std::string& videoId, const std::string& lessonId) {
+bool CourseDB::RekeyLesson(const std::string& classId, const std::string& videoId,
+                           const std::string& lessonId) {
   if (!m_opened) return false;
-  auto update = SqlStatement::Prepare(m_db.get(),
-                                      "update lesson set lessonid = ?1, keyedByVideo = 0 "
-                                      "where classid == ?2 and vid == ?3 and keyedByVideo == 1 and not exists "
-                                      "(select 1 from lesson where lessonid == ?1 and keyedByVideo == 0)");
+  auto update =
+      SqlStatement::Prepare(m_db.get(),
+                            "update lesson set lessonid = ?1, keyedByVideo = 0 "
+                            "where classid == ?2 and vid == ?3 and keyedByVideo == 1 and not exists "
+                            "(select 1 from lesson where lessonid == ?1 and keyedByVideo == 0)");
   if (!update) return false;
   update->BindText(1, lessonId);
   update->BindText(2, classId);
@@ -284,10 +286,10 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
   if (!m_opened) return;
   const bool video = kind == TaskKind::Video;
   // Documents have no video: their id stands in so that both kinds read one shape.
-  auto query = SqlStatement::Prepare(
-      m_db.get(), std::string("select id, classid, ") + (video ? "lessonid" : "did") +
-                      ", name, url, fsize, localFile, validator, fullSize, partFile, " + (video ? "vid" : "did") +
-                      " from " + table + " where classid == ?");
+  auto query = SqlStatement::Prepare(m_db.get(),
+                                     std::string("select id, classid, ") + (video ? "lessonid" : "did") +
+                                         ", name, url, fsize, localFile, validator, fullSize, partFile, " +
+                                         (video ? "vid" : "did") + " from " + table + " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
   while (query->Next()) {

@@ -141,8 +141,9 @@ ListDownloads::ListDownloads(WindowImplBase& window, CourseLists& lists, Delegat
       m_impl(std::make_unique<Impl>()) {
   m_downloads.AddObserver(*this);
   m_lists.Catalogue().AddObserver(*this);
-  m_downloads.SetLessonStarter(
-      [this](const std::string& classId, const std::string& lessonId) { return DownloadLesson(classId, lessonId); });
+  m_downloads.SetLessonStarter([this](const std::string& classId, const std::string& lessonId) {
+    return DownloadLesson(classId, lessonId);
+  });
 }
 
 ListDownloads::~ListDownloads() {
@@ -154,7 +155,8 @@ ListDownloads::~ListDownloads() {
 void ListDownloads::OnClassLoaded(const ClassLoaded& loaded) {
   CourseDB* db = CourseDB::IfOpen();
   if (db == nullptr) return;
-  const auto adopted = m_downloads.AdoptLessons(*db, loaded.classId, m_lists.Catalogue().Lessons(loaded.classId));
+  const auto adopted =
+      m_downloads.AdoptLessons(*db, loaded.classId, m_lists.Catalogue().Lessons(loaded.classId));
   DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video);
   for (const auto& [oldId, lessonId] : adopted) {
     if (manager != nullptr) manager->RekeyTaskItem(loaded.classId, oldId, lessonId);
@@ -282,7 +284,8 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
     case DownloadState::Finished:
       return false;
     case DownloadState::Paused:
-      if (DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video)) manager->ResumeTask(classId, lessonId);
+      if (DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video))
+        manager->ResumeTask(classId, lessonId);
       return true;
     case DownloadState::Waiting:
     case DownloadState::Transferring:

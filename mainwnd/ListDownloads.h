@@ -53,8 +53,8 @@ class ListDownloads : private DownloadObserver, private CatalogueObserver {
 
   // Asks the service for the video's address and size, then the folder, then starts it.
   // `dialogOwner`: the window the location dialog opens over (kNoWindow: the main window).
-  void StartLessonDownload(const std::string& classId, const std::string& className, const LessonRecord& lesson,
-                           HWND dialogOwner = kNoWindow);
+  void StartLessonDownload(const std::string& classId, const std::string& className,
+                           const LessonRecord& lesson, HWND dialogOwner = kNoWindow);
   void StartDocDownload(const DocumentRecord& doc, const std::string& className);
 
   // Batch selection of the tab (only while that tab is selected).

@@ -21,7 +21,8 @@ struct PlayerLink {
 
 // Each side installs its own half; neither replaces the other's.
 void SetPlayOnline(std::function<void(const std::string& classId, const LessonRecord& lesson)> playOnline);
-void SetLessonDownloader(std::function<bool(const std::string& classId, const std::string& lessonId)> download);
+void SetLessonDownloader(
+    std::function<bool(const std::string& classId, const std::string& lessonId)> download);
 void SetKeptProgressSender(std::function<void()> send);
 const PlayerLink& GetPlayerLink();
 

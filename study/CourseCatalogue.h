@@ -67,7 +67,8 @@ class CourseCatalogue {
   std::optional<LessonRecord> FindLesson(const std::string& classId, const std::string& lessonId) const;
   // Stores the player's new resume position (whole seconds, decimal) of (class, lesson);
   // false when the class has no such lesson.
-  bool SetLearnedDuration(const std::string& classId, const std::string& lessonId, const std::string& seconds);
+  bool SetLearnedDuration(const std::string& classId, const std::string& lessonId,
+                          const std::string& seconds);
 
   // Forgets every class and drops fetches on their way (sign-out).
   void Clear();

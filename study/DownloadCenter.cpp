@@ -76,7 +76,8 @@ std::vector<std::pair<std::string, std::string>> DownloadCenter::AdoptLessons(
     const auto lesson = std::find_if(lessons.begin(), lessons.end(), [&](const LessonRecord& l) {
       return l.video == video && (l.id == video || !m_list.FindTask(classId, l.id, TaskKind::Video));
     });
-    if (lesson == lessons.end() || !db.RekeyLesson(classId, video, lesson->id) || lesson->id == video) continue;
+    if (lesson == lessons.end() || !db.RekeyLesson(classId, video, lesson->id) || lesson->id == video)
+      continue;
     DownloadTask moved = *old;
     moved.id = lesson->id;
     moved.video = video;

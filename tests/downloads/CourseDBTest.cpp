@@ -179,9 +179,11 @@ TEST_F(CourseDBTest, RowsKeyedByTheirVideoAreCarriedOverAndTakeTheirLessonOnce) 
       "fsize text, localFile text default '', validator text default '', fullSize integer default 0, "
       "partFile text default '');"
       "insert into class values (null, '7', 'Old class', 'video');"
-      "insert into lesson values (null, '7', 'vA', 'a.mp4', 'http://x/a.mp4', '100', '/d/a.mp4', 'e', 100, '');"
+      "insert into lesson values (null, '7', 'vA', 'a.mp4', 'http://x/a.mp4', '100', '/d/a.mp4', 'e', 100, "
+      "'');"
       "insert into lesson values (null, '7', 'vB', 'b.mp4', 'http://x/b.mp4', '200', '/d/b.mp4', '', 0, '');"
-      "insert into lesson values (null, '9', 'vA', 'c.mp4', 'http://x/a.mp4', '100', '/d/c.mp4', '', 0, '');");
+      "insert into lesson values (null, '9', 'vA', 'c.mp4', 'http://x/a.mp4', '100', '/d/c.mp4', '', 0, "
+      "'');");
   {
     auto db = OpenDb();
     EXPECT_EQ(db->VideoKeyedLessons("7"), (std::vector<std::string>{"vA", "vB"}));
@@ -201,8 +203,9 @@ TEST_F(CourseDBTest, RowsKeyedByTheirVideoAreCarriedOverAndTakeTheirLessonOnce) 
   }
   DownloadTaskList::Get().Clear();
   auto db = OpenDb();
-  EXPECT_EQ(Query("select lessonid, vid, keyedByVideo, validator from lesson where classid = '7' order by id"),
-            (std::vector<std::vector<std::string>>{{"21", "vA", "0", "e"}, {"vB", "vB", "1", ""}}));
+  EXPECT_EQ(
+      Query("select lessonid, vid, keyedByVideo, validator from lesson where classid = '7' order by id"),
+      (std::vector<std::vector<std::string>>{{"21", "vA", "0", "e"}, {"vB", "vB", "1", ""}}));
   db->GetAllClass(TaskKind::Video);
   db->GetLesson("7", "Old class", kNoWindow);
   const auto adopted = DownloadTaskList::Get().FindTask("7", "21", TaskKind::Video);

@@ -41,14 +41,15 @@ constexpr e2e::Rgb kDisabledText{0xB3, 0xB3, 0xB3};
 // Class 1101's first two lessons, their videos and the files the downloads become.
 struct Lesson {
   int row;
+  const char* id;
   const char* video;
   const char* fileName;
 };
-constexpr Lesson kFirst{0, "v110101", "片段阅读：主旨概括题.mp4"};
-constexpr Lesson kSecond{1, "v110102", "逻辑填空：实词辨析.mp4"};
+constexpr Lesson kFirst{0, "110101", "v110101", "片段阅读：主旨概括题.mp4"};
+constexpr Lesson kSecond{1, "110102", "v110102", "逻辑填空：实词辨析.mp4"};
 // Its third lesson, downloaded from the school's generated blob (an address without an
 // extension: the file gets ".mp4").
-constexpr Lesson kThird{2, "v110103", "语句表达：语句排序题.mp4"};
+constexpr Lesson kThird{2, "110103", "v110103", "语句表达：语句排序题.mp4"};
 
 std::string ReadAll(const fs::path& path) { return e2e::ReadBytes(path); }
 
@@ -113,17 +114,17 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   ASSERT_NO_FATAL_FAILURE(StartDownload(kFirst, "e2e-download-dialog.png"));
 
   // While the bytes come in, the row shows a percentage in orange.
-  ASSERT_TRUE(WaitUntil([&] { return FirstPercent(kFirst.video) >= 0; }, 30s, 50ms))
+  ASSERT_TRUE(WaitUntil([&] { return FirstPercent(kFirst.id) >= 0; }, 30s, 50ms))
       << "no percentage in the row; log:\n"
       << m_session.BrowserLog();
-  EXPECT_LT(FirstPercent(kFirst.video), 100);
+  EXPECT_LT(FirstPercent(kFirst.id), 100);
   EXPECT_GT(CountNear("e2e-download-row-progress.png", m_view.DownloadCell(kFirst.row), e2e::kAccent), 10)
       << "the row's percentage is not shown in orange";
 
-  ASSERT_TRUE(m_session.WaitForLog("list row v110101 已下载", 60s)) << m_session.BrowserLog();
+  ASSERT_TRUE(m_session.WaitForLog("list row 110101 已下载", 60s)) << m_session.BrowserLog();
   const std::string log = m_session.BrowserLog();
-  EXPECT_LT(log.find("list row v110101 "), log.find("list row v110101 已下载"));
-  EXPECT_NE(log.find("download window row v110101: finished"), std::string::npos) << log;
+  EXPECT_LT(log.find("list row 110101 "), log.find("list row 110101 已下载"));
+  EXPECT_NE(log.find("download window row 110101: finished"), std::string::npos) << log;
   EXPECT_NE(m_session.DemoRequests().find("/api/Apibook/playUri?vid=v110101"), std::string::npos);
 
   const fs::path file = FindDownload(kFirst);
@@ -145,7 +146,7 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   TavoRun again;
   std::string error;
   ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
-  EXPECT_TRUE(m_session.WaitForLog("download window row v110101: finished", 30s, restart))
+  EXPECT_TRUE(m_session.WaitForLog("download window row 110101: finished", 30s, restart))
       << "the manager window did not rebuild the finished row; log:\n"
       << m_session.BrowserLog().substr(restart);
   EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(kFirst.row), kDisabledText, 20, 20s))
@@ -158,7 +159,7 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   const size_t deleting = m_session.BrowserLog().size();
   const Rect box = m_view.VideoManager();
   m_session.Click(box.x + 326, box.y + 123);
-  ASSERT_TRUE(m_session.WaitForLog("list row v110101 下载", 20s, deleting))
+  ASSERT_TRUE(m_session.WaitForLog("list row 110101 下载", 20s, deleting))
       << m_session.BrowserLog().substr(deleting);
   const Rect emptyText{box.x + 100, box.y + 386, 160, 22};
   EXPECT_TRUE(m_session.WaitForColour(emptyText, {0x99, 0x99, 0x99}, 20, 20s)) << "no empty state";
@@ -181,15 +182,15 @@ TEST_F(DownloadFlowTest, AWholeClassDownloadsAsABatchWhileTheWindowAnswers) {
                                                         "e2e-download-batch-dialog.png"));
 
   // While the files come in, the manager window opens at once and lists the downloads.
-  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kFirst.video) >= 0; }, 30s, 50ms)) << "no percentage; log:\n"
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kFirst.id) >= 0; }, 30s, 50ms)) << "no percentage; log:\n"
                                                                                     << m_session.BrowserLog();
   ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-batch-running.png", 3s));
 
   for (const Lesson& lesson : lessons) {
     SCOPED_TRACE(lesson.video);
-    ASSERT_TRUE(m_session.WaitForLog("list row " + std::string(lesson.video) + " 已下载", 60s))
+    ASSERT_TRUE(m_session.WaitForLog("list row " + std::string(lesson.id) + " 已下载", 60s))
         << m_session.BrowserLog();
-    EXPECT_TRUE(m_session.WaitForLog("download window row " + std::string(lesson.video) + ": finished", 10s));
+    EXPECT_TRUE(m_session.WaitForLog("download window row " + std::string(lesson.id) + ": finished", 10s));
     const fs::path file = FindDownload(lesson);
     ASSERT_FALSE(file.empty()) << "no downloaded file named " << lesson.fileName;
     EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(lesson))) << file << " differs from the school's copy";
@@ -207,13 +208,13 @@ TEST_F(DownloadFlowTest, APausedDownloadResumesToTheSchoolsBytes) {
   ASSERT_NO_FATAL_FAILURE(SignIn(run));
   SlowNextDownload(kSecond, 40000);
   ASSERT_NO_FATAL_FAILURE(StartDownload(kSecond, ""));
-  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.video) >= 20; }, 30s, 50ms))
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.id) >= 20; }, 30s, 50ms))
       << "the download did not get to 20%; log:\n"
       << m_session.BrowserLog();
 
   // A click on the percentage pauses the download; part of the file is on disk.
   m_session.Click(m_view.DownloadX(), m_view.RowCentreY(kSecond.row));
-  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已暂停", 20s)) << m_session.BrowserLog();
+  ASSERT_TRUE(m_session.WaitForLog("list row 110102 已暂停", 20s)) << m_session.BrowserLog();
   m_session.Screenshot("e2e-download-row-paused.png");
   const fs::path part = FindPartial(kSecond);
   ASSERT_FALSE(part.empty()) << "no partial file for " << kSecond.fileName;
@@ -226,13 +227,13 @@ TEST_F(DownloadFlowTest, APausedDownloadResumesToTheSchoolsBytes) {
   // A click on "已暂停" resumes it; the file ends as the school's copy.
   const size_t paused = m_session.BrowserLog().size();
   m_session.Click(m_view.DownloadX(), m_view.RowCentreY(kSecond.row));
-  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已下载", 60s, paused))
+  ASSERT_TRUE(m_session.WaitForLog("list row 110102 已下载", 60s, paused))
       << m_session.BrowserLog().substr(paused);
   const fs::path file = FindDownload(kSecond);
   EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kSecond))) << file << " differs from the school's copy";
   EXPECT_FALSE(fs::exists(part));
   // It went on from the bytes it had, not from the start.
-  EXPECT_GE(FirstPercent(kSecond.video, paused), static_cast<int>(partial * 100 / total))
+  EXPECT_GE(FirstPercent(kSecond.id, paused), static_cast<int>(partial * 100 / total))
       << m_session.BrowserLog().substr(paused);
 }
 
@@ -245,9 +246,9 @@ TEST_F(DownloadFlowTest, ADownloadWhoseConnectionIsCutGoesOnToTheSchoolsBytes) {
                      "&rate=400000&drop_after=196608",
                  kSize);
   ASSERT_NO_FATAL_FAILURE(StartDownload(kThird, ""));
-  ASSERT_TRUE(m_session.WaitForLog("list row v110103 已下载", 60s)) << m_session.BrowserLog();
+  ASSERT_TRUE(m_session.WaitForLog("list row 110103 已下载", 60s)) << m_session.BrowserLog();
   const std::string log = m_session.BrowserLog();
-  EXPECT_EQ(log.find("list row v110103 下载"), std::string::npos) << "the download failed once";
+  EXPECT_EQ(log.find("list row 110103 下载"), std::string::npos) << "the download failed once";
   EXPECT_NE(log.find("drop_after=196608 retry 2"), std::string::npos) << "the connection was not cut twice:\n"
                                                                       << log;
 
@@ -267,11 +268,11 @@ TEST_F(DownloadFlowTest, APausedDownloadIsResumableAfterARestart) {
   ASSERT_NO_FATAL_FAILURE(SignIn(run));
   SlowNextDownload(kSecond, 40000);
   ASSERT_NO_FATAL_FAILURE(StartDownload(kSecond, ""));
-  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.video) >= 20; }, 30s, 50ms))
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.id) >= 20; }, 30s, 50ms))
       << "the download did not get to 20%; log:\n"
       << m_session.BrowserLog();
   m_session.Click(m_view.DownloadX(), m_view.RowCentreY(kSecond.row));
-  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已暂停", 20s)) << m_session.BrowserLog();
+  ASSERT_TRUE(m_session.WaitForLog("list row 110102 已暂停", 20s)) << m_session.BrowserLog();
 
   ASSERT_EQ(kill(run.pid, SIGTERM), 0);
   ASSERT_TRUE(m_session.WaitForExit(run, 30s).has_value()) << "the program did not end";
@@ -287,7 +288,7 @@ TEST_F(DownloadFlowTest, APausedDownloadIsResumableAfterARestart) {
   std::string error;
   ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
   // Nothing runs for it until the student starts it: the manager's row says paused.
-  EXPECT_TRUE(m_session.WaitForLog("download window row v110102: paused", 30s, restart))
+  EXPECT_TRUE(m_session.WaitForLog("download window row 110102: paused", 30s, restart))
       << m_session.BrowserLog().substr(restart);
 
   // The manager window's row has a bar as long as the part on disk (232 x 4 pixels when
@@ -299,9 +300,9 @@ TEST_F(DownloadFlowTest, APausedDownloadIsResumableAfterARestart) {
   EXPECT_NEAR(bar, static_cast<int>(232 * 4 * partial / total), 60)
       << "the bar does not show the part on disk";
   m_session.Click(box.x + 289, box.y + 26);
-  ASSERT_TRUE(m_session.WaitForLog("list row v110102 已下载", 60s, restart))
+  ASSERT_TRUE(m_session.WaitForLog("list row 110102 已下载", 60s, restart))
       << m_session.BrowserLog().substr(restart);
-  EXPECT_GE(FirstPercent(kSecond.video, restart), static_cast<int>(partial * 100 / total));
+  EXPECT_GE(FirstPercent(kSecond.id, restart), static_cast<int>(partial * 100 / total));
   const fs::path file = FindDownload(kSecond);
   EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kSecond))) << file << " differs from the school's copy";
 }

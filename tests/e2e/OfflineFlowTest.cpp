@@ -91,7 +91,7 @@ class OfflineFlowTest : public e2e::SessionTest {
 TEST_F(OfflineFlowTest, ADownloadedLessonPlaysLocallyFromTheManagerAndTheList) {
   TavoRun run;
   ASSERT_NO_FATAL_FAILURE(SignIn(run));
-  const fs::path file = Download(0, "v110101", "片段阅读：主旨概括题.mp4");
+  const fs::path file = Download(0, "110101", "片段阅读：主旨概括题.mp4");
   ASSERT_FALSE(file.empty());
   // From here on the school's log holds only what playing asks for.
   m_session.DemoPost("/__test/reset", "{}");
@@ -201,7 +201,7 @@ TEST_F(OfflineFlowTest, ALessonInAnotherCodecGoesToTheDesktopsPlayerWhileTheProg
       [&] { return m_steps.CountNear("e2e-wait.png", m_view.PlayCell(1), e2e::kAccent) == 0; }, 20s, 200ms));
   ASSERT_TRUE(m_session.WaitForColour(m_view.PlayCell(0), e2e::kAccent, 100, 20s));
 
-  const fs::path file = Download(0, "v220101", "教育的起源与发展.webm");
+  const fs::path file = Download(0, "220101", "教育的起源与发展.webm");
   ASSERT_FALSE(file.empty());
   const size_t before = m_session.BrowserLog().size();
   m_session.ClickAndLeave(m_view.PlayX(), m_view.RowCentreY(0));

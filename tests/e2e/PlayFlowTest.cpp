@@ -244,7 +244,7 @@ TEST_F(PlayFlowTest, PlayingALessonReportsTheLearnedPositionAndTheRowShowsIt) {
   const std::string requests = m_session.DemoRequests();
   EXPECT_NE(requests.find("learnedDuration=" + std::to_string(seconds)), std::string::npos) << requests;
   EXPECT_NE(requests.find("lessonId=110101"), std::string::npos) << requests;
-  ExpectRowProgress("v110101", 0);
+  ExpectRowProgress("110101", 0);
   m_session.Screenshot("e2e-play-list-after.png");
 }
 
@@ -265,7 +265,7 @@ TEST_F(PlayFlowTest, TheSidePanelsDownloadButtonDownloadsThePlayingLesson) {
   m_session.Click(CentreX(ok), CentreY(ok));
   EXPECT_NE(m_session.DemoRequests().find("/api/Apibook/playUri?vid=v110101"), std::string::npos);
   // The lesson's row follows the download to its end, and the file is the school's.
-  ASSERT_TRUE(m_session.WaitForLog("list row v110101 已下载", 60s, from)) << m_session.BrowserLog().substr(from);
+  ASSERT_TRUE(m_session.WaitForLog("list row 110101 已下载", 60s, from)) << m_session.BrowserLog().substr(from);
   ClosePlayer();
   if (HasFatalFailure()) return;
   e2e::DownloadSteps downloads(m_session, m_view);
@@ -295,7 +295,7 @@ TEST_F(PlayFlowTest, NextLessonReportsTheOldOneAndClosingBringsTheMainWindowToTh
   std::string requests = m_session.DemoRequests();
   EXPECT_NE(requests.find("learnedDuration=" + std::to_string(first)), std::string::npos) << requests;
   EXPECT_NE(requests.find("/api/Apibook/playAuth?vid=v110102"), std::string::npos) << requests;
-  ExpectRowProgress("v110101", from);
+  ExpectRowProgress("110101", from);
 
   // The list behind the player (moved below its first rows): the marker is on the second
   // row now and gone from the first.
@@ -339,7 +339,7 @@ TEST_F(PlayFlowTest, NextLessonReportsTheOldOneAndClosingBringsTheMainWindowToTh
   if (HasFatalFailure()) return;
   m_session.MoveTo(1919, 1079);  // no tooltip of the list over the main window
   EXPECT_GE(AcceptedReport("v110102", from), 1) << m_session.BrowserLog();
-  ExpectRowProgress("v110102", from);
+  ExpectRowProgress("110102", from);
   EXPECT_TRUE(WaitUntil([&] { return m_session.FocusedWindow() == m_main; }, 10s, 100ms))
       << "focus on " << m_session.FocusedWindow() << ", main window " << m_main;
   stack = m_session.StackingTopFirst();

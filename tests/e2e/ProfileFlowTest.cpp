@@ -189,7 +189,7 @@ TEST_F(ProfileFlowTest, SigningOutAndInAsAnotherStudentShowsOnlyTheirClassesDown
   ASSERT_TRUE(m_view.SignIn(run, "lixiaoming", "xm123456", 3, error)) << error;
   // A download of hers and her own picture in the title bar.
   m_steps.StartDownload(0, "");
-  ASSERT_TRUE(m_session.WaitForLog("list row v110101 已下载", 60s)) << m_session.BrowserLog();
+  ASSERT_TRUE(m_session.WaitForLog("list row 110101 已下载", 60s)) << m_session.BrowserLog();
   ASSERT_TRUE(m_session.WaitForColour(TitleAvatar(), kXiaomingBlue, 300, 30s)) << "not her avatar";
   const fs::path before = OpenPopup("e2e-signout-popup.png");
   const uint64_t herNickname = E2eSession::AreaChecksum(before, PopupNickname());
@@ -253,7 +253,7 @@ TEST_F(ProfileFlowTest, ADownloadRunningAtSignOutStopsAndWaitsForItsStudent) {
   EXPECT_LT(stopped, total) << "the download finished after its student signed out";
   ASSERT_TRUE(m_session.WaitForColour(TitleAvatar(), kWangfangRed, 300, 30s));
   EXPECT_EQ(fs::file_size(file), stopped) << "the download went on after its student signed out";
-  EXPECT_EQ(m_session.BrowserLog().find("row v110101", other), std::string::npos)
+  EXPECT_EQ(m_session.BrowserLog().find("row 110101", other), std::string::npos)
       << m_session.BrowserLog().substr(other);
   OpenPopup("e2e-running-other-popup.png");
   ClickPopupAction(2);
@@ -262,7 +262,7 @@ TEST_F(ProfileFlowTest, ADownloadRunningAtSignOutStopsAndWaitsForItsStudent) {
   // Back as the first student: the download waits to be resumed from the part on disk.
   const size_t back = m_session.BrowserLog().size();
   ASSERT_TRUE(m_view.SignInOnLoginWindow("lixiaoming", "xm123456", 3, error)) << error;
-  EXPECT_TRUE(m_session.WaitForLog("download window row v110101: paused", 20s, back))
+  EXPECT_TRUE(m_session.WaitForLog("download window row 110101: paused", 20s, back))
       << m_session.BrowserLog().substr(back);
   EXPECT_EQ(fs::file_size(file), stopped);
   m_session.Screenshot("e2e-running-back.png");

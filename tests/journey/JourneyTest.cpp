@@ -41,8 +41,8 @@ struct Item {
   const char* file;     // the downloaded file's name
   const char* school;   // the school's copy
 };
-constexpr Item kFirst{0, "v110101", "110101", "片段阅读：主旨概括题.mp4", "v110101"};
-constexpr Item kSecond{1, "v110102", "110102", "逻辑填空：实词辨析.mp4", "v110102"};
+constexpr Item kFirst{0, "110101", "110101", "片段阅读：主旨概括题.mp4", "v110101"};
+constexpr Item kSecond{1, "110102", "110102", "逻辑填空：实词辨析.mp4", "v110102"};
 constexpr Item kDocument{0, "jy110101", "", "言语理解讲义（上）.pdf", "jy110101.pdf"};
 
 class JourneyTest : public e2e::SessionTest {
@@ -218,11 +218,11 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   ASSERT_TRUE(e2e::ClosePlayer(m_session, box, error)) << error;
   ASSERT_TRUE(m_session.WaitForLog("UpdateLearnProgress classid:1101 vid:v110102", 20s, mark))
       << m_session.BrowserLog().substr(mark);
-  ASSERT_TRUE(m_session.WaitForLog("lesson row v110102 progress ", 20s, mark)) << m_session.BrowserLog().substr(mark);
+  ASSERT_TRUE(m_session.WaitForLog("lesson row 110102 progress ", 20s, mark)) << m_session.BrowserLog().substr(mark);
   {
     const std::string log = m_session.BrowserLog();
-    EXPECT_EQ(log.find("lesson row v110101 progress 未学习"), std::string::npos) << log;
-    EXPECT_EQ(log.find("lesson row v110102 progress 未学习"), std::string::npos) << log;
+    EXPECT_EQ(log.find("lesson row 110101 progress 未学习"), std::string::npos) << log;
+    EXPECT_EQ(log.find("lesson row 110102 progress 未学习"), std::string::npos) << log;
   }
   Shot("list-progress");
 
@@ -538,7 +538,7 @@ TEST_F(JourneyTest, TheDayGoesOnWhenTheNetworkFailsAndComesBack) {
   ASSERT_TRUE(e2e::DownloadThroughDialog(m_session, m_view, m_view.DownloadX(), m_view.RowCentreY(kFirst.row),
                                          "", error))
       << error;
-  ASSERT_TRUE(m_session.WaitForLog("download window row v110101: failed", 90s, mark))
+  ASSERT_TRUE(m_session.WaitForLog("download window row 110101: failed", 90s, mark))
       << m_session.BrowserLog().substr(mark);
   ExpectRow(kFirst, "下载", mark, 10s);
   OpenManager("network-download-failed");

@@ -23,7 +23,6 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
-#include "platform/BackgroundTask.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetConfig.h"
 #include "mainwnd/DownloadMgrDlg.h"
@@ -34,6 +33,7 @@
 #include "mainwnd/MainWindowOpener.h"
 #include "mainwnd/RowDownloadState.h"
 #include "mainwnd/SubjectTree.h"
+#include "platform/BackgroundTask.h"
 #include "platform/Messages.h"
 #include "service/CurlSupport.h"
 #include "service/Records.h"
@@ -577,7 +577,8 @@ TEST_F(ListDownloadsTest, LessonsSharingTwoVideosAreFortyTwoDownloadsAndNeighbou
   for (int i = 1; i <= kLessons; ++i) {
     const std::string id = std::to_string(110200 + i);
     answer += std::string(i > 1 ? "," : "") + R"({"id":")" + id + R"(","name":"第)" + std::to_string(i) +
-              R"(课","duration":"600","video":"v11020)" + (i % 2 ? "1" : "2") + R"(","learned_duration":"0"})";
+              R"(课","duration":"600","video":"v11020)" + (i % 2 ? "1" : "2") +
+              R"(","learned_duration":"0"})";
   }
   school.SetClass(answer + "]}}");
   school.MediaBytes(kBytes);
@@ -768,8 +769,8 @@ TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppe
     if (s.finalBytes > 0) std::ofstream(task.localFile) << std::string(s.finalBytes, 'f');
     if (s.partBytes > 0) std::ofstream(task.partFile) << std::string(s.partBytes, 'p');
     const std::string video = std::string("v") + s.id[1];
-    db->InsertLesson("c1", s.id, std::string(s.id) + ".mp4", school.Origin() + "/media/" + video + ".mp4", "100",
-                     task.localFile, video);
+    db->InsertLesson("c1", s.id, std::string(s.id) + ".mp4", school.Origin() + "/media/" + video + ".mp4",
+                     "100", task.localFile, video);
     db->SaveResumeInfo(task);
   }
   Open();

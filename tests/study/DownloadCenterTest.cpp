@@ -192,7 +192,9 @@ TEST(DownloadCenterTest, TasksStoredUnderAVideoTakeTheirLessonsOnce) {
       "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name text,url text, "
       "fsize text, localFile text default '');"
       "insert into class values (null, 'c1', 'Class');"
-      "insert into lesson values (null, 'c1', 'vA', 'a.mp4', 'http://x/a', '100', '" + finished + "');"
+      "insert into lesson values (null, 'c1', 'vA', 'a.mp4', 'http://x/a', '100', '" +
+      finished +
+      "');"
       "insert into lesson values (null, 'c1', 'vB', 'b.mp4', 'http://x/b', '100', '');";
   ASSERT_EQ(sqlite3_exec(raw, old.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
   sqlite3_close(raw);
@@ -220,8 +222,9 @@ TEST(DownloadCenterTest, TasksStoredUnderAVideoTakeTheirLessonsOnce) {
   EXPECT_EQ(list.FindTask("c1", "21", TaskKind::Video)->localFile, finished);
   EXPECT_EQ(list.FindTask("c1", "24", TaskKind::Video)->video, "vB");
   const auto state = [](DownloadState s) { return std::to_string(static_cast<int>(s)); };
-  EXPECT_EQ(recorder.seen, (std::vector<std::string>{"removed vA", "state 21 " + state(DownloadState::Finished),
-                                                     "removed vB", "state 24 " + state(DownloadState::Paused)}));
+  EXPECT_EQ(recorder.seen,
+            (std::vector<std::string>{"removed vA", "state 21 " + state(DownloadState::Finished),
+                                      "removed vB", "state 24 " + state(DownloadState::Paused)}));
   EXPECT_TRUE(center.AdoptLessons(db, "c1", lessons).empty());
   EXPECT_TRUE(db.VideoKeyedLessons("c1").empty());
   list.Clear();
