@@ -226,10 +226,11 @@ void VideoPlayDlg::OnProgress(const std::wstring& params, bool pause) {
     DestroyOnMalformed(pause ? L"WM_JS_PAUSE_VIDEO parse false" : L"WM_JS_SET_PLAY_CURRENT_TIME parse false");
     return;
   }
-  // A page that does not know the lesson reports the one this window plays.
-  if (report->lessonId.empty() && report->vid.empty()) {
+  // A page that does not name the lesson reports the one this window plays (its video alone
+  // cannot say which: lessons may share one).
+  if (report->lessonId.empty() && (report->vid.empty() || report->vid == m_vid)) {
     report->lessonId = m_lessonId;
-    report->classId = m_classId;
+    if (report->classId.empty()) report->classId = m_classId;
     report->vid = m_vid;
   }
   std::string seconds = std::to_string(report->seconds);

@@ -21,7 +21,7 @@ class VideoRightDlg : public WindowImplBase {
   const std::string& GetVid() const { return m_vid; }
   const std::string& GetLessonId() const { return m_lessonId; }
 
-  // "下载中" and disabled while the video is in the download list, else "下  载".
+  // "下载中" and disabled while the lesson is in the download list, else "下  载".
   void RefreshDownloadButton();
   // Hands the neighbouring lesson to the player; false (with a toast) when there is none.
   bool PlayPrevious();

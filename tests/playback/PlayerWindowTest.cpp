@@ -241,6 +241,11 @@ TEST_F(PlayerWindowTest, ALessonPlayingAnotherLessonsVideoIsStillItself) {
   ASSERT_TRUE(RunUntil([&] { return !shown.empty(); }));
   EXPECT_EQ(shown, std::vector<std::string>{"c1/l4=20"});
   EXPECT_EQ(stored, std::vector<std::string>{"c1/l4=20"});
+  // A report naming only the video is the lesson this window plays.
+  Call(hwnd, L"pauseVideo", LR"({"time":30.0,"vid":"v1"})");
+  ASSERT_TRUE(RunUntil([&] { return shown.size() == 2; }));
+  EXPECT_EQ(shown.back(), "c1/l4=30");
+  EXPECT_EQ(reports.back().lessonId, "l4");
   EXPECT_TRUE(player->GetRightWindow()->PlayNext());
   PumpPendingMessages();
   EXPECT_EQ(player->GetLessonId(), "l5");
