@@ -183,7 +183,7 @@ TEST_F(DownloadFlowTest, AWholeClassDownloadsAsABatchWhileTheWindowAnswers) {
 
   // While the files come in, the manager window opens at once and lists the downloads.
   ASSERT_TRUE(WaitUntil([&] { return LastPercent(kFirst.id) >= 0; }, 30s, 50ms)) << "no percentage; log:\n"
-                                                                                    << m_session.BrowserLog();
+                                                                                 << m_session.BrowserLog();
   ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-batch-running.png", 3s));
 
   for (const Lesson& lesson : lessons) {

@@ -265,7 +265,8 @@ TEST_F(PlayFlowTest, TheSidePanelsDownloadButtonDownloadsThePlayingLesson) {
   m_session.Click(CentreX(ok), CentreY(ok));
   EXPECT_NE(m_session.DemoRequests().find("/api/Apibook/playUri?vid=v110101"), std::string::npos);
   // The lesson's row follows the download to its end, and the file is the school's.
-  ASSERT_TRUE(m_session.WaitForLog("list row 110101 已下载", 60s, from)) << m_session.BrowserLog().substr(from);
+  ASSERT_TRUE(m_session.WaitForLog("list row 110101 已下载", 60s, from))
+      << m_session.BrowserLog().substr(from);
   ClosePlayer();
   if (HasFatalFailure()) return;
   e2e::DownloadSteps downloads(m_session, m_view);

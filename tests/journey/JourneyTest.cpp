@@ -218,7 +218,8 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   ASSERT_TRUE(e2e::ClosePlayer(m_session, box, error)) << error;
   ASSERT_TRUE(m_session.WaitForLog("UpdateLearnProgress classid:1101 vid:v110102", 20s, mark))
       << m_session.BrowserLog().substr(mark);
-  ASSERT_TRUE(m_session.WaitForLog("lesson row 110102 progress ", 20s, mark)) << m_session.BrowserLog().substr(mark);
+  ASSERT_TRUE(m_session.WaitForLog("lesson row 110102 progress ", 20s, mark))
+      << m_session.BrowserLog().substr(mark);
   {
     const std::string log = m_session.BrowserLog();
     EXPECT_EQ(log.find("lesson row 110101 progress 未学习"), std::string::npos) << log;

@@ -330,7 +330,8 @@ TEST_F(CourseListsTest, LessonListIsBuiltFromTheAnswerWithItsTexts) {
     SCOPED_TRACE(i);
     CListContainerElementUI* row = Row(list, i);
     ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->GetUserData(), AnsiToWide(kLessons[static_cast<size_t>(i)].id));  // the lesson, not its video
+    EXPECT_EQ(row->GetUserData(),
+              AnsiToWide(kLessons[static_cast<size_t>(i)].id));  // the lesson, not its video
     EXPECT_EQ(Cell(row, 1), rows[i].name);
     EXPECT_EQ(row->GetItemAt(1)->GetToolTip(), rows[i].name);
     EXPECT_EQ(Cell(row, 2), rows[i].marker);
