@@ -21,7 +21,7 @@ struct DownloadTask {
   HWND notifyWindow = kNoWindow;  // receives the progress and completion messages
   std::string id;                 // lesson id (kind 2) or document id (kind 3)
   // The video a lesson plays (kind 2). Lessons of one video are separate tasks; a finished
-  // one lends its bytes to the others (see ReuseFinishedCopy).
+  // one lends its bytes to the others (see ShareFinishedCopy in DownloadJob.cpp).
   std::string video;
   std::string classId;
   std::string name;  // file name: title plus the url's extension

@@ -294,10 +294,8 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
     case DownloadState::Failed:
       break;
   }
-  const std::vector<LessonRecord> lessons = m_lists.Catalogue().Lessons(classId);
-  const auto lesson = std::find_if(lessons.begin(), lessons.end(),
-                                   [&](const LessonRecord& record) { return record.id == lessonId; });
-  if (lesson == lessons.end()) {
+  const std::optional<LessonRecord> lesson = m_lists.Catalogue().FindLesson(classId, lessonId);
+  if (!lesson) {
     LogError(L"no lesson " + AnsiToWide(lessonId) + L" in class " + AnsiToWide(classId) + L" to download");
     return false;
   }
