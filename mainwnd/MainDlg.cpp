@@ -274,7 +274,10 @@ void MainDlg::ShowView(View view) {
   show(m_hLayLesson, lessonRow);
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
-  if (view == View::Questions) m_questions.OnShown(*this);
+  if (view == View::Questions)
+    m_questions.OnShown(*this);
+  else
+    m_questions.OnHidden();
   if (lessonRow) {
     // A panel stands beside the tree, with its back button, only when there are courses.
     const bool courses = HasCourses();
