@@ -23,6 +23,7 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/SizeText.h"
 #include "downloads/ThreadPool.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetConfig.h"
@@ -518,6 +519,41 @@ TEST_F(ListDownloadsTest, BatchAsksOnceForTheSumAndAddsTheTickedVideos) {
   EXPECT_FALSE(Find(L"btnDownVideoCancel")->IsVisible());
   EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
   EXPECT_FALSE(main->GetListDownloads()->IsBatchRunning(TaskKind::Video));
+}
+
+// The disk must take the whole batch plus the reserve: when it cannot, a tip names both
+// numbers and nothing is added; with room, the batch starts. On a metered connection the
+// student did not allow, the new downloads are added and wait for another network.
+TEST_F(ListDownloadsTest, ABatchChecksTheDiskAndWaitsForAnUnmeteredNetwork) {
+  Open();
+  DownloadConditions& conditions = main->GetDownloads().Conditions();
+  std::int64_t free = kDiskReserveBytes + 4096;  // less than the two videos' 6 KiB beyond it
+  conditions.SetFreeSpaceProbe([&](const std::string&) { return std::optional(free); });
+  auto batch = [&] {
+    Click(Find(L"btnDownloadVideo"));
+    Click(Find(L"optDownloadAllVideo"));
+    Click(Find(L"btnDownloadVideo"));
+    Settle();
+  };
+  batch();
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video));
+  EXPECT_FALSE(CourseDB::Get()->HasLesson("13"));
+  auto* tip = dynamic_cast<WindowImplBase*>(CWindowWnd::FromHandle(FindWindow(L"MessageBoxDlgClass", L"")));
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(tip->FindControl(L"lbTip")->GetText(), L"磁盘空间不足：需要 " + SizeText(kDiskReserveBytes + 2048 + 4096) +
+                                                      L"，可用 " + SizeText(free));
+
+  free = 1LL << 40;
+  conditions.SetMeteredProbe([] { return true; });
+  batch();
+  const auto v3 = DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video);
+  ASSERT_TRUE(v3);
+  EXPECT_EQ(v3->jobNumber, 0u);  // no job runs for it
+  EXPECT_EQ(main->GetDownloads().StateOf(KeyOf(*v3)), DownloadState::HeldForNetwork);
+  EXPECT_EQ(Button(Lessons(), 2)->GetText(), L"等待网络");
+  EXPECT_EQ(main->GetManager(TaskKind::Video)->FindTaskRow("c1", "13")->FindSubControl(L"lbProgContent")->GetText(),
+            L"等待非计费网络");
 }
 
 // Forty lessons from a slow service: the main loop keeps turning while the addresses come.
