@@ -384,7 +384,11 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
 void DownloadMgrDlg::PauseTask(const std::string& classId, const std::string& id) {
   auto entry = DownloadTaskList::Get().FindTask(classId, id, m_kind);
   if (!entry) return;
-  if (entry->state == TaskState::Transferring || entry->state == TaskState::Waiting) {
+  // A task no job runs for that the student did not pause (restored, or held by a full
+  // disk) becomes the student's pause too: nothing starts it by itself any more.
+  const bool heldBySomethingElse = entry->state == TaskState::Paused && !entry->pausedByStudent &&
+                                   !IsCompleteOnDisk(*entry);
+  if (entry->state == TaskState::Transferring || entry->state == TaskState::Waiting || heldBySomethingElse) {
     SetLook(FindTaskRow(classId, id), Look::Paused);
     entry->state = TaskState::Paused;
     // The student's pause outlives the program: nothing starts this task but the student.

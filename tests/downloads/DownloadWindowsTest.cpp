@@ -749,6 +749,39 @@ TEST_F(DownloadWindowsTest, AResumeWithoutRoomWaitsForTheDisk) {
   SetRetryPolicy({});
 }
 
+// A device that is always full (what any user can reach): the write fails with "no space",
+// the row says so instead of "出错了", and the link to the device is left alone.
+TEST_F(DownloadWindowsTest, AWriteWithoutSpaceIsADiskFullPauseNotAFailure) {
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  SetRetryPolicy(RetryPolicy{.delays = {}});
+  const std::string body(3 << 20, 'b');
+  RawHttpServer server([&](const std::string&, int socket) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                                       "\r\nConnection: close\r\n\r\n" + body);
+  });
+  Open();
+  ThreadPool pool;
+  pool.Create();
+  const std::string full = FilePath("full.mp4");
+  fs::create_symlink("/dev/full", full);
+  DownloadTask task = NewTask("101", "full", static_cast<std::int64_t>(body.size()));
+  task.url = server.Url("/full.mp4");
+  task.localFile = full;
+  ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, TaskKind::Video));
+  window->AddTaskItem(task);
+  ASSERT_TRUE(SubmitDownload(task, pool));
+  EXPECT_TRUE(RunUntil([&] { return ViewOf("101", "full").status == L"磁盘已满，已暂停"; }, std::chrono::seconds(20)))
+      << ToUtf8(ViewOf("101", "full").status);
+  EXPECT_EQ(downloads.StateOf(KeyOf(task)), DownloadState::DiskFull);
+  EXPECT_EQ(StatusTexts().back(), L"磁盘已满");
+  pool.Shutdown();
+  EXPECT_TRUE(fs::is_symlink(full));
+  EXPECT_TRUE(fs::exists("/dev/full"));
+  CloseLog();
+  EXPECT_NE(ReadDayLogs().find("No space left on device"), std::string::npos);
+  SetRetryPolicy({});
+}
+
 // A small file system of its own (tmpfs; the test needs the right to mount) that the
 // download fills: the task pauses as "磁盘已满，已暂停" (not "出错了") with its bytes kept,
 // and once the file system grows it goes on from them to the server's exact bytes.

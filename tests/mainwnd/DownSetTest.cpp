@@ -286,6 +286,13 @@ TEST_F(DownSetPanelTest, FirstStartChangeSaveAndAnswerWithoutAsking) {
   testHost->nextChosenPath = picked;
   Click(L"btnChangeDir");
   static_cast<CComboUI*>(Find(L"cbDownAsk"))->SelectItem(1, true);
+  // Going on by itself starts ticked, downloads on a metered network do not.
+  EXPECT_TRUE(Option(L"chkAutoResume")->IsSelected());
+  EXPECT_FALSE(Option(L"chkMeteredDownload")->IsSelected());
+  EXPECT_TRUE(main->GetDownloads().Conditions().AutoResume());
+  EXPECT_FALSE(main->GetDownloads().Conditions().MeteredAllowed());
+  Click(L"chkAutoResume");
+  Click(L"chkMeteredDownload");
   main->GetPaintManager().DoLayout();
   SaveScreenshot(main, "down-set-panel-specified.png");
   Click(L"btnDownSetSave");
@@ -296,6 +303,10 @@ TEST_F(DownSetPanelTest, FirstStartChangeSaveAndAnswerWithoutAsking) {
   EXPECT_FALSE(stored->prevDown);
   EXPECT_EQ(stored->specifyDownDir, AnsiToWide(picked) + L"/");
   EXPECT_EQ(stored->downAck, 1);
+  EXPECT_FALSE(stored->autoResume);
+  EXPECT_TRUE(stored->meteredDownload);
+  EXPECT_FALSE(main->GetDownloads().Conditions().AutoResume());
+  EXPECT_TRUE(main->GetDownloads().Conditions().MeteredAllowed());
 
   // Never asking: straight into the specified folder.
   ASSERT_TRUE(main->ChooseDownloadFolder(TaskKind::Document, 3, folder));
