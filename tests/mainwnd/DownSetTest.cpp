@@ -252,7 +252,7 @@ TEST_F(DownSetPanelTest, FirstStartChangeSaveAndAnswerWithoutAsking) {
   Open();
   // A new account: the desktop's download folder, a folder of the program's own in it.
   const std::wstring downloads = DesktopDownloadFolder();
-  EXPECT_EQ(downloads, AnsiToWide(std::string(getenv("HOME"))) + L"/Downloads/Tavo/");
+  EXPECT_EQ(downloads, AnsiToWide(std::string(getenv("XDG_DOWNLOAD_DIR"))) + L"/Tavo/");
   EXPECT_TRUE(Find(L"vlDownSetInfo")->IsVisible());
   EXPECT_FALSE(Find(L"vlMain")->IsVisible());
   EXPECT_TRUE(Option(L"optPrevDownDir")->IsSelected());
@@ -363,13 +363,17 @@ TEST(DesktopDownloadFolderTest, VariableThenConfiguredFolderThenDownloads) {
   const std::string home = pattern;
   const std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
   setenv("HOME", home.c_str(), 1);
+  const std::string savedDownloads = getenv("XDG_DOWNLOAD_DIR") ? getenv("XDG_DOWNLOAD_DIR") : "";
   unsetenv("XDG_DOWNLOAD_DIR");
   EXPECT_EQ(DesktopDownloadFolder(), AnsiToWide(home) + L"/Downloads/Tavo/");
   setenv("XDG_DOWNLOAD_DIR", "/media/学生/下载/", 1);
   EXPECT_EQ(DesktopDownloadFolder(), L"/media/学生/下载/Tavo/");
   setenv("XDG_DOWNLOAD_DIR", "relative/place", 1);  // not absolute: not used
   EXPECT_EQ(DesktopDownloadFolder(), AnsiToWide(home) + L"/Downloads/Tavo/");
-  unsetenv("XDG_DOWNLOAD_DIR");
+  if (savedDownloads.empty())
+    unsetenv("XDG_DOWNLOAD_DIR");
+  else
+    setenv("XDG_DOWNLOAD_DIR", savedDownloads.c_str(), 1);
   setenv("HOME", savedHome.c_str(), 1);
   std::filesystem::remove_all(home);
 }
