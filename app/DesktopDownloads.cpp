@@ -24,8 +24,9 @@ std::wstring DesktopDownloadFolder() {
     while (homeText.size() > 1 && homeText.back() == '/') homeText.pop_back();
     // A desktop without a download folder names the home folder: the program's files would
     // then spread over it.
-    folder = !configuredText.empty() && configuredText[0] == '/' && configuredText != homeText ? configuredText
-                                                                                                : homeText + "/Downloads";
+    folder = !configuredText.empty() && configuredText[0] == '/' && configuredText != homeText
+                 ? configuredText
+                 : homeText + "/Downloads";
   }
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return Utf8ToWide(folder) + L"/Tavo/";

@@ -285,8 +285,8 @@ void CourseDB::SetPausedByStudent(TaskKind kind, const std::string& id, bool pau
   if (!m_opened || (kind != TaskKind::Video && kind != TaskKind::Document)) return;
   const bool video = kind == TaskKind::Video;
   auto update = SqlStatement::Prepare(m_db.get(), std::string("update ") + (video ? "lesson" : "docment") +
-                                                      " set paused = ?1 where " + (video ? "lessonid" : "did") +
-                                                      " == ?2");
+                                                      " set paused = ?1 where " +
+                                                      (video ? "lessonid" : "did") + " == ?2");
   if (!update) return;
   update->BindText(1, paused ? "1" : "0");
   update->BindText(2, id);
@@ -302,11 +302,10 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
   if (!m_opened) return;
   const bool video = kind == TaskKind::Video;
   // Documents have no video: their id stands in so that both kinds read one shape.
-  auto query = SqlStatement::Prepare(m_db.get(),
-                                     std::string("select id, classid, ") + (video ? "lessonid" : "did") +
-                                         ", name, url, fsize, localFile, validator, fullSize, partFile, " +
-                                         (video ? "vid" : "did") + ", paused from " + table +
-                                         " where classid == ?");
+  auto query = SqlStatement::Prepare(
+      m_db.get(), std::string("select id, classid, ") + (video ? "lessonid" : "did") +
+                      ", name, url, fsize, localFile, validator, fullSize, partFile, " +
+                      (video ? "vid" : "did") + ", paused from " + table + " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
   while (query->Next()) {

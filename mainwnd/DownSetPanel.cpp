@@ -84,7 +84,8 @@ void DownSetPanel::LoadDownSet() {
     }
   }
   if (auto* ask = m_window.FindControlAs<CComboUI>(L"cbDownAsk")) ask->SelectItem(m_config.downAck, false);
-  if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkAutoResume")) box->SetCheck(m_config.autoResume, false);
+  if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkAutoResume"))
+    box->SetCheck(m_config.autoResume, false);
   if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkMeteredDownload"))
     box->SetCheck(m_config.meteredDownload, false);
   ApplySwitches();

@@ -88,7 +88,7 @@ T* Part(CTreeNodeUI* row, const wchar_t* name) {
 
 // What the rest of a task's file still needs on disk, in bytes.
 std::int64_t BytesToCome(const DownloadTask& task) {
-  const std::int64_t whole = task.fullSize > 0 ? task.fullSize
+  const std::int64_t whole = task.fullSize > 0                 ? task.fullSize
                              : task.kind == TaskKind::Document ? task.total * 1024
                                                                : task.total;
   return std::max<std::int64_t>(whole - DownloadedBytes(task), 0);
@@ -144,9 +144,8 @@ void DownloadMgrDlg::InitWindow() {
       db->GetLesson(entry.classId, entry.className, m_hWnd);
   }
   // The centre starts tasks of this kind again through their rows.
-  m_downloads.SetTaskResumer(m_kind, [this](const DownloadTask& task) {
-    ResumeTask(task.classId, task.id, ResumeAsk::Automatic);
-  });
+  m_downloads.SetTaskResumer(
+      m_kind, [this](const DownloadTask& task) { ResumeTask(task.classId, task.id, ResumeAsk::Automatic); });
   LogNormal(L"InitHistoryTreeView");
   // Rows take their visibility from their class node when added: the tree must show.
   m_tree->SetVisible(true);
@@ -386,8 +385,8 @@ void DownloadMgrDlg::PauseTask(const std::string& classId, const std::string& id
   if (!entry) return;
   // A task no job runs for that the student did not pause (restored, or held by a full
   // disk) becomes the student's pause too: nothing starts it by itself any more.
-  const bool heldBySomethingElse = entry->state == TaskState::Paused && !entry->pausedByStudent &&
-                                   !IsCompleteOnDisk(*entry);
+  const bool heldBySomethingElse =
+      entry->state == TaskState::Paused && !entry->pausedByStudent && !IsCompleteOnDisk(*entry);
   if (entry->state == TaskState::Transferring || entry->state == TaskState::Waiting || heldBySomethingElse) {
     SetLook(FindTaskRow(classId, id), Look::Paused);
     entry->state = TaskState::Paused;
@@ -516,7 +515,8 @@ std::optional<bool> DownloadMgrDlg::ConfirmDelete(int count) {
   if (count <= 0) return std::nullopt;
   ConfirmQuestion question;
   question.title = L"删除下载";
-  question.text = count == 1 ? L"确定删除这个下载任务吗？" : L"确定删除选中的 " + std::to_wstring(count) + L" 个下载任务吗？";
+  question.text = count == 1 ? L"确定删除这个下载任务吗？"
+                             : L"确定删除选中的 " + std::to_wstring(count) + L" 个下载任务吗？";
   // The files are the student's: they stay unless the student asks otherwise.
   question.choice = L"同时删除本地文件";
   // The window stays while its question is open, whatever the focus and the pointer do.
@@ -601,7 +601,8 @@ void DownloadMgrDlg::ShowFinishedInFolder(CControlUI* button) {
     return;
   }
   LogNormal(L"show in folder: " + Wide(task->localFile));
-  ShowInFolder(AnsiToUtf8(task->localFile), [](const std::string& folderUri) { OpenUrl(Utf8ToWide(folderUri)); });
+  ShowInFolder(AnsiToUtf8(task->localFile),
+               [](const std::string& folderUri) { OpenUrl(Utf8ToWide(folderUri)); });
 }
 
 void DownloadMgrDlg::SetDeleteMode(bool on) {

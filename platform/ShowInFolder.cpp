@@ -59,7 +59,7 @@ void ShowInFolder(const std::string& path, std::function<void(const std::string&
   }
   const gchar* items[] = {item.c_str(), nullptr};
   g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-                         "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", items, ""), nullptr,
-                         G_DBUS_CALL_FLAGS_NONE, 3000, nullptr, &OnShown, request.release());
+                         "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(^ass)", items, ""),
+                         nullptr, G_DBUS_CALL_FLAGS_NONE, 3000, nullptr, &OnShown, request.release());
   g_object_unref(bus);
 }

@@ -20,12 +20,12 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadJob.h"
-#include "mainwnd/DownloadMgrDlg.h"
-#include "mainwnd/DownloadPathSetDlg.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/RetryPolicy.h"
 #include "downloads/SizeText.h"
 #include "downloads/ThreadPool.h"
+#include "mainwnd/DownloadMgrDlg.h"
+#include "mainwnd/DownloadPathSetDlg.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
 #include "service/HttpDownload.h"
@@ -770,7 +770,8 @@ TEST_F(DownloadWindowsTest, AWriteWithoutSpaceIsADiskFullPauseNotAFailure) {
   ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, TaskKind::Video));
   window->AddTaskItem(task);
   ASSERT_TRUE(SubmitDownload(task, pool));
-  EXPECT_TRUE(RunUntil([&] { return ViewOf("101", "full").status == L"磁盘已满，已暂停"; }, std::chrono::seconds(20)))
+  EXPECT_TRUE(
+      RunUntil([&] { return ViewOf("101", "full").status == L"磁盘已满，已暂停"; }, std::chrono::seconds(20)))
       << ToUtf8(ViewOf("101", "full").status);
   EXPECT_EQ(downloads.StateOf(KeyOf(task)), DownloadState::DiskFull);
   EXPECT_EQ(StatusTexts().back(), L"磁盘已满");
@@ -810,7 +811,8 @@ TEST_F(DownloadWindowsTest, ADiskThatFillsMidwayPausesAndTheDownloadEndsWhenRoom
   ASSERT_TRUE(DownloadTaskList::Get().AddNewTask(task));
   window->AddTaskItem(task);
   ASSERT_TRUE(SubmitDownload(task, pool));
-  ASSERT_TRUE(RunUntil([&] { return ViewOf("101", "v1").status == L"磁盘已满，已暂停"; }, std::chrono::seconds(20)))
+  ASSERT_TRUE(
+      RunUntil([&] { return ViewOf("101", "v1").status == L"磁盘已满，已暂停"; }, std::chrono::seconds(20)))
       << ToUtf8(ViewOf("101", "v1").status);
   EXPECT_EQ(downloads.StateOf(KeyOf(task)), DownloadState::DiskFull);
   const auto kept = fs::file_size(task.partFile);
@@ -828,7 +830,8 @@ TEST_F(DownloadWindowsTest, ADiskThatFillsMidwayPausesAndTheDownloadEndsWhenRoom
   // The second transfer asked for the rest only.
   const auto heads = server.Heads();
   ASSERT_GE(heads.size(), 2u);
-  EXPECT_NE(heads.back().find("Range: bytes=" + std::to_string(kept) + "-"), std::string::npos) << heads.back();
+  EXPECT_NE(heads.back().find("Range: bytes=" + std::to_string(kept) + "-"), std::string::npos)
+      << heads.back();
   CloseLog();
   EXPECT_NE(ReadDayLogs().find("No space left on device"), std::string::npos);
   const auto posted = StatusTexts();

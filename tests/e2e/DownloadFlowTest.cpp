@@ -162,8 +162,9 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   m_session.Click(box.x + 326, box.y + 123);
   // The question (420 x 220) is centred over the manager window; its orange "确定".
   const Rect ok{box.x + 269, box.y + 372, 96, 36};
-  ASSERT_TRUE(m_session.WaitForColour(ok, e2e::kAccent, 1000, 20s)) << "no delete question; log:\n"
-                                                                     << m_session.BrowserLog().substr(deleting);
+  ASSERT_TRUE(m_session.WaitForColour(ok, e2e::kAccent, 1000, 20s))
+      << "no delete question; log:\n"
+      << m_session.BrowserLog().substr(deleting);
   m_session.Screenshot("e2e-download-delete-question.png");
   m_session.Click(ok.x + ok.width / 2, ok.y + ok.height / 2);
   ASSERT_TRUE(m_session.WaitForLog("list row 110101 下载", 20s, deleting))

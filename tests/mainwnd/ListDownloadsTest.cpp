@@ -541,8 +541,9 @@ TEST_F(ListDownloadsTest, ABatchChecksTheDiskAndWaitsForAnUnmeteredNetwork) {
   EXPECT_FALSE(CourseDB::Get()->HasLesson("13"));
   auto* tip = dynamic_cast<WindowImplBase*>(CWindowWnd::FromHandle(FindWindow(L"MessageBoxDlgClass", L"")));
   ASSERT_NE(tip, nullptr);
-  EXPECT_EQ(tip->FindControl(L"lbTip")->GetText(), L"磁盘空间不足：需要 " + SizeText(kDiskReserveBytes + 1572864 + 2048 + 4096) +
-                                                      L"，可用 " + SizeText(free));
+  EXPECT_EQ(tip->FindControl(L"lbTip")->GetText(), L"磁盘空间不足：需要 " +
+                                                       SizeText(kDiskReserveBytes + 1572864 + 2048 + 4096) +
+                                                       L"，可用 " + SizeText(free));
 
   free = 1LL << 40;
   conditions.SetMeteredProbe([] { return true; });
@@ -552,8 +553,9 @@ TEST_F(ListDownloadsTest, ABatchChecksTheDiskAndWaitsForAnUnmeteredNetwork) {
   EXPECT_EQ(v3->jobNumber, 0u);  // no job runs for it
   EXPECT_EQ(main->GetDownloads().StateOf(KeyOf(*v3)), DownloadState::HeldForNetwork);
   EXPECT_EQ(Button(Lessons(), 2)->GetText(), L"等待网络");
-  EXPECT_EQ(main->GetManager(TaskKind::Video)->FindTaskRow("c1", "13")->FindSubControl(L"lbProgContent")->GetText(),
-            L"等待非计费网络");
+  EXPECT_EQ(
+      main->GetManager(TaskKind::Video)->FindTaskRow("c1", "13")->FindSubControl(L"lbProgContent")->GetText(),
+      L"等待非计费网络");
 }
 
 // Forty lessons from a slow service: the main loop keeps turning while the addresses come.
