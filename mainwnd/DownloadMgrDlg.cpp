@@ -455,7 +455,10 @@ void DownloadMgrDlg::PauseAll() {
     if (!IsFinishedRow(row))
       ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
   });
+  // The pauses reach the course database in one transaction.
+  CourseDB::Get()->BeginWrites();
   for (const auto& [classId, id] : ids) PauseTask(classId, id);
+  CourseDB::Get()->EndWrites();
 }
 
 void DownloadMgrDlg::StartAll() {
@@ -464,7 +467,9 @@ void DownloadMgrDlg::StartAll() {
     if (!IsFinishedRow(row))
       ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
   });
+  CourseDB::Get()->BeginWrites();
   for (const auto& [classId, id] : ids) ResumeTask(classId, id);
+  CourseDB::Get()->EndWrites();
 }
 
 bool DownloadMgrDlg::AnyPaused() const {

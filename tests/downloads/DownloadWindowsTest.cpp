@@ -1,6 +1,7 @@
 // The download manager windows and the location dialog on the test host: size texts, the
-// rebuild from the course database, row looks per completion, pause-all, the delete mode,
-// the empty state, hiding, and the dialog's folder choice.
+// rebuild from the course database, row looks per completion, pause-all, the delete mode and
+// its question, the empty state, hiding, tasks that go on by themselves, the disk and the
+// metered network holding them, and the dialog's folder choice.
 #include <sys/mount.h>
 #include <sys/stat.h>
 

@@ -2,8 +2,10 @@
 // opens the location dialog, OK starts the download, the row runs through percentages to
 // "已下载", the file on disk is the school's file byte for byte, and the video manager
 // window shows the download finished, also after the program was quit and started again.
-// A paused download resumes to the same bytes, also after a restart, and a download whose
-// connection is cut goes on to the same bytes. Deleting a download keeps its file. A whole
+// A paused download resumes to the same bytes, also after a restart (where it stays paused
+// until clicked), an unfinished download goes on by itself after a restart, and a download
+// whose connection is cut goes on to the same bytes. Deleting a download asks first and
+// keeps its file. A whole
 // class downloads as a batch (select mode, select-all, one dialog) while the window answers.
 #include <gtest/gtest.h>
 #include <signal.h>
