@@ -6,15 +6,13 @@
 
 #include <gio/gio.h>
 #include <gio/gunixfdlist.h>
-#include <glib/gstdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <iterator>
 
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "platform/DesktopBus.h"
 
 namespace {
 
@@ -45,15 +43,6 @@ constexpr Service kSuspendServices[] = {
     {G_BUS_TYPE_SESSION, "org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager",
      Protocol::GnomeSession},
 };
-
-// GLib would start a session bus of its own (and leave it running) when none is set.
-bool SessionBusReachable() {
-  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (address && *address) return true;
-  std::string socket = std::string(g_get_user_runtime_dir()) + "/bus";
-  struct stat info {};
-  return g_stat(socket.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
-}
 
 std::wstring KindName(InhibitKind kind) { return kind == InhibitKind::Idle ? L"idle" : L"suspend"; }
 
@@ -207,7 +196,7 @@ void OnBus(GObject*, GAsyncResult* result, gpointer data) {
 void Ask(std::shared_ptr<Inhibitor::State> state, size_t index) {
   size_t count = 0;
   const Service* services = state->Services(count);
-  while (index < count && services[index].bus == G_BUS_TYPE_SESSION && !SessionBusReachable()) ++index;
+  while (index < count && services[index].bus == G_BUS_TYPE_SESSION && !DesktopSessionBusReachable()) ++index;
   if (index >= count || !state->wanted) {
     if (index >= count) LogError(L"inhibit " + KindName(state->kind) + L": no service grants it\n");
     state->asking = false;
