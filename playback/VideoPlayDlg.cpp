@@ -10,7 +10,10 @@
 #include "platform/Messages.h"
 #include "playback/OnlinePlayer.h"
 #include "playback/OverlayLayout.h"
+#include "playback/PlayState.h"
+#include "playback/PlayerDesktop.h"
 #include "playback/PlaybackMessages.h"
+#include "playback/PlaybackPrefs.h"
 #include "playback/PlayerCatalogue.h"
 #include "playback/PlayerScripts.h"
 #include "playback/PlayerServices.h"
@@ -83,6 +86,18 @@ void VideoPlayDlg::InitWindow() {
   m_titleWnd->ShowWindow(true, false);
   m_rightWnd->ShowWindow(false, false);
   m_errorWnd->ShowWindow(false, false);
+  PlayerDesktop::Commands commands;
+  commands.play = [this] { RunScript(kScriptPlayerPlay); };
+  commands.pause = [this] { RunScript(kScriptPlayerPause); };
+  commands.playPause = [this] { RunScript(kScriptPlayerToggle); };
+  commands.next = [this] { m_rightWnd->PlayNext(); };
+  commands.previous = [this] { m_rightWnd->PlayPrevious(); };
+  commands.seekTo = [this](double seconds) { RunScript(ScriptPlayerSeekTo(seconds)); };
+  commands.raise = [this] {
+    ShowWindow(true, true);
+    BringToFront();
+  };
+  m_desktop = std::make_unique<PlayerDesktop>(std::move(commands));
   SetLessonTitle(m_title);
   RegisterHotKey(kPlayerHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, kVirtualKeyI);
 }
@@ -92,6 +107,7 @@ void VideoPlayDlg::SetLessonTitle(const std::string& title) {
   SetWindowText(W(title));
   SetCurrentPlayerTitle(W(title));
   m_titleWnd->SetTitle(W(title));
+  if (m_desktop) m_desktop->SetLesson(m_lessonId, AnsiToUtf8(title));
 }
 
 void VideoPlayDlg::RunScript(const std::wstring& script) {
@@ -194,6 +210,10 @@ void VideoPlayDlg::OnBridgeCall(UINT msg, const JsCallMessage& call) {
     OnMouseMove();
   } else if (name == L"pauseVideo") {
     OnProgress(call.params, true);
+  } else if (name == L"playState") {
+    OnPlayState(call.params);
+  } else if (name == L"setPlaybackRate") {
+    OnSetPlaybackRate(call.params);
   }
 }
 
@@ -204,12 +224,38 @@ void VideoPlayDlg::AnswerPlayAuth(const JsResponder& responder) {
   auto fetch = GetPlayerServices().fetchPlayAuth;
   RunPlayerTask(m_hWnd, [this, vid, lessonId, classId, fetch, responder]() -> std::function<void()> {
     std::string auth = fetch ? fetch(vid) : "";
-    return [this, vid, lessonId, classId, auth, responder] {
+    PageOptions options{PlayerReconnectMs(), LoadPlaybackRate()};
+    return [this, vid, lessonId, classId, auth, responder, options] {
       m_playAuth = auth;
       CDuiRect rc = GetWindowRect();
-      std::string answer = PlayAuthAnswer(vid, auth, rc.GetWidth(), rc.GetHeight(), lessonId, classId);
+      std::string answer = PlayAuthAnswer(vid, auth, rc.GetWidth(), rc.GetHeight(), lessonId, classId, options);
       if (responder) responder(200, Utf8ToWide(answer));
     };
+  });
+}
+
+void VideoPlayDlg::OnPlayState(const std::wstring& params) {
+  std::optional<PlayStateReport> report = ParsePlayState(params);
+  if (!report) {
+    LogError(L"VideoPlayDlg playState not understood: " + params + L"\n");
+    return;
+  }
+  LogNormal(L"VideoPlayDlg playState " + Utf8ToWide(PlayStateName(report->state)) + L" vid:" + W(m_vid) +
+            L" time:" + std::to_wstring(static_cast<int64_t>(report->seconds)) + L"\n");
+  if (m_desktop) m_desktop->OnPlayState(*report);
+}
+
+void VideoPlayDlg::OnSetPlaybackRate(const std::wstring& params) {
+  std::optional<double> rate = ParsePlaybackRate(params);
+  if (!rate) {
+    LogError(L"VideoPlayDlg setPlaybackRate refused: " + params + L"\n");
+    return;
+  }
+  // Kept off the main thread: the settings store is a file.
+  const double chosen = *rate;
+  RunPlayerTask(m_hWnd, [chosen]() -> std::function<void()> {
+    if (!StorePlaybackRate(chosen)) LogError(L"playback rate not kept\n");
+    return nullptr;
   });
 }
 
@@ -456,6 +502,8 @@ LRESULT VideoPlayDlg::OnDestroy(UINT msg, WPARAM wParam, LPARAM lParam, bool& bH
   if (m_browser) m_browser->CloseAllBrowser();
   m_browser = nullptr;
   m_runScript = nullptr;
+  // The screen may sleep again and the media controls forget the player.
+  m_desktop.reset();
   return WindowImplBase::OnDestroy(msg, wParam, lParam, bHandled);
 }
 
