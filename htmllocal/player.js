@@ -168,8 +168,6 @@
       showError(ERROR.NO_AUTH);
       return;
     }
-    if (typeof auth.lessonId === 'string') lesson.lessonId = auth.lessonId;
-    if (typeof auth.classId === 'string') lesson.classId = auth.classId;
     if (typeof auth.videoService === 'string') lesson.videoService = auth.videoService;
     if (typeof auth.reconnectMs === 'number' && auth.reconnectMs > 0) state.reconnectMs = auth.reconnectMs;
     // The speed the student kept: it holds for every lesson until changed.
@@ -184,6 +182,9 @@
       return;
     }
     load(auth.vid, auth.playAuth);
+    // After the load, which forgets the ids of a lesson before.
+    if (typeof auth.lessonId === 'string') lesson.lessonId = auth.lessonId;
+    if (typeof auth.classId === 'string') lesson.classId = auth.classId;
   }
 
   function requestPlayAuth() {
@@ -198,6 +199,10 @@
     // Another lesson starts where the window says; the same one again (a retry after the
     // stream was lost) where the student was.
     if (String(vid) !== lesson.vid) {
+      // The ids of the lesson before are not this video's: reports name the video only, and
+      // the window, which knows its lesson, fills them in.
+      lesson.lessonId = '';
+      lesson.classId = '';
       state.heldPosition = null;
       state.lastTime = 0;
       clearLoop(false);
@@ -390,7 +395,8 @@
       state.quietPause = !video.paused;
       state.pendingSeek = null;
       state.recoverySeek = state.heldPosition;
-      video.src = media.url;
+      // The same address again: only an explicit load starts the element over.
+      if (video.src === media.url) video.load(); else video.src = media.url;
       video.playbackRate = currentRate();
       markActivity();
       startPlaying();

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -402,6 +403,101 @@ TEST_F(PlayFlowTest, VideoServiceFaultShowsTheErrorPanelAndRetryPlaysOnceItIsGon
       20s, 200ms))
       << "the error panel stayed";
   EXPECT_TRUE(PictureMoves(1)) << "the video does not play after the retry";
+}
+
+// The seconds of the first "playState <state>" line of `vid` logged after byte `from`; -1
+// when none comes within `limit`.
+int PlayStateAt(E2eSession& session, const std::string& state, const std::string& vid, size_t from,
+                std::chrono::milliseconds limit) {
+  const std::regex line("VideoPlayDlg playState " + state + " vid:" + vid + " time:([0-9]+)");
+  std::smatch match;
+  std::string log;
+  const bool found = WaitUntil(
+      [&] {
+        log = session.BrowserLog();
+        return log.size() > from &&
+               std::regex_search(log.cbegin() + static_cast<std::ptrdiff_t>(from), log.cend(), match, line);
+      },
+      limit, 100ms);
+  return found ? std::atoi(match[1].str().c_str()) : -1;
+}
+
+// The player's lines of the log (what the page reported), to show what happened.
+std::string PlayerTrail(E2eSession& session) {
+  std::string trail;
+  std::string line;
+  std::istringstream log(session.BrowserLog());
+  while (std::getline(log, line)) {
+    if (line.find("VideoPlayDlg play") != std::string::npos) trail += line + "\n";
+  }
+  return trail;
+}
+
+TEST_F(PlayFlowTest, ADroppedStreamReconnectsWhereTheStudentWasOrEndsInTheErrorPanel) {
+  // The media comes a little faster than it plays, so a cut soon leaves the page without
+  // data; the page gives up reconnecting after 15 s.
+  m_session.SetProgramEnv("TAVO_PLAYER_RECONNECT_MS", "15000");
+  const std::string slow = R"({"bytesPerSecond":24000})";
+  const std::string cut = R"({"bytesPerSecond":24000,"cutAfter":0})";
+  m_session.DemoPost("/__test/media", slow);
+  TavoRun run;
+  SignInAndPlay(run, 0, "v110101");
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(PictureMoves(2)) << "the lesson does not play";
+
+  // The network drops: the spinner and its notice, no error panel.
+  size_t from = m_session.BrowserLog().size();
+  m_session.DemoPost("/__test/media", cut);
+  const int stalledAt = PlayStateAt(m_session, "stalled", "v110101", from, 40s);
+  ASSERT_GE(stalledAt, 1) << "the page did not notice the drop:\n" << PlayerTrail(m_session);
+  const Rect notice{CentreX(m_box) - 110, CentreY(m_box) + 30, 220, 30};
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-reconnecting.png"), notice, kWhite, 60) >=
+               40;
+      },
+      10s, 200ms))
+      << "no reconnecting notice under the spinner";
+  EXPECT_EQ(m_session.BrowserLog().find("VideoPlayDlg playError", from), std::string::npos);
+
+  // The network comes back: playback goes on where it stopped, not from 0.
+  from = m_session.BrowserLog().size();
+  m_session.DemoPost("/__test/media", slow);
+  const int resumedAt = PlayStateAt(m_session, "playing", "v110101", from, 30s);
+  ASSERT_GE(resumedAt, stalledAt - 1) << "resumed at " << resumedAt << " after a drop at " << stalledAt << ":\n"
+                                      << PlayerTrail(m_session);
+  EXPECT_LE(resumedAt, stalledAt + 2);
+  EXPECT_EQ(m_session.BrowserLog().find("VideoPlayDlg playError", from), std::string::npos);
+  EXPECT_EQ(m_session.BrowserLog().find("VideoPlayDlg playVideoStart", from), std::string::npos)
+      << "a reconnection is no new start (the window would seek back)";
+
+  // The next lesson (the first one's stream came whole while it reconnected): its network
+  // drops and stays down. After the deadline the error panel shows, and the school has the
+  // position the student had reached.
+  ASSERT_TRUE(ShowOverlays()) << "the side panel did not show";
+  from = m_session.BrowserLog().size();
+  ClickSide(kNextRow);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-reconnected.png"), notice, kWhite, 60) <
+               10;
+      },
+      10s, 200ms))
+      << "the reconnecting notice stayed";
+  // The page buffers most of so short a lesson before it starts: the cut comes at once.
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110102", 60s, from)) << PlayerTrail(m_session);
+  from = m_session.BrowserLog().size();
+  m_session.DemoPost("/__test/media", cut);
+  const int droppedAt = PlayStateAt(m_session, "stalled", "v110102", from, 40s);
+  ASSERT_GE(droppedAt, 1) << PlayerTrail(m_session);
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playError vid:v110102 code:4006", 40s, from))
+      << PlayerTrail(m_session);
+  const Rect panel = ErrorPanel(m_box);
+  EXPECT_TRUE(m_session.WaitForColour(RetryButton(panel), e2e::kAccent, 3000, 20s)) << "no retry button";
+  m_session.Screenshot("e2e-play-reconnect-failed.png");
+  const std::string requests = m_session.DemoRequests();
+  EXPECT_NE(requests.find("learnedDuration=" + std::to_string(droppedAt) + "&lessonId=110102"), std::string::npos)
+      << requests;
 }
 
 TEST_F(PlayFlowTest, AQuestionFromThePlayerReachesTheSchoolOrSaysItDidNot) {
