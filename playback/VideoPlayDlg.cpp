@@ -33,6 +33,11 @@ constexpr UINT WM_PLAYER_DESTROY = 1096;
 // The page never answered "getPlayCurrentTime" before a switch: play the new lesson anyway.
 constexpr UINT kPlayerSwitchTimer = 1081;
 constexpr UINT kPlayerSwitchLimitMs = 3000;
+// After leaving full screen the windowed place is checked again a few times: a window
+// manager that fullscreened the window itself restores its own idea of the place after ours.
+constexpr UINT kPlayerWindowedAgainTimer = 1082;
+constexpr UINT kPlayerWindowedAgainMs = 250;
+constexpr int kPlayerWindowedAgainTimes = 4;
 constexpr UINT kVirtualKeyI = 73;
 // A replay from the end panel starts, and is remembered, at the beginning.
 const std::string kReplayFrom = "0";
@@ -116,7 +121,17 @@ void VideoPlayDlg::RunScript(const std::wstring& script) {
 
 // ---- Overlays ---------------------------------------------------------------------------
 
-void VideoPlayDlg::LayoutOverlays() { LayoutOverlays(GetWindowRect()); }
+void VideoPlayDlg::LayoutOverlays() {
+  const CDuiRect rc = GetWindowRect();
+  if (!m_fullScreen && !CoversScreen(rc)) m_windowedRect = rc;
+  LayoutOverlays(rc);
+}
+
+bool VideoPlayDlg::CoversScreen(const CDuiRect& rc) const {
+  HostRect area = GetHost().GetWorkArea();
+  return rc.left <= area.x && rc.top <= area.y && rc.right >= area.x + area.width &&
+         rc.bottom >= area.y + area.height;
+}
 
 void VideoPlayDlg::LayoutOverlays(const CDuiRect& rc) {
   OverlayLayout layout = ComputeOverlayLayout(rc);
@@ -412,6 +427,7 @@ void VideoPlayDlg::OnDrag(const std::wstring& params) {
   } else if (*drag == 1 && !m_fullScreen) {
     // The page reports drag 1 only while its left button is held.
     if (cursor.x == m_lastCursor.x && cursor.y == m_lastCursor.y) return;
+    KillTimer(m_hWnd, kPlayerWindowedAgainTimer);  // the student places the window now
     CDuiRect rc = GetWindowRect();
     int dx = cursor.x - m_lastCursor.x;
     int dy = cursor.y - m_lastCursor.y;
@@ -430,7 +446,11 @@ void VideoPlayDlg::OnPageClick() {
 
 void VideoPlayDlg::EnterFullScreen() {
   if (m_fullScreen) return;
-  m_savedRect = GetWindowRect();
+  KillTimer(m_hWnd, kPlayerWindowedAgainTimer);
+  // The engine may have made the window cover the screen before the page said so: then the
+  // place to come back to is the last windowed one.
+  const CDuiRect now = GetWindowRect();
+  m_savedRect = CoversScreen(now) && !m_windowedRect.IsEmpty() ? m_windowedRect : now;
   HostRect area = GetHost().GetWorkArea();
   MoveWindow({area.x, area.y, area.x + area.width, area.y + area.height});
   LayoutOverlays();
@@ -440,10 +460,12 @@ void VideoPlayDlg::EnterFullScreen() {
 
 void VideoPlayDlg::LeaveFullScreen() {
   if (!m_fullScreen) return;
+  m_fullScreen = false;
   MoveWindow(m_savedRect);
   LayoutOverlays();
   m_titleWnd->ShowButtons(true);
-  m_fullScreen = false;
+  m_windowedAgain = kPlayerWindowedAgainTimes;
+  SetTimer(m_hWnd, kPlayerWindowedAgainTimer, kPlayerWindowedAgainMs);
 }
 
 // ---- Switching and closing -------------------------------------------------------------
@@ -603,6 +625,7 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
       if (auto* learned = PayloadAs<std::string>(payload)) m_pendingDuration = *learned;
       return 0;
     case WM_PLAYER_MOVE_TO: {
+      KillTimer(m_hWnd, kPlayerWindowedAgainTimer);
       CDuiRect rc = GetWindowRect();
       int left = static_cast<int>(wParam);
       int top = static_cast<int>(lParam);
@@ -632,6 +655,14 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
           m_switchReplayed = true;
           ReplayWithFreshAuth();
         }
+      } else if (wParam == kPlayerWindowedAgainTimer) {
+        const CDuiRect rc = GetWindowRect();
+        if (!m_fullScreen && (rc.left != m_savedRect.left || rc.top != m_savedRect.top ||
+                              rc.GetWidth() != m_savedRect.GetWidth() || rc.GetHeight() != m_savedRect.GetHeight())) {
+          MoveWindow(m_savedRect);
+          LayoutOverlays();
+        }
+        if (m_fullScreen || --m_windowedAgain <= 0) KillTimer(m_hWnd, kPlayerWindowedAgainTimer);
       } else if (wParam == kPlayerFullScreenClickTimer) {
         KillTimer(m_hWnd, kPlayerFullScreenClickTimer);
       } else {

@@ -82,6 +82,7 @@ class VideoPlayDlg : public WindowImplBase {
   void RunScript(const std::wstring& script);
   void LayoutOverlays();
   void LayoutOverlays(const CDuiRect& rc);
+  bool CoversScreen(const CDuiRect& rc) const;
   void ShowPlayingOverlays();
   void HideOverlays();
   void ShowButtonsUnlessFullScreen();
@@ -143,5 +144,7 @@ class VideoPlayDlg : public WindowImplBase {
   bool m_mouseLeft = false;
   bool m_destroying = false;
   CDuiRect m_savedRect;
+  CDuiRect m_windowedRect;  // the last place the window had out of full screen
+  int m_windowedAgain = 0;
   CDuiPoint m_lastCursor;
 };

@@ -528,6 +528,24 @@ TEST_F(PlayerWindowTest, OverlaysShowWhilePlayingAndHideWhenIdle) {
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.bottom, before.bottom);
   EXPECT_TRUE(player->GetTitleWindow()->AreButtonsShown());
+
+  // The engine made the window cover the screen before the page reported full screen (as
+  // it does under a window manager): leaving still goes back to the windowed place, and
+  // a window system that puts it elsewhere afterwards is corrected.
+  SendMessage(hwnd, WM_PLAYER_MOVE_TO, 140, 90);
+  before = player->GetWindowRect();
+  ASSERT_EQ(before.left, 140);
+  HostRect area = GetHost().GetWorkArea();
+  player->MoveWindow({area.x, area.y, area.x + area.width, area.y + area.height});
+  Call(hwnd, L"playVideoFullScreen");
+  Call(hwnd, L"playVideoCancelFullScreen");
+  after = player->GetWindowRect();
+  EXPECT_EQ(after.left, 140);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(after.GetWidth(), before.GetWidth());
+  player->MoveWindow({0, 0, before.GetWidth(), before.GetHeight()});  // a late restore to the corner
+  EXPECT_TRUE(RunUntil([&] { return player->GetWindowRect().left == 140; }, std::chrono::seconds(3)))
+      << "the window stayed in the corner";
 }
 
 // A new player opens centred over the main window wherever that stands (the test host
