@@ -43,6 +43,7 @@
   var WATCH_MS = 500;
   var RECONNECT_BACKOFF_MS = [1000, 2000, 4000, 8000];
   var RECONNECT_DEADLINE_MS = 30000;  // the window may give another in its answer
+  var RECOVERED_AFTER_S = 5;  // played this far past a drop, a new drop is a new one
 
   var $ = function (id) { return document.getElementById(id); };
   var player = $('player');
@@ -76,7 +77,8 @@
     reconnectMs: RECONNECT_DEADLINE_MS,
     lastActivity: 0,       // when the position last moved or data last arrived
     lastTime: 0,
-    recovery: null,        // {attempt, timer, deadline} while the page reconnects
+    recovery: null,        // {attempt, timer, deadline, deadlineAt} while the page reconnects
+    lastRecovery: null,    // {position, deadlineAt} of the reconnection that succeeded last
     heldPosition: null,    // where the student was when the stream dropped, until it plays there again
     loopA: null,           // the A-B loop's ends in seconds (B only once A is set)
     loopB: null
@@ -199,6 +201,7 @@
     // Another lesson starts where the window says; the same one again (a retry after the
     // stream was lost) where the student was.
     if (String(vid) !== lesson.vid) {
+      state.lastRecovery = null;
       // The ids of the lesson before are not this video's: reports name the video only, and
       // the window, which knows its lesson, fills them in.
       lesson.lessonId = '';
@@ -230,6 +233,7 @@
     state.quietPause = !video.paused;
     state.startPending = true;
     state.errorShown = false;
+    state.hadMetadata = false;
     if (state.heldPosition !== null) state.pendingSeek = state.heldPosition;
     video.src = url;
     video.playbackRate = currentRate();
@@ -293,8 +297,9 @@
       nextReconnect();  // this try failed too
       return;
     }
-    // A network error of a stream that was playing is a drop: reconnect first.
-    if (video.error.code === 2 && state.lastTime > 0 && !video.ended) {
+    // A network error of a stream whose video was found (playing, or still buffering for
+    // its start) is a drop: reconnect first.
+    if (video.error.code === 2 && (state.lastTime > 0 || state.hadMetadata) && !video.ended) {
       beginRecovery();
       return;
     }
@@ -311,6 +316,7 @@
   });
   video.addEventListener('progress', markActivity);
   video.addEventListener('loadedmetadata', function () {
+    state.hadMetadata = true;
     if (state.recovery && state.recoverySeek !== null) {
       video.currentTime = state.recoverySeek;
       state.recoverySeek = null;
@@ -366,7 +372,16 @@
   function beginRecovery() {
     if (state.recovery || state.errorShown || !lesson.vid) return;
     if (state.heldPosition === null) state.heldPosition = state.lastTime || video.currentTime || 0;
-    state.recovery = { attempt: 0, timer: 0, deadline: setTimeout(giveUp, state.reconnectMs) };
+    // A stream that came back only to drop again before getting anywhere is the same drop:
+    // its deadline goes on, so a network that keeps failing still ends in the error panel.
+    var deadlineAt = Date.now() + state.reconnectMs;
+    var last = state.lastRecovery;
+    if (last && state.heldPosition < last.position + RECOVERED_AFTER_S) deadlineAt = last.deadlineAt;
+    state.lastRecovery = null;
+    state.recovery = {
+      attempt: 0, timer: 0, deadlineAt: deadlineAt,
+      deadline: setTimeout(giveUp, Math.max(0, deadlineAt - Date.now()))
+    };
     ui.reconnect.hidden = false;
     setLoading(true);
     renderTime();
@@ -414,7 +429,9 @@
   function checkRecovered() {
     if (!state.recovery || video.paused || video.seeking) return;
     if (Math.abs(video.currentTime - state.heldPosition) > 1.5) return;
+    var deadlineAt = state.recovery.deadlineAt;
     endRecovery();
+    state.lastRecovery = { position: state.heldPosition, deadlineAt: deadlineAt };
     state.heldPosition = null;
     state.lastTime = video.currentTime;
     setLoading(false);

@@ -97,9 +97,9 @@ void InstallFileRoutes(httplib::Server& server, Context& context) {
         // The media fault is asked again before every piece, so that a cut stops an answer
         // already under way, as a dropped network does.
         Context* hooks = &context;
-        auto cutAt = [hooks](std::uint64_t sent) {
+        auto cutAt = [hooks](std::uint64_t offset) {
             const MediaFault now = hooks->hooks.Media();
-            return now.cut && sent >= now.cutAfter;
+            return now.cut && offset >= now.cutAfter;
         };
         if (!ServeFile(req, res, path, ContentTypeFor(path), rate, cutAt)) res.status = 404;
     });

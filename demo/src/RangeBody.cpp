@@ -127,11 +127,9 @@ bool ServeFile(const httplib::Request& req, httplib::Response& res, const std::f
     auto file = std::make_shared<FileHandle>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (file->get() < 0 || ::fstat(file->get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    std::uint64_t first = UINT64_MAX;  // offset of the first byte of this answer
     ServeRanged(req, res, static_cast<std::uint64_t>(st.st_size), contentType,
-                [file, cutAt = std::move(cutAt), first](std::uint64_t offset, char* buffer, size_t length) mutable {
-                    if (first == UINT64_MAX) first = offset;
-                    if (cutAt && cutAt(offset - first)) return false;
+                [file, cutAt = std::move(cutAt)](std::uint64_t offset, char* buffer, size_t length) {
+                    if (cutAt && cutAt(offset)) return false;
                     size_t done = 0;
                     while (done < length) {
                         const ssize_t n = ::pread(file->get(), buffer + done, length - done,

@@ -12,10 +12,11 @@
 //
 //   POST /__test/media    {"bytesPerSecond": B, "cutAfter": K}: every "/media/<file>" answer
 //                         is slowed to B bytes/s (0 or absent: full speed); with "cutAfter"
-//                         the media is cut off -- an answer under way stops at its next
-//                         piece and every new one closes its connection after K bytes --
-//                         until a later call without it or a reset: a network drop in the
-//                         middle of a lesson, and the network coming back
+//                         nothing past byte K of a file is sent (in pieces: up to 64 KiB
+//                         more at full speed) -- an answer under way stops there, one that
+//                         starts past it closes at once (K 0: everything is cut) -- until a
+//                         later call without it or a reset: the network dropping in the
+//                         middle of a lesson, and coming back
 //
 // Canned answers also serve "/video/resolve" and "/media/<file>" (not recorded), so a
 // client test can make a play authorisation or a video fail and then clear the fault.
