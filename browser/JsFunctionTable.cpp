@@ -5,7 +5,7 @@
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 
-const std::array<JsFunctionEntry, 13> JsFunctionTable = {{
+const std::array<JsFunctionEntry, 15> JsFunctionTable = {{
     {L"getVidAndPlayAuth", WM_USER + 500},
     {L"mouseEnter", WM_USER + 501},
     {L"mouseLeave", WM_USER + 502},
@@ -19,6 +19,8 @@ const std::array<JsFunctionEntry, 13> JsFunctionTable = {{
     {L"playVideoCancelFullScreen", WM_USER + 510},
     {L"mouseMove", WM_USER + 511},
     {L"pauseVideo", WM_USER + 512},
+    {L"playState", WM_USER + 513},
+    {L"setPlaybackRate", WM_USER + 514},
 }};
 
 UINT JsFunctionMessage(std::wstring_view name) {

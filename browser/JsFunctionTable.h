@@ -1,5 +1,7 @@
-// The bridge between page script and windows: the thirteen function names with their
-// window messages, and what a bridge message carries.
+// The bridge between page script and windows: the function names with their window
+// messages, and what a bridge message carries. The first thirteen are the player page's
+// original calls; "playState" (the page plays, pauses, stalls or ends, and where) and
+// "setPlaybackRate" (the student chose a speed) follow them.
 #pragma once
 
 #include <array>
@@ -15,7 +17,7 @@ struct JsFunctionEntry {
 };
 
 // Every browser control registers all of these, in this order.
-extern const std::array<JsFunctionEntry, 13> JsFunctionTable;
+extern const std::array<JsFunctionEntry, 15> JsFunctionTable;
 
 // The message of a function name (exact, case-sensitive); 0 for a name outside the table.
 UINT JsFunctionMessage(std::wstring_view name);

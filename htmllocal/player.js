@@ -15,7 +15,8 @@
     SERVICE_DOWN: 4002,  // the video service could not be reached
     AUTH_REFUSED: 4003,  // the video service refused the authorisation (invalid or expired)
     NO_VIDEO: 4004,      // the video service does not know the video
-    BAD_ANSWER: 4005     // the video service's answer held no address
+    BAD_ANSWER: 4005,    // the video service's answer held no address
+    RECONNECT_FAILED: 4006  // the stream dropped and did not come back before the deadline
   };
   var ERROR_TEXT = {
     1: '视频加载被中断，请重新加载。',
@@ -26,13 +27,23 @@
     4002: '无法连接视频服务，请检查网络后重试。',
     4003: '播放凭证无效或已过期，请重新加载。',
     4004: '视频不存在或已下架。',
-    4005: '视频服务返回的数据无效，请稍后重试。'
+    4005: '视频服务返回的数据无效，请稍后重试。',
+    4006: '网络连接已中断，重新连接失败，请检查网络后重试。'
   };
-  var RATES = [0.75, 1, 1.25, 1.5, 2];
+  var RATES = [0.5, 0.75, 1, 1.25, 1.5, 1.75, 2, 2.5, 3];
+  var RESUME_LEAD = 2;         // a resumed lesson starts this many seconds before where it stopped
+  var LOOP_MIN = 0.5;          // the shortest A-B loop, in seconds
   var IDLE_MS = 3000;          // controls fade after this long without the pointer moving
   var MOUSE_MOVE_MS = 150;     // at most one "mouseMove" report per this period
   var SEEK_STEP = 5;           // seconds per arrow key
   var VOLUME_STEP = 0.1;
+  // A playing video whose position has not moved and whose data has not grown for this long
+  // has lost its stream; the page then reconnects, waiting longer between tries.
+  var STALL_MS = 4000;
+  var WATCH_MS = 500;
+  var RECONNECT_BACKOFF_MS = [1000, 2000, 4000, 8000];
+  var RECONNECT_DEADLINE_MS = 30000;  // the window may give another in its answer
+  var RECOVERED_AFTER_S = 5;  // played this far past a drop, a new drop is a new one
 
   var $ = function (id) { return document.getElementById(id); };
   var player = $('player');
@@ -44,7 +55,8 @@
     speedButton: $('speedButton'), speedMenu: $('speedMenu'), mute: $('mute'), volume: $('volume'),
     fullscreen: $('fullscreen'), toast: $('toast'), message: $('message'),
     messageText: $('messageText'), messageCode: $('messageCode'), retry: $('retry'),
-    endPanel: $('endPanel'), endReplay: $('endReplay'), titlebar: $('titlebar'), title: $('title')
+    endPanel: $('endPanel'), endReplay: $('endReplay'), titlebar: $('titlebar'), title: $('title'),
+    reconnect: $('reconnect'), help: $('help'), loopRange: $('loopRange')
   };
 
   // What the page knows about the lesson being played.
@@ -61,7 +73,15 @@
     idleTimer: 0,
     toastTimer: 0,
     lastMouseMove: 0,
-    drag: null             // {x, y, moved} while the left button is held on the picture
+    drag: null,            // {x, y, moved} while the left button is held on the picture
+    reconnectMs: RECONNECT_DEADLINE_MS,
+    lastActivity: 0,       // when the position last moved or data last arrived
+    lastTime: 0,
+    recovery: null,        // {attempt, timer, deadline, deadlineAt} while the page reconnects
+    lastRecovery: null,    // {position, deadlineAt} of the reconnection that succeeded last
+    heldPosition: null,    // where the student was when the stream dropped, until it plays there again
+    loopA: null,           // the A-B loop's ends in seconds (B only once A is set)
+    loopB: null
   };
 
   // ---- Bridge --------------------------------------------------------------------------
@@ -89,9 +109,15 @@
     }
   }
 
+  // Where the student is: while a dropped stream is reconnected the element's own position
+  // means nothing (a fresh source starts at 0), so the position it had is reported.
+  function position() {
+    return state.heldPosition !== null ? state.heldPosition : video.currentTime || 0;
+  }
+
   function progressReport() {
     return {
-      time: Math.round((video.currentTime || 0) * 1000) / 1000,
+      time: Math.round(position() * 1000) / 1000,
       lessonId: lesson.lessonId,
       classId: lesson.classId,
       vid: lesson.vid
@@ -144,10 +170,23 @@
       showError(ERROR.NO_AUTH);
       return;
     }
+    if (typeof auth.videoService === 'string') lesson.videoService = auth.videoService;
+    if (typeof auth.reconnectMs === 'number' && auth.reconnectMs > 0) state.reconnectMs = auth.reconnectMs;
+    // The speed the student kept: it holds for every lesson until changed.
+    if (RATES.indexOf(auth.playbackRate) >= 0 && !player.hasAttribute('data-rate')) {
+      player.setAttribute('data-rate', String(auth.playbackRate));
+      video.playbackRate = auth.playbackRate;
+    }
+    if (state.recovery && auth.vid === lesson.vid) {
+      // The fresh authorisation a reconnection asked for.
+      lesson.playAuth = auth.playAuth;
+      reconnect();
+      return;
+    }
+    load(auth.vid, auth.playAuth);
+    // After the load, which forgets the ids of a lesson before.
     if (typeof auth.lessonId === 'string') lesson.lessonId = auth.lessonId;
     if (typeof auth.classId === 'string') lesson.classId = auth.classId;
-    if (typeof auth.videoService === 'string') lesson.videoService = auth.videoService;
-    load(auth.vid, auth.playAuth);
   }
 
   function requestPlayAuth() {
@@ -158,6 +197,19 @@
   // Loads (or reloads) a video by its play authorisation and starts it.
   function load(vid, playAuth) {
     var token = ++state.loadToken;
+    endRecovery();
+    // Another lesson starts where the window says; the same one again (a retry after the
+    // stream was lost) where the student was.
+    if (String(vid) !== lesson.vid) {
+      state.lastRecovery = null;
+      // The ids of the lesson before are not this video's: reports name the video only, and
+      // the window, which knows its lesson, fills them in.
+      lesson.lessonId = '';
+      lesson.classId = '';
+      state.heldPosition = null;
+      state.lastTime = 0;
+      clearLoop(false);
+    }
     lesson.vid = String(vid);
     lesson.playAuth = String(playAuth);
     if (!video.paused) {
@@ -181,6 +233,8 @@
     state.quietPause = !video.paused;
     state.startPending = true;
     state.errorShown = false;
+    state.hadMetadata = false;
+    if (state.heldPosition !== null) state.pendingSeek = state.heldPosition;
     video.src = url;
     video.playbackRate = currentRate();
     startPlaying();
@@ -202,6 +256,14 @@
   // ---- Media element events ------------------------------------------------------------
 
   video.addEventListener('playing', function () {
+    markActivity();
+    if (state.recovery) {
+      checkRecovered();
+      return;
+    }
+    if (state.heldPosition !== null && Math.abs(video.currentTime - state.heldPosition) <= 1.5) {
+      state.heldPosition = null;
+    }
     setLoading(false);
     hideError();
     setEnded(false);
@@ -209,6 +271,7 @@
       state.startPending = false;
       bridge('playVideoStart');
     }
+    reportState('playing');
     render();
   });
   video.addEventListener('pause', function () {
@@ -219,21 +282,45 @@
     }
     if (video.ended || state.errorShown) return;
     bridge('pauseVideo', progressReport());
+    reportState('paused');
   });
   video.addEventListener('play', render);
   video.addEventListener('ended', function () {
     setEnded(true);
     render();
     bridge('playVideoEnd');
+    reportState('ended');
   });
   video.addEventListener('error', function () {
     if (!video.error || !video.getAttribute('src')) return;
+    if (state.recovery) {
+      nextReconnect();  // this try failed too
+      return;
+    }
+    // A network error of a stream whose video was found (playing, or still buffering for
+    // its start) is a drop: reconnect first.
+    if (video.error.code === 2 && (state.lastTime > 0 || state.hadMetadata) && !video.ended) {
+      beginRecovery();
+      return;
+    }
     showError(video.error.code || 4);
   });
   video.addEventListener('waiting', function () { setLoading(true); });
-  video.addEventListener('canplay', function () { setLoading(false); });
-  video.addEventListener('seeked', function () { setLoading(false); renderTime(); });
+  video.addEventListener('canplay', function () { if (!state.recovery) setLoading(false); });
+  video.addEventListener('seeked', function () {
+    renderTime();
+    if (state.recovery) return;
+    setLoading(false);
+    // Where it plays now (the desktop's media controls show the position).
+    if (!state.startPending) reportState(video.paused ? 'paused' : 'playing');
+  });
+  video.addEventListener('progress', markActivity);
   video.addEventListener('loadedmetadata', function () {
+    state.hadMetadata = true;
+    if (state.recovery && state.recoverySeek !== null) {
+      video.currentTime = state.recoverySeek;
+      state.recoverySeek = null;
+    }
     if (state.pendingSeek !== null) {
       var seconds = state.pendingSeek;
       state.pendingSeek = null;
@@ -241,11 +328,146 @@
     }
     renderTime();
   });
-  video.addEventListener('timeupdate', renderTime);
-  video.addEventListener('durationchange', renderTime);
+  video.addEventListener('timeupdate', function () {
+    if (state.loopB !== null && !state.recovery && !video.seeking && video.currentTime >= state.loopB) {
+      video.currentTime = state.loopA;
+    }
+    if (video.currentTime !== state.lastTime) {
+      if (!state.recovery) state.lastTime = video.currentTime;
+      markActivity();
+      checkRecovered();
+    }
+    renderTime();
+  });
+  video.addEventListener('durationchange', function () { renderTime(); renderLoop(); });
   video.addEventListener('progress', renderBuffered);
   video.addEventListener('volumechange', renderVolume);
   video.addEventListener('ratechange', renderRate);
+
+  // ---- A dropped stream ----------------------------------------------------------------
+
+  function markActivity() { state.lastActivity = Date.now(); }
+
+  // Playing as far as the student knows: started, not paused by anyone, not at the end.
+  function meantToPlay() {
+    return !video.paused && !video.ended && !state.errorShown && !!video.getAttribute('src');
+  }
+
+  // The watch: a video meant to play whose position and data have both stood still for
+  // STALL_MS has lost its stream (the media element itself may never say so).
+  setInterval(function () {
+    var still = Date.now() - state.lastActivity >= STALL_MS;
+    if (state.recovery) {
+      if (still) nextReconnect();  // the try under way stalled as well
+      return;
+    }
+    // A first start that is slow to come is no drop: its own errors show the panel.
+    if (!meantToPlay() || state.lastTime === 0) {
+      markActivity();
+      return;
+    }
+    if (still) beginRecovery();
+  }, WATCH_MS);
+
+  function beginRecovery() {
+    if (state.recovery || state.errorShown || !lesson.vid) return;
+    if (state.heldPosition === null) state.heldPosition = state.lastTime || video.currentTime || 0;
+    // A stream that came back only to drop again before getting anywhere is the same drop:
+    // its deadline goes on, so a network that keeps failing still ends in the error panel.
+    var deadlineAt = Date.now() + state.reconnectMs;
+    var last = state.lastRecovery;
+    if (last && state.heldPosition < last.position + RECOVERED_AFTER_S) deadlineAt = last.deadlineAt;
+    state.lastRecovery = null;
+    state.recovery = {
+      attempt: 0, timer: 0, deadlineAt: deadlineAt,
+      deadline: setTimeout(giveUp, Math.max(0, deadlineAt - Date.now()))
+    };
+    ui.reconnect.hidden = false;
+    setLoading(true);
+    renderTime();
+    reportState('stalled');
+    state.recovery.timer = setTimeout(reconnect, RECONNECT_BACKOFF_MS[0]);
+  }
+
+  function nextReconnect() {
+    var r = state.recovery;
+    if (!r || r.timer) return;
+    var delay = RECONNECT_BACKOFF_MS[Math.min(r.attempt, RECONNECT_BACKOFF_MS.length - 1)];
+    r.timer = setTimeout(reconnect, delay);
+  }
+
+  // One try: the address again from the video service (a fresh authorisation from the
+  // window when the old one has expired), then the source again at the held position.
+  function reconnect() {
+    var r = state.recovery;
+    if (!r) return;
+    r.timer = 0;
+    r.attempt += 1;
+    markActivity();
+    var token = ++state.loadToken;
+    resolveMedia(lesson.vid, lesson.playAuth).then(function (media) {
+      if (token !== state.loadToken || state.recovery !== r) return;
+      state.quietPause = !video.paused;
+      state.pendingSeek = null;
+      state.recoverySeek = state.heldPosition;
+      // The same address again: only an explicit load starts the element over.
+      if (video.src === media.url) video.load(); else video.src = media.url;
+      video.playbackRate = currentRate();
+      markActivity();
+      startPlaying();
+    }, function (e) {
+      if (token !== state.loadToken || state.recovery !== r) return;
+      if (e instanceof PlayError && e.code === ERROR.AUTH_REFUSED) {
+        bridge('getVidAndPlayAuth', undefined, onPlayAuth);
+      } else {
+        nextReconnect();
+      }
+    });
+  }
+
+  // Playing again where the student was: the reconnection is over.
+  function checkRecovered() {
+    if (!state.recovery || video.paused || video.seeking) return;
+    if (Math.abs(video.currentTime - state.heldPosition) > 1.5) return;
+    var deadlineAt = state.recovery.deadlineAt;
+    endRecovery();
+    state.lastRecovery = { position: state.heldPosition, deadlineAt: deadlineAt };
+    state.heldPosition = null;
+    state.lastTime = video.currentTime;
+    setLoading(false);
+    renderTime();
+    reportState('playing');
+  }
+
+  // What the window needs to know of the playback: whether it plays (the screen stays
+  // awake, the desktop's media controls show it) and where.
+  function reportState(name) {
+    bridge('playState', {
+      state: name,
+      time: Math.round(position() * 1000) / 1000,
+      duration: isFinite(video.duration) ? Math.round(video.duration * 1000) / 1000 : 0,
+      rate: video.playbackRate
+    });
+  }
+
+  function endRecovery() {
+    var r = state.recovery;
+    if (!r) return;
+    clearTimeout(r.timer);
+    clearTimeout(r.deadline);
+    state.recovery = null;
+    state.recoverySeek = null;
+    ui.reconnect.hidden = true;
+  }
+
+  // The deadline passed: the position goes to the window as at a pause (so a retry resumes
+  // there), then the error panel with its retry.
+  function giveUp() {
+    if (!state.recovery) return;
+    endRecovery();
+    bridge('pauseVideo', progressReport());
+    showError(ERROR.RECONNECT_FAILED);
+  }
 
   // ---- Actions -------------------------------------------------------------------------
 
@@ -277,6 +499,9 @@
       return;
     }
     if (value >= video.duration - 1) value = 0;
+    // A couple of seconds before the saved place: the sentence that was cut off is heard whole.
+    var resumeAt = value;
+    value = Math.max(0, value - RESUME_LEAD);
     // A seek to where the video already is (the resume position 0 of a lesson just
     // started) is skipped: the media pipeline gains nothing from it and can stall on it.
     if (Math.abs(video.currentTime - value) < 0.5) {
@@ -284,7 +509,7 @@
       return;
     }
     video.currentTime = value;
-    if (value >= 1) toast('已为您定位到上次观看位置 ' + formatTime(value));
+    if (resumeAt >= 1) toast('已为您定位到上次观看位置 ' + formatTime(resumeAt));
     renderTime();
   }
 
@@ -318,6 +543,60 @@
     player.setAttribute('data-rate', String(rate));
     video.playbackRate = rate;
     toast('倍速 ' + formatRate(rate));
+    bridge('setPlaybackRate', { rate: rate });  // kept for the next lessons and runs
+  }
+
+  // One step slower or faster through the offered speeds.
+  function stepRate(direction) {
+    var at = RATES.indexOf(currentRate());
+    var next = RATES[Math.min(RATES.length - 1, Math.max(0, at + direction))];
+    if (next !== currentRate()) setRate(next); else toast('倍速 ' + formatRate(next));
+  }
+
+  // The A-B loop: A where the video is, then B; playback between them repeats until cleared.
+  function setLoopA() {
+    state.loopA = video.currentTime || 0;
+    state.loopB = null;
+    renderLoop();
+    toast('循环起点 A ' + formatTime(state.loopA));
+  }
+
+  function setLoopB() {
+    if (state.loopA === null) {
+      toast('请先按 A 设置循环起点');
+      return;
+    }
+    var b = video.currentTime || 0;
+    if (b < state.loopA + LOOP_MIN) {
+      toast('循环终点须在起点之后');
+      return;
+    }
+    state.loopB = b;
+    renderLoop();
+    toast('A-B 循环 ' + formatTime(state.loopA) + ' - ' + formatTime(b));
+    video.currentTime = state.loopA;
+  }
+
+  function clearLoop(tell) {
+    var had = state.loopA !== null;
+    state.loopA = null;
+    state.loopB = null;
+    renderLoop();
+    if (tell && had) toast('已清除循环');
+  }
+
+  function renderLoop() {
+    var duration = video.duration;
+    var shown = state.loopA !== null && isFinite(duration) && duration > 0;
+    ui.loopRange.hidden = !shown;
+    if (!shown) return;
+    var end = state.loopB !== null ? state.loopB : state.loopA;
+    ui.loopRange.style.left = (state.loopA / duration) * 100 + '%';
+    ui.loopRange.style.width = Math.max(0.4, ((end - state.loopA) / duration) * 100) + '%';
+  }
+
+  function toggleHelp(show) {
+    ui.help.hidden = show === undefined ? !ui.help.hidden : !show;
   }
 
   function fullscreenElement() {
@@ -389,7 +668,7 @@
 
   function renderTime() {
     var duration = isFinite(video.duration) ? video.duration : 0;
-    var current = state.scrubbing ? state.scrubTime : video.currentTime || 0;
+    var current = state.scrubbing ? state.scrubTime : position();
     ui.current.textContent = formatTime(current);
     ui.duration.textContent = formatTime(duration);
     var fraction = duration > 0 ? Math.min(1, current / duration) : 0;
@@ -445,6 +724,7 @@
   }
 
   function showError(code) {
+    endRecovery();
     state.errorShown = true;
     state.startPending = false;
     setLoading(false);
@@ -458,6 +738,7 @@
       video.pause();
     }
     bridge('playError', { error_code: code });
+    reportState('stopped');
   }
 
   function hideError() {
@@ -610,6 +891,22 @@
       toggleFullscreen();
     } else if (key === 'm' || key === 'M') {
       toggleMute();
+    } else if (key === '[') {
+      stepRate(-1);
+    } else if (key === ']') {
+      stepRate(1);
+    } else if (key === '=') {
+      setRate(1);
+    } else if (key === 'a' || key === 'A') {
+      setLoopA();
+    } else if (key === 'b' || key === 'B') {
+      setLoopB();
+    } else if (key === 'c' || key === 'C') {
+      clearLoop(true);
+    } else if (key === '?') {
+      toggleHelp();
+    } else if (key === 'Escape' && !ui.help.hidden) {
+      toggleHelp(false);
     } else {
       handled = false;
     }
@@ -641,6 +938,17 @@
     if (!state.errorShown && video.paused) {
       if (video.ended) replayFromStart(); else startPlaying();
     }
+  };
+  // The desktop's play/pause key.
+  window.playerToggle = function () {
+    togglePlay();
+  };
+  // Moves to exactly this position (chosen on the desktop's media controls).
+  window.playerSeekTo = function (seconds) {
+    var value = Number(seconds);
+    if (!isFinite(value) || value < 0 || !isFinite(video.duration) || state.recovery) return;
+    video.currentTime = Math.min(value, video.duration);
+    renderTime();
   };
   // Jumps to a position in seconds (the resume position after a start).
   window.seek = function (seconds) {

@@ -50,6 +50,6 @@ constexpr UINT WM_LOGIN_ANSWER = 1090;
 constexpr UINT WM_SMS_ANSWER = 1091;
 
 // Bridge calls from page script (browser control -> host window, sent); the numbers
-// of the thirteen names live in the browser module's JsFunctionTable.
+// of the names live in the browser module's JsFunctionTable.
 constexpr UINT WM_JS_FIRST = 1524;
-constexpr UINT WM_JS_LAST = 1536;
+constexpr UINT WM_JS_LAST = 1538;

@@ -53,12 +53,22 @@ std::wstring ScriptGetPlayCurrentTime(const std::string& lessonId, const std::st
          L"')";
 }
 
+std::wstring ScriptPlayerSeekTo(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return L"playerSeekTo('" + Utf8ToWide(text) + L"')";
+}
+
 std::wstring ScriptSetPrismPlayerSize(int width, int height) {
   return L"setPrismPlayerSize('" + std::to_wstring(width) + L"','" + std::to_wstring(height) + L"')";
 }
 
-std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
-                           const std::string& lessonId, const std::string& classId) {
+namespace {
+
+std::string PlayAuthAnswerWith(const std::string& vid, const std::string& playAuth, int width, int height,
+                               const std::string& lessonId, const std::string& classId,
+                               const PageOptions* options) {
   rapidjson::StringBuffer buffer;
   rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
   writer.StartObject();
@@ -74,8 +84,26 @@ std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, 
   writer.String(lessonId);
   writer.Key("classId");
   writer.String(classId);
+  if (options) {
+    writer.Key("reconnectMs");
+    writer.Int(options->reconnectMs);
+    writer.Key("playbackRate");
+    writer.Double(options->playbackRate);
+  }
   writer.EndObject();
   return buffer.GetString();
+}
+
+}  // namespace
+
+std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
+                           const std::string& lessonId, const std::string& classId) {
+  return PlayAuthAnswerWith(vid, playAuth, width, height, lessonId, classId, nullptr);
+}
+
+std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
+                           const std::string& lessonId, const std::string& classId, const PageOptions& options) {
+  return PlayAuthAnswerWith(vid, playAuth, width, height, lessonId, classId, &options);
 }
 
 namespace {

@@ -19,11 +19,23 @@ std::wstring ScriptSetPrismPlayerSize(int width, int height);
 inline constexpr const wchar_t* kScriptPlayerReplay = L"playerReplay()";
 inline constexpr const wchar_t* kScriptPlayerPause = L"playerPause()";
 inline constexpr const wchar_t* kScriptPlayerPlay = L"playerPlay()";
+// Plays when paused, pauses when playing (the desktop's play/pause key).
+inline constexpr const wchar_t* kScriptPlayerToggle = L"playerToggle()";
+// Moves to exactly `seconds` (a position the desktop's media controls chose).
+std::wstring ScriptPlayerSeekTo(double seconds);
 
 // The answer to "getVidAndPlayAuth": {"vid":..,"playAuth":..,"width":"<w>px","height":"<h>px",
 // "lessonId":..,"classId":..}. The page sends the two ids back with its pause reports.
 std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
                            const std::string& lessonId, const std::string& classId);
+// The same with what the page is told besides: "reconnectMs" (how long it tries to reconnect
+// a dropped stream) and "playbackRate" (the student's kept speed), after the six members.
+struct PageOptions {
+  int reconnectMs = 30000;
+  double playbackRate = 1;
+};
+std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
+                           const std::string& lessonId, const std::string& classId, const PageOptions& options);
 
 // "setPlayCurrentTime" and "pauseVideo": the position in whole seconds (a missing or
 // non-numeric "time" is 0; fractions are cut, never rounded) and the three ids.

@@ -10,7 +10,10 @@
 #include "platform/Messages.h"
 #include "playback/OnlinePlayer.h"
 #include "playback/OverlayLayout.h"
+#include "playback/PlayState.h"
+#include "playback/PlayerDesktop.h"
 #include "playback/PlaybackMessages.h"
+#include "playback/PlaybackPrefs.h"
 #include "playback/PlayerCatalogue.h"
 #include "playback/PlayerScripts.h"
 #include "playback/PlayerServices.h"
@@ -30,6 +33,11 @@ constexpr UINT WM_PLAYER_DESTROY = 1096;
 // The page never answered "getPlayCurrentTime" before a switch: play the new lesson anyway.
 constexpr UINT kPlayerSwitchTimer = 1081;
 constexpr UINT kPlayerSwitchLimitMs = 3000;
+// After leaving full screen the windowed place is checked again a few times: a window
+// manager that fullscreened the window itself restores its own idea of the place after ours.
+constexpr UINT kPlayerWindowedAgainTimer = 1082;
+constexpr UINT kPlayerWindowedAgainMs = 250;
+constexpr int kPlayerWindowedAgainTimes = 4;
 constexpr UINT kVirtualKeyI = 73;
 // A replay from the end panel starts, and is remembered, at the beginning.
 const std::string kReplayFrom = "0";
@@ -83,6 +91,18 @@ void VideoPlayDlg::InitWindow() {
   m_titleWnd->ShowWindow(true, false);
   m_rightWnd->ShowWindow(false, false);
   m_errorWnd->ShowWindow(false, false);
+  PlayerDesktop::Commands commands;
+  commands.play = [this] { RunScript(kScriptPlayerPlay); };
+  commands.pause = [this] { RunScript(kScriptPlayerPause); };
+  commands.playPause = [this] { RunScript(kScriptPlayerToggle); };
+  commands.next = [this] { m_rightWnd->PlayNext(); };
+  commands.previous = [this] { m_rightWnd->PlayPrevious(); };
+  commands.seekTo = [this](double seconds) { RunScript(ScriptPlayerSeekTo(seconds)); };
+  commands.raise = [this] {
+    ShowWindow(true, true);
+    BringToFront();
+  };
+  m_desktop = std::make_unique<PlayerDesktop>(std::move(commands));
   SetLessonTitle(m_title);
   RegisterHotKey(kPlayerHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, kVirtualKeyI);
 }
@@ -92,6 +112,7 @@ void VideoPlayDlg::SetLessonTitle(const std::string& title) {
   SetWindowText(W(title));
   SetCurrentPlayerTitle(W(title));
   m_titleWnd->SetTitle(W(title));
+  if (m_desktop) m_desktop->SetLesson(m_lessonId, AnsiToUtf8(title));
 }
 
 void VideoPlayDlg::RunScript(const std::wstring& script) {
@@ -100,7 +121,17 @@ void VideoPlayDlg::RunScript(const std::wstring& script) {
 
 // ---- Overlays ---------------------------------------------------------------------------
 
-void VideoPlayDlg::LayoutOverlays() { LayoutOverlays(GetWindowRect()); }
+void VideoPlayDlg::LayoutOverlays() {
+  const CDuiRect rc = GetWindowRect();
+  if (!m_fullScreen && !CoversScreen(rc)) m_windowedRect = rc;
+  LayoutOverlays(rc);
+}
+
+bool VideoPlayDlg::CoversScreen(const CDuiRect& rc) const {
+  HostRect area = GetHost().GetWorkArea();
+  return rc.left <= area.x && rc.top <= area.y && rc.right >= area.x + area.width &&
+         rc.bottom >= area.y + area.height;
+}
 
 void VideoPlayDlg::LayoutOverlays(const CDuiRect& rc) {
   OverlayLayout layout = ComputeOverlayLayout(rc);
@@ -194,6 +225,10 @@ void VideoPlayDlg::OnBridgeCall(UINT msg, const JsCallMessage& call) {
     OnMouseMove();
   } else if (name == L"pauseVideo") {
     OnProgress(call.params, true);
+  } else if (name == L"playState") {
+    OnPlayState(call.params);
+  } else if (name == L"setPlaybackRate") {
+    OnSetPlaybackRate(call.params);
   }
 }
 
@@ -204,12 +239,38 @@ void VideoPlayDlg::AnswerPlayAuth(const JsResponder& responder) {
   auto fetch = GetPlayerServices().fetchPlayAuth;
   RunPlayerTask(m_hWnd, [this, vid, lessonId, classId, fetch, responder]() -> std::function<void()> {
     std::string auth = fetch ? fetch(vid) : "";
-    return [this, vid, lessonId, classId, auth, responder] {
+    PageOptions options{PlayerReconnectMs(), LoadPlaybackRate()};
+    return [this, vid, lessonId, classId, auth, responder, options] {
       m_playAuth = auth;
       CDuiRect rc = GetWindowRect();
-      std::string answer = PlayAuthAnswer(vid, auth, rc.GetWidth(), rc.GetHeight(), lessonId, classId);
+      std::string answer = PlayAuthAnswer(vid, auth, rc.GetWidth(), rc.GetHeight(), lessonId, classId, options);
       if (responder) responder(200, Utf8ToWide(answer));
     };
+  });
+}
+
+void VideoPlayDlg::OnPlayState(const std::wstring& params) {
+  std::optional<PlayStateReport> report = ParsePlayState(params);
+  if (!report) {
+    LogError(L"VideoPlayDlg playState not understood: " + params + L"\n");
+    return;
+  }
+  LogNormal(L"VideoPlayDlg playState " + Utf8ToWide(PlayStateName(report->state)) + L" vid:" + W(m_vid) +
+            L" time:" + std::to_wstring(static_cast<int64_t>(report->seconds)) + L"\n");
+  if (m_desktop) m_desktop->OnPlayState(*report);
+}
+
+void VideoPlayDlg::OnSetPlaybackRate(const std::wstring& params) {
+  std::optional<double> rate = ParsePlaybackRate(params);
+  if (!rate) {
+    LogError(L"VideoPlayDlg setPlaybackRate refused: " + params + L"\n");
+    return;
+  }
+  // Kept off the main thread: the settings store is a file.
+  const double chosen = *rate;
+  RunPlayerTask(m_hWnd, [chosen]() -> std::function<void()> {
+    if (!StorePlaybackRate(chosen)) LogError(L"playback rate not kept\n");
+    return nullptr;
   });
 }
 
@@ -366,6 +427,7 @@ void VideoPlayDlg::OnDrag(const std::wstring& params) {
   } else if (*drag == 1 && !m_fullScreen) {
     // The page reports drag 1 only while its left button is held.
     if (cursor.x == m_lastCursor.x && cursor.y == m_lastCursor.y) return;
+    KillTimer(m_hWnd, kPlayerWindowedAgainTimer);  // the student places the window now
     CDuiRect rc = GetWindowRect();
     int dx = cursor.x - m_lastCursor.x;
     int dy = cursor.y - m_lastCursor.y;
@@ -384,7 +446,11 @@ void VideoPlayDlg::OnPageClick() {
 
 void VideoPlayDlg::EnterFullScreen() {
   if (m_fullScreen) return;
-  m_savedRect = GetWindowRect();
+  KillTimer(m_hWnd, kPlayerWindowedAgainTimer);
+  // The engine may have made the window cover the screen before the page said so: then the
+  // place to come back to is the last windowed one.
+  const CDuiRect now = GetWindowRect();
+  m_savedRect = CoversScreen(now) && !m_windowedRect.IsEmpty() ? m_windowedRect : now;
   HostRect area = GetHost().GetWorkArea();
   MoveWindow({area.x, area.y, area.x + area.width, area.y + area.height});
   LayoutOverlays();
@@ -394,10 +460,12 @@ void VideoPlayDlg::EnterFullScreen() {
 
 void VideoPlayDlg::LeaveFullScreen() {
   if (!m_fullScreen) return;
+  m_fullScreen = false;
   MoveWindow(m_savedRect);
   LayoutOverlays();
   m_titleWnd->ShowButtons(true);
-  m_fullScreen = false;
+  m_windowedAgain = kPlayerWindowedAgainTimes;
+  SetTimer(m_hWnd, kPlayerWindowedAgainTimer, kPlayerWindowedAgainMs);
 }
 
 // ---- Switching and closing -------------------------------------------------------------
@@ -456,6 +524,8 @@ LRESULT VideoPlayDlg::OnDestroy(UINT msg, WPARAM wParam, LPARAM lParam, bool& bH
   if (m_browser) m_browser->CloseAllBrowser();
   m_browser = nullptr;
   m_runScript = nullptr;
+  // The screen may sleep again and the media controls forget the player.
+  m_desktop.reset();
   return WindowImplBase::OnDestroy(msg, wParam, lParam, bHandled);
 }
 
@@ -555,6 +625,7 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
       if (auto* learned = PayloadAs<std::string>(payload)) m_pendingDuration = *learned;
       return 0;
     case WM_PLAYER_MOVE_TO: {
+      KillTimer(m_hWnd, kPlayerWindowedAgainTimer);
       CDuiRect rc = GetWindowRect();
       int left = static_cast<int>(wParam);
       int top = static_cast<int>(lParam);
@@ -584,6 +655,14 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
           m_switchReplayed = true;
           ReplayWithFreshAuth();
         }
+      } else if (wParam == kPlayerWindowedAgainTimer) {
+        const CDuiRect rc = GetWindowRect();
+        if (!m_fullScreen && (rc.left != m_savedRect.left || rc.top != m_savedRect.top ||
+                              rc.GetWidth() != m_savedRect.GetWidth() || rc.GetHeight() != m_savedRect.GetHeight())) {
+          MoveWindow(m_savedRect);
+          LayoutOverlays();
+        }
+        if (m_fullScreen || --m_windowedAgain <= 0) KillTimer(m_hWnd, kPlayerWindowedAgainTimer);
       } else if (wParam == kPlayerFullScreenClickTimer) {
         KillTimer(m_hWnd, kPlayerFullScreenClickTimer);
       } else {

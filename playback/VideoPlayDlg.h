@@ -17,6 +17,7 @@
 #include "ui/WindowImplBase.h"
 
 class CefNativeControl;
+class PlayerDesktop;
 class VideoErrorDlg;
 class VideoPlayEndDlg;
 class VideoRightDlg;
@@ -63,6 +64,8 @@ class VideoPlayDlg : public WindowImplBase {
   VideoRightDlg* GetRightWindow() const { return m_rightWnd.get(); }
   VideoPlayEndDlg* GetEndWindow() const { return m_endWnd.get(); }
   VideoErrorDlg* GetErrorWindow() const { return m_errorWnd.get(); }
+  // The screen kept awake and the media controls; none before the window exists.
+  PlayerDesktop* GetDesktop() const { return m_desktop.get(); }
 
  protected:
   std::wstring GetSkinFile() override { return L"video_play_dlg.xml"; }
@@ -79,6 +82,7 @@ class VideoPlayDlg : public WindowImplBase {
   void RunScript(const std::wstring& script);
   void LayoutOverlays();
   void LayoutOverlays(const CDuiRect& rc);
+  bool CoversScreen(const CDuiRect& rc) const;
   void ShowPlayingOverlays();
   void HideOverlays();
   void ShowButtonsUnlessFullScreen();
@@ -89,6 +93,8 @@ class VideoPlayDlg : public WindowImplBase {
   void OnProgressReported(bool accepted, const ProgressReport& report, bool pause, int64_t kept);
   void AfterCurrentTime();
   void ReplayWithFreshAuth();
+  void OnPlayState(const std::wstring& params);
+  void OnSetPlaybackRate(const std::wstring& params);
   void OnPlayStart();
   void OnPlayEnd();
   void OnPlayError(const std::wstring& params);
@@ -125,6 +131,7 @@ class VideoPlayDlg : public WindowImplBase {
   std::unique_ptr<VideoRightDlg> m_rightWnd;
   std::unique_ptr<VideoPlayEndDlg> m_endWnd;
   std::unique_ptr<VideoErrorDlg> m_errorWnd;
+  std::unique_ptr<PlayerDesktop> m_desktop;
 
   bool m_fullScreen = false;
   bool m_ended = false;
@@ -137,5 +144,7 @@ class VideoPlayDlg : public WindowImplBase {
   bool m_mouseLeft = false;
   bool m_destroying = false;
   CDuiRect m_savedRect;
+  CDuiRect m_windowedRect;  // the last place the window had out of full screen
+  int m_windowedAgain = 0;
   CDuiPoint m_lastCursor;
 };

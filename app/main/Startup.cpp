@@ -44,6 +44,7 @@
 #include "skin/LoadSkin.h"
 #include "study/CourseCatalogue.h"
 #include "study/DownloadCenter.h"
+#include "study/DownloadSleepGuard.h"
 #include "ui/Control.h"
 #include "ui/Dialogs.h"
 #include "web/WebRouterListenThread.h"
@@ -194,6 +195,8 @@ bool RunWindows() {
   // The student's downloads: every main window of this run shows them, and the player's
   // side panel starts a lesson's download through them.
   DownloadCenter downloads;
+  // While a download runs the computer does not suspend under it.
+  DownloadSleepGuard sleepGuard(downloads);
   CourseCatalogue catalogue;
   InstallMainWindowLink(&downloads, &catalogue);
   InstallPlayerLink();

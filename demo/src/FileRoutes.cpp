@@ -92,7 +92,16 @@ void InstallFileRoutes(httplib::Server& server, Context& context) {
             return;
         }
         const fs::path path = assets / "media" / std::string(req.matches[1]);
-        if (!ServeFile(req, res, path, ContentTypeFor(path), rate)) res.status = 404;
+        const MediaFault fault = context.hooks.Media();
+        if (fault.bytesPerSecond > 0 && rate == 0) rate = fault.bytesPerSecond;
+        // The media fault is asked again before every piece, so that a cut stops an answer
+        // already under way, as a dropped network does.
+        Context* hooks = &context;
+        auto cutAt = [hooks](std::uint64_t offset) {
+            const MediaFault now = hooks->hooks.Media();
+            return now.cut && offset >= now.cutAfter;
+        };
+        if (!ServeFile(req, res, path, ContentTypeFor(path), rate, cutAt)) res.status = 404;
     });
     server.Options("/(media/.*|video/resolve)", [](const httplib::Request& req, httplib::Response& res) {
         AllowLocalPage(req, res);

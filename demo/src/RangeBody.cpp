@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <charconv>
 #include <chrono>
 #include <memory>
@@ -16,6 +18,7 @@ namespace demo {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
+constexpr size_t kMinSlowChunk = 4 * 1024;
 
 bool ParseNumber(std::string_view text, std::uint64_t& value) {
     if (text.empty() || text.size() > 19) return false;
@@ -104,7 +107,12 @@ void ServeRanged(const httplib::Request& req, httplib::Response& res, std::uint6
         static_cast<size_t>(range.length), contentType,
         [reader = std::move(reader), range, bytesPerSecond, start](size_t offset, size_t length,
                                                                    httplib::DataSink& sink) {
-            std::vector<char> buffer(std::min(length, kChunk));
+            // A slowed answer goes in pieces of about an eighth of a second, so that what a
+            // client has received follows the rate closely (and a cut takes effect at once).
+            const size_t piece = bytesPerSecond > 0
+                                     ? std::clamp<size_t>(static_cast<size_t>(bytesPerSecond / 8), kMinSlowChunk, kChunk)
+                                     : kChunk;
+            std::vector<char> buffer(std::min(length, piece));
             if (!reader(range.first + offset, buffer.data(), buffer.size())) return false;
             if (bytesPerSecond > 0) {
                 const auto due = start + std::chrono::microseconds((offset + buffer.size()) * 1000000ull / bytesPerSecond);
@@ -115,12 +123,13 @@ void ServeRanged(const httplib::Request& req, httplib::Response& res, std::uint6
 }
 
 bool ServeFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& path,
-               const std::string& contentType, std::uint64_t bytesPerSecond) {
+               const std::string& contentType, std::uint64_t bytesPerSecond, CutCheck cutAt) {
     auto file = std::make_shared<FileHandle>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (file->get() < 0 || ::fstat(file->get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     ServeRanged(req, res, static_cast<std::uint64_t>(st.st_size), contentType,
-                [file](std::uint64_t offset, char* buffer, size_t length) {
+                [file, cutAt = std::move(cutAt)](std::uint64_t offset, char* buffer, size_t length) {
+                    if (cutAt && cutAt(offset)) return false;
                     size_t done = 0;
                     while (done < length) {
                         const ssize_t n = ::pread(file->get(), buffer + done, length - done,

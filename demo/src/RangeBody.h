@@ -31,10 +31,14 @@ RangeKind ParseRange(std::string_view header, std::uint64_t size, ByteRange& ran
 void ServeRanged(const httplib::Request& req, httplib::Response& res, std::uint64_t size,
                  const std::string& contentType, ChunkReader reader, std::uint64_t bytesPerSecond = 0);
 
-// Serves a regular file with ranges, optionally slowed to `bytesPerSecond`; false (and
-// nothing set) when it cannot be opened.
+// Whether an answer is to be cut off (its connection closed) before the piece that starts
+// at byte `offset` of the file: a network drop, for tests.
+using CutCheck = std::function<bool(std::uint64_t offset)>;
+
+// Serves a regular file with ranges, optionally slowed to `bytesPerSecond` and cut off where
+// `cutAt` says; false (and nothing set) when it cannot be opened.
 bool ServeFile(const httplib::Request& req, httplib::Response& res, const std::filesystem::path& path,
-               const std::string& contentType, std::uint64_t bytesPerSecond = 0);
+               const std::string& contentType, std::uint64_t bytesPerSecond = 0, CutCheck cutAt = {});
 
 std::string ContentTypeFor(const std::filesystem::path& path);
 

@@ -42,8 +42,30 @@ bool TestHooks::AnswerCanned(const httplib::Request& req, httplib::Response& res
     return true;
 }
 
+MediaFault TestHooks::Media() const {
+    if (!m_enabled) return {};
+    std::lock_guard lock(m_mutex);
+    return m_media;
+}
+
 void TestHooks::Install(httplib::Server& server) {
     if (!m_enabled) return;
+    server.Post("/__test/media", [this](const httplib::Request& req, httplib::Response& res) {
+        rapidjson::Document doc;
+        doc.Parse(req.body.c_str(), req.body.size());
+        auto count = [&](const char* key) {
+            return doc.HasMember(key) && doc[key].IsUint64() ? doc[key].GetUint64() : 0;
+        };
+        if (doc.HasParseError() || !doc.IsObject()) {
+            res.status = 400;
+            res.set_content("expected {\"bytesPerSecond\", \"cutAfter\"}", "text/plain");
+            return;
+        }
+        MediaFault fault{count("bytesPerSecond"), doc.HasMember("cutAfter"), count("cutAfter")};
+        std::lock_guard lock(m_mutex);
+        m_media = fault;
+        res.set_content("{}", "application/json");
+    });
     server.Post("/__test/canned", [this](const httplib::Request& req, httplib::Response& res) {
         rapidjson::Document doc;
         doc.Parse(req.body.c_str(), req.body.size());
@@ -66,6 +88,7 @@ void TestHooks::Install(httplib::Server& server) {
         std::lock_guard lock(m_mutex);
         m_canned.clear();
         m_requests.clear();
+        m_media = {};
         res.set_content("{}", "application/json");
     });
     server.Get("/__test/requests", [this](const httplib::Request&, httplib::Response& res) {

@@ -265,7 +265,7 @@ class CourseBrowserTest : public ::testing::Test {
 
 TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions) {
   // A hidden question page gives its web process back after this long (minutes by default).
-  m_session.SetProgramEnvironment("TAVO_QUESTION_RELEASE_MS", "1500");
+  m_session.SetProgramEnv("TAVO_QUESTION_RELEASE_MS", "1500");
   std::string main = SignIn("lixiaoming", "xm123456", "course");
   ASSERT_FALSE(main.empty());
   // No remembered class on a fresh computer: the first leaf is selected and shown.

@@ -55,15 +55,14 @@ class E2eSession {
   bool Start();
   const std::string& error() const { return m_error; }
 
-  // Programs launched from now on get NAME=VALUE in their environment.
-  void SetProgramEnvironment(const std::string& name, const std::string& value) {
-    m_programEnvironment.push_back(name + "=" + value);
-  }
   // Programs launched from now on use this session bus (and the accessibility bus it
   // starts) in place of the keyring's own; the keyring moves to it.
   void UseSessionBus(const std::string& address);
   // Why the programs have no keyring (what is not installed), or empty.
   const std::string& NoKeyring() const { return m_noKeyring; }
+  // Programs launched from now on get `name`=`value` in their environment (a setting the
+  // test needs, as TAVO_PLAYER_RECONNECT_MS).
+  void SetProgramEnv(const std::string& name, const std::string& value) { m_programEnv.push_back(name + "=" + value); }
   // Starts tavo against the session's demo school, web port and folders.
   TavoRun Launch(const std::vector<std::string>& extraArgs = {});
   // The exit status once the process has ended within `limit`; none otherwise.
@@ -142,7 +141,7 @@ class E2eSession {
   int m_webPort = 0;
   std::vector<pid_t> m_started;
   std::string m_sessionBus;
-  std::vector<std::string> m_programEnvironment;
+  std::vector<std::string> m_programEnv;
   std::unique_ptr<testsupport::PrivateKeyring> m_keyring;
   std::string m_noKeyring;
   std::string m_error;

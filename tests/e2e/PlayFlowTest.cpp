@@ -6,16 +6,19 @@
 // once the fault is gone; a question reaches the school, or says it did not.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,7 @@
 #include "E2eSession.h"
 #include "FlowSteps.h"
 #include "SessionTest.h"
+#include "support/ChildProcess.h"
 #include "support/Waiting.h"
 
 namespace {
@@ -402,6 +406,191 @@ TEST_F(PlayFlowTest, VideoServiceFaultShowsTheErrorPanelAndRetryPlaysOnceItIsGon
       20s, 200ms))
       << "the error panel stayed";
   EXPECT_TRUE(PictureMoves(1)) << "the video does not play after the retry";
+}
+
+// The seconds of the first "playState <state>" line of `vid` logged after byte `from`; -1
+// when none comes within `limit`.
+int PlayStateAt(E2eSession& session, const std::string& state, const std::string& vid, size_t from,
+                std::chrono::milliseconds limit) {
+  const std::regex line("VideoPlayDlg playState " + state + " vid:" + vid + " time:([0-9]+)");
+  std::smatch match;
+  std::string log;
+  const bool found = WaitUntil(
+      [&] {
+        log = session.BrowserLog();
+        return log.size() > from &&
+               std::regex_search(log.cbegin() + static_cast<std::ptrdiff_t>(from), log.cend(), match, line);
+      },
+      limit, 100ms);
+  return found ? std::atoi(match[1].str().c_str()) : -1;
+}
+
+// The player's lines of the log (what the page reported), to show what happened.
+std::string PlayerTrail(E2eSession& session) {
+  std::string trail;
+  std::string line;
+  std::istringstream log(session.BrowserLog());
+  while (std::getline(log, line)) {
+    if (line.find("VideoPlayDlg play") != std::string::npos) trail += line + "\n";
+  }
+  return trail;
+}
+
+TEST_F(PlayFlowTest, ADroppedStreamReconnectsWhereTheStudentWasOrEndsInTheErrorPanel) {
+  // The network drops where the media reaches byte 131072 (about 5 s into the lesson; it
+  // comes a little faster than it plays, so the lesson starts before); the page gives up
+  // reconnecting after 15 s.
+  m_session.SetProgramEnv("TAVO_PLAYER_RECONNECT_MS", "15000");
+  const std::string open = R"({"bytesPerSecond":32000})";
+  const std::string cut = R"({"bytesPerSecond":32000,"cutAfter":131072})";
+  m_session.DemoPost("/__test/media", cut);
+  TavoRun run;
+  SignInAndPlay(run, 0, "v110101");
+  if (HasFatalFailure()) return;
+
+  // The network drops: the spinner and its notice, no error panel.
+  size_t from = 0;
+  const int stalledAt = PlayStateAt(m_session, "stalled", "v110101", from, 40s);
+  ASSERT_GE(stalledAt, 1) << "the page did not notice the drop:\n" << PlayerTrail(m_session);
+  const Rect notice{CentreX(m_box) - 110, CentreY(m_box) + 30, 220, 30};
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-reconnecting.png"), notice, kWhite, 60) >=
+               40;
+      },
+      10s, 200ms))
+      << "no reconnecting notice under the spinner";
+  EXPECT_EQ(m_session.BrowserLog().find("VideoPlayDlg playError", from), std::string::npos);
+
+  // The network comes back: playback goes on where it stopped, not from 0.
+  from = m_session.BrowserLog().size();
+  m_session.DemoPost("/__test/media", open);
+  const int resumedAt = PlayStateAt(m_session, "playing", "v110101", from, 30s);
+  ASSERT_GE(resumedAt, stalledAt - 1) << "resumed at " << resumedAt << " after a drop at " << stalledAt << ":\n"
+                                      << PlayerTrail(m_session);
+  EXPECT_LE(resumedAt, stalledAt + 2);
+  EXPECT_EQ(m_session.BrowserLog().find("VideoPlayDlg playError", from), std::string::npos);
+  EXPECT_EQ(m_session.BrowserLog().find("VideoPlayDlg playVideoStart", from), std::string::npos)
+      << "a reconnection is no new start (the window would seek back)";
+
+  // The next lesson: its network drops the same way and stays down. After the deadline the
+  // error panel shows, and the school has the position the student had reached.
+  ASSERT_TRUE(ShowOverlays()) << "the side panel did not show";
+  m_session.DemoPost("/__test/media", cut);
+  from = m_session.BrowserLog().size();
+  ClickSide(kNextRow);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return E2eSession::CountPixelsNear(m_session.Screenshot("e2e-play-reconnected.png"), notice, kWhite, 60) <
+               10;
+      },
+      10s, 200ms))
+      << "the reconnecting notice stayed";
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110102", 60s, from)) << PlayerTrail(m_session);
+  const int droppedAt = PlayStateAt(m_session, "stalled", "v110102", from, 40s);
+  ASSERT_GE(droppedAt, 1) << PlayerTrail(m_session);
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playError vid:v110102 code:4006", 40s, from))
+      << PlayerTrail(m_session);
+  const Rect panel = ErrorPanel(m_box);
+  EXPECT_TRUE(m_session.WaitForColour(RetryButton(panel), e2e::kAccent, 3000, 20s)) << "no retry button";
+  m_session.Screenshot("e2e-play-reconnect-failed.png");
+  const std::string requests = m_session.DemoRequests();
+  EXPECT_NE(requests.find("learnedDuration=" + std::to_string(droppedAt) + "&lessonId=110102"), std::string::npos)
+      << requests;
+}
+
+// A helper program the test runs (a bus daemon, a bus monitor) with its output in a file,
+// ended with the test.
+class Helper {
+ public:
+  Helper(const std::vector<std::string>& argv, const std::filesystem::path& output) {
+    const pid_t parent = getpid();
+    m_pid = fork();
+    if (m_pid == 0) {
+      TieChildToTestProcess(parent);
+      const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd >= 0) dup2(fd, STDOUT_FILENO);
+      std::vector<char*> args;
+      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+  }
+  ~Helper() { EndChildProcess(m_pid); }
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+
+ private:
+  pid_t m_pid = -1;
+};
+
+// What `gdbus call` answers on `bus`, with its error output.
+std::string Gdbus(const std::string& bus, const std::string& arguments) {
+  std::string out;
+  FILE* pipe = popen(("gdbus call --address '" + bus + "' " + arguments + " 2>&1").c_str(), "r");
+  if (!pipe) return out;
+  char buffer[512];
+  while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
+  pclose(pipe);
+  return out;
+}
+
+// The desktop's side of the player, through the real program on a private session bus:
+// the media controls show the lesson and steer it, the screen saver is asked not to blank
+// the screen while it plays, and the player leaves the media controls when it closes.
+TEST_F(PlayFlowTest, TheDesktopsMediaControlsSteerThePlayerAndTheScreenStaysAwake) {
+  if (std::system("command -v dbus-daemon >/dev/null && command -v gdbus >/dev/null && "
+                  "command -v dbus-monitor >/dev/null") != 0)
+    GTEST_SKIP() << "dbus-daemon, gdbus or dbus-monitor missing";
+  const std::filesystem::path socket = m_session.root() / "desktop-bus";
+  const std::string bus = "unix:path=" + socket.string();
+  Helper daemon({"dbus-daemon", "--session", "--nofork", "--nosyslog", "--address=" + bus},
+                m_session.root() / "desktop-bus.out");
+  ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(socket); }, 10s, 50ms)) << "no bus";
+  const std::filesystem::path watched = m_session.root() / "screensaver-calls.txt";
+  Helper monitor({"dbus-monitor", "--address", bus, "interface='org.freedesktop.ScreenSaver'"}, watched);
+  m_session.UseSessionBus(bus);
+
+  TavoRun run;
+  SignInAndPlay(run, 0, "v110101");
+  if (HasFatalFailure()) return;
+  const std::string player = "--dest org.mpris.MediaPlayer2.tavo --object-path /org/mpris/MediaPlayer2 ";
+  const std::string get = player + "--method org.freedesktop.DBus.Properties.Get org.mpris.MediaPlayer2.Player ";
+  std::string metadata;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        metadata = Gdbus(bus, get + "Metadata");
+        return metadata.find("片段阅读：主旨概括题") != std::string::npos;
+      },
+      20s, 200ms))
+      << metadata;
+  EXPECT_NE(metadata.find("/org/tavo/Tavo/track/110101"), std::string::npos) << metadata;
+  EXPECT_NE(Gdbus(bus, get + "PlaybackStatus").find("Playing"), std::string::npos);
+  EXPECT_TRUE(WaitUntil([&] { return ReadText(watched).find("member=Inhibit") != std::string::npos; }, 20s, 200ms))
+      << "the screen saver was not asked while the lesson plays:\n"
+      << ReadText(watched);
+
+  // The media panel's play/pause pauses the lesson, and the position it shows stands.
+  size_t from = m_session.BrowserLog().size();
+  Gdbus(bus, player + "--method org.mpris.MediaPlayer2.Player.PlayPause");
+  ASSERT_GE(PlayStateAt(m_session, "paused", "v110101", from, 20s), 0) << PlayerTrail(m_session);
+  EXPECT_TRUE(WaitUntil([&] { return Gdbus(bus, get + "PlaybackStatus").find("Paused") != std::string::npos; },
+                        10s, 200ms));
+  from = m_session.BrowserLog().size();
+  Gdbus(bus, player + "--method org.mpris.MediaPlayer2.Player.PlayPause");
+  EXPECT_GE(PlayStateAt(m_session, "playing", "v110101", from, 20s), 0) << PlayerTrail(m_session);
+
+  ClosePlayer();
+  if (HasFatalFailure()) return;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return Gdbus(bus, "--dest org.freedesktop.DBus --object-path /org/freedesktop/DBus "
+                          "--method org.freedesktop.DBus.NameHasOwner org.mpris.MediaPlayer2.tavo")
+                   .find("false") != std::string::npos;
+      },
+      20s, 200ms))
+      << "the closed player stayed on the media controls";
 }
 
 TEST_F(PlayFlowTest, AQuestionFromThePlayerReachesTheSchoolOrSaysItDidNot) {

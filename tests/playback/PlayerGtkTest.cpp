@@ -205,7 +205,7 @@ class PlayerGtkTest : public ::testing::Test {
 };
 
 TEST_F(PlayerGtkTest, PlaysPausesReportsSwitchesAndCloses) {
-  OpenOnlinePlayer("1101", Lesson("1", "2"));
+  OpenOnlinePlayer("1101", Lesson("1", "4"));
   auto* player = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindOnlinePlayer()));
   ASSERT_NE(player, nullptr);
   HWND hwnd = player->GetHWND();
@@ -223,12 +223,20 @@ TEST_F(PlayerGtkTest, PlaysPausesReportsSwitchesAndCloses) {
   double first = CurrentTime(view);
   ASSERT_TRUE(RunFor([&] { return CurrentTime(view) > first + 0.5; }, 10000))
       << "the position does not advance";
-  EXPECT_GE(first, 1.5);  // resumed at the learned 2 s
+  EXPECT_GE(first, 1.5);  // resumed two seconds before the learned 4 s
+  EXPECT_LT(first, 3.5);
   RunFor([] { return false; }, 300);
   SaveScreen("player-gtk-playing.png");
 
   // Full screen from the page: the window covers the screen and the buttons go; leaving it
-  // brings the window back where it was.
+  // brings the window back where it was, place and size (moved off the corner first, so a
+  // return to the screen's corner shows).
+  {
+    CDuiRect rc = player->GetWindowRect();
+    player->MoveWindow({137, 91, 137 + rc.GetWidth(), 91 + rc.GetHeight()});
+    ASSERT_TRUE(RunFor([&] { return player->GetWindowRect().left == 137; }, 5000));
+    RunFor([] { return false; }, 300);
+  }
   CDuiRect windowed = player->GetWindowRect();
   Evaluate(view, "document.getElementById('player').requestFullscreen(); 1");
   ASSERT_TRUE(RunFor([&] { return player->IsFullScreen(); }, 10000));
@@ -241,6 +249,16 @@ TEST_F(PlayerGtkTest, PlaysPausesReportsSwitchesAndCloses) {
   CDuiRect back = player->GetWindowRect();
   EXPECT_EQ(back.GetWidth(), windowed.GetWidth());
   EXPECT_EQ(back.GetHeight(), windowed.GetHeight());
+  EXPECT_EQ(back.left, windowed.left);
+  EXPECT_EQ(back.top, windowed.top);
+  // Where X has it, not only what the window object believes.
+  GdkWindow* shown = gtk_widget_get_window(gtk_widget_get_toplevel(GTK_WIDGET(view)));
+  int x = -1;
+  int y = -1;
+  gdk_window_get_root_origin(shown, &x, &y);
+  EXPECT_EQ(x, windowed.left);
+  EXPECT_EQ(y, windowed.top);
+  SaveScreen("player-gtk-fullscreen-left.png");
 
   // The question window pauses the video; the pause reaches the school.
   OpenQuestionWindow(hwnd, "1101", "110101");

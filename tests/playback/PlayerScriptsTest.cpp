@@ -2,6 +2,8 @@
 // JSON, the integer members, and script strings that stay strings whatever the ids hold.
 #include <gtest/gtest.h>
 
+#include "app/TextConv.h"
+#include "playback/PlayState.h"
 #include "playback/PlayerScripts.h"
 
 namespace {
@@ -55,6 +57,42 @@ TEST(PlayerScripts, PlayAuthAnswerIsCompactJson) {
   EXPECT_EQ(
       PlayAuthAnswer("v1", "A\"B", 800, 562, "l1", "c1"),
       R"({"vid":"v1","playAuth":"A\"B","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
+}
+
+TEST(PlayerScripts, PlayStateReportsFromThePage) {
+  struct Case {
+    const wchar_t* params;
+    bool understood;
+    PlayState state;
+    double seconds;
+    double rate;
+  };
+  const Case cases[] = {
+      {LR"({"state":"playing","time":12.5,"duration":600,"rate":1.5})", true, PlayState::Playing, 12.5, 1.5},
+      {LR"({"state":"stalled","time":40})", true, PlayState::Stalled, 40, 1},
+      {LR"({"state":"paused","time":-3,"rate":0})", true, PlayState::Paused, 0, 1},
+      {LR"({"state":"ended","time":"late"})", true, PlayState::Ended, 0, 1},
+      {LR"({"state":"stopped"})", true, PlayState::Stopped, 0, 1},
+      {LR"({"state":"Playing"})", false, PlayState::Stopped, 0, 1},
+      {LR"({"time":3})", false, PlayState::Stopped, 0, 1},
+      {L"[\"playing\"]", false, PlayState::Stopped, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.params));
+    std::optional<PlayStateReport> report = ParsePlayState(c.params);
+    ASSERT_EQ(report.has_value(), c.understood);
+    if (!report) continue;
+    EXPECT_EQ(report->state, c.state);
+    EXPECT_DOUBLE_EQ(report->seconds, c.seconds);
+    EXPECT_DOUBLE_EQ(report->rate, c.rate);
+  }
+}
+
+TEST(PlayerScripts, OfferedSpeedsAreHalfToThreeInQuarterSteps) {
+  for (double rate : {0.5, 0.75, 1.0, 1.25, 1.75, 2.5, 3.0}) EXPECT_TRUE(IsOfferedPlaybackRate(rate)) << rate;
+  for (double rate : {0.25, 0.6, 1.1, 3.25, 10.0, -1.0}) EXPECT_FALSE(IsOfferedPlaybackRate(rate)) << rate;
+  EXPECT_EQ(ScriptPlayerSeekTo(7.5), L"playerSeekTo('7.500')");
+  EXPECT_EQ(ScriptPlayerSeekTo(-2), L"playerSeekTo('0.000')");
 }
 
 }  // namespace

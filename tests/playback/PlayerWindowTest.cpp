@@ -15,7 +15,11 @@
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/MainWindowOpener.h"
 #include "mainwnd/PlayerLink.h"
+#include "app/Settings.h"
+#include "app/TextConv.h"
 #include "playback/OverlayLayout.h"
+#include "playback/PlaybackPrefs.h"
+#include "playback/PlayerDesktop.h"
 #include "playback/ProgressQueue.h"
 #include "playback/VideoErrorDlg.h"
 #include "playback/VideoPlayEndDlg.h"
@@ -73,7 +77,84 @@ TEST_F(PlayerWindowTest, PlayAuthAnswerCarriesTheClientSizeInPixels) {
   ASSERT_TRUE(RunUntil([&] { return !answer.empty(); }));
   EXPECT_EQ(
       answer,
-      LR"(200 {"vid":"v1","playAuth":"AUTH-v1","width":"800px","height":"562px","lessonId":"l1","classId":"c1"})");
+      LR"(200 {"vid":"v1","playAuth":"AUTH-v1","width":"800px","height":"562px","lessonId":"l1","classId":"c1",)"
+      LR"("reconnectMs":30000,"playbackRate":1.0})");
+}
+
+// The speed the student picks is kept for the account: the next player (in this run or the
+// next, since it is read from the settings store each time) starts at it; speeds the page
+// does not offer, and a damaged kept value, change nothing.
+TEST_F(PlayerWindowTest, TheChosenSpeedIsKeptForTheAccount) {
+  SignedIn signedIn;
+  auto rateOfANewPlayer = [&]() -> std::wstring {
+    VideoPlayDlg* player = OpenPlayer();
+    if (!player) return L"";
+    std::wstring answer;
+    Call(player->GetHWND(), L"getVidAndPlayAuth", L"{}", &answer);
+    RunUntil([&] { return !answer.empty(); });
+    player->DestroyWindow();
+    PumpPendingMessages();
+    const size_t at = answer.find(L"\"playbackRate\":");
+    return at == std::wstring::npos ? L"" : answer.substr(at + 15, answer.size() - at - 16);
+  };
+  EXPECT_EQ(rateOfANewPlayer(), L"1.0");
+
+  struct Case {
+    const wchar_t* params;
+    const wchar_t* kept;
+  };
+  const Case cases[] = {
+      {LR"({"rate":1.75})", L"1.75"}, {LR"({"rate":3})", L"3.0"},  {LR"({"rate":0.5})", L"0.5"},
+      {LR"({"rate":5})", L"0.5"},     {LR"({"rate":1.1})", L"0.5"}, {LR"({"rate":"2"})", L"0.5"},
+      {L"not json", L"0.5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.params));
+    VideoPlayDlg* player = OpenPlayer();
+    ASSERT_NE(player, nullptr);
+    Call(player->GetHWND(), L"setPlaybackRate", c.params);
+    ASSERT_TRUE(IsWindow(player->GetHWND())) << "a bad speed closed the player";
+    ASSERT_TRUE(WaitForPlayerTasks(5000));
+    player->DestroyWindow();
+    PumpPendingMessages();
+    EXPECT_EQ(rateOfANewPlayer(), c.kept);
+  }
+  // Another account has its own speed; a damaged value reads as 1x.
+  SetSignedInAccount("other");
+  EXPECT_EQ(rateOfANewPlayer(), L"1.0");
+  WriteRegString(PlaybackRateValueName("other"), L"fast");
+  EXPECT_EQ(rateOfANewPlayer(), L"1.0");
+  SetSignedInAccount("xm");
+  EXPECT_EQ(rateOfANewPlayer(), L"0.5");
+}
+
+// The page's play state decides whether the screen is kept awake: while it plays or
+// reconnects, not while paused, ended or in error, and never after the player closed.
+TEST_F(PlayerWindowTest, TheScreenStaysAwakeOnlyWhileALessonPlays) {
+  VideoPlayDlg* player = OpenPlayer();
+  ASSERT_NE(player, nullptr);
+  ASSERT_NE(player->GetDesktop(), nullptr);
+  HWND hwnd = player->GetHWND();
+  struct Case {
+    const wchar_t* state;
+    bool awake;
+  };
+  const Case cases[] = {{L"playing", true},  {L"paused", false}, {L"playing", true}, {L"stalled", true},
+                        {L"stopped", false}, {L"playing", true}, {L"ended", false}, {L"playing", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(WideToUtf8(c.state));
+    Call(hwnd, L"playState", std::wstring(LR"({"state":")") + c.state + LR"(","time":4.5,"duration":600})");
+    EXPECT_EQ(player->GetDesktop()->KeepsScreenAwake(), c.awake);
+  }
+  // Unknown or malformed states are logged and change nothing; the player stays.
+  Call(hwnd, L"playState", LR"({"state":"dancing"})");
+  Call(hwnd, L"playState", L"[]");
+  EXPECT_TRUE(IsWindow(hwnd));
+  EXPECT_TRUE(player->GetDesktop()->KeepsScreenAwake());
+  EXPECT_EQ(player->GetDesktop()->Mpris().PositionUs() / 1000000, 4);
+  SendMessage(hwnd, WM_CLOSE);
+  Call(hwnd, L"setPlayCurrentTime", kReport12_9);
+  ASSERT_TRUE(RunUntil([&] { return !IsWindow(hwnd); }));
 }
 
 // Each bridge call with a JSON argument, given valid, missing and malformed texts: valid
@@ -447,6 +528,24 @@ TEST_F(PlayerWindowTest, OverlaysShowWhilePlayingAndHideWhenIdle) {
   EXPECT_EQ(after.left, before.left);
   EXPECT_EQ(after.bottom, before.bottom);
   EXPECT_TRUE(player->GetTitleWindow()->AreButtonsShown());
+
+  // The engine made the window cover the screen before the page reported full screen (as
+  // it does under a window manager): leaving still goes back to the windowed place, and
+  // a window system that puts it elsewhere afterwards is corrected.
+  SendMessage(hwnd, WM_PLAYER_MOVE_TO, 140, 90);
+  before = player->GetWindowRect();
+  ASSERT_EQ(before.left, 140);
+  HostRect area = GetHost().GetWorkArea();
+  player->MoveWindow({area.x, area.y, area.x + area.width, area.y + area.height});
+  Call(hwnd, L"playVideoFullScreen");
+  Call(hwnd, L"playVideoCancelFullScreen");
+  after = player->GetWindowRect();
+  EXPECT_EQ(after.left, 140);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(after.GetWidth(), before.GetWidth());
+  player->MoveWindow({0, 0, before.GetWidth(), before.GetHeight()});  // a late restore to the corner
+  EXPECT_TRUE(RunUntil([&] { return player->GetWindowRect().left == 140; }, std::chrono::seconds(3)))
+      << "the window stayed in the corner";
 }
 
 // A new player opens centred over the main window wherever that stands (the test host
