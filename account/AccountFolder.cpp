@@ -110,7 +110,9 @@ std::vector<Column> TableColumns(sqlite3* db, const std::string& table, const ch
   return columns;
 }
 
-bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool Exec(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -118,8 +120,8 @@ struct DbCloser {
 
 // Carries the rows of one table of the attached earlier file into the account's file;
 // false when the table cannot be merged (it is then left to the earlier file).
-bool MergeTable(sqlite3* db, const std::string& table, const std::string& createSql, const std::string& fromName,
-                const std::string& toName, int& rows) {
+bool MergeTable(sqlite3* db, const std::string& table, const std::string& createSql,
+                const std::string& fromName, const std::string& toName, int& rows) {
   const TableKey* key = nullptr;
   for (const TableKey& k : kTableKeys) {
     if (table == k.table) key = &k;
@@ -138,7 +140,8 @@ bool MergeTable(sqlite3* db, const std::string& table, const std::string& create
   std::string exprs;
   std::string columns;
   for (const Column& column : source) {
-    const bool inTarget = std::any_of(target.begin(), target.end(), [&](const Column& c) { return c.name == column.name; });
+    const bool inTarget =
+        std::any_of(target.begin(), target.end(), [&](const Column& c) { return c.name == column.name; });
     if (column.rowAlias || !inTarget) continue;
     names.push_back(column.name);
     if (!columns.empty()) {
@@ -159,7 +162,8 @@ bool MergeTable(sqlite3* db, const std::string& table, const std::string& create
     for (const std::string& k : key->keys) {
       if (std::find(names.begin(), names.end(), k) == names.end()) return false;
       std::string value = "o." + Quoted(k);
-      if (key->accountColumn && k == key->accountColumn) value = "(case when " + value + " = ?1 then ?2 else " + value + " end)";
+      if (key->accountColumn && k == key->accountColumn)
+        value = "(case when " + value + " = ?1 then ?2 else " + value + " end)";
       match += std::string(match.empty() ? "" : " and ") + "m." + Quoted(k) + " is " + value;
     }
     sql += " where not exists (select 1 from main." + Quoted(table) + " m where " + match + ")";
@@ -178,7 +182,8 @@ bool MergeTable(sqlite3* db, const std::string& table, const std::string& create
 bool RepointTasks(sqlite3* db, const fs::path& from, const fs::path& to) {
   for (const char* table : {"lesson", "docment"}) {
     for (const char* column : {"localFile", "partFile"}) {
-      auto read = SqlStatement::Prepare(db, "select rowid, " + Quoted(column) + " from main." + Quoted(table));
+      auto read =
+          SqlStatement::Prepare(db, "select rowid, " + Quoted(column) + " from main." + Quoted(table));
       if (!read) continue;  // an older file without that column
       std::vector<std::pair<std::string, std::string>> moved;
       while (read->Next()) {
@@ -191,9 +196,10 @@ bool RepointTasks(sqlite3* db, const fs::path& from, const fs::path& to) {
         moved.emplace_back(read->ColumnText(0), (to / relative).string());
       }
       for (const auto& [row, path] : moved) {
-        auto update =
-            SqlStatement::Prepare(db, "update main." + Quoted(table) + " set " + Quoted(column) + " = ?1 where rowid = ?2");
-        if (!update || !update->BindText(1, path) || !update->BindText(2, row) || !update->Execute()) return false;
+        auto update = SqlStatement::Prepare(
+            db, "update main." + Quoted(table) + " set " + Quoted(column) + " = ?1 where rowid = ?2");
+        if (!update || !update->BindText(1, path) || !update->BindText(2, row) || !update->Execute())
+          return false;
       }
     }
   }
@@ -202,8 +208,8 @@ bool RepointTasks(sqlite3* db, const fs::path& from, const fs::path& to) {
 
 // Carries course.db of the earlier folder into the account's, in one transaction; the
 // earlier file goes once all of it is carried over.
-void MergeCourseDb(const fs::path& from, const std::string& fromName, const fs::path& to, const std::string& toName,
-                   FolderMerge& merge) {
+void MergeCourseDb(const fs::path& from, const std::string& fromName, const fs::path& to,
+                   const std::string& toName, FolderMerge& merge) {
   const fs::path source = from / "db" / "course.db";
   std::error_code ec;
   if (!fs::is_regular_file(fs::symlink_status(source, ec))) return;
@@ -225,13 +231,15 @@ void MergeCourseDb(const fs::path& from, const std::string& fromName, const fs::
     // The account's file may have another connection (the downloads, the unsent queue).
     sqlite3_busy_timeout(db.get(), 5000);
     auto attach = SqlStatement::Prepare(db.get(), "attach database ?1 as old");
-    ok = attach && attach->BindText(1, source.string()) && attach->Execute() && Exec(db.get(), "begin immediate");
+    ok = attach && attach->BindText(1, source.string()) && attach->Execute() &&
+         Exec(db.get(), "begin immediate");
   }
   bool complete = ok;
   int rows = 0;
   if (ok) {
     auto tables = SqlStatement::Prepare(
-        db.get(), "select name, sql from old.sqlite_master where type = 'table' and name not like 'sqlite_%'");
+        db.get(),
+        "select name, sql from old.sqlite_master where type = 'table' and name not like 'sqlite_%'");
     std::vector<std::pair<std::string, std::string>> found;
     while (tables && tables->Next()) found.emplace_back(tables->ColumnText(0), tables->ColumnText(1));
     ok = tables.has_value();
@@ -268,7 +276,8 @@ std::wstring AccountNameProblem(const std::string& name) {
   if (name.empty()) return L"the name is empty";
   if (name == "." || name == "..") return L"the name is a folder of its own";
   if (name.front() == '.') return L"the name starts with a dot";
-  if (name.size() > kMaxNameBytes) return L"the name is longer than " + std::to_wstring(kMaxNameBytes) + L" bytes";
+  if (name.size() > kMaxNameBytes)
+    return L"the name is longer than " + std::to_wstring(kMaxNameBytes) + L" bytes";
   for (unsigned char c : name) {
     if (c == '/' || c == '\\') return L"the name holds a slash";
     if (c < 0x20 || c == 0x7F) return L"the name holds a control character";
@@ -306,8 +315,8 @@ FolderMerge MergeAccountFolder(const fs::path& from, const std::string& fromName
     if (error == 0) {
       ++merge.movedFiles;
     } else if (error == EEXIST) {
-      LogNormal(L"kept " + Printable(relative.string()) + L" in the folder of " + Printable(fromName) + L": " +
-                Printable(toName) + L" has a file of that name");
+      LogNormal(L"kept " + Printable(relative.string()) + L" in the folder of " + Printable(fromName) +
+                L": " + Printable(toName) + L" has a file of that name");
       ++merge.keptFiles;
     } else {
       LogError(L"kept " + Printable(relative.string()) + L" in the folder of " + Printable(fromName) + L": " +
@@ -325,10 +334,10 @@ FolderMerge MergeAccountFolder(const fs::path& from, const std::string& fromName
   for (const fs::path& folder : folders) rmdir(folder.c_str());
   rmdir(from.c_str());
 
-  LogNormal(L"merged the data folder of " + Printable(fromName) + L" into that of " + Printable(toName) + L": " +
-            std::to_wstring(merge.movedFiles) + L" files moved, " + std::to_wstring(merge.keptFiles) +
-            L" left where they were, " + std::to_wstring(merge.carriedRows) + L" course.db rows carried over" +
-            (merge.databaseKept ? L", its course.db kept" : L""));
+  LogNormal(L"merged the data folder of " + Printable(fromName) + L" into that of " + Printable(toName) +
+            L": " + std::to_wstring(merge.movedFiles) + L" files moved, " + std::to_wstring(merge.keptFiles) +
+            L" left where they were, " + std::to_wstring(merge.carriedRows) +
+            L" course.db rows carried over" + (merge.databaseKept ? L", its course.db kept" : L""));
   return merge;
 }
 
@@ -336,7 +345,8 @@ std::string PrepareAccountFolder(const std::string& loginAnswer, const std::stri
   AccountRecord record;
   if (!ParseLoginRecordAnswer(loginAnswer, record)) return {};
   if (const std::wstring problem = AccountNameProblem(record.username); !problem.empty()) {
-    LogError(L"the account name \"" + Printable(record.username) + L"\" cannot name a data folder: " + problem);
+    LogError(L"the account name \"" + Printable(record.username) + L"\" cannot name a data folder: " +
+             problem);
     return {};
   }
   const std::string root = WideToAnsi(GetDataRoot());

@@ -69,10 +69,14 @@ bool ParseLoginRecordAnswer(std::string answer, AccountRecord& record) {
     return false;
   }
   static constexpr std::pair<const char*, std::string AccountRecord::*> kFields[] = {
-      {"id", &AccountRecord::id},           {"username", &AccountRecord::username},
-      {"nickname", &AccountRecord::nickname}, {"realname", &AccountRecord::realname},
-      {"mobile", &AccountRecord::mobile},     {"balance", &AccountRecord::balance},
-      {"token", &AccountRecord::token},       {"login_time", &AccountRecord::login_time},
+      {"id", &AccountRecord::id},
+      {"username", &AccountRecord::username},
+      {"nickname", &AccountRecord::nickname},
+      {"realname", &AccountRecord::realname},
+      {"mobile", &AccountRecord::mobile},
+      {"balance", &AccountRecord::balance},
+      {"token", &AccountRecord::token},
+      {"login_time", &AccountRecord::login_time},
       {"avatar", &AccountRecord::avatar}};
   for (const auto& [key, field] : kFields) TakeText(*data, key, record.*field);
   return true;

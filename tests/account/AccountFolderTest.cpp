@@ -33,7 +33,8 @@ constexpr const char* kProgressTables =
     "CREATE TABLE IF NOT EXISTS furthestPoint (account TEXT NOT NULL, lessonId TEXT NOT NULL,"
     " seconds INTEGER NOT NULL, PRIMARY KEY(account, lessonId));"
     "CREATE TABLE IF NOT EXISTS unsentProgress (seq INTEGER PRIMARY KEY AUTOINCREMENT, account TEXT NOT NULL,"
-    " lessonId TEXT NOT NULL, classId TEXT, vid TEXT, seconds TEXT NOT NULL, attempts INTEGER NOT NULL DEFAULT 0,"
+    " lessonId TEXT NOT NULL, classId TEXT, vid TEXT, seconds TEXT NOT NULL, attempts INTEGER NOT NULL "
+    "DEFAULT 0,"
     " UNIQUE(account, lessonId));";
 
 std::string LoginAnswer(const std::string& username, const std::string& mobile) {
@@ -50,8 +51,8 @@ void Write(const fs::path& path, const std::string& bytes) {
 std::set<std::string> FilesUnder(const fs::path& folder) {
   std::set<std::string> files;
   std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
-       it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(folder, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     if (!it->is_directory()) files.insert(it->path().lexically_relative(folder).string());
   }
   return files;
@@ -110,7 +111,8 @@ class AccountFolderTest : public TempHomeTest {
     db.OpenChecked();
     db.InsertClass("1101", "言语理解", TaskKind::Video);
     for (const auto& [id, path] : lessons)
-      db.InsertLesson("1101", id, path.filename().string(), "http://school/" + id, "1000", path.string(), "v" + id);
+      db.InsertLesson("1101", id, path.filename().string(), "http://school/" + id, "1000", path.string(),
+                      "v" + id);
   }
 
   // The mobile-number folder an SMS sign-in of the old layout left: a downloaded lesson, a
@@ -124,9 +126,10 @@ class AccountFolderTest : public TempHomeTest {
                             {"110102", m_mobile / "download" / "clash.mp4"}});
     const fs::path db = m_mobile / "db" / "course.db";
     Exec(db, kProgressTables);
-    Exec(db, std::string("insert into furthestPoint values ('") + kMobile + "', '110101', 300);"
-             "insert into unsentProgress (account, lessonId, classId, vid, seconds) values ('" + kMobile +
-             "', '110101', '1101', 'v110101', '280');");
+    Exec(db, std::string("insert into furthestPoint values ('") + kMobile +
+                 "', '110101', 300);"
+                 "insert into unsentProgress (account, lessonId, classId, vid, seconds) values ('" +
+                 kMobile + "', '110101', '1101', 'v110101', '280');");
   }
 
   std::vector<std::string> Lessons(const fs::path& folder) {
@@ -203,13 +206,15 @@ TEST_F(AccountFolderTest, TheMobileFolderIsMergedIntoTheAccountsFolderWithoutOve
             std::vector<std::string>{"lixiaoming|110101|280"});
 
   const std::string merged =
-      "merged the data folder of 13800138001 into that of lixiaoming: 2 files moved, 1 left where they were, 3 "
+      "merged the data folder of 13800138001 into that of lixiaoming: 2 files moved, 1 left where they were, "
+      "3 "
       "course.db rows carried over";
   auto lines = NormalLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), merged), lines.end()) << ::testing::PrintToString(lines);
-  EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "kept download/clash.mp4 in the folder of 13800138001: lixiaoming has a file of that name"),
-            lines.end());
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(),
+                "kept download/clash.mp4 in the folder of 13800138001: lixiaoming has a file of that name"),
+      lines.end());
   EXPECT_TRUE(ErrorLines().empty()) << ::testing::PrintToString(ErrorLines());
 
   // Signing in again (by password this time) changes nothing.
@@ -223,8 +228,9 @@ TEST_F(AccountFolderTest, APasswordSignInAfterAnSmsOneTakesTheWholeMobileFolder)
   MakeMobileFolder();
   EXPECT_EQ(PrepareAccountFolder(LoginAnswer(kAccount, kMobile), kAccount), kAccount);
   EXPECT_FALSE(fs::exists(m_mobile));
-  EXPECT_EQ(FilesUnder(m_account), (std::set<std::string>{"db/course.db", "download/clash.mp4",
-                                                          std::string("download/") + kLesson, "header/me.png"}));
+  EXPECT_EQ(FilesUnder(m_account),
+            (std::set<std::string>{"db/course.db", "download/clash.mp4", std::string("download/") + kLesson,
+                                   "header/me.png"}));
   EXPECT_EQ(Lessons(m_account),
             (std::vector<std::string>{"110101|v110101|" + (m_account / "download" / kLesson).string(),
                                       "110102|v110102|" + (m_account / "download" / "clash.mp4").string()}));

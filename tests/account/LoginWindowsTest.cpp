@@ -419,8 +419,9 @@ TEST_F(LoginTest, ASignInWhoseAnswerNamesNoUsableAccountFailsWithATip) {
   servicetest::LoopbackServer service;
   SetApiOrigin(service.Origin());
   CreateFrame();
-  for (const char* answer : {R"({"code":200,"msg":"登录成功","data":{"token":"tk"}})",
-                             R"({"code":200,"msg":"登录成功","data":{"username":"../../escaped","token":"tk"}})"}) {
+  for (const char* answer :
+       {R"({"code":200,"msg":"登录成功","data":{"token":"tk"}})",
+        R"({"code":200,"msg":"登录成功","data":{"username":"../../escaped","token":"tk"}})"}) {
     SCOPED_TRACE(answer);
     service.SetAnswer(200, answer);
     Find<CEditUI>(L"usrname")->SetText(L"");
@@ -436,7 +437,8 @@ TEST_F(LoginTest, ASignInWhoseAnswerNamesNoUsableAccountFailsWithATip) {
     EXPECT_EQ(GetSessionToken(), "");
   }
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(WideToAnsi(GetDataRoot())) / "escaped"));
-  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(WideToAnsi(GetDataRoot())) / "tavo" / "lixiaoming"));
+  EXPECT_FALSE(
+      std::filesystem::exists(std::filesystem::path(WideToAnsi(GetDataRoot())) / "tavo" / "lixiaoming"));
 }
 
 // A service that answers the sign-in a byte now and then: the sign-in ends at its time

@@ -40,7 +40,8 @@ bool CourseView::SignInBySmsOnLoginWindow(const std::string& mobile, const std::
   // the SMS tab's once it is chosen and while no request covers the form.
   const Rect passwordTab{form.x + 87, form.y + 70, 36, 2};
   const Rect smsTab{form.x + 237, form.y + 70, 36, 2};
-  if (!m_session.WaitForColour(passwordTab, kAccent, 50, 60s) && !m_session.WaitForColour(smsTab, kAccent, 50, 1s)) {
+  if (!m_session.WaitForColour(passwordTab, kAccent, 50, 60s) &&
+      !m_session.WaitForColour(smsTab, kAccent, 50, 1s)) {
     error = "the login form was not drawn";
     return false;
   }
@@ -93,8 +94,8 @@ bool CourseView::SignOut(std::string& error) {
     // A move out and in again makes a fresh enter when the first one was missed.
     if (step % 10 == 0) m_session.MoveTo(1919, 1079);
     m_session.MoveTo(avatar.x + 18, avatar.y + 18);
-    if (E2eSession::CountPixelsNear(m_session.Screenshot("e2e-sign-out-popup.png"), actions, {0x4D, 0x4D, 0x4D},
-                                    40) >= 60)
+    if (E2eSession::CountPixelsNear(m_session.Screenshot("e2e-sign-out-popup.png"), actions,
+                                    {0x4D, 0x4D, 0x4D}, 40) >= 60)
       break;
     if (std::chrono::steady_clock::now() > deadline) {
       error = "the profile popup did not open (see e2e-sign-out-popup.png)";

@@ -264,7 +264,8 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   // also once the class is shown again with the school's new answer.
   ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1102));
   m_session.MoveTo(1919, 1079);
-  const uint64_t finished = E2eSession::AreaChecksum(Shot("finished-lesson"), m_view.ProgressCell(kFinished.row));
+  const uint64_t finished =
+      E2eSession::AreaChecksum(Shot("finished-lesson"), m_view.ProgressCell(kFinished.row));
   requests = m_session.DemoRequests().size();
   mark = m_session.BrowserLog().size();
   m_session.ClickAndLeave(m_view.PlayX(), m_view.RowCentreY(kFinished.row));
@@ -277,7 +278,8 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
       << "the finished lesson did not play again";
   mark = m_session.BrowserLog().size();
   ASSERT_TRUE(e2e::ClosePlayer(m_session, againBox, error)) << error;
-  ASSERT_TRUE(m_session.WaitForLog("lesson row 110201 progress ", 20s, mark)) << m_session.BrowserLog().substr(mark);
+  ASSERT_TRUE(m_session.WaitForLog("lesson row 110201 progress ", 20s, mark))
+      << m_session.BrowserLog().substr(mark);
   {
     const std::string log = m_session.BrowserLog();
     const std::string row = "lesson row 110201 progress ";
@@ -299,8 +301,8 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   m_session.MoveTo(1919, 1079);
   EXPECT_TRUE(WaitUntil(
       [&] {
-        return E2eSession::AreaChecksum(m_session.Screenshot("e2e-wait.png"), m_view.ProgressCell(kFinished.row)) ==
-               finished;
+        return E2eSession::AreaChecksum(m_session.Screenshot("e2e-wait.png"),
+                                        m_view.ProgressCell(kFinished.row)) == finished;
       },
       20s, 200ms))
       << "the finished lesson's row no longer says 已学完 (see " << Shot("finished-lesson-reopened") << ")";

@@ -101,8 +101,8 @@ TEST_F(AccountParsersTest, LoginRecordGivesTheAccountsOwnNameOrFails) {
         AccountRecord record;
         record.username = "before";
         const bool ok = ParseLoginRecordAnswer(std::move(answer), record);
-        return std::string(ok ? "ok:" : "no:") + record.username + "," + record.mobile + "," + record.nickname +
-               "|" + GetSessionToken();
+        return std::string(ok ? "ok:" : "no:") + record.username + "," + record.mobile + "," +
+               record.nickname + "|" + GetSessionToken();
       },
       Join({{"password or SMS sign-in",
              R"({"code":200,"msg":"登录成功","data":{"id":"10001","username":"lixiaoming",)"
@@ -113,14 +113,18 @@ TEST_F(AccountParsersTest, LoginRecordGivesTheAccountsOwnNameOrFails) {
              R"({"code":200,"data":{"username":"xm","mobile":13800138001}})",
              "ok:xm,,|old",
              {}},
-            {"empty name (refused later, as a folder name)", R"({"code":200,"data":{"username":""}})", "ok:,,|old",
+            {"empty name (refused later, as a folder name)",
+             R"({"code":200,"data":{"username":""}})",
+             "ok:,,|old",
              {}},
             {"no data", R"({"code":200,"msg":"登录成功"})", "no:before,,|old", noAccount},
             {"data not an object", R"({"code":200,"data":"lixiaoming"})", "no:before,,|old", noAccount},
             {"name not a string", R"({"code":200,"data":{"username":["a"],"mobile":"1"}})", "no:before,,|old",
              noAccount},
             {"name missing", R"({"code":200,"data":{"mobile":"13800138001"}})", "no:before,,|old", noAccount},
-            {"failure code", R"({"code":400,"msg":"登录成功","data":{"username":"x"}})", "no:before,,|old",
+            {"failure code",
+             R"({"code":400,"msg":"登录成功","data":{"username":"x"}})",
+             "no:before,,|old",
              {"ParseLoginRecord false msg:登录成功 code:400"}}},
            Unreadable("ParseLoginRecord", "no:before,,|old")));
 }
