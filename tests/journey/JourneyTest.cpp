@@ -269,11 +269,11 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   requests = m_session.DemoRequests().size();
   mark = m_session.BrowserLog().size();
   m_session.ClickAndLeave(m_view.PlayX(), m_view.RowCentreY(kFinished.row));
-  const std::string again = m_session.WaitForWindow("videoPlayDlgClass", 60s);
-  ASSERT_FALSE(again.empty()) << "no player window; log:\n" << m_session.BrowserLog();
+  const std::string replayer = m_session.WaitForWindow("videoPlayDlgClass", 60s);
+  ASSERT_FALSE(replayer.empty()) << "no player window; log:\n" << m_session.BrowserLog();
   ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110201", 60s, mark))
       << m_session.BrowserLog().substr(mark);
-  const Rect againBox = m_session.Geometry(again).value_or(Rect{});
+  const Rect againBox = m_session.Geometry(replayer).value_or(Rect{});
   EXPECT_TRUE(PictureMoves({againBox.x + 60, againBox.y + 160, 300, againBox.height - 320}, 4))
       << "the finished lesson did not play again";
   mark = m_session.BrowserLog().size();
