@@ -118,10 +118,19 @@ bool CourseView::SubmitLoginForm(const std::string& user, const std::string& pas
     return false;
   }
   const Rect form = LoginFormRect(m_session.Geometry(login).value_or(Rect{}));
-  // The orange line under the selected tab shows once the form is drawn and idle.
-  if (!m_session.WaitForColour({form.x + 87, form.y + 70, 36, 2}, kAccent, 50, 60s)) {
-    error = "the login form was not drawn";
-    return false;
+  // The orange line under the selected tab shows once the form is drawn and idle. Back
+  // after an SMS sign-in the form shows the SMS tab: the password tab is chosen first.
+  const Rect passwordTab{form.x + 87, form.y + 70, 36, 2};
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (!m_session.WaitForColour(passwordTab, kAccent, 50, 1s)) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      error = "the login form was not drawn";
+      return false;
+    }
+    if (m_session.WaitForColour({form.x + 237, form.y + 70, 36, 2}, kAccent, 50, 0s)) {
+      m_session.Focus(login);
+      m_session.ClickAndLeave(form.x + 105, form.y + 50);
+    }
   }
   m_session.Click(form.x + 190, form.y + 132);
   m_session.Key("ctrl+a BackSpace");
