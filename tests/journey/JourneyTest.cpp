@@ -307,8 +307,8 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1102));
   m_session.MoveTo(1919, 1079);
   EXPECT_TRUE(WaitUntil(
-      [&] { return std::abs(progressInk(m_session.Screenshot("e2e-wait.png")) - finished) <= finished / 8; }, 20s,
-      200ms))
+      [&] { return std::abs(progressInk(m_session.Screenshot("e2e-wait.png")) - finished) <= finished / 8; },
+      20s, 200ms))
       << "the finished lesson's row no longer says 已学完 (see " << Shot("finished-lesson-reopened") << ")";
   ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1101));
 
