@@ -34,6 +34,8 @@ std::wstring Browser::GetURL() const {
 
 void Browser::Reload() { webkit_web_view_reload(m_view.get()); }
 
+void Browser::TerminateWebProcess() { webkit_web_view_terminate_web_process(m_view.get()); }
+
 void Browser::WasHidden(bool hidden) { gtk_widget_set_visible(GetWidget(), !hidden); }
 
 void Browser::SendProcessMessage(const char* name, GVariant* params) {

@@ -30,6 +30,8 @@ class Browser {
   void ExecuteJavaScript(const std::wstring& script);
   std::wstring GetURL() const;
   void Reload();
+  // Ends the page's web process (the view stays, empty); the next load starts a new one.
+  void TerminateWebProcess();
   // Hides or shows the view's native widget.
   void WasHidden(bool hidden);
   // The address of the document the view shows: set when a load commits, so it stays the

@@ -135,6 +135,8 @@ void CefControlBase::OnLoadError(const BrowserPtr& browser, int errorCode, const
 
 void CefControlBase::OnRenderProcessTerminated(const BrowserPtr& browser, int status) {
   if (m_lastUrl.empty() || m_lastUrl == kCrashUrl) return;
+  // The program ended it itself (a page released while hidden).
+  if (status == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
   const std::wstring url = browser->GetURL();
   if (url.empty()) return;
   LogError(L"OnRenderProcessTerminated status=" + std::to_wstring(status) + L",url=" + url);

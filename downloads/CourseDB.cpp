@@ -49,6 +49,10 @@ constexpr const char* kSchema[] = {
     "alter table lesson add column lessonid text default ''",
     "alter table lesson add column keyedByVideo integer default 0",
     "update lesson set lessonid = vid, keyedByVideo = 1 where lessonid == '' or lessonid is null",
+    // 1 while the student has paused the download: it stays paused across restarts, where
+    // every other unfinished download goes on by itself.
+    "alter table lesson add column paused integer default 0",
+    "alter table docment add column paused integer default 0",
 };
 
 }  // namespace
@@ -277,6 +281,18 @@ void CourseDB::SaveResumeInfo(const DownloadTask& task) {
   update->Execute();
 }
 
+void CourseDB::SetPausedByStudent(TaskKind kind, const std::string& id, bool paused) {
+  if (!m_opened || (kind != TaskKind::Video && kind != TaskKind::Document)) return;
+  const bool video = kind == TaskKind::Video;
+  auto update = SqlStatement::Prepare(m_db.get(), std::string("update ") + (video ? "lesson" : "docment") +
+                                                      " set paused = ?1 where " +
+                                                      (video ? "lessonid" : "did") + " == ?2");
+  if (!update) return;
+  update->BindText(1, paused ? "1" : "0");
+  update->BindText(2, id);
+  if (!update->Execute()) LogError(L"CourseDB: cannot store the pause of " + AnsiToWide(id));
+}
+
 void CourseDB::DeleteLesson(const std::string& lessonId) { DeleteItem("lesson", "lessonid", lessonId); }
 
 void CourseDB::DeleteDoc(const std::string& documentId) { DeleteItem("docment", "did", documentId); }
@@ -286,10 +302,10 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
   if (!m_opened) return;
   const bool video = kind == TaskKind::Video;
   // Documents have no video: their id stands in so that both kinds read one shape.
-  auto query = SqlStatement::Prepare(m_db.get(),
-                                     std::string("select id, classid, ") + (video ? "lessonid" : "did") +
-                                         ", name, url, fsize, localFile, validator, fullSize, partFile, " +
-                                         (video ? "vid" : "did") + " from " + table + " where classid == ?");
+  auto query = SqlStatement::Prepare(
+      m_db.get(), std::string("select id, classid, ") + (video ? "lessonid" : "did") +
+                      ", name, url, fsize, localFile, validator, fullSize, partFile, " +
+                      (video ? "vid" : "did") + ", paused from " + table + " where classid == ?");
   if (!query) return;
   query->BindText(1, classId);
   while (query->Next()) {
@@ -308,6 +324,7 @@ void CourseDB::LoadItems(const char* table, const std::string& classId, const st
     task.fullSize = ParseSizeText(query->ColumnText(8));
     task.partFile = Utf8ToAnsi(query->ColumnText(9));
     if (video) task.video = query->ColumnText(10);
+    task.pausedByStudent = query->ColumnText(11) == "1";
     task.downloaded = DownloadedOnDisk(task);
     // No job runs for a restored task until the student starts it.
     if (!IsCompleteOnDisk(task)) task.state = TaskState::Paused;

@@ -79,6 +79,9 @@ class CourseDB {
   // still has the same copy and appends only to the task's own file (a record without
   // files leaves the stored ones). The loaders read them back into the tasks.
   void SaveResumeInfo(const DownloadTask& task);
+  // Whether the student paused the download of that lesson (video kind) or document: read
+  // back into DownloadTask::pausedByStudent by the loaders.
+  void SetPausedByStudent(TaskKind kind, const std::string& id, bool paused);
 
  private:
   struct Closer {

@@ -188,13 +188,21 @@ void DownloadJob(std::shared_ptr<DownloadTask> task) {
   const auto stopping = [] { return ThreadPool::Get().IsStopping(); };
   TaskProgress progress(*task, stopping);
   if (ForgetUncheckedPart(*task)) progress.OnRestartFromZero();
-  int code = TransferWithRetries(*task, progress, GetRetryPolicy(), stopping);
+  int writeError = 0;
+  int code = TransferWithRetries(*task, progress, GetRetryPolicy(), stopping, &writeError);
   if (code == CURLE_OK && !task->partFile.empty() && !MoveFinishedFile(*task, list, listed))
     code = CURLE_WRITE_ERROR;
   if (listed) list.EndJob(*task);
 
   if (code == CURLE_OK) {
     PostResult(std::move(task), DownloadResult::Succeeded);
+    return;
+  }
+  if (code == CURLE_WRITE_ERROR && (writeError == ENOSPC || writeError == EDQUOT)) {
+    // Not a failure of the download: the bytes on disk are good and it goes on from them
+    // once there is room.
+    LogError(L"DownloadFile " + AnsiToWide(task->localFile) + L" stopped, the disk is full");
+    PostResult(std::move(task), DownloadResult::DiskFull);
     return;
   }
   if (code != CURLE_ABORTED_BY_CALLBACK) {

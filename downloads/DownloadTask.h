@@ -43,6 +43,10 @@ struct DownloadTask {
   // The newest job submitted for the entry (in the list) or the job this record belongs
   // to (a worker's record); keeps one task from being transferred by two jobs at once.
   std::uint64_t jobNumber = 0;
+  // The student paused the download (kept in the course database): nothing starts it again
+  // but the student. A task stopped for any other reason (the program ended, the disk or
+  // the network held it) goes on by itself.
+  bool pausedByStudent = false;
 };
 
 struct DownloadClass {

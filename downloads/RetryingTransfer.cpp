@@ -14,7 +14,7 @@
 #include "service/HttpDownload.h"
 
 int TransferWithRetries(DownloadTask& task, TaskProgress& progress, const RetryPolicy& policy,
-                        const std::function<bool()>& stopping) {
+                        const std::function<bool()>& stopping, int* writeError) {
   // Videos know their size in bytes from the catalogue; a document's KiB cannot check a file.
   const std::int64_t expectedSize = task.kind == TaskKind::Video ? task.total : 0;
   std::mt19937 random(std::random_device{}());
@@ -24,6 +24,7 @@ int TransferWithRetries(DownloadTask& task, TaskProgress& progress, const RetryP
                                     {task.validator, task.fullSize}, expectedSize, &outcome);
     task.validator = outcome.resume.validator;
     task.fullSize = outcome.resume.fullSize;
+    if (writeError) *writeError = outcome.writeError;
     if (code == CURLE_OK || code == CURLE_ABORTED_BY_CALLBACK) return code;
     if (retry >= policy.delays.size() || !IsRetryableFailure(code, outcome.httpStatus)) return code;
 

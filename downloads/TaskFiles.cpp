@@ -115,3 +115,13 @@ void DiscardPartFile(const DownloadTask& task) {
   if (::unlink(task.partFile.c_str()) != 0 && errno != ENOENT && errno != ENOTDIR)
     LogError(L"cannot delete " + AnsiToWide(task.partFile) + L": " + AnsiToWide(std::strerror(errno)));
 }
+
+void DiscardFinishedFile(const DownloadTask& task) {
+  struct stat info {};
+  // Only a regular file under the task's own name; a link there is not the task's bytes.
+  if (task.localFile.empty() || ::lstat(task.localFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  if (::unlink(task.localFile.c_str()) != 0)
+    LogError(L"cannot delete " + AnsiToWide(task.localFile) + L": " + AnsiToWide(std::strerror(errno)));
+  else
+    LogNormal(L"deleted the file " + AnsiToWide(task.localFile) + L" with its download");
+}

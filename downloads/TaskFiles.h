@@ -44,3 +44,7 @@ bool MoveIntoPlace(const std::string& from, std::string& to);
 // Deletes the task's partial file (a failed or deleted download); nothing else of the
 // folder, and nothing for a task without one.
 void DiscardPartFile(const DownloadTask& task);
+
+// Deletes the task's file under its final name, which the program wrote (the student chose
+// to delete it with the download); nothing when no regular file is there.
+void DiscardFinishedFile(const DownloadTask& task);

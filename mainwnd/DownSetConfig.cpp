@@ -21,6 +21,8 @@ constexpr std::size_t kSpecifyDownDirAt = 522;
 constexpr std::size_t kFolderUnits = 260;
 constexpr std::size_t kDownAckAt = 1044;
 constexpr const char* kKey = "data";
+constexpr const char* kAutoResumeKey = "autoresume";
+constexpr const char* kMeteredKey = "metereddownload";
 
 std::mutex g_storeMutex;
 
@@ -113,6 +115,37 @@ bool UsableSection(const std::string& account) {
   return true;
 }
 
+// Replaces the first `key` line of the account's section with `value`, or adds `value`
+// after the section's last setting (a new section at the end when there is none).
+void SetKey(std::vector<std::string>& lines, const std::string& account, const char* key,
+            const std::string& value) {
+  std::optional<std::string> section;
+  std::optional<std::size_t> header;
+  std::size_t last = 0;  // the section's last line with a setting (or its header)
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (auto name = SectionOf(lines[i])) {
+      if (header) break;  // the account's section ended
+      section = std::move(name);
+      if (section == account) header = last = i;
+      continue;
+    }
+    if (!header) continue;
+    const auto equals = lines[i].find('=');
+    if (equals == std::string::npos) continue;
+    last = i;
+    if (SameKey(Trim(lines[i].substr(0, equals)), key)) {
+      lines[i] = value;
+      return;
+    }
+  }
+  if (header) {
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last + 1), value);
+  } else {
+    lines.push_back("[" + account + "]");
+    lines.push_back(value);
+  }
+}
+
 }  // namespace
 
 DownSetConfig::Record DownSetConfig::ToRecord() const {
@@ -183,6 +216,9 @@ std::string DownSetConfigPath() { return WideToAnsi(GetProgramDataFolder()) + "D
 std::optional<DownSetConfig> ReadDownSet(const std::string& path, const std::string& account) {
   std::lock_guard lock(g_storeMutex);
   std::optional<std::string> section;
+  std::optional<std::string> data;
+  std::optional<std::string> autoResume;
+  std::optional<std::string> metered;
   for (const std::string& line : ReadLines(path)) {
     if (auto name = SectionOf(line)) {
       section = std::move(name);
@@ -190,17 +226,24 @@ std::optional<DownSetConfig> ReadDownSet(const std::string& path, const std::str
     }
     if (section != account) continue;
     const auto equals = line.find('=');
-    if (equals == std::string::npos || !SameKey(Trim(line.substr(0, equals)), kKey)) continue;
-    auto record = DecodeDownSetRecord(Trim(line.substr(equals + 1)));
-    auto config = record ? DownSetConfig::FromRecord(*record) : std::nullopt;
-    if (!config) {
-      LogError(L"DownSetConfig.ini: the settings of " + AnsiToWide(account) +
-               L" are damaged (length, hex digits, checksum or folder text); the defaults stay");
-      return std::nullopt;
-    }
-    return config;
+    if (equals == std::string::npos) continue;
+    const std::string key = Trim(line.substr(0, equals));
+    std::string value = Trim(line.substr(equals + 1));
+    if (SameKey(key, kKey) && !data) data = std::move(value);
+    if (SameKey(key, kAutoResumeKey)) autoResume = std::move(value);
+    if (SameKey(key, kMeteredKey)) metered = std::move(value);
   }
-  return std::nullopt;
+  if (!data) return std::nullopt;
+  auto record = DecodeDownSetRecord(*data);
+  auto config = record ? DownSetConfig::FromRecord(*record) : std::nullopt;
+  if (!config) {
+    LogError(L"DownSetConfig.ini: the settings of " + AnsiToWide(account) +
+             L" are damaged (length, hex digits, checksum or folder text); the defaults stay");
+    return std::nullopt;
+  }
+  if (autoResume == "0" || autoResume == "1") config->autoResume = *autoResume == "1";
+  if (metered == "0" || metered == "1") config->meteredDownload = *metered == "1";
+  return config;
 }
 
 bool WriteDownSet(const std::string& path, const std::string& account, const DownSetConfig& config) {
@@ -209,34 +252,13 @@ bool WriteDownSet(const std::string& path, const std::string& account, const Dow
     return false;
   }
   std::lock_guard lock(g_storeMutex);
-  const std::string value = std::string(kKey) + "=" + EncodeDownSetRecord(config.ToRecord());
   std::vector<std::string> lines = ReadLines(path);
-  std::optional<std::string> section;
-  std::optional<std::size_t> header;
-  std::optional<std::size_t> end;  // where the account's section ends
-  bool written = false;
-  for (std::size_t i = 0; i < lines.size() && !written; ++i) {
-    if (auto name = SectionOf(lines[i])) {
-      if (header && !end) end = i;
-      section = std::move(name);
-      if (section == account && !header) header = i;
-      continue;
-    }
-    if (section != account || header == std::nullopt || end) continue;
-    const auto equals = lines[i].find('=');
-    if (equals != std::string::npos && SameKey(Trim(lines[i].substr(0, equals)), kKey)) {
-      lines[i] = value;
-      written = true;
-    }
-  }
-  if (!written) {
-    if (header) {
-      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*header + 1), value);
-    } else {
-      lines.push_back("[" + account + "]");
-      lines.push_back(value);
-    }
-  }
+  const std::pair<const char*, std::string> values[] = {
+      {kKey, EncodeDownSetRecord(config.ToRecord())},
+      {kAutoResumeKey, config.autoResume ? "1" : "0"},
+      {kMeteredKey, config.meteredDownload ? "1" : "0"},
+  };
+  for (const auto& [key, text] : values) SetKey(lines, account, key, std::string(key) + "=" + text);
   std::ostringstream text;
   for (const std::string& line : lines) text << line << "\n";
   const std::string temporary = path + ".tmp-" + std::to_string(::getpid());

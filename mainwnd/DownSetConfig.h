@@ -23,6 +23,11 @@ struct DownSetConfig {
   std::wstring prevDownDir;
   std::wstring specifyDownDir;
   std::int32_t downAck = 0;
+  // Kept beside the record under keys of their own ("autoresume", "metereddownload", 1 or
+  // 0): unfinished downloads go on by themselves after a restart or a network's return, and
+  // downloads may use a metered connection.
+  bool autoResume = true;
+  bool meteredDownload = false;
 
   // The record's bytes; folders longer than the field are cut at kMaxFolderUnits (callers
   // refuse such folders before they get here).
@@ -44,7 +49,8 @@ std::optional<DownSetConfig::Record> DecodeDownSetRecord(const std::string& text
 std::string DownSetConfigPath();
 
 // The account's record from the store; nothing when the file, the section or the key is
-// missing, or the value is damaged (which leaves a log line).
+// missing, or the value is damaged (which leaves a log line). The flags keep their defaults
+// where their keys are missing or hold neither 0 nor 1.
 std::optional<DownSetConfig> ReadDownSet(const std::string& path, const std::string& account);
 // Writes the account's section, keeping every other line of the file. False (with a log
 // line) when the account name cannot be a section name or the file cannot be written.

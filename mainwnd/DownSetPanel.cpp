@@ -7,10 +7,13 @@
 #include <fstream>
 
 #include "account/MessageBoxDlg.h"
+#include "app/DesktopDownloads.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "mainwnd/DownloadPathSetDlg.h"
+#include "study/DownloadCenter.h"
+#include "ui/CheckBox.h"
 #include "ui/Combo.h"
 #include "ui/Dialogs.h"
 #include "ui/Label.h"
@@ -50,7 +53,10 @@ std::wstring WithTrailingSlash(std::wstring folder) {
 }
 
 DownSetPanel::DownSetPanel(WindowImplBase& window) : m_window(window) {
-  const std::wstring downloads = GetDownloadFolder();
+  // A new account's downloads go where the student looks for downloads; a folder stored in
+  // the account's settings replaces this at load.
+  std::wstring downloads = DesktopDownloadFolder();
+  if (downloads.empty()) downloads = GetDownloadFolder();
   m_config.prevDownDir = downloads;
   m_config.specifyDownDir = downloads;
   m_asker = [this](TaskKind kind, std::int64_t size, const std::wstring& initial, std::wstring& chosen) {
@@ -78,6 +84,20 @@ void DownSetPanel::LoadDownSet() {
     }
   }
   if (auto* ask = m_window.FindControlAs<CComboUI>(L"cbDownAsk")) ask->SelectItem(m_config.downAck, false);
+  if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkAutoResume"))
+    box->SetCheck(m_config.autoResume, false);
+  if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkMeteredDownload"))
+    box->SetCheck(m_config.meteredDownload, false);
+  ApplySwitches();
+}
+
+void DownSetPanel::ApplySwitches() {
+  if (m_downloads == nullptr) return;
+  DownloadConditions& conditions = m_downloads->Conditions();
+  const bool newlyAllowed = m_config.meteredDownload && !conditions.MeteredAllowed();
+  conditions.SetAutoResume(m_config.autoResume);
+  conditions.SetMeteredAllowed(m_config.meteredDownload);
+  if (newlyAllowed) m_downloads->ResumeHeld(DownloadState::HeldForNetwork);
 }
 
 void DownSetPanel::ApplyOptionRules() {
@@ -111,7 +131,8 @@ bool DownSetPanel::HandleNotify(TNotifyUI& msg, const std::function<void()>& onS
 }
 
 void DownSetPanel::ChangeDir() {
-  const std::wstring picked = ChooseFolder(m_window.GetHWND());
+  CControlUI* shown = m_window.FindControl(L"lbSpecifyDownDir");
+  const std::wstring picked = ChooseFolder(m_window.GetHWND(), shown ? shown->GetText() : std::wstring());
   if (picked.empty()) return;
   const std::wstring folder = WithTrailingSlash(picked);
   if (CControlUI* label = m_window.FindControl(L"lbSpecifyDownDir")) {
@@ -140,6 +161,9 @@ bool DownSetPanel::SaveDownSet() {
   if (CControlUI* label = m_window.FindControl(L"lbSpecifyDownDir")) edited.specifyDownDir = label->GetText();
   if (auto* ask = m_window.FindControlAs<CComboUI>(L"cbDownAsk"))
     edited.downAck = ask->GetCurSel() < 0 ? 0 : ask->GetCurSel();
+  if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkAutoResume")) edited.autoResume = box->GetCheck();
+  if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkMeteredDownload"))
+    edited.meteredDownload = box->GetCheck();
   for (const std::wstring* folder : {&edited.specifyDownDir, &edited.prevDownDir}) {
     const std::wstring problem = FolderProblem(*folder);
     if (!problem.empty()) {
@@ -150,6 +174,7 @@ bool DownSetPanel::SaveDownSet() {
   }
   m_config = std::move(edited);
   Store();
+  ApplySwitches();
   return true;
 }
 

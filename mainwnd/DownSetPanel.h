@@ -12,6 +12,8 @@
 #include "mainwnd/DownSetConfig.h"
 #include "ui/Forward.h"
 
+class DownloadCenter;
+
 class DownSetPanel {
  public:
   // Asks where a download of `kind` and `size` goes, proposing `initial`; true with the
@@ -45,6 +47,9 @@ class DownSetPanel {
   // The window the location dialog opens over (the player's, when the player asked);
   // kNoWindow: the main window.
   void SetDialogOwner(HWND owner) { m_dialogOwner = owner; }
+  // The downloads that follow the stored switches (go on by themselves, metered network);
+  // null: none.
+  void SetDownloads(DownloadCenter* downloads) { m_downloads = downloads; }
 
  private:
   bool AskWithDialog(TaskKind kind, std::int64_t size, const std::wstring& initial, std::wstring& chosen);
@@ -54,11 +59,14 @@ class DownSetPanel {
   static std::wstring FolderProblem(const std::wstring& folder);
   void Tip(const std::wstring& text);
   bool Store();
+  // Hands the switches to the downloads; tasks held for the network go once it is allowed.
+  void ApplySwitches();
 
   WindowImplBase& m_window;
   DownSetConfig m_config;
   FolderAsker m_asker;
   HWND m_dialogOwner = kNoWindow;
+  DownloadCenter* m_downloads = nullptr;
 };
 
 // A folder text as the settings keep it: ending with "/".

@@ -16,6 +16,7 @@
 #include "downloads/SizeText.h"
 #include "downloads/TaskFiles.h"
 #include "platform/Messages.h"
+#include "platform/ShowInFolder.h"
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
 #include "ui/Control.h"
@@ -30,8 +31,14 @@
 namespace {
 
 constexpr const wchar_t* kFinishedText = L"下载完成";
+constexpr const wchar_t* kDiskFullText = L"磁盘已满，已暂停";
+constexpr const wchar_t* kHeldForNetworkText = L"等待非计费网络";
+// How often rows held by a full disk look for room again.
+constexpr UINT kDiskFullRetryMs = 5000;
 constexpr int kTitleAboveBarHeight = 18;
 constexpr int kTitleAloneHeight = 39;
+constexpr int kTitleWidth = 232;
+constexpr int kTitleBesideFolderWidth = 208;
 constexpr const wchar_t* kPauseImage = L"icon_video_pause.png";
 constexpr const wchar_t* kStartImage = L"icon_video_start.png";
 constexpr const wchar_t* kVideoFinishedImage = L"icon_video_play.png";
@@ -79,6 +86,14 @@ T* Part(CTreeNodeUI* row, const wchar_t* name) {
   return row ? dynamic_cast<T*>(row->FindSubControl(name)) : nullptr;
 }
 
+// What the rest of a task's file still needs on disk, in bytes.
+std::int64_t BytesToCome(const DownloadTask& task) {
+  const std::int64_t whole = task.fullSize > 0                 ? task.fullSize
+                             : task.kind == TaskKind::Document ? task.total * 1024
+                                                               : task.total;
+  return std::max<std::int64_t>(whole - DownloadedBytes(task), 0);
+}
+
 bool FileExists(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -89,7 +104,9 @@ bool FileExists(const std::string& path) {
 DownloadMgrDlg::DownloadMgrDlg(TaskKind kind, DownloadMgrDelegate* delegate, DownloadCenter& downloads)
     : m_kind(kind), m_delegate(delegate), m_downloads(downloads) {}
 
-DownloadMgrDlg::~DownloadMgrDlg() = default;
+DownloadMgrDlg::~DownloadMgrDlg() {
+  if (m_tree) m_downloads.SetTaskResumer(m_kind, nullptr);
+}
 
 std::wstring DownloadMgrDlg::GetSkinFile() {
   return m_kind == TaskKind::Document ? L"download_doc_dlg.xml" : L"download_video_dlg.xml";
@@ -126,6 +143,9 @@ void DownloadMgrDlg::InitWindow() {
     else
       db->GetLesson(entry.classId, entry.className, m_hWnd);
   }
+  // The centre starts tasks of this kind again through their rows.
+  m_downloads.SetTaskResumer(
+      m_kind, [this](const DownloadTask& task) { ResumeTask(task.classId, task.id, ResumeAsk::Automatic); });
   LogNormal(L"InitHistoryTreeView");
   // Rows take their visibility from their class node when added: the tree must show.
   m_tree->SetVisible(true);
@@ -253,6 +273,9 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text,
   // The title sits above the bar, or in the middle of the row once the bar is gone (the
   // heights leave a CJK line its full height).
   if (title) title->SetFixedHeight(finished ? kTitleAloneHeight : kTitleAboveBarHeight);
+  // A finished file can be shown in its folder; the title makes room for that button.
+  if (title) title->SetFixedWidth(finished ? kTitleBesideFolderWidth : kTitleWidth);
+  if (auto* folder = Part<CButtonUI>(row, L"btnOpenFolder")) folder->SetVisible(finished);
   if (content) {
     content->SetVisible(!finished);
     if (!finished) content->ApplyAttributeList(L"textcolor=\"#FF4D4D4D\"");
@@ -265,7 +288,8 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text,
 }
 
 void DownloadMgrDlg::SetLook(CTreeNodeUI* row, Look look) {
-  static constexpr const wchar_t* kLookNames[] = {L"waiting", L"paused", L"failed", L"finished"};
+  static constexpr const wchar_t* kLookNames[] = {L"waiting",  L"paused",   L"failed",
+                                                  L"finished", L"diskfull", L"heldfornetwork"};
   if (row)
     LogNormal(L"download window row " + row->GetUserData() + L": " + kLookNames[static_cast<int>(look)]);
   switch (look) {
@@ -281,6 +305,13 @@ void DownloadMgrDlg::SetLook(CTreeNodeUI* row, Look look) {
     case Look::Finished:
       SetItemStatus(row, kFinishedText, m_kind == TaskKind::Document ? kOpenLook : kPlayLook);
       if (auto* progress = Part<CProgressUI>(row, L"progress")) progress->SetValue(100);
+      break;
+    case Look::DiskFull:
+      // Its click tries again at once; it also goes on by itself once there is room.
+      SetItemStatus(row, kDiskFullText, kStartLook);
+      break;
+    case Look::HeldForNetwork:
+      SetItemStatus(row, kHeldForNetworkText, kPauseLook);
       break;
   }
 }
@@ -310,6 +341,19 @@ void DownloadMgrDlg::ShowProgress(const DownloadTask& task, int percent) {
   }
 }
 
+void DownloadMgrDlg::OnDiskFull(const DownloadTask& task) {
+  SetLook(FindTaskRow(task.classId, task.id), Look::DiskFull);
+  m_downloads.ReportState(task, DownloadState::DiskFull);
+  // Looks for room now and then; the tasks go on once their rest fits.
+  SetTimer(m_hWnd, kDiskFullTimer, kDiskFullRetryMs);
+}
+
+void DownloadMgrDlg::HoldForNetwork(const DownloadTask& task) {
+  LogNormal(L"download of " + Wide(task.id) + L" waits for a connection that is not metered");
+  SetLook(FindTaskRow(task.classId, task.id), Look::HeldForNetwork);
+  m_downloads.ReportState(task, DownloadState::HeldForNetwork);
+}
+
 void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
   // What identifies the server's copy survives a restart, so a later resume stays safe.
   CourseDB::Get()->SaveResumeInfo(task);
@@ -320,6 +364,9 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
     if (FileExists(task.localFile)) m_downloads.ReportState(task, DownloadState::Finished);
     UpdateBadge();
     NotifyDownloadResult(Wide(task.name), DownloadNotice::Finished, m_hWnd);
+  } else if (result == DownloadResultWParam(DownloadResult::DiskFull)) {
+    // The bytes that reached the disk stay; the task goes on from them.
+    if (listed) OnDiskFull(*listed);
   } else if (result == DownloadResultWParam(DownloadResult::Failed)) {
     // The job removed its own partial file; nothing else of the folder is touched.
     SetLook(row, Look::Failed);
@@ -336,28 +383,53 @@ void DownloadMgrDlg::OnDownloadResult(WPARAM result, const DownloadTask& task) {
 void DownloadMgrDlg::PauseTask(const std::string& classId, const std::string& id) {
   auto entry = DownloadTaskList::Get().FindTask(classId, id, m_kind);
   if (!entry) return;
-  if (entry->state == TaskState::Transferring || entry->state == TaskState::Waiting) {
+  // A task no job runs for that the student did not pause (restored, or held by a full
+  // disk) becomes the student's pause too: nothing starts it by itself any more.
+  const bool heldBySomethingElse =
+      entry->state == TaskState::Paused && !entry->pausedByStudent && !IsCompleteOnDisk(*entry);
+  if (entry->state == TaskState::Transferring || entry->state == TaskState::Waiting || heldBySomethingElse) {
     SetLook(FindTaskRow(classId, id), Look::Paused);
     entry->state = TaskState::Paused;
+    // The student's pause outlives the program: nothing starts this task but the student.
+    entry->pausedByStudent = true;
+    CourseDB::Get()->SetPausedByStudent(m_kind, id, true);
     DownloadTaskList::Get().UpdateTask(*entry, m_kind);
     m_downloads.ReportState(*entry, DownloadState::Paused);
   }
   UpdatePauseAllImage();
 }
 
-void DownloadMgrDlg::ResumeTask(const std::string& classId, const std::string& id) {
+void DownloadMgrDlg::ResumeTask(const std::string& classId, const std::string& id, ResumeAsk ask) {
   auto entry = DownloadTaskList::Get().FindTask(classId, id, m_kind);
   if (!entry) return;
   if (entry->state == TaskState::Paused || entry->state == TaskState::Waiting) {
+    if (entry->pausedByStudent) CourseDB::Get()->SetPausedByStudent(m_kind, id, false);
+    entry->pausedByStudent = false;
     entry->downloaded = DownloadedOnDisk(*entry);
-    entry->state = TaskState::Waiting;
-    DownloadTaskList::Get().UpdateTask(*entry, m_kind);
-    SetLook(FindTaskRow(classId, id), Look::Waiting);
-    SubmitDownload(*entry);
-    m_downloads.ReportState(*entry, DownloadState::Waiting);
+    const DownloadConditions& conditions = m_downloads.Conditions();
+    if (conditions.HoldForNetwork()) {
+      // No job runs while it is held; nothing about it is paused either.
+      entry->state = TaskState::Waiting;
+      DownloadTaskList::Get().UpdateTask(*entry, m_kind);
+      HoldForNetwork(*entry);
+    } else if (auto shortfall = conditions.CheckRoom(FolderOf(entry->localFile), BytesToCome(*entry))) {
+      entry->state = TaskState::Paused;
+      DownloadTaskList::Get().UpdateTask(*entry, m_kind);
+      LogNormal(L"download of " + Wide(id) + L" has no room: " + ShortfallTip(*shortfall));
+      if (ask == ResumeAsk::Student && m_delegate) m_delegate->ShowMainTip(ShortfallTip(*shortfall));
+      OnDiskFull(*entry);
+    } else {
+      entry->state = TaskState::Waiting;
+      DownloadTaskList::Get().UpdateTask(*entry, m_kind);
+      SetLook(FindTaskRow(classId, id), Look::Waiting);
+      SubmitDownload(*entry);
+      m_downloads.ReportState(*entry, DownloadState::Waiting);
+    }
   }
   UpdatePauseAllImage();
 }
+
+void DownloadMgrDlg::HoldNewTask(const DownloadTask& task) { HoldForNetwork(task); }
 
 template <class F>
 static void ForEachRow(CTreeViewUI* tree, F&& f) {
@@ -383,7 +455,10 @@ void DownloadMgrDlg::PauseAll() {
     if (!IsFinishedRow(row))
       ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
   });
+  // The pauses reach the course database in one transaction.
+  CourseDB::Get()->BeginWrites();
   for (const auto& [classId, id] : ids) PauseTask(classId, id);
+  CourseDB::Get()->EndWrites();
 }
 
 void DownloadMgrDlg::StartAll() {
@@ -392,7 +467,9 @@ void DownloadMgrDlg::StartAll() {
     if (!IsFinishedRow(row))
       ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
   });
+  CourseDB::Get()->BeginWrites();
   for (const auto& [classId, id] : ids) ResumeTask(classId, id);
+  CourseDB::Get()->EndWrites();
 }
 
 bool DownloadMgrDlg::AnyPaused() const {
@@ -439,9 +516,32 @@ void DownloadMgrDlg::ShowTreeOrEmpty() {
   UpdatePauseAllImage();
 }
 
-void DownloadMgrDlg::RemoveFromStore(const std::string& classId, const std::string& id) {
-  // The task's partial bytes go with it; a finished file is the student's and stays.
-  if (auto task = DownloadTaskList::Get().FindTask(classId, id, m_kind)) DiscardPartFile(*task);
+std::optional<bool> DownloadMgrDlg::ConfirmDelete(int count) {
+  if (count <= 0) return std::nullopt;
+  ConfirmQuestion question;
+  question.title = L"删除下载";
+  question.text = count == 1 ? L"确定删除这个下载任务吗？"
+                             : L"确定删除选中的 " + std::to_wstring(count) + L" 个下载任务吗？";
+  // The files are the student's: they stay unless the student asks otherwise.
+  question.choice = L"同时删除本地文件";
+  // The window stays while its question is open, whatever the focus and the pointer do.
+  m_asking = true;
+  const ConfirmAnswer answer = m_confirmer ? m_confirmer(m_hWnd, question) : ConfirmAnswer{true, false};
+  m_asking = false;
+  if (!answer.confirmed) {
+    LogNormal(L"delete of " + std::to_wstring(count) + L" downloads cancelled");
+    return std::nullopt;
+  }
+  return answer.choiceChecked;
+}
+
+void DownloadMgrDlg::RemoveFromStore(const std::string& classId, const std::string& id, bool files) {
+  // The task's partial bytes go with it; a finished file is the student's and stays unless
+  // the student chose to delete it too.
+  if (auto task = DownloadTaskList::Get().FindTask(classId, id, m_kind)) {
+    DiscardPartFile(*task);
+    if (files) DiscardFinishedFile(*task);
+  }
   DownloadTaskList::Get().RemoveTask(classId, id, m_kind);
   if (m_kind == TaskKind::Document)
     CourseDB::Get()->DeleteDoc(id);
@@ -460,9 +560,13 @@ void DownloadMgrDlg::DeleteItem(CControlUI* button) {
   if (!row || !row->GetParentNode()) return;
   const std::string classId = Narrow(row->GetParentNode()->GetUserData());
   const std::string id = Narrow(row->GetUserData());
+  const std::optional<bool> files = ConfirmDelete(1);
+  if (!files) return;
+  row = FindTaskRow(classId, id);  // the question ran a loop of its own
+  if (!row) return;
   RemoveRow(row);
   if (auto task = DownloadTaskList::Get().FindTask(classId, id, m_kind)) {
-    RemoveFromStore(classId, id);
+    RemoveFromStore(classId, id, *files);
     UpdateBadge();
     m_downloads.ReportRemoved(*task);
   }
@@ -489,6 +593,21 @@ void DownloadMgrDlg::OnStatusClick(CControlUI* button) {
   } else {
     ResumeTask(classId, id);
   }
+}
+
+void DownloadMgrDlg::ShowFinishedInFolder(CControlUI* button) {
+  CTreeNodeUI* row = NodeOf(button);
+  if (!row || !row->GetParentNode()) return;
+  auto task = DownloadTaskList::Get().FindTask(Narrow(row->GetParentNode()->GetUserData()),
+                                               Narrow(row->GetUserData()), m_kind);
+  if (!task) return;
+  if (!FileExists(task->localFile)) {
+    if (m_delegate) m_delegate->ShowMainTip(L"文件不存在");
+    return;
+  }
+  LogNormal(L"show in folder: " + Wide(task->localFile));
+  ShowInFolder(AnsiToUtf8(task->localFile),
+               [](const std::string& folderUri) { OpenUrl(Utf8ToWide(folderUri)); });
 }
 
 void DownloadMgrDlg::SetDeleteMode(bool on) {
@@ -539,22 +658,27 @@ void DownloadMgrDlg::ClearChecks() {
   if (!m_notDeleteMode) m_deleteAll->SetEnabled(false);
 }
 
-void DownloadMgrDlg::DeleteChecked() {
-  std::vector<CTreeNodeUI*> checked;
+bool DownloadMgrDlg::DeleteChecked() {
+  std::vector<std::pair<std::string, std::string>> ids;
   ForEachRow(m_tree, [&](CTreeNodeUI* row) {
-    if (row->IsCheckBoxSelected()) checked.push_back(row);
+    if (row->IsCheckBoxSelected())
+      ids.emplace_back(Narrow(row->GetParentNode()->GetUserData()), Narrow(row->GetUserData()));
   });
-  for (CTreeNodeUI* row : checked) {
-    const std::string classId = Narrow(row->GetParentNode()->GetUserData());
-    const std::string id = Narrow(row->GetUserData());
+  const std::optional<bool> files = ConfirmDelete(static_cast<int>(ids.size()));
+  if (!files) return false;
+  for (const auto& [classId, id] : ids) {
+    // Looked up again: the question ran a loop of its own.
+    CTreeNodeUI* row = FindTaskRow(classId, id);
+    if (!row) continue;
     const bool finished = IsFinishedRow(row);
     if (auto task = DownloadTaskList::Get().FindTask(classId, id, m_kind)) {
       m_downloads.ReportRemoved(*task);
     }
-    RemoveFromStore(classId, id);
+    RemoveFromStore(classId, id, *files);
     RemoveRow(row);
     if (!finished) UpdateBadge();
   }
+  return true;
 }
 
 void DownloadMgrDlg::Notify(TNotifyUI& msg) {
@@ -578,8 +702,7 @@ void DownloadMgrDlg::Notify(TNotifyUI& msg) {
     if (name == L"btnDeleteAllVideo") {
       if (m_notDeleteMode) {
         SetDeleteMode(true);
-      } else {
-        DeleteChecked();
+      } else if (DeleteChecked()) {
         SetDeleteMode(false);
         ShowTreeOrEmpty();
       }
@@ -596,6 +719,10 @@ void DownloadMgrDlg::Notify(TNotifyUI& msg) {
     }
     if (name == L"btnVideoDelete") {
       DeleteItem(msg.pSender);
+      return;
+    }
+    if (name == L"btnOpenFolder") {
+      ShowFinishedInFolder(msg.pSender);
       return;
     }
   } else if (msg.sType == DUI_MSGTYPE_ITEMCLICK) {
@@ -630,12 +757,20 @@ LRESULT DownloadMgrDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, con
       return 0;
     case WM_TIMER:
       if (wParam == kHideTimer) {
+        if (m_asking) return 0;
         const CDuiPoint cursor = GetCursorScreenPos();
         const CDuiRect rc = GetWindowRect();
         if (cursor.x < rc.left || cursor.x >= rc.right || cursor.y < rc.top || cursor.y >= rc.bottom) {
           KillTimer(m_hWnd, kHideTimer);
           ShowWindow(false, false);
         }
+        return 0;
+      }
+      if (wParam == kDiskFullTimer) {
+        if (m_downloads.AnyIn(DownloadState::DiskFull))
+          m_downloads.ResumeHeld(DownloadState::DiskFull);
+        else
+          KillTimer(m_hWnd, kDiskFullTimer);
         return 0;
       }
       if (wParam == kAllFinishedTimer) {
@@ -668,5 +803,5 @@ bool DownloadMgrDlg::OnHostKey(const HostKeyEvent& event) {
 
 void DownloadMgrDlg::OnHostFocus(bool focused) {
   WindowImplBase::OnHostFocus(focused);
-  if (!focused && IsWindowVisible()) ShowWindow(false, false);
+  if (!focused && !m_asking && IsWindowVisible()) ShowWindow(false, false);
 }

@@ -7,9 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "downloads/DownloadTask.h"
+#include "mainwnd/ConfirmDlg.h"
 #include "study/DownloadCenter.h"
 #include "ui/Control.h"
 #include "ui/WindowImplBase.h"
@@ -40,7 +42,12 @@ class DownloadMgrDlg : public WindowImplBase {
 
   // A task that DownloadTaskList::AddTask accepted: a new waiting row.
   void AddTaskItem(const DownloadTask& task);
-  void ResumeTask(const std::string& classId, const std::string& id);
+  // Who asked for a resume: a student's click gets a tip when the disk has no room; the
+  // centre's own resumes (start, room back, network back) only change the row.
+  enum class ResumeAsk { Student, Automatic };
+  void ResumeTask(const std::string& classId, const std::string& id, ResumeAsk ask = ResumeAsk::Student);
+  // A task just added that may not run on this connection: its row waits for the network.
+  void HoldNewTask(const DownloadTask& task);
   void PauseTask(const std::string& classId, const std::string& id);
   // The task of the row keyed `oldId` is now keyed `newId` (a stored task took its lesson).
   void RekeyTaskItem(const std::string& classId, const std::string& oldId, const std::string& newId);
@@ -50,10 +57,14 @@ class DownloadMgrDlg : public WindowImplBase {
   // The row of a task, or null (tests, the main window's look-ups).
   CTreeNodeUI* FindTaskRow(const std::string& classId, const std::string& id) const;
   bool IsDeleteMode() const { return !m_notDeleteMode; }
+  // How deletes are confirmed; the default asks with ConfirmDlg over this window.
+  void SetConfirmer(Confirmer confirmer) { m_confirmer = std::move(confirmer); }
 
   // Timer ids: hide once the pointer has left; disable pause-all once all are finished.
   static constexpr UINT kHideTimer = 1030;
   static constexpr UINT kAllFinishedTimer = 1067;
+  // Rows held by a full disk look for room again.
+  static constexpr UINT kDiskFullTimer = 1068;
 
  protected:
   std::wstring GetSkinFile() override;
@@ -71,7 +82,7 @@ class DownloadMgrDlg : public WindowImplBase {
   DownloadCenter& m_downloads;
 
  private:
-  enum class Look { Waiting, Paused, Failed, Finished };
+  enum class Look { Waiting, Paused, Failed, Finished, DiskFull, HeldForNetwork };
 
   void InitHistoryTreeView();
   // `styleVisited`: a new row is on its way; every class node passed gets the check box
@@ -83,7 +94,11 @@ class DownloadMgrDlg : public WindowImplBase {
   void SetItemStatus(CTreeNodeUI* row, const std::wstring& text, const std::wstring& buttonAttributes);
   void ShowProgress(const DownloadTask& task, int percent);
   void OnDownloadResult(WPARAM result, const DownloadTask& task);
+  void OnDiskFull(const DownloadTask& task);
+  void HoldForNetwork(const DownloadTask& task);
   void OnStatusClick(CControlUI* button);
+  // "打开所在文件夹" of a finished row: the file manager shows the file.
+  void ShowFinishedInFolder(CControlUI* button);
   void DeleteItem(CControlUI* button);
   void PauseAll();
   void StartAll();
@@ -94,7 +109,8 @@ class DownloadMgrDlg : public WindowImplBase {
   void OnCheckChanged(CControlUI* box);
   bool AnyChecked() const;
   void ClearChecks();
-  void DeleteChecked();
+  // False when the student cancelled the question (the mode and the ticks stay).
+  bool DeleteChecked();
   // The tree or the empty state, after rows came or went.
   void ShowTreeOrEmpty();
   void UpdateBadge();
@@ -102,7 +118,12 @@ class DownloadMgrDlg : public WindowImplBase {
   bool IsFinishedRow(CTreeNodeUI* row) const;
   // The image name a finished row's status button shows.
   const wchar_t* FinishedImage() const;
-  void RemoveFromStore(const std::string& classId, const std::string& id);
+  // Removes the task from the list and the course database; with `files`, its finished
+  // file too (its partial file always goes).
+  void RemoveFromStore(const std::string& classId, const std::string& id, bool files);
+  // Asks before deleting `count` downloads; nothing when the student cancelled, else
+  // whether their files go too.
+  std::optional<bool> ConfirmDelete(int count);
 
   bool m_notDeleteMode = true;
   CTreeViewUI* m_tree = nullptr;
@@ -110,6 +131,8 @@ class DownloadMgrDlg : public WindowImplBase {
   CButtonUI* m_deleteAll = nullptr;
   CButtonUI* m_deleteCancel = nullptr;
   CControlUI* m_empty = nullptr;
+  Confirmer m_confirmer = &AskWithConfirmDlg;
+  bool m_asking = false;  // a delete question is open
 };
 
 class DownloadVideoDlg : public DownloadMgrDlg {

@@ -34,7 +34,7 @@ void DownloadPathSetDlg::OnClick(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const std::wstring& name = msg.pSender->GetName();
   if (name == L"btnChangeDir") {
-    std::wstring folder = ChooseFolder(m_hWnd);
+    std::wstring folder = ChooseFolder(m_hWnd, m_folder);
     if (folder.empty()) return;  // cancelled: nothing changes
     // Folder texts end with "/" (the root keeps its single one).
     if (folder.back() != L'/') folder += L'/';

@@ -271,7 +271,8 @@ void ListDownloads::DownloadButtonClicked(TaskKind kind, CControlUI* button) {
   }
   DownloadMgrDlg* manager = m_delegate.GetManager(kind);
   if (state == DownloadState::Finished || manager == nullptr) return;
-  if (state == DownloadState::Paused)
+  // A task held by a full disk tries again; one held for the network is waiting and pauses.
+  if (state == DownloadState::Paused || state == DownloadState::DiskFull)
     manager->ResumeTask(key->classId, key->id);
   else
     manager->PauseTask(key->classId, key->id);
@@ -284,9 +285,11 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
     case DownloadState::Finished:
       return false;
     case DownloadState::Paused:
+    case DownloadState::DiskFull:
       if (DownloadMgrDlg* manager = m_delegate.GetManager(TaskKind::Video))
         manager->ResumeTask(classId, lessonId);
       return true;
+    case DownloadState::HeldForNetwork:
     case DownloadState::Waiting:
     case DownloadState::Transferring:
       return true;  // already on its way
@@ -393,6 +396,17 @@ void ListDownloads::Commit(TaskKind kind, std::vector<Prepared>& prepared, std::
   if (prepared.empty()) return;
   std::wstring folder;
   if (!m_delegate.ChooseDownloadFolder(kind, folderSize, folder)) return;
+  // The disk must take every new file of the batch and keep its reserve; else nothing starts.
+  std::int64_t bytesToCome = 0;
+  for (const Prepared& item : prepared) {
+    if (DownloadTaskList::Get().FindTask(item.task.classId, item.task.id, kind)) continue;
+    bytesToCome += kind == TaskKind::Document ? item.task.total * 1024 : item.task.total;
+  }
+  if (auto shortfall = m_downloads.Conditions().CheckRoom(WideToAnsi(folder), bytesToCome)) {
+    LogNormal(L"downloads into " + folder + L" not started: " + ShortfallTip(*shortfall));
+    m_delegate.ShowMainTip(ShortfallTip(*shortfall));
+    return;
+  }
   int added = 0;
   // One transaction for all the rows of the course database this adds.
   CourseDB* db = CourseDB::Get();
@@ -429,7 +443,9 @@ bool ListDownloads::AddPrepared(Prepared& item, const std::wstring& folder) {
     manager->AddTaskItem(task);
     m_delegate.SetBadge(task.kind, manager->CountUnfinished());
   }
-  SubmitDownload(task);
+  // On a metered connection the student did not allow, the task waits for another network.
+  const bool held = m_downloads.Conditions().HoldForNetwork();
+  if (!held) SubmitDownload(task);
   if (CourseDB* db = CourseDB::Get()) {
     db->InsertClass(task.classId, task.className, task.kind);
     const std::string sizeText = std::to_string(task.total);
@@ -441,6 +457,12 @@ bool ListDownloads::AddPrepared(Prepared& item, const std::wstring& folder) {
     db->SaveResumeInfo(task);  // the partial file is the task's own from now on
   }
   m_downloads.ReportAdded(task);
+  if (held) {
+    if (manager != nullptr)
+      manager->HoldNewTask(task);
+    else
+      m_downloads.ReportState(task, DownloadState::HeldForNetwork);
+  }
   return true;
 }
 

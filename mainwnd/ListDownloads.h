@@ -39,6 +39,8 @@ class ListDownloads : private DownloadObserver, private CatalogueObserver {
     virtual void SavePrevDownDir(const std::wstring& folder) = 0;
     // The unfinished-download badge of the kind's manager button.
     virtual void SetBadge(TaskKind kind, int count) = 0;
+    // A short toast of the main window (a batch the disk has no room for).
+    virtual void ShowMainTip(const std::wstring& /*text*/) {}
   };
 
   // `window` holds the tool bars ("hLayDownVideo", ...) and the list holders. The lists

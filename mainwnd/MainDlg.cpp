@@ -129,6 +129,7 @@ void MainDlg::InitWindow() {
     m_titleShadow->ShowWindow(true, false);
   }
   m_downSet = std::make_unique<DownSetPanel>(*this);
+  m_downSet->SetDownloads(&m_downloads);
   m_lists = std::make_unique<CourseLists>(*this, *this, m_catalogue);
   // The signed-in student's furthest points, in their course database.
   m_progress = std::make_unique<LearningProgress>(GetDbFolder() + L"course.db");
@@ -161,6 +162,8 @@ void MainDlg::InitWindow() {
   if (!m_tray.IsCreated()) LogNormal(L"no tray on this desktop: closing the main window ends the program");
   m_titleMenu.Attach(m_pm, m_tray.IsCreated());
   m_downSet->LoadDownSet();
+  // With the tasks loaded by the managers and the switches read, the unfinished ones go on.
+  m_downloads.ResumeUnfinished();
   // The profile popup asks for the account and the avatar picture at once.
   if (auto* myInfo = FindControlAs<MoveMyInfoButton>(L"btnMyInfo")) myInfo->CreatePopup();
 }
@@ -274,7 +277,10 @@ void MainDlg::ShowView(View view) {
   show(m_hLayLesson, lessonRow);
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
-  if (view == View::Questions) m_questions.OnShown(*this);
+  if (view == View::Questions)
+    m_questions.OnShown(*this);
+  else
+    m_questions.OnHidden();
   if (lessonRow) {
     // A panel stands beside the tree, with its back button, only when there are courses.
     const bool courses = HasCourses();
@@ -507,10 +513,30 @@ LRESULT MainDlg::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
     bHandled = true;
     return 0;
   }
+  if (m_quitOnFinal && !ConfirmQuit()) {
+    bHandled = true;
+    return 0;
+  }
   CloseSessionWindows();
   ReleaseUserState();
   bHandled = false;  // the default handling destroys the window
   return 0;
+}
+
+bool MainDlg::ConfirmQuit() {
+  bool running = false;
+  for (DownloadState state : {DownloadState::Waiting, DownloadState::Transferring, DownloadState::DiskFull,
+                              DownloadState::HeldForNetwork})
+    running = running || m_downloads.AnyIn(state);
+  if (!running || !m_quitConfirmer) return true;
+  ConfirmQuestion question;
+  question.title = L"退出Tavo";
+  question.text = m_downloads.Conditions().AutoResume()
+                      ? L"有下载正在进行。退出后，未完成的下载将在下次启动时继续。确定退出吗？"
+                      : L"有下载正在进行。退出后，未完成的下载可在下次启动后继续。确定退出吗？";
+  const bool quit = m_quitConfirmer(m_hWnd, question).confirmed;
+  LogNormal(quit ? L"quit with downloads running" : L"quit cancelled: downloads running");
+  return quit;
 }
 
 void MainDlg::CloseSessionWindows() {

@@ -42,6 +42,8 @@ class MainDlg : public WindowImplBase,
   // goes (sign-out, expired login).
   void SetQuitOnFinal(bool quit) { m_quitOnFinal = quit; }
   bool GetQuitOnFinal() const { return m_quitOnFinal; }
+  // How quitting while downloads run is confirmed; the default asks with ConfirmDlg.
+  void SetQuitConfirmer(Confirmer confirmer) { m_quitConfirmer = std::move(confirmer); }
 
   enum class View { Course, NoLesson, Questions, Person, DownSet };
   void ShowView(View view);
@@ -120,6 +122,9 @@ class MainDlg : public WindowImplBase,
   void ShowSidePanel(const std::wstring& holder);
 
   bool m_quitOnFinal = true;
+  Confirmer m_quitConfirmer = &AskWithConfirmDlg;
+  // Whether the program may end now: asks first while downloads run or wait.
+  bool ConfirmQuit();
   bool m_loginExpired = false;
   View m_view = View::NoLesson;
   CTrayIcon m_tray;

@@ -127,7 +127,8 @@ std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void*
 }
 
 int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const std::string& ifRange,
-             std::int64_t announced, DownloadProgressDelegate* delegate, DownloadResponse* response) {
+             std::int64_t announced, DownloadProgressDelegate* delegate, DownloadResponse* response,
+             int* writeError) {
   CurlEasy handle(curl_easy_init());
   if (!handle) return CURLE_FAILED_INIT;
   CURL* h = handle.get();
@@ -164,6 +165,7 @@ int Transfer(const std::string& url, std::FILE* file, std::int64_t offset, const
     result = CURLE_FILESIZE_EXCEEDED;
   } else if (result == CURLE_WRITE_ERROR && body.error != 0) {
     LogError(AnsiToWide(MaskTokens(url)) + L" cannot be written to disk: " + Reason(body.error));
+    *writeError = body.error;
   }
   sink.response.status = ResponseCode(h);
   *response = sink.response;
@@ -231,7 +233,7 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     const std::string ifRange = offset > 0 ? source.validator : std::string();
     if (delegate) delegate->OnTransferStart(offset);
     result = Transfer(url, file.get(), offset, ifRange, source.fullSize > 0 ? source.fullSize : expectedSize,
-                      delegate, &response);
+                      delegate, &response, &outcome->writeError);
     std::wstring why;
     if (result == CURLE_RANGE_ERROR && offset > 0) {
       // The server sent the whole file instead of the missing part (or a range other than
@@ -283,6 +285,7 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     const int error = errno;
     LogError(address + L" cannot be written to disk: " + Reason(error));
     if (result == CURLE_OK) result = CURLE_WRITE_ERROR;
+    if (outcome->writeError == 0) outcome->writeError = error;
   }
   if (result == CURLE_OK) {
     // Only the whole file is a success: a body cut short without the library noticing (no
@@ -300,6 +303,7 @@ int DownloadToFile(const std::string& url, const std::string& localFile, Downloa
     const int error = errno;
     LogError(address + L" cannot be written to disk: " + Reason(error));
     if (result == CURLE_OK) result = CURLE_WRITE_ERROR;
+    if (outcome->writeError == 0) outcome->writeError = error;
   }
   // A transfer the delegate stopped (a pause, a delete, the program ending) went as asked.
   if (result == CURLE_ABORTED_BY_CALLBACK) {

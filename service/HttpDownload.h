@@ -67,6 +67,7 @@ struct DownloadOutcome {
   long httpStatus = 0;                  // of the last answer, 0 when none came
   std::int64_t retryAfterSeconds = -1;  // the last answer's Retry-After, -1 when none
   ResumeInfo resume;                    // what now identifies the local file's source
+  int writeError = 0;                   // errno of a write to the file that failed (ENOSPC), else 0
 };
 
 // As above, for a file whose source `known` identifies. A resume sends If-Range with its

@@ -93,6 +93,67 @@ std::vector<std::pair<std::string, std::string>> DownloadCenter::AdoptLessons(
   return adopted;
 }
 
+void DownloadCenter::SetTaskResumer(TaskKind kind, TaskResumer resumer) {
+  if (resumer)
+    m_resumers[kind] = std::move(resumer);
+  else
+    m_resumers.erase(kind);
+}
+
+bool DownloadCenter::AnyIn(DownloadState state) const {
+  for (TaskKind kind : {TaskKind::Video, TaskKind::Document})
+    for (const DownloadClass& entry : m_list.SnapshotClasses(kind))
+      for (const DownloadTask& task : entry.tasks)
+        if (StateOf(KeyOf(task)) == state) return true;
+  return false;
+}
+
+template <typename Wanted>
+void DownloadCenter::Resume(Wanted wanted) {
+  // Collected first: a resumer changes states and may report to observers that change more.
+  std::vector<DownloadTask> chosen;
+  for (TaskKind kind : {TaskKind::Video, TaskKind::Document}) {
+    if (!m_resumers.count(kind)) continue;
+    for (const DownloadClass& entry : m_list.SnapshotClasses(kind)) {
+      for (const DownloadTask& task : entry.tasks) {
+        if (task.pausedByStudent || IsCompleteOnDisk(task)) continue;
+        if (wanted(StateOf(KeyOf(task)))) chosen.push_back(task);
+      }
+    }
+  }
+  for (const DownloadTask& task : chosen) {
+    const auto resumer = m_resumers.find(task.kind);
+    if (resumer == m_resumers.end()) continue;
+    LogNormal(L"download of " + AnsiToWide(task.id) + L" in class " + AnsiToWide(task.classId) +
+              L" goes on by itself");
+    resumer->second(task);
+  }
+}
+
+void DownloadCenter::ResumeUnfinished() {
+  const bool all = m_conditions.AutoResume();
+  Resume([all](DownloadState state) {
+    switch (state) {
+      case DownloadState::DiskFull:
+      case DownloadState::HeldForNetwork:
+        return true;
+      case DownloadState::None:
+      case DownloadState::Paused:  // a restored task: stopped by the program's end, not by the student
+      case DownloadState::Failed:
+        return all;
+      case DownloadState::Waiting:
+      case DownloadState::Transferring:
+      case DownloadState::Finished:
+        return false;
+    }
+    return false;
+  });
+}
+
+void DownloadCenter::ResumeHeld(DownloadState held) {
+  Resume([held](DownloadState state) { return state == held; });
+}
+
 const wchar_t* RowTextOf(DownloadState state) {
   switch (state) {
     case DownloadState::None:
@@ -104,6 +165,10 @@ const wchar_t* RowTextOf(DownloadState state) {
       return L"已暂停";
     case DownloadState::Finished:
       return L"已下载";
+    case DownloadState::DiskFull:
+      return L"磁盘已满";
+    case DownloadState::HeldForNetwork:
+      return L"等待网络";
     case DownloadState::Transferring:
       return L"";
   }

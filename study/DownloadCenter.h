@@ -13,6 +13,7 @@
 
 #include "downloads/DownloadTaskList.h"
 #include "service/Records.h"
+#include "study/DownloadConditions.h"
 #include "study/DownloadEvents.h"
 
 class CourseDB;
@@ -48,6 +49,25 @@ class DownloadCenter {
   void SetLessonStarter(LessonStarter starter) { m_lessonStarter = std::move(starter); }
   bool DownloadLesson(const std::string& classId, const std::string& lessonId);
 
+  // The disk, the network and the student's settings a start has to respect.
+  DownloadConditions& Conditions() { return m_conditions; }
+  const DownloadConditions& Conditions() const { return m_conditions; }
+
+  // How a task of a kind is started again (its manager window: the row, the job, the
+  // checks). Null removes it.
+  using TaskResumer = std::function<void(const DownloadTask& task)>;
+  void SetTaskResumer(TaskKind kind, TaskResumer resumer);
+
+  // Starts every unfinished task that the student did not pause and that no job runs for:
+  // those held by the disk or the network always, the others (stopped by a restart, a
+  // failure) only while the student lets downloads go on by themselves. Called once the
+  // tasks are loaded at start and whenever a reason to wait may have gone.
+  void ResumeUnfinished();
+  // Starts the tasks held in `held` (DiskFull or HeldForNetwork) only.
+  void ResumeHeld(DownloadState held);
+  // Whether any task is in `state`.
+  bool AnyIn(DownloadState state) const;
+
   // The class's lessons are known: each video task stored when a video stood for its lesson
   // (still keyed by the video id) becomes the task of the first lesson of the class that
   // plays the video and has none, in the list and in the course database; observers see
@@ -59,11 +79,15 @@ class DownloadCenter {
  private:
   template <typename Event>
   void Notify(void (DownloadObserver::*handler)(const Event&), const Event& event);
+  template <typename Wanted>
+  void Resume(Wanted wanted);
 
   DownloadTaskList& m_list;
   std::map<TaskKey, DownloadState> m_states;
   std::vector<DownloadObserver*> m_observers;
   LessonStarter m_lessonStarter;
+  DownloadConditions m_conditions;
+  std::map<TaskKind, TaskResumer> m_resumers;
 };
 
 // The state of a listed task no report covers (one restored from the course database, or
@@ -73,6 +97,6 @@ class DownloadCenter {
 // and None when there are none.
 DownloadState ListedStateOf(const DownloadTask& task);
 
-// The row text of a state ("下载", "等待下载", "已暂停", "已下载"); empty for Transferring,
-// whose row shows its percentage.
+// The row text of a state ("下载", "等待下载", "已暂停", "已下载", "磁盘已满", "等待网络");
+// empty for Transferring, whose row shows its percentage.
 const wchar_t* RowTextOf(DownloadState state);

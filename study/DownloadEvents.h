@@ -15,6 +15,9 @@ enum class DownloadState {
   Paused,        // stopped by the student; a click resumes it
   Failed,        // the transfer failed; a click starts it again
   Finished,      // the whole file is on disk
+  // Not by the student: both go on by themselves once the reason is gone.
+  DiskFull,        // the disk of its folder has no room for the rest of the file
+  HeldForNetwork,  // the connection is metered and the student allows no downloads on it
 };
 
 // Which download an event is about.

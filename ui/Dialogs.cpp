@@ -64,6 +64,13 @@ std::wstring ChooseFolder(HWND owner) {
   return FromUtf8(folder);
 }
 
+std::wstring ChooseFolder(HWND owner, const std::wstring& startFolder) {
+  const std::string start = ToUtf8(startFolder);
+  if (!start.empty() && chdir(start.c_str()) != 0)
+    LogNormal(L"ChooseFolder: the folder in use " + startFolder + L" cannot be entered, opening elsewhere");
+  return ChooseFolder(owner);
+}
+
 void ActivateWindow(HWND hwnd, bool attachInput) {
   CWindowWnd* wnd = CWindowWnd::FromHandle(hwnd);
   if (!wnd || !wnd->GetHostWindow()) return;

@@ -14,6 +14,9 @@ std::wstring ChooseFile(HWND owner, const std::wstring& initialFolder = {});
 // A folder (title "选择下载目录"), opening at the current directory, without a trailing "/"; it becomes the process's current
 // directory, and the answer is empty when that fails or the user cancels.
 std::wstring ChooseFolder(HWND owner);
+// The same, opening at `startFolder` (the folder in use) when it exists; it becomes the
+// current directory for that.
+std::wstring ChooseFolder(HWND owner, const std::wstring& startFolder);
 // Shows, restores and (with attachInput) raises and focuses the window.
 void ActivateWindow(HWND hwnd, bool attachInput);
 // Where the mouse pointer is on the screen (a menu opens there).

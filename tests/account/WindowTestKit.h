@@ -26,7 +26,8 @@ class WindowTestKit : public ::testing::Test {
     char pattern[] = "/tmp/tavo-window-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     m_root = pattern;
-    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+    for (const char* name :
+         {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DOWNLOAD_DIR"})
       setenv(name, (m_root / name).c_str(), 1);
     InitMessageCore();
     auto host = std::make_unique<TestHost>();

@@ -107,7 +107,8 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"fullSize", "integer", "0"},
       {"partFile", "text", "''"},
       {"lessonid", "text", "''"},
-      {"keyedByVideo", "integer", "0"}}},
+      {"keyedByVideo", "integer", "0"},
+      {"paused", "integer", "0"}}},
     {"docment",
      {{"id", "integer", "<null>"},
       {"classid", "text", "<null>"},
@@ -118,7 +119,8 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"localFile", "text", "''"},
       {"validator", "text", "''"},
       {"fullSize", "integer", "0"},
-      {"partFile", "text", "''"}}},
+      {"partFile", "text", "''"},
+      {"paused", "integer", "0"}}},
     {"downset",
      {{"id", "integer", "<null>"},
       {"username", "text", "<null>"},
@@ -166,6 +168,42 @@ TEST_F(CourseDBTest, OldSchemaGainsTheLaterColumnsWithTheirDefaults) {
   EXPECT_EQ(Query("select localFile from lesson")[0][0], "");
   EXPECT_EQ(Query("select fsize, localFile from docment")[0], (std::vector<std::string>{"0", ""}));
   EXPECT_TRUE(db->HasClass("7", TaskKind::Video));
+}
+
+// A student's pause outlives the program: rows of an older file load as not paused, a
+// pause stored for one lesson or document loads back on that task alone, and a resume
+// clears it.
+TEST_F(CourseDBTest, APauseByTheStudentIsStoredPerTaskAndReadBack) {
+  Exec(
+      "create table class(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,classname text);"
+      "create table lesson(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,vid text, name text,url text, "
+      "fsize text);"
+      "create table docment(id INTEGER PRIMARY KEY AUTOINCREMENT,classid text,did text, name text,url text);"
+      "insert into lesson values (null, '7', 'v1', 'a.mp4', 'http://x/a.mp4', '100');"
+      "insert into lesson values (null, '7', 'v2', 'b.mp4', 'http://x/b.mp4', '100');"
+      "insert into docment values (null, '7', 'd1', 'a.pdf', 'http://x/a.pdf');");
+  auto loaded = [&] {
+    DownloadTaskList::Get().Clear();
+    DownloadTaskList::Get().AddClass("7", "Old class", TaskKind::Video);
+    DownloadTaskList::Get().AddClass("7", "Old class", TaskKind::Document);
+    auto db = OpenDb();
+    db->GetLesson("7", "Old class", kNoWindow);
+    db->GetDoc("7", "Old class", kNoWindow);
+    std::map<std::string, bool> paused;
+    for (TaskKind kind : {TaskKind::Video, TaskKind::Document})
+      for (const DownloadClass& entry : DownloadTaskList::Get().SnapshotClasses(kind))
+        for (const DownloadTask& task : entry.tasks) paused[task.id] = task.pausedByStudent;
+    return paused;
+  };
+  EXPECT_EQ(loaded(), (std::map<std::string, bool>{{"v1", false}, {"v2", false}, {"d1", false}}));
+
+  OpenDb()->SetPausedByStudent(TaskKind::Video, "v2", true);
+  OpenDb()->SetPausedByStudent(TaskKind::Document, "d1", true);
+  EXPECT_EQ(loaded(), (std::map<std::string, bool>{{"v1", false}, {"v2", true}, {"d1", true}}));
+
+  OpenDb()->SetPausedByStudent(TaskKind::Video, "v2", false);
+  OpenDb()->SetPausedByStudent(TaskKind::Video, "d1", false);  // a lesson of that id: none
+  EXPECT_EQ(loaded(), (std::map<std::string, bool>{{"v1", false}, {"v2", false}, {"d1", true}}));
 }
 
 // A file from when a lesson's video stood for the lesson: its rows keep their downloads,

@@ -52,7 +52,8 @@ TEST(DownloadWindowsGtkTest, LayerShowsItsRowsAndHidesWhenThePointerLeaves) {
   char pattern[] = "/tmp/tavo-mgr-gtk-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::filesystem::path root = pattern;
-  for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+  for (const char* name :
+       {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DOWNLOAD_DIR"})
     setenv(name, (root / name).c_str(), 1);
   InitMessageCore();
   SetHost(std::make_unique<GtkHost>());

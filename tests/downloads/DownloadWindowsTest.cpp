@@ -1,9 +1,13 @@
 // The download manager windows and the location dialog on the test host: size texts, the
-// rebuild from the course database, row looks per completion, pause-all, the delete mode,
-// the empty state, hiding, and the dialog's folder choice.
+// rebuild from the course database, row looks per completion, pause-all, the delete mode and
+// its question, the empty state, hiding, tasks that go on by themselves, the disk and the
+// metered network holding them, and the dialog's folder choice.
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -17,12 +21,12 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadJob.h"
-#include "mainwnd/DownloadMgrDlg.h"
-#include "mainwnd/DownloadPathSetDlg.h"
 #include "downloads/DownloadTaskList.h"
 #include "downloads/RetryPolicy.h"
 #include "downloads/SizeText.h"
 #include "downloads/ThreadPool.h"
+#include "mainwnd/DownloadMgrDlg.h"
+#include "mainwnd/DownloadPathSetDlg.h"
 #include "platform/MessageWindow.h"
 #include "platform/Messages.h"
 #include "service/HttpDownload.h"
@@ -154,6 +158,10 @@ class DownloadWindowsTest : public WindowTestKit {
     else
       window = std::make_unique<DownloadVideoDlg>(&delegate, downloads);
     EXPECT_NE(window->Create(kNoWindow, L"Tavo", WS_POPUP, 0), kNoWindow);
+    window->SetConfirmer([this](HWND, const ConfirmQuestion& question) {
+      asked.push_back(question);
+      return answer;
+    });
     window->ShowWindow(true, true);
     window->GetPaintManager().DoLayout();
     return window.get();
@@ -221,6 +229,9 @@ class DownloadWindowsTest : public WindowTestKit {
   RowRecorder recorder{rows};
   std::unique_ptr<DownloadMgrDlg> window;
   std::vector<std::string> problems;
+  // The delete questions asked, and how they are answered.
+  std::vector<ConfirmQuestion> asked;
+  ConfirmAnswer answer{true, false};
 };
 
 TEST_F(DownloadWindowsTest, RebuildAtStartShowsFinishedAndPausedRows) {
@@ -488,6 +499,9 @@ TEST_F(DownloadWindowsTest, DeleteModeCancelDeleteAndEmptyState) {
   EXPECT_TRUE(v2->IsCheckBoxSelected());
   ClickControl(deleteAll);
   PumpPendingMessages();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].choice, L"同时删除本地文件");
+  EXPECT_FALSE(asked[0].choiceChecked);
   EXPECT_FALSE(window->IsDeleteMode());
   EXPECT_FALSE(ClassNodeShown("101"));
   EXPECT_TRUE(ClassNodeShown("102"));
@@ -511,11 +525,50 @@ TEST_F(DownloadWindowsTest, DeleteModeCancelDeleteAndEmptyState) {
   EXPECT_EQ(StatusTexts().size(), 3u);
 }
 
+// A delete asks first: cancelled, nothing changes; confirmed without the box, the download
+// goes and its file stays; with the box, the file goes too (and only that file).
+TEST_F(DownloadWindowsTest, DeleteAsksAndDeletesFilesOnlyWhenChosen) {
+  Remember("101", "会计实务精讲班", "v1", 4000, 4000);
+  Remember("101", "会计实务精讲班", "v2", 4000, 4000);
+  WriteBytes(FilePath("neighbour.mp4"), 10);
+  Open();
+
+  answer = {false, true};
+  ClickRowPart("101", "v1", L"btnVideoDelete");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_FALSE(asked[0].choiceChecked);
+  EXPECT_NE(window->FindTaskRow("101", "v1"), nullptr);
+  EXPECT_TRUE(CourseDB::Get()->HasLesson("v1"));
+
+  answer = {true, false};
+  ClickRowPart("101", "v1", L"btnVideoDelete");
+  EXPECT_EQ(window->FindTaskRow("101", "v1"), nullptr);
+  EXPECT_FALSE(CourseDB::Get()->HasLesson("v1"));
+  EXPECT_TRUE(fs::exists(FilePath("v1.mp4")));
+
+  answer = {true, true};
+  ClickRowPart("101", "v2", L"btnVideoDelete");
+  EXPECT_EQ(window->FindTaskRow("101", "v2"), nullptr);
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("101", "v2", TaskKind::Video));
+  EXPECT_FALSE(fs::exists(FilePath("v2.mp4")));
+  EXPECT_TRUE(fs::exists(FilePath("neighbour.mp4")));
+  EXPECT_EQ(asked.size(), 3u);
+}
+
 TEST_F(DownloadWindowsTest, FinishedRowPlaysOrTellsTheFileIsGone) {
   Remember("101", "会计实务精讲班", "v1", 4000, 4000);
   Open();
   ClickRowPart("101", "v1", L"btnVDownloadStatus");
   EXPECT_EQ(delegate.opened, std::vector<std::string>{"v1"});
+  // "打开所在文件夹" of the finished row opens the file's folder in the file manager.
+  CControlUI* folder = window->FindTaskRow("101", "v1")->FindSubControl(L"btnOpenFolder");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_TRUE(folder->IsVisible());
+  testHost->openedUris.clear();
+  ClickControl(folder);
+  EXPECT_TRUE(RunUntil([&] { return !testHost->openedUris.empty(); }));
+  ASSERT_FALSE(testHost->openedUris.empty());
+  EXPECT_EQ(testHost->openedUris.back(), "file://" + (m_root / "files").string());
   fs::remove(FilePath("v1.mp4"));
   ClickRowPart("101", "v1", L"btnVDownloadStatus");
   EXPECT_EQ(delegate.tips, std::vector<std::wstring>{L"文件不存在"});
@@ -573,10 +626,6 @@ TEST_F(DownloadWindowsTest, ADownloadThatCannotBeWrittenEndsAsFailedWithTheReaso
     const char* reason;
   };
   std::vector<Case> cases;
-  // A full disk: every write of the device fails with "no space".
-  const std::string full = FilePath("full.mp4");
-  fs::create_symlink("/dev/full", full);
-  cases.push_back({"full", full, "No space left on device"});
   // A folder that cannot hold the file: its parent is a plain file.
   WriteBytes(FilePath("plain"), 10);
   cases.push_back({"nofolder", FilePath("plain") + "/v.mp4", "Not a directory"});
@@ -597,9 +646,6 @@ TEST_F(DownloadWindowsTest, ADownloadThatCannotBeWrittenEndsAsFailedWithTheReaso
     EXPECT_NE(ViewOf("101", c.id).image.find(L"icon_video_wrong.png"), std::wstring::npos);
     EXPECT_TRUE(RunUntil([&] { return !StatusTexts().empty() && StatusTexts().back() == L"下载"; }));
   }
-  // The link to the device was not made by the download: it stays, as does the device.
-  EXPECT_TRUE(fs::is_symlink(full));
-  EXPECT_TRUE(fs::exists("/dev/full"));
   pool.Shutdown();
   CloseLog();
   const std::string log = ReadDayLogs();
@@ -607,6 +653,190 @@ TEST_F(DownloadWindowsTest, ADownloadThatCannotBeWrittenEndsAsFailedWithTheReaso
   const auto posted = StatusTexts();
   EXPECT_EQ(std::count(posted.begin(), posted.end(), L"已下载"), 0);
   SetDownloadFileOptions({});
+  SetRetryPolicy({});
+}
+
+// A restart leaves every unfinished task paused in the list; the centre starts those the
+// student did not pause, and a pause by the student is kept in the course database until
+// the student starts the task again.
+TEST_F(DownloadWindowsTest, UnfinishedTasksGoOnAtStartButAStudentsPauseStays) {
+  SetRetryPolicy(RetryPolicy{.delays = {}});
+  Remember("101", "会计实务精讲班", "v1", 4000, 1000);
+  Remember("101", "会计实务精讲班", "v2", 4000, 1000);
+  CourseDB::Get()->SetPausedByStudent(TaskKind::Video, "v2", true);
+  Open();
+  EXPECT_EQ(ViewOf("101", "v1").status, L"已暂停");
+  EXPECT_EQ(ViewOf("101", "v2").status, L"已暂停");
+
+  downloads.ResumeUnfinished();
+  EXPECT_EQ(ViewOf("101", "v1").status, L"等待下载");
+  EXPECT_NE(DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video)->jobNumber, 0u);
+  EXPECT_EQ(ViewOf("101", "v2").status, L"已暂停");
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("101", "v2", TaskKind::Video)->jobNumber, 0u);
+
+  // The student pauses v1 and starts v2: after the next start, v1 stays and v2 goes on.
+  ClickRowPart("101", "v1", L"btnVDownloadStatus");
+  ClickRowPart("101", "v2", L"btnVDownloadStatus");
+  EXPECT_EQ(ViewOf("101", "v1").status, L"已暂停");
+  window.reset();
+  DownloadTaskList::Get().Clear();
+  CourseDB::Release();
+  Open();
+  const auto v1 = DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video);
+  const auto v2 = DownloadTaskList::Get().FindTask("101", "v2", TaskKind::Video);
+  ASSERT_TRUE(v1 && v2);
+  EXPECT_TRUE(v1->pausedByStudent);
+  EXPECT_FALSE(v2->pausedByStudent);
+
+  // With the switch off, nothing goes on by itself.
+  downloads.ForgetStates();
+  downloads.Conditions().SetAutoResume(false);
+  downloads.ResumeUnfinished();
+  EXPECT_EQ(ViewOf("101", "v2").status, L"已暂停");
+  downloads.Conditions().SetAutoResume(true);
+  downloads.ResumeUnfinished();
+  EXPECT_EQ(ViewOf("101", "v1").status, L"已暂停");
+  EXPECT_EQ(ViewOf("101", "v2").status, L"等待下载");
+  PumpPendingMessages();
+  SetRetryPolicy({});
+}
+
+// On a metered connection the student did not allow, a resumed task waits with a state of
+// its own and no job; allowing it (or another network) starts it.
+TEST_F(DownloadWindowsTest, AMeteredNetworkHoldsResumedTasksUntilAllowed) {
+  SetRetryPolicy(RetryPolicy{.delays = {}});
+  Remember("101", "会计实务精讲班", "v1", 4000, 1000);
+  Open();
+  downloads.Conditions().SetMeteredProbe([] { return true; });
+  ClickRowPart("101", "v1", L"btnVDownloadStatus");
+  EXPECT_EQ(ViewOf("101", "v1").status, L"等待非计费网络");
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video)->jobNumber, 0u);
+  EXPECT_EQ(downloads.StateOf({TaskKind::Video, "101", "v1"}), DownloadState::HeldForNetwork);
+  EXPECT_EQ(StatusTexts().back(), L"等待网络");
+  SaveScreenshot(window.get(), "download-manager-held-for-network.png");
+
+  downloads.ResumeHeld(DownloadState::HeldForNetwork);  // still metered: still held
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video)->jobNumber, 0u);
+  downloads.Conditions().SetMeteredAllowed(true);
+  downloads.ResumeHeld(DownloadState::HeldForNetwork);
+  EXPECT_EQ(ViewOf("101", "v1").status, L"等待下载");
+  EXPECT_NE(DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video)->jobNumber, 0u);
+  PumpPendingMessages();
+  SetRetryPolicy({});
+}
+
+// A resume the disk has no room for starts nothing and says both numbers; the row waits
+// for room and goes on by itself once the disk has it.
+TEST_F(DownloadWindowsTest, AResumeWithoutRoomWaitsForTheDisk) {
+  SetRetryPolicy(RetryPolicy{.delays = {}});
+  Remember("101", "会计实务精讲班", "v1", 4000, 1000);
+  Open();
+  std::int64_t free = 100LL * 1024 * 1024;
+  downloads.Conditions().SetFreeSpaceProbe([&](const std::string&) { return std::optional(free); });
+  ClickRowPart("101", "v1", L"btnVDownloadStatus");
+  EXPECT_EQ(ViewOf("101", "v1").status, L"磁盘已满，已暂停");
+  EXPECT_EQ(delegate.tips, std::vector<std::wstring>{L"磁盘空间不足：需要 256MB，可用 100MB"});
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video)->jobNumber, 0u);
+  SaveScreenshot(window.get(), "download-manager-disk-full.png");
+
+  SendMessage(window->GetHWND(), WM_TIMER, DownloadMgrDlg::kDiskFullTimer);  // still no room
+  EXPECT_EQ(ViewOf("101", "v1").status, L"磁盘已满，已暂停");
+  EXPECT_EQ(delegate.tips.size(), 1u);  // the automatic tries say nothing
+  free = 1LL << 40;
+  SendMessage(window->GetHWND(), WM_TIMER, DownloadMgrDlg::kDiskFullTimer);
+  EXPECT_EQ(ViewOf("101", "v1").status, L"等待下载");
+  EXPECT_NE(DownloadTaskList::Get().FindTask("101", "v1", TaskKind::Video)->jobNumber, 0u);
+  PumpPendingMessages();
+  SetRetryPolicy({});
+}
+
+// A device that is always full (what any user can reach): the write fails with "no space",
+// the row says so instead of "出错了", and the link to the device is left alone.
+TEST_F(DownloadWindowsTest, AWriteWithoutSpaceIsADiskFullPauseNotAFailure) {
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  SetRetryPolicy(RetryPolicy{.delays = {}});
+  const std::string body(3 << 20, 'b');
+  RawHttpServer server([&](const std::string&, int socket) {
+    RawHttpServer::SendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                                       "\r\nConnection: close\r\n\r\n" + body);
+  });
+  Open();
+  ThreadPool pool;
+  pool.Create();
+  const std::string full = FilePath("full.mp4");
+  fs::create_symlink("/dev/full", full);
+  DownloadTask task = NewTask("101", "full", static_cast<std::int64_t>(body.size()));
+  task.url = server.Url("/full.mp4");
+  task.localFile = full;
+  ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, TaskKind::Video));
+  window->AddTaskItem(task);
+  ASSERT_TRUE(SubmitDownload(task, pool));
+  EXPECT_TRUE(
+      RunUntil([&] { return ViewOf("101", "full").status == L"磁盘已满，已暂停"; }, std::chrono::seconds(20)))
+      << ToUtf8(ViewOf("101", "full").status);
+  EXPECT_EQ(downloads.StateOf(KeyOf(task)), DownloadState::DiskFull);
+  EXPECT_EQ(StatusTexts().back(), L"磁盘已满");
+  pool.Shutdown();
+  EXPECT_TRUE(fs::is_symlink(full));
+  EXPECT_TRUE(fs::exists("/dev/full"));
+  CloseLog();
+  EXPECT_NE(ReadDayLogs().find("No space left on device"), std::string::npos);
+  SetRetryPolicy({});
+}
+
+// A small file system of its own (tmpfs; the test needs the right to mount) that the
+// download fills: the task pauses as "磁盘已满，已暂停" (not "出错了") with its bytes kept,
+// and once the file system grows it goes on from them to the server's exact bytes.
+TEST_F(DownloadWindowsTest, ADiskThatFillsMidwayPausesAndTheDownloadEndsWhenRoomIsBack) {
+  const fs::path mountPoint = m_root / "small-disk";
+  fs::create_directories(mountPoint);
+  if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mountPoint};
+  ASSERT_TRUE(OpenLog(L"browserlog"));
+  SetRetryPolicy(RetryPolicy{.delays = {}});
+  std::string body(3 << 20, '\0');
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 % 251);
+  ScriptedFileServer server({body, "\"v1\"", ""});
+  Open();
+  downloads.Conditions().SetReserveBytes(0);
+  ThreadPool& pool = ThreadPool::Get();
+  pool.Create();
+
+  DownloadTask task = NewTask("101", "v1", static_cast<std::int64_t>(body.size()));
+  task.url = server.Url("/v1.mp4");
+  task.localFile = (mountPoint / "v1.mp4").string();
+  ASSERT_TRUE(DownloadTaskList::Get().AddNewTask(task));
+  window->AddTaskItem(task);
+  ASSERT_TRUE(SubmitDownload(task, pool));
+  ASSERT_TRUE(
+      RunUntil([&] { return ViewOf("101", "v1").status == L"磁盘已满，已暂停"; }, std::chrono::seconds(20)))
+      << ToUtf8(ViewOf("101", "v1").status);
+  EXPECT_EQ(downloads.StateOf(KeyOf(task)), DownloadState::DiskFull);
+  const auto kept = fs::file_size(task.partFile);
+  EXPECT_GT(kept, 0u);
+  EXPECT_LT(kept, body.size());
+  EXPECT_FALSE(fs::exists(task.localFile));
+
+  ASSERT_EQ(::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_REMOUNT, "size=8m"), 0) << std::strerror(errno);
+  SendMessage(window->GetHWND(), WM_TIMER, DownloadMgrDlg::kDiskFullTimer);
+  ASSERT_TRUE(RunUntil([&] { return ViewOf("101", "v1").status == L"下载完成"; }, std::chrono::seconds(20)))
+      << ToUtf8(ViewOf("101", "v1").status);
+  std::ifstream file(task.localFile, std::ios::binary);
+  const std::string got{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  EXPECT_TRUE(got == body) << "the finished file differs from the server's bytes";
+  // The second transfer asked for the rest only.
+  const auto heads = server.Heads();
+  ASSERT_GE(heads.size(), 2u);
+  EXPECT_NE(heads.back().find("Range: bytes=" + std::to_string(kept) + "-"), std::string::npos)
+      << heads.back();
+  CloseLog();
+  EXPECT_NE(ReadDayLogs().find("No space left on device"), std::string::npos);
+  const auto posted = StatusTexts();
+  EXPECT_EQ(std::count(posted.begin(), posted.end(), L"下载"), 0) << "the download was reported failed";
   SetRetryPolicy({});
 }
 
@@ -674,6 +904,21 @@ TEST_F(PathSetDialogTest, ShowsKindSizeAndFolderAndChangesTheFolder) {
   EXPECT_EQ(shownBefore, L"/home/student/下载/");
   EXPECT_EQ(result, 1u);
   EXPECT_EQ(dlg.GetFolder(), FromUtf8(picked) + L"/");
+}
+
+// "更改目录" opens the chooser at the folder in use, not wherever the program was.
+TEST_F(PathSetDialogTest, TheChooserOpensAtTheFolderInUse) {
+  const std::filesystem::path inUse = m_root / "当前目录";
+  std::filesystem::create_directories(inUse);
+  DownloadPathSetDlg dlg(TaskKind::Video, 1024, FromUtf8(inUse.string()) + L"/");
+  std::filesystem::path openedAt;
+  RunModal(dlg, [&] {
+    testHost->nextChosenPath.clear();
+    Click(dlg, L"btnChangeDir");
+    openedAt = std::filesystem::current_path();
+    Click(dlg, L"btnCancel");
+  });
+  EXPECT_EQ(openedAt, inUse);
 }
 
 TEST_F(PathSetDialogTest, CancelAndCloseEndWithTwo) {

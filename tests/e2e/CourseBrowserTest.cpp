@@ -6,14 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -265,6 +264,8 @@ class CourseBrowserTest : public ::testing::Test {
 };
 
 TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions) {
+  // A hidden question page gives its web process back after this long (minutes by default).
+  m_session.SetProgramEnvironment("TAVO_QUESTION_RELEASE_MS", "1500");
   std::string main = SignIn("lixiaoming", "xm123456", "course");
   ASSERT_FALSE(main.empty());
   // No remembered class on a fresh computer: the first leaf is selected and shown.
@@ -353,6 +354,18 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   EXPECT_GE(Pixels(shot, TreeRowRect(tree, 4), kAccent, 8), tree.width * 10)
       << "the class's highlight was lost";
 
+  // Left hidden, the question page gives its web process back; shown again, it loads again.
+  EXPECT_TRUE(m_session.WaitForLog("question page released while hidden", kStateLimit));
+  EXPECT_TRUE(WaitUntil([&] { return WebProcessesUnder(m_run.pid) == 0; }, kStateLimit, kPoll))
+      << WebProcessesUnder(m_run.pid) << " web processes stayed";
+  ASSERT_TRUE(ClickUntilLogged(frame.x + 400, frame.y + 36, "ShowView questions"));
+  EXPECT_GE(WaitForPixels("e2e-questions-again.png", body, kAccent, 600), 600) << "no question page again";
+  EXPECT_GE(WebProcessesUnder(m_run.pid), 1);
+  ASSERT_TRUE(ClickUntilLogged(frame.x + 296, frame.y + 36, "ShowView course"));
+  EXPECT_GE(
+      WaitForPixels("e2e-course-back.png", Column(RowRect(list, 0), 120, 120), kDocIcon, 20, kStateLimit, 16),
+      20);
+
   // A class without lessons or documents: the document tab's empty state, then the lesson
   // tab's; both show their picture where the rows would be.
   ASSERT_TRUE(ClickUntilLogged(tree.x + 120, TreeRowRect(tree, 7).y + 22, "ShowClass classid:1302"));
@@ -381,9 +394,9 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
   auto scrollDown = [&](const std::string& shot) {
     const uint64_t before = E2eSession::AreaChecksum(m_session.Screenshot(shot), listBody);
     m_session.WheelDown(list.x + 200, list.y + kHeader + 3 * kRow, 3);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return E2eSession::AreaChecksum(m_session.Screenshot(shot), listBody) != before; }, kStateLimit,
-        kPoll))
+    EXPECT_TRUE(
+        WaitUntil([&] { return E2eSession::AreaChecksum(m_session.Screenshot(shot), listBody) != before; },
+                  kStateLimit, kPoll))
         << "the list did not scroll";
   };
   scrollDown("e2e-course-long-scrolled.png");
@@ -410,8 +423,8 @@ TEST_F(CourseBrowserTest, StudentWithCoursesBrowsesClassesDocumentsAndQuestions)
 
   // The title bar's "菜单": its tooltip, in the window's light colours, shows below it.
   m_session.MoveTo(frame.x + frame.width - 160, frame.y + 36);
-  EXPECT_GE(WaitForPixels("e2e-tooltip-menu.png", {frame.x + frame.width - 220, frame.y + 58, 120, 36}, kInk, 20,
-                          kStateLimit, 60),
+  EXPECT_GE(WaitForPixels("e2e-tooltip-menu.png", {frame.x + frame.width - 220, frame.y + 58, 120, 36}, kInk,
+                          20, kStateLimit, 60),
             20)
       << "no tooltip below the menu button";
 }

@@ -2,8 +2,10 @@
 // opens the location dialog, OK starts the download, the row runs through percentages to
 // "已下载", the file on disk is the school's file byte for byte, and the video manager
 // window shows the download finished, also after the program was quit and started again.
-// A paused download resumes to the same bytes, also after a restart, and a download whose
-// connection is cut goes on to the same bytes. Deleting a download keeps its file. A whole
+// A paused download resumes to the same bytes, also after a restart (where it stays paused
+// until clicked), an unfinished download goes on by itself after a restart, and a download
+// whose connection is cut goes on to the same bytes. Deleting a download asks first and
+// keeps its file. A whole
 // class downloads as a batch (select mode, select-all, one dialog) while the window answers.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -155,10 +157,18 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-manager-restarted.png"));
 
   // Deleting the download in the manager window (its row's bin, 312 px into the first row
-  // under the class heading) keeps the file; the manager is empty and the row says "下载".
+  // under the class heading) asks first; confirmed with "同时删除本地文件" left off, it keeps
+  // the file; the manager is empty and the row says "下载".
   const size_t deleting = m_session.BrowserLog().size();
   const Rect box = m_view.VideoManager();
   m_session.Click(box.x + 326, box.y + 123);
+  // The question (420 x 220) is centred over the manager window; its orange "确定".
+  const Rect ok{box.x + 269, box.y + 372, 96, 36};
+  ASSERT_TRUE(m_session.WaitForColour(ok, e2e::kAccent, 1000, 20s))
+      << "no delete question; log:\n"
+      << m_session.BrowserLog().substr(deleting);
+  m_session.Screenshot("e2e-download-delete-question.png");
+  m_session.Click(ok.x + ok.width / 2, ok.y + ok.height / 2);
   ASSERT_TRUE(m_session.WaitForLog("list row 110101 下载", 20s, deleting))
       << m_session.BrowserLog().substr(deleting);
   const Rect emptyText{box.x + 100, box.y + 386, 160, 22};
@@ -319,6 +329,9 @@ TEST_F(DownloadFlowTest, APausedDownloadIsResumableAfterARestart) {
   // Nothing runs for it until the student starts it: the manager's row says paused.
   EXPECT_TRUE(m_session.WaitForLog("download window row 110102: paused", 30s, restart))
       << m_session.BrowserLog().substr(restart);
+  // A pause by the student outlives the restart: nothing starts it by itself.
+  EXPECT_EQ(m_session.BrowserLog().find("download of 110102 in class", restart), std::string::npos)
+      << m_session.BrowserLog().substr(restart);
 
   // The manager window's row has a bar as long as the part on disk (232 x 4 pixels when
   // full); its "全部开始" goes on from there to the school's copy.
@@ -330,6 +343,39 @@ TEST_F(DownloadFlowTest, APausedDownloadIsResumableAfterARestart) {
       << "the bar does not show the part on disk";
   m_session.Click(box.x + 289, box.y + 26);
   ASSERT_TRUE(m_session.WaitForLog("list row 110102 已下载", 60s, restart))
+      << m_session.BrowserLog().substr(restart);
+  EXPECT_GE(FirstPercent(kSecond.id, restart), static_cast<int>(partial * 100 / total));
+  const fs::path file = FindDownload(kSecond);
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kSecond))) << file << " differs from the school's copy";
+}
+
+// Quitting in the middle of a download and starting again: the download goes on by itself
+// from the bytes it had, without a click, to the school's copy.
+TEST_F(DownloadFlowTest, AnUnfinishedDownloadGoesOnByItselfAfterARestart) {
+  TavoRun run;
+  ASSERT_NO_FATAL_FAILURE(SignIn(run));
+  SlowNextDownload(kSecond, 40000);
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kSecond, ""));
+  ASSERT_TRUE(WaitUntil([&] { return LastPercent(kSecond.id) >= 20; }, 30s, 50ms))
+      << "the download did not get to 20%; log:\n"
+      << m_session.BrowserLog();
+
+  ASSERT_EQ(kill(run.pid, SIGTERM), 0);
+  ASSERT_TRUE(m_session.WaitForExit(run, 30s).has_value()) << "the program did not end";
+  const fs::path part = FindPartial(kSecond);
+  ASSERT_FALSE(part.empty()) << "no partial file for " << kSecond.fileName;
+  const auto total = fs::file_size(SchoolMedia(kSecond));
+  const auto partial = fs::file_size(part);
+  ASSERT_GT(partial, 0u);
+  ASSERT_LT(partial, total);
+  const size_t restart = m_session.BrowserLog().size();
+
+  TavoRun again;
+  std::string error;
+  ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
+  EXPECT_TRUE(m_session.WaitForLog("download of 110102 in class", 30s, restart))
+      << m_session.BrowserLog().substr(restart);
+  ASSERT_TRUE(m_session.WaitForLog("list row 110102 已下载", 90s, restart))
       << m_session.BrowserLog().substr(restart);
   EXPECT_GE(FirstPercent(kSecond.id, restart), static_cast<int>(partial * 100 / total));
   const fs::path file = FindDownload(kSecond);

@@ -172,6 +172,7 @@ TavoRun E2eSession::Launch(const std::vector<std::string>& extraArgs) {
     env.push_back("DBUS_SESSION_BUS_ADDRESS=" + m_sessionBus);
   }
   env.push_back("TAVO_TRACE_FIRST_DRAW=1");
+  env.insert(env.end(), m_programEnvironment.begin(), m_programEnvironment.end());
 
   std::vector<std::string> args = {program, "--api-origin=" + m_demo.origin(),
                                    "--site-origin=" + m_demo.origin(),

@@ -1,7 +1,8 @@
 // One end-to-end session: a private X server, private XDG folders, a demo school of its
 // own, a free web port, a desktop keyring of its own on a private session bus (when
-// gnome-keyring is installed; the program remembers passwords only in one), the real `tavo` driven from outside with xdotool, real X
-// screenshots. Every wait has a time limit; everything started is ended in the destructor.
+// gnome-keyring is installed; the program remembers passwords only in one), the real `tavo` driven from
+// outside with xdotool, real X screenshots. Every wait has a time limit; everything started is ended in the
+// destructor.
 #pragma once
 
 #include <sys/types.h>
@@ -54,6 +55,10 @@ class E2eSession {
   bool Start();
   const std::string& error() const { return m_error; }
 
+  // Programs launched from now on get NAME=VALUE in their environment.
+  void SetProgramEnvironment(const std::string& name, const std::string& value) {
+    m_programEnvironment.push_back(name + "=" + value);
+  }
   // Programs launched from now on use this session bus (and the accessibility bus it
   // starts) in place of the keyring's own; the keyring moves to it.
   void UseSessionBus(const std::string& address);
@@ -137,6 +142,7 @@ class E2eSession {
   int m_webPort = 0;
   std::vector<pid_t> m_started;
   std::string m_sessionBus;
+  std::vector<std::string> m_programEnvironment;
   std::unique_ptr<testsupport::PrivateKeyring> m_keyring;
   std::string m_noKeyring;
   std::string m_error;

@@ -3,12 +3,15 @@
 // damaged sections, and the panel in the main window (first start, option rules, choosing
 // a folder, saving, refusing folders that cannot be used, answering without asking).
 // Screenshot: <build>/screenshots/down-set-panel.png.
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "account/MainWindowLink.h"
 #include "account/WindowTestKit.h"
+#include "app/DesktopDownloads.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
@@ -39,13 +42,14 @@ std::optional<std::vector<uint8_t>> ReadHexStruct(const std::string& text, size_
 }
 
 // The "data" value of `section` in an INI text.
-std::string ValueOf(const std::string& ini, const std::string& section) {
+std::string ValueOf(const std::string& ini, const std::string& section, const std::string& name = "data") {
   const std::string header = "[" + section + "]\n";
   const size_t at = ini.find(header);
   if (at == std::string::npos) return {};
-  const size_t key = ini.find("data=", at + header.size());
+  const size_t key = ini.find(name + "=", at + header.size());
   if (key == std::string::npos) return {};
-  return ini.substr(key + 5, ini.find('\n', key) - key - 5);
+  const size_t value = key + name.size() + 1;
+  return ini.substr(value, ini.find('\n', key) - value);
 }
 
 std::string ReadAll(const std::filesystem::path& path) {
@@ -124,6 +128,47 @@ TEST_F(DownSetStoreTest, AccountsKeepTheirOwnSections) {
   // A name that cannot head a section is not written.
   EXPECT_FALSE(WriteDownSet(path, "bad]name", first));
   EXPECT_FALSE(WriteDownSet(path, "two\nlines", first));
+}
+
+// The two switches live beside the record under their own lower-case keys: on and off by
+// default (also for a section written before they existed), kept per account, and a value
+// other than 0 or 1 leaves the default.
+TEST_F(DownSetStoreTest, ResumeAndMeteredSwitchesHaveTheirKeysAndDefaults) {
+  DownSetConfig plain;
+  plain.prevDownDir = L"/a/";
+  {
+    std::ofstream old(path);
+    old << "[old]\ndata=" << EncodeDownSetRecord(plain.ToRecord()) << "\n";
+  }
+  auto old = ReadDownSet(path, "old");
+  ASSERT_TRUE(old);
+  EXPECT_TRUE(old->autoResume);
+  EXPECT_FALSE(old->meteredDownload);
+
+  DownSetConfig changed = plain;
+  changed.autoResume = false;
+  changed.meteredDownload = true;
+  ASSERT_TRUE(WriteDownSet(path, "student", changed));
+  ASSERT_TRUE(WriteDownSet(path, "student", changed));
+  const std::string text = ReadAll(path);
+  EXPECT_NE(text.find("[student]\ndata="), std::string::npos) << text;
+  EXPECT_EQ(ValueOf(text, "student", "autoresume"), "0") << text;
+  EXPECT_EQ(ValueOf(text, "student", "metereddownload"), "1") << text;
+  EXPECT_EQ(text.find("autoresume"), text.rfind("autoresume")) << text;
+  auto read = ReadDownSet(path, "student");
+  ASSERT_TRUE(read);
+  EXPECT_FALSE(read->autoResume);
+  EXPECT_TRUE(read->meteredDownload);
+  EXPECT_TRUE(ReadDownSet(path, "old")->autoResume);
+
+  {
+    std::ofstream odd(path);
+    odd << "[odd]\ndata=" << EncodeDownSetRecord(plain.ToRecord()) << "\nautoresume=yes\nmetereddownload=2\n";
+  }
+  auto odd = ReadDownSet(path, "odd");
+  ASSERT_TRUE(odd);
+  EXPECT_TRUE(odd->autoResume);
+  EXPECT_FALSE(odd->meteredDownload);
 }
 
 TEST_F(DownSetStoreTest, DamagedSectionsAreIgnored) {
@@ -205,7 +250,9 @@ class DownSetPanelTest : public WindowTestKit {
 
 TEST_F(DownSetPanelTest, FirstStartChangeSaveAndAnswerWithoutAsking) {
   Open();
-  const std::wstring downloads = GetDownloadFolder();
+  // A new account: the desktop's download folder, a folder of the program's own in it.
+  const std::wstring downloads = DesktopDownloadFolder();
+  EXPECT_EQ(downloads, AnsiToWide(std::string(getenv("XDG_DOWNLOAD_DIR"))) + L"/Tavo/");
   EXPECT_TRUE(Find(L"vlDownSetInfo")->IsVisible());
   EXPECT_FALSE(Find(L"vlMain")->IsVisible());
   EXPECT_TRUE(Option(L"optPrevDownDir")->IsSelected());
@@ -239,6 +286,13 @@ TEST_F(DownSetPanelTest, FirstStartChangeSaveAndAnswerWithoutAsking) {
   testHost->nextChosenPath = picked;
   Click(L"btnChangeDir");
   static_cast<CComboUI*>(Find(L"cbDownAsk"))->SelectItem(1, true);
+  // Going on by itself starts ticked, downloads on a metered network do not.
+  EXPECT_TRUE(Option(L"chkAutoResume")->IsSelected());
+  EXPECT_FALSE(Option(L"chkMeteredDownload")->IsSelected());
+  EXPECT_TRUE(main->GetDownloads().Conditions().AutoResume());
+  EXPECT_FALSE(main->GetDownloads().Conditions().MeteredAllowed());
+  Click(L"chkAutoResume");
+  Click(L"chkMeteredDownload");
   main->GetPaintManager().DoLayout();
   SaveScreenshot(main, "down-set-panel-specified.png");
   Click(L"btnDownSetSave");
@@ -249,6 +303,10 @@ TEST_F(DownSetPanelTest, FirstStartChangeSaveAndAnswerWithoutAsking) {
   EXPECT_FALSE(stored->prevDown);
   EXPECT_EQ(stored->specifyDownDir, AnsiToWide(picked) + L"/");
   EXPECT_EQ(stored->downAck, 1);
+  EXPECT_FALSE(stored->autoResume);
+  EXPECT_TRUE(stored->meteredDownload);
+  EXPECT_FALSE(main->GetDownloads().Conditions().AutoResume());
+  EXPECT_TRUE(main->GetDownloads().Conditions().MeteredAllowed());
 
   // Never asking: straight into the specified folder.
   ASSERT_TRUE(main->ChooseDownloadFolder(TaskKind::Document, 3, folder));
@@ -285,7 +343,7 @@ TEST_F(DownSetPanelTest, FoldersThatCannotBeUsedAreRefusedWithATip) {
   }
   // A folder from a download that does not fit the record is not remembered.
   main->SavePrevDownDir(cases[0].folder);
-  EXPECT_EQ(main->GetDownSetPanel()->Config().prevDownDir, GetDownloadFolder());
+  EXPECT_EQ(main->GetDownSetPanel()->Config().prevDownDir, DesktopDownloadFolder());
 }
 
 TEST_F(DownSetPanelTest, ADamagedSectionLeavesTheDefaults) {
@@ -294,7 +352,30 @@ TEST_F(DownSetPanelTest, ADamagedSectionLeavesTheDefaults) {
   std::ofstream(path) << "[student]\ndata=0102ZZ\n";
   Open();
   EXPECT_TRUE(Option(L"optPrevDownDir")->IsSelected());
-  EXPECT_EQ(Find(L"lbPreDownDir")->GetText(), GetDownloadFolder());
+  EXPECT_EQ(Find(L"lbPreDownDir")->GetText(), DesktopDownloadFolder());
+}
+
+// The desktop's download folder: the variable, else the configured folder, else ~/Downloads;
+// a configured folder that is the home folder itself is not used.
+TEST(DesktopDownloadFolderTest, VariableThenConfiguredFolderThenDownloads) {
+  char pattern[] = "/tmp/tavo-xdg-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string home = pattern;
+  const std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", home.c_str(), 1);
+  const std::string savedDownloads = getenv("XDG_DOWNLOAD_DIR") ? getenv("XDG_DOWNLOAD_DIR") : "";
+  unsetenv("XDG_DOWNLOAD_DIR");
+  EXPECT_EQ(DesktopDownloadFolder(), AnsiToWide(home) + L"/Downloads/Tavo/");
+  setenv("XDG_DOWNLOAD_DIR", "/media/学生/下载/", 1);
+  EXPECT_EQ(DesktopDownloadFolder(), L"/media/学生/下载/Tavo/");
+  setenv("XDG_DOWNLOAD_DIR", "relative/place", 1);  // not absolute: not used
+  EXPECT_EQ(DesktopDownloadFolder(), AnsiToWide(home) + L"/Downloads/Tavo/");
+  if (savedDownloads.empty())
+    unsetenv("XDG_DOWNLOAD_DIR");
+  else
+    setenv("XDG_DOWNLOAD_DIR", savedDownloads.c_str(), 1);
+  setenv("HOME", savedHome.c_str(), 1);
+  std::filesystem::remove_all(home);
 }
 
 }  // namespace

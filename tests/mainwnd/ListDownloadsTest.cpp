@@ -23,6 +23,7 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "downloads/DownloadTaskList.h"
+#include "downloads/SizeText.h"
 #include "downloads/ThreadPool.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetConfig.h"
@@ -520,6 +521,43 @@ TEST_F(ListDownloadsTest, BatchAsksOnceForTheSumAndAddsTheTickedVideos) {
   EXPECT_FALSE(main->GetListDownloads()->IsBatchRunning(TaskKind::Video));
 }
 
+// The disk must take the whole batch plus the reserve: when it cannot, a tip names both
+// numbers and nothing is added; with room, the batch starts. On a metered connection the
+// student did not allow, the new downloads are added and wait for another network.
+TEST_F(ListDownloadsTest, ABatchChecksTheDiskAndWaitsForAnUnmeteredNetwork) {
+  Open();
+  DownloadConditions& conditions = main->GetDownloads().Conditions();
+  std::int64_t free = kDiskReserveBytes + 4096;  // less than the three videos beyond it
+  conditions.SetFreeSpaceProbe([&](const std::string&) { return std::optional(free); });
+  auto batch = [&] {
+    Click(Find(L"btnDownloadVideo"));
+    Click(Find(L"optDownloadAllVideo"));
+    Click(Find(L"btnDownloadVideo"));
+    Settle();
+  };
+  batch();
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_FALSE(DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video));
+  EXPECT_FALSE(CourseDB::Get()->HasLesson("13"));
+  auto* tip = dynamic_cast<WindowImplBase*>(CWindowWnd::FromHandle(FindWindow(L"MessageBoxDlgClass", L"")));
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(tip->FindControl(L"lbTip")->GetText(), L"磁盘空间不足：需要 " +
+                                                       SizeText(kDiskReserveBytes + 1572864 + 2048 + 4096) +
+                                                       L"，可用 " + SizeText(free));
+
+  free = 1LL << 40;
+  conditions.SetMeteredProbe([] { return true; });
+  batch();
+  const auto v3 = DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video);
+  ASSERT_TRUE(v3);
+  EXPECT_EQ(v3->jobNumber, 0u);  // no job runs for it
+  EXPECT_EQ(main->GetDownloads().StateOf(KeyOf(*v3)), DownloadState::HeldForNetwork);
+  EXPECT_EQ(Button(Lessons(), 2)->GetText(), L"等待网络");
+  EXPECT_EQ(
+      main->GetManager(TaskKind::Video)->FindTaskRow("c1", "13")->FindSubControl(L"lbProgContent")->GetText(),
+      L"等待非计费网络");
+}
+
 // Forty lessons from a slow service: the main loop keeps turning while the addresses come.
 TEST_F(ListDownloadsTest, ABatchOfFortyKeepsTheWindowResponsive) {
   std::string answer =
@@ -753,10 +791,9 @@ TEST_F(ListDownloadsTest, SingleDownloadsAndTheManagersRowMessages) {
   EXPECT_TRUE(Button(docs, 1, L"btnDocDown")->IsEnabled());
 }
 
-// After a restart no download runs: a lesson finished from a copy shorter than announced
-// says "已下载", a partly downloaded one says "已暂停", and its first click starts it in its
-// folder.
-TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppedDownload) {
+// After a restart a lesson finished from a copy shorter than announced says "已下载", and a
+// partly downloaded one goes on by itself in its folder; a click pauses it, another resumes.
+TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAStoppedDownloadGoesOnByItself) {
   std::filesystem::create_directories(folder);
   CourseDB* db = CourseDB::Get();
   db->InsertClass("c1", "高等数学", TaskKind::Video);
@@ -785,15 +822,24 @@ TEST_F(ListDownloadsTest, AfterARestartRowsSayWhatIsOnDiskAndAClickStartsAStoppe
   CListUI* list = Lessons();
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(Button(list, 1)->GetText(), L"已下载");
-  EXPECT_EQ(Button(list, 2)->GetText(), L"已暂停");
-  Click(Button(list, 2));
-  Settle();
+  // The stopped download goes on by itself, where it is: no folder question.
   EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
-  const auto task = DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video);
+  auto task = DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video);
   ASSERT_TRUE(task);
   EXPECT_EQ(task->state, TaskState::Waiting);
   EXPECT_NE(task->jobNumber, 0u);  // submitted
-  EXPECT_TRUE(asked.empty());      // no folder question: it goes on where it is
+  EXPECT_TRUE(asked.empty());
+  // A click pauses it for good; the next click starts it again.
+  Click(Button(list, 2));
+  Settle();
+  EXPECT_EQ(Button(list, 2)->GetText(), L"已暂停");
+  EXPECT_TRUE(DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video)->pausedByStudent);
+  Click(Button(list, 2));
+  Settle();
+  EXPECT_EQ(Button(list, 2)->GetText(), L"等待下载");
+  task = DownloadTaskList::Get().FindTask("c1", "13", TaskKind::Video);
+  EXPECT_FALSE(task->pausedByStudent);
+  EXPECT_TRUE(asked.empty());
 }
 
 // A row's download button (pause, start) moves the list's highlight to its row; the list

@@ -282,6 +282,40 @@ TEST_F(MainFrameTest, ClosingReleasesTheSessionAndEndsTheLoopOnlyWhenAsked) {
   }
 }
 
+// Quitting while a download runs asks first and says the downloads go on at the next start;
+// cancelled, the program stays; confirmed, it ends. Without a running download nothing asks.
+TEST_F(MainFrameTest, QuittingWithDownloadsRunningAsksFirst) {
+  SignedInState();
+  MainDlg* main = Open();
+  ASSERT_NE(main, nullptr);
+  std::vector<ConfirmQuestion> asked;
+  bool answer = false;
+  main->SetQuitConfirmer([&](HWND, const ConfirmQuestion& question) {
+    asked.push_back(question);
+    return ConfirmAnswer{answer, false};
+  });
+  DownloadTask task;
+  task.kind = TaskKind::Video;
+  task.classId = "101";
+  task.id = "110101";
+  task.total = 100;
+  ASSERT_TRUE(DownloadTaskList::Get().AddTask(task, TaskKind::Video));
+  main->GetDownloads().ReportProgress(task, 40);
+
+  HWND hwnd = main->GetHWND();
+  ChooseFromTrayMenu(L"exit");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_NE(asked[0].text.find(L"下次启动时继续"), std::wstring::npos);
+  EXPECT_TRUE(IsWindow(hwnd));
+  EXPECT_EQ(RunLoopWithGuard(), 77);
+
+  answer = true;
+  ChooseFromTrayMenu(L"exit");
+  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_EQ(RunLoopWithGuard(), 0);
+  EXPECT_FALSE(IsWindow(hwnd));
+}
+
 TEST_F(MainFrameTest, AnOpenPlayerIsClosedFirstAndTheMainWindowStays) {
   MainDlg* main = Open();
   FakePlayer player;

@@ -135,7 +135,8 @@ class PlayerGtkTest : public ::testing::Test {
     char pattern[] = "/tmp/tavo-player-gtk-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     m_root = pattern;
-    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+    for (const char* name :
+         {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DOWNLOAD_DIR"})
       setenv(name, (m_root / name).c_str(), 1);
     setenv("TAVO_WEBEXT_DIR", TAVO_TEST_WEBEXT_DIR, 1);
     setenv("NO_AT_BRIDGE", "1", 1);

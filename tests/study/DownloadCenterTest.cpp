@@ -246,3 +246,133 @@ TEST(DownloadCenterTest, LessonDownloadGoesToTheInstalledStarter) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records which tasks the centre started again, and reports them as waiting (as a manager
+// window does once the job is submitted).
+struct StartLog {
+  explicit StartLog(DownloadCenter& c) : center(c) {}
+  DownloadCenter& center;
+  std::vector<std::string> started;
+  void Install() {
+    for (TaskKind kind : {TaskKind::Video, TaskKind::Document})
+      center.SetTaskResumer(kind, [this](const DownloadTask& task) {
+        started.push_back(task.id);
+        center.ReportState(task, DownloadState::Waiting);
+      });
+  }
+};
+
+}  // namespace
+
+// Which tasks go on by themselves: what a restart or a failure stopped while the switch is
+// on; what the disk or the network held always; never what the student paused, what is
+// finished or what a job already runs for.
+TEST(DownloadCenterTest, ResumeUnfinishedStartsWhatNobodyPausedAndHonoursTheSwitch) {
+  const Folder folder;
+  DownloadTaskList list;
+  DownloadCenter center(list);
+  DownloadTask finished = Task("finished", 100, 100, TaskState::Paused);
+  finished.localFile = folder.File("finished.mp4", 100);
+  DownloadTask studentPaused = Task("paused by the student", 40, 100, TaskState::Paused);
+  studentPaused.pausedByStudent = true;
+  const DownloadTask tasks[] = {
+      Task("restored", 40, 100, TaskState::Paused),
+      Task("failed", 0, 100),
+      Task("disk full", 40, 100),
+      Task("held for the network", 0, 100),
+      Task("running", 40, 100),
+      finished,
+      studentPaused,
+  };
+  for (const DownloadTask& task : tasks) ASSERT_TRUE(list.AddTask(task, TaskKind::Video));
+  center.ReportState(tasks[1], DownloadState::Failed);
+  center.ReportState(tasks[2], DownloadState::DiskFull);
+  center.ReportState(tasks[3], DownloadState::HeldForNetwork);
+  center.ReportProgress(tasks[4], 40);
+
+  // Nothing happens without a way to start a task.
+  center.ResumeUnfinished();
+  EXPECT_EQ(center.StateOf(KeyOf(tasks[0])), DownloadState::Paused);
+
+  {
+    StartLog log(center);
+    log.Install();
+    center.Conditions().SetAutoResume(false);
+    center.ResumeUnfinished();
+    EXPECT_EQ(log.started, (std::vector<std::string>{"disk full", "held for the network"}));
+  }
+  {
+    StartLog log(center);
+    log.Install();
+    center.Conditions().SetAutoResume(true);
+    center.ResumeUnfinished();
+    EXPECT_EQ(log.started, (std::vector<std::string>{"restored", "failed"}));
+    // Once started, a second call starts nothing twice.
+    log.started.clear();
+    center.ResumeUnfinished();
+    EXPECT_TRUE(log.started.empty());
+  }
+  center.SetTaskResumer(TaskKind::Video, nullptr);
+  center.SetTaskResumer(TaskKind::Document, nullptr);
+}
+
+TEST(DownloadCenterTest, ResumeHeldStartsOnlyTasksHeldForThatReason) {
+  DownloadTaskList list;
+  DownloadCenter center(list);
+  const DownloadTask disk = Task("disk", 40, 100);
+  const DownloadTask network = Task("network", 0, 100);
+  ASSERT_TRUE(list.AddTask(disk, TaskKind::Video));
+  ASSERT_TRUE(list.AddTask(network, TaskKind::Video));
+  center.ReportState(disk, DownloadState::DiskFull);
+  center.ReportState(network, DownloadState::HeldForNetwork);
+  EXPECT_TRUE(center.AnyIn(DownloadState::DiskFull));
+  StartLog log(center);
+  log.Install();
+  center.ResumeHeld(DownloadState::DiskFull);
+  EXPECT_EQ(log.started, std::vector<std::string>{"disk"});
+  EXPECT_FALSE(center.AnyIn(DownloadState::DiskFull));
+  center.ResumeHeld(DownloadState::HeldForNetwork);
+  EXPECT_EQ(log.started, (std::vector<std::string>{"disk", "network"}));
+}
+
+// The room a download needs is what is still to come plus the reserve; a folder that does not
+// exist yet is measured on the nearest folder above it; an unknown free space holds nothing.
+TEST(DownloadCenterTest, TheSpaceCheckNamesBothNumbers) {
+  DownloadConditions conditions;
+  std::string asked;
+  std::optional<std::int64_t> free = 300LL * 1024 * 1024;
+  conditions.SetFreeSpaceProbe([&](const std::string& folder) {
+    asked = folder;
+    return free;
+  });
+  EXPECT_FALSE(conditions.CheckRoom("/media/usb/", 40LL * 1024 * 1024));
+  EXPECT_EQ(asked, "/media/usb/");
+  const auto shortfall = conditions.CheckRoom("/media/usb/", 50LL * 1024 * 1024);
+  ASSERT_TRUE(shortfall);
+  EXPECT_EQ(shortfall->needed, 50LL * 1024 * 1024 + kDiskReserveBytes);
+  EXPECT_EQ(shortfall->available, 300LL * 1024 * 1024);
+  EXPECT_EQ(ShortfallTip(*shortfall), L"磁盘空间不足：需要 306MB，可用 300MB");
+  free.reset();
+  EXPECT_FALSE(conditions.CheckRoom("/media/usb/", 1LL << 50));
+
+  const Folder folder;
+  const auto real = FreeBytesOnDisk((folder.path / "not" / "made" / "yet").string() + "/");
+  ASSERT_TRUE(real);
+  EXPECT_GT(*real, 0);
+  EXPECT_EQ(FolderOf("/a/b/c.mp4"), "/a/b/");
+}
+
+TEST(DownloadCenterTest, AMeteredNetworkHoldsDownloadsUnlessAllowed) {
+  DownloadConditions conditions;
+  EXPECT_FALSE(conditions.HoldForNetwork());  // no monitor: not metered
+  bool metered = true;
+  conditions.SetMeteredProbe([&] { return metered; });
+  EXPECT_TRUE(conditions.HoldForNetwork());
+  conditions.SetMeteredAllowed(true);
+  EXPECT_FALSE(conditions.HoldForNetwork());
+  conditions.SetMeteredAllowed(false);
+  metered = false;
+  EXPECT_FALSE(conditions.HoldForNetwork());
+}
