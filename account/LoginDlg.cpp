@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "account/AccountFolder.h"
 #include "account/LoginWorker.h"
 #include "account/SavedCredentials.h"
 #include "app/Folders.h"
@@ -15,6 +16,7 @@
 #include "platform/Messages.h"
 #include "service/AccountParsers.h"
 #include "service/Endpoints.h"
+#include "service/Session.h"
 #include "service/UsageReport.h"
 #include "ui/Button.h"
 #include "ui/Edit.h"
@@ -34,6 +36,8 @@ const std::string kSmsSent = "发送成功";
 const std::wstring kGetCode = L"获取验证码";
 // Shown when the school's service did not answer within its time limit.
 const std::wstring kServiceTooSlow = L"学校服务器长时间没有回应，请检查网络后重试";
+// Shown when the service let the student in but its answer names no usable account.
+const std::wstring kNoAccountRecord = L"无法读取账号信息，请稍后重试";
 }  // namespace
 
 // What a request thread carries back to the form: the service's message and what was sent.
@@ -43,6 +47,8 @@ struct LoginDlg::Answer {
   bool sms = false;
   std::string account;
   std::string password;
+  // The account's own name, which names its data folder; empty when the answer has none.
+  std::string folder;
 };
 
 void LoginDlg::InitWindow() {
@@ -254,6 +260,7 @@ void LoginDlg::DoLogin() {
         sms ? LoginSmsCodeReply(account, password) : LoginUsrNameReply(account, password);
     answer->message = sms ? ParseLoginSmsCodeAnswer(reply.body) : ParseLoginUsrNameAnswer(reply.body);
     answer->timedOut = reply.failure == TransportFailure::TimedOut;
+    if (answer->message == kLoginOk) answer->folder = PrepareAccountFolder(reply.body, account);
     answer->sms = sms;
     answer->account = account;
     answer->password = password;
@@ -268,10 +275,17 @@ void LoginDlg::OnLoginAnswer(const Answer& answer) {
     ShowBusy(false);
     return;
   }
+  if (answer.folder.empty()) {
+    // Nobody can be signed in without an account to keep the data of.
+    ClearSessionToken();
+    ShowTip(kNoAccountRecord);
+    ShowBusy(false);
+    return;
+  }
   bool autoLogin = m_autoLogin->IsSelected();
   WriteRegString(L"autoLogin", autoLogin ? L"1" : L"0");
   LogNormal(L"登录成功，获取用户信息");
-  SetSignedInAccount(answer.account);
+  SetSignedInAccount(answer.folder);
   // The next use of the course database opens the one of this account.
   CourseDB::Release();
   StoreSignInCredentials(answer.sms ? SignInMode::kSms : SignInMode::kPassword, answer.account, answer.password,

@@ -1,6 +1,9 @@
 // Parsers of the answers with the standard and the media envelope.
 #include "service/AccountParsers.h"
 
+#include <utility>
+
+#include "app/Log.h"
 #include "service/Endpoints.h"
 #include "service/Envelope.h"
 #include "service/Records.h"
@@ -49,6 +52,34 @@ std::string ParseLoginUsrNameAnswer(std::string answer) {
 
 std::string ParseLoginSmsCodeAnswer(std::string answer) {
   return ReadLoginAnswer(answer, L"ParseLoginSmsCode", L"ParseLoginSmsCode false msg:");
+}
+
+bool ParseLoginRecordAnswer(std::string answer, AccountRecord& record) {
+  rapidjson::Document document;
+  if (!ParseAnswerRoot(answer, document, L"ParseLoginRecord")) return false;
+  const Envelope envelope = ReadStandardEnvelope(document, 0);
+  if (envelope.code != 200) {
+    LogAnswerFailure(L"ParseLoginRecord false msg:", envelope);
+    return false;
+  }
+  const rapidjson::Value* data = ObjectMember(document, "data");
+  const rapidjson::Value* username = data ? FindValue(*data, "username") : nullptr;
+  if (username == nullptr || !username->IsString()) {
+    LogError(L"ParseLoginRecord: the answer names no account");
+    return false;
+  }
+  static constexpr std::pair<const char*, std::string AccountRecord::*> kFields[] = {
+      {"id", &AccountRecord::id},
+      {"username", &AccountRecord::username},
+      {"nickname", &AccountRecord::nickname},
+      {"realname", &AccountRecord::realname},
+      {"mobile", &AccountRecord::mobile},
+      {"balance", &AccountRecord::balance},
+      {"token", &AccountRecord::token},
+      {"login_time", &AccountRecord::login_time},
+      {"avatar", &AccountRecord::avatar}};
+  for (const auto& [key, field] : kFields) TakeText(*data, key, record.*field);
+  return true;
 }
 
 std::string ParseSendSmsCodeAnswer(std::string answer) {

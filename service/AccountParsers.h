@@ -33,6 +33,11 @@ bool ParseUpMyQuestions(const std::string& type, const std::string& content, con
 std::string ParseLoginUsrNameAnswer(std::string answer);
 std::string ParseSendSmsCodeAnswer(std::string answer);
 std::string ParseLoginSmsCodeAnswer(std::string answer);
+// The account record of a successful sign-in answer (the "data" of either login endpoint):
+// its text fields are filled in place. True only for a code-200 answer whose "data" is an
+// object with a string "username"; anything else writes one error line and gives false,
+// leaving the record as it was.
+bool ParseLoginRecordAnswer(std::string answer, AccountRecord& record);
 void ParseGetPersonInfoAnswer(std::string answer, AccountRecord& person);
 bool ParseModifyPersonHeadAnswer(std::string answer);
 bool PraseUpPersonInfoAnswer(std::string answer);

@@ -329,7 +329,8 @@ TEST_F(LoginTest, SmsCodeCountdownAndSmsSignIn) {
   // The SMS sign-in writes "autoLogin" only; the remembered password account stays.
   formHost->Click(kLoginX, kLoginY);
   ASSERT_TRUE(WaitFor([this] { return mainWindowOpens > 0; })) << Text(L"lbErrorTip");
-  EXPECT_EQ(GetSignedInAccount(), "13800138001");
+  // The data belong to the account the number signs in to, not to the number.
+  EXPECT_EQ(GetSignedInAccount(), "lixiaoming");
   EXPECT_EQ(Reg(L"user"), L"wangfang");
   EXPECT_EQ(Reg(L"autoLogin"), L"1");
   EXPECT_TRUE(SqUserDB::Get().HasAccount("wangfang"));
@@ -410,6 +411,34 @@ TEST_F(LoginTest, RefusedSignInShowsTheServiceMessageForThreeSeconds) {
   EXPECT_EQ(Text(L"lbErrorTip"), L"");
   EXPECT_FALSE(Visible(L"vLayLoginGif"));
   EXPECT_TRUE(Find<CButtonUI>(L"login")->IsEnabled());
+}
+
+// A service that lets the student in but names no account that could name a data folder:
+// nobody is signed in, the form says so and no folder is made from the name.
+TEST_F(LoginTest, ASignInWhoseAnswerNamesNoUsableAccountFailsWithATip) {
+  servicetest::LoopbackServer service;
+  SetApiOrigin(service.Origin());
+  CreateFrame();
+  for (const char* answer :
+       {R"({"code":200,"msg":"登录成功","data":{"token":"tk"}})",
+        R"({"code":200,"msg":"登录成功","data":{"username":"../../escaped","token":"tk"}})"}) {
+    SCOPED_TRACE(answer);
+    service.SetAnswer(200, answer);
+    Find<CEditUI>(L"usrname")->SetText(L"");
+    TypeInto(kUserX, kUserY, "lixiaoming");
+    Find<CEditUI>(L"pass")->SetText(L"");
+    TypeInto(kPassX, kPassY, "xm123456");
+    formHost->Click(kLoginX, kLoginY);
+    ASSERT_TRUE(WaitForAnswer());
+    EXPECT_EQ(Text(L"lbErrorTip"), L"无法读取账号信息，请稍后重试");
+    EXPECT_FALSE(Visible(L"vLayLoginGif"));
+    EXPECT_EQ(mainWindowOpens, 0);
+    EXPECT_EQ(GetSignedInAccount(), "");
+    EXPECT_EQ(GetSessionToken(), "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(WideToAnsi(GetDataRoot())) / "escaped"));
+  EXPECT_FALSE(
+      std::filesystem::exists(std::filesystem::path(WideToAnsi(GetDataRoot())) / "tavo" / "lixiaoming"));
 }
 
 // A service that answers the sign-in a byte now and then: the sign-in ends at its time

@@ -26,6 +26,12 @@ class CourseView {
   // sign-out they may hold the last account) and waits for the lesson list as above.
   bool SignInOnLoginWindow(const std::string& user, const std::string& password, int rows,
                            std::string& error);
+  // Signs in by SMS on the login window on the screen: its SMS tab, the mobile number (the
+  // field emptied first), "获取验证码", the code, then waits for the lesson list as above.
+  bool SignInBySmsOnLoginWindow(const std::string& mobile, const std::string& code, int rows,
+                                std::string& error);
+  // "退出" of the title bar's profile popup; true once the main window is gone.
+  bool SignOut(std::string& error);
   // Starts tavo and signs in with the password up to the main window, whatever its
   // lesson list then shows. False with the reason in `error`.
   bool OpenMainWindow(TavoRun& run, const std::string& user, const std::string& password, std::string& error);

@@ -177,6 +177,35 @@ TEST_F(DownloadFlowTest, ALessonDownloadsThroughTheDialogAndStaysFinishedAfterAR
   EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst))) << "the file went with the download";
 }
 
+// One student is one student however she signs in: a lesson downloaded after an SMS
+// sign-in is her download after a password sign-in too, kept in her account's one folder.
+TEST_F(DownloadFlowTest, ALessonDownloadedAfterAnSmsSignInIsDownloadedAfterAPasswordSignIn) {
+  TavoRun run = m_session.Launch();
+  std::string error;
+  ASSERT_TRUE(m_view.SignInBySmsOnLoginWindow("13800138001", "123456", 3, error)) << error;
+  ASSERT_NO_FATAL_FAILURE(StartDownload(kFirst, ""));
+  ASSERT_TRUE(m_session.WaitForLog("list row 110101 已下载", 60s)) << m_session.BrowserLog();
+  const fs::path file = FindDownload(kFirst);
+  ASSERT_FALSE(file.empty()) << "no downloaded file named " << kFirst.fileName;
+
+  ASSERT_TRUE(m_view.SignOut(error)) << error;
+  const size_t signIn = m_session.BrowserLog().size();
+  ASSERT_TRUE(m_view.SignInOnLoginWindow("lixiaoming", "xm123456", 3, error)) << error;
+  EXPECT_TRUE(m_session.WaitForLog("download window row 110101: finished", 30s, signIn))
+      << "the manager window does not list the download; log:\n"
+      << m_session.BrowserLog().substr(signIn);
+  EXPECT_TRUE(m_session.WaitForColour(m_view.DownloadCell(kFirst.row), kDisabledText, 20, 20s))
+      << "the row does not say \"已下载\" after the password sign-in";
+  EXPECT_EQ(CountNear("e2e-download-sms-then-password.png", m_view.DownloadCell(kFirst.row), kIdleText), 0)
+      << "the row offers \"下载\" again";
+  ASSERT_NO_FATAL_FAILURE(OpenVideoManager("e2e-download-sms-then-password-manager.png"));
+  // Still one file, the school's bytes; nothing is kept under the mobile number.
+  EXPECT_EQ(FindDownload(kFirst), file);
+  EXPECT_TRUE(ReadAll(file) == ReadAll(SchoolMedia(kFirst)));
+  EXPECT_EQ(file.string().find("13800138001"), std::string::npos) << file;
+  EXPECT_FALSE(fs::exists(m_session.root() / "data" / "tavo" / "13800138001"));
+}
+
 TEST_F(DownloadFlowTest, AWholeClassDownloadsAsABatchWhileTheWindowAnswers) {
   TavoRun run;
   ASSERT_NO_FATAL_FAILURE(SignIn(run));

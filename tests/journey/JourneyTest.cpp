@@ -1,12 +1,14 @@
 // A student's day with the real program, from outside, against the demo school: sign in,
-// watch a lesson, go to the next one, download two lessons and a document (pausing and
-// resuming one), quit and come back signed in, watch offline, read the document, change
-// the nickname, sign out and sign in by SMS as somebody else, quit. Every step waits for
-// what the student would see, and leaves a screenshot under build/screenshots.
+// watch a lesson, go to the next one, watch a finished lesson again, download two lessons
+// and a document (pausing and resuming one), quit and come back signed in, watch offline,
+// read the document, change the nickname, sign out and sign in by SMS as somebody else,
+// quit. Every step waits for what the student would see, and leaves a screenshot under
+// build/screenshots.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -31,6 +33,7 @@ using e2e::TavoRun;
 
 constexpr Rgb kTitleText{0x29, 0x29, 0x29};
 constexpr Rgb kEmptyText{0x99, 0x99, 0x99};
+constexpr Rgb kRowText{0x4D, 0x4D, 0x4D};
 
 // Class 1101 of `lixiaoming`: the lessons and the document the day uses, and the names
 // their downloads get.
@@ -44,6 +47,17 @@ struct Item {
 constexpr Item kFirst{0, "110101", "110101", "片段阅读：主旨概括题.mp4", "v110101"};
 constexpr Item kSecond{1, "110102", "110102", "逻辑填空：实词辨析.mp4", "v110102"};
 constexpr Item kDocument{0, "jy110101", "", "言语理解讲义（上）.pdf", "jy110101.pdf"};
+// Class 1102's first lesson, which the school has as watched to its end.
+constexpr Item kFinished{0, "110201", "110201", "", "v110201"};
+
+// The subject tree's rows of the two classes (a layer 1 pixel into the window, 76 down,
+// 12 above its first row): the exam 60, its package 44, then the classes, 44 each.
+struct TreeClass {
+  const char* id;
+  int y;  // from the window's top
+};
+constexpr TreeClass kClass1101{"1101", 76 + 12 + 60 + 44 + 22};
+constexpr TreeClass kClass1102{"1102", 76 + 12 + 60 + 44 + 44 + 22};
 
 class JourneyTest : public e2e::SessionTest {
  protected:
@@ -77,6 +91,25 @@ class JourneyTest : public e2e::SessionTest {
   bool PictureMoves(const Rect& area, int times) { return e2e::PictureChanges(m_session, area, times, 500ms); }
 
   Rect Frame() const { return m_view.frame(); }
+
+  // Shows a class of the subject tree and waits until its lesson rows replaced the ones
+  // shown before (the first row's name changes).
+  void ShowClass(const TreeClass& cls) {
+    const Rect firstName{Frame().x + 391 + 60, m_view.RowCentreY(0) - 15, 300, 30};
+    const uint64_t before = E2eSession::AreaChecksum(m_session.Screenshot("e2e-wait.png"), firstName);
+    const size_t from = m_session.BrowserLog().size();
+    m_session.ClickAndLeave(Frame().x + 121, Frame().y + cls.y);
+    ASSERT_TRUE(m_session.WaitForLog(std::string("ShowClass classid:") + cls.id, 20s, from))
+        << m_session.BrowserLog().substr(from);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          const fs::path shot = m_session.Screenshot("e2e-wait.png");
+          return E2eSession::AreaChecksum(shot, firstName) != before &&
+                 E2eSession::CountPixelsNear(shot, m_view.PlayCell(1), e2e::kAccent, 24) >= 100;
+        },
+        30s, 200ms))
+        << "the lessons of class " << cls.id << " did not show";
+  }
   int Right() const { return Frame().x + Frame().width; }
   // The content bar's tabs "课件目录" and "课程讲义".
   void ShowLessonTab() { m_session.ClickAndLeave(Frame().x + 455, Frame().y + 118); }
@@ -227,6 +260,58 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   }
   Shot("list-progress");
 
+  // ---- watch a finished lesson again: it stays "已学完" ---------------------------------
+  // Class 1102's first lesson was watched to its end; it plays again from the start, a
+  // few seconds, and the school stores that position. The row keeps saying "已学完",
+  // also once the class is shown again with the school's new answer.
+  ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1102));
+  m_session.MoveTo(1919, 1079);
+  // The row's text as ink in its progress cell ("已学完" has several times the ink of a
+  // percentage); the row's background changes once it is the last one watched.
+  auto progressInk = [&](const fs::path& shot) {
+    return E2eSession::CountPixelsNear(shot, m_view.ProgressCell(kFinished.row), kRowText, 40);
+  };
+  const int finished = progressInk(Shot("finished-lesson"));
+  ASSERT_GT(finished, 30) << "no progress text in the finished lesson's row";
+  requests = m_session.DemoRequests().size();
+  mark = m_session.BrowserLog().size();
+  m_session.ClickAndLeave(m_view.PlayX(), m_view.RowCentreY(kFinished.row));
+  const std::string replayer = m_session.WaitForWindow("videoPlayDlgClass", 60s);
+  ASSERT_FALSE(replayer.empty()) << "no player window; log:\n" << m_session.BrowserLog();
+  ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110201", 60s, mark))
+      << m_session.BrowserLog().substr(mark);
+  const Rect againBox = m_session.Geometry(replayer).value_or(Rect{});
+  EXPECT_TRUE(PictureMoves({againBox.x + 60, againBox.y + 160, 300, againBox.height - 320}, 4))
+      << "the finished lesson did not play again";
+  mark = m_session.BrowserLog().size();
+  ASSERT_TRUE(e2e::ClosePlayer(m_session, againBox, error)) << error;
+  ASSERT_TRUE(m_session.WaitForLog("lesson row 110201 progress ", 20s, mark))
+      << m_session.BrowserLog().substr(mark);
+  {
+    const std::string log = m_session.BrowserLog();
+    const std::string row = "lesson row 110201 progress ";
+    const size_t at = log.find(row, mark) + row.size();
+    EXPECT_EQ(log.substr(at, std::string("已学完").size()), "已学完") << log.substr(mark);
+  }
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        const std::string asked = RequestsSince(requests);
+        return asked.find("/api/user/learnProgress") != std::string::npos &&
+               asked.find("lessonId=110201") != std::string::npos;
+      },
+      20s, 100ms))
+      << "the school was not told the new position:\n"
+      << RequestsSince(requests);
+  Shot("finished-lesson-watched");
+  ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1101));
+  ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1102));
+  m_session.MoveTo(1919, 1079);
+  EXPECT_TRUE(WaitUntil(
+      [&] { return std::abs(progressInk(m_session.Screenshot("e2e-wait.png")) - finished) <= finished / 8; },
+      20s, 200ms))
+      << "the finished lesson's row no longer says 已学完 (see " << Shot("finished-lesson-reopened") << ")";
+  ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1101));
+
   // ---- download two lessons and a document; pause one and resume it ------------------
   mark = m_session.BrowserLog().size();
   e2e::SlowNextVideoDownload(m_session, kFirst.school, 400000);
@@ -272,6 +357,8 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   mark = m_session.BrowserLog().size();
   TavoRun again;
   ASSERT_TRUE(m_view.StartSignedIn(again, 3, error)) << error;
+  // The program opens on the class of the lesson watched last: back to the first class.
+  ASSERT_NO_FATAL_FAILURE(ShowClass(kClass1101));
   for (const Item* item : {&kFirst, &kSecond, &kDocument})
     EXPECT_TRUE(m_session.WaitForLog(std::string("download window row ") + item->id + ": finished", 30s, mark))
         << item->id << " is not listed finished; log:\n"

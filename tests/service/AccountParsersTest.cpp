@@ -92,6 +92,43 @@ TEST_F(AccountParsersTest, LoginParsersReturnTheMessageAndTakeTheToken) {
   }
 }
 
+// The account's own name comes from the sign-in answer's record; an answer without one
+// cannot sign anybody in, and the token is never touched by this parser.
+TEST_F(AccountParsersTest, LoginRecordGivesTheAccountsOwnNameOrFails) {
+  const Lines noAccount{"ParseLoginRecord: the answer names no account"};
+  RunTable(
+      [](std::string answer) {
+        AccountRecord record;
+        record.username = "before";
+        const bool ok = ParseLoginRecordAnswer(std::move(answer), record);
+        return std::string(ok ? "ok:" : "no:") + record.username + "," + record.mobile + "," +
+               record.nickname + "|" + GetSessionToken();
+      },
+      Join({{"password or SMS sign-in",
+             R"({"code":200,"msg":"登录成功","data":{"id":"10001","username":"lixiaoming",)"
+             R"("mobile":"13800138001","nickname":"小明","token":"tk"}})",
+             "ok:lixiaoming,13800138001,小明|old",
+             {}},
+            {"other fields of another type",
+             R"({"code":200,"data":{"username":"xm","mobile":13800138001}})",
+             "ok:xm,,|old",
+             {}},
+            {"empty name (refused later, as a folder name)",
+             R"({"code":200,"data":{"username":""}})",
+             "ok:,,|old",
+             {}},
+            {"no data", R"({"code":200,"msg":"登录成功"})", "no:before,,|old", noAccount},
+            {"data not an object", R"({"code":200,"data":"lixiaoming"})", "no:before,,|old", noAccount},
+            {"name not a string", R"({"code":200,"data":{"username":["a"],"mobile":"1"}})", "no:before,,|old",
+             noAccount},
+            {"name missing", R"({"code":200,"data":{"mobile":"13800138001"}})", "no:before,,|old", noAccount},
+            {"failure code",
+             R"({"code":400,"msg":"登录成功","data":{"username":"x"}})",
+             "no:before,,|old",
+             {"ParseLoginRecord false msg:登录成功 code:400"}}},
+           Unreadable("ParseLoginRecord", "no:before,,|old")));
+}
+
 TEST_F(AccountParsersTest, SendSmsCodeReturnsTheMessage) {
   RunTable(ParseSendSmsCodeAnswer, Join({{"success", R"({"code":200,"msg":"发送成功"})", "发送成功", {}},
                                          {"failure code",
