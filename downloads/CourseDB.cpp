@@ -54,8 +54,9 @@ constexpr const char* kSchema[] = {
     "alter table lesson add column paused integer default 0",
     "alter table docment add column paused integer default 0",
     // Files on their way to another download folder (see PendingMove).
-    "create table pendingMove(seq INTEGER PRIMARY KEY AUTOINCREMENT, kind integer, classid text, taskid text, "
-    "source text, target text, newLocal text, partial integer default 0, pointed integer default 0);",
+    "create table pendingMove(seq INTEGER PRIMARY KEY AUTOINCREMENT, kind integer, classid text, "
+    "taskid text, source text, target text, newLocal text, partial integer default 0, "
+    "pointed integer default 0);",
 };
 
 }  // namespace
@@ -381,8 +382,9 @@ bool CourseDB::AddPendingMoves(const std::vector<PendingMove>& moves) {
   BeginWrites();
   for (const PendingMove& move : moves) {
     auto insert = SqlStatement::Prepare(
-        m_db.get(), "insert into pendingMove(kind, classid, taskid, source, target, newLocal, partial) "
-                    "values (?, ?, ?, ?, ?, ?, ?)");
+        m_db.get(),
+        "insert into pendingMove(kind, classid, taskid, source, target, newLocal, partial) "
+        "values (?, ?, ?, ?, ?, ?, ?)");
     if (!insert) {
       stored = false;
       break;
@@ -405,8 +407,9 @@ std::vector<PendingMove> CourseDB::PendingMoves() {
   std::vector<PendingMove> moves;
   if (!m_opened) return moves;
   auto query = SqlStatement::Prepare(
-      m_db.get(), "select seq, kind, classid, taskid, source, target, newLocal, partial, pointed from pendingMove "
-                  "order by seq");
+      m_db.get(),
+      "select seq, kind, classid, taskid, source, target, newLocal, partial, pointed from pendingMove "
+      "order by seq");
   if (!query) return moves;
   while (query->Next()) {
     PendingMove move;
@@ -426,7 +429,8 @@ std::vector<PendingMove> CourseDB::PendingMoves() {
 
 bool CourseDB::RetargetPendingMove(const PendingMove& move) {
   if (!m_opened) return false;
-  auto update = SqlStatement::Prepare(m_db.get(), "update pendingMove set target = ?, newLocal = ? where seq = ?");
+  auto update =
+      SqlStatement::Prepare(m_db.get(), "update pendingMove set target = ?, newLocal = ? where seq = ?");
   if (!update) return false;
   update->BindText(1, AnsiToUtf8(move.target));
   update->BindText(2, AnsiToUtf8(move.newLocal));
@@ -444,7 +448,8 @@ bool CourseDB::PointTaskAt(const PendingMove& move) {
   bool stored = false;
   auto update = SqlStatement::Prepare(
       m_db.get(), std::string("update ") + (video ? "lesson" : "docment") +
-                      " set localFile = ?1, partFile = case when partFile == '' and ?2 == '0' then '' else ?3 end where " +
+                      " set localFile = ?1, partFile = case when partFile == '' and ?2 == '0' "
+                      "then '' else ?3 end where " +
                       (video ? "lessonid" : "did") + " == ?4");
   auto mark = SqlStatement::Prepare(m_db.get(), "update pendingMove set pointed = 1 where seq = ?");
   if (update && mark) {

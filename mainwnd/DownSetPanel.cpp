@@ -283,7 +283,9 @@ void DownSetPanel::FinishMove(const MoveReport& report) {
     if (auto entry = list.FindTask(paused.classId, paused.id, paused.kind)) m_downloads->ResumeTask(*entry);
   m_resumeAfterMove.clear();
   const std::wstring folder =
-      m_moving.empty() ? std::wstring() : AnsiToWide(m_moving.front().newLocal.substr(0, m_moving.front().newLocal.rfind('/') + 1));
+      m_moving.empty()
+          ? std::wstring()
+          : AnsiToWide(m_moving.front().newLocal.substr(0, m_moving.front().newLocal.rfind('/') + 1));
   m_moving.clear();
   if (report.outcome != MoveOutcome::Moved) {
     Tip(MoveStopTip(report.outcome));

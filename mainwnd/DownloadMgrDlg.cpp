@@ -149,9 +149,8 @@ void DownloadMgrDlg::InitWindow() {
   // The centre starts tasks of this kind again through their rows.
   m_downloads.SetTaskResumer(
       m_kind, [this](const DownloadTask& task) { ResumeTask(task.classId, task.id, ResumeAsk::Automatic); });
-  m_downloads.SetRowTexter(m_kind, [this](const DownloadTask& task, const std::wstring& text) {
-    ShowMoveText(task, text);
-  });
+  m_downloads.SetRowTexter(
+      m_kind, [this](const DownloadTask& task, const std::wstring& text) { ShowMoveText(task, text); });
   LogNormal(L"InitHistoryTreeView");
   // Rows take their visibility from their class node when added: the tree must show.
   m_tree->SetVisible(true);

@@ -75,7 +75,8 @@ MoveOutcome OutcomeOf(int error) {
 
 // True when both files hold the same bytes (a copy that took its name before a crash).
 bool SameContents(const std::string& first, const std::string& second) {
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   if (!IsRegularFile(first, &a) || !IsRegularFile(second, &b) || a.st_size != b.st_size) return false;
   Fd one(::open(first.c_str(), O_RDONLY | O_CLOEXEC));
   Fd two(::open(second.c_str(), O_RDONLY | O_CLOEXEC));
@@ -133,8 +134,7 @@ bool CopyIntoPlace(const std::string& source, const std::string& target, const C
       }
       ssize_t written = 0;
       while (written < got) {
-        const ssize_t put =
-            ::write(out.fd, buffer.data() + written, static_cast<std::size_t>(got - written));
+        const ssize_t put = ::write(out.fd, buffer.data() + written, static_cast<std::size_t>(got - written));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
           error = put < 0 ? errno : ENOSPC;
@@ -190,7 +190,8 @@ std::vector<PendingMove> PlanMoves(const std::vector<DownloadTask>& tasks, const
     move.id = task.id;
     if (IsRegularFile(task.localFile)) {
       move.source = task.localFile;
-    } else if (!task.partFile.empty() && FolderOf(task.partFile) == oldFolder && IsRegularFile(task.partFile)) {
+    } else if (!task.partFile.empty() && FolderOf(task.partFile) == oldFolder &&
+               IsRegularFile(task.partFile)) {
       move.source = task.partFile;
       move.partial = true;
     } else {
@@ -313,7 +314,8 @@ void DownloadMover::Next() {
             Moved(step.move);
             return;
           case MoveOutcome::Clash:
-            if (step.move.newLocal.empty() || ++m_clashes > kMostClashes || !m_db.RetargetPendingMove(step.move)) {
+            if (step.move.newLocal.empty() || ++m_clashes > kMostClashes ||
+                !m_db.RetargetPendingMove(step.move)) {
               Finish(MoveOutcome::Clash);
               return;
             }

@@ -382,9 +382,8 @@ TEST_F(DownSetPanelTest, AChangedFolderOffersToMoveTheDownloadsAndAStoredMoveGoe
   });
   main->GetDownSetPanel()->SetMoveMode(MoveMode::Copy);
   std::vector<std::wstring> rowTexts;
-  main->GetDownloads().SetRowTexter(TaskKind::Video, [&](const DownloadTask&, const std::wstring& text) {
-    rowTexts.push_back(text);
-  });
+  main->GetDownloads().SetRowTexter(
+      TaskKind::Video, [&](const DownloadTask&, const std::wstring& text) { rowTexts.push_back(text); });
   auto changeTo = [&](const std::string& folder) {
     std::filesystem::create_directories(folder);
     Click(L"optSelectDownDir");

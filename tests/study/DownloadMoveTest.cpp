@@ -1,8 +1,6 @@
 // Moving downloads to a new folder: across file systems with the mover stopped at each
 // step as by a crash and finished by a fresh one, a full and a read-only target that stop
 // with nothing lost, and taken names that are never overwritten.
-#include "study/DownloadMove.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -23,6 +21,7 @@
 #include "downloads/TaskFiles.h"
 #include "platform/BackgroundTask.h"
 #include "platform/MessageCore.h"
+#include "study/DownloadMove.h"
 #include "support/GuardedLoop.h"
 
 namespace {
@@ -99,7 +98,8 @@ class DownloadMoveTest : public testing::Test {
     Write(finished ? task.localFile : task.partFile, bytes);
     m_bytes[id] = bytes;
     m_finished[id] = finished;
-    m_db->InsertLesson("c1", id, task.name, "http://school.test/" + id, std::to_string(task.total), task.localFile);
+    m_db->InsertLesson("c1", id, task.name, "http://school.test/" + id, std::to_string(task.total),
+                       task.localFile);
     m_db->SaveResumeInfo(task);
     ASSERT_TRUE(m_list.AddTask(task, TaskKind::Video));
   }
