@@ -53,6 +53,10 @@ constexpr const char* kSchema[] = {
     // every other unfinished download goes on by itself.
     "alter table lesson add column paused integer default 0",
     "alter table docment add column paused integer default 0",
+    // Files on their way to another download folder (see PendingMove).
+    "create table pendingMove(seq INTEGER PRIMARY KEY AUTOINCREMENT, kind integer, classid text, "
+    "taskid text, source text, target text, newLocal text, partial integer default 0, "
+    "pointed integer default 0);",
 };
 
 }  // namespace
@@ -370,4 +374,103 @@ void CourseDB::DeleteItem(const char* table, const char* idColumn, const std::st
   if (!statement) return;
   statement->BindText(1, id);
   statement->Execute();
+}
+
+bool CourseDB::AddPendingMoves(const std::vector<PendingMove>& moves) {
+  if (!m_opened) return false;
+  bool stored = true;
+  BeginWrites();
+  for (const PendingMove& move : moves) {
+    auto insert = SqlStatement::Prepare(
+        m_db.get(),
+        "insert into pendingMove(kind, classid, taskid, source, target, newLocal, partial) "
+        "values (?, ?, ?, ?, ?, ?, ?)");
+    if (!insert) {
+      stored = false;
+      break;
+    }
+    insert->BindText(1, std::to_string(static_cast<int>(move.kind)));
+    insert->BindText(2, move.classId);
+    insert->BindText(3, move.id);
+    insert->BindText(4, AnsiToUtf8(move.source));
+    insert->BindText(5, AnsiToUtf8(move.target));
+    insert->BindText(6, AnsiToUtf8(move.newLocal));
+    insert->BindText(7, move.partial ? "1" : "0");
+    stored = insert->Execute() && stored;
+  }
+  EndWrites();
+  if (!stored) LogError(L"CourseDB: cannot store the planned file moves");
+  return stored;
+}
+
+std::vector<PendingMove> CourseDB::PendingMoves() {
+  std::vector<PendingMove> moves;
+  if (!m_opened) return moves;
+  auto query = SqlStatement::Prepare(
+      m_db.get(),
+      "select seq, kind, classid, taskid, source, target, newLocal, partial, pointed from pendingMove "
+      "order by seq");
+  if (!query) return moves;
+  while (query->Next()) {
+    PendingMove move;
+    move.seq = ParseSizeText(query->ColumnText(0));
+    move.kind = static_cast<TaskKind>(ParseSizeText(query->ColumnText(1)));
+    move.classId = query->ColumnText(2);
+    move.id = query->ColumnText(3);
+    move.source = Utf8ToAnsi(query->ColumnText(4));
+    move.target = Utf8ToAnsi(query->ColumnText(5));
+    move.newLocal = Utf8ToAnsi(query->ColumnText(6));
+    move.partial = query->ColumnText(7) == "1";
+    move.pointed = query->ColumnText(8) == "1";
+    moves.push_back(std::move(move));
+  }
+  return moves;
+}
+
+bool CourseDB::RetargetPendingMove(const PendingMove& move) {
+  if (!m_opened) return false;
+  auto update =
+      SqlStatement::Prepare(m_db.get(), "update pendingMove set target = ?, newLocal = ? where seq = ?");
+  if (!update) return false;
+  update->BindText(1, AnsiToUtf8(move.target));
+  update->BindText(2, AnsiToUtf8(move.newLocal));
+  update->BindText(3, std::to_string(move.seq));
+  return update->Execute();
+}
+
+bool CourseDB::PointTaskAt(const PendingMove& move) {
+  if (!m_opened || (move.kind != TaskKind::Video && move.kind != TaskKind::Document)) return false;
+  const bool video = move.kind == TaskKind::Video;
+  // The old file is deleted right after this: the new name must be on disk first, even
+  // across a power cut, so this one commit waits for the disk.
+  sqlite3_exec(m_db.get(), "pragma synchronous = full", nullptr, nullptr, nullptr);
+  BeginWrites();
+  bool stored = false;
+  auto update = SqlStatement::Prepare(
+      m_db.get(), std::string("update ") + (video ? "lesson" : "docment") +
+                      " set localFile = ?1, partFile = case when partFile == '' and ?2 == '0' "
+                      "then '' else ?3 end where " +
+                      (video ? "lessonid" : "did") + " == ?4");
+  auto mark = SqlStatement::Prepare(m_db.get(), "update pendingMove set pointed = 1 where seq = ?");
+  if (update && mark) {
+    update->BindText(1, AnsiToUtf8(move.newLocal));
+    update->BindText(2, move.partial ? "1" : "0");
+    update->BindText(3, AnsiToUtf8(PartFileOf(move.newLocal)));
+    update->BindText(4, move.id);
+    mark->BindText(1, std::to_string(move.seq));
+    stored = update->Execute() && mark->Execute();
+  }
+  if (!stored) sqlite3_exec(m_db.get(), "rollback", nullptr, nullptr, nullptr);
+  EndWrites();
+  sqlite3_exec(m_db.get(), "pragma synchronous = normal", nullptr, nullptr, nullptr);
+  if (!stored) LogError(L"CourseDB: cannot point " + AnsiToWide(move.id) + L" at its moved file");
+  return stored;
+}
+
+void CourseDB::DropPendingMove(std::int64_t seq) {
+  if (!m_opened) return;
+  auto remove = SqlStatement::Prepare(m_db.get(), "delete from pendingMove where seq = ?");
+  if (!remove) return;
+  remove->BindText(1, std::to_string(seq));
+  if (!remove->Execute()) LogError(L"CourseDB: cannot end the file move " + std::to_wstring(seq));
 }

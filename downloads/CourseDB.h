@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "downloads/DownloadTask.h"
+#include "downloads/PendingMove.h"
 #include "platform/Types.h"
 
 struct sqlite3;
@@ -82,6 +83,16 @@ class CourseDB {
   // Whether the student paused the download of that lesson (video kind) or document: read
   // back into DownloadTask::pausedByStudent by the loaders.
   void SetPausedByStudent(TaskKind kind, const std::string& id, bool paused);
+
+  // The journal of files moving to another download folder. Rows are stored before any
+  // file moves; PointTaskAt makes the task's row name the moved file (durably, in one
+  // transaction with the journal row) and DropPendingMove ends the row once the old file
+  // is gone. False when the database could not store it.
+  bool AddPendingMoves(const std::vector<PendingMove>& moves);
+  std::vector<PendingMove> PendingMoves();
+  bool RetargetPendingMove(const PendingMove& move);
+  bool PointTaskAt(const PendingMove& move);
+  void DropPendingMove(std::int64_t seq);
 
  private:
   struct Closer {

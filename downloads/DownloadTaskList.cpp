@@ -205,7 +205,14 @@ void DownloadTaskList::EndJob(const DownloadTask& record) {
   auto holder = m_fileHolders.find(record.localFile);
   if (holder != m_fileHolders.end() && holder->second == record.jobNumber) {
     m_fileHolders.erase(holder);
+    m_changed.notify_all();
   }
+}
+
+bool DownloadTaskList::WaitUntilReleased(const std::string& localFile,
+                                         std::chrono::steady_clock::time_point deadline) {
+  std::unique_lock lock(m_mutex);
+  return m_changed.wait_until(lock, deadline, [&] { return m_fileHolders.count(localFile) == 0; });
 }
 
 void DownloadTaskList::SetResumeInfo(const DownloadTask& record, const std::string& validator,

@@ -54,6 +54,9 @@ class DownloadTaskList {
   Claim ClaimJob(const DownloadTask& record, DownloadTask* entry);
   // Releases the local file held by that job (nothing when another job holds it).
   void EndJob(const DownloadTask& record);
+  // Waits until no job holds `localFile` (a paused transfer has let go of the task's
+  // files); false at the deadline. Never on the main thread.
+  bool WaitUntilReleased(const std::string& localFile, std::chrono::steady_clock::time_point deadline);
   // Records what identifies the server's copy of the task's file in its entry.
   void SetResumeInfo(const DownloadTask& record, const std::string& validator, std::int64_t fullSize);
   // The job's finished file went to `localFile` (its own name was taken meanwhile).

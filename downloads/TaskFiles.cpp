@@ -22,8 +22,10 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
-// rename(2) that fails with EEXIST instead of replacing. File systems without the
-// no-replace flag get a hard link plus unlink, and those without links a checked rename.
+}  // namespace
+
+// File systems without the no-replace flag get a hard link plus unlink, and those without
+// links a checked rename.
 bool RenameNoReplace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
@@ -38,8 +40,6 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
   }
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
-
-}  // namespace
 
 std::int64_t FileSizeOnDisk(const std::string& path) {
   struct stat info {};

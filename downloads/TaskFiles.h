@@ -36,6 +36,9 @@ std::string PartFileOf(const std::string& finalPath);
 // Creates `path` empty, failing when anything is there already. errno is kept.
 bool CreateNewFile(const std::string& path);
 
+// rename(2) that fails with EEXIST instead of replacing a file at `to`. errno is kept.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+
 // Moves `from` to `to` without ever replacing a file at `to`; when `to` is taken, to the
 // first free "stem (n).ext" beside it, which `to` then receives. False (errno kept) when
 // the move fails.

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,8 @@
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "downloads/CourseDB.h"
+#include "downloads/DownloadTaskList.h"
 #include "mainwnd/DownloadPathSetDlg.h"
 #include "study/DownloadCenter.h"
 #include "ui/CheckBox.h"
@@ -89,6 +92,9 @@ void DownSetPanel::LoadDownSet() {
   if (auto* box = m_window.FindControlAs<CCheckBoxUI>(L"chkMeteredDownload"))
     box->SetCheck(m_config.meteredDownload, false);
   ApplySwitches();
+  // A move the program did not finish (it crashed or quit) goes on before anything starts
+  // its downloads again.
+  if (!IsMovingFiles()) StartStoredMove();
 }
 
 void DownSetPanel::ApplySwitches() {
@@ -172,10 +178,121 @@ bool DownSetPanel::SaveDownSet() {
       return false;
     }
   }
+  const std::wstring oldFolder = m_config.specifyDownDir;
   m_config = std::move(edited);
   Store();
   ApplySwitches();
+  if (WithTrailingSlash(oldFolder) != WithTrailingSlash(m_config.specifyDownDir))
+    OfferMove(oldFolder, m_config.specifyDownDir);
   return true;
+}
+
+void DownSetPanel::OfferMove(const std::wstring& from, const std::wstring& to) {
+  if (m_downloads == nullptr || CourseDB::IfOpen() == nullptr || from.empty() || to.empty()) return;
+  if (IsMovingFiles()) {
+    LogNormal(L"a move of the downloads is running; the files of " + from + L" stay");
+    return;
+  }
+  std::vector<DownloadTask> tasks;
+  for (TaskKind kind : {TaskKind::Video, TaskKind::Document})
+    for (const DownloadClass& entry : DownloadTaskList::Get().SnapshotClasses(kind))
+      tasks.insert(tasks.end(), entry.tasks.begin(), entry.tasks.end());
+  m_preparingMove = true;
+  m_movePrep = BackgroundTask::Run(
+      [tasks = std::move(tasks), from = WideToAnsi(WithTrailingSlash(from)),
+       to = WideToAnsi(WithTrailingSlash(to))](const CancelToken&) { return PlanMoves(tasks, from, to); },
+      [this](std::vector<PendingMove> plan) {
+        m_preparingMove = false;
+        AskToMove(std::move(plan));
+      });
+}
+
+void DownSetPanel::AskToMove(std::vector<PendingMove> plan) {
+  if (plan.empty() || IsMovingFiles()) return;
+  ConfirmQuestion question;
+  question.title = L"移动下载文件";
+  question.text = L"原下载目录中有 " + std::to_wstring(plan.size()) +
+                  L" 个已下载或未下载完的文件，是否移动到新的下载目录？";
+  if (!m_confirmer(m_window.GetHWND(), question).confirmed) return;
+  CourseDB* db = CourseDB::IfOpen();
+  if (db == nullptr || !db->AddPendingMoves(plan)) {
+    Tip(MoveStopTip(MoveOutcome::Failed));
+    return;
+  }
+  StartStoredMove();
+}
+
+void DownSetPanel::StartStoredMove() {
+  CourseDB* db = CourseDB::IfOpen();
+  if (db == nullptr || m_downloads == nullptr) return;
+  m_moving = db->PendingMoves();
+  if (m_moving.empty()) return;
+  DownloadTaskList& list = DownloadTaskList::Get();
+  m_resumeAfterMove.clear();
+  for (const PendingMove& move : m_moving) {
+    const TaskKey key{move.kind, move.classId, move.id};
+    m_downloads->BeginMoving(key);
+    auto entry = list.FindTask(move.classId, move.id, move.kind);
+    if (!entry) continue;
+    const DownloadState state = m_downloads->StateOf(key);
+    if (state != DownloadState::Waiting && state != DownloadState::Transferring) continue;
+    // Paused by the program, not the student: the move starts it again when done.
+    entry->state = TaskState::Paused;
+    list.UpdateTask(*entry, move.kind);
+    m_downloads->ReportState(*entry, DownloadState::Paused);
+    m_resumeAfterMove.push_back(*entry);
+  }
+  // A paused transfer lets go of its files before they move.
+  m_preparingMove = true;
+  m_movePrep = BackgroundTask::Run(
+      [paused = m_resumeAfterMove](const CancelToken&) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        for (const DownloadTask& task : paused)
+          if (!DownloadTaskList::Get().WaitUntilReleased(task.localFile, deadline))
+            LogError(L"a download still holds " + AnsiToWide(task.localFile));
+      },
+      [this] {
+        m_preparingMove = false;
+        RunMover();
+      });
+}
+
+void DownSetPanel::RunMover() {
+  CourseDB* db = CourseDB::IfOpen();
+  if (db == nullptr) return;
+  m_mover = std::make_unique<DownloadMover>(*db, DownloadTaskList::Get(), m_moveMode);
+  m_mover->onFileStarted = [this](const PendingMove& move) {
+    if (auto entry = DownloadTaskList::Get().FindTask(move.classId, move.id, move.kind))
+      m_downloads->ShowRowText(*entry, L"正在移动…");
+  };
+  m_mover->onFileMoved = [this](const PendingMove& move) {
+    if (auto entry = DownloadTaskList::Get().FindTask(move.classId, move.id, move.kind))
+      m_downloads->ShowRowText(*entry, L"");
+  };
+  m_mover->onFinished = [this](const MoveReport& report) { FinishMove(report); };
+  m_mover->Run();
+}
+
+void DownSetPanel::FinishMove(const MoveReport& report) {
+  DownloadTaskList& list = DownloadTaskList::Get();
+  for (const PendingMove& move : m_moving) {
+    m_downloads->EndMoving(TaskKey{move.kind, move.classId, move.id});
+    if (auto entry = list.FindTask(move.classId, move.id, move.kind)) m_downloads->ShowRowText(*entry, L"");
+  }
+  for (const DownloadTask& paused : m_resumeAfterMove)
+    if (auto entry = list.FindTask(paused.classId, paused.id, paused.kind)) m_downloads->ResumeTask(*entry);
+  m_resumeAfterMove.clear();
+  const std::wstring folder =
+      m_moving.empty()
+          ? std::wstring()
+          : AnsiToWide(m_moving.front().newLocal.substr(0, m_moving.front().newLocal.rfind('/') + 1));
+  m_moving.clear();
+  if (report.outcome != MoveOutcome::Moved) {
+    Tip(MoveStopTip(report.outcome));
+  } else if (report.moved > 0) {
+    LogNormal(L"moved " + std::to_wstring(report.moved) + L" downloaded files to " + folder);
+    Tip(L"已将 " + std::to_wstring(report.moved) + L" 个文件移动到 " + folder);
+  }
 }
 
 void DownSetPanel::SavePrevDownDir(const std::wstring& folder) {

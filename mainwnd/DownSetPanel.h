@@ -6,10 +6,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "downloads/DownloadTask.h"
+#include "mainwnd/ConfirmDlg.h"
 #include "mainwnd/DownSetConfig.h"
+#include "platform/BackgroundTask.h"
+#include "study/DownloadMove.h"
 #include "ui/Forward.h"
 
 class DownloadCenter;
@@ -50,6 +55,12 @@ class DownSetPanel {
   // The downloads that follow the stored switches (go on by themselves, metered network);
   // null: none.
   void SetDownloads(DownloadCenter* downloads) { m_downloads = downloads; }
+  // Asks whether the files move with a changed download folder; the default shows ConfirmDlg.
+  void SetConfirmer(Confirmer confirmer) { m_confirmer = std::move(confirmer); }
+  // Copies even within one file system (tests take the cross-device path with it).
+  void SetMoveMode(MoveMode mode) { m_moveMode = mode; }
+  // A move of the downloads to the new folder is running.
+  bool IsMovingFiles() const { return m_preparingMove || (m_mover && m_mover->IsRunning()); }
 
  private:
   bool AskWithDialog(TaskKind kind, std::int64_t size, const std::wstring& initial, std::wstring& chosen);
@@ -61,12 +72,28 @@ class DownSetPanel {
   bool Store();
   // Hands the switches to the downloads; tasks held for the network go once it is allowed.
   void ApplySwitches();
+  // The files of the account's downloads in `from` may move to `to`: planned on a worker,
+  // offered to the student, stored, then moved file by file.
+  void OfferMove(const std::wstring& from, const std::wstring& to);
+  void AskToMove(std::vector<PendingMove> plan);
+  // Takes the stored plan (a new one, or one a crash or quit left): its tasks wait, running
+  // ones let go of their files, then the mover runs.
+  void StartStoredMove();
+  void RunMover();
+  void FinishMove(const MoveReport& report);
 
   WindowImplBase& m_window;
   DownSetConfig m_config;
   FolderAsker m_asker;
   HWND m_dialogOwner = kNoWindow;
   DownloadCenter* m_downloads = nullptr;
+  Confirmer m_confirmer = AskWithConfirmDlg;
+  MoveMode m_moveMode = MoveMode::Auto;
+  BackgroundTask m_movePrep;
+  bool m_preparingMove = false;  // m_movePrep plans a move or waits for transfers to stop
+  std::unique_ptr<DownloadMover> m_mover;
+  std::vector<PendingMove> m_moving;            // the files of the move in hand
+  std::vector<DownloadTask> m_resumeAfterMove;  // downloads paused for the move
 };
 
 // A folder text as the settings keep it: ending with "/".

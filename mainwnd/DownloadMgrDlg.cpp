@@ -105,7 +105,10 @@ DownloadMgrDlg::DownloadMgrDlg(TaskKind kind, DownloadMgrDelegate* delegate, Dow
     : m_kind(kind), m_delegate(delegate), m_downloads(downloads) {}
 
 DownloadMgrDlg::~DownloadMgrDlg() {
-  if (m_tree) m_downloads.SetTaskResumer(m_kind, nullptr);
+  if (m_tree) {
+    m_downloads.SetTaskResumer(m_kind, nullptr);
+    m_downloads.SetRowTexter(m_kind, nullptr);
+  }
 }
 
 std::wstring DownloadMgrDlg::GetSkinFile() {
@@ -146,6 +149,8 @@ void DownloadMgrDlg::InitWindow() {
   // The centre starts tasks of this kind again through their rows.
   m_downloads.SetTaskResumer(
       m_kind, [this](const DownloadTask& task) { ResumeTask(task.classId, task.id, ResumeAsk::Automatic); });
+  m_downloads.SetRowTexter(
+      m_kind, [this](const DownloadTask& task, const std::wstring& text) { ShowMoveText(task, text); });
   LogNormal(L"InitHistoryTreeView");
   // Rows take their visibility from their class node when added: the tree must show.
   m_tree->SetVisible(true);
@@ -287,6 +292,18 @@ void DownloadMgrDlg::SetItemStatus(CTreeNodeUI* row, const std::wstring& text,
   }
 }
 
+void DownloadMgrDlg::ShowMoveText(const DownloadTask& task, const std::wstring& text) {
+  CTreeNodeUI* row = FindTaskRow(task.classId, task.id);
+  if (!row) return;
+  if (!text.empty()) {
+    SetItemStatus(row, text, L"");
+    return;
+  }
+  // The move of its file is over: the row looks as its task is and names the new place.
+  SetLook(row, IsCompleteOnDisk(task) ? Look::Finished : Look::Paused);
+  if (auto* title = Part<CLabelUI>(row, L"lbVideoTitle")) title->SetToolTip(Wide(task.localFile));
+}
+
 void DownloadMgrDlg::SetLook(CTreeNodeUI* row, Look look) {
   static constexpr const wchar_t* kLookNames[] = {L"waiting",  L"paused",   L"failed",
                                                   L"finished", L"diskfull", L"heldfornetwork"};
@@ -402,6 +419,8 @@ void DownloadMgrDlg::PauseTask(const std::string& classId, const std::string& id
 void DownloadMgrDlg::ResumeTask(const std::string& classId, const std::string& id, ResumeAsk ask) {
   auto entry = DownloadTaskList::Get().FindTask(classId, id, m_kind);
   if (!entry) return;
+  // Its file is moving to the new download folder; the move starts it again when done.
+  if (m_downloads.IsMoving(KeyOf(*entry))) return;
   if (entry->state == TaskState::Paused || entry->state == TaskState::Waiting) {
     if (entry->pausedByStudent) CourseDB::Get()->SetPausedByStudent(m_kind, id, false);
     entry->pausedByStudent = false;

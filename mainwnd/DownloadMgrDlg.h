@@ -84,6 +84,8 @@ class DownloadMgrDlg : public WindowImplBase {
  private:
   enum class Look { Waiting, Paused, Failed, Finished, DiskFull, HeldForNetwork };
 
+  // A folder move's text in the task's row; empty: the move of its file is over.
+  void ShowMoveText(const DownloadTask& task, const std::wstring& text);
   void InitHistoryTreeView();
   // `styleVisited`: a new row is on its way; every class node passed gets the check box
   // style of the delete mode.

@@ -100,6 +100,24 @@ void DownloadCenter::SetTaskResumer(TaskKind kind, TaskResumer resumer) {
     m_resumers.erase(kind);
 }
 
+void DownloadCenter::ResumeTask(const DownloadTask& task) {
+  if (IsMoving(KeyOf(task))) return;
+  const auto resumer = m_resumers.find(task.kind);
+  if (resumer != m_resumers.end()) resumer->second(task);
+}
+
+void DownloadCenter::SetRowTexter(TaskKind kind, RowTexter texter) {
+  if (texter)
+    m_rowTexters[kind] = std::move(texter);
+  else
+    m_rowTexters.erase(kind);
+}
+
+void DownloadCenter::ShowRowText(const DownloadTask& task, const std::wstring& text) {
+  const auto texter = m_rowTexters.find(task.kind);
+  if (texter != m_rowTexters.end()) texter->second(task, text);
+}
+
 bool DownloadCenter::AnyIn(DownloadState state) const {
   for (TaskKind kind : {TaskKind::Video, TaskKind::Document})
     for (const DownloadClass& entry : m_list.SnapshotClasses(kind))
@@ -116,7 +134,7 @@ void DownloadCenter::Resume(Wanted wanted) {
     if (!m_resumers.count(kind)) continue;
     for (const DownloadClass& entry : m_list.SnapshotClasses(kind)) {
       for (const DownloadTask& task : entry.tasks) {
-        if (task.pausedByStudent || IsCompleteOnDisk(task)) continue;
+        if (task.pausedByStudent || IsCompleteOnDisk(task) || IsMoving(KeyOf(task))) continue;
         if (wanted(StateOf(KeyOf(task)))) chosen.push_back(task);
       }
     }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,6 +59,19 @@ class DownloadCenter {
   using TaskResumer = std::function<void(const DownloadTask& task)>;
   void SetTaskResumer(TaskKind kind, TaskResumer resumer);
 
+  // Starts one task again through its kind's resumer (nothing without one).
+  void ResumeTask(const DownloadTask& task);
+
+  // Tasks whose files are moving to another folder: nothing starts them until EndMoving.
+  void BeginMoving(const TaskKey& key) { m_moving.insert(key); }
+  void EndMoving(const TaskKey& key) { m_moving.erase(key); }
+  bool IsMoving(const TaskKey& key) const { return m_moving.count(key) > 0; }
+  // How a kind's manager window shows a text in a task's row (a move's progress). Null
+  // removes it.
+  using RowTexter = std::function<void(const DownloadTask& task, const std::wstring& text)>;
+  void SetRowTexter(TaskKind kind, RowTexter texter);
+  void ShowRowText(const DownloadTask& task, const std::wstring& text);
+
   // Starts every unfinished task that the student did not pause and that no job runs for:
   // those held by the disk or the network always, the others (stopped by a restart, a
   // failure) only while the student lets downloads go on by themselves. Called once the
@@ -88,6 +102,8 @@ class DownloadCenter {
   LessonStarter m_lessonStarter;
   DownloadConditions m_conditions;
   std::map<TaskKind, TaskResumer> m_resumers;
+  std::map<TaskKind, RowTexter> m_rowTexters;
+  std::set<TaskKey> m_moving;
 };
 
 // The state of a listed task no report covers (one restored from the course database, or

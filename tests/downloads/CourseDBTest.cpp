@@ -129,15 +129,25 @@ const std::map<std::string, std::vector<Column>> kSchema = {
       {"downAck", "int", "<null>"},
       {"prevDownDir", "text", "<null>"},
       {"specifyDownDir", "text", "<null>"}}},
+    {"pendingMove",
+     {{"seq", "integer", "<null>"},
+      {"kind", "integer", "<null>"},
+      {"classid", "text", "<null>"},
+      {"taskid", "text", "<null>"},
+      {"source", "text", "<null>"},
+      {"target", "text", "<null>"},
+      {"newLocal", "text", "<null>"},
+      {"partial", "integer", "0"},
+      {"pointed", "integer", "0"}}},
 };
 
-TEST_F(CourseDBTest, NewFileHasTheFourTablesWithExactColumnsAndReopeningChangesNothing) {
+TEST_F(CourseDBTest, NewFileHasTheFiveTablesWithExactColumnsAndReopeningChangesNothing) {
   for (int start = 0; start < 2; ++start) {
     auto db = OpenDb();
     ASSERT_TRUE(db->IsOpened());
     for (const auto& [table, columns] : kSchema) EXPECT_EQ(Columns(table), columns) << table;
     EXPECT_EQ(Query("select name from sqlite_master where type='table' and name not like 'sqlite_%'").size(),
-              4u);
+              5u);
   }
 }
 

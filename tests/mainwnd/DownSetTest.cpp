@@ -5,6 +5,7 @@
 // Screenshot: <build>/screenshots/down-set-panel.png.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,8 @@
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "downloads/CourseDB.h"
+#include "downloads/DownloadTaskList.h"
 #include "mainwnd/DownSetConfig.h"
 #include "mainwnd/DownSetPanel.h"
 #include "mainwnd/MainDlg.h"
@@ -344,6 +347,89 @@ TEST_F(DownSetPanelTest, FoldersThatCannotBeUsedAreRefusedWithATip) {
   // A folder from a download that does not fit the record is not remembered.
   main->SavePrevDownDir(cases[0].folder);
   EXPECT_EQ(main->GetDownSetPanel()->Config().prevDownDir, DesktopDownloadFolder());
+}
+
+// A changed folder offers to move the account's files there; a yes moves a finished file
+// and a partial one (the rows say so while they move), a no leaves them, and a plan left
+// by a quit is finished when the panel loads at the next start.
+TEST_F(DownSetPanelTest, AChangedFolderOffersToMoveTheDownloadsAndAStoredMoveGoesOn) {
+  Open();
+  const std::string old = WideToAnsi(DesktopDownloadFolder());
+  std::filesystem::create_directories(old);
+  auto addLesson = [&](const std::string& id, const std::string& bytes, bool finished) {
+    DownloadTask task;
+    task.kind = TaskKind::Video;
+    task.classId = "c9";
+    task.className = "class";
+    task.id = id;
+    task.name = id + ".mp4";
+    task.localFile = old + task.name;
+    task.partFile = task.localFile + ".part";
+    task.total = 100000;
+    task.state = TaskState::Paused;
+    std::ofstream(finished ? task.localFile : task.partFile, std::ios::binary) << bytes;
+    CourseDB::Get()->InsertLesson("c9", id, task.name, "http://school.test/v", "100000", task.localFile);
+    CourseDB::Get()->SaveResumeInfo(task);
+    DownloadTaskList::Get().AddTask(task, TaskKind::Video);
+  };
+  addLesson("m1", std::string(100000, 'a'), true);
+  addLesson("m2", std::string(4000, 'b'), false);
+  std::vector<ConfirmQuestion> questions;
+  bool yes = false;
+  main->GetDownSetPanel()->SetConfirmer([&](HWND, const ConfirmQuestion& question) {
+    questions.push_back(question);
+    return ConfirmAnswer{yes, false};
+  });
+  main->GetDownSetPanel()->SetMoveMode(MoveMode::Copy);
+  std::vector<std::wstring> rowTexts;
+  main->GetDownloads().SetRowTexter(
+      TaskKind::Video, [&](const DownloadTask&, const std::wstring& text) { rowTexts.push_back(text); });
+  auto changeTo = [&](const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    Click(L"optSelectDownDir");
+    testHost->nextChosenPath = folder;
+    Click(L"btnChangeDir");
+    Click(L"btnDownSetSave");
+  };
+
+  const std::string refused = TempFolder("not-moved");
+  changeTo(refused);
+  ASSERT_TRUE(RunUntil([&] { return questions.size() == 1; }));
+  EXPECT_NE(questions[0].text.find(L"2 个"), std::wstring::npos);
+  EXPECT_TRUE(std::filesystem::exists(old + "m1.mp4"));
+  EXPECT_TRUE(std::filesystem::is_empty(refused));
+
+  // Back to the first folder: nothing of the account is in the refused one, so no question.
+  ASSERT_TRUE(RunUntil([&] { return !main->GetDownSetPanel()->IsMovingFiles(); }));
+  main->ShowDownSetPanel();
+  changeTo(old);
+  ASSERT_TRUE(RunUntil([&] { return !main->GetDownSetPanel()->IsMovingFiles(); }));
+  EXPECT_EQ(questions.size(), 1u);
+  yes = true;
+  main->ShowDownSetPanel();
+  const std::string target = TempFolder("moved");
+  changeTo(target);
+  ASSERT_TRUE(RunUntil([&] { return questions.size() == 2; }));
+  ASSERT_TRUE(RunUntil([&] { return !main->GetDownSetPanel()->IsMovingFiles(); }));
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("c9", "m1", TaskKind::Video)->localFile, target + "/m1.mp4");
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("c9", "m2", TaskKind::Video)->partFile, target + "/m2.mp4.part");
+  EXPECT_EQ(ReadAll(target + "/m1.mp4"), std::string(100000, 'a'));
+  EXPECT_EQ(ReadAll(target + "/m2.mp4.part"), std::string(4000, 'b'));
+  EXPECT_FALSE(std::filesystem::exists(old + "m1.mp4"));
+  EXPECT_NE(std::find(rowTexts.begin(), rowTexts.end(), L"正在移动…"), rowTexts.end());
+  EXPECT_TRUE(CourseDB::Get()->PendingMoves().empty());
+
+  // A plan stored by a run that ended before it moved anything goes on at the next load.
+  auto tasks = DownloadTaskList::Get().SnapshotClasses(TaskKind::Video);
+  std::vector<DownloadTask> all;
+  for (const auto& entry : tasks) all.insert(all.end(), entry.tasks.begin(), entry.tasks.end());
+  ASSERT_TRUE(CourseDB::Get()->AddPendingMoves(PlanMoves(all, target + "/", old)));
+  main->ShowDownSetPanel();
+  ASSERT_TRUE(RunUntil([&] { return CourseDB::Get()->PendingMoves().empty(); }));
+  ASSERT_TRUE(RunUntil([&] { return !main->GetDownSetPanel()->IsMovingFiles(); }));
+  EXPECT_EQ(DownloadTaskList::Get().FindTask("c9", "m1", TaskKind::Video)->localFile, old + "m1.mp4");
+  EXPECT_EQ(ReadAll(old + "m1.mp4"), std::string(100000, 'a'));
+  main->GetDownloads().SetRowTexter(TaskKind::Video, nullptr);
 }
 
 TEST_F(DownSetPanelTest, ADamagedSectionLeavesTheDefaults) {
