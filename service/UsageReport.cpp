@@ -5,6 +5,7 @@
 #include <mutex>
 #include <thread>
 
+#include "service/CurlSupport.h"
 #include "service/Endpoints.h"
 
 namespace {
@@ -30,7 +31,12 @@ void StartUsageReport() {
   if (state.started) return;
   state.started = true;
   state.thread = std::thread([&state] {
-    UpPcInfo();
+    {
+      // The first request of a start, which the sign-in waits for: a captive portal or a
+      // network that hardly moves must not hold the student for the full time limits.
+      ScopedQuickAnswer quick;
+      UpPcInfo();
+    }
     std::lock_guard done(state.mutex);
     state.done = true;
     state.finished.notify_all();
