@@ -67,6 +67,16 @@ bool DownloadCenter::DownloadLesson(const std::string& classId, const std::strin
   return m_lessonStarter && m_lessonStarter(classId, lessonId);
 }
 
+void DownloadCenter::ResumeUnfinished() {
+  if (!m_taskResumer) return;
+  std::vector<TaskKey> keys;
+  for (const auto& [key, state] : m_states) {
+    if (state == DownloadState::Failed || state == DownloadState::Waiting) keys.push_back(key);
+  }
+  // The resumer reports back into m_states: the keys are taken first.
+  for (const TaskKey& key : keys) m_taskResumer(key);
+}
+
 std::vector<std::pair<std::string, std::string>> DownloadCenter::AdoptLessons(
     CourseDB& db, const std::string& classId, const std::vector<LessonRecord>& lessons) {
   std::vector<std::pair<std::string, std::string>> adopted;

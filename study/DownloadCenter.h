@@ -48,6 +48,13 @@ class DownloadCenter {
   void SetLessonStarter(LessonStarter starter) { m_lessonStarter = std::move(starter); }
   bool DownloadLesson(const std::string& classId, const std::string& lessonId);
 
+  // The network is back: every task whose transfer stopped without the student asking
+  // (it failed, or was waiting) starts again through the resumer the main window installs.
+  // Tasks the student paused stay paused.
+  using TaskResumer = std::function<void(const TaskKey& key)>;
+  void SetTaskResumer(TaskResumer resumer) { m_taskResumer = std::move(resumer); }
+  void ResumeUnfinished();
+
   // The class's lessons are known: each video task stored when a video stood for its lesson
   // (still keyed by the video id) becomes the task of the first lesson of the class that
   // plays the video and has none, in the list and in the course database; observers see
@@ -64,6 +71,7 @@ class DownloadCenter {
   std::map<TaskKey, DownloadState> m_states;
   std::vector<DownloadObserver*> m_observers;
   LessonStarter m_lessonStarter;
+  TaskResumer m_taskResumer;
 };
 
 // The state of a listed task no report covers (one restored from the course database, or
