@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "account/LoginWorker.h"
+#include "account/MessageBoxDlg.h"
+#include "account/MainWindowLink.h"
 #include "account/SavedCredentials.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -34,12 +36,20 @@ const std::string kSmsSent = "发送成功";
 const std::wstring kGetCode = L"获取验证码";
 // Shown when the school's service did not answer within its time limit.
 const std::wstring kServiceTooSlow = L"学校服务器长时间没有回应，请检查网络后重试";
+// The school cannot be reached and the account cannot start offline.
+const std::wstring kOfflineWrongPassword = L"无法连接学校，且密码与本机上次登录时不同";
+const std::wstring kOfflineFirstStart = L"无法连接学校服务器：首次在本机登录需要联网";
+constexpr int kOfflineTipDistance = 560;
+constexpr int kOfflineTipWidth = 320;
 }  // namespace
 
 // What a request thread carries back to the form: the service's message and what was sent.
 struct LoginDlg::Answer {
   std::string message;
   bool timedOut = false;
+  // The school gave no answer of its own; then whether the account may start offline.
+  bool unreachable = false;
+  OfflineVerdict offline = OfflineVerdict::NeverSignedIn;
   bool sms = false;
   std::string account;
   std::string password;
@@ -247,11 +257,11 @@ void LoginDlg::DoLogin() {
   ShowBusy(true);
   m_requestPending = true;
   HWND self = GetHWND();
-  RunLoginThread([self, sms, account, password] {
+  const std::wstring offlineDb = sms ? std::wstring() : offline_start::DbPathOf(account);
+  RunLoginThread([self, sms, account, password, offlineDb] {
     AwaitUsageReport();
     auto answer = std::make_shared<Answer>();
-    const ServiceReply reply =
-        sms ? LoginSmsCodeReply(account, password) : LoginUsrNameReply(account, password);
+    const ServiceReply reply = offline_start::SignInReply(sms, account, password, offlineDb, answer->unreachable, answer->offline);
     answer->message = sms ? ParseLoginSmsCodeAnswer(reply.body) : ParseLoginUsrNameAnswer(reply.body);
     answer->timedOut = reply.failure == TransportFailure::TimedOut;
     answer->sms = sms;
@@ -263,6 +273,7 @@ void LoginDlg::DoLogin() {
 
 void LoginDlg::OnLoginAnswer(const Answer& answer) {
   m_requestPending = false;
+  if (answer.unreachable && OnSchoolUnreachable(answer.account, answer.password, answer.offline)) return;
   if (answer.message != kLoginOk) {
     ShowTip(answer.timedOut ? kServiceTooSlow : AnsiToWide(answer.message));
     ShowBusy(false);
@@ -277,8 +288,42 @@ void LoginDlg::OnLoginAnswer(const Answer& answer) {
   StoreSignInCredentials(answer.sms ? SignInMode::kSms : SignInMode::kPassword, answer.account, answer.password,
                          m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo,
                          autoLogin ? AutoLogin::kYes : AutoLogin::kNo, m_keyring);
+  if (!answer.sms)
+    offline_start::KeepCheck(answer.account, answer.password,
+                     m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo);
   StartCatalogueLoad();
   // The busy layer stays until the frame hears that the catalogue is in.
+}
+
+bool LoginDlg::OnSchoolUnreachable(const std::string& account, const std::string& password,
+                                   OfflineVerdict verdict) {
+  switch (verdict) {
+    case OfflineVerdict::Allowed:
+      break;
+    case OfflineVerdict::WrongPassword:
+      // Never a way around a wrong password: the form waits as after a refusal.
+      LogNormal(L"offline start refused: the password differs from the last sign-in here");
+      ShowTip(kOfflineWrongPassword);
+      ShowBusy(false);
+      return true;
+    case OfflineVerdict::NeverSignedIn:
+      // The form's tip keeps its usual text (none, or "too slow"); the toast says why
+      // there is no offline mode.
+      LogNormal(L"no offline start: this account never signed in here with its password remembered");
+      ::ShowTip(m_frame != kNoWindow ? m_frame : GetHWND(), kOfflineTipDistance, kOfflineTipWidth,
+                kOfflineFirstStart);
+      return false;
+  }
+  LogNormal(L"the school cannot be reached: starting offline from what this computer kept");
+  SetSignedInAccount(account);
+  // The next use of the course database opens the one of this account.
+  CourseDB::Release();
+  if (const OfflineStartLink& link = GetOfflineStartLink()) link(account, password);
+  if (!m_loginThread) {
+    m_loginThread = true;
+    StartOfflineWorker(m_frame != kNoWindow ? m_frame : GetOwner());
+  }
+  return true;
 }
 
 void LoginDlg::StartCatalogueLoad() {
