@@ -1,6 +1,8 @@
 // Downloads started from the course lists.
 #include "mainwnd/ListDownloads.h"
 
+#include "mainwnd/OfflineSession.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -144,9 +146,13 @@ ListDownloads::ListDownloads(WindowImplBase& window, CourseLists& lists, Delegat
   m_downloads.SetLessonStarter([this](const std::string& classId, const std::string& lessonId) {
     return DownloadLesson(classId, lessonId);
   });
+  m_downloads.SetTaskResumer([this](const TaskKey& key) {
+    if (DownloadMgrDlg* manager = m_delegate.GetManager(key.kind)) manager->ResumeTask(key.classId, key.id);
+  });
 }
 
 ListDownloads::~ListDownloads() {
+  m_downloads.SetTaskResumer(nullptr);
   m_downloads.SetLessonStarter(nullptr);
   m_lists.Catalogue().RemoveObserver(*this);
   m_downloads.RemoveObserver(*this);
@@ -313,6 +319,7 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
 
 void ListDownloads::StartLessonDownload(const std::string& classId, const std::string& className,
                                         const LessonRecord& lesson, HWND dialogOwner) {
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   // A second click while the address is on its way changes nothing.
   if (!m_impl->pendingLessons.insert(lesson.id).second) return;
   auto lookup = std::make_shared<Lookup>();
@@ -375,6 +382,7 @@ void ListDownloads::OnLookup(Lookup& lookup) {
 }
 
 void ListDownloads::StartDocDownload(const DocumentRecord& doc, const std::string& className) {
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   std::vector<Prepared> prepared(1);
   Prepared& item = prepared.front();
   item.title = doc.name;
@@ -584,6 +592,7 @@ void ListDownloads::EnableBatchControls(TaskKind kind, bool enable) {
 
 void ListDownloads::VideoBatchDownload() {
   if (m_impl->videoBatch) return;
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   m_impl->videoBatch = true;
   EnableBatchControls(TaskKind::Video, false);
   auto lookup = std::make_shared<Lookup>();
@@ -608,6 +617,7 @@ void ListDownloads::VideoBatchDownload() {
 
 void ListDownloads::DocBatchDownload() {
   if (m_impl->docBatch) return;
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   m_impl->docBatch = true;
   EnableBatchControls(TaskKind::Document, false);
   std::string classId;

@@ -3,6 +3,7 @@
 
 class CourseCatalogue;
 class DownloadCenter;
+class OfflineState;
 
 // Installs the link whose exists() tells whether the main window is open and whose
 // open() creates it (or brings it to the front) over `downloads` and `catalogue` (its own
