@@ -25,6 +25,7 @@
 #include "app/main/CommandLine.h"
 #include "app/main/CrashHandler.h"
 #include "app/main/DemoSchool.h"
+#include "app/main/OfflineSetup.h"
 #include "app/main/SessionBus.h"
 #include "browser/ClientAppBrowser.h"
 #include "downloads/CourseDB.h"
@@ -42,8 +43,10 @@
 #include "service/ServiceConfig.h"
 #include "service/UsageReport.h"
 #include "skin/LoadSkin.h"
+#include "study/CatalogueCache.h"
 #include "study/CourseCatalogue.h"
 #include "study/DownloadCenter.h"
+#include "study/OfflineState.h"
 #include "ui/Control.h"
 #include "ui/Dialogs.h"
 #include "web/WebRouterListenThread.h"
@@ -194,8 +197,12 @@ bool RunWindows() {
   // The student's downloads: every main window of this run shows them, and the player's
   // side panel starts a lesson's download through them.
   DownloadCenter downloads;
-  CourseCatalogue catalogue;
-  InstallMainWindowLink(&downloads, &catalogue);
+  // Whether the session runs from what this computer kept; the catalogue keeps what the
+  // school gives, and gives it back while offline.
+  auto offline = std::make_shared<OfflineState>();
+  CourseCatalogue catalogue(KeepingFetcher(offline));
+  OfflineSetup offlineSetup(*offline, catalogue, downloads);
+  InstallMainWindowLink(&downloads, &catalogue, offline.get());
   InstallPlayerLink();
   SetLessonDownloader([&downloads](const std::string& classId, const std::string& lessonId) {
     return downloads.DownloadLesson(classId, lessonId);
