@@ -273,7 +273,8 @@ void LoginDlg::DoLogin() {
 
 void LoginDlg::OnLoginAnswer(const Answer& answer) {
   m_requestPending = false;
-  if (answer.unreachable && OnSchoolUnreachable(answer.account, answer.password, answer.offline)) return;
+  if (answer.unreachable && !answer.sms && OnSchoolUnreachable(answer.account, answer.password, answer.offline))
+    return;
   if (answer.message != kLoginOk) {
     ShowTip(answer.timedOut ? kServiceTooSlow : AnsiToWide(answer.message));
     ShowBusy(false);
