@@ -8,6 +8,7 @@
 
 #include "LoginTestSupport.h"
 #include "account/OfflineStart.h"
+#include "service/CurlSupport.h"
 #include "study/CatalogueCache.h"
 
 namespace {
