@@ -259,7 +259,6 @@ void LoginDlg::DoLogin() {
   HWND self = GetHWND();
   const std::wstring offlineDb = sms ? std::wstring() : offline_start::DbPathOf(account);
   RunLoginThread([self, sms, account, password, offlineDb] {
-    AwaitUsageReport();
     auto answer = std::make_shared<Answer>();
     const ServiceReply reply = offline_start::SignInReply(sms, account, password, offlineDb, answer->unreachable, answer->offline);
     answer->message = sms ? ParseLoginSmsCodeAnswer(reply.body) : ParseLoginUsrNameAnswer(reply.body);

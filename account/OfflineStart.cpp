@@ -7,6 +7,8 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -18,6 +20,7 @@
 #include "account/LoginWorker.h"
 #include "service/CurlSupport.h"
 #include "service/Endpoints.h"
+#include "service/UsageReport.h"
 
 namespace {
 
@@ -149,7 +152,15 @@ ServiceReply SignInReply(bool sms, const std::string& account, const std::string
                          const std::wstring& dbPath, bool& unreachable, OfflineVerdict& verdict) {
   const bool canStartOffline = !sms && IsKnown(dbPath, account);
   std::optional<ScopedQuickAnswer> quick;
-  if (canStartOffline) quick.emplace();
+  if (canStartOffline) {
+    // The start-up report goes first; stuck in a dead network it holds this sign-in only
+    // as long as the sign-in's own short deadline.
+    if (!AwaitUsageReportFor(std::chrono::seconds(kQuickAnswerSeconds)))
+      LogNormal(L"sign-in: the start-up report is still on its way; the sign-in goes now");
+    quick.emplace();
+  } else {
+    AwaitUsageReport();
+  }
   ServiceReply reply = sms ? LoginSmsCodeReply(account, password) : LoginUsrNameReply(account, password);
   unreachable = IsUnreachable(reply);
   if (unreachable) {

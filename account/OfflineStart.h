@@ -32,8 +32,9 @@ void Forget(const std::wstring& dbPath, const std::string& account);
 bool IsKnown(const std::wstring& dbPath, const std::string& account);
 OfflineVerdict Judge(const std::wstring& dbPath, const std::string& account, const std::string& password);
 
-// The sign-in request of the form, on a request thread: an account that could start
-// offline gives the school only kQuickAnswerSeconds to answer. Sets `unreachable` when the
+// The sign-in request of the form, on a request thread, after the start-up usage report:
+// an account that could start offline waits for that report and for the school's answer
+// only kQuickAnswerSeconds each. Sets `unreachable` when the
 // school gave no answer of its own, and then `verdict` (password sign-ins only).
 ServiceReply SignInReply(bool sms, const std::string& account, const std::string& password,
                          const std::wstring& dbPath, bool& unreachable, OfflineVerdict& verdict);

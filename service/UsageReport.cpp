@@ -5,7 +5,6 @@
 #include <mutex>
 #include <thread>
 
-#include "service/CurlSupport.h"
 #include "service/Endpoints.h"
 
 namespace {
@@ -31,12 +30,7 @@ void StartUsageReport() {
   if (state.started) return;
   state.started = true;
   state.thread = std::thread([&state] {
-    {
-      // The first request of a start, which the sign-in waits for: a captive portal or a
-      // network that hardly moves must not hold the student for the full time limits.
-      ScopedQuickAnswer quick;
-      UpPcInfo();
-    }
+    UpPcInfo();
     std::lock_guard done(state.mutex);
     state.done = true;
     state.finished.notify_all();
@@ -47,6 +41,12 @@ void AwaitUsageReport() {
   ReportState& state = State();
   std::unique_lock lock(state.mutex);
   state.finished.wait(lock, [&state] { return !state.started || state.done; });
+}
+
+bool AwaitUsageReportFor(std::chrono::milliseconds limit) {
+  ReportState& state = State();
+  std::unique_lock lock(state.mutex);
+  return state.finished.wait_for(lock, limit, [&state] { return !state.started || state.done; });
 }
 
 void JoinUsageReport() {
