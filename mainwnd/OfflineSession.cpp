@@ -30,7 +30,7 @@ const wchar_t* OfflineTipOf(OnlineAction action) {
 
 OfflineSession::OfflineSession(WindowImplBase& window, OfflineState& state) : m_window(window), m_state(state) {
   m_observer = m_state.AddObserver([this](bool offline) { OnChanged(offline); });
-  OnChanged(m_state.IsOffline());
+  if (m_state.IsOffline()) OnChanged(true);
 }
 
 OfflineSession::~OfflineSession() { m_state.RemoveObserver(m_observer); }

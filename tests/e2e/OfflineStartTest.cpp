@@ -150,6 +150,30 @@ TEST_F(OfflineStartTest, ADayWithoutTheSchoolAndTheCatchUpWhenItReturns) {
   m_session.Screenshot("e2e-offline-start-back-online.png");
 }
 
+// A hotel's portal that answers every address with its own page: the program counts it as
+// no network, opens offline, and catches up once the real school answers again.
+TEST_F(OfflineStartTest, ACaptivePortalPageCountsAsNoNetwork) {
+  if (!m_session.NoKeyring().empty()) GTEST_SKIP() << "the remembered password needs a keyring: " << m_session.NoKeyring();
+  TavoRun yesterday;
+  std::string error;
+  ASSERT_TRUE(m_view.SignIn(yesterday, "lixiaoming", "xm123456", 3, error)) << error;
+  ASSERT_NO_FATAL_FAILURE(Quit(yesterday));
+
+  m_session.DemoPost("/__test/canned",
+                     R"({"path":"/api/login","status":200,"contentType":"text/html; charset=utf-8",)"
+                     R"("body":"<html><body>请先在本页登录热点</body></html>"})");
+  const size_t from = m_session.BrowserLog().size();
+  TavoRun today;
+  ASSERT_TRUE(m_view.StartSignedIn(today, 3, error)) << error;
+  ASSERT_TRUE(m_session.WaitForLog("offline banner shown: 离线模式", 10s, from)) << m_session.BrowserLog().substr(from);
+  m_session.Screenshot("e2e-offline-captive-portal.png");
+
+  // The portal lets the computer through: the school's own answer ends the offline time.
+  m_session.DemoPost("/__test/reset", "{}");
+  EXPECT_TRUE(m_session.WaitForLog("offline banner gone", 90s, from)) << m_session.BrowserLog().substr(from);
+  EXPECT_NE(m_session.DemoRequests().find("/api/login"), std::string::npos);
+}
+
 TEST_F(OfflineStartTest, AFirstStartWithoutTheSchoolShowsTheLoginWindowWithATip) {
   m_session.StopSchool();
   TavoRun run = m_session.Launch();
