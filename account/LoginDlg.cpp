@@ -5,6 +5,8 @@
 
 #include "account/AccountFolder.h"
 #include "account/LoginWorker.h"
+#include "account/MainWindowLink.h"
+#include "account/MessageBoxDlg.h"
 #include "account/SavedCredentials.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -38,12 +40,20 @@ const std::wstring kGetCode = L"获取验证码";
 const std::wstring kServiceTooSlow = L"学校服务器长时间没有回应，请检查网络后重试";
 // Shown when the service let the student in but its answer names no usable account.
 const std::wstring kNoAccountRecord = L"无法读取账号信息，请稍后重试";
+// The school cannot be reached and the account cannot start offline.
+const std::wstring kOfflineWrongPassword = L"无法连接学校，且密码与本机上次登录时不同";
+const std::wstring kOfflineFirstStart = L"无法连接学校服务器：首次在本机登录需要联网";
+constexpr int kOfflineTipDistance = 560;
+constexpr int kOfflineTipWidth = 320;
 }  // namespace
 
 // What a request thread carries back to the form: the service's message and what was sent.
 struct LoginDlg::Answer {
   std::string message;
   bool timedOut = false;
+  // The school gave no answer of its own; then whether the account may start offline.
+  bool unreachable = false;
+  OfflineVerdict offline = OfflineVerdict::NeverSignedIn;
   bool sms = false;
   std::string account;
   std::string password;
@@ -79,8 +89,9 @@ void LoginDlg::InitWindow() {
   m_user->SetText(AnsiToWide(saved.user));
   // The keyring is asked even without a remembered account, to know whether the option
   // can be offered.
-  m_keyringTask = LoadRememberedPassword(
-      saved.user, [this, saved](const RememberedPassword& remembered) { OnRememberedPassword(saved, remembered); });
+  m_keyringTask = LoadRememberedPassword(saved.user, [this, saved](const RememberedPassword& remembered) {
+    OnRememberedPassword(saved, remembered);
+  });
 }
 
 void LoginDlg::OnRememberedPassword(const SavedCredentials& saved, const RememberedPassword& remembered) {
@@ -253,11 +264,11 @@ void LoginDlg::DoLogin() {
   ShowBusy(true);
   m_requestPending = true;
   HWND self = GetHWND();
-  RunLoginThread([self, sms, account, password] {
-    AwaitUsageReport();
+  const std::wstring offlineDb = sms ? std::wstring() : offline_start::DbPathOf(account);
+  RunLoginThread([self, sms, account, password, offlineDb] {
     auto answer = std::make_shared<Answer>();
     const ServiceReply reply =
-        sms ? LoginSmsCodeReply(account, password) : LoginUsrNameReply(account, password);
+        offline_start::SignInReply(sms, account, password, offlineDb, answer->unreachable, answer->offline);
     answer->message = sms ? ParseLoginSmsCodeAnswer(reply.body) : ParseLoginUsrNameAnswer(reply.body);
     answer->timedOut = reply.failure == TransportFailure::TimedOut;
     if (answer->message == kLoginOk) answer->folder = PrepareAccountFolder(reply.body, account);
@@ -270,6 +281,9 @@ void LoginDlg::DoLogin() {
 
 void LoginDlg::OnLoginAnswer(const Answer& answer) {
   m_requestPending = false;
+  if (answer.unreachable && !answer.sms &&
+      OnSchoolUnreachable(answer.account, answer.password, answer.offline))
+    return;
   if (answer.message != kLoginOk) {
     ShowTip(answer.timedOut ? kServiceTooSlow : AnsiToWide(answer.message));
     ShowBusy(false);
@@ -288,11 +302,48 @@ void LoginDlg::OnLoginAnswer(const Answer& answer) {
   SetSignedInAccount(answer.folder);
   // The next use of the course database opens the one of this account.
   CourseDB::Release();
-  StoreSignInCredentials(answer.sms ? SignInMode::kSms : SignInMode::kPassword, answer.account, answer.password,
+  StoreSignInCredentials(answer.sms ? SignInMode::kSms : SignInMode::kPassword, answer.account,
+                         answer.password,
                          m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo,
                          autoLogin ? AutoLogin::kYes : AutoLogin::kNo, m_keyring);
+  // An offline start knows only the typed name: the check is kept when that name is the
+  // account's own (its folder's), never in a folder of another name.
+  if (!answer.sms && answer.account == answer.folder)
+    offline_start::KeepCheck(answer.account, answer.password,
+                             m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo);
   StartCatalogueLoad();
   // The busy layer stays until the frame hears that the catalogue is in.
+}
+
+bool LoginDlg::OnSchoolUnreachable(const std::string& account, const std::string& password,
+                                   OfflineVerdict verdict) {
+  switch (verdict) {
+    case OfflineVerdict::Allowed:
+      break;
+    case OfflineVerdict::WrongPassword:
+      // Never a way around a wrong password: the form waits as after a refusal.
+      LogNormal(L"offline start refused: the password differs from the last sign-in here");
+      ShowTip(kOfflineWrongPassword);
+      ShowBusy(false);
+      return true;
+    case OfflineVerdict::NeverSignedIn:
+      // The form's tip keeps its usual text (none, or "too slow"); the toast says why
+      // there is no offline mode.
+      LogNormal(L"no offline start: this account never signed in here with its password remembered");
+      ::ShowTip(m_frame != kNoWindow ? m_frame : GetHWND(), kOfflineTipDistance, kOfflineTipWidth,
+                kOfflineFirstStart);
+      return false;
+  }
+  LogNormal(L"the school cannot be reached: starting offline from what this computer kept");
+  SetSignedInAccount(account);
+  // The next use of the course database opens the one of this account.
+  CourseDB::Release();
+  if (const OfflineStartLink& link = GetOfflineStartLink()) link(account, password);
+  if (!m_loginThread) {
+    m_loginThread = true;
+    StartOfflineWorker(m_frame != kNoWindow ? m_frame : GetOwner());
+  }
+  return true;
 }
 
 void LoginDlg::StartCatalogueLoad() {
@@ -346,7 +397,8 @@ void LoginDlg::OnCountdownTick() {
   }
 }
 
-LRESULT LoginDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, const Payload& payload, bool& bHandled) {
+LRESULT LoginDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, const Payload& payload,
+                                      bool& bHandled) {
   bHandled = false;
   if (!m_login) return 0;
   if (msg == WM_TIMER && wParam == TIMER_SMS_COUNTDOWN) {

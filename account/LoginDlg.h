@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "account/OfflineStart.h"
 #include "account/SavedCredentials.h"
 #include "platform/BackgroundTask.h"
 #include "ui/WindowImplBase.h"
@@ -64,6 +65,9 @@ class LoginDlg : public WindowImplBase {
   void SetButtonEnabled(CButtonUI* button, bool enabled);
   void ShowTip(const std::wstring& text);
   void OnLoginAnswer(const Answer& answer);
+  // The school could not be reached: starts offline when the account may (true), or says
+  // why not. False leaves the answer to the usual handling (an empty or "too slow" tip).
+  bool OnSchoolUnreachable(const std::string& account, const std::string& password, OfflineVerdict verdict);
   void OnSmsAnswer(const Answer& answer);
   void OnCountdownTick();
   void StartCatalogueLoad();

@@ -5,9 +5,11 @@
 #include <mutex>
 #include <thread>
 
+#include "app/Log.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "service/CatalogueParsers.h"
+#include "study/CatalogueCache.h"
 
 namespace {
 std::mutex g_mutex;
@@ -41,7 +43,16 @@ bool WaitForLoginThreads(int timeoutMs) {
 void StartLoginWorker(HWND frame) {
   // A frame gone by the time the catalogue is in drops the message.
   RunLoginThread([frame] {
-    ParseGetMyCourse();
+    // The catalogue is kept as it arrives, for a later start without the network.
+    LoadAndKeepSubjects();
+    PostMessage(frame, WM_LOGIN_DONE);
+  });
+}
+
+void StartOfflineWorker(HWND frame) {
+  RunLoginThread([frame] {
+    if (!CatalogueCache::OfSignedInAccount().RecallSubjects())
+      LogError(L"offline start: no kept catalogue for this account");
     PostMessage(frame, WM_LOGIN_DONE);
   });
 }

@@ -16,3 +16,5 @@ int PendingLoginThreads();
 bool WaitForLoginThreads(int timeoutMs);
 
 void StartLoginWorker(HWND frame);
+// The same load from what this computer kept for the signed-in account (an offline start).
+void StartOfflineWorker(HWND frame);

@@ -106,6 +106,11 @@ void CourseDB::Open() {
     LogError(L"Open db " + m_path + L" false");
     return;
   }
+  // Other connections write to the same file (learning progress, the unsent queue, the
+  // kept catalogue, the offline sign-in check), each for a moment: a statement that meets
+  // their lock waits briefly instead of failing, so a busy file is never taken for a
+  // damaged one and moved aside.
+  sqlite3_busy_timeout(m_db.get(), 2000);
   // The database is written on the user-interface thread. With a write-ahead log and
   // "normal" syncing a commit never waits for the disk (only the occasional checkpoint
   // does), which under the write-back of full-speed downloads took up to 100 ms; a power

@@ -17,6 +17,7 @@
 #include "mainwnd/CourseListBuilder.h"
 #include "mainwnd/LessonFormat.h"
 #include "mainwnd/OfflineOpen.h"
+#include "mainwnd/OfflineSession.h"
 #include "mainwnd/PlayerLink.h"
 #include "mainwnd/RowDownloadState.h"
 #include "platform/Messages.h"
@@ -105,6 +106,7 @@ struct CourseLists::Impl : CatalogueObserver {
   std::pair<std::string, std::string> lastWatched;
   bool expiredReported = false;
   std::function<bool()> networkCheck = IsNetworkConnected;
+  const OfflineSession* offline = nullptr;
 };
 
 CourseLists::CourseLists(WindowImplBase& window, Delegate& delegate, CourseCatalogue& catalogue)
@@ -122,6 +124,8 @@ int64_t CourseLists::ShownProgress(const std::string& lessonId, int64_t seconds)
 CourseLists::~CourseLists() = default;
 
 void CourseLists::SetNetworkCheck(std::function<bool()> check) { m_impl->networkCheck = std::move(check); }
+
+void CourseLists::SetOfflineSession(const OfflineSession* session) { m_impl->offline = session; }
 
 void CourseLists::LoadLastPosition() {
   std::wstring value;
@@ -367,7 +371,8 @@ bool CourseLists::HandleNotify(TNotifyUI& msg) {
 }
 
 void CourseLists::PlayClicked(CControlUI* button) {
-  if (!m_impl->networkCheck()) {
+  const bool offline = m_impl->offline != nullptr && m_impl->offline->IsOffline();
+  if (!offline && !m_impl->networkCheck()) {
     Tip(L"请检查网络连接");
     return;
   }
@@ -401,6 +406,7 @@ void CourseLists::PlayClicked(CControlUI* button) {
       return;
     }
   }
+  if (offline && m_impl->offline->Refuse(OnlineAction::PlayOnline)) return;
   if (!PlayLessonOnline(classId, lesson))
     LogError(L"no online player linked for classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video));
 }

@@ -16,6 +16,8 @@
 #include "study/CourseCatalogue.h"
 #include "study/LearningProgress.h"
 
+class OfflineSession;
+
 class CourseLists {
  public:
   // What the lists need from the window that holds them.
@@ -72,6 +74,9 @@ class CourseLists {
 
   // The network check of the play click (the system's network state by default).
   void SetNetworkCheck(std::function<bool()> check);
+  // Offline, a lesson not downloaded gets the session's tip instead of the online player,
+  // and the system's network state is not asked first (downloaded lessons play anyway).
+  void SetOfflineSession(const OfflineSession* session);
 
  private:
   struct Impl;

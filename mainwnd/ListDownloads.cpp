@@ -17,6 +17,7 @@
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownloadMgrDlg.h"
 #include "mainwnd/DownloadNaming.h"
+#include "mainwnd/OfflineSession.h"
 #include "mainwnd/RowDownloadState.h"
 #include "platform/BackgroundTask.h"
 #include "platform/Messages.h"
@@ -220,7 +221,8 @@ bool ListDownloads::HandleNotify(TNotifyUI& msg) {
 
 // ---- single downloads ----------------------------------------------------------------------
 
-std::optional<TaskKey> ListDownloads::KeyOfRow(TaskKind kind, CControlUI* button, const std::string& classId) {
+std::optional<TaskKey> ListDownloads::KeyOfRow(TaskKind kind, CControlUI* button,
+                                               const std::string& classId) {
   const int index = RowIndexOf(button);
   if (index < 0) return std::nullopt;
   const CourseCatalogue& catalogue = m_lists.Catalogue();
@@ -316,6 +318,7 @@ bool ListDownloads::DownloadLesson(const std::string& classId, const std::string
 
 void ListDownloads::StartLessonDownload(const std::string& classId, const std::string& className,
                                         const LessonRecord& lesson, HWND dialogOwner) {
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   // A second click while the address is on its way changes nothing.
   if (!m_impl->pendingLessons.insert(lesson.id).second) return;
   auto lookup = std::make_shared<Lookup>();
@@ -355,7 +358,8 @@ void ListDownloads::RunLookup(std::shared_ptr<Lookup> lookup) {
     --g_lookups;
     return lookup;
   };
-  m_impl->lookups.emplace(number, BackgroundTask::Run(std::move(work), [this, number](std::shared_ptr<Lookup> done) {
+  m_impl->lookups.emplace(number,
+                          BackgroundTask::Run(std::move(work), [this, number](std::shared_ptr<Lookup> done) {
                             OnLookup(*done);
                             m_impl->lookups.erase(number);
                           }));
@@ -378,6 +382,7 @@ void ListDownloads::OnLookup(Lookup& lookup) {
 }
 
 void ListDownloads::StartDocDownload(const DocumentRecord& doc, const std::string& className) {
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   std::vector<Prepared> prepared(1);
   Prepared& item = prepared.front();
   item.title = doc.name;
@@ -606,6 +611,7 @@ void ListDownloads::EnableBatchControls(TaskKind kind, bool enable) {
 
 void ListDownloads::VideoBatchDownload() {
   if (m_impl->videoBatch) return;
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   m_impl->videoBatch = true;
   EnableBatchControls(TaskKind::Video, false);
   auto lookup = std::make_shared<Lookup>();
@@ -630,6 +636,7 @@ void ListDownloads::VideoBatchDownload() {
 
 void ListDownloads::DocBatchDownload() {
   if (m_impl->docBatch) return;
+  if (m_offline && m_offline->Refuse(OnlineAction::NewDownload)) return;
   m_impl->docBatch = true;
   EnableBatchControls(TaskKind::Document, false);
   std::string classId;
@@ -677,8 +684,8 @@ void ListDownloads::OnBatchDone(TaskKind kind) {
 // ---- rows following the download centre ---------------------------------------------------
 
 CListContainerElementUI* ListDownloads::RowOf(const TaskKey& key) {
-  CListUI* list = key.kind == TaskKind::Document ? m_lists.FindDocList(key.classId)
-                                                 : m_lists.FindLessonList(key.classId);
+  CListUI* list =
+      key.kind == TaskKind::Document ? m_lists.FindDocList(key.classId) : m_lists.FindLessonList(key.classId);
   return CourseLists::FindRow(list, AnsiToWide(key.id));
 }
 

@@ -21,6 +21,8 @@
 class CourseLists;
 class DownloadMgrDlg;
 
+class OfflineSession;
+
 class ListDownloads : private DownloadObserver, private CatalogueObserver {
  public:
   // What the list downloads need from the main window.
@@ -52,6 +54,8 @@ class ListDownloads : private DownloadObserver, private CatalogueObserver {
 
   // Download buttons, tool bar buttons, select-all and the rows' check boxes. True when handled.
   bool HandleNotify(TNotifyUI& msg);
+  // Offline, a new download gets the session's tip and nothing is asked of the school.
+  void SetOfflineSession(const OfflineSession* session) { m_offline = session; }
 
   // Asks the service for the video's address and size, then the folder, then starts it.
   // `dialogOwner`: the window the location dialog opens over (kNoWindow: the main window).
@@ -113,5 +117,6 @@ class ListDownloads : private DownloadObserver, private CatalogueObserver {
   CourseLists& m_lists;
   Delegate& m_delegate;
   DownloadCenter& m_downloads;
+  const OfflineSession* m_offline = nullptr;
   std::unique_ptr<Impl> m_impl;
 };

@@ -18,6 +18,7 @@
 #include "mainwnd/MoveMyInfoButton.h"
 #include "mainwnd/PlayerLink.h"
 #include "mainwnd/SubjectTree.h"
+#include "study/OfflineState.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
@@ -64,12 +65,12 @@ bool HasCourses() {
 
 MainDlg* GetMainDlg() { return g_mainDlg; }
 
-MainDlg* OpenMainWindow(DownloadCenter* downloads, CourseCatalogue* catalogue) {
+MainDlg* OpenMainWindow(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline) {
   if (g_mainDlg) {
     PostMessage(g_mainDlg->GetHWND(), WM_ACTIVATE_MAIN);
     return g_mainDlg;
   }
-  auto dlg = std::make_unique<MainDlg>(downloads, catalogue);
+  auto dlg = std::make_unique<MainDlg>(downloads, catalogue, offline);
   // A zero size takes the skin's size.
   if (dlg->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0) == kNoWindow) {
     LogError(L"the main window could not be created");
@@ -79,16 +80,19 @@ MainDlg* OpenMainWindow(DownloadCenter* downloads, CourseCatalogue* catalogue) {
   g_mainDlg->CenterWindow();
   g_mainDlg->ShowWindow(true, true);
   // A new main window means a sign-in just succeeded: positions a player could not send
-  // earlier (this run or a former one) go now, not only when a player opens.
-  SendKeptProgress();
+  // earlier (this run or a former one) go now, not only when a player opens. Offline they
+  // wait for the catch-up.
+  if (!(offline && offline->IsOffline())) SendKeptProgress();
   return g_mainDlg;
 }
 
-MainDlg::MainDlg(DownloadCenter* downloads, CourseCatalogue* catalogue)
+MainDlg::MainDlg(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline)
     : m_ownDownloads(downloads != nullptr ? nullptr : std::make_unique<DownloadCenter>()),
       m_downloads(downloads != nullptr ? *downloads : *m_ownDownloads),
       m_ownCatalogue(catalogue != nullptr ? nullptr : std::make_unique<CourseCatalogue>()),
-      m_catalogue(catalogue != nullptr ? *catalogue : *m_ownCatalogue) {
+      m_catalogue(catalogue != nullptr ? *catalogue : *m_ownCatalogue),
+      m_ownOffline(offline != nullptr ? nullptr : std::make_unique<OfflineState>()),
+      m_offline(offline != nullptr ? *offline : *m_ownOffline) {
   m_downloads.ForgetStates();
 }
 
@@ -136,6 +140,10 @@ void MainDlg::InitWindow() {
   m_lists->SetLearningProgress(m_progress.get());
   m_listDownloads = std::make_unique<ListDownloads>(*this, *m_lists, *this, m_downloads);
   m_subjectTree = std::make_unique<SubjectTree>(*this, *m_lists);
+  // The banner and the tips of actions that need the school, while the session is offline.
+  m_offlineSession = std::make_unique<OfflineSession>(*this, m_offline);
+  m_lists->SetOfflineSession(m_offlineSession.get());
+  m_listDownloads->SetOfflineSession(m_offlineSession.get());
   // A newly shown class starts without the batch selection of the tab.
   m_subjectTree->SetClassShownHook([this] {
     m_listDownloads->CancelVideoSelect();
@@ -257,6 +265,7 @@ void MainDlg::LeaveDownSetPanel() {
 }
 
 void MainDlg::ShowPersonPanel(const AccountRecord& record) {
+  if (m_offlineSession && m_offlineSession->Refuse(OnlineAction::ProfileEdit)) return;
   ShowView(View::Person);
   if (m_person) m_person->Show(record);
 }
@@ -344,7 +353,14 @@ void MainDlg::Notify(TNotifyUI& msg) {
     }
   } else if (msg.sType == DUI_MSGTYPE_SELECTCHANGED) {
     if (name == L"optMyCourse" && m_optMyCourse && m_optMyCourse->IsSelected()) SelectTab(true);
-    if (name == L"optMyQuestions" && m_optMyQuestions && m_optMyQuestions->IsSelected()) SelectTab(false);
+    if (name == L"optMyQuestions" && m_optMyQuestions && m_optMyQuestions->IsSelected()) {
+      // The question page is the school's web page: offline the course tab stays.
+      if (m_offlineSession && m_offlineSession->Refuse(OnlineAction::QuestionPage)) {
+        if (m_optMyCourse) m_optMyCourse->Selected(true);
+        return;
+      }
+      SelectTab(false);
+    }
   }
   WindowImplBase::Notify(msg);
 }
@@ -487,7 +503,9 @@ void MainDlg::PlaceSatellites(const CDuiRect& rc) {
   if (LeftTreeDlg* tree = GetTreeWindow()) tree->PlaceBeside(rc.left, rc.top, rc.bottom, rc.right);
 }
 
-void MainDlg::OnLoginExpired() {
+void MainDlg::OnLoginExpired() { ReturnToSignIn(L"登陆失效，重新登陆"); }
+
+void MainDlg::ReturnToSignIn(const std::wstring& tip) {
   // Several classes' fetches may be refused at once: one tip, one sign-out.
   if (m_loginExpired) return;
   m_loginExpired = true;
@@ -502,7 +520,8 @@ void MainDlg::OnLoginExpired() {
     frame->ShowWindow(true, true);
     frame->ShowChildren(true);
   }
-  ShowTip(frame ? frame->GetHWND() : m_hWnd, kExpiredTipDistance, kExpiredTipWidth, L"登陆失效，重新登陆");
+  const int width = tip.size() > 10 ? kExpiredTipWidth * 2 : kExpiredTipWidth;
+  ShowTip(frame ? frame->GetHWND() : m_hWnd, kExpiredTipDistance, width, tip);
 }
 
 LRESULT MainDlg::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
@@ -555,6 +574,8 @@ void MainDlg::ReleaseUserState() {
   DownloadTaskList::Get().Clear();
   gSubjectList.Clear();
   ClearSessionToken();
+  // The next sign-in starts online unless it says otherwise.
+  m_offline.SetOffline(false);
 }
 
 LRESULT MainDlg::OnDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {

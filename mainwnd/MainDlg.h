@@ -13,6 +13,7 @@
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetPanel.h"
 #include "mainwnd/ListDownloads.h"
+#include "mainwnd/OfflineSession.h"
 #include "mainwnd/PersonPanel.h"
 #include "mainwnd/QuestionView.h"
 #include "mainwnd/TitleMenu.h"
@@ -22,6 +23,7 @@
 
 class COptionUI;
 class LeftTreeDlg;
+class OfflineState;
 class SubjectTree;
 
 // Alt+Ctrl+Shift+O: developer tools of the question page.
@@ -34,7 +36,8 @@ class MainDlg : public WindowImplBase,
  public:
   // The downloads and the catalogue the main window shows: the program's, or its own when
   // none are given.
-  explicit MainDlg(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr);
+  explicit MainDlg(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr,
+                   OfflineState* offline = nullptr);
   ~MainDlg() override;
   std::wstring GetWindowClassName() const override { return L"mainDlgClass"; }
 
@@ -79,6 +82,10 @@ class MainDlg : public WindowImplBase,
 
   // CourseLists::Delegate: the service refused the session; a tip, then back to sign-in.
   void OnLoginExpired() override;
+  // Back to the sign-in windows with `tip` over them (the school refused the credentials
+  // an offline session tried to catch up with). Downloads and kept progress stay on disk.
+  void ReturnToSignIn(const std::wstring& tip);
+  const OfflineSession* GetOfflineSession() const { return m_offlineSession.get(); }
 
   // ListDownloads::Delegate
   bool GetSelectedClass(std::string& classId, std::string& className) override;
@@ -144,6 +151,9 @@ class MainDlg : public WindowImplBase,
   std::unique_ptr<DownloadMgrDlg> m_videoMgr;
   std::unique_ptr<DownloadMgrDlg> m_docMgr;
   std::unique_ptr<PersonPanel> m_person;
+  std::unique_ptr<OfflineState> m_ownOffline;
+  OfflineState& m_offline;
+  std::unique_ptr<OfflineSession> m_offlineSession;
 
   CControlUI* m_closeBtn = nullptr;
   CControlUI* m_maxBtn = nullptr;
@@ -165,4 +175,5 @@ bool HasCourses();
 MainDlg* GetMainDlg();
 // Creates the main window (centred, shown) over `downloads` (its own centre when null) or,
 // when it exists, brings it to the front.
-MainDlg* OpenMainWindow(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr);
+MainDlg* OpenMainWindow(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr,
+                        OfflineState* offline = nullptr);

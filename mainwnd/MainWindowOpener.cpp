@@ -4,7 +4,7 @@
 #include "account/MainWindowLink.h"
 #include "mainwnd/MainDlg.h"
 
-void InstallMainWindowLink(DownloadCenter* downloads, CourseCatalogue* catalogue) {
+void InstallMainWindowLink(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline) {
   SetMainWindowLink({[] { return GetMainDlg() != nullptr; },
-                     [downloads, catalogue] { OpenMainWindow(downloads, catalogue); }});
+                     [downloads, catalogue, offline] { OpenMainWindow(downloads, catalogue, offline); }});
 }

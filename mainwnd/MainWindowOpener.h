@@ -3,8 +3,10 @@
 
 class CourseCatalogue;
 class DownloadCenter;
+class OfflineState;
 
 // Installs the link whose exists() tells whether the main window is open and whose
-// open() creates it (or brings it to the front) over `downloads` and `catalogue` (its own
-// when null).
-void InstallMainWindowLink(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr);
+// open() creates it (or brings it to the front) over `downloads`, `catalogue` and the
+// session's `offline` state (its own when null).
+void InstallMainWindowLink(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr,
+                           OfflineState* offline = nullptr);

@@ -6,7 +6,7 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "platform/BackgroundTask.h"
-#include "platform/NetworkWatch.h"
+#include "platform/NetworkMonitor.h"
 #include "playback/PlaybackMessages.h"
 #include "playback/PlayerServices.h"
 

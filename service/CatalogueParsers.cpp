@@ -122,17 +122,17 @@ int32_t ExamIdKey(std::string_view text) {
   return static_cast<int32_t>(std::min<int64_t>(value, kLimit - 1));
 }
 
-void ParseGetMyCourseAnswer(std::string answer) {
+bool ParseGetMyCourseAnswer(std::string answer) {
   rapidjson::Document document;
-  if (!ParseAnswerRoot(answer, document, L"ParseGetMyCourse")) return;
+  if (!ParseAnswerRoot(answer, document, L"ParseGetMyCourse")) return false;
   const Envelope envelope = ReadStandardEnvelope(document, 0);
   if (envelope.code != 200) {
     LogAnswerFailure(L"ParseGetMyCourse false msg:", envelope);
-    return;
+    return false;
   }
   LogNormal(L"GetMyCourse 200");
   const Value* data = ObjectMember(document, "data");
-  if (data == nullptr) return;
+  if (data == nullptr) return true;
 
   SubjectList& list = gSubjectList;
   ForEachObject(*data, "exams", [&](const Value& item) {
@@ -165,6 +165,7 @@ void ParseGetMyCourseAnswer(std::string answer) {
     list.Classes.reserve(classes->Size());
     ForEachObject(*data, "classes", [&](const Value& item) { list.Classes.push_back(ReadClass(item)); });
   }
+  return true;
 }
 
 bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail) {

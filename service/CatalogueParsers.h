@@ -24,7 +24,9 @@ bool ParseMyCourseList(const std::string& classId, ClassDetail& detail);
 ClassDetailResult FetchClassDetail(const std::string& classId, ClassDetail& detail);
 ClassDetailResult ReadClassDetailReply(const ServiceReply& reply, ClassDetail& detail);
 
-void ParseGetMyCourseAnswer(std::string answer);
+// True when the answer was the service's catalogue (code 200), so it may be kept for a
+// start without the network.
+bool ParseGetMyCourseAnswer(std::string answer);
 bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail);
 ClassDetailResult ParseClassDetailAnswer(std::string answer, ClassDetail& detail);
 

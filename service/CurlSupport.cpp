@@ -1,6 +1,7 @@
 // Options and failure reporting shared by every libcurl exchange.
 #include "service/CurlSupport.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "app/Log.h"
@@ -15,13 +16,30 @@ constexpr const char* kSystemCaPath = "/etc/ssl/certs";
 
 std::mutex gLimitsMutex;
 TransportLimits gLimits;
+// The quick-answer limit of this thread; 0 when none is in force.
+thread_local long tQuickSeconds = 0;
 
 }  // namespace
 
 TransportLimits GetTransportLimits() {
-  std::lock_guard lock(gLimitsMutex);
-  return gLimits;
+  TransportLimits limits;
+  {
+    std::lock_guard lock(gLimitsMutex);
+    limits = gLimits;
+  }
+  if (tQuickSeconds > 0) {
+    limits.connectSeconds = std::min(limits.connectSeconds, tQuickSeconds);
+    limits.stallSeconds = std::min(limits.stallSeconds, tQuickSeconds);
+    limits.answerSeconds = std::min(limits.answerSeconds, tQuickSeconds);
+  }
+  return limits;
 }
+
+ScopedQuickAnswer::ScopedQuickAnswer(long seconds) : m_before(tQuickSeconds) {
+  tQuickSeconds = m_before > 0 ? std::min(m_before, seconds) : seconds;
+}
+
+ScopedQuickAnswer::~ScopedQuickAnswer() { tQuickSeconds = m_before; }
 
 void SetTransportLimits(const TransportLimits& limits) {
   std::lock_guard lock(gLimitsMutex);

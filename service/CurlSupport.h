@@ -37,6 +37,24 @@ TransportLimits GetTransportLimits();
 // Tests shorten the limits; the program keeps the defaults.
 void SetTransportLimits(const TransportLimits& limits);
 
+// How long the first answer of a start may take when the program can also start without
+// the school: a captive portal or a network that hardly moves counts as no network after
+// this, instead of keeping the student behind a spinner for the full limits.
+constexpr long kQuickAnswerSeconds = 4;
+
+// While an object lives, the exchanges of its thread use at most kQuickAnswerSeconds (or
+// the given limit) for connecting, stalling and the whole answer. Scopes nest.
+class ScopedQuickAnswer {
+ public:
+  explicit ScopedQuickAnswer(long seconds = kQuickAnswerSeconds);
+  ~ScopedQuickAnswer();
+  ScopedQuickAnswer(const ScopedQuickAnswer&) = delete;
+  ScopedQuickAnswer& operator=(const ScopedQuickAnswer&) = delete;
+
+ private:
+  long m_before;
+};
+
 // Sets what every exchange needs: no signals, http/https only, certificate and host name
 // verification against the system's CAs plus the configured extra CA file, and the limits.
 // Returns false (nothing logged) when libcurl refuses an option.

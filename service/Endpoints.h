@@ -24,6 +24,10 @@ struct ServiceReply {
   std::string body;
   TransportFailure failure = TransportFailure::None;
 };
+// Whether the school itself answered: an exchange completed with a 2xx status and a body
+// that is the service's JSON envelope (an object with an integer "code"). No route, a
+// refused connection, a time-out, an HTTP error and a captive portal's HTML page are not.
+bool IsServiceAnswer(const ServiceReply& reply);
 // The sign-in requests with the transport's outcome kept, so the login window can tell a
 // service that took too long from one that refused.
 ServiceReply LoginUsrNameReply(const std::string& account, const std::string& password);

@@ -1,6 +1,8 @@
 // The envelope and value rules shared by every answer parser.
 #include "service/Envelope.h"
 
+#include "service/Endpoints.h"
+
 #include <algorithm>
 
 #include "app/Log.h"
@@ -72,4 +74,13 @@ void TakeText(const rapidjson::Value& object, const char* key, std::string& fiel
   const bool ascii =
       std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   field = ascii ? std::string(text) : Utf8ToAnsi(text);
+}
+
+bool IsServiceAnswer(const ServiceReply& reply) {
+  if (!reply.completed || reply.httpStatus < 200 || reply.httpStatus > 299) return false;
+  rapidjson::Document document;
+  document.Parse(reply.body.c_str(), reply.body.size());
+  if (document.HasParseError() || !document.IsObject()) return false;
+  const rapidjson::Value* code = FindValue(document, "code");
+  return code != nullptr && code->IsInt();
 }

@@ -43,6 +43,12 @@ void AwaitUsageReport() {
   state.finished.wait(lock, [&state] { return !state.started || state.done; });
 }
 
+bool AwaitUsageReportFor(std::chrono::milliseconds limit) {
+  ReportState& state = State();
+  std::unique_lock lock(state.mutex);
+  return state.finished.wait_for(lock, limit, [&state] { return !state.started || state.done; });
+}
+
 void JoinUsageReport() {
   ReportState& state = State();
   std::thread thread;

@@ -10,6 +10,9 @@ void StartUsageReport();
 // Blocks until the report has finished (at once when none was started). Call it off the
 // main thread, before a request that must follow the report.
 void AwaitUsageReport();
+// The same for at most `limit` (a sign-in that may start offline waits no longer than it
+// waits for its own answer); true when the report has finished.
+bool AwaitUsageReportFor(std::chrono::milliseconds limit);
 // Waits for the report's thread to end; called at shutdown.
 void JoinUsageReport();
 // The same, for at most `limit`: true when the thread has ended. A report still stuck in

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/Log.h"
+#include "app/TextConv.h"
+
 namespace {
 
 struct FetchOutcome {
@@ -38,6 +41,17 @@ void CourseCatalogue::LoadClass(const std::string& classId) {
   const ClassLoad load = LoadOf(classId);
   if (load == ClassLoad::Loading || load == ClassLoad::Ready) return;
   m_loads[classId] = ClassLoad::Loading;
+  Fetch(classId, false);
+}
+
+void CourseCatalogue::Refresh() {
+  for (const auto& [classId, load] : m_loads) {
+    // A class on its way gets the school's answer anyway; one never shown is fetched when asked.
+    if (load == ClassLoad::Ready && m_fetches.count(classId) == 0) Fetch(classId, true);
+  }
+}
+
+void CourseCatalogue::Fetch(const std::string& classId, bool refresh) {
   Fetcher fetcher = m_fetcher;
   m_fetches[classId] = BackgroundTask::Run(
       [fetcher, classId](const CancelToken&) {
@@ -45,11 +59,24 @@ void CourseCatalogue::LoadClass(const std::string& classId) {
         outcome.result = fetcher(classId, outcome.detail);
         return outcome;
       },
-      [this, classId](FetchOutcome outcome) {
+      [this, classId, refresh](FetchOutcome outcome) {
         // The handle goes with the entry; its delivery is this very call, already made.
         m_fetches.erase(classId);
-        OnFetched(classId, outcome.result, std::move(outcome.detail));
+        if (refresh)
+          OnRefreshed(classId, outcome.result, std::move(outcome.detail));
+        else
+          OnFetched(classId, outcome.result, std::move(outcome.detail));
       });
+}
+
+void CourseCatalogue::OnRefreshed(const std::string& classId, ClassDetailResult result, ClassDetail detail) {
+  if (result != ClassDetailResult::Filled) {
+    LogNormal(L"catalogue refresh kept class " + AnsiToWide(classId) + L" as it was");
+    return;
+  }
+  m_lessons[classId] = std::move(detail.lessons);
+  LogNormal(L"catalogue refresh class " + AnsiToWide(classId));
+  Notify(&CatalogueObserver::OnClassLoaded, ClassLoaded{classId, detail.lastLearnLessonId});
 }
 
 void CourseCatalogue::OnFetched(const std::string& classId, ClassDetailResult result, ClassDetail detail) {

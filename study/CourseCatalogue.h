@@ -54,6 +54,11 @@ class CourseCatalogue {
   // fetch failed is fetched again.
   void LoadClass(const std::string& classId);
   ClassLoad LoadOf(const std::string& classId) const;
+  // Fetches every class whose lessons are here again (the school is back after an offline
+  // start): a new list replaces the one held and observers hear OnClassLoaded. A class the
+  // school no longer gives, or no answer, keeps what is held (and nobody hears of it), so
+  // a class that disappeared still shows what the student downloaded.
+  void Refresh();
 
   // The class's lessons and documents as known now (empty when not known). The first list
   // stored for a class stays: later answers do not reorder rows already shown.
@@ -75,6 +80,8 @@ class CourseCatalogue {
 
  private:
   void OnFetched(const std::string& classId, ClassDetailResult result, ClassDetail detail);
+  void OnRefreshed(const std::string& classId, ClassDetailResult result, ClassDetail detail);
+  void Fetch(const std::string& classId, bool refresh);
   template <typename Event>
   void Notify(void (CatalogueObserver::*handler)(const Event&), const Event& event);
 

@@ -15,9 +15,7 @@ void DownloadCenter::AddObserver(DownloadObserver& observer) {
     m_observers.push_back(&observer);
 }
 
-void DownloadCenter::RemoveObserver(DownloadObserver& observer) {
-  std::erase(m_observers, &observer);
-}
+void DownloadCenter::RemoveObserver(DownloadObserver& observer) { std::erase(m_observers, &observer); }
 
 template <typename Event>
 void DownloadCenter::Notify(void (DownloadObserver::*handler)(const Event&), const Event& event) {

@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "account/LoginBackDlg.h"
-#include "account/SelfOwnedWindows.h"
 #include "account/LoginWorker.h"
+#include "account/SelfOwnedWindows.h"
 #include "account/SqUserDB.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -25,6 +25,7 @@
 #include "app/main/CommandLine.h"
 #include "app/main/CrashHandler.h"
 #include "app/main/DemoSchool.h"
+#include "app/main/OfflineSetup.h"
 #include "app/main/SessionBus.h"
 #include "browser/ClientAppBrowser.h"
 #include "downloads/CourseDB.h"
@@ -39,16 +40,18 @@
 #include "platform/host/GtkHost.h"
 #include "playback/LocalPlayLink.h"
 #include "playback/OnlinePlayer.h"
+#include "platform/NetworkMonitor.h"
 #include "service/ServiceConfig.h"
 #include "service/UsageReport.h"
 #include "skin/LoadSkin.h"
+#include "study/CatalogueCache.h"
 #include "study/CourseCatalogue.h"
 #include "study/DownloadCenter.h"
 #include "study/DownloadSleepGuard.h"
+#include "study/OfflineState.h"
 #include "ui/Control.h"
 #include "ui/Dialogs.h"
 #include "web/WebRouterListenThread.h"
-
 
 namespace {
 
@@ -150,7 +153,8 @@ void ApplyServiceOptions(const StartupOptions& options, const DemoSchool& demo) 
   if (api) ApplyServiceOption("--api-origin=" + *api);
   if (site) ApplyServiceOption("--site-origin=" + *site);
   if (options.caFile) ApplyServiceOption("--ca-file=" + *options.caFile);
-  LogNormal(L"service origin " + Utf8ToWide(GetApiOrigin()) + L", site origin " + Utf8ToWide(GetSiteOrigin()));
+  LogNormal(L"service origin " + Utf8ToWide(GetApiOrigin()) + L", site origin " +
+            Utf8ToWide(GetSiteOrigin()));
 }
 
 bool StartDemoSchool(DemoSchool& demo) {
@@ -197,8 +201,14 @@ bool RunWindows() {
   DownloadCenter downloads;
   // While a download runs the computer does not suspend under it.
   DownloadSleepGuard sleepGuard(downloads);
-  CourseCatalogue catalogue;
-  InstallMainWindowLink(&downloads, &catalogue);
+  // A connection that costs by the byte holds downloads unless the student allows them.
+  downloads.Conditions().SetMeteredProbe([] { return NetworkMonitor::System().IsMetered(); });
+  // Whether the session runs from what this computer kept; the catalogue keeps what the
+  // school gives, and gives it back while offline.
+  auto offline = std::make_shared<OfflineState>();
+  CourseCatalogue catalogue(KeepingFetcher(offline));
+  OfflineSetup offlineSetup(*offline, catalogue, downloads);
+  InstallMainWindowLink(&downloads, &catalogue, offline.get());
   InstallPlayerLink();
   SetLessonDownloader([&downloads](const std::string& classId, const std::string& lessonId) {
     return downloads.DownloadLesson(classId, lessonId);
@@ -291,7 +301,8 @@ int RunBrowserProcess(const StartupOptions& options) {
   ApplyServiceOptions(options, demo);
   StartUsageReport();
   // 3. Crash handler.
-  if (!InstallCrashHandler(crashDumpPath)) LogError(L"crash handler not installed: " + AnsiToWide(crashDumpPath));
+  if (!InstallCrashHandler(crashDumpPath))
+    LogError(L"crash handler not installed: " + AnsiToWide(crashDumpPath));
   if (options.crashForTest) CrashForTest();
   // 4. Display and browser engine.
   switch (InitDisplayAndEngine()) {

@@ -1,6 +1,9 @@
 // The course database: schema and migration, the has/insert/delete rules, the loaders
 // that rebuild the task list, and values that try to escape their quotes.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 #include <sqlite3.h>
 
 #include <cctype>
@@ -261,6 +264,31 @@ TEST_F(CourseDBTest, RowsKeyedByTheirVideoAreCarriedOverAndTakeTheirLessonOnce) 
   EXPECT_EQ(adopted->video, "vA");
   EXPECT_EQ(adopted->fullSize, 100);
   EXPECT_FALSE(DownloadTaskList::Get().FindTask("7", "vA", TaskKind::Video));
+}
+
+// Another part of the program is writing to the file (its own table) at the moment the
+// course database opens: the open waits for it instead of taking the busy file for a
+// damaged one and moving it (and every download it lists) aside.
+TEST_F(CourseDBTest, AFileBusyWithAnotherWriterIsNotMovedAside) {
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(m_path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; CREATE TABLE kept(v TEXT); INSERT INTO kept VALUES('mine');",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  std::thread writer([other] {
+    // The other writer finishes its moment's work while the course database opens.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  CourseDB db(m_path.wstring());
+  db.OpenChecked();
+  writer.join();
+  sqlite3_close(other);
+  EXPECT_TRUE(db.IsOpened());
+  for (const auto& entry : std::filesystem::directory_iterator(m_temp.Path()))
+    EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos) << entry.path();
+  EXPECT_EQ(Query("SELECT v FROM kept"), (std::vector<std::vector<std::string>>{{"mine"}}));
+  EXPECT_FALSE(Query("SELECT name FROM sqlite_master WHERE name='lesson'").empty());
 }
 
 TEST_F(CourseDBTest, InsertRulesFollowTheExistenceChecks) {

@@ -467,6 +467,18 @@ bool E2eSession::WaitForLog(const std::string& text, std::chrono::milliseconds l
   return false;
 }
 
+void E2eSession::StopSchool() { m_demo.Stop(); }
+
+bool E2eSession::RestartSchool() {
+  const int port = m_demo.port();
+  // The later "--port" wins over the helper's "--port 0".
+  if (!m_demo.Start(m_root.path() / "demo", {"--test-hooks", "--port", std::to_string(port)})) {
+    m_error = "demo school did not start again: " + m_demo.ErrorOutput();
+    return false;
+  }
+  return m_demo.port() == port;
+}
+
 std::string E2eSession::DemoRequests() { return Shell("curl -s " + m_demo.origin() + "/__test/requests"); }
 
 std::string E2eSession::DemoPost(const std::string& path, const std::string& json) {

@@ -118,6 +118,10 @@ class E2eSession {
   std::string BrowserLog();
   // Whether `text` shows in the day log, at or after byte `from` of it, within `limit`.
   bool WaitForLog(const std::string& text, std::chrono::milliseconds limit, size_t from = 0);
+  // Stops the demo school (its state folder stays): to the program, the school is gone.
+  void StopSchool();
+  // Starts it again on the same port with the same state; false when it did not come up.
+  bool RestartSchool();
   // Answers of the demo school's request log (its /__test/requests).
   std::string DemoRequests();
   // Posts a JSON body to the demo school (its /__test/ hooks); the answer.

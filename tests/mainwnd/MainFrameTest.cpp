@@ -14,6 +14,7 @@
 #include "mainwnd/MainWindowOpener.h"
 #include "service/Records.h"
 #include "service/Session.h"
+#include "study/OfflineState.h"
 #include "ui/MenuWnd.h"
 #include "ui/Option.h"
 #include "ui/UIText.h"
@@ -168,6 +169,40 @@ TEST_F(MainFrameTest, BodyViewFollowsTheCatalogueAndTheTabs) {
     main->DestroyWindow();
     PumpPendingMessages();
   }
+}
+
+// A session started without the school: the banner says so, and what needs the school
+// (the question page, the profile) gives a tip instead of an empty page or an error; the
+// banner goes when the session is back online.
+TEST_F(MainFrameTest, OfflineSessionShowsTheBannerAndRefusesWhatNeedsTheSchool) {
+  SignedInState();
+  OfflineState offline;
+  offline.SetOffline(true);
+  InstallMainWindowLink(nullptr, nullptr, &offline);
+  MainDlg* main = Open();
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(Visible(main, L"lbOfflineBanner"));
+  EXPECT_NE(main->FindControl(L"lbOfflineBanner")->GetText().find(L"离线模式"), std::wstring::npos);
+  SaveScreenshot(main, "main-frame-offline.png", {main->GetTitleShadow()});
+
+  ClickOn(main, L"optMyQuestions");
+  PumpPendingMessages();
+  EXPECT_EQ(main->GetView(), MainDlg::View::Course);
+  EXPECT_FALSE(main->GetQuestionView().Requested()) << "the school's page was asked for offline";
+  EXPECT_TRUE(main->FindControlAs<COptionUI>(L"optMyCourse")->IsSelected());
+  const HWND tip = FindWindow(L"MessageBoxDlgClass", L"");
+  ASSERT_NE(tip, kNoWindow);
+  main->ShowPersonPanel(AccountRecord{});
+  EXPECT_EQ(main->GetView(), MainDlg::View::Course);
+
+  offline.SetOffline(false);
+  EXPECT_FALSE(Visible(main, L"lbOfflineBanner"));
+  ClickOn(main, L"optMyQuestions");
+  EXPECT_EQ(main->GetView(), MainDlg::View::Questions);
+  main->SetQuitOnFinal(false);
+  main->DestroyWindow();
+  PumpPendingMessages();
+  InstallMainWindowLink();
 }
 
 TEST_F(MainFrameTest, NoLessonViewLinksToTheBuyPage) {
