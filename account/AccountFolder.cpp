@@ -86,6 +86,9 @@ const TableKey kTableKeys[] = {
     {"downset", {"username"}, "username"},
     {"furthestPoint", {"account", "lessonId"}, "account"},
     {"unsentProgress", {"account", "lessonId"}, "account"},
+    {"catalogueCache", {"account", "item"}, "account"},
+    {"offlineSignIn", {"account"}, "account"},
+    {"pendingMove", {"kind", "classid", "taskid"}, nullptr},
 };
 
 struct Column {
