@@ -198,7 +198,8 @@ void Ask(std::shared_ptr<Inhibitor::State> state, size_t index) {
   const Service* services = state->Services(count);
   while (index < count && services[index].bus == G_BUS_TYPE_SESSION && !DesktopSessionBusReachable()) ++index;
   if (index >= count || !state->wanted) {
-    if (index >= count) LogError(L"inhibit " + KindName(state->kind) + L": no service grants it\n");
+    // A desktop without a screen saver or session manager is not a fault: nothing to keep awake.
+    if (index >= count) LogNormal(L"inhibit " + KindName(state->kind) + L": no service grants it\n");
     state->asking = false;
     return;
   }
