@@ -9,21 +9,13 @@
 #include <functional>
 #include <string>
 
+#include "support/PrivateDbusDaemon.h"
+
 namespace desktop_test {
 
-class PrivateSessionBus {
+class PrivateSessionBus : public testsupport::PrivateDbusDaemon {
  public:
-  PrivateSessionBus();
-  ~PrivateSessionBus();
-  PrivateSessionBus(const PrivateSessionBus&) = delete;
-  PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
-  const std::string& address() const { return m_address; }
-  // A connection of its own (the stand-in services use it), owned by the caller.
-  GDBusConnection* Connect() const;
-
- private:
-  pid_t m_pid = -1;
-  std::string m_address;
+  PrivateSessionBus() : PrivateDbusDaemon("DBUS_SESSION_BUS_ADDRESS") {}
 };
 
 // Runs the default main context until `done` holds or `limit` passes; the last `done()`.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/PrivateDbusDaemon.h"
+
 namespace bus_test {
 
 struct RecordedCall {
@@ -46,22 +48,8 @@ class StandInService {
   std::vector<RecordedCall> m_calls;
 };
 
-// A private bus (its own dbus-daemon) named in `variable` (DBUS_SESSION_BUS_ADDRESS or
-// DBUS_SYSTEM_BUS_ADDRESS) while it lives.
-class PrivateBus {
- public:
-  explicit PrivateBus(const char* variable);
-  ~PrivateBus();
-  PrivateBus(const PrivateBus&) = delete;
-  PrivateBus& operator=(const PrivateBus&) = delete;
-  const std::string& address() const { return m_address; }
-  // A connection of its own, owned by the caller.
-  GDBusConnection* Connect() const;
-
- private:
-  int m_pid = -1;
-  std::string m_address;
-};
+// A private bus (its own dbus-daemon) named in a variable while it lives.
+using PrivateBus = testsupport::PrivateDbusDaemon;
 
 // Runs the default main context until `done` holds or `limitMs` passes; the last `done()`.
 bool RunLoopUntil(const std::function<bool()>& done, int limitMs);
