@@ -73,13 +73,13 @@ ProgressQueue::ProgressQueue(const std::wstring& path) : m_path(path) {
   int rc =
       sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   m_db.reset(db);
+  // course.db has another connection (the download records): even the schema waits for it briefly.
+  if (rc == SQLITE_OK) sqlite3_busy_timeout(db, 2000);
   if (rc != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
     LogError(L"unsent progress store not opened: " + path + L"\n");
     m_db.reset();
     return;
   }
-  // course.db has another connection (the download records): wait for it briefly.
-  sqlite3_busy_timeout(db, 2000);
 }
 
 ProgressQueue::~ProgressQueue() = default;

@@ -35,13 +35,13 @@ LearningProgress::LearningProgress(const std::wstring& path) {
   const int rc =
       sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   m_db.reset(db);
+  // course.db has other connections (downloads, the unsent queue): even the schema waits for them briefly.
+  if (rc == SQLITE_OK) sqlite3_busy_timeout(db, 2000);
   if (rc != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
     LogError(L"learning progress store not opened, kept for this run only: " + path);
     m_db.reset();
     return;
   }
-  // course.db has other connections (downloads, the unsent queue): wait for them briefly.
-  sqlite3_busy_timeout(db, 2000);
 }
 
 LearningProgress::~LearningProgress() = default;

@@ -3,7 +3,10 @@
 // refusal, and an entry the service always refuses given up in the end.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <mutex>
+#include <thread>
 
 #include "WindowTestKit.h"
 #include "playback/ProgressQueue.h"
@@ -77,6 +80,24 @@ TEST_F(ProgressQueueTest, SurvivesReopeningAndGivesUpWhatIsAlwaysRefused) {
   ASSERT_EQ(queue->Pending("xm").size(), 1u);
   for (int i = 0; i < ProgressQueue::kMaxAttempts; ++i) Round("xm", 0);
   EXPECT_TRUE(queue->Pending("xm").empty());
+}
+
+// Another connection writing course.db while the queue opens it: the queue waits for it
+// instead of giving up for the whole run.
+TEST_F(ProgressQueueTest, OpensWhileAnotherConnectionWritesTheFile) {
+  queue.reset();
+  const std::string path = (m_root / "fresh.db").string();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; CREATE TABLE downloads(x);", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread writer([other] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  ProgressQueue opened((m_root / "fresh.db").wstring());
+  writer.join();
+  sqlite3_close(other);
+  EXPECT_TRUE(opened.IsOpen());
 }
 
 }  // namespace
