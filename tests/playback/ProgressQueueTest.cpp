@@ -91,6 +91,8 @@ TEST_F(ProgressQueueTest, OpensWhileAnotherConnectionWritesTheFile) {
   ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; CREATE TABLE downloads(x);", nullptr, nullptr, nullptr), SQLITE_OK);
   std::thread writer([other] {
+    // The other writer's moment of work (far below the 2 s the queue waits), not a wait
+    // for an event: the queue must open whether the lock ends before or during its open.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
   });
