@@ -14,15 +14,15 @@
 #include "downloads/DownloadTaskList.h"
 #include "mainwnd/LeftTreeDlg.h"
 #include "mainwnd/LessonMarkClear.h"
-#include "mainwnd/OfflineOpen.h"
 #include "mainwnd/MoveMyInfoButton.h"
+#include "mainwnd/OfflineOpen.h"
 #include "mainwnd/PlayerLink.h"
 #include "mainwnd/SubjectTree.h"
-#include "study/OfflineState.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
 #include "service/Session.h"
+#include "study/OfflineState.h"
 #include "ui/Dialogs.h"
 #include "ui/Notifications.h"
 #include "ui/Option.h"
@@ -104,6 +104,7 @@ std::unique_ptr<CControlUI> MainDlg::CreateControl(const std::wstring& tag) {
   return m_questions.CreateControl(tag, m_hWnd);
 }
 MainDlg::~MainDlg() {
+  m_offline.RemoveRefusalHandler(this);
   if (m_menu) m_menu->DestroyMenu();
 }
 
@@ -142,6 +143,8 @@ void MainDlg::InitWindow() {
   m_subjectTree = std::make_unique<SubjectTree>(*this, *m_lists);
   // The banner and the tips of actions that need the school, while the session is offline.
   m_offlineSession = std::make_unique<OfflineSession>(*this, m_offline);
+  m_offline.SetRefusalHandler(
+      this, [this](const std::string& message) { ReturnToSignIn(L"请重新登录：" + AnsiToWide(message)); });
   m_lists->SetOfflineSession(m_offlineSession.get());
   m_listDownloads->SetOfflineSession(m_offlineSession.get());
   // A newly shown class starts without the batch selection of the tab.
@@ -275,7 +278,8 @@ void MainDlg::LeavePersonPanel() { SelectTab(!(m_optMyQuestions && m_optMyQuesti
 void MainDlg::ShowView(View view) {
   m_view = view;
   // In the order of View.
-  static constexpr const wchar_t* kViewNames[] = {L"course", L"nolesson", L"questions", L"person", L"downset"};
+  static constexpr const wchar_t* kViewNames[] = {L"course", L"nolesson", L"questions", L"person",
+                                                  L"downset"};
   static_assert(std::size(kViewNames) == static_cast<size_t>(View::DownSet) + 1);
   LogNormal(std::wstring(L"ShowView ") + kViewNames[static_cast<int>(view)]);
   auto show = [](CControlUI* control, bool visible) {

@@ -4,7 +4,6 @@
 #include "account/MainWindowLink.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
-#include "mainwnd/MainDlg.h"
 #include "mainwnd/PlayerLink.h"
 #include "service/AccountParsers.h"
 #include "service/Endpoints.h"
@@ -13,8 +12,12 @@
 #include "study/OfflineState.h"
 
 OfflineSetup::OfflineSetup(OfflineState& state, CourseCatalogue& catalogue, DownloadCenter& downloads)
-    : m_state(state), m_catalogue(catalogue), m_downloads(downloads), m_catchUp(state, NetworkMonitor::System()) {
-  SetOfflineStartLink([this](const std::string& account, const std::string& password) { Begin(account, password); });
+    : m_state(state),
+      m_catalogue(catalogue),
+      m_downloads(downloads),
+      m_catchUp(state, NetworkMonitor::System()) {
+  SetOfflineStartLink(
+      [this](const std::string& account, const std::string& password) { Begin(account, password); });
   // A sign-out (or a new online sign-in) ends the session's offline time: nothing is tried.
   m_observer = m_state.AddObserver([this](bool offline) {
     if (!offline) m_catchUp.Stop();
@@ -38,9 +41,9 @@ void OfflineSetup::Begin(const std::string& account, const std::string& password
   steps.refreshCatalogue = [this] { m_catalogue.Refresh(); };
   steps.sendProgress = [] { SendKeptProgress(); };
   steps.resumeDownloads = [this] { m_downloads.ResumeUnfinished(); };
-  steps.refused = [](const std::string& message) {
+  steps.refused = [this](const std::string& message) {
     // Downloads and the kept progress stay on disk for the next sign-in.
-    if (MainDlg* main = GetMainDlg()) main->ReturnToSignIn(L"请重新登录：" + AnsiToWide(message));
+    m_state.ReportSignInRefused(message);
   };
   m_catchUp.Begin(std::move(steps));
 }
