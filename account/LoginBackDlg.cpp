@@ -5,7 +5,7 @@
 #include "account/HeadUI.h"
 #include "account/LoginDlg.h"
 #include "account/LoginMidDlg.h"
-#include "account/MainWindowLink.h"
+#include "account/LoginDelegate.h"
 #include "account/TitleShadowDlg.h"
 #include "app/FileUtil.h"
 #include "app/Folders.h"
@@ -46,7 +46,7 @@ std::wstring DefaultAvatar() {
 LoginBackDlg* GetLoginFrame() { return g_loginFrame; }
 void SetLoginFrame(LoginBackDlg* frame) { g_loginFrame = frame; }
 
-LoginBackDlg::LoginBackDlg() = default;
+LoginBackDlg::LoginBackDlg(LoginDelegate* delegate) : m_delegate(delegate) {}
 
 LoginBackDlg::~LoginBackDlg() {
   if (g_loginFrame == this) g_loginFrame = nullptr;
@@ -76,7 +76,7 @@ void LoginBackDlg::InitWindow() {
     m_mid->ShowWindow(true, false);
   }
   if (!m_login) {
-    m_login = std::make_unique<LoginDlg>(GetHWND());
+    m_login = std::make_unique<LoginDlg>(GetHWND(), m_delegate);
     m_login->Create(GetHWND(), L"Tavo", WS_POPUP, 0);
     m_login->ShowWindow(true, true);
   }
@@ -195,9 +195,7 @@ void LoginBackDlg::OnLoginDone() {
     m_login->OnCatalogueLoaded();
   }
   if (m_shadow) m_shadow->ShowWindow(false, false);
-  const MainWindowLink& link = GetMainWindowLink();
-  bool exists = link.exists && link.exists();
-  if (!exists && link.open) link.open();
+  if (m_delegate && !m_delegate->MainWindowExists()) m_delegate->ShowMainWindow();
 }
 
 void LoginBackDlg::OnFinalMessage(HWND) { PostQuitMessage(0); }

@@ -14,12 +14,14 @@
 class CButtonUI;
 class CHeadUI;
 class LoginMidDlg;
+class LoginDelegate;
 class LoginDlg;
 class TitleShadowDlg;
 
 class LoginBackDlg : public WindowImplBase {
  public:
-  LoginBackDlg();
+  // The main window and the offline start are asked of `delegate` (nothing without one).
+  explicit LoginBackDlg(LoginDelegate* delegate = nullptr);
   ~LoginBackDlg() override;
 
   std::wstring GetWindowClassName() const override;  // "loginBackDlgClass"
@@ -59,6 +61,7 @@ class LoginBackDlg : public WindowImplBase {
   std::unique_ptr<LoginMidDlg> m_mid;
   std::unique_ptr<LoginDlg> m_login;
   std::unique_ptr<TitleShadowDlg> m_shadow;
+  LoginDelegate* m_delegate = nullptr;
   CHeadUI* m_head = nullptr;
   CButtonUI* m_closeBtn = nullptr;
   CButtonUI* m_minBtn = nullptr;

@@ -5,7 +5,7 @@
 
 #include "account/AccountFolder.h"
 #include "account/LoginWorker.h"
-#include "account/MainWindowLink.h"
+#include "account/LoginDelegate.h"
 #include "account/MessageBoxDlg.h"
 #include "account/SavedCredentials.h"
 #include "app/Folders.h"
@@ -338,7 +338,7 @@ bool LoginDlg::OnSchoolUnreachable(const std::string& account, const std::string
   SetSignedInAccount(account);
   // The next use of the course database opens the one of this account.
   CourseDB::Release();
-  if (const OfflineStartLink& link = GetOfflineStartLink()) link(account, password);
+  if (m_delegate) m_delegate->StartOffline(account, password);
   if (!m_loginThread) {
     m_loginThread = true;
     StartOfflineWorker(m_frame != kNoWindow ? m_frame : GetOwner());

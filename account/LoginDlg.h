@@ -17,6 +17,7 @@ class CControlUI;
 class CEditUI;
 class CLabelUI;
 class COptionUI;
+class LoginDelegate;
 
 constexpr UINT TIMER_SMS_COUNTDOWN = 1028;
 constexpr UINT TIMER_ERROR_TIP = 1055;
@@ -25,8 +26,10 @@ constexpr UINT kSmsCountdownMs = 1000;
 
 class LoginDlg : public WindowImplBase {
  public:
-  // `frame` receives WM_LOGIN_DONE when the catalogue has loaded.
-  explicit LoginDlg(HWND frame = kNoWindow) : m_frame(frame) {}
+  // `frame` receives WM_LOGIN_DONE when the catalogue has loaded; an offline start is
+  // handed to `delegate` (none without one).
+  explicit LoginDlg(HWND frame = kNoWindow, LoginDelegate* delegate = nullptr)
+      : m_frame(frame), m_delegate(delegate) {}
   std::wstring GetWindowClassName() const override { return L"loginDlgClass"; }
 
   // Validates the fields and sends the sign-in request (ignored while one is out).
@@ -77,6 +80,7 @@ class LoginDlg : public WindowImplBase {
   bool IsSmsMode() const;
 
   HWND m_frame;
+  LoginDelegate* m_delegate;
   std::wstring m_stashedPassword;
   std::wstring m_stashedAccount;  // the account name put away while the mobile tab shows
   int m_smsCountdown = 0;

@@ -18,9 +18,9 @@
 #include "mainwnd/LessonFormat.h"
 #include "mainwnd/OfflineOpen.h"
 #include "mainwnd/OfflineSession.h"
-#include "mainwnd/PlayerLink.h"
 #include "mainwnd/RowDownloadState.h"
 #include "platform/Messages.h"
+#include "study/LessonPlayer.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/List.h"
@@ -107,6 +107,7 @@ struct CourseLists::Impl : CatalogueObserver {
   bool expiredReported = false;
   std::function<bool()> networkCheck = IsNetworkConnected;
   const OfflineSession* offline = nullptr;
+  LessonPlayer* player = nullptr;
 };
 
 CourseLists::CourseLists(WindowImplBase& window, Delegate& delegate, CourseCatalogue& catalogue)
@@ -126,6 +127,8 @@ CourseLists::~CourseLists() = default;
 void CourseLists::SetNetworkCheck(std::function<bool()> check) { m_impl->networkCheck = std::move(check); }
 
 void CourseLists::SetOfflineSession(const OfflineSession* session) { m_impl->offline = session; }
+
+void CourseLists::SetLessonPlayer(LessonPlayer* player) { m_impl->player = player; }
 
 void CourseLists::LoadLastPosition() {
   std::wstring value;
@@ -402,12 +405,17 @@ void CourseLists::PlayClicked(CControlUI* button) {
     if (IsCompleteOnDisk(*task)) {
       LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
                 L" file:" + AnsiToWide(task->localFile));
-      PlayDownloadedVideo(*task);
+      if (m_impl->player)
+        m_impl->player->PlayDownloaded(*task);
+      else
+        LogError(L"no lesson player for the downloaded video of classid:" + AnsiToWide(classId));
       return;
     }
   }
   if (offline && m_impl->offline->Refuse(OnlineAction::PlayOnline)) return;
-  if (!PlayLessonOnline(classId, lesson))
+  if (m_impl->player)
+    m_impl->player->PlayOnline(classId, lesson);
+  else
     LogError(L"no online player linked for classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video));
 }
 

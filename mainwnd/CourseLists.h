@@ -16,6 +16,7 @@
 #include "study/CourseCatalogue.h"
 #include "study/LearningProgress.h"
 
+class LessonPlayer;
 class OfflineSession;
 
 class CourseLists {
@@ -77,6 +78,9 @@ class CourseLists {
   // Offline, a lesson not downloaded gets the session's tip instead of the online player,
   // and the system's network state is not asked first (downloaded lessons play anyway).
   void SetOfflineSession(const OfflineSession* session);
+  // Where a play click goes (a downloaded video or the online player); without one the
+  // click is logged and nothing plays.
+  void SetLessonPlayer(LessonPlayer* player);
 
  private:
   struct Impl;

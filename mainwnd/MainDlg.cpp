@@ -16,7 +16,7 @@
 #include "mainwnd/LessonMarkClear.h"
 #include "mainwnd/MoveMyInfoButton.h"
 #include "mainwnd/OfflineOpen.h"
-#include "mainwnd/PlayerLink.h"
+#include "study/LessonPlayer.h"
 #include "mainwnd/SubjectTree.h"
 #include "platform/MessageCore.h"
 #include "service/Records.h"
@@ -65,12 +65,13 @@ bool HasCourses() {
 
 MainDlg* GetMainDlg() { return g_mainDlg; }
 
-MainDlg* OpenMainWindow(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline) {
+MainDlg* OpenMainWindow(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline,
+                        LessonPlayer* player) {
   if (g_mainDlg) {
     PostMessage(g_mainDlg->GetHWND(), WM_ACTIVATE_MAIN);
     return g_mainDlg;
   }
-  auto dlg = std::make_unique<MainDlg>(downloads, catalogue, offline);
+  auto dlg = std::make_unique<MainDlg>(downloads, catalogue, offline, player);
   // A zero size takes the skin's size.
   if (dlg->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0) == kNoWindow) {
     LogError(L"the main window could not be created");
@@ -82,17 +83,18 @@ MainDlg* OpenMainWindow(DownloadCenter* downloads, CourseCatalogue* catalogue, O
   // A new main window means a sign-in just succeeded: positions a player could not send
   // earlier (this run or a former one) go now, not only when a player opens. Offline they
   // wait for the catch-up.
-  if (!(offline && offline->IsOffline())) SendKeptProgress();
+  if (player && !(offline && offline->IsOffline())) player->SendKeptProgress();
   return g_mainDlg;
 }
 
-MainDlg::MainDlg(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline)
+MainDlg::MainDlg(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline, LessonPlayer* player)
     : m_ownDownloads(downloads != nullptr ? nullptr : std::make_unique<DownloadCenter>()),
       m_downloads(downloads != nullptr ? *downloads : *m_ownDownloads),
       m_ownCatalogue(catalogue != nullptr ? nullptr : std::make_unique<CourseCatalogue>()),
       m_catalogue(catalogue != nullptr ? *catalogue : *m_ownCatalogue),
       m_ownOffline(offline != nullptr ? nullptr : std::make_unique<OfflineState>()),
-      m_offline(offline != nullptr ? *offline : *m_ownOffline) {
+      m_offline(offline != nullptr ? *offline : *m_ownOffline),
+      m_player(player) {
   m_downloads.ForgetStates();
 }
 
@@ -146,6 +148,7 @@ void MainDlg::InitWindow() {
   m_offline.SetRefusalHandler(
       this, [this](const std::string& message) { ReturnToSignIn(L"请重新登录：" + AnsiToWide(message)); });
   m_lists->SetOfflineSession(m_offlineSession.get());
+  m_lists->SetLessonPlayer(m_player);
   m_listDownloads->SetOfflineSession(m_offlineSession.get());
   // A newly shown class starts without the batch selection of the tab.
   m_subjectTree->SetClassShownHook([this] {
@@ -245,8 +248,10 @@ void MainDlg::SavePrevDownDir(const std::wstring& folder) {
 void MainDlg::OpenFinished(const DownloadTask& task) {
   if (task.kind == TaskKind::Document)
     OpenDownloadedDocument(task.localFile);
+  else if (m_player)
+    m_player->PlayDownloaded(task);
   else
-    PlayDownloadedVideo(task);
+    LogError(L"no lesson player for the downloaded video " + AnsiToWide(task.localFile));
 }
 
 void MainDlg::ShowMainTip(const std::wstring& text) {

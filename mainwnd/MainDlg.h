@@ -23,6 +23,7 @@
 
 class COptionUI;
 class LeftTreeDlg;
+class LessonPlayer;
 class OfflineState;
 class SubjectTree;
 
@@ -36,8 +37,9 @@ class MainDlg : public WindowImplBase,
  public:
   // The downloads and the catalogue the main window shows: the program's, or its own when
   // none are given.
+  // Play clicks go to `player`; without one they are logged and nothing plays.
   explicit MainDlg(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr,
-                   OfflineState* offline = nullptr);
+                   OfflineState* offline = nullptr, LessonPlayer* player = nullptr);
   ~MainDlg() override;
   std::wstring GetWindowClassName() const override { return L"mainDlgClass"; }
 
@@ -154,6 +156,7 @@ class MainDlg : public WindowImplBase,
   std::unique_ptr<OfflineState> m_ownOffline;
   OfflineState& m_offline;
   std::unique_ptr<OfflineSession> m_offlineSession;
+  LessonPlayer* m_player = nullptr;
 
   CControlUI* m_closeBtn = nullptr;
   CControlUI* m_maxBtn = nullptr;
@@ -176,4 +179,4 @@ MainDlg* GetMainDlg();
 // Creates the main window (centred, shown) over `downloads` (its own centre when null) or,
 // when it exists, brings it to the front.
 MainDlg* OpenMainWindow(DownloadCenter* downloads = nullptr, CourseCatalogue* catalogue = nullptr,
-                        OfflineState* offline = nullptr);
+                        OfflineState* offline = nullptr, LessonPlayer* player = nullptr);

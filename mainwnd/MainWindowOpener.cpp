@@ -1,10 +1,12 @@
-// The login frame's link to the main window.
+// The login frame's way to the main window.
 #include "mainwnd/MainWindowOpener.h"
 
-#include "account/MainWindowLink.h"
 #include "mainwnd/MainDlg.h"
 
-void InstallMainWindowLink(DownloadCenter* downloads, CourseCatalogue* catalogue, OfflineState* offline) {
-  SetMainWindowLink({[] { return GetMainDlg() != nullptr; },
-                     [downloads, catalogue, offline] { OpenMainWindow(downloads, catalogue, offline); }});
+bool MainWindowOpener::MainWindowExists() const { return GetMainDlg() != nullptr; }
+
+void MainWindowOpener::ShowMainWindow() { OpenMainWindow(m_downloads, m_catalogue, m_offline, m_player); }
+
+void MainWindowOpener::StartOffline(const std::string& account, const std::string& password) {
+  if (m_offlineStarter) m_offlineStarter(account, password);
 }

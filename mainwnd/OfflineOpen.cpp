@@ -1,4 +1,4 @@
-// The link from the lists to local playback and the viewer.
+// Downloaded documents: the viewer or the desktop's program.
 #include "mainwnd/OfflineOpen.h"
 
 #include <filesystem>
@@ -9,24 +9,6 @@
 #include "mainwnd/LookDocDlg.h"
 #include "mainwnd/PdfSniff.h"
 #include "platform/host/Host.h"
-
-namespace {
-LocalPlayHook& Hook() {
-  static LocalPlayHook hook;
-  return hook;
-}
-}  // namespace
-
-void SetLocalPlayHook(LocalPlayHook hook) { Hook() = std::move(hook); }
-
-bool PlayDownloadedVideo(const DownloadTask& task) {
-  if (!Hook()) {
-    LogError(L"PlayDownloadedVideo: local playback is not connected");
-    return false;
-  }
-  Hook()(task);
-  return true;
-}
 
 void OpenDownloadedDocument(const std::string& path) {
   std::error_code ec;

@@ -7,7 +7,6 @@
 #include "app/Log.h"
 #include "app/TextConv.h"
 #include "mainwnd/MainDlg.h"
-#include "mainwnd/PlayerLink.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "platform/host/Host.h"
@@ -28,7 +27,7 @@ void SetCurrentPlayerTitle(const std::wstring& title) { Title() = title; }
 
 HWND FindOnlinePlayer() { return FindWindow(L"videoPlayDlgClass", CurrentPlayerTitle()); }
 
-void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson) {
+void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson, DownloadCenter* downloads) {
   HWND open = FindOnlinePlayer();
   if (open != kNoWindow) {
     if (CWindowWnd* player = CWindowWnd::FromHandle(open)) player->BringToFront();
@@ -39,7 +38,7 @@ void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson) {
   LogNormal(L"PlayVideoOnLine classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
             L" duration:" + AnsiToWide(lesson.learned_duration) + L"\n");
   auto player =
-      std::make_unique<VideoPlayDlg>(classId, lesson.video, lesson.name, lesson, lesson.learned_duration);
+      std::make_unique<VideoPlayDlg>(classId, lesson.video, lesson.name, lesson, lesson.learned_duration, downloads);
   VideoPlayDlg* raw = player.get();
   if (raw->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 600) == kNoWindow) {
     LogError(L"online player could not be created\n");
@@ -56,9 +55,4 @@ void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson) {
   raw->MoveWindow(PlayerOpeningRect(over, {area.x, area.y, area.x + area.width, area.y + area.height},
                                     now.GetWidth(), now.GetHeight()));
   raw->ShowWindow(true, true);
-}
-
-void InstallPlayerLink() {
-  SetPlayOnline(&OpenOnlinePlayer);
-  SetKeptProgressSender(&ResumeUnsentProgress);
 }

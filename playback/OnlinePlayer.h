@@ -7,6 +7,8 @@
 #include "platform/Types.h"
 #include "service/Records.h"
 
+class DownloadCenter;
+
 // The current player title (the lesson name the open player shows; empty without one).
 const std::wstring& CurrentPlayerTitle();
 void SetCurrentPlayerTitle(const std::wstring& title);
@@ -15,8 +17,5 @@ HWND FindOnlinePlayer();
 
 // Plays `lesson` of `classId` online: the open player switches to it (1046), else a new
 // player opens at 800 x 600 (grown to its skin's minimum), centred over the main window.
-void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson);
-
-// Connects the course lists' play click to OpenOnlinePlayer and the main window's sign-in
-// to the sending of kept learning positions (the program calls this at start-up).
-void InstallPlayerLink();
+// A new player's side panel adds downloads to `downloads` (without one it offers none).
+void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson, DownloadCenter* downloads = nullptr);

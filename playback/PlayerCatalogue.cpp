@@ -1,9 +1,7 @@
 #include "playback/PlayerCatalogue.h"
 
-#include "downloads/DownloadTaskList.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/MainDlg.h"
-#include "mainwnd/PlayerLink.h"
 
 namespace {
 
@@ -36,13 +34,6 @@ PlayerCatalogue MainWindowCatalogue() {
                     std::string& newLearned) {
     CourseLists* lists = Lists();
     return lists && lists->NextLesson(classId, lessonId, newLessonId, newLearned);
-  };
-  c.isDownloading = [](const std::string& classId, const std::string& lessonId) {
-    return DownloadTaskList::Get().FindTask(classId, lessonId, TaskKind::Video).has_value();
-  };
-  c.startDownload = [](const std::string& classId, const std::string& lessonId) {
-    const PlayerLink& link = GetPlayerLink();
-    return link.downloadLesson && link.downloadLesson(classId, lessonId);
   };
   return c;
 }

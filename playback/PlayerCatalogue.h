@@ -29,10 +29,6 @@ struct PlayerCatalogue {
   std::function<bool(const std::string& classId, const std::string& lessonId, std::string& newLessonId,
                      std::string& newLearned)>
       nextLesson;
-  // Whether the lesson is in the download list, and starting its download (true when it
-  // was added or resumed). Without a download side the player offers none.
-  std::function<bool(const std::string& classId, const std::string& lessonId)> isDownloading;
-  std::function<bool(const std::string& classId, const std::string& lessonId)> startDownload;
 };
 
 const PlayerCatalogue& GetPlayerCatalogue();

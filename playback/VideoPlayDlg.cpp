@@ -47,7 +47,7 @@ std::wstring W(const std::string& text) { return AnsiToWide(text); }
 }  // namespace
 
 VideoPlayDlg::VideoPlayDlg(std::string classId, std::string vid, std::string title, LessonRecord lesson,
-                           std::string learnedDuration)
+                           std::string learnedDuration, DownloadCenter* downloads)
     : m_vid(std::move(vid)),
       m_classId(std::move(classId)),
       m_title(std::move(title)),
@@ -55,7 +55,7 @@ VideoPlayDlg::VideoPlayDlg(std::string classId, std::string vid, std::string tit
       m_lesson(std::move(lesson)),
       m_learnedDuration(std::move(learnedDuration)) {
   m_titleWnd = std::make_unique<VideoTitleDlg>(W(m_title));
-  m_rightWnd = std::make_unique<VideoRightDlg>(m_classId, m_vid, m_lessonId);
+  m_rightWnd = std::make_unique<VideoRightDlg>(m_classId, m_vid, m_lessonId, downloads);
   m_endWnd = std::make_unique<VideoPlayEndDlg>();
   m_errorWnd = std::make_unique<VideoErrorDlg>();
 }

@@ -17,6 +17,7 @@
 #include "ui/WindowImplBase.h"
 
 class CefNativeControl;
+class DownloadCenter;
 class PlayerDesktop;
 class VideoErrorDlg;
 class VideoPlayEndDlg;
@@ -36,8 +37,9 @@ constexpr int kPlayerHotKeyId = 1027;
 
 class VideoPlayDlg : public WindowImplBase {
  public:
+  // The side panel adds downloads to `downloads`; without one it offers none.
   VideoPlayDlg(std::string classId, std::string vid, std::string title, LessonRecord lesson,
-               std::string learnedDuration);
+               std::string learnedDuration, DownloadCenter* downloads = nullptr);
   ~VideoPlayDlg() override;
   std::wstring GetWindowClassName() const override { return L"videoPlayDlgClass"; }
   std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;

@@ -10,6 +10,7 @@
 #include "playback/PlayerCatalogue.h"
 #include "playback/PlayerServices.h"
 #include "playback/UpVideoQuestionDlg.h"
+#include "study/DownloadCenter.h"
 #include "ui/Control.h"
 
 namespace {
@@ -17,8 +18,8 @@ constexpr int kTipDistance = 553;
 constexpr int kTipWidth = 144;
 }  // namespace
 
-VideoRightDlg::VideoRightDlg(std::string classId, std::string vid, std::string lessonId)
-    : m_classId(std::move(classId)), m_vid(std::move(vid)), m_lessonId(std::move(lessonId)) {}
+VideoRightDlg::VideoRightDlg(std::string classId, std::string vid, std::string lessonId, DownloadCenter* downloads)
+    : m_classId(std::move(classId)), m_vid(std::move(vid)), m_lessonId(std::move(lessonId)), m_downloads(downloads) {}
 
 void VideoRightDlg::InitWindow() {
   m_download = FindControl(L"btnPlayDown");
@@ -35,8 +36,7 @@ void VideoRightDlg::SetLesson(const std::string& classId, const std::string& vid
 
 void VideoRightDlg::RefreshDownloadButton() {
   if (!m_download) return;
-  const PlayerCatalogue& catalogue = GetPlayerCatalogue();
-  bool downloading = catalogue.isDownloading && catalogue.isDownloading(m_classId, m_lessonId);
+  const bool downloading = m_downloads && m_downloads->IsListed({TaskKind::Video, m_classId, m_lessonId});
   m_download->SetText(downloading ? L"下载中" : L"下  载");
   m_download->SetEnabled(!downloading);
 }
@@ -66,10 +66,9 @@ void VideoRightDlg::OnClick(TNotifyUI& msg) {
 }
 
 void VideoRightDlg::Download() {
-  const PlayerCatalogue& catalogue = GetPlayerCatalogue();
   // The toast and the button say "added" only when the download really was added or
   // resumed; a cancelled folder choice or a missing download side leaves them as they are.
-  if (!catalogue.startDownload || !catalogue.startDownload(m_classId, m_lessonId)) {
+  if (!m_downloads || !m_downloads->DownloadLesson(m_classId, m_lessonId)) {
     LogNormal(L"VideoRightDlg download not started lesson:" + AnsiToWide(m_lessonId) + L"\n");
     return;
   }

@@ -8,12 +8,15 @@
 #include "ui/Control.h"
 #include "ui/WindowImplBase.h"
 
+class DownloadCenter;
+
 class VideoRightDlg : public WindowImplBase {
  public:
   static constexpr int kWidth = 103;
   static constexpr int kHeight = 240;
 
-  VideoRightDlg(std::string classId, std::string vid, std::string lessonId);
+  // The download button adds the lesson to `downloads`; without one it starts nothing.
+  VideoRightDlg(std::string classId, std::string vid, std::string lessonId, DownloadCenter* downloads = nullptr);
   std::wstring GetWindowClassName() const override { return L"videoRightDlgClass"; }
 
   void SetLesson(const std::string& classId, const std::string& vid, const std::string& lessonId);
@@ -42,6 +45,7 @@ class VideoRightDlg : public WindowImplBase {
   std::string m_classId;
   std::string m_vid;
   std::string m_lessonId;
+  DownloadCenter* m_downloads = nullptr;
   CControlUI* m_download = nullptr;
   int m_lastX = 0;
 };

@@ -34,6 +34,10 @@ DownloadState DownloadCenter::StateOf(const TaskKey& key) const {
   return ListedStateOf(*task);
 }
 
+bool DownloadCenter::IsListed(const TaskKey& key) const {
+  return m_list.FindTask(key.classId, key.id, key.kind).has_value();
+}
+
 DownloadState ListedStateOf(const DownloadTask& task) {
   if (IsCompleteOnDisk(task)) return DownloadState::Finished;
   if (task.state == TaskState::Paused) return DownloadState::Paused;

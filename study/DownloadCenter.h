@@ -32,6 +32,8 @@ class DownloadCenter {
   // The task's state: what was last reported for it, otherwise ListedStateOf its entry in
   // the task list (None when there is none).
   DownloadState StateOf(const TaskKey& key) const;
+  // Whether the task list holds the task (whatever its state).
+  bool IsListed(const TaskKey& key) const;
 
   // Drops what was reported; states come from the task list again (a new sign-in's task
   // list is restored from the course database).

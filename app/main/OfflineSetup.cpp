@@ -1,23 +1,22 @@
 // The offline start's wiring.
 #include "app/main/OfflineSetup.h"
 
-#include "account/MainWindowLink.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
-#include "mainwnd/PlayerLink.h"
 #include "service/AccountParsers.h"
 #include "service/Endpoints.h"
 #include "study/CourseCatalogue.h"
 #include "study/DownloadCenter.h"
+#include "study/LessonPlayer.h"
 #include "study/OfflineState.h"
 
-OfflineSetup::OfflineSetup(OfflineState& state, CourseCatalogue& catalogue, DownloadCenter& downloads)
+OfflineSetup::OfflineSetup(OfflineState& state, CourseCatalogue& catalogue, DownloadCenter& downloads,
+                           LessonPlayer& player)
     : m_state(state),
       m_catalogue(catalogue),
       m_downloads(downloads),
+      m_player(player),
       m_catchUp(state, NetworkMonitor::System()) {
-  SetOfflineStartLink(
-      [this](const std::string& account, const std::string& password) { Begin(account, password); });
   // A sign-out (or a new online sign-in) ends the session's offline time: nothing is tried.
   m_observer = m_state.AddObserver([this](bool offline) {
     if (!offline) m_catchUp.Stop();
@@ -26,7 +25,6 @@ OfflineSetup::OfflineSetup(OfflineState& state, CourseCatalogue& catalogue, Down
 
 OfflineSetup::~OfflineSetup() {
   m_state.RemoveObserver(m_observer);
-  SetOfflineStartLink(nullptr);
 }
 
 void OfflineSetup::Begin(const std::string& account, const std::string& password) {
@@ -39,7 +37,7 @@ void OfflineSetup::Begin(const std::string& account, const std::string& password
     return message == kLoginSuccessMsg ? SilentSignIn::Accepted : SilentSignIn::Refused;
   };
   steps.refreshCatalogue = [this] { m_catalogue.Refresh(); };
-  steps.sendProgress = [] { SendKeptProgress(); };
+  steps.sendProgress = [this] { m_player.SendKeptProgress(); };
   steps.resumeDownloads = [this] { m_downloads.ResumeUnfinished(); };
   steps.refused = [this](const std::string& message) {
     // Downloads and the kept progress stay on disk for the next sign-in.

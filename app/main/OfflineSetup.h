@@ -8,21 +8,24 @@
 
 class CourseCatalogue;
 class DownloadCenter;
+class LessonPlayer;
 class OfflineState;
 
 class OfflineSetup {
  public:
-  OfflineSetup(OfflineState& state, CourseCatalogue& catalogue, DownloadCenter& downloads);
+  OfflineSetup(OfflineState& state, CourseCatalogue& catalogue, DownloadCenter& downloads, LessonPlayer& player);
   ~OfflineSetup();
   OfflineSetup(const OfflineSetup&) = delete;
   OfflineSetup& operator=(const OfflineSetup&) = delete;
 
- private:
+  // The login form's offline start: the catch-up begins with these credentials.
   void Begin(const std::string& account, const std::string& password);
 
+ private:
   OfflineState& m_state;
   CourseCatalogue& m_catalogue;
   DownloadCenter& m_downloads;
+  LessonPlayer& m_player;
   CatchUp m_catchUp;
   int m_observer = 0;
 };

@@ -32,14 +32,12 @@
 #include "downloads/DownloadTaskList.h"
 #include "downloads/ThreadPool.h"
 #include "mainwnd/MainWindowOpener.h"
-#include "mainwnd/PlayerLink.h"
 #include "mainwnd/WebPageDlg.h"
 #include "platform/InstanceChannel.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "platform/host/GtkHost.h"
-#include "playback/LocalPlayLink.h"
-#include "playback/OnlinePlayer.h"
+#include "playback/PlaybackLessonPlayer.h"
 #include "platform/NetworkMonitor.h"
 #include "service/ServiceConfig.h"
 #include "service/UsageReport.h"
@@ -207,20 +205,13 @@ bool RunWindows() {
   // school gives, and gives it back while offline.
   auto offline = std::make_shared<OfflineState>();
   CourseCatalogue catalogue(KeepingFetcher(offline));
-  OfflineSetup offlineSetup(*offline, catalogue, downloads);
-  InstallMainWindowLink(&downloads, &catalogue, offline.get());
-  InstallPlayerLink();
-  SetLessonDownloader([&downloads](const std::string& classId, const std::string& lessonId) {
-    return downloads.DownloadLesson(classId, lessonId);
-  });
-  struct UnlinkDownloads {
-    ~UnlinkDownloads() {
-      SetLessonDownloader(nullptr);
-      InstallMainWindowLink();
-    }
-  } unlink;
-  InstallLocalPlayLink();
-  auto frame = std::make_unique<LoginBackDlg>();
+  // The lists play through the player side, whose side panel downloads through the centre.
+  PlaybackLessonPlayer player(downloads);
+  OfflineSetup offlineSetup(*offline, catalogue, downloads, player);
+  MainWindowOpener opener(&downloads, &catalogue, offline.get(), &player);
+  opener.SetOfflineStarter(
+      [&offlineSetup](const std::string& account, const std::string& password) { offlineSetup.Begin(account, password); });
+  auto frame = std::make_unique<LoginBackDlg>(&opener);
   SetLoginFrame(frame.get());
   if (frame->Create(kNoWindow, kProductTitle, UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768) == kNoWindow) {
     LogError(L"login frame could not be created");

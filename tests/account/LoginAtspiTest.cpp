@@ -27,7 +27,7 @@
 #include "account/LoginBackDlg.h"
 #include "account/LoginDlg.h"
 #include "account/LoginWorker.h"
-#include "account/MainWindowLink.h"
+#include "account/LoginDelegate.h"
 #include "platform/MessageCore.h"
 #include "platform/host/GtkHost.h"
 #include "service/ServiceConfig.h"
@@ -163,8 +163,16 @@ class LoginAtspiTest : public servicetest::TempHomeTest {
     return RunPumping(argv, out, (m_root / "probe.out").string());
   }
 
+  // Counts the main window's openings (the frame's delegate).
+  struct CountingDelegate : LoginDelegate {
+    bool MainWindowExists() const override { return opens > 0; }
+    void ShowMainWindow() override { ++opens; }
+    void StartOffline(const std::string&, const std::string&) override {}
+    int opens = 0;
+  };
+
   void OpenFrame() {
-    frame = std::make_unique<LoginBackDlg>();
+    frame = std::make_unique<LoginBackDlg>(&delegate);
     SetLoginFrame(frame.get());
     frame->Create(kNoWindow, L"Tavo", UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768);
     frame->CenterWindow();
@@ -172,6 +180,7 @@ class LoginAtspiTest : public servicetest::TempHomeTest {
     RunFor([] { return false; }, 800);
   }
 
+  CountingDelegate delegate;
   std::unique_ptr<LoginBackDlg> frame;
 
  private:
@@ -243,18 +252,15 @@ TEST_F(LoginAtspiTest, SignsInAgainstTheDemoSchoolThroughAtspiOnly) {
   demo_test::DemoServer demo;
   ASSERT_TRUE(demo.Start(m_root / "demo-state")) << demo.ErrorOutput();
   SetApiOrigin(demo.origin());
-  int mainWindowOpens = 0;
-  SetMainWindowLink({[&] { return mainWindowOpens > 0; }, [&] { ++mainWindowOpens; }});
   OpenFrame();
 
   std::string out;
   EXPECT_EQ(Probe({"set", "usrname", "lixiaoming"}, out), 0) << out;
   EXPECT_EQ(Probe({"set", "pass", "xm123456"}, out), 0) << out;
   EXPECT_EQ(Probe({"do", "login", "click"}, out), 0) << out;
-  EXPECT_TRUE(RunFor([&] { return mainWindowOpens > 0; }, 20000))
+  EXPECT_TRUE(RunFor([&] { return delegate.opens > 0; }, 20000))
       << ToUtf8(frame->GetLoginDlg()->FindControl(L"lbErrorTip")->GetText());
   WaitForLoginThreads(30000);
-  SetMainWindowLink({});
 }
 
 }  // namespace

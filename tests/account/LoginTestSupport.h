@@ -17,7 +17,7 @@
 #include "account/LoginBackDlg.h"
 #include "account/LoginDlg.h"
 #include "account/LoginWorker.h"
-#include "account/MainWindowLink.h"
+#include "account/LoginDelegate.h"
 #include "account/SqUserDB.h"
 #include "app/Folders.h"
 #include "app/Settings.h"
@@ -45,7 +45,20 @@ constexpr int kPassX = 150, kPassY = 196;
 constexpr int kSmsCodeX = 287, kSmsCodeY = 196;
 constexpr int kLoginX = 180, kLoginY = 322;
 
-class LoginTest : public servicetest::TempHomeTest {
+// The fixture is the frame's delegate: it counts the main window's openings and records
+// an offline start.
+class LoginTest : public servicetest::TempHomeTest, public LoginDelegate {
+ public:
+  bool MainWindowExists() const override { return mainWindowOpen; }
+  void ShowMainWindow() override {
+    ++mainWindowOpens;
+    mainWindowOpen = true;
+  }
+  void StartOffline(const std::string& account, const std::string& password) override {
+    offlineAccount = account;
+    offlinePassword = password;
+  }
+
  protected:
   void SetUp() override {
     servicetest::TempHomeTest::SetUp();
@@ -65,11 +78,6 @@ class LoginTest : public servicetest::TempHomeTest {
     gSubjectList.Clear();
     ClearSessionToken();
     SetSignedInAccount("");
-    SetMainWindowLink({[this] { return mainWindowOpen; },
-                       [this] {
-                         ++mainWindowOpens;
-                         mainWindowOpen = true;
-                       }});
   }
   void TearDown() override {
     // Request threads post to windows that may be gone; let them finish first.
@@ -77,7 +85,6 @@ class LoginTest : public servicetest::TempHomeTest {
     if (frame) frame->DestroyWindow();
     frame.reset();
     PumpPendingMessages();
-    SetMainWindowLink({});
     ShutdownMessageCore();
     SqUserDB::Release();
     demo.Stop();
@@ -98,7 +105,7 @@ class LoginTest : public servicetest::TempHomeTest {
   }
 
   void CreateFrame() {
-    frame = std::make_unique<LoginBackDlg>();
+    frame = std::make_unique<LoginBackDlg>(this);
     SetLoginFrame(frame.get());
     frame->Create(kNoWindow, L"Tavo", UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768);
     frame->CenterWindow();
@@ -170,6 +177,8 @@ class LoginTest : public servicetest::TempHomeTest {
   TestHostWindow* frameHost = nullptr;
   bool mainWindowOpen = false;
   int mainWindowOpens = 0;
+  std::string offlineAccount;  // the offline start's credentials, empty without one
+  std::string offlinePassword;
   std::string m_noKeyring;
 };
 

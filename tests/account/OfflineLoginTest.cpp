@@ -20,18 +20,6 @@ constexpr char kSubjects[] =
 
 class OfflineLoginTest : public LoginTest {
  protected:
-  void SetUp() override {
-    LoginTest::SetUp();
-    if (IsSkipped()) return;
-    SetOfflineStartLink([this](const std::string& account, const std::string& password) {
-      offlineAccount = account;
-      offlinePassword = password;
-    });
-  }
-  void TearDown() override {
-    SetOfflineStartLink(nullptr);
-    LoginTest::TearDown();
-  }
   // What an earlier successful sign-in with the password remembered left on this computer.
   static void SignedInBefore() {
     const std::wstring db = offline_start::DbPathOf("lixiaoming");
@@ -46,9 +34,6 @@ class OfflineLoginTest : public LoginTest {
     formHost->Click(kLoginX, kLoginY);
   }
   static bool ToastShown() { return FindWindow(L"MessageBoxDlgClass", L"") != kNoWindow; }
-
-  std::string offlineAccount;
-  std::string offlinePassword;
 };
 
 TEST_F(OfflineLoginTest, AnAccountThatSignedInBeforeStartsOfflineWhateverKeepsTheSchoolAway) {

@@ -21,7 +21,6 @@
 #include "study/LearningProgress.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/LessonFormat.h"
-#include "mainwnd/PlayerLink.h"
 #include "service/CurlSupport.h"
 #include "service/Records.h"
 #include "service/ServiceConfig.h"
@@ -32,6 +31,7 @@
 #include "ui/Option.h"
 #include "ui/UIText.h"
 #include "ui/WindowImplBase.h"
+#include "support/RecordingLessonPlayer.h"
 
 namespace {
 
@@ -648,6 +648,8 @@ TEST_F(CourseListsTest, PlayClickChecksTheNetworkTheDownloadAndLogsTheOnlinePlay
   service.Answer("101", ClassAnswer(kLessons, ""));
   CListUI* list = ShowLessons("101");
   ASSERT_NE(list, nullptr);
+  RecordingLessonPlayer player;
+  Lists().SetLessonPlayer(&player);
 
   online = false;
   Click(Row(list, 0)->FindSubControl(L"btnVideoPlay"));
@@ -667,10 +669,6 @@ TEST_F(CourseListsTest, PlayClickChecksTheNetworkTheDownloadAndLogsTheOnlinePlay
   EXPECT_EQ(Cell(Row(list, 1), 2), L"正在观看");
   DestroySelfOwned();
 
-  std::vector<std::string> playedOnline;
-  SetPlayOnline([&](const std::string& classId, const LessonRecord& lesson) {
-    playedOnline.push_back(classId + "/" + lesson.video + "@" + lesson.learned_duration);
-  });
   task.id = "13";
   task.localFile = (m_root / "whole.mp4").string();
   std::ofstream(task.localFile) << "0123456789";
@@ -682,8 +680,8 @@ TEST_F(CourseListsTest, PlayClickChecksTheNetworkTheDownloadAndLogsTheOnlinePlay
   EXPECT_EQ(Cell(Row(list, 5), 2), L"正在观看");
   const std::string log = LogText();
   EXPECT_NE(log.find("PlayLocal classid:101 vid:v13"), std::string::npos);
-  EXPECT_EQ(playedOnline, std::vector<std::string>{"101/v16@2400"});
-  SetPlayOnline(nullptr);
+  EXPECT_EQ(player.downloaded, std::vector<std::string>{task.localFile});
+  EXPECT_EQ(player.online, std::vector<std::string>{"101/v16@2400"});
 }
 
 TEST_F(CourseListsTest, ViewClickNeedsADownloadedFile) {

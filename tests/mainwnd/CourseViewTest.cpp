@@ -3,7 +3,6 @@
 // back, folder clicks keep the selection), the content tabs, the views with the tree
 // window, and the expired-login path. Screenshots: <build>/screenshots/course-view-*.png.
 #include "account/LoginBackDlg.h"
-#include "account/MainWindowLink.h"
 #include "account/WindowTestKit.h"
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/LeftTreeDlg.h"
@@ -76,10 +75,11 @@ std::string Describe(CTreeNodeUI* node) {
 
 class CourseViewTest : public WindowTestKit {
  protected:
+  // Opens the main window as the login frame does.
+  MainWindowOpener m_opener;
   void SetUp() override {
     WindowTestKit::SetUp();
     gSubjectList.Clear();
-    InstallMainWindowLink();
   }
   void TearDown() override {
     CloseAll();
@@ -100,7 +100,7 @@ class CourseViewTest : public WindowTestKit {
     PumpPendingMessages();
   }
   MainDlg* Open() {
-    GetMainWindowLink().open();
+    m_opener.ShowMainWindow();
     MainDlg* main = GetMainDlg();
     EXPECT_NE(main, nullptr);
     if (main) main->GetPaintManager().DoLayout();
@@ -444,8 +444,8 @@ TEST_F(CourseViewTest, TreeWindowSitsBesideTheBodyAndWLeftFollowsItsWidth) {
 TEST_F(CourseViewTest, ExpiredLoginClosesTheWindowAndBringsBackTheSignIn) {
   // The class shown at opening is asked for; here the school answers at once with an empty
   // class, so no network tip of its own can join the one under test.
-  InstallMainWindowLink(nullptr, &m_quietCatalogue);
-  m_frame = std::make_unique<LoginBackDlg>();
+  m_opener = MainWindowOpener(nullptr, &m_quietCatalogue);
+  m_frame = std::make_unique<LoginBackDlg>(&m_opener);
   SetLoginFrame(m_frame.get());
   m_frame->Create(kNoWindow, L"Tavo", UI_WNDSTYLE_FRAME, 0, 0, 0, 1366, 768);
   m_frame->CenterWindow();

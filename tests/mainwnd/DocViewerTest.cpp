@@ -118,14 +118,3 @@ TEST_F(DocViewerTest, OnlyAPdfIsShownAnythingElseGoesToTheDesktop) {
   EXPECT_EQ(Viewer()->GetLoadCount(), 0);
 }
 
-TEST(OfflineOpen, PlaysThroughTheConnectedPlayer) {
-  DownloadTask task;
-  task.localFile = "/dl/第一课.mp4";
-  SetLocalPlayHook({});
-  EXPECT_FALSE(PlayDownloadedVideo(task));
-  std::string played;
-  SetLocalPlayHook([&](const DownloadTask& t) { played = t.localFile; });
-  EXPECT_TRUE(PlayDownloadedVideo(task));
-  EXPECT_EQ(played, "/dl/第一课.mp4");
-  SetLocalPlayHook({});
-}

@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "account/MainWindowLink.h"
 #include "account/WindowTestKit.h"
 #include "app/DesktopDownloads.h"
 #include "app/Folders.h"
@@ -210,12 +209,13 @@ TEST_F(DownSetStoreTest, DamagedSectionsAreIgnored) {
 
 class DownSetPanelTest : public WindowTestKit {
  protected:
+  // Opens the main window as the login frame does.
+  MainWindowOpener m_opener;
   void SetUp() override {
     WindowTestKit::SetUp();
     ASSERT_TRUE(OpenLog(L"browserlog"));
     gSubjectList.Clear();
     SetSignedInAccount("student");
-    InstallMainWindowLink();
   }
   void TearDown() override {
     if (MainDlg* main = GetMainDlg()) {
@@ -227,7 +227,7 @@ class DownSetPanelTest : public WindowTestKit {
     WindowTestKit::TearDown();
   }
   MainDlg* Open() {
-    GetMainWindowLink().open();
+    m_opener.ShowMainWindow();
     main = GetMainDlg();
     main->GetDownSetPanel()->SetFolderAsker([this](TaskKind, int64_t, const std::wstring&, std::wstring&) {
       ++asked;

@@ -16,7 +16,6 @@
 #include <set>
 #include <thread>
 
-#include "account/MainWindowLink.h"
 #include "account/WindowTestKit.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -271,6 +270,8 @@ struct AskedFolder {
 
 class ListDownloadsTest : public WindowTestKit {
  protected:
+  // Opens the main window as the login frame does.
+  MainWindowOpener m_opener;
   void SetUp() override {
     WindowTestKit::SetUp();
     ASSERT_TRUE(OpenLog(L"browserlog"));
@@ -299,7 +300,6 @@ class ListDownloadsTest : public WindowTestKit {
     }
     gSubjectList.Classes = {cls};
     folder = m_root / "chosen";
-    InstallMainWindowLink();
   }
   void TearDown() override {
     EXPECT_TRUE(ListDownloads::WaitForLookups(10000));
@@ -320,7 +320,7 @@ class ListDownloadsTest : public WindowTestKit {
   // Opens the main window (tasks already in the list shape the rows) and waits for the
   // lessons; the folder question answers with `answer` (and records what it was asked).
   MainDlg* Open() {
-    GetMainWindowLink().open();
+    m_opener.ShowMainWindow();
     main = GetMainDlg();
     EXPECT_NE(main, nullptr);
     RunUntil([] { return PendingBackgroundTasks() == 0; });

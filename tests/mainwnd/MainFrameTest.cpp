@@ -4,7 +4,6 @@
 #include <iterator>
 
 #include "account/AboutDlg.h"
-#include "account/MainWindowLink.h"
 #include "account/WindowTestKit.h"
 #include "app/Folders.h"
 #include "app/Log.h"
@@ -37,10 +36,11 @@ class FakePlayer : public MessageTarget {
 
 class MainFrameTest : public WindowTestKit {
  protected:
+  // Opens the main window as the login frame does.
+  MainWindowOpener m_opener;
   void SetUp() override {
     WindowTestKit::SetUp();
     gSubjectList.Clear();
-    InstallMainWindowLink();
   }
   void TearDown() override {
     WindowTestKit::TearDown();
@@ -50,7 +50,7 @@ class MainFrameTest : public WindowTestKit {
   }
 
   MainDlg* Open() {
-    GetMainWindowLink().open();
+    m_opener.ShowMainWindow();
     MainDlg* main = GetMainDlg();
     EXPECT_NE(main, nullptr);
     if (main) main->GetPaintManager().DoLayout();
@@ -105,10 +105,10 @@ class MainFrameTest : public WindowTestKit {
 
 TEST_F(MainFrameTest, OpensOneTitledWindowWithItsShadowAndLogLine) {
   ASSERT_TRUE(OpenLog(L"browserlog"));
-  EXPECT_FALSE(GetMainWindowLink().exists());
+  EXPECT_FALSE(m_opener.MainWindowExists());
   MainDlg* main = Open();
   ASSERT_NE(main, nullptr);
-  EXPECT_TRUE(GetMainWindowLink().exists());
+  EXPECT_TRUE(m_opener.MainWindowExists());
   EXPECT_EQ(FindWindow(L"mainDlgClass", L"Tavo"), main->GetHWND());
   TestHostWindow* host = HostOf(main);
   EXPECT_TRUE(host->IsVisible());
@@ -121,7 +121,7 @@ TEST_F(MainFrameTest, OpensOneTitledWindowWithItsShadowAndLogLine) {
   EXPECT_TRUE(HostOf(main->GetTitleShadow())->IsVisible());
 
   // Opening again raises the same window.
-  GetMainWindowLink().open();
+  m_opener.ShowMainWindow();
   PumpPendingMessages();
   EXPECT_EQ(GetMainDlg(), main);
 
@@ -178,7 +178,7 @@ TEST_F(MainFrameTest, OfflineSessionShowsTheBannerAndRefusesWhatNeedsTheSchool) 
   SignedInState();
   OfflineState offline;
   offline.SetOffline(true);
-  InstallMainWindowLink(nullptr, nullptr, &offline);
+  m_opener = MainWindowOpener(nullptr, nullptr, &offline);
   MainDlg* main = Open();
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(Visible(main, L"lbOfflineBanner"));
@@ -202,7 +202,6 @@ TEST_F(MainFrameTest, OfflineSessionShowsTheBannerAndRefusesWhatNeedsTheSchool) 
   main->SetQuitOnFinal(false);
   main->DestroyWindow();
   PumpPendingMessages();
-  InstallMainWindowLink();
 }
 
 TEST_F(MainFrameTest, NoLessonViewLinksToTheBuyPage) {
@@ -308,7 +307,7 @@ TEST_F(MainFrameTest, ClosingReleasesTheSessionAndEndsTheLoopOnlyWhenAsked) {
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IsWindow(about));
     EXPECT_EQ(GetMainDlg(), nullptr);
-    EXPECT_FALSE(GetMainWindowLink().exists());
+    EXPECT_FALSE(m_opener.MainWindowExists());
     EXPECT_EQ(CountSelfOwned(L"mainDlgClass"), 0u);
     EXPECT_FALSE(testHost->trayClick);  // the tray icon is gone
     EXPECT_TRUE(gSubjectList.Classes.empty());

@@ -10,7 +10,6 @@
 #include "DemoServer.h"
 #include "account/HeadUI.h"
 #include "account/HeaderIcon.h"
-#include "account/MainWindowLink.h"
 #include "account/MyInfoDlg.h"
 #include "account/WindowTestKit.h"
 #include "app/Folders.h"
@@ -54,12 +53,13 @@ namespace {
 
 class ProfileTest : public WindowTestKit {
  protected:
+  // Opens the main window as the login frame does.
+  MainWindowOpener m_opener;
   void SetUp() override {
     WindowTestKit::SetUp();
     ASSERT_TRUE(m_demo.Start(m_root / "demo-state")) << m_demo.ErrorOutput();
     SetApiOrigin(m_demo.origin());
     ThreadPool::Get().Create();
-    InstallMainWindowLink();
     SignIn("lixiaoming", "xm123456");
   }
   void TearDown() override {
@@ -74,7 +74,7 @@ class ProfileTest : public WindowTestKit {
   }
   // Opens the main window and waits for the popup's answer and the title-bar picture.
   MainDlg* OpenAndSettle() {
-    GetMainWindowLink().open();
+    m_opener.ShowMainWindow();
     MainDlg* main = GetMainDlg();
     EXPECT_NE(main, nullptr);
     if (!main) return nullptr;

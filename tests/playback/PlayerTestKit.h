@@ -16,6 +16,7 @@
 #include "playback/PlayerServices.h"
 #include "playback/ProgressQueue.h"
 #include "playback/VideoPlayDlg.h"
+#include "study/DownloadCenter.h"
 
 struct ReportRecord {
   std::string seconds;
@@ -63,12 +64,17 @@ class PlayerTestKit : public WindowTestKit {
                                       std::string& learned) { return Neighbour(id, -1, newId, learned); };
     catalogue.nextLesson = [this](const std::string&, const std::string& id, std::string& newId,
                                   std::string& learned) { return Neighbour(id, 1, newId, learned); };
-    catalogue.isDownloading = [this](const std::string&, const std::string& id) { return downloading == id; };
-    catalogue.startDownload = [this](const std::string&, const std::string& id) {
-      downloading = id;
-      return true;
-    };
     SetPlayerCatalogue(std::move(catalogue));
+    // The side panel's downloads: a lesson asked for is listed unless refused.
+    downloads.SetLessonStarter([this](const std::string& classId, const std::string& id) {
+      asked.push_back(classId + "/" + id);
+      if (!acceptDownloads) return false;
+      DownloadTask task;
+      task.classId = classId;
+      task.id = id;
+      task.kind = TaskKind::Video;
+      return taskList.AddTask(task, TaskKind::Video);
+    });
     lessons = {Lesson("l1", "第一课 导论", "v1", "30"), Lesson("l2", "第二课 函数", "v2", "75"),
                Lesson("l3", "第三课 极限", "v3", "0")};
   }
@@ -107,9 +113,10 @@ class PlayerTestKit : public WindowTestKit {
     return false;
   }
 
-  // Opens the player on lesson `index` of class "c1" with a recording page.
+  // Opens the player on lesson `index` of class "c1" with a recording page; its side panel
+  // downloads through `downloads`.
   VideoPlayDlg* OpenPlayer(size_t index = 0) {
-    OpenOnlinePlayer("c1", lessons[index]);
+    OpenOnlinePlayer("c1", lessons[index], &downloads);
     auto* player = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindOnlinePlayer()));
     EXPECT_NE(player, nullptr);
     if (!player) return nullptr;
@@ -159,7 +166,11 @@ class PlayerTestKit : public WindowTestKit {
   std::vector<std::string> stored;
   std::vector<std::string> shown;
   std::vector<std::string> marked;
-  std::string downloading;
+  // The download side the players get: its own task list, not the program's.
+  DownloadTaskList taskList;
+  DownloadCenter downloads{taskList};
+  std::vector<std::string> asked;  // "class/lesson" per download asked for
+  bool acceptDownloads = true;
   bool acceptReports = true;
   bool acceptQuestions = true;
   bool online = true;

@@ -10,11 +10,11 @@
 #include <tuple>
 
 #include "PlayerTestKit.h"
-#include "account/MainWindowLink.h"
 #include "app/Folders.h"
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/MainWindowOpener.h"
-#include "mainwnd/PlayerLink.h"
+#include "playback/PlaybackLessonPlayer.h"
+#include "study/DownloadCenter.h"
 #include "app/Settings.h"
 #include "app/TextConv.h"
 #include "playback/OverlayLayout.h"
@@ -32,13 +32,18 @@ namespace {
 
 const std::wstring kReport12_9 = LR"({"time":12.9,"lessonId":"l1","classId":"c1","vid":"v1"})";
 
-class PlayerWindowTest : public PlayerTestKit {};
+class PlayerWindowTest : public PlayerTestKit {
+ protected:
+  // Opens the main window as the login frame does.
+  MainWindowOpener m_opener;
+  // The program's way to the player (its side panel downloads through `downloads`).
+  PlaybackLessonPlayer m_program{downloads};
+};
 
 // Signs "xm" in for one test and out again.
 struct SignedIn {
   SignedIn() { SetSignedInAccount("xm"); }
   ~SignedIn() {
-    SetKeptProgressSender(nullptr);
     SetSignedInAccount("");
   }
 };
@@ -309,6 +314,57 @@ TEST_F(PlayerWindowTest, NextFromTheSidePanelAndTheEndsOfTheList) {
   EXPECT_EQ(player->GetVid(), "v3");
 }
 
+// The program's player hands its download centre to the player it opens: the side panel's
+// "下  载" asks the centre for the lesson playing (not the first lesson of its video), says
+// "下载中" and rests disabled once the lesson is listed, stays as it was when the start is
+// refused (the folder question cancelled), and follows the list on a switch.
+TEST_F(PlayerWindowTest, TheSidePanelsDownloadButtonAddsThePlayingLessonToTheCentre) {
+  m_program.PlayOnline("c1", lessons[1]);
+  auto* player = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindOnlinePlayer()));
+  ASSERT_NE(player, nullptr);
+  player->SetScriptSink([](const std::wstring&) {});
+  VideoRightDlg* right = player->GetRightWindow();
+  auto* button = static_cast<CButtonUI*>(right->FindControl(L"btnPlayDown"));
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->GetText(), L"下  载");
+
+  acceptDownloads = false;
+  button->Activate();
+  EXPECT_EQ(asked, std::vector<std::string>{"c1/l2"});
+  EXPECT_EQ(button->GetText(), L"下  载");
+  EXPECT_TRUE(button->IsEnabled());
+
+  acceptDownloads = true;
+  button->Activate();
+  EXPECT_EQ(asked, (std::vector<std::string>{"c1/l2", "c1/l2"}));
+  EXPECT_TRUE(downloads.IsListed({TaskKind::Video, "c1", "l2"}));
+  EXPECT_EQ(button->GetText(), L"下载中");
+  EXPECT_FALSE(button->IsEnabled());
+
+  Call(player->GetHWND(), L"playVideoStart");
+  ASSERT_TRUE(right->PlayNext());
+  PumpPendingMessages();
+  ASSERT_EQ(player->GetLessonId(), "l3");
+  EXPECT_EQ(button->GetText(), L"下  载");
+  EXPECT_TRUE(button->IsEnabled());
+  ASSERT_TRUE(right->PlayPrevious());
+  PumpPendingMessages();
+  EXPECT_EQ(button->GetText(), L"下载中");
+}
+
+// A player opened without a download centre offers no download: a click starts nothing.
+TEST_F(PlayerWindowTest, APlayerWithoutADownloadCentreStartsNoDownload) {
+  OpenOnlinePlayer("c1", lessons[0]);
+  auto* player = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindOnlinePlayer()));
+  ASSERT_NE(player, nullptr);
+  player->SetScriptSink([](const std::wstring&) {});
+  auto* button = static_cast<CButtonUI*>(player->GetRightWindow()->FindControl(L"btnPlayDown"));
+  ASSERT_NE(button, nullptr);
+  button->Activate();
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(button->GetText(), L"下  载");
+}
+
 // A lesson that plays another lesson's video is still itself: its report, its row and its
 // neighbours go by its lesson id, never to the first lesson of that video.
 TEST_F(PlayerWindowTest, ALessonPlayingAnotherLessonsVideoIsStillItself) {
@@ -452,8 +508,7 @@ TEST_F(PlayerWindowTest, OverlaysHideFiveSecondsAfterTheLastMovement) {
 // The main window asked to close while a lesson plays: the player reports, goes, and then
 // the main window closes too.
 TEST_F(PlayerWindowTest, MainWindowCloseWaitsForThePlayersReport) {
-  InstallMainWindowLink();
-  GetMainWindowLink().open();
+  m_opener.ShowMainWindow();
   MainDlg* main = GetMainDlg();
   ASSERT_NE(main, nullptr);
   main->SetQuitOnFinal(false);
@@ -551,8 +606,7 @@ TEST_F(PlayerWindowTest, OverlaysShowWhilePlayingAndHideWhenIdle) {
 // A new player opens centred over the main window wherever that stands (the test host
 // keeps sizes as created: the player 800 x 600, the main window as moved).
 TEST_F(PlayerWindowTest, OpensCentredOverTheMainWindow) {
-  InstallMainWindowLink();
-  GetMainWindowLink().open();
+  m_opener.ShowMainWindow();
   MainDlg* main = GetMainDlg();
   ASSERT_NE(main, nullptr);
   main->SetQuitOnFinal(false);
@@ -603,10 +657,9 @@ TEST_F(PlayerWindowTest, SignInSendsTheKeptProgressOldestFirst) {
     earlier.Keep("xm", "l1", "c1", "v1", "25");
     earlier.Keep("fang", "l3", "c1", "v3", "5");
   }
-  InstallPlayerLink();
   EXPECT_EQ(ReportCount(), 0u);
-  InstallMainWindowLink();
-  GetMainWindowLink().open();
+  m_opener = MainWindowOpener(nullptr, nullptr, nullptr, &m_program);
+  m_opener.ShowMainWindow();
   ASSERT_NE(GetMainDlg(), nullptr);
   GetMainDlg()->SetQuitOnFinal(false);
   ASSERT_TRUE(RunUntil([&] { return ReportCount() == 2 && ProgressQueue::Get().Pending("xm").empty(); }));

@@ -1,0 +1,22 @@
+// A LessonPlayer that records what the windows asked of it, for tests of the lists and
+// the main window without the player windows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "downloads/DownloadTask.h"
+#include "study/LessonPlayer.h"
+
+class RecordingLessonPlayer : public LessonPlayer {
+ public:
+  void PlayOnline(const std::string& classId, const LessonRecord& lesson) override {
+    online.push_back(classId + "/" + lesson.video + "@" + lesson.learned_duration);
+  }
+  void PlayDownloaded(const DownloadTask& task) override { downloaded.push_back(task.localFile); }
+  void SendKeptProgress() override { ++keptProgressSends; }
+
+  std::vector<std::string> online;      // "class/video@learned" per online play
+  std::vector<std::string> downloaded;  // the local file per downloaded play
+  int keptProgressSends = 0;
+};
