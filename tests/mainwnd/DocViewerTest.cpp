@@ -1,6 +1,5 @@
 // The document viewer on the test host: its title from the file name, one viewer that
-// takes the next document (and does not load the one it shows again), the link that
-// plays a downloaded video, and the close path.
+// takes the next document (and does not load the one it shows again), and the close path.
 #include <filesystem>
 #include <fstream>
 

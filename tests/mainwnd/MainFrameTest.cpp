@@ -18,6 +18,7 @@
 #include "ui/Option.h"
 #include "ui/UIText.h"
 #include "support/GuardedLoop.h"
+#include "support/RecordingLessonPlayer.h"
 
 namespace {
 
@@ -202,6 +203,37 @@ TEST_F(MainFrameTest, OfflineSessionShowsTheBannerAndRefusesWhatNeedsTheSchool) 
   main->SetQuitOnFinal(false);
   main->DestroyWindow();
   PumpPendingMessages();
+}
+
+// The main window asks the player it was given: a sign-in's new window sends the kept
+// positions (not while offline, where the catch-up does it), and a finished video of the
+// manager plays from the disk.
+TEST_F(MainFrameTest, TheMainWindowPlaysAndSendsThroughItsLessonPlayer) {
+  struct Case {
+    bool offline;
+    int sends;
+  };
+  for (const Case& c : {Case{false, 1}, Case{true, 0}}) {
+    SCOPED_TRACE(c.offline ? "offline" : "online");
+    SignedInState();
+    OfflineState offline;
+    offline.SetOffline(c.offline);
+    RecordingLessonPlayer player;
+    m_opener = MainWindowOpener(nullptr, nullptr, &offline, &player);
+    MainDlg* main = Open();
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(player.keptProgressSends, c.sends);
+    DownloadTask video;
+    video.kind = TaskKind::Video;
+    video.localFile = "/dl/第一课.mp4";
+    static_cast<DownloadMgrDelegate*>(main)->OpenFinished(video);
+    EXPECT_EQ(player.downloaded, std::vector<std::string>{"/dl/第一课.mp4"});
+    EXPECT_TRUE(player.online.empty());
+    main->SetQuitOnFinal(false);
+    main->DestroyWindow();
+    PumpPendingMessages();
+    gSubjectList.Clear();
+  }
 }
 
 TEST_F(MainFrameTest, NoLessonViewLinksToTheBuyPage) {
