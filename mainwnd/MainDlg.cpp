@@ -529,12 +529,15 @@ void MainDlg::ReturnToSignIn(const std::wstring& tip) {
 }
 
 LRESULT MainDlg::OnClose(UINT, WPARAM, LPARAM, bool& bHandled) {
-  // An open online player closes first and keeps the program running.
-  HWND player = FindWindow(L"videoPlayDlgClass", L"");
-  if (player != kNoWindow) {
-    SendMessage(player, WM_PLAYER_CLOSE, 1);
-    bHandled = true;
-    return 0;
+  // An open player (online or local) closes first, after its position report, and keeps the
+  // program running.
+  for (const wchar_t* playerClass : {L"videoPlayDlgClass", L"videoLocalPlayDlgClass"}) {
+    HWND player = FindWindow(playerClass, L"");
+    if (player != kNoWindow) {
+      SendMessage(player, WM_PLAYER_CLOSE, 1);
+      bHandled = true;
+      return 0;
+    }
   }
   if (m_quitOnFinal && !ConfirmQuit()) {
     bHandled = true;

@@ -14,12 +14,11 @@ void PlayLocal(const DownloadTask& task, std::function<void(bool h264)> probed) 
   // play goes to the external player.
   BackgroundTask::RunDetachedResult(
       [path = task.localFile](const CancelToken&) { return IsH264File(path); },
-      [classId = task.classId, id = task.id, name = task.name, path = task.localFile,
-       probed = std::move(probed)](bool h264) {
+      [task, probed = std::move(probed)](bool h264) {
         if (h264) {
-          OpenLocalPlayer(classId, id, name, path);
+          OpenLocalPlayer(task);
         } else {
-          StartSystemPlayer(path);
+          StartSystemPlayer(task.localFile);
         }
         if (probed) probed(h264);
       });

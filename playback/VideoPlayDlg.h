@@ -3,11 +3,13 @@
 // panel, error panel). The page reports through the bridge (1524..1536) and the window
 // drives it with script calls. The learned position goes to the service on a pause, before
 // a switch of lesson and on close; service requests run off the main thread and their
-// answers come back as WM_PLAYER_TASK_DONE. One player exists at a time (OnlinePlayer.h).
+// answers come back as WM_PLAYER_TASK_DONE. One player exists at a time (OnlinePlayer.h);
+// the local player (VideoLocalPlayDlg) is this window with the lesson's file for its media.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "browser/JsFunctionTable.h"
@@ -64,8 +66,31 @@ class VideoPlayDlg : public WindowImplBase {
   VideoRightDlg* GetRightWindow() const { return m_rightWnd.get(); }
   VideoPlayEndDlg* GetEndWindow() const { return m_endWnd.get(); }
   VideoErrorDlg* GetErrorWindow() const { return m_errorWnd.get(); }
+  CefNativeControl* GetBrowserControl() const { return m_browser; }
+  std::int64_t GetBrowserId() const { return m_browserId; }
   // The screen kept awake and the media controls; none before the window exists.
   PlayerDesktop* GetDesktop() const { return m_desktop.get(); }
+
+  // Closes the window as its close button does (the position is reported first) and runs
+  // `next` on the main loop once the window is gone: the next player opens only then, so
+  // the desktop never sees two. A later call replaces an earlier `next`.
+  void CloseThen(std::function<void()> next);
+
+ protected:
+  // Where the page's media comes from: the answer to "getVidAndPlayAuth" (a play
+  // authorisation from the service), and loading the current lesson's media again (after a
+  // switch, or to retry).
+  virtual void AnswerPlayAuth(const JsResponder& responder);
+  virtual void ReplayWithFreshAuth();
+  // The lesson (class id, lesson id) that previous/next switch to; none when unknown.
+  virtual std::optional<LessonRecord> FindSwitchLesson(const std::string& classId, const std::string& lessonId);
+  // The window is named after its lesson, and is found by that name (CurrentPlayerTitle).
+  virtual void NameWindow(const std::string& title);
+  // Plays `lesson` in place of the current one (the old position is reported first).
+  void PlayLesson(const std::string& classId, const LessonRecord& lesson);
+  void RunScript(const std::wstring& script);
+  // The current window is gone: the player that waited for it may open.
+  void RunAfterGone();
 
  protected:
   std::wstring GetSkinFile() override { return L"video_play_dlg.xml"; }
@@ -79,7 +104,6 @@ class VideoPlayDlg : public WindowImplBase {
   void OnFinalMessage(HWND hwnd) override;
 
  private:
-  void RunScript(const std::wstring& script);
   void LayoutOverlays();
   void LayoutOverlays(const CDuiRect& rc);
   bool CoversScreen(const CDuiRect& rc) const;
@@ -88,11 +112,9 @@ class VideoPlayDlg : public WindowImplBase {
   void ShowButtonsUnlessFullScreen();
 
   void OnBridgeCall(UINT msg, const JsCallMessage& call);
-  void AnswerPlayAuth(const JsResponder& responder);
   void OnProgress(const std::wstring& params, bool pause);
   void OnProgressReported(bool accepted, const ProgressReport& report, bool pause, int64_t kept);
   void AfterCurrentTime();
-  void ReplayWithFreshAuth();
   void OnPlayState(const std::wstring& params);
   void OnSetPlaybackRate(const std::wstring& params);
   void OnPlayStart();
@@ -147,4 +169,5 @@ class VideoPlayDlg : public WindowImplBase {
   CDuiRect m_windowedRect;  // the last place the window had out of full screen
   int m_windowedAgain = 0;
   CDuiPoint m_lastCursor;
+  std::function<void()> m_afterGone;
 };

@@ -3,6 +3,7 @@
 // the player (1054 with the target's resume position, then 1043 or 1045).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/Control.h"
@@ -14,6 +15,13 @@ class VideoRightDlg : public WindowImplBase {
   static constexpr int kHeight = 240;
 
   VideoRightDlg(std::string classId, std::string vid, std::string lessonId);
+
+  // Finds the lesson before or after (class id, lesson id): its lesson id and learned seconds.
+  using NeighbourFinder = std::function<bool(const std::string& classId, const std::string& lessonId, bool next,
+                                             std::string& newLessonId, std::string& newLearned)>;
+  // Previous and next go to the lessons `find` names instead of the course list's, and need
+  // no network (the local player: they are downloaded).
+  void SetLocalNeighbours(NeighbourFinder find) { m_localNeighbours = std::move(find); }
   std::wstring GetWindowClassName() const override { return L"videoRightDlgClass"; }
 
   void SetLesson(const std::string& classId, const std::string& vid, const std::string& lessonId);
@@ -42,6 +50,7 @@ class VideoRightDlg : public WindowImplBase {
   std::string m_classId;
   std::string m_vid;
   std::string m_lessonId;
+  NeighbourFinder m_localNeighbours;
   CControlUI* m_download = nullptr;
   int m_lastX = 0;
 };
