@@ -12,9 +12,6 @@
 #include "playback/LocalLessons.h"
 #include "playback/VideoPlayDlg.h"
 
-// Alt+Ctrl+Shift+I: developer tools of the player's page.
-constexpr int kLocalPlayerHotKeyId = kPlayerHotKeyId;
-
 // What WM_LOCAL_PLAY_FILE carries: the lesson to play in place of the current one.
 struct LocalPlayFile {
   LocalLesson lesson;
