@@ -62,7 +62,7 @@ NoteOpening NoteOpener::OpenLesson(const Note& note) {
     if (m_localPlay)
       m_localPlay(*task, note.position);
     else
-      PlayDownloadedVideo(*task);
+      PlayDownloadedVideoFrom(*task, note.position);
     return NoteOpening::PlayedLocally;
   }
   if (m_offline && m_offline->Refuse(OnlineAction::PlayOnline)) return NoteOpening::Refused;

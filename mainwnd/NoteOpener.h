@@ -1,6 +1,6 @@
 // Opens what a note marks: a lesson at its moment, through what plays lessons today (the
-// downloaded copy when there is a complete one, else the online player, which starts at
-// the lesson's resume position), or a downloaded document at its page. A lesson of a class
+// downloaded copy when there is a complete one, from the moment; else the online player,
+// which starts at the lesson's resume position), or a downloaded document at its page. A lesson of a class
 // whose lessons are not here yet waits for the catalogue to bring them.
 #pragma once
 
@@ -25,8 +25,8 @@ class NoteOpener : public CatalogueObserver {
   NoteOpener& operator=(const NoteOpener&) = delete;
 
   void SetOfflineSession(const OfflineSession* offline) { m_offline = offline; }
-  // Plays a downloaded lesson from a moment; the default plays it through the lists' way
-  // to local playback (which starts at the beginning).
+  // Plays a downloaded lesson from a moment; the default is local playback's
+  // (PlayDownloadedVideoFrom). Tests record instead.
   using LocalPlay = std::function<void(const DownloadTask& task, int64_t seconds)>;
   void SetLocalPlay(LocalPlay play) { m_localPlay = std::move(play); }
 
