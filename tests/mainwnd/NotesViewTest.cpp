@@ -14,6 +14,7 @@
 #include "mainwnd/LookDocDlg.h"
 #include "mainwnd/MainDlg.h"
 #include "mainwnd/MainWindowOpener.h"
+#include "mainwnd/NoteEditDlg.h"
 #include "mainwnd/NoteTaking.h"
 #include "mainwnd/NotesView.h"
 #include "mainwnd/PlayerLink.h"
@@ -281,6 +282,35 @@ TEST_F(NotesViewTest, RemovingANoteTakesItOffTheList) {
   Click(main, FindNamed(main->FindControl(L"vlNotesList"), L"btnNoteRemove", L"0"));
   ASSERT_TRUE(RunUntil([&] { return main->GetNotesView()->Shown().size() == 1; }));
   EXPECT_EQ(ShownTexts(main), std::vector<std::string>{"keep"});
+}
+
+TEST(NoteEditPage, OnlyAWholePageNumberIsAccepted) {
+  const struct {
+    const wchar_t* typed;
+    std::optional<int64_t> page;
+  } cases[] = {{L"1", 1}, {L"0012", 12}, {L"99999", 99999}, {L"0", std::nullopt}, {L"", std::nullopt},
+               {L"-3", std::nullopt}, {L"3页", std::nullopt}, {L"100000", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(ReadPage(c.typed), c.page) << WideToUtf8(c.typed);
+}
+
+TEST_F(NotesViewTest, TheBookmarkDialogKeepsAskingUntilThePageReads) {
+  NoteEditDlg dialog({L"片段阅读讲义", true, 7});
+  ASSERT_NE(dialog.Create(kNoWindow, L"添加书签", WS_POPUP, 0, 0, 0, NoteEditDlg::kWidth, NoteEditDlg::kHeight),
+            kNoWindow);
+  dialog.ShowWindow(true, false);
+  dialog.GetPaintManager().DoLayout();
+  EXPECT_EQ(dialog.FindControl(L"edNotePage")->GetText(), L"7");
+  SaveScreenshot(&dialog, "note-edit-dialog.png");
+  dialog.FindControl(L"edNotePage")->SetText(L"x");
+  static_cast<CButtonUI*>(dialog.FindControl(L"btnOk"))->Activate();
+  PumpPendingMessages();
+  EXPECT_TRUE(IsWindow(dialog.GetHWND())) << "not a page: the dialog stays";
+  dialog.FindControl(L"edNotePage")->SetText(L"9");
+  dialog.FindControl(L"edNoteText")->SetText(L"第三段是主旨");
+  static_cast<CButtonUI*>(dialog.FindControl(L"btnOk"))->Activate();
+  PumpPendingMessages();
+  EXPECT_EQ(dialog.Answer().page, 9);
+  EXPECT_EQ(dialog.Answer().text, "第三段是主旨");
 }
 
 }  // namespace
