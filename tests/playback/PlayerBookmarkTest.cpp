@@ -2,6 +2,7 @@
 // the moment the page last reported (moved on while it plays), with the student's note;
 // a playing lecture waits while the student writes and goes on afterwards; offline the
 // button still works (the note stays on this computer).
+// Screenshot: <build>/screenshots/player-side-panel.png.
 #include "PlayerTestKit.h"
 #include "app/Folders.h"
 #include "mainwnd/NoteTaking.h"
@@ -58,7 +59,9 @@ TEST_F(PlayerBookmarkTest, TheSidePanelButtonPausesAPlayingLectureWhileAskingEve
   online = false;
   Call(player->GetHWND(), L"playState", LR"({"state":"playing","time":30,"duration":1800})");
   player->SetNoteAsker(Answer(""));
+  player->GetRightWindow()->ShowWindow(true, false);
   player->GetRightWindow()->GetPaintManager().DoLayout();
+  SaveScreenshot(player->GetRightWindow(), "player-side-panel.png");
   auto* button = dynamic_cast<CButtonUI*>(player->GetRightWindow()->FindControl(L"btnAddNote"));
   ASSERT_NE(button, nullptr);
   button->Activate();
