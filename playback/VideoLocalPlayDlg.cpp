@@ -77,8 +77,9 @@ LRESULT VideoLocalPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM l
   if (msg == WM_LOCAL_PLAY_FILE) {
     bHandled = true;
     const auto* file = PayloadAs<LocalPlayFile>(payload);
-    // The lesson already playing goes on where it is.
-    if (file && (file->lesson.localPath != m_localPath || file->lesson.lesson.id != GetLessonId())) {
+    // The lesson already playing goes on where it is, unless a moment was asked for.
+    if (file && (file->lesson.localPath != m_localPath || file->lesson.lesson.id != GetLessonId() ||
+                 file->fromSecond > 0)) {
       m_localPath = file->lesson.localPath;
       PlayLesson(file->lesson.classId, file->lesson.lesson);
     }
@@ -94,20 +95,21 @@ void VideoLocalPlayDlg::OnFinalMessage(HWND) {
   std::unique_ptr<CWindowWnd> self = ReleaseSelfOwned(this);
 }
 
-void OpenLocalPlayer(const DownloadTask& task) {
+void OpenLocalPlayer(const DownloadTask& task, int64_t fromSecond) {
   LocalLesson lesson = LocalLessonOf(task);
+  if (fromSecond > 0) lesson.lesson.learned_duration = std::to_string(fromSecond);
   HWND open = FindWindow(L"videoLocalPlayDlgClass", L"Tavo");
   if (open != kNoWindow) {
     if (CWindowWnd* window = CWindowWnd::FromHandle(open)) {
       if (window->IsIconic()) window->ShowWindow(true, true);
       window->BringToFront();
     }
-    PostMessage(open, WM_LOCAL_PLAY_FILE, 0, 0, MakePayload<LocalPlayFile>(LocalPlayFile{std::move(lesson)}));
+    PostMessage(open, WM_LOCAL_PLAY_FILE, 0, 0, MakePayload<LocalPlayFile>(LocalPlayFile{std::move(lesson), fromSecond}));
     return;
   }
   // One player at a time: the online one reports where the student was and goes first.
   if (auto* online = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindOnlinePlayer()))) {
-    online->CloseThen([task] { OpenLocalPlayer(task); });
+    online->CloseThen([task, fromSecond] { OpenLocalPlayer(task, fromSecond); });
     return;
   }
   LogNormal(L"VideoLocalPlayDlg opens classid:" + AnsiToWide(lesson.classId) + L" lesson:" + AnsiToWide(lesson.lesson.id) +

@@ -7,6 +7,7 @@
 // started while it is open is handed to it (WM_LOCAL_PLAY_FILE).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "playback/LocalLessons.h"
@@ -15,6 +16,7 @@
 // What WM_LOCAL_PLAY_FILE carries: the lesson to play in place of the current one.
 struct LocalPlayFile {
   LocalLesson lesson;
+  int64_t fromSecond = 0;  // a bookmark's moment: replays the lesson from there even when it plays
 };
 
 class VideoLocalPlayDlg : public VideoPlayDlg {
@@ -46,5 +48,6 @@ class VideoLocalPlayDlg : public VideoPlayDlg {
 };
 
 // Plays the downloaded lesson of `task`: the open local player switches to it, else a new one
-// opens (after an open online player has closed).
-void OpenLocalPlayer(const DownloadTask& task);
+// opens (after an open online player has closed). It starts at `fromSecond` when given, else
+// where the student left it.
+void OpenLocalPlayer(const DownloadTask& task, int64_t fromSecond = 0);

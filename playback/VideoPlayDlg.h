@@ -13,6 +13,7 @@
 #include <string>
 
 #include "browser/JsFunctionTable.h"
+#include "mainwnd/NoteEditDlg.h"
 #include "playback/PlayerScripts.h"
 #include "service/Records.h"
 #include "ui/Control.h"
@@ -35,6 +36,8 @@ using LessonSwitch = std::pair<std::string, std::string>;
 
 // Alt+Ctrl+Shift+I: the page's developer tools.
 constexpr int kPlayerHotKeyId = 1027;
+// Ctrl+B: a bookmark at the moment playing.
+constexpr int kPlayerNoteHotKeyId = 1028;
 
 class VideoPlayDlg : public WindowImplBase {
  public:
@@ -68,6 +71,13 @@ class VideoPlayDlg : public WindowImplBase {
   VideoErrorDlg* GetErrorWindow() const { return m_errorWnd.get(); }
   CefNativeControl* GetBrowserControl() const { return m_browser; }
   std::int64_t GetBrowserId() const { return m_browserId; }
+  // Keeps a bookmark of the lesson at the moment playing, with the note the student gives
+  // (the video pauses while asked). The side panel's "书  签" and Ctrl+B come here.
+  void AddBookmark();
+  // How the note is asked for; tests answer in place of the dialog.
+  void SetNoteAsker(NoteAsker asker) { m_noteAsker = std::move(asker); }
+  // The moment playing now, in whole seconds, as last reported by the page.
+  int64_t CurrentSecond() const;
   // The screen kept awake and the media controls; none before the window exists.
   PlayerDesktop* GetDesktop() const { return m_desktop.get(); }
 
@@ -154,6 +164,7 @@ class VideoPlayDlg : public WindowImplBase {
   std::unique_ptr<VideoPlayEndDlg> m_endWnd;
   std::unique_ptr<VideoErrorDlg> m_errorWnd;
   std::unique_ptr<PlayerDesktop> m_desktop;
+  NoteAsker m_noteAsker = &AskWithNoteEditDlg;
 
   bool m_fullScreen = false;
   bool m_ended = false;
