@@ -89,6 +89,8 @@ const TableKey kTableKeys[] = {
     {"catalogueCache", {"account", "item"}, "account"},
     {"offlineSignIn", {"account"}, "account"},
     {"pendingMove", {"kind", "classid", "taskid"}, nullptr},
+    // A note is the same note in both files when it marks the same place at the same time.
+    {"notes", {"kind", "itemId", "position", "createdAt"}, nullptr},
 };
 
 struct Column {

@@ -79,10 +79,8 @@ ClientAppBrowser::ClientAppBrowser() {
   // Web processes run in a sandbox; the renderer day log is the one folder they write.
   webkit_web_context_set_sandbox_enabled(m_context.get(), TRUE);
   webkit_web_context_add_path_to_sandbox(m_context.get(), WideToUtf8(GetLogFolder()).c_str(), FALSE);
-  // The local player's video is linked into one folder they may read (browser/LocalMedia.h);
-  // links an earlier run left behind would keep deleted downloads on the disk.
-  ClearSharedMedia();
-  webkit_web_context_add_path_to_sandbox(m_context.get(), WebReadableMediaFolder().c_str(), TRUE);
+  // Links an earlier version left for its local player would keep deleted downloads on the disk.
+  RemoveLeftoverMediaLinks();
   OnContextInitialized();
 }
 

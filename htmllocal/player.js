@@ -1,5 +1,6 @@
 // The lesson video player page. It asks the player window for the play authorisation
-// through the `app.call` bridge, turns it into the media address at the video service,
+// through the `app.call` bridge, turns it into the media address at the video service (or,
+// for a downloaded lesson, gets the address its file is served at by the program itself),
 // plays it with the page's own controls and reports what happens back to the window.
 // The window drives it through the global functions at the end of this file.
 //
@@ -60,7 +61,8 @@
   };
 
   // What the page knows about the lesson being played.
-  var lesson = { vid: '', playAuth: '', lessonId: '', classId: '', videoService: '' };
+  // `src`: the address of a downloaded lesson's file; empty for a lesson from the video service.
+  var lesson = { vid: '', playAuth: '', src: '', lessonId: '', classId: '', videoService: '' };
   var state = {
     startPending: false,   // report "playVideoStart" at the next "playing"
     pendingSeek: null,     // seconds to seek to once the metadata is known
@@ -160,13 +162,23 @@
     });
   }
 
+  // Where the lesson's media is: a downloaded lesson's file as the window lent it, or what the
+  // video service answers for the play authorisation.
+  function mediaFor() {
+    if (lesson.src) return Promise.resolve({ url: new URL(lesson.src, location.href).href, title: '' });
+    return resolveMedia(lesson.vid, lesson.playAuth);
+  }
+
   // Every answer to "getVidAndPlayAuth" comes here (the bridge keeps the first callback of
   // a name, so one handler serves the first request and every later one).
   function onPlayAuth(code, text) {
     var auth = null;
     try { auth = JSON.parse(text); } catch (e) { auth = null; }
-    if (String(code) !== '200' || !auth || typeof auth.vid !== 'string' || typeof auth.playAuth !== 'string' ||
-        !auth.vid || !auth.playAuth) {
+    // A downloaded lesson comes with "src" (the address its file is served at) in place of
+    // a play authorisation.
+    var src = auth && typeof auth.src === 'string' ? auth.src : '';
+    if (String(code) !== '200' || !auth || typeof auth.vid !== 'string' || !auth.vid ||
+        !(src || (typeof auth.playAuth === 'string' && auth.playAuth))) {
       showError(ERROR.NO_AUTH);
       return;
     }
@@ -183,7 +195,7 @@
       reconnect();
       return;
     }
-    load(auth.vid, auth.playAuth);
+    load(auth.vid, src ? '' : auth.playAuth, src);
     // After the load, which forgets the ids of a lesson before.
     if (typeof auth.lessonId === 'string') lesson.lessonId = auth.lessonId;
     if (typeof auth.classId === 'string') lesson.classId = auth.classId;
@@ -194,13 +206,14 @@
     bridge('getVidAndPlayAuth', undefined, onPlayAuth);
   }
 
-  // Loads (or reloads) a video by its play authorisation and starts it.
-  function load(vid, playAuth) {
+  // Loads (or reloads) a video by its play authorisation, or a downloaded one by the address
+  // of its file, and starts it.
+  function load(vid, playAuth, src) {
     var token = ++state.loadToken;
     endRecovery();
     // Another lesson starts where the window says; the same one again (a retry after the
     // stream was lost) where the student was.
-    if (String(vid) !== lesson.vid) {
+    if (String(vid) !== lesson.vid || String(src || '') !== lesson.src) {
       state.lastRecovery = null;
       // The ids of the lesson before are not this video's: reports name the video only, and
       // the window, which knows its lesson, fills them in.
@@ -211,7 +224,8 @@
       clearLoop(false);
     }
     lesson.vid = String(vid);
-    lesson.playAuth = String(playAuth);
+    lesson.playAuth = String(playAuth || '');
+    lesson.src = String(src || '');
     if (!video.paused) {
       state.quietPause = true;  // the old video stops while the new one is looked up
       video.pause();
@@ -219,7 +233,7 @@
     hideError();
     setEnded(false);
     setLoading(true);
-    resolveMedia(lesson.vid, lesson.playAuth).then(function (media) {
+    mediaFor().then(function (media) {
       if (token !== state.loadToken) return;
       setTitle(media.title);
       playAddress(media.url);
@@ -405,7 +419,7 @@
     r.attempt += 1;
     markActivity();
     var token = ++state.loadToken;
-    resolveMedia(lesson.vid, lesson.playAuth).then(function (media) {
+    mediaFor().then(function (media) {
       if (token !== state.loadToken || state.recovery !== r) return;
       state.quietPause = !video.paused;
       state.pendingSeek = null;

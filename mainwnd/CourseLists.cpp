@@ -406,7 +406,7 @@ void CourseLists::PlayClicked(CControlUI* button) {
       LogNormal(L"PlayLocal classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
                 L" file:" + AnsiToWide(task->localFile));
       if (m_impl->player)
-        m_impl->player->PlayDownloaded(*task);
+        m_impl->player->PlayDownloaded(*task, 0);
       else
         LogError(L"no lesson player for the downloaded video of classid:" + AnsiToWide(classId));
       return;

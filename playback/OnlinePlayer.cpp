@@ -35,6 +35,11 @@ void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson, Do
                 MakePayload<PlayLessonRequest>(PlayLessonRequest{classId, lesson}));
     return;
   }
+  // One player at a time: the local one reports where the student was and goes first.
+  if (auto* local = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindWindow(L"videoLocalPlayDlgClass", L"")))) {
+    local->CloseThen([classId, lesson, downloads] { OpenOnlinePlayer(classId, lesson, downloads); });
+    return;
+  }
   LogNormal(L"PlayVideoOnLine classid:" + AnsiToWide(classId) + L" vid:" + AnsiToWide(lesson.video) +
             L" duration:" + AnsiToWide(lesson.learned_duration) + L"\n");
   auto player =
@@ -47,12 +52,16 @@ void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson, Do
   AdoptSelfOwned(std::move(player));
   // Positions a failed report kept from an earlier lesson or run go first.
   FlushUnsentProgress();
+  ShowNewPlayer(*raw);
+}
+
+void ShowNewPlayer(VideoPlayDlg& player) {
   std::optional<CDuiRect> over;
   if (MainDlg* main = GetMainDlg(); main && main->IsWindowVisible() && !main->IsIconic())
     over = main->GetWindowRect();
   const HostRect area = GetHost().GetWorkArea();
-  const CDuiRect now = raw->GetWindowRect();
-  raw->MoveWindow(PlayerOpeningRect(over, {area.x, area.y, area.x + area.width, area.y + area.height},
-                                    now.GetWidth(), now.GetHeight()));
-  raw->ShowWindow(true, true);
+  const CDuiRect now = player.GetWindowRect();
+  player.MoveWindow(PlayerOpeningRect(over, {area.x, area.y, area.x + area.width, area.y + area.height},
+                                      now.GetWidth(), now.GetHeight()));
+  player.ShowWindow(true, true);
 }

@@ -16,6 +16,12 @@ void SetCurrentPlayerTitle(const std::wstring& title);
 HWND FindOnlinePlayer();
 
 // Plays `lesson` of `classId` online: the open player switches to it (1046), else a new
-// player opens at 800 x 600 (grown to its skin's minimum), centred over the main window.
-// A new player's side panel adds downloads to `downloads` (without one it offers none).
+// player opens at 800 x 600 (grown to its skin's minimum), centred over the main window. An
+// open local player closes first (one player at a time). A new player's side panel adds
+// downloads to `downloads` (without one it offers none).
 void OpenOnlinePlayer(const std::string& classId, const LessonRecord& lesson, DownloadCenter* downloads = nullptr);
+
+class VideoPlayDlg;
+// Places a player window just created centred over the main window (over the work area
+// without one) and shows it.
+void ShowNewPlayer(VideoPlayDlg& player);

@@ -9,6 +9,8 @@ void PlaybackLessonPlayer::PlayOnline(const std::string& classId, const LessonRe
   OpenOnlinePlayer(classId, lesson, &m_downloads);
 }
 
-void PlaybackLessonPlayer::PlayDownloaded(const DownloadTask& task) { PlayLocal(task); }
+void PlaybackLessonPlayer::PlayDownloaded(const DownloadTask& task, int64_t fromSecond) {
+  PlayLocal(task, {}, fromSecond);
+}
 
 void PlaybackLessonPlayer::SendKeptProgress() { ResumeUnsentProgress(); }

@@ -12,7 +12,7 @@ class PlaybackLessonPlayer : public LessonPlayer {
   explicit PlaybackLessonPlayer(DownloadCenter& downloads) : m_downloads(downloads) {}
 
   void PlayOnline(const std::string& classId, const LessonRecord& lesson) override;
-  void PlayDownloaded(const DownloadTask& task) override;
+  void PlayDownloaded(const DownloadTask& task, int64_t fromSecond) override;
   void SendKeptProgress() override;
 
  private:

@@ -16,6 +16,10 @@ PlayerCatalogue MainWindowCatalogue() {
     CourseLists* lists = Lists();
     return lists ? lists->Catalogue().FindLesson(classId, lessonId) : std::nullopt;
   };
+  c.lessonsOf = [](const std::string& classId) {
+    CourseLists* lists = Lists();
+    return lists ? lists->Catalogue().Lessons(classId) : std::vector<LessonRecord>{};
+  };
   c.storeLearned = [](const std::string& classId, const std::string& lessonId, const std::string& seconds) {
     if (CourseLists* lists = Lists()) lists->Catalogue().SetLearnedDuration(classId, lessonId, seconds);
   };

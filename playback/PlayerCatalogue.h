@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "service/Records.h"
 
@@ -14,6 +15,8 @@ struct PlayerCatalogue {
   // The lesson of (class id, lesson id) in the catalogue.
   std::function<std::optional<LessonRecord>(const std::string& classId, const std::string& lessonId)>
       findLesson;
+  // The class's lessons in the order of its list (empty when the class is not known).
+  std::function<std::vector<LessonRecord>(const std::string& classId)> lessonsOf;
   // Stores a new learned duration (whole seconds, decimal) for the lesson.
   std::function<void(const std::string& classId, const std::string& lessonId, const std::string& seconds)>
       storeLearned;

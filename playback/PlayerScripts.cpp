@@ -68,7 +68,7 @@ namespace {
 
 std::string PlayAuthAnswerWith(const std::string& vid, const std::string& playAuth, int width, int height,
                                const std::string& lessonId, const std::string& classId,
-                               const PageOptions* options) {
+                               const PageOptions* options, const std::string* src = nullptr) {
   rapidjson::StringBuffer buffer;
   rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
   writer.StartObject();
@@ -76,6 +76,10 @@ std::string PlayAuthAnswerWith(const std::string& vid, const std::string& playAu
   writer.String(vid);
   writer.Key("playAuth");
   writer.String(playAuth);
+  if (src) {
+    writer.Key("src");
+    writer.String(*src);
+  }
   writer.Key("width");
   writer.String(std::to_string(width) + "px");
   writer.Key("height");
@@ -104,6 +108,11 @@ std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, 
 std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
                            const std::string& lessonId, const std::string& classId, const PageOptions& options) {
   return PlayAuthAnswerWith(vid, playAuth, width, height, lessonId, classId, &options);
+}
+
+std::string LocalMediaAnswer(const std::string& vid, const std::string& src, int width, int height,
+                             const std::string& lessonId, const std::string& classId, const PageOptions& options) {
+  return PlayAuthAnswerWith(vid, "", width, height, lessonId, classId, &options, &src);
 }
 
 namespace {

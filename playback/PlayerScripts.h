@@ -37,6 +37,11 @@ struct PageOptions {
 std::string PlayAuthAnswer(const std::string& vid, const std::string& playAuth, int width, int height,
                            const std::string& lessonId, const std::string& classId, const PageOptions& options);
 
+// The answer for a downloaded lesson: the same members with "src", the address its file is
+// served at by the local web server, after an empty "playAuth".
+std::string LocalMediaAnswer(const std::string& vid, const std::string& src, int width, int height,
+                             const std::string& lessonId, const std::string& classId, const PageOptions& options);
+
 // "setPlayCurrentTime" and "pauseVideo": the position in whole seconds (a missing or
 // non-numeric "time" is 0; fractions are cut, never rounded) and the three ids.
 struct ProgressReport {

@@ -6,131 +6,122 @@
 #include "account/SelfOwnedWindows.h"
 #include "app/Log.h"
 #include "app/TextConv.h"
-#include "browser/CefNativeControl.h"
-#include "browser/LocalFileUrl.h"
-#include "browser/LocalMedia.h"
-#include "mainwnd/LessonMarkClear.h"
-#include "mainwnd/MainDlg.h"
+#include "downloads/DownloadTask.h"
+#include "platform/MessageCore.h"
 #include "platform/Messages.h"
-#include "playback/SystemPlayer.h"
-#include "ui/Label.h"
+#include "playback/OnlinePlayer.h"
+#include "playback/PlaybackMessages.h"
+#include "playback/PlaybackPrefs.h"
+#include "playback/PlayerScripts.h"
+#include "playback/ProgressQueue.h"
+#include "playback/VideoRightDlg.h"
+#include "web/LocalMediaShares.h"
 
 namespace {
 
-constexpr UINT kIconId = 102;
-
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
+// The page asks for its media again (the window answers with the current lesson's file).
+constexpr const wchar_t* kScriptReplayCurrent = L"replay()";
 
 }  // namespace
 
-VideoLocalPlayDlg::VideoLocalPlayDlg(std::string classId, std::string id, std::string fileName,
-                                     std::string localPath)
-    : m_classId(std::move(classId)),
-      m_id(std::move(id)),
-      m_fileName(std::move(fileName)),
-      m_localPath(std::move(localPath)) {}
-
-std::unique_ptr<CControlUI> VideoLocalPlayDlg::CreateControl(const std::wstring& tag) {
-  return CefNativeControl::CreateForWindow(tag, m_hWnd, m_browser);
+VideoLocalPlayDlg::VideoLocalPlayDlg(LocalLesson lesson)
+    : VideoPlayDlg(lesson.classId, lesson.lesson.video, lesson.lesson.name, lesson.lesson,
+                   lesson.lesson.learned_duration),
+      m_localPath(std::move(lesson.localPath)) {
+  GetRightWindow()->SetLocalNeighbours([](const std::string& classId, const std::string& lessonId, bool next,
+                                          std::string& newLessonId, std::string& newLearned) {
+    std::optional<LocalLesson> neighbour = DownloadedNeighbour(classId, lessonId, next);
+    if (!neighbour) return false;
+    newLessonId = neighbour->lesson.id;
+    newLearned = neighbour->lesson.learned_duration;
+    return true;
+  });
 }
 
-void VideoLocalPlayDlg::InitWindow() {
-  SetIcon(kIconId);
-  LoadVideo();
-  ShowName();
-  RegisterHotKey(kLocalPlayerHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'I');
+VideoLocalPlayDlg::~VideoLocalPlayDlg() { Unshare(); }
+
+void VideoLocalPlayDlg::Unshare() {
+  if (!m_address.empty()) ServedLocalMedia().Unshare(m_address);
+  m_address.clear();
 }
 
-void VideoLocalPlayDlg::LoadVideo() {
-  if (!FileExists(m_localPath)) {
-    LogNormal(L"VideoLocalPlayDlg: no file at " + AnsiToWide(m_localPath));
+void VideoLocalPlayDlg::AnswerPlayAuth(const JsResponder& responder) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(m_localPath, ec)) {
+    // The page shows its error panel ("no usable media"); the student may retry once the file is back.
+    LogError(L"VideoLocalPlayDlg: no file at " + AnsiToWide(m_localPath));
+    if (responder) responder(404, L"");
     return;
   }
-  if (!m_browser) return;
-  const std::string shared = ShareMediaWithWebProcess(m_localPath);
-  if (shared.empty()) {
-    // The browser cannot reach this file (another file system): the desktop's player can.
-    StartSystemPlayer(m_localPath);
-    return;
-  }
-  m_browser->LoadURL(LocalFileUrl(shared));
+  // A new address for every answer: the engine never plays an older file from its cache.
+  Unshare();
+  m_address = ServedLocalMedia().Share(m_localPath);
+  const CDuiRect rc = GetWindowRect();
+  const std::string answer = LocalMediaAnswer(GetVid(), m_address, rc.GetWidth(), rc.GetHeight(), GetLessonId(),
+                                              GetClassId(), PageOptions{PlayerReconnectMs(), LoadPlaybackRate()});
+  if (responder) responder(200, Utf8ToWide(answer));
 }
 
-void VideoLocalPlayDlg::ShowName() {
-  if (CControlUI* label = FindControl(L"lbVideoName")) {
-    label->SetText(AnsiToWide(m_fileName));
-    label->SetToolTip(AnsiToWide(m_fileName));
-  }
+void VideoLocalPlayDlg::ReplayWithFreshAuth() { RunScript(kScriptReplayCurrent); }
+
+std::optional<LessonRecord> VideoLocalPlayDlg::FindSwitchLesson(const std::string& classId,
+                                                                const std::string& lessonId) {
+  std::optional<LocalLesson> lesson = DownloadedLesson(classId, lessonId);
+  if (!lesson) return std::nullopt;
+  m_localPath = lesson->localPath;
+  return lesson->lesson;
 }
 
-LRESULT VideoLocalPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, const Payload& payload,
+LRESULT VideoLocalPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload,
                                                bool& bHandled) {
-  bHandled = true;
-  switch (msg) {
-    case WM_LOCAL_PLAY_FILE:
-      if (const auto* file = PayloadAs<LocalPlayFile>(payload); file && file->localPath != m_localPath) {
-        m_localPath = file->localPath;
-        // The title bar names the video that plays now.
-        if (!file->fileName.empty()) m_fileName = file->fileName;
-        LoadVideo();
-        ShowName();
-      }
-      return 0;
-    case WM_BROWSER_CREATED:
-      m_browserId = static_cast<std::int64_t>(wParam);
-      return 0;
-    case WM_BROWSER_LOAD_END:
-      return 0;
-    case WM_HOTKEY:
-      if (wParam == kLocalPlayerHotKeyId && m_browser) m_browser->ShowDevTools();
-      return 0;
-    default:
-      bHandled = false;
-      return 0;
-  }
-}
-
-LRESULT VideoLocalPlayDlg::OnSysCommand(UINT, WPARAM wParam, LPARAM, bool& bHandled) {
-  if (wParam == SC_CLOSE) {
-    PostMessage(m_hWnd, WM_CLOSE);
+  if (msg == WM_LOCAL_PLAY_FILE) {
     bHandled = true;
+    const auto* file = PayloadAs<LocalPlayFile>(payload);
+    // The lesson already playing goes on where it is, unless a moment was asked for.
+    if (file && (file->lesson.localPath != m_localPath || file->lesson.lesson.id != GetLessonId() ||
+                 file->fromSecond > 0)) {
+      m_localPath = file->lesson.localPath;
+      PlayLesson(file->lesson.classId, file->lesson.lesson);
+    }
     return 0;
   }
-  bHandled = false;  // the default handling; the host reports the new state, which swaps max/restore
-  return 0;
+  return VideoPlayDlg::HandleCustomMessage(msg, wParam, lParam, payload, bHandled);
 }
 
 void VideoLocalPlayDlg::OnFinalMessage(HWND) {
-  // Its lesson becomes the one the lists mark as watched last.
-  if (MainDlg* main = GetMainDlg())
-    PostMessage(main->GetHWND(), WM_LESSON_MARK_CLEAR, 0, 0,
-                MakePayload<LessonMarkClear>(LessonMarkClear{m_classId, m_id}));
-  if (m_browser) m_browser->CloseAllBrowser();
-  m_browser = nullptr;
-  ClearSharedMedia();
+  Unshare();
+  RunAfterGone();
   // Frees this object when the function returns; nothing may follow.
   std::unique_ptr<CWindowWnd> self = ReleaseSelfOwned(this);
 }
 
-void OpenLocalPlayer(const std::string& classId, const std::string& id, const std::string& fileName,
-                     const std::string& localPath) {
-  HWND player = FindWindow(L"videoLocalPlayDlgClass", L"Tavo");
-  if (player != kNoWindow) {
-    if (CWindowWnd* window = CWindowWnd::FromHandle(player)) window->BringToFront();
-    PostMessage(player, WM_LOCAL_PLAY_FILE, 0, 0,
-                MakePayload<LocalPlayFile>(LocalPlayFile{localPath, fileName}));
+void OpenLocalPlayer(const DownloadTask& task, int64_t fromSecond) {
+  LocalLesson lesson = LocalLessonOf(task);
+  if (fromSecond > 0) lesson.lesson.learned_duration = std::to_string(fromSecond);
+  HWND open = FindWindow(L"videoLocalPlayDlgClass", L"Tavo");
+  if (open != kNoWindow) {
+    if (CWindowWnd* window = CWindowWnd::FromHandle(open)) {
+      if (window->IsIconic()) window->ShowWindow(true, true);
+      window->BringToFront();
+    }
+    PostMessage(open, WM_LOCAL_PLAY_FILE, 0, 0, MakePayload<LocalPlayFile>(LocalPlayFile{std::move(lesson), fromSecond}));
     return;
   }
-  auto dlg = std::make_unique<VideoLocalPlayDlg>(classId, id, fileName, localPath);
-  // A zero size takes the skin's size.
-  if (dlg->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0) == kNoWindow) {
+  // One player at a time: the online one reports where the student was and goes first.
+  if (auto* online = dynamic_cast<VideoPlayDlg*>(CWindowWnd::FromHandle(FindOnlinePlayer()))) {
+    online->CloseThen([task, fromSecond] { OpenLocalPlayer(task, fromSecond); });
+    return;
+  }
+  LogNormal(L"VideoLocalPlayDlg opens classid:" + AnsiToWide(lesson.classId) + L" lesson:" + AnsiToWide(lesson.lesson.id) +
+            L" duration:" + AnsiToWide(lesson.lesson.learned_duration));
+  auto dlg = std::make_unique<VideoLocalPlayDlg>(std::move(lesson));
+  VideoLocalPlayDlg* raw = dlg.get();
+  if (raw->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 600) == kNoWindow) {
     LogError(L"the local player could not be created");
     return;
   }
-  VideoLocalPlayDlg* raw = AdoptSelfOwned(std::move(dlg));
-  raw->CenterWindow();
-  raw->ShowWindow(true, true);
+  AdoptSelfOwned(std::move(dlg));
+  // Positions kept from an earlier lesson or run go first, when the service is there.
+  FlushUnsentProgress();
+  ShowNewPlayer(*raw);
 }

@@ -1,59 +1,53 @@
-// The local player: a downloaded H.264 video played by the browser straight from its file.
-// There is one local player; another video started while it is open is handed to it
-// (WM_LOCAL_PLAY_FILE) and replaces the one playing.
+// The local player: a downloaded lesson in the same player page, overlays, keys and look as
+// the online player (it is that window), its media the lesson's file, which the local web
+// server lends the page (web/LocalMediaShares.h) while it plays: the page's sandbox stays
+// closed to the student's folders. Previous and next go among the class's downloaded lessons
+// and need no network; positions are reported (and kept while the service cannot take them)
+// as the online player reports them. There is one local player; another downloaded lesson
+// started while it is open is handed to it (WM_LOCAL_PLAY_FILE).
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "ui/Control.h"
-#include "ui/WindowImplBase.h"
+#include "playback/LocalLessons.h"
+#include "playback/VideoPlayDlg.h"
 
-class CefNativeControl;
-class CLabelUI;
-
-// Alt+Ctrl+Shift+I: developer tools of the player's page.
-constexpr int kLocalPlayerHotKeyId = 1027;
-
-// What WM_LOCAL_PLAY_FILE carries.
+// What WM_LOCAL_PLAY_FILE carries: the lesson to play in place of the current one.
 struct LocalPlayFile {
-  std::string localPath;  // narrow (locale) text
-  std::string fileName;   // shown in the title bar
+  LocalLesson lesson;
+  int64_t fromSecond = 0;  // a bookmark's moment: replays the lesson from there even when it plays
 };
 
-class VideoLocalPlayDlg : public WindowImplBase {
+class VideoLocalPlayDlg : public VideoPlayDlg {
  public:
-  VideoLocalPlayDlg(std::string classId, std::string id, std::string fileName, std::string localPath);
+  explicit VideoLocalPlayDlg(LocalLesson lesson);
+  ~VideoLocalPlayDlg() override;
   std::wstring GetWindowClassName() const override { return L"videoLocalPlayDlgClass"; }
-  std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
 
   const std::string& GetLocalPath() const { return m_localPath; }
-  const std::string& GetLessonId() const { return m_id; }
-  std::int64_t GetBrowserId() const { return m_browserId; }
-  CefNativeControl* GetBrowserControl() const { return m_browser; }
+  // The address the page plays the file from; empty before the page asked for it.
+  const std::string& GetMediaAddress() const { return m_address; }
 
  protected:
-  std::wstring GetSkinFile() override { return L"video_local_play_dlg.xml"; }
-  void InitWindow() override;
+  void AnswerPlayAuth(const JsResponder& responder) override;
+  void ReplayWithFreshAuth() override;
+  std::optional<LessonRecord> FindSwitchLesson(const std::string& classId, const std::string& lessonId) override;
+  // The window keeps the title "Tavo" (it is found by it); the title bar names the lesson.
+  void NameWindow(const std::string&) override {}
   LRESULT HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam, const Payload& payload,
                               bool& bHandled) override;
-  LRESULT OnSysCommand(UINT msg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
   void OnFinalMessage(HWND hwnd) override;
 
  private:
-  // Loads the current file when the browser and the file exist.
-  void LoadVideo();
-  void ShowName();
+  // Takes the lent address back.
+  void Unshare();
 
-  std::string m_classId;
-  std::string m_id;
-  std::string m_fileName;
   std::string m_localPath;
-  CefNativeControl* m_browser = nullptr;
-  std::int64_t m_browserId = 0;
+  std::string m_address;
 };
 
-// Opens the local player with the file, or hands the file to the one that is open.
-void OpenLocalPlayer(const std::string& classId, const std::string& id, const std::string& fileName,
-                     const std::string& localPath);
+// Plays the downloaded lesson of `task`: the open local player switches to it, else a new one
+// opens (after an open online player has closed). It starts at `fromSecond` when given, else
+// where the student left it.
+void OpenLocalPlayer(const DownloadTask& task, int64_t fromSecond = 0);

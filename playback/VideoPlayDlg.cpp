@@ -6,6 +6,7 @@
 #include "browser/CefNativeControl.h"
 #include "mainwnd/LessonMarkClear.h"
 #include "mainwnd/MainDlg.h"
+#include "mainwnd/NoteTaking.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "playback/OnlinePlayer.h"
@@ -39,6 +40,7 @@ constexpr UINT kPlayerWindowedAgainTimer = 1082;
 constexpr UINT kPlayerWindowedAgainMs = 250;
 constexpr int kPlayerWindowedAgainTimes = 4;
 constexpr UINT kVirtualKeyI = 73;
+constexpr UINT kVirtualKeyB = 66;
 // A replay from the end panel starts, and is remembered, at the beginning.
 const std::string kReplayFrom = "0";
 
@@ -105,12 +107,38 @@ void VideoPlayDlg::InitWindow() {
   m_desktop = std::make_unique<PlayerDesktop>(std::move(commands));
   SetLessonTitle(m_title);
   RegisterHotKey(kPlayerHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, kVirtualKeyI);
+  RegisterHotKey(kPlayerNoteHotKeyId, MOD_CONTROL, kVirtualKeyB);
+  m_rightWnd->SetAddNoteHandler([this] { AddBookmark(); });
+}
+
+int64_t VideoPlayDlg::CurrentSecond() const {
+  return m_desktop ? m_desktop->Mpris().PositionUs() / 1'000'000 : 0;
+}
+
+void VideoPlayDlg::AddBookmark() {
+  if (m_lessonId.empty()) return;
+  Note draft;
+  draft.kind = NoteKind::Lesson;
+  draft.itemId = m_lessonId;
+  draft.classId = m_classId;
+  draft.title = AnsiToUtf8(m_title);
+  draft.position = CurrentSecond();
+  // The lecture waits while the student writes, and goes on afterwards.
+  const bool playing = m_desktop && m_desktop->KeepsScreenAwake();
+  if (playing) RunScript(kScriptPlayerPause);
+  const HWND self = m_hWnd;
+  TakeNote(self, std::move(draft), m_noteAsker);
+  if (playing && CWindowWnd::FromHandle(self) == this) RunScript(kScriptPlayerPlay);
+}
+
+void VideoPlayDlg::NameWindow(const std::string& title) {
+  SetWindowText(W(title));
+  SetCurrentPlayerTitle(W(title));
 }
 
 void VideoPlayDlg::SetLessonTitle(const std::string& title) {
   m_title = title;
-  SetWindowText(W(title));
-  SetCurrentPlayerTitle(W(title));
+  NameWindow(title);
   m_titleWnd->SetTitle(W(title));
   if (m_desktop) m_desktop->SetLesson(m_lessonId, AnsiToUtf8(title));
 }
@@ -470,6 +498,29 @@ void VideoPlayDlg::LeaveFullScreen() {
 
 // ---- Switching and closing -------------------------------------------------------------
 
+std::optional<LessonRecord> VideoPlayDlg::FindSwitchLesson(const std::string& classId,
+                                                           const std::string& lessonId) {
+  const PlayerCatalogue& catalogue = GetPlayerCatalogue();
+  return catalogue.findLesson ? catalogue.findLesson(classId, lessonId) : std::nullopt;
+}
+
+void VideoPlayDlg::PlayLesson(const std::string& classId, const LessonRecord& lesson) {
+  m_pendingDuration = lesson.learned_duration;
+  LogNormal(L"new duration:" + W(m_pendingDuration) + L"\n");
+  m_lesson = lesson;
+  SwitchTo(classId, lesson.video, lesson.name, lesson.id);
+}
+
+void VideoPlayDlg::CloseThen(std::function<void()> next) {
+  m_afterGone = std::move(next);
+  PostMessage(m_hWnd, WM_CLOSE);
+}
+
+void VideoPlayDlg::RunAfterGone() {
+  if (m_afterGone) PostToMainLoop(std::move(m_afterGone));
+  m_afterGone = nullptr;
+}
+
 void VideoPlayDlg::SwitchTo(const std::string& classId, const std::string& vid, const std::string& title,
                             const std::string& lessonId) {
   RunScript(ScriptGetPlayCurrentTime(m_lessonId, m_classId, m_vid));
@@ -532,6 +583,7 @@ LRESULT VideoPlayDlg::OnDestroy(UINT msg, WPARAM wParam, LPARAM lParam, bool& bH
 void VideoPlayDlg::OnFinalMessage(HWND) {
   // The next play starts a fresh player: nothing may find this one any more.
   SetCurrentPlayerTitle(L"");
+  RunAfterGone();
   std::unique_ptr<CWindowWnd> self = ReleaseSelfOwned(this);
 }
 
@@ -588,9 +640,7 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
     case WM_PLAYER_PREV_LESSON:
     case WM_PLAYER_NEXT_LESSON:
       if (auto* target = PayloadAs<LessonSwitch>(payload)) {
-        const PlayerCatalogue& catalogue = GetPlayerCatalogue();
-        std::optional<LessonRecord> lesson;
-        if (catalogue.findLesson) lesson = catalogue.findLesson(target->first, target->second);
+        std::optional<LessonRecord> lesson = FindSwitchLesson(target->first, target->second);
         if (!lesson) {
           LogError(L"no lesson " + W(target->second) + L" to switch to\n");
           return 0;
@@ -599,12 +649,7 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
       }
       return 0;
     case WM_PLAYER_PLAY_LESSON:
-      if (auto* request = PayloadAs<PlayLessonRequest>(payload)) {
-        m_pendingDuration = request->lesson.learned_duration;
-        LogNormal(L"new duration:" + W(m_pendingDuration) + L"\n");
-        m_lesson = request->lesson;
-        SwitchTo(request->classId, request->lesson.video, request->lesson.name, request->lesson.id);
-      }
+      if (auto* request = PayloadAs<PlayLessonRequest>(payload)) PlayLesson(request->classId, request->lesson);
       return 0;
     case WM_PLAYER_END_CHOICE:
       OnEndChoice(static_cast<int>(wParam));
@@ -641,6 +686,7 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_HOTKEY:
       if (wParam == kPlayerHotKeyId && m_browser) m_browser->ShowDevTools();
+      if (wParam == kPlayerNoteHotKeyId) AddBookmark();
       return 0;
     case WM_TIMER:
       if (wParam == kPlayerIdleTimer) {

@@ -3,14 +3,17 @@
 // panel, error panel). The page reports through the bridge (1524..1536) and the window
 // drives it with script calls. The learned position goes to the service on a pause, before
 // a switch of lesson and on close; service requests run off the main thread and their
-// answers come back as WM_PLAYER_TASK_DONE. One player exists at a time (OnlinePlayer.h).
+// answers come back as WM_PLAYER_TASK_DONE. One player exists at a time (OnlinePlayer.h);
+// the local player (VideoLocalPlayDlg) is this window with the lesson's file for its media.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "browser/JsFunctionTable.h"
+#include "mainwnd/NoteEditDlg.h"
 #include "playback/PlayerScripts.h"
 #include "service/Records.h"
 #include "ui/Control.h"
@@ -34,6 +37,8 @@ using LessonSwitch = std::pair<std::string, std::string>;
 
 // Alt+Ctrl+Shift+I: the page's developer tools.
 constexpr int kPlayerHotKeyId = 1027;
+// Ctrl+B: a bookmark at the moment playing.
+constexpr int kPlayerNoteHotKeyId = 1028;
 
 class VideoPlayDlg : public WindowImplBase {
  public:
@@ -66,8 +71,38 @@ class VideoPlayDlg : public WindowImplBase {
   VideoRightDlg* GetRightWindow() const { return m_rightWnd.get(); }
   VideoPlayEndDlg* GetEndWindow() const { return m_endWnd.get(); }
   VideoErrorDlg* GetErrorWindow() const { return m_errorWnd.get(); }
+  CefNativeControl* GetBrowserControl() const { return m_browser; }
+  std::int64_t GetBrowserId() const { return m_browserId; }
+  // Keeps a bookmark of the lesson at the moment playing, with the note the student gives
+  // (the video pauses while asked). The side panel's "书  签" and Ctrl+B come here.
+  void AddBookmark();
+  // How the note is asked for; tests answer in place of the dialog.
+  void SetNoteAsker(NoteAsker asker) { m_noteAsker = std::move(asker); }
+  // The moment playing now, in whole seconds, as last reported by the page.
+  int64_t CurrentSecond() const;
   // The screen kept awake and the media controls; none before the window exists.
   PlayerDesktop* GetDesktop() const { return m_desktop.get(); }
+
+  // Closes the window as its close button does (the position is reported first) and runs
+  // `next` on the main loop once the window is gone: the next player opens only then, so
+  // the desktop never sees two. A later call replaces an earlier `next`.
+  void CloseThen(std::function<void()> next);
+
+ protected:
+  // Where the page's media comes from: the answer to "getVidAndPlayAuth" (a play
+  // authorisation from the service), and loading the current lesson's media again (after a
+  // switch, or to retry).
+  virtual void AnswerPlayAuth(const JsResponder& responder);
+  virtual void ReplayWithFreshAuth();
+  // The lesson (class id, lesson id) that previous/next switch to; none when unknown.
+  virtual std::optional<LessonRecord> FindSwitchLesson(const std::string& classId, const std::string& lessonId);
+  // The window is named after its lesson, and is found by that name (CurrentPlayerTitle).
+  virtual void NameWindow(const std::string& title);
+  // Plays `lesson` in place of the current one (the old position is reported first).
+  void PlayLesson(const std::string& classId, const LessonRecord& lesson);
+  void RunScript(const std::wstring& script);
+  // The current window is gone: the player that waited for it may open.
+  void RunAfterGone();
 
  protected:
   std::wstring GetSkinFile() override { return L"video_play_dlg.xml"; }
@@ -81,7 +116,6 @@ class VideoPlayDlg : public WindowImplBase {
   void OnFinalMessage(HWND hwnd) override;
 
  private:
-  void RunScript(const std::wstring& script);
   void LayoutOverlays();
   void LayoutOverlays(const CDuiRect& rc);
   bool CoversScreen(const CDuiRect& rc) const;
@@ -90,11 +124,9 @@ class VideoPlayDlg : public WindowImplBase {
   void ShowButtonsUnlessFullScreen();
 
   void OnBridgeCall(UINT msg, const JsCallMessage& call);
-  void AnswerPlayAuth(const JsResponder& responder);
   void OnProgress(const std::wstring& params, bool pause);
   void OnProgressReported(bool accepted, const ProgressReport& report, bool pause, int64_t kept);
   void AfterCurrentTime();
-  void ReplayWithFreshAuth();
   void OnPlayState(const std::wstring& params);
   void OnSetPlaybackRate(const std::wstring& params);
   void OnPlayStart();
@@ -134,6 +166,7 @@ class VideoPlayDlg : public WindowImplBase {
   std::unique_ptr<VideoPlayEndDlg> m_endWnd;
   std::unique_ptr<VideoErrorDlg> m_errorWnd;
   std::unique_ptr<PlayerDesktop> m_desktop;
+  NoteAsker m_noteAsker = &AskWithNoteEditDlg;
 
   bool m_fullScreen = false;
   bool m_ended = false;
@@ -149,4 +182,5 @@ class VideoPlayDlg : public WindowImplBase {
   CDuiRect m_windowedRect;  // the last place the window had out of full screen
   int m_windowedAgain = 0;
   CDuiPoint m_lastCursor;
+  std::function<void()> m_afterGone;
 };

@@ -46,11 +46,17 @@ void VideoRightDlg::Toast(const std::wstring& text) { ShowTip(m_hOwner, kTipDist
 void VideoRightDlg::OnClick(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const std::wstring& name = msg.pSender->GetName();
+  if (name == L"btnAddNote") {
+    // A bookmark is kept on this computer: it needs no network.
+    if (m_addNote) m_addNote();
+    return;
+  }
   if (name != L"btnPlayDown" && name != L"btnPlayDownPrev" && name != L"btnPlayDownNext" &&
       name != L"btnUpVideoQuestion")
     return;
   const PlayerServices& services = GetPlayerServices();
-  if (services.isOnline && !services.isOnline()) {
+  const bool localNeighbour = m_localNeighbours && (name == L"btnPlayDownPrev" || name == L"btnPlayDownNext");
+  if (!localNeighbour && services.isOnline && !services.isOnline()) {
     Toast(L"请检查网络连接");
     return;
   }
@@ -87,7 +93,9 @@ bool VideoRightDlg::PlayNeighbour(bool next) {
   const auto& find = next ? catalogue.nextLesson : catalogue.previousLesson;
   std::string newLessonId;
   std::string newLearned;
-  if (!find || !find(m_classId, m_lessonId, newLessonId, newLearned)) {
+  const bool found = m_localNeighbours ? m_localNeighbours(m_classId, m_lessonId, next, newLessonId, newLearned)
+                                       : find && find(m_classId, m_lessonId, newLessonId, newLearned);
+  if (!found) {
     Toast(next ? L"当前在最后一个视频" : L"当前在第一个视频");
     return false;
   }

@@ -1,8 +1,9 @@
-// The player's side panel: download, previous, next and feedback. It knows the lesson
+// The player's side panel: download, previous, next, bookmark and feedback. It knows the lesson
 // being played (the player replaces it on every switch) and hands previous and next to
 // the player (1054 with the target's resume position, then 1043 or 1045).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/Control.h"
@@ -17,6 +18,13 @@ class VideoRightDlg : public WindowImplBase {
 
   // The download button adds the lesson to `downloads`; without one it starts nothing.
   VideoRightDlg(std::string classId, std::string vid, std::string lessonId, DownloadCenter* downloads = nullptr);
+
+  // Finds the lesson before or after (class id, lesson id): its lesson id and learned seconds.
+  using NeighbourFinder = std::function<bool(const std::string& classId, const std::string& lessonId, bool next,
+                                             std::string& newLessonId, std::string& newLearned)>;
+  // Previous and next go to the lessons `find` names instead of the course list's, and need
+  // no network (the local player: they are downloaded).
+  void SetLocalNeighbours(NeighbourFinder find) { m_localNeighbours = std::move(find); }
   std::wstring GetWindowClassName() const override { return L"videoRightDlgClass"; }
 
   void SetLesson(const std::string& classId, const std::string& vid, const std::string& lessonId);
@@ -29,6 +37,8 @@ class VideoRightDlg : public WindowImplBase {
   // Hands the neighbouring lesson to the player; false (with a toast) when there is none.
   bool PlayPrevious();
   bool PlayNext();
+  // What "书  签" does: the player keeps a bookmark at the moment playing. Works offline.
+  void SetAddNoteHandler(std::function<void()> handler) { m_addNote = std::move(handler); }
 
  protected:
   std::wstring GetSkinFile() override { return L"video_right_dlg.xml"; }
@@ -46,6 +56,8 @@ class VideoRightDlg : public WindowImplBase {
   std::string m_vid;
   std::string m_lessonId;
   DownloadCenter* m_downloads = nullptr;
+  NeighbourFinder m_localNeighbours;
+  std::function<void()> m_addNote;
   CControlUI* m_download = nullptr;
   int m_lastX = 0;
 };

@@ -17,6 +17,7 @@ class VideoTitleDlg : public WindowImplBase {
 
   // The lesson name: label text and tooltip.
   void SetTitle(const std::wstring& title);
+  const std::wstring& GetTitle() const { return m_title; }
   void ShowLabel(bool show);
   void ShowButtons(bool show);
   bool IsLabelShown() const;

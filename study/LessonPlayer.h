@@ -3,6 +3,7 @@
 // in by the program (tests hand in a recording fake); playback implements it above them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "service/Records.h"
@@ -14,8 +15,9 @@ class LessonPlayer {
   virtual ~LessonPlayer() = default;
   // Plays `lesson` of `classId` online: opens the player or switches the open one to it.
   virtual void PlayOnline(const std::string& classId, const LessonRecord& lesson) = 0;
-  // Plays the task's downloaded video from the disk.
-  virtual void PlayDownloaded(const DownloadTask& task) = 0;
+  // Plays the task's downloaded video from the disk, from `fromSecond` (a bookmark's moment)
+  // when above 0, else where the student left it.
+  virtual void PlayDownloaded(const DownloadTask& task, int64_t fromSecond) = 0;
   // Sends the learning positions kept unsent for the signed-in account, oldest first.
   virtual void SendKeptProgress() = 0;
 };

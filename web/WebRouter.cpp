@@ -18,6 +18,7 @@
 
 #include "app/Log.h"
 #include "app/TextConv.h"
+#include "web/LocalMediaShares.h"
 #include "web/native/Admission.h"
 #include "web/native/FileBody.h"
 #include "web/native/UniqueFd.h"
@@ -198,7 +199,8 @@ bool PathLeavesFolder(const std::string& urlPath) {
   return HasDotDotSegment(urlPath) || HasDotDotSegment(decoded) || decoded.find('\0') != std::string::npos;
 }
 
-WebRouter::WebRouter(std::string contentFolder) : m_contentFolder(std::move(contentFolder)) {}
+WebRouter::WebRouter(std::string contentFolder, const LocalMediaShares* media)
+    : m_contentFolder(std::move(contentFolder)), m_media(media ? media : &ServedLocalMedia()) {}
 
 WebRouter::FileOpen WebRouter::OpenFile(const std::string& urlPath, const std::string& filePath,
                                         native::base::unique_fd& file) const {
@@ -242,8 +244,10 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
     return;
   }
 
-  response.set_status(200);
-  response.set_header("Content-Type", ContentTypeForPath(filePath));
+  if (path.starts_with(LocalMediaShares::kPrefix)) {
+    ServeLentMedia(request, response, path);
+    return;
+  }
 
   native::base::unique_fd file;
   switch (OpenFile(path, filePath, file)) {
@@ -256,11 +260,38 @@ void WebRouter::Handle(native::http::request& request, native::http::response& r
       AnswerNotFound(response, path);
       return;
   }
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  ServeFile(request, response, std::move(file), ContentTypeForPath(filePath), path);
+}
+
+void WebRouter::ServeLentMedia(native::http::request& request, native::http::response& response,
+                               const std::string& path) const {
+  const std::optional<std::string> lent = m_media->Find(path);
+  if (!lent) {
     AnswerNotFound(response, path);
     return;
   }
+  // Non-blocking, like the folder's files: a FIFO put in the video's place must not stall the
+  // server thread.
+  native::base::unique_fd file(::open(lent->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.get() < 0) {
+    LogError(L"WebRouter cannot open a lent video: " + AnsiToWide(*lent) + L": " +
+             AnsiToWide(std::strerror(errno)));
+    AnswerNotFound(response, path);
+    return;
+  }
+  ServeFile(request, response, std::move(file), MediaTypeForPath(*lent), *lent);
+}
+
+void WebRouter::ServeFile(native::http::request& request, native::http::response& response,
+                          native::base::unique_fd file, const char* contentType, const std::string& path) {
+  const std::string& filePath = path;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    AnswerNotFound(response, request.url().path());
+    return;
+  }
+  response.set_status(200);
+  response.set_header("Content-Type", contentType);
 
   const auto size = static_cast<std::uint64_t>(info.st_size);
   ByteRange range{0, size};

@@ -1,7 +1,8 @@
 // The local web server's only route. A request whose Host is not "127.0.0.1:<port>" or
 // "localhost:<port>" gets 421; a file whose real path leaves the folder is not found. "/"
-// answers a fixed text, every other path is a file of the content folder (htmllocal/ next to
-// the program) with a content type by its extension, whole or one byte range of it (206).
+// answers a fixed text, a path under "/local-media/" the video lent there (LocalMediaShares),
+// every other path is a file of the content folder (htmllocal/ next to the program) with a
+// content type by its extension; files whole or one byte range of them (206).
 #pragma once
 
 #include <cstddef>
@@ -13,14 +14,17 @@
 #include "web/native/Response.h"
 #include "web/native/UniqueFd.h"
 
+class LocalMediaShares;
+
 class WebRouter {
  public:
   // A body up to this size is read at once and answered with its head in one write; a larger
   // one is sent by the kernel straight from the file (sendfile) as the client takes it.
   static constexpr std::uint64_t kWholeFileLimit = 64 * 1024;
 
-  // `contentFolder` without a trailing "/"; request paths are appended to it.
-  explicit WebRouter(std::string contentFolder);
+  // `contentFolder` without a trailing "/"; request paths are appended to it. `media`: the
+  // lent videos it answers (the program's own by default; it must outlive the router).
+  explicit WebRouter(std::string contentFolder, const LocalMediaShares* media = nullptr);
 
   void Handle(native::http::request& request, native::http::response& response) const;
 
@@ -34,7 +38,15 @@ class WebRouter {
   FileOpen OpenFile(const std::string& urlPath, const std::string& filePath,
                     native::base::unique_fd& file) const;
 
+  // Answers the opened file `file` (whole, or the asked range), as `contentType`.
+  static void ServeFile(native::http::request& request, native::http::response& response,
+                        native::base::unique_fd file, const char* contentType, const std::string& path);
+  // Answers a path under "/local-media/": the lent video, or not found.
+  void ServeLentMedia(native::http::request& request, native::http::response& response,
+                      const std::string& path) const;
+
   std::string m_contentFolder;
+  const LocalMediaShares* m_media;
   // The folder's descriptor, opened at the first request; only the loop thread uses it.
   mutable native::base::unique_fd m_folder;
 };

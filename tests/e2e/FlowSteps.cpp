@@ -123,11 +123,11 @@ bool ShowPlayerOverlays(E2eSession& session, const Rect& player, Rect& close, st
   return shown;
 }
 
-bool ClosePlayer(E2eSession& session, const Rect& player, std::string& error) {
+bool ClosePlayer(E2eSession& session, const Rect& player, std::string& error, const std::string& className) {
   Rect close;
   if (!ShowPlayerOverlays(session, player, close, error)) return false;
   session.Click(close.x + close.width / 2, close.y + close.height / 2);
-  if (!session.WaitForNoWindow("videoPlayDlgClass", 20s)) {
+  if (!session.WaitForNoWindow(className, 20s)) {
     error = "the player stayed";
     return false;
   }

@@ -45,7 +45,9 @@ bool PictureChanges(E2eSession& session, const Rect& area, int times, std::chron
 // Brings up the player's overlays with pointer moves over the page until the title bar's
 // white close button shows; the close button's rectangle.
 bool ShowPlayerOverlays(E2eSession& session, const Rect& player, Rect& close, std::string& error);
-// Closes the player with its title bar's close button and waits until it is gone.
-bool ClosePlayer(E2eSession& session, const Rect& player, std::string& error);
+// Closes the player (the online one, or the local one by its class name) with its title
+// bar's close button and waits until it is gone.
+bool ClosePlayer(E2eSession& session, const Rect& player, std::string& error,
+                 const std::string& className = "videoPlayDlgClass");
 
 }  // namespace e2e

@@ -16,6 +16,7 @@
 #include "CourseView.h"
 #include "DownloadSteps.h"
 #include "E2eSession.h"
+#include "FlowSteps.h"
 #include "SessionTest.h"
 #include "support/Waiting.h"
 
@@ -63,7 +64,7 @@ class OfflineFlowTest : public e2e::SessionTest {
     ASSERT_FALSE(player.empty()) << "no local player; log:\n" << m_session.BrowserLog();
     const Rect box = m_session.Geometry(player).value_or(Rect{});
     ASSERT_GT(box.width, 400);
-    // Away from the 72-pixel header and the window's edges. The school's lesson videos
+    // Away from the title bar and the window's edges. The school's lesson videos
     // are colour bars with a running clock: the bars show once a frame is drawn, and the
     // picture changes while they stay, so the video plays.
     const Rect picture{box.x + 40, box.y + 100, box.width - 80, box.height - 140};
@@ -79,9 +80,9 @@ class OfflineFlowTest : public e2e::SessionTest {
     uint64_t later = 0;
     EXPECT_TRUE(WaitUntil([&] { return frame("e2e-offline-wait.png", later) && later != first; }, 30s, 300ms))
         << "the picture did not change";
-    // "closebtn" (36 x 36, 20 px from the right edge, 16 from the top).
-    m_session.ClickAndLeave(box.x + box.width - 38, box.y + 34);
-    ASSERT_TRUE(m_session.WaitForNoWindow("videoLocalPlayDlgClass", 20s)) << "the local player stayed";
+    // The online player's title bar closes it.
+    std::string error;
+    ASSERT_TRUE(e2e::ClosePlayer(m_session, box, error, "videoLocalPlayDlgClass")) << error;
   }
 
   CourseView m_view{m_session};

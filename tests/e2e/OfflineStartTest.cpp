@@ -15,6 +15,7 @@
 #include "CourseView.h"
 #include "DownloadSteps.h"
 #include "E2eSession.h"
+#include "FlowSteps.h"
 #include "SessionTest.h"
 #include "support/Waiting.h"
 
@@ -109,8 +110,7 @@ TEST_F(OfflineStartTest, ADayWithoutTheSchoolAndTheCatchUpWhenItReturns) {
   ASSERT_FALSE(player.empty()) << m_session.BrowserLog().substr(before);
   m_session.Screenshot("e2e-offline-start-player.png");
   const Rect box = m_session.Geometry(player).value_or(Rect{});
-  m_session.ClickAndLeave(box.x + box.width - 38, box.y + 34);
-  ASSERT_TRUE(m_session.WaitForNoWindow("videoLocalPlayDlgClass", 20s));
+  ASSERT_TRUE(e2e::ClosePlayer(m_session, box, error, "videoLocalPlayDlgClass")) << error;
 
   // A lesson not downloaded: the offline tip, no online player.
   before = m_session.BrowserLog().size();

@@ -376,7 +376,7 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
   const std::string local = m_session.WaitForWindow("videoLocalPlayDlgClass", 60s);
   ASSERT_FALSE(local.empty()) << "no local player; log:\n" << m_session.BrowserLog();
   const Rect localBox = m_session.Geometry(local).value_or(Rect{});
-  // The video shows at its own size in the middle of the window.
+  // The video fills the window's width in the middle of it.
   const Rect localPicture{localBox.x + localBox.width / 2 - 120, localBox.y + localBox.height / 2 - 60, 240, 120};
   Shot("offline-player");
   EXPECT_TRUE(PictureMoves(localPicture, 2)) << "the local video did not play";
@@ -386,8 +386,7 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
     for (const char* path : {"/api/Apibook/playAuth", "/api/Apibook/playUri", "/video/", "/media/"})
       EXPECT_EQ(asked.find(path), std::string::npos) << path << " asked while playing offline:\n" << asked;
   }
-  m_session.ClickAndLeave(localBox.x + localBox.width - 38, localBox.y + 34);
-  EXPECT_TRUE(m_session.WaitForNoWindow("videoLocalPlayDlgClass", 20s)) << "the local player stayed";
+  EXPECT_TRUE(e2e::ClosePlayer(m_session, localBox, error, "videoLocalPlayDlgClass")) << error;
 
   // ---- open the document -------------------------------------------------------------
   ShowDocumentTab();
@@ -674,8 +673,7 @@ TEST_F(JourneyTest, TheDayGoesOnWhenTheNetworkFailsAndComesBack) {
   ASSERT_FALSE(local.empty()) << "no local player offline; log:\n" << m_session.BrowserLog().substr(mark);
   Shot("offline-start-player");
   const Rect localBox = m_session.Geometry(local).value_or(Rect{});
-  m_session.ClickAndLeave(localBox.x + localBox.width - 38, localBox.y + 34);
-  EXPECT_TRUE(m_session.WaitForNoWindow("videoLocalPlayDlgClass", 20s));
+  EXPECT_TRUE(e2e::ClosePlayer(m_session, localBox, error, "videoLocalPlayDlgClass")) << error;
   // The school returns: the program signs in again by itself and the banner goes.
   ASSERT_TRUE(m_session.RestartSchool()) << m_session.error();
   EXPECT_TRUE(m_session.WaitForLog("offline banner gone", 90s, mark)) << m_session.BrowserLog().substr(mark);

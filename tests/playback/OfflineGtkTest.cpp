@@ -1,18 +1,24 @@
 // The document viewer and the local player in real windows with the real browser, on a
 // private Xvfb: a PDF shows its first page, the same document again is not reloaded,
 // another one replaces it, Ctrl+Alt+Shift+I opens the developer tools; a downloaded H.264
-// video plays (its time advances) in the local player. Screens: <build>/screenshots/.
+// video plays in the local player's page (the online player's page, served by the local web
+// server), filling the window, and a pause reports its position. Screens: <build>/screenshots/.
 #include <gdk/gdk.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
+#include <uv.h>
 #include <webkit2/webkit2.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "MediaWriter.h"
 #include "account/SelfOwnedWindows.h"
@@ -27,11 +33,13 @@
 #include "platform/MessageCore.h"
 #include "platform/host/GtkHost.h"
 #include "playback/PlayLocal.h"
+#include "playback/PlayerServices.h"
 #include "playback/VideoLocalPlayDlg.h"
 #include "skin/LoadSkin.h"
 #include "support/GtkLoop.h"
 #include "support/PrivateDisplay.h"
 #include "support/XdgFolders.h"
+#include "web/WebRouterListenThread.h"
 
 namespace fs = std::filesystem;
 
@@ -103,6 +111,22 @@ struct LoadCounter {
                      this);
   }
 };
+
+// The local web server on a free port, serving the built player page; runs until the
+// process ends, as in the program.
+bool StartLocalWebServer() {
+  static bool started = [] {
+    auto listening = std::make_shared<ListenEvent>();
+    std::string folder = std::string(std::getenv("TAVO_TEST_BINARY_DIR")) + "/bin/htmllocal";
+    std::thread([listening, folder] {
+      static uv_loop_t loop;
+      uv_loop_init(&loop);
+      RunWebRouter(&loop, 0, folder, *listening);
+    }).detach();
+    return listening->WaitFor(std::chrono::seconds(10));
+  }();
+  return started;
+}
 
 class OfflineGtkTest : public ::testing::Test {
  protected:
@@ -202,6 +226,27 @@ TEST_F(OfflineGtkTest, AnH264VideoPlaysInTheLocalPlayer) {
     std::string error;
     ASSERT_TRUE(WriteMedia(video, {"libx264", "aac"}, error, 80)) << error;
   }
+  ASSERT_TRUE(StartLocalWebServer());
+  // The school is out of reach: reports are recorded, and nothing may ask for a play authorisation.
+  struct Recorded {
+    std::mutex mutex;
+    std::vector<std::string> reports;
+    int authorisations = 0;
+  };
+  auto recorded = std::make_shared<Recorded>();
+  PlayerServices services;
+  services.fetchPlayAuth = [recorded](const std::string&) {
+    std::lock_guard lock(recorded->mutex);
+    ++recorded->authorisations;
+    return std::string();
+  };
+  services.reportProgress = [recorded](const std::string& seconds, const std::string& lessonId) {
+    std::lock_guard lock(recorded->mutex);
+    recorded->reports.push_back(lessonId + "=" + seconds);
+    return false;
+  };
+  services.isOnline = [] { return false; };
+  SetPlayerServices(std::move(services));
   DownloadTask task;
   task.kind = TaskKind::Video;
   task.classId = "1101";
@@ -232,6 +277,33 @@ TEST_F(OfflineGtkTest, AnH264VideoPlaysInTheLocalPlayer) {
                   "(function(){var v=document.querySelector('video');return v&&v.error?v.error.code+' "
                   "'+v.error.message:'no error';})()");
   SaveScreen("local-player-gtk.png");
+  // The online player's page with its controls, the picture as large as the window's page.
+  EXPECT_EQ(Evaluate(view, "!!document.getElementById('speedButton') && !!document.getElementById('help')"),
+            "true");
+  EXPECT_EQ(Evaluate(view,
+                     "(function(){var r=document.getElementById('video').getBoundingClientRect();"
+                     "return Math.round(r.width)===innerWidth && Math.round(r.height)===innerHeight;})()"),
+            "true")
+      << Evaluate(view, "JSON.stringify(document.getElementById('video').getBoundingClientRect())");
+  EXPECT_EQ(Evaluate(view, "new URL(document.getElementById('video').currentSrc).pathname"),
+            "\"" + player->GetMediaAddress() + "\"");
+
+  // A pause reports where the video stopped.
+  Evaluate(view, "playerPause()");
+  ASSERT_TRUE(RunFor([&] {
+    std::lock_guard lock(recorded->mutex);
+    return !recorded->reports.empty();
+  }));
+  const std::string stopped =
+      Evaluate(view, "Math.trunc(Math.round(document.getElementById('video').currentTime*1000)/1000)");
+  {
+    std::lock_guard lock(recorded->mutex);
+    EXPECT_EQ(recorded->reports.front(), "110101=" + stopped);
+    EXPECT_EQ(recorded->authorisations, 0);
+  }
+  player->DestroyWindow();
+  WaitForPlayerTasks(5000);
+  ResetPlayerServices();
 }
 
 TEST_F(OfflineGtkTest, TheAvatarPopupOpensUnderTheButtonAndClosesWhenThePointerLeaves) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "WebTestSupport.h"
+#include "web/LocalMediaShares.h"
 #include "web/WebRouter.h"
 
 namespace {
@@ -193,6 +194,43 @@ TEST_F(WebRouterTest, FileShorterThanItsSizeIsAnsweredWithWhatWasRead) {
                           " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
                           "\r\nConnection: close\r\n\r\n";
   EXPECT_EQ(Talk(server.port(), {get}), FileAnswer("text/plain", content));
+}
+
+// A downloaded video outside the content folder is served only under the address it was lent
+// at, whole or by range, and not once it was taken back; no other address under the prefix
+// reaches it or anything else.
+TEST_F(WebRouterTest, ALentVideoIsServedOnlyUnderItsAddressWhileLent) {
+  TempFolder downloads;
+  std::string video(2 * WebRouter::kWholeFileLimit + 11, '\0');
+  for (std::size_t i = 0; i < video.size(); ++i) video[i] = static_cast<char>(i % 251);
+  downloads.Write("第一课 导论.MP4", video);
+  LocalMediaShares shares;
+  WebRouter router(s_folder, &shares);
+  LoopServer server([&router](native::http::request& request, native::http::response& response) {
+    router.Handle(request, response);
+  });
+  auto get = [&](const std::string& target, const std::string& extra = {}) {
+    return Talk(server.port(), {GetRequest(server.port(), target, extra)});
+  };
+  const std::string address = shares.Share(downloads.path() + "/第一课 导论.MP4");
+  ASSERT_TRUE(address.starts_with("/local-media/")) << address;
+  EXPECT_TRUE(address.ends_with(".mp4")) << "the name leaked into the address: " << address;
+  EXPECT_NE(shares.Share(downloads.path() + "/第一课 导论.MP4"), address) << "a lent address can be guessed";
+
+  EXPECT_EQ(get(address), FileAnswer("video/mp4", video));
+  const std::string part = get(address, "Range: bytes=100-199\r\n");
+  EXPECT_EQ(part.rfind("HTTP/1.1 206 ", 0), 0u) << part.substr(0, 200);
+  EXPECT_NE(part.find("Content-Range: bytes 100-199/" + std::to_string(video.size())), std::string::npos);
+  EXPECT_TRUE(part.ends_with("\r\n\r\n" + video.substr(100, 100)));
+
+  const std::string token = address.substr(std::string("/local-media/").size());
+  for (const std::string& other : std::vector<std::string>{"/local-media/", "/local-media/" + token.substr(1), address + "x", "/local-media/../index.html",
+        "/local-media/" + token + "/../../secret.txt"}) {
+    SCOPED_TRACE(other);
+    EXPECT_EQ(get(other).rfind("HTTP/1.1 404 ", 0), 0u);
+  }
+  shares.Unshare(address);
+  EXPECT_EQ(get(address), NotFound(address));
 }
 
 TEST_F(WebRouterTest, HostileRequestsNeverStopTheServer) {

@@ -514,6 +514,19 @@ async function run() {
   await page.waitFor(`${count('getVidAndPlayAuth')} === 2`, 'retry asks for a fresh play authorisation');
   await page.waitFor(`${count('playVideoStart')} === 4`, 'retry plays again');
 
+  // A downloaded lesson: the answer names the address its file is served at ("src") in place
+  // of a play authorisation; the page plays it directly and reports like any lesson.
+  await page.evaluate(`window.__auth = { vid: 'v-local', playAuth: '', src: ${JSON.stringify(service.origin + '/media/demo.mp4?local')},
+                                         lessonId: 'L8', classId: 'C3' }`);
+  await page.evaluate('replay()');
+  await page.waitFor(`${count('getVidAndPlayAuth')} === 3`, 'a replay without arguments asks the window');
+  await page.waitFor(`${count('playVideoStart')} === 5`, 'the downloaded lesson plays');
+  check(await page.evaluate('document.getElementById("video").src.endsWith("/media/demo.mp4?local")'),
+        'the lesson plays from the address it was given');
+  await page.evaluate('playerPause()');
+  await page.waitFor(`${count('pauseVideo')} > 0 && JSON.parse(window.__calls.filter(c => c.name === 'pauseVideo').pop().params).lessonId === 'L8'`,
+                     'the downloaded lesson reports its pause with its own ids');
+
   check(page.exceptions.length === 0, 'no script exception with the bridge', page.exceptions.join(' | '));
 
   // Without the player window: plays an address given in the page's address.
