@@ -89,7 +89,15 @@ const TableKey kTableKeys[] = {
     {"catalogueCache", {"account", "item"}, "account"},
     {"offlineSignIn", {"account"}, "account"},
     {"pendingMove", {"kind", "classid", "taskid"}, nullptr},
+    {"pdfPage", {"docId", "page"}, nullptr},
 };
+
+// The search index's tables (and the full-text table's own shadow tables) are made from
+// the other tables: they are not carried over but rebuilt from the merged rows.
+bool IsDerivedTable(const std::string& table) {
+  return table.rfind("searchEntry", 0) == 0 || table.rfind("searchSource", 0) == 0 ||
+         table.rfind("searchText", 0) == 0;
+}
 
 struct Column {
   std::string name;
@@ -248,6 +256,7 @@ void MergeCourseDb(const fs::path& from, const std::string& fromName, const fs::
     ok = tables.has_value();
     for (const auto& [table, createSql] : found) {
       if (!ok) break;
+      if (IsDerivedTable(table)) continue;
       const int savedRows = rows;
       if (!MergeTable(db.get(), table, createSql, fromName, toName, rows)) {
         complete = false;
