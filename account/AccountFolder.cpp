@@ -94,10 +94,7 @@ const TableKey kTableKeys[] = {
 
 // The search index's tables (and the full-text table's own shadow tables) are made from
 // the other tables: they are not carried over but rebuilt from the merged rows.
-bool IsDerivedTable(const std::string& table) {
-  return table.rfind("searchEntry", 0) == 0 || table.rfind("searchSource", 0) == 0 ||
-         table.rfind("searchText", 0) == 0;
-}
+bool IsDerivedTable(const std::string& table) { return table.rfind("search", 0) == 0; }
 
 struct Column {
   std::string name;

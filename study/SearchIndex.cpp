@@ -28,13 +28,27 @@ constexpr char kSchema[] =
     " body TEXT NOT NULL, detail TEXT NOT NULL, source TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS searchEntryBySource ON searchEntry(source);"
     "CREATE INDEX IF NOT EXISTS searchEntryByKind ON searchEntry(kind);"
-    "CREATE TABLE IF NOT EXISTS searchSource(source TEXT PRIMARY KEY, version TEXT NOT NULL);"
-    "CREATE VIRTUAL TABLE IF NOT EXISTS searchText USING fts5(title, body, content='searchEntry',"
-    " content_rowid='id', tokenize='trigram');"
-    "CREATE TRIGGER IF NOT EXISTS searchEntryAdded AFTER INSERT ON searchEntry BEGIN"
-    " INSERT INTO searchText(rowid, title, body) VALUES(new.id, new.title, new.body); END;"
-    "CREATE TRIGGER IF NOT EXISTS searchEntryRemoved AFTER DELETE ON searchEntry BEGIN"
-    " INSERT INTO searchText(searchText, rowid, title, body) VALUES('delete', old.id, old.title, old.body); END;";
+    "CREATE TABLE IF NOT EXISTS searchSource(source TEXT PRIMARY KEY, version TEXT NOT NULL);";
+
+// One full-text table per kind, so a word common in lesson titles does not slow finding
+// the few classes that have it: each kind's matches come from its own table in the order
+// they were indexed, and a search stops at the last one it shows. Classes, lessons and
+// documents are found by title, notes and pages by their text.
+constexpr const char* kKindTables[] = {"searchClassText", "searchLessonText", "searchDocumentText",
+                                       "searchNoteText", "searchPageText"};
+
+std::string KindTableSchema(int kind) {
+  const std::string table = kKindTables[kind];
+  const std::string column = kind < 3 ? "title" : "body";
+  const auto with = [&](const char* row) { return std::string(" WHEN ") + row + ".kind = " + std::to_string(kind); };
+  return "CREATE VIRTUAL TABLE IF NOT EXISTS " + table + " USING fts5(" + column +
+         ", content='searchEntry', content_rowid='id', tokenize='trigram');"
+         "CREATE TRIGGER IF NOT EXISTS " + table + "Added AFTER INSERT ON searchEntry" + with("new") +
+         " BEGIN INSERT INTO " + table + "(rowid, " + column + ") VALUES(new.id, new." + column + "); END;"
+         "CREATE TRIGGER IF NOT EXISTS " + table + "Removed AFTER DELETE ON searchEntry" + with("old") +
+         " BEGIN INSERT INTO " + table + "(" + table + ", rowid, " + column + ") VALUES('delete', old.id, old." +
+         column + "); END;";
+}
 
 constexpr size_t kMaxTerms = 8;
 constexpr size_t kMaxTermCodePoints = 64;
@@ -324,7 +338,9 @@ SearchIndex::SearchIndex(const std::wstring& dbPath, std::string account) : m_ac
       sqlite3_open_v2(WideToUtf8(dbPath).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   m_db.reset(raw);
   if (rc == SQLITE_OK) sqlite3_busy_timeout(raw, 2000);  // the other writers of course.db hold it briefly
-  if (rc != SQLITE_OK || !Exec(raw, kSchema)) {
+  bool schema = rc == SQLITE_OK && Exec(raw, kSchema);
+  for (int kind = 0; schema && kind < 5; ++kind) schema = Exec(raw, KindTableSchema(kind).c_str());
+  if (!schema) {
     LogError(L"search index not opened: " + dbPath + L": " + Utf8ToWide(raw ? sqlite3_errmsg(raw) : "no memory"));
     m_db.reset();
   }
@@ -489,44 +505,66 @@ std::optional<SearchResults> SearchIndex::Search(std::string_view query, int per
   std::vector<std::string> shortTerms;
   for (const std::string& term : terms) (CodePoints(term) >= kTrigram ? longTerms : shortTerms).push_back(term);
 
-  for (const SearchKind kind :
-       {SearchKind::Class, SearchKind::Lesson, SearchKind::Document, SearchKind::Note, SearchKind::Page}) {
-    // Titles name classes, lessons and documents; notes and pages are found by their text.
+  // Titles name classes, lessons and documents; notes and pages are found by their text.
+  const auto readHit = [&](Statement& select, SearchKind kind) {
     const bool byText = kind == SearchKind::Note || kind == SearchKind::Page;
+    SearchHit hit;
+    hit.kind = kind;
+    hit.itemId = select.Text(1);
+    hit.classId = select.Text(2);
+    hit.page = static_cast<int>(select.Integer(3));
+    hit.title = select.Text(4);
+    if (byText) hit.excerpt = Excerpt(select.Text(5), terms);
+    hit.noteOf = select.Text(6);
+    return hit;
+  };
+  const auto failed = [&](const Statement& select) {
+    if (!select.Failed()) return false;
+    LogError(L"search failed: " + Utf8ToWide(sqlite3_errmsg(m_db.get())));
+    return true;
+  };
+  std::map<SearchKind, SearchResults> groups;
+  const char* const kColumns = "SELECT e.kind, e.itemId, e.classId, e.page, e.title, e.body, e.detail FROM ";
+  for (const bool byText : {false, true}) {
     const std::string column = byText ? "body" : "title";
-    std::string sql = "SELECT e.itemId, e.classId, e.page, e.title, e.body, e.detail FROM ";
-    std::string match;
-    if (!longTerms.empty()) {
-      for (const std::string& term : longTerms)
-        match += (match.empty() ? "" : " AND ") + column + " : " + Phrase(term);
-      sql += "searchText JOIN searchEntry e ON e.id = searchText.rowid WHERE searchText MATCH ?1 AND e.kind = ?2";
-    } else {
-      sql += "searchEntry e WHERE e.kind = ?2";
-    }
+    const std::vector<SearchKind> kinds = byText ? std::vector<SearchKind>{SearchKind::Note, SearchKind::Page}
+                                                 : std::vector<SearchKind>{SearchKind::Class, SearchKind::Lesson,
+                                                                           SearchKind::Document};
+    std::string likes;
     for (size_t i = 0; i < shortTerms.size(); ++i)
-      sql += " AND e." + column + " LIKE ?" + std::to_string(i + 4) + " ESCAPE '\\'";
-    sql += longTerms.empty() ? " ORDER BY e.id LIMIT ?3" : " ORDER BY rank LIMIT ?3";
-
-    Statement select(m_db.get(), sql);
-    if (!select) return std::nullopt;
-    if (!match.empty()) select.Bind(1, match);
-    select.Bind(2, static_cast<int64_t>(kind)).Bind(3, static_cast<int64_t>(perKind));
-    for (size_t i = 0; i < shortTerms.size(); ++i) select.Bind(static_cast<int>(i + 4), ContainsPattern(shortTerms[i]));
-    while (select.Next()) {
-      SearchHit hit;
-      hit.kind = kind;
-      hit.itemId = select.Text(0);
-      hit.classId = select.Text(1);
-      hit.page = static_cast<int>(select.Integer(2));
-      hit.title = select.Text(3);
-      if (byText) hit.excerpt = Excerpt(select.Text(4), terms);
-      hit.noteOf = select.Text(5);
-      results.push_back(std::move(hit));
+      likes += " AND e." + column + " LIKE ?" + std::to_string(i + 4) + " ESCAPE '\\'";
+    const auto bindLikes = [&](Statement& select) {
+      for (size_t i = 0; i < shortTerms.size(); ++i)
+        select.Bind(static_cast<int>(i + 4), ContainsPattern(shortTerms[i]));
+    };
+    if (longTerms.empty()) {
+      // No trigram to look up: a scan per kind, which stops at the kind's last hit wanted.
+      for (const SearchKind kind : kinds) {
+        Statement select(m_db.get(), std::string(kColumns) + "searchEntry e WHERE e.kind = ?2" + likes +
+                                         " ORDER BY e.id LIMIT ?3");
+        if (!select) return std::nullopt;
+        select.Bind(2, static_cast<int64_t>(kind)).Bind(3, static_cast<int64_t>(perKind));
+        bindLikes(select);
+        while (select.Next()) groups[kind].push_back(readHit(select, kind));
+        if (failed(select)) return std::nullopt;
+      }
+      continue;
     }
-    if (select.Failed()) {
-      LogError(L"search failed: " + Utf8ToWide(sqlite3_errmsg(m_db.get())));
-      return std::nullopt;
+    std::string match;
+    for (const std::string& term : longTerms) match += (match.empty() ? "" : " AND ") + Phrase(term);
+    for (const SearchKind kind : kinds) {
+      const std::string table = kKindTables[static_cast<int>(kind)];
+      Statement select(m_db.get(), std::string(kColumns) + table + " t JOIN searchEntry e ON e.id = t.rowid WHERE " +
+                                       table + " MATCH ?1" + likes + " LIMIT ?3");
+      if (!select) return std::nullopt;
+      select.Bind(1, match).Bind(3, static_cast<int64_t>(perKind));
+      bindLikes(select);
+      while (select.Next()) groups[kind].push_back(readHit(select, kind));
+      if (failed(select)) return std::nullopt;
     }
+  }
+  for (auto& [kind, hits] : groups) {
+    for (SearchHit& hit : hits) results.push_back(std::move(hit));
   }
   return results;
 }
