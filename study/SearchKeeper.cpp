@@ -3,7 +3,9 @@
 
 #include <fstream>
 
+#include "app/Folders.h"
 #include "app/Log.h"
+#include "app/Settings.h"
 #include "app/TextConv.h"
 #include "downloads/DownloadTaskList.h"
 #include "study/DownloadCenter.h"
@@ -102,4 +104,14 @@ void SearchKeeper::OnTaskRemoved(const TaskRemoved& removed) {
                                           });
 }
 
-void SearchKeeper::OnClassLoaded(const ClassLoaded&) { ScheduleUpdate(); }
+void SearchKeeper::OnClassLoaded(const ClassLoaded&) {
+  // The first class of a session: its account is the one the desktop's search answers for.
+  const std::string account = GetSignedInAccount();
+  if (!account.empty() && account != m_startedFor) {
+    m_startedFor = account;
+    WriteRegString(kSearchAccountValue, AnsiToWide(account));
+    Start();
+    return;
+  }
+  ScheduleUpdate();
+}

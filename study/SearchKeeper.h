@@ -14,6 +14,10 @@
 #include "study/SearchIndex.h"
 
 class DownloadCenter;
+
+// The settings value naming the account whose index the desktop's search reads: the last
+// one that loaded its catalogue.
+inline constexpr const wchar_t* kSearchAccountValue = L"searchAccount";
 class DownloadTaskList;
 
 class SearchKeeper : public DownloadObserver, public CatalogueObserver {
@@ -27,7 +31,7 @@ class SearchKeeper : public DownloadObserver, public CatalogueObserver {
   SearchKeeper(const SearchKeeper&) = delete;
   SearchKeeper& operator=(const SearchKeeper&) = delete;
 
-  // A session began: the index catches up with the kept catalogue, and the text of every
+  // A session began (the first class of an account arrived calls it too): the index catches up with the kept catalogue, and the text of every
   // finished document not read yet is extracted.
   void Start();
 
@@ -55,4 +59,5 @@ class SearchKeeper : public DownloadObserver, public CatalogueObserver {
   BackgroundTask m_search;
   std::map<std::string, BackgroundTask> m_extracts;  // by document id
   std::function<void()> m_onUpdated;
+  std::string m_startedFor;  // the account Start last ran for
 };
