@@ -90,6 +90,8 @@ const TableKey kTableKeys[] = {
     {"offlineSignIn", {"account"}, "account"},
     {"pendingMove", {"kind", "classid", "taskid"}, nullptr},
     {"pdfPage", {"docId", "page"}, nullptr},
+    // A note is the same note in both files when it marks the same place at the same time.
+    {"notes", {"kind", "itemId", "position", "createdAt"}, nullptr},
 };
 
 // The search index's tables (and the full-text table's own shadow tables) are made from

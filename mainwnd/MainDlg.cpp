@@ -114,6 +114,7 @@ void MainDlg::InitWindow() {
   m_restoreBtn = FindControl(L"restorebtn");
   m_optMyCourse = FindControlAs<COptionUI>(L"optMyCourse");
   m_optMyQuestions = FindControlAs<COptionUI>(L"optMyQuestions");
+  m_optMyNotes = FindControlAs<COptionUI>(L"optMyNotes");
   m_hLayLesson = FindControl(L"hLayLesson");
   m_vLayNoLesson = FindControl(L"vLayNoLesson");
   m_vlQuestions = FindControl(L"vlQuestions");
@@ -146,6 +147,8 @@ void MainDlg::InitWindow() {
   m_offline.SetRefusalHandler(
       this, [this](const std::string& message) { ReturnToSignIn(L"请重新登录：" + AnsiToWide(message)); });
   m_lists->SetOfflineSession(m_offlineSession.get());
+  m_notes = std::make_unique<NotesView>(*this, m_catalogue);
+  m_notes->SetOfflineSession(m_offlineSession.get());
   m_listDownloads->SetOfflineSession(m_offlineSession.get());
   // A newly shown class starts without the batch selection of the tab.
   m_subjectTree->SetClassShownHook([this] {
@@ -273,14 +276,30 @@ void MainDlg::ShowPersonPanel(const AccountRecord& record) {
   if (m_person) m_person->Show(record);
 }
 
-void MainDlg::LeavePersonPanel() { SelectTab(!(m_optMyQuestions && m_optMyQuestions->IsSelected())); }
+void MainDlg::LeavePersonPanel() {
+  if (m_optMyNotes && m_optMyNotes->IsSelected())
+    ShowNotes();
+  else
+    SelectTab(!(m_optMyQuestions && m_optMyQuestions->IsSelected()));
+}
+
+void MainDlg::ShowNotes() {
+  if (m_optMyCourse) m_optMyCourse->SetFont(kTabFont);
+  if (m_optMyQuestions) m_optMyQuestions->SetFont(kTabFont);
+  if (m_optMyNotes) {
+    m_optMyNotes->SetFont(kSelectedTabFont);
+    if (!m_optMyNotes->IsSelected()) m_optMyNotes->Selected(true, false);
+  }
+  ShowView(View::Notes);
+  if (m_notes) m_notes->Refresh();
+}
 
 void MainDlg::ShowView(View view) {
   m_view = view;
   // In the order of View.
   static constexpr const wchar_t* kViewNames[] = {L"course", L"nolesson", L"questions", L"person",
-                                                  L"downset"};
-  static_assert(std::size(kViewNames) == static_cast<size_t>(View::DownSet) + 1);
+                                                  L"downset", L"notes"};
+  static_assert(std::size(kViewNames) == static_cast<size_t>(View::Notes) + 1);
   LogNormal(std::wstring(L"ShowView ") + kViewNames[static_cast<int>(view)]);
   auto show = [](CControlUI* control, bool visible) {
     if (control) control->SetVisible(visible);
@@ -290,6 +309,7 @@ void MainDlg::ShowView(View view) {
   show(m_hLayLesson, lessonRow);
   show(m_vLayNoLesson, view == View::NoLesson);
   show(m_vlQuestions, view == View::Questions);
+  show(FindControl(L"vlMyNotes"), view == View::Notes);
   if (view == View::Questions)
     m_questions.OnShown(*this);
   else
@@ -312,6 +332,7 @@ void MainDlg::ShowView(View view) {
 void MainDlg::SelectTab(bool courses) {
   if (m_optMyCourse) m_optMyCourse->SetFont(courses ? kSelectedTabFont : kTabFont);
   if (m_optMyQuestions) m_optMyQuestions->SetFont(courses ? kTabFont : kSelectedTabFont);
+  if (m_optMyNotes) m_optMyNotes->SetFont(kTabFont);
   if (courses)
     ShowView(HasCourses() ? View::Course : View::NoLesson);
   else
@@ -325,6 +346,7 @@ void MainDlg::Notify(TNotifyUI& msg) {
   if (m_downSet && m_downSet->HandleNotify(msg, [this] { LeaveDownSetPanel(); })) return;
   if (m_subjectTree && m_subjectTree->HandleNotify(msg)) return;
   if (m_titleMenu.HandleNotify(msg, GetWindowRect())) return;
+  if (m_notes && m_view == View::Notes && m_notes->HandleNotify(msg)) return;
   const std::wstring name = msg.pSender ? msg.pSender->GetName() : std::wstring();
   if (msg.sType == DUI_MSGTYPE_CLICK) {
     if (name == L"closebtn") {
@@ -357,6 +379,7 @@ void MainDlg::Notify(TNotifyUI& msg) {
     }
   } else if (msg.sType == DUI_MSGTYPE_SELECTCHANGED) {
     if (name == L"optMyCourse" && m_optMyCourse && m_optMyCourse->IsSelected()) SelectTab(true);
+    if (name == L"optMyNotes" && m_optMyNotes && m_optMyNotes->IsSelected()) ShowNotes();
     if (name == L"optMyQuestions" && m_optMyQuestions && m_optMyQuestions->IsSelected()) {
       // The question page is the school's web page: offline the course tab stays.
       if (m_offlineSession && m_offlineSession->Refuse(OnlineAction::QuestionPage)) {

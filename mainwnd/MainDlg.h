@@ -13,6 +13,7 @@
 #include "mainwnd/CourseLists.h"
 #include "mainwnd/DownSetPanel.h"
 #include "mainwnd/ListDownloads.h"
+#include "mainwnd/NotesView.h"
 #include "mainwnd/OfflineSession.h"
 #include "mainwnd/PersonPanel.h"
 #include "mainwnd/QuestionView.h"
@@ -48,7 +49,7 @@ class MainDlg : public WindowImplBase,
   // How quitting while downloads run is confirmed; the default asks with ConfirmDlg.
   void SetQuitConfirmer(Confirmer confirmer) { m_quitConfirmer = std::move(confirmer); }
 
-  enum class View { Course, NoLesson, Questions, Person, DownSet };
+  enum class View { Course, NoLesson, Questions, Person, DownSet, Notes };
   void ShowView(View view);
   View GetView() const { return m_view; }
 
@@ -59,6 +60,9 @@ class MainDlg : public WindowImplBase,
   SubjectTree* GetSubjectTree() const { return m_subjectTree.get(); }
   CourseLists* GetCourseLists() const { return m_lists.get(); }
   const QuestionView& GetQuestionView() const { return m_questions; }
+  NotesView* GetNotesView() const { return m_notes.get(); }
+  // The "我的笔记" tab: the notes read again and shown.
+  void ShowNotes();
   ListDownloads* GetListDownloads() const { return m_listDownloads.get(); }
   DownloadCenter& GetDownloads() const { return m_downloads; }
   DownSetPanel* GetDownSetPanel() const { return m_downSet.get(); }
@@ -151,6 +155,7 @@ class MainDlg : public WindowImplBase,
   std::unique_ptr<DownloadMgrDlg> m_videoMgr;
   std::unique_ptr<DownloadMgrDlg> m_docMgr;
   std::unique_ptr<PersonPanel> m_person;
+  std::unique_ptr<NotesView> m_notes;
   std::unique_ptr<OfflineState> m_ownOffline;
   OfflineState& m_offline;
   std::unique_ptr<OfflineSession> m_offlineSession;
@@ -160,6 +165,7 @@ class MainDlg : public WindowImplBase,
   CControlUI* m_restoreBtn = nullptr;
   COptionUI* m_optMyCourse = nullptr;
   COptionUI* m_optMyQuestions = nullptr;
+  COptionUI* m_optMyNotes = nullptr;
   CControlUI* m_hLayLesson = nullptr;
   CControlUI* m_vLayNoLesson = nullptr;
   CControlUI* m_vlQuestions = nullptr;

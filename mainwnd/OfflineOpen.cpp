@@ -15,9 +15,20 @@ LocalPlayHook& Hook() {
   static LocalPlayHook hook;
   return hook;
 }
+LocalPlayFromHook& FromHook() {
+  static LocalPlayFromHook hook;
+  return hook;
+}
 }  // namespace
 
 void SetLocalPlayHook(LocalPlayHook hook) { Hook() = std::move(hook); }
+void SetLocalPlayFromHook(LocalPlayFromHook hook) { FromHook() = std::move(hook); }
+
+bool PlayDownloadedVideoFrom(const DownloadTask& task, int64_t fromSecond) {
+  if (!FromHook()) return PlayDownloadedVideo(task);
+  FromHook()(task, fromSecond);
+  return true;
+}
 
 bool PlayDownloadedVideo(const DownloadTask& task) {
   if (!Hook()) {

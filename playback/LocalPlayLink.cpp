@@ -7,4 +7,5 @@
 
 void InstallLocalPlayLink() {
   SetLocalPlayHook([](const DownloadTask& task) { PlayLocal(task); });
+  SetLocalPlayFromHook([](const DownloadTask& task, int64_t fromSecond) { PlayLocal(task, {}, fromSecond); });
 }

@@ -27,11 +27,12 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 VideoLocalPlayDlg::VideoLocalPlayDlg(std::string classId, std::string id, std::string fileName,
-                                     std::string localPath)
+                                     std::string localPath, int64_t fromSecond)
     : m_classId(std::move(classId)),
       m_id(std::move(id)),
       m_fileName(std::move(fileName)),
-      m_localPath(std::move(localPath)) {}
+      m_localPath(std::move(localPath)),
+      m_fromSecond(fromSecond) {}
 
 std::unique_ptr<CControlUI> VideoLocalPlayDlg::CreateControl(const std::wstring& tag) {
   return CefNativeControl::CreateForWindow(tag, m_hWnd, m_browser);
@@ -56,7 +57,10 @@ void VideoLocalPlayDlg::LoadVideo() {
     StartSystemPlayer(m_localPath);
     return;
   }
-  m_browser->LoadURL(LocalFileUrl(shared));
+  // A media fragment ("#t=<seconds>") starts the browser's player at that moment.
+  std::wstring url = LocalFileUrl(shared);
+  if (m_fromSecond > 0) url += L"#t=" + std::to_wstring(m_fromSecond);
+  m_browser->LoadURL(url);
 }
 
 void VideoLocalPlayDlg::ShowName() {
@@ -71,8 +75,10 @@ LRESULT VideoLocalPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, 
   bHandled = true;
   switch (msg) {
     case WM_LOCAL_PLAY_FILE:
-      if (const auto* file = PayloadAs<LocalPlayFile>(payload); file && file->localPath != m_localPath) {
+      if (const auto* file = PayloadAs<LocalPlayFile>(payload);
+          file && (file->localPath != m_localPath || file->fromSecond > 0)) {
         m_localPath = file->localPath;
+        m_fromSecond = file->fromSecond;
         // The title bar names the video that plays now.
         if (!file->fileName.empty()) m_fileName = file->fileName;
         LoadVideo();
@@ -116,15 +122,15 @@ void VideoLocalPlayDlg::OnFinalMessage(HWND) {
 }
 
 void OpenLocalPlayer(const std::string& classId, const std::string& id, const std::string& fileName,
-                     const std::string& localPath) {
+                     const std::string& localPath, int64_t fromSecond) {
   HWND player = FindWindow(L"videoLocalPlayDlgClass", L"Tavo");
   if (player != kNoWindow) {
     if (CWindowWnd* window = CWindowWnd::FromHandle(player)) window->BringToFront();
     PostMessage(player, WM_LOCAL_PLAY_FILE, 0, 0,
-                MakePayload<LocalPlayFile>(LocalPlayFile{localPath, fileName}));
+                MakePayload<LocalPlayFile>(LocalPlayFile{localPath, fileName, fromSecond}));
     return;
   }
-  auto dlg = std::make_unique<VideoLocalPlayDlg>(classId, id, fileName, localPath);
+  auto dlg = std::make_unique<VideoLocalPlayDlg>(classId, id, fileName, localPath, fromSecond);
   // A zero size takes the skin's size.
   if (dlg->Create(kNoWindow, L"Tavo", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, 0) == kNoWindow) {
     LogError(L"the local player could not be created");

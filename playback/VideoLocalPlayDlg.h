@@ -20,11 +20,13 @@ constexpr int kLocalPlayerHotKeyId = 1027;
 struct LocalPlayFile {
   std::string localPath;  // narrow (locale) text
   std::string fileName;   // shown in the title bar
+  int64_t fromSecond = 0;  // where it starts (a bookmark's moment); 0: the beginning
 };
 
 class VideoLocalPlayDlg : public WindowImplBase {
  public:
-  VideoLocalPlayDlg(std::string classId, std::string id, std::string fileName, std::string localPath);
+  VideoLocalPlayDlg(std::string classId, std::string id, std::string fileName, std::string localPath,
+                    int64_t fromSecond = 0);
   std::wstring GetWindowClassName() const override { return L"videoLocalPlayDlgClass"; }
   std::unique_ptr<CControlUI> CreateControl(const std::wstring& tag) override;
 
@@ -50,10 +52,12 @@ class VideoLocalPlayDlg : public WindowImplBase {
   std::string m_id;
   std::string m_fileName;
   std::string m_localPath;
+  int64_t m_fromSecond = 0;
   CefNativeControl* m_browser = nullptr;
   std::int64_t m_browserId = 0;
 };
 
-// Opens the local player with the file, or hands the file to the one that is open.
+// Opens the local player with the file, or hands the file to the one that is open; the
+// video starts at `fromSecond`.
 void OpenLocalPlayer(const std::string& classId, const std::string& id, const std::string& fileName,
-                     const std::string& localPath);
+                     const std::string& localPath, int64_t fromSecond = 0);

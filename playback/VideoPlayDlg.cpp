@@ -6,6 +6,7 @@
 #include "browser/CefNativeControl.h"
 #include "mainwnd/LessonMarkClear.h"
 #include "mainwnd/MainDlg.h"
+#include "mainwnd/NoteTaking.h"
 #include "platform/MessageCore.h"
 #include "platform/Messages.h"
 #include "playback/OnlinePlayer.h"
@@ -39,6 +40,7 @@ constexpr UINT kPlayerWindowedAgainTimer = 1082;
 constexpr UINT kPlayerWindowedAgainMs = 250;
 constexpr int kPlayerWindowedAgainTimes = 4;
 constexpr UINT kVirtualKeyI = 73;
+constexpr UINT kVirtualKeyB = 66;
 // A replay from the end panel starts, and is remembered, at the beginning.
 const std::string kReplayFrom = "0";
 
@@ -105,6 +107,28 @@ void VideoPlayDlg::InitWindow() {
   m_desktop = std::make_unique<PlayerDesktop>(std::move(commands));
   SetLessonTitle(m_title);
   RegisterHotKey(kPlayerHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, kVirtualKeyI);
+  RegisterHotKey(kPlayerNoteHotKeyId, MOD_CONTROL, kVirtualKeyB);
+  m_rightWnd->SetAddNoteHandler([this] { AddBookmark(); });
+}
+
+int64_t VideoPlayDlg::CurrentSecond() const {
+  return m_desktop ? m_desktop->Mpris().PositionUs() / 1'000'000 : 0;
+}
+
+void VideoPlayDlg::AddBookmark() {
+  if (m_lessonId.empty()) return;
+  Note draft;
+  draft.kind = NoteKind::Lesson;
+  draft.itemId = m_lessonId;
+  draft.classId = m_classId;
+  draft.title = AnsiToUtf8(m_title);
+  draft.position = CurrentSecond();
+  // The lecture waits while the student writes, and goes on afterwards.
+  const bool playing = m_desktop && m_desktop->KeepsScreenAwake();
+  if (playing) RunScript(kScriptPlayerPause);
+  const HWND self = m_hWnd;
+  TakeNote(self, std::move(draft), m_noteAsker);
+  if (playing && CWindowWnd::FromHandle(self) == this) RunScript(kScriptPlayerPlay);
 }
 
 void VideoPlayDlg::SetLessonTitle(const std::string& title) {
@@ -641,6 +665,7 @@ LRESULT VideoPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_HOTKEY:
       if (wParam == kPlayerHotKeyId && m_browser) m_browser->ShowDevTools();
+      if (wParam == kPlayerNoteHotKeyId) AddBookmark();
       return 0;
     case WM_TIMER:
       if (wParam == kPlayerIdleTimer) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "browser/JsFunctionTable.h"
+#include "mainwnd/NoteEditDlg.h"
 #include "playback/PlayerScripts.h"
 #include "service/Records.h"
 #include "ui/Control.h"
@@ -33,6 +34,8 @@ using LessonSwitch = std::pair<std::string, std::string>;
 
 // Alt+Ctrl+Shift+I: the page's developer tools.
 constexpr int kPlayerHotKeyId = 1027;
+// Ctrl+B: a bookmark at the moment playing.
+constexpr int kPlayerNoteHotKeyId = 1028;
 
 class VideoPlayDlg : public WindowImplBase {
  public:
@@ -64,6 +67,13 @@ class VideoPlayDlg : public WindowImplBase {
   VideoRightDlg* GetRightWindow() const { return m_rightWnd.get(); }
   VideoPlayEndDlg* GetEndWindow() const { return m_endWnd.get(); }
   VideoErrorDlg* GetErrorWindow() const { return m_errorWnd.get(); }
+  // Keeps a bookmark of the lesson at the moment playing, with the note the student gives
+  // (the video pauses while asked). The side panel's "书  签" and Ctrl+B come here.
+  void AddBookmark();
+  // How the note is asked for; tests answer in place of the dialog.
+  void SetNoteAsker(NoteAsker asker) { m_noteAsker = std::move(asker); }
+  // The moment playing now, in whole seconds, as last reported by the page.
+  int64_t CurrentSecond() const;
   // The screen kept awake and the media controls; none before the window exists.
   PlayerDesktop* GetDesktop() const { return m_desktop.get(); }
 
@@ -132,6 +142,7 @@ class VideoPlayDlg : public WindowImplBase {
   std::unique_ptr<VideoPlayEndDlg> m_endWnd;
   std::unique_ptr<VideoErrorDlg> m_errorWnd;
   std::unique_ptr<PlayerDesktop> m_desktop;
+  NoteAsker m_noteAsker = &AskWithNoteEditDlg;
 
   bool m_fullScreen = false;
   bool m_ended = false;

@@ -46,6 +46,11 @@ void VideoRightDlg::Toast(const std::wstring& text) { ShowTip(m_hOwner, kTipDist
 void VideoRightDlg::OnClick(TNotifyUI& msg) {
   if (!msg.pSender) return;
   const std::wstring& name = msg.pSender->GetName();
+  if (name == L"btnAddNote") {
+    // A bookmark is kept on this computer: it needs no network.
+    if (m_addNote) m_addNote();
+    return;
+  }
   if (name != L"btnPlayDown" && name != L"btnPlayDownPrev" && name != L"btnPlayDownNext" &&
       name != L"btnUpVideoQuestion")
     return;

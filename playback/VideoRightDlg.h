@@ -1,8 +1,9 @@
-// The player's side panel: download, previous, next and feedback. It knows the lesson
+// The player's side panel: download, previous, next, bookmark and feedback. It knows the lesson
 // being played (the player replaces it on every switch) and hands previous and next to
 // the player (1054 with the target's resume position, then 1043 or 1045).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/Control.h"
@@ -26,6 +27,8 @@ class VideoRightDlg : public WindowImplBase {
   // Hands the neighbouring lesson to the player; false (with a toast) when there is none.
   bool PlayPrevious();
   bool PlayNext();
+  // What "书  签" does: the player keeps a bookmark at the moment playing. Works offline.
+  void SetAddNoteHandler(std::function<void()> handler) { m_addNote = std::move(handler); }
 
  protected:
   std::wstring GetSkinFile() override { return L"video_right_dlg.xml"; }
@@ -42,6 +45,7 @@ class VideoRightDlg : public WindowImplBase {
   std::string m_classId;
   std::string m_vid;
   std::string m_lessonId;
+  std::function<void()> m_addNote;
   CControlUI* m_download = nullptr;
   int m_lastX = 0;
 };

@@ -64,6 +64,10 @@ std::wstring ChooseFolder(HWND owner) {
   return FromUtf8(folder);
 }
 
+std::wstring ChooseSaveFile(HWND owner, const std::wstring& title, const std::wstring& name) {
+  return FromUtf8(GetHost().ChooseSaveFile(HostOf(owner), ToUtf8(title), ToUtf8(name)));
+}
+
 std::wstring ChooseFolder(HWND owner, const std::wstring& startFolder) {
   const std::string start = ToUtf8(startFolder);
   if (!start.empty() && chdir(start.c_str()) != 0)

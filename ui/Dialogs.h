@@ -17,6 +17,8 @@ std::wstring ChooseFolder(HWND owner);
 // The same, opening at `startFolder` (the folder in use) when it exists; it becomes the
 // current directory for that.
 std::wstring ChooseFolder(HWND owner, const std::wstring& startFolder);
+// Where to save a new file (title `title`, suggested name `name`); empty when cancelled.
+std::wstring ChooseSaveFile(HWND owner, const std::wstring& title, const std::wstring& name);
 // Shows, restores and (with attachInput) raises and focuses the window.
 void ActivateWindow(HWND hwnd, bool attachInput);
 // Where the mouse pointer is on the screen (a menu opens there).

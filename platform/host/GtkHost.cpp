@@ -167,6 +167,17 @@ std::string GtkHost::ChooseFolder(HostWindow* owner, const std::string& title) {
   return RunChooser(chooser);
 }
 
+std::string GtkHost::ChooseSaveFile(HostWindow* owner, const std::string& title, const std::string& name) {
+  GtkFileChooserNative* chooser =
+      gtk_file_chooser_native_new(title.c_str(), ParentOf(owner), GTK_FILE_CHOOSER_ACTION_SAVE, nullptr, nullptr);
+  gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), g_get_home_dir());
+  gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), name.c_str());
+  // An existing file is refused by the caller (the program writes only files it creates),
+  // so the chooser does not offer to replace one.
+  gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), FALSE);
+  return RunChooser(chooser);
+}
+
 bool GtkHost::OpenUri(const std::string& uri) {
   GError* error = nullptr;
   bool ok = g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error);

@@ -22,6 +22,7 @@ class GtkHost : public Host {
   std::string ChooseFile(HostWindow* owner, const std::string& title, const std::string& folder,
                          const std::vector<HostFileFilter>& filters) override;
   std::string ChooseFolder(HostWindow* owner, const std::string& title) override;
+  std::string ChooseSaveFile(HostWindow* owner, const std::string& title, const std::string& name) override;
   bool OpenUri(const std::string& uri) override;
   void ShowNotification(const std::string& title, const std::string& body, std::function<void()> onClick) override;
   int DoubleClickTime() override;

@@ -165,6 +165,12 @@ class Host {
   virtual std::string ChooseFile(HostWindow* owner, const std::string& title, const std::string& folder,
                                  const std::vector<HostFileFilter>& filters) = 0;
   virtual std::string ChooseFolder(HostWindow* owner, const std::string& title) = 0;
+  // Where to save a new file, starting with `name` in the home folder; hosts without a
+  // desktop choose nothing.
+  virtual std::string ChooseSaveFile(HostWindow* /*owner*/, const std::string& /*title*/,
+                                     const std::string& /*name*/) {
+    return {};
+  }
   virtual bool OpenUri(const std::string& uri) = 0;
   // A desktop notification; `onClick` runs on the main thread when it is clicked. Hosts
   // without a desktop show nothing.

@@ -18,6 +18,7 @@
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
 #include "study/SearchIndex.h"
+#include "study/NoteBook.h"
 
 namespace {
 
@@ -235,6 +236,26 @@ TEST_F(AccountFolderTest, APasswordSignInAfterAnSmsOneTakesTheWholeMobileFolder)
   EXPECT_EQ(Lessons(m_account),
             (std::vector<std::string>{"110101|v110101|" + (m_account / "download" / kLesson).string(),
                                       "110102|v110102|" + (m_account / "download" / "clash.mp4").string()}));
+}
+
+TEST_F(AccountFolderTest, NotesOfBothFoldersAreKeptOnceEach) {
+  MakeMobileFolder();
+  MakeCourseDb(m_account, {});
+  const Note both{0, NoteKind::Lesson, "110101", "1101", "主旨概括", 95, "两个文件夹都有", 1700};
+  {
+    NoteBook sms(AnsiToWide((m_mobile / "db" / "course.db").string()));
+    sms.Add({0, NoteKind::Document, "D1", "1101", "讲义", 3, "只在短信登录时记的", 1600});
+    sms.Add(both);
+    NoteBook own(AnsiToWide((m_account / "db" / "course.db").string()));
+    own.Add({0, NoteKind::Lesson, "110102", "1101", "第二讲", 10, "账号自己的", 1800});
+    own.Add(both);
+  }
+  EXPECT_EQ(PrepareAccountFolder(LoginAnswer(kAccount, kMobile), kMobile), kAccount);
+  EXPECT_FALSE(fs::exists(m_mobile / "db")) << "every row of the earlier course.db was carried over";
+  NoteBook merged(AnsiToWide((m_account / "db" / "course.db").string()));
+  std::vector<std::string> texts;
+  for (const Note& note : merged.All()) texts.push_back(note.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"账号自己的", "两个文件夹都有", "只在短信登录时记的"}));
 }
 
 TEST_F(AccountFolderTest, AHostileAccountNameFailsTheSignInAndTouchesNoFolder) {
