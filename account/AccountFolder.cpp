@@ -89,9 +89,14 @@ const TableKey kTableKeys[] = {
     {"catalogueCache", {"account", "item"}, "account"},
     {"offlineSignIn", {"account"}, "account"},
     {"pendingMove", {"kind", "classid", "taskid"}, nullptr},
+    {"pdfPage", {"docId", "page"}, nullptr},
     // A note is the same note in both files when it marks the same place at the same time.
     {"notes", {"kind", "itemId", "position", "createdAt"}, nullptr},
 };
+
+// The search index's tables (and the full-text table's own shadow tables) are made from
+// the other tables: they are not carried over but rebuilt from the merged rows.
+bool IsDerivedTable(const std::string& table) { return table.rfind("search", 0) == 0; }
 
 struct Column {
   std::string name;
@@ -250,6 +255,7 @@ void MergeCourseDb(const fs::path& from, const std::string& fromName, const fs::
     ok = tables.has_value();
     for (const auto& [table, createSql] : found) {
       if (!ok) break;
+      if (IsDerivedTable(table)) continue;
       const int savedRows = rows;
       if (!MergeTable(db.get(), table, createSql, fromName, toName, rows)) {
         complete = false;

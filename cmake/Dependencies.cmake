@@ -18,6 +18,8 @@ pkg_check_modules(LIBAV REQUIRED IMPORTED_TARGET libavformat libavcodec libavuti
 pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo pangocairo gdk-pixbuf-2.0)
+# The text of downloaded PDFs, for search.
+pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-glib)
 find_path(RAPIDJSON_INCLUDE_DIR rapidjson/document.h REQUIRED)
 find_path(HTTP_PARSER_INCLUDE_DIR http_parser.h REQUIRED)
 find_library(HTTP_PARSER_LIBRARY http_parser REQUIRED)

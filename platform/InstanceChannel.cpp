@@ -1,5 +1,5 @@
 // The one-instance channel over a Unix stream socket. One request line, one answer line:
-//   client: "tavo-activate-main\n"
+//   client: "tavo-activate-main\n" or "tavo-open <target>\n"
 //   server: "activated\n" or "no-main-window\n", then closes.
 // Anything else is closed without an answer. The server never blocks its loop: sockets
 // are non-blocking, lines are short and bounded, and idle clients are dropped.
@@ -15,6 +15,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string_view>
@@ -26,9 +27,10 @@
 namespace {
 
 constexpr std::string_view kRequest = "tavo-activate-main";
+constexpr std::string_view kOpenRequest = "tavo-open ";
 constexpr std::string_view kActivated = "activated\n";
 constexpr std::string_view kNoMainWindow = "no-main-window\n";
-constexpr std::size_t kMaxLine = 64;
+constexpr std::size_t kMaxLine = 64 + kMaxOpenTarget;
 constexpr std::size_t kMaxClients = 16;
 constexpr guint kClientIdleMs = 2000;
 
@@ -82,12 +84,18 @@ std::string InstanceChannelPath() {
   return folder + "instance.sock";
 }
 
-InstanceAnswer AskRunningInstance(const std::string& path, std::chrono::milliseconds timeout) {
+bool IsOpenTarget(const std::string& target) {
+  return !target.empty() && target.size() <= kMaxOpenTarget &&
+         std::all_of(target.begin(), target.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
+
+namespace {
+
+InstanceAnswer Ask(const std::string& path, const std::string& request, std::chrono::milliseconds timeout) {
   const Clock::time_point deadline = Clock::now() + timeout;
   int fd = ConnectTo(path, deadline);
   if (fd < 0) return InstanceAnswer::NoInstance;
 
-  std::string request = std::string(kRequest) + "\n";
   std::size_t sent = 0;
   std::string answer;
   bool finished = false;
@@ -113,6 +121,18 @@ InstanceAnswer AskRunningInstance(const std::string& path, std::chrono::millisec
   return InstanceAnswer::NoInstance;
 }
 
+}  // namespace
+
+InstanceAnswer AskRunningInstance(const std::string& path, std::chrono::milliseconds timeout) {
+  return Ask(path, std::string(kRequest) + "\n", timeout);
+}
+
+InstanceAnswer AskRunningInstanceToOpen(const std::string& path, const std::string& target,
+                                        std::chrono::milliseconds timeout) {
+  if (!IsOpenTarget(target)) return InstanceAnswer::NoInstance;
+  return Ask(path, std::string(kOpenRequest) + target + "\n", timeout);
+}
+
 struct InstanceChannel::Impl {
   struct Client {
     int fd = -1;
@@ -127,6 +147,7 @@ struct InstanceChannel::Impl {
   ino_t socketInode = 0;
   dev_t socketDevice = 0;
   Activate activate;
+  OpenTarget open;
   std::map<int, Client> clients;
 
   ~Impl() {
@@ -217,12 +238,17 @@ struct InstanceChannel::Impl {
       }
       return;
     }
-    if (std::string_view(line).substr(0, end) != kRequest) {
+    const std::string request = line.substr(0, end);
+    bool activated = false;
+    if (request == kRequest) {
+      activated = activate && activate();
+    } else if (request.rfind(kOpenRequest, 0) == 0 && IsOpenTarget(request.substr(kOpenRequest.size()))) {
+      activated = open ? open(request.substr(kOpenRequest.size())) : (activate && activate());
+    } else {
       LogError(L"instance channel: unknown request dropped");
       Drop(fd);
       return;
     }
-    bool activated = activate && activate();
     std::string_view reply = activated ? kActivated : kNoMainWindow;
     // The reply is a few bytes into an empty socket buffer; a peer that went away is ignored.
     [[maybe_unused]] ssize_t ignored = send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -243,7 +269,8 @@ InstanceChannel::~InstanceChannel() {
   }
 }
 
-std::unique_ptr<InstanceChannel> InstanceChannel::Listen(const std::string& path, Activate activate) {
+std::unique_ptr<InstanceChannel> InstanceChannel::Listen(const std::string& path, Activate activate,
+                                                         OpenTarget open) {
   sockaddr_un address;
   if (!FillAddress(path, address)) {
     LogError(L"instance channel: unusable path " + AnsiToWide(path));
@@ -269,6 +296,7 @@ std::unique_ptr<InstanceChannel> InstanceChannel::Listen(const std::string& path
 
   auto impl = std::make_unique<Impl>();
   impl->activate = std::move(activate);
+  impl->open = std::move(open);
   impl->listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (impl->listenFd < 0 ||
       bind(impl->listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {

@@ -22,6 +22,13 @@ enum class InstanceAnswer {
 // program that accepts but does not answer in time counts as NoInstance.
 InstanceAnswer AskRunningInstance(const std::string& path,
                                   std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+// The same, asking the running program to open `target` (a search result's id: printable
+// ASCII without spaces, at most kMaxOpenTarget bytes) in its main window. NoInstance
+// without asking when the target is not one.
+InstanceAnswer AskRunningInstanceToOpen(const std::string& path, const std::string& target,
+                                        std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+inline constexpr std::size_t kMaxOpenTarget = 200;
+bool IsOpenTarget(const std::string& target);
 
 // The serving end, on the main loop of the thread that created it (its thread-default GLib
 // context). `activate` runs on that thread for every well-formed request and returns true
@@ -29,9 +36,13 @@ InstanceAnswer AskRunningInstance(const std::string& path,
 class InstanceChannel {
  public:
   using Activate = std::function<bool()>;
+  // Runs for a request to open a target; returns true when a main window took it. Without
+  // one, such a request only activates.
+  using OpenTarget = std::function<bool(const std::string& target)>;
   // Null when the path cannot be served: too long, not creatable, or another program
   // still listens there. A stale socket file (nobody listening) is replaced.
-  static std::unique_ptr<InstanceChannel> Listen(const std::string& path, Activate activate);
+  static std::unique_ptr<InstanceChannel> Listen(const std::string& path, Activate activate,
+                                                 OpenTarget open = nullptr);
   // Stops serving and removes the socket file (if it is still this channel's).
   ~InstanceChannel();
   InstanceChannel(const InstanceChannel&) = delete;

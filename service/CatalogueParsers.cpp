@@ -122,7 +122,9 @@ int32_t ExamIdKey(std::string_view text) {
   return static_cast<int32_t>(std::min<int64_t>(value, kLimit - 1));
 }
 
-bool ParseGetMyCourseAnswer(std::string answer) {
+bool ParseGetMyCourseAnswer(std::string answer) { return ParseMyCourseAnswerInto(std::move(answer), gSubjectList); }
+
+bool ParseMyCourseAnswerInto(std::string answer, SubjectList& list) {
   rapidjson::Document document;
   if (!ParseAnswerRoot(answer, document, L"ParseGetMyCourse")) return false;
   const Envelope envelope = ReadStandardEnvelope(document, 0);
@@ -134,7 +136,6 @@ bool ParseGetMyCourseAnswer(std::string answer) {
   const Value* data = ObjectMember(document, "data");
   if (data == nullptr) return true;
 
-  SubjectList& list = gSubjectList;
   ForEachObject(*data, "exams", [&](const Value& item) {
     std::string id;
     std::string name;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 struct ClassDetail;
+struct SubjectList;
 struct ServiceReply;
 
 // How a class-detail request ended, for callers that must tell a missing answer from a
@@ -27,6 +28,8 @@ ClassDetailResult ReadClassDetailReply(const ServiceReply& reply, ClassDetail& d
 // True when the answer was the service's catalogue (code 200), so it may be kept for a
 // start without the network.
 bool ParseGetMyCourseAnswer(std::string answer);
+// The same into `list` (the kept catalogue read for other uses than the windows).
+bool ParseMyCourseAnswerInto(std::string answer, SubjectList& list);
 bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail);
 ClassDetailResult ParseClassDetailAnswer(std::string answer, ClassDetail& detail);
 

@@ -94,6 +94,8 @@ StartupOptions ParseCommandLine(int argc, const char* const* argv, const Environ
       options.demo = true;
     } else if (name == "crash-for-test") {
       options.crashForTest = true;
+    } else if (name == "search-provider") {
+      options.searchProvider = true;
     } else if (name == "api-origin") {
       take(apiOrigin);
     } else if (name == "site-origin") {

@@ -21,6 +21,7 @@ struct StartupOptions {
   std::optional<std::string> caFile;      // --ca-file= / TAVO_CA_FILE
   int webPort = kDefaultWebPort;          // --web-port= / TAVO_WEB_PORT; 0 picks a free port
   bool crashForTest = false;              // --crash-for-test: fault after the crash handler is in
+  bool searchProvider = false;            // --search-provider: serve the desktop's search, no windows
   // One text per malformed value (ignored); written to the log once it is open.
   std::vector<std::string> problems;
 };

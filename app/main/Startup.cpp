@@ -26,6 +26,7 @@
 #include "app/main/CrashHandler.h"
 #include "app/main/DemoSchool.h"
 #include "app/main/OfflineSetup.h"
+#include "app/main/SearchProviderRole.h"
 #include "app/main/SessionBus.h"
 #include "browser/ClientAppBrowser.h"
 #include "downloads/CourseDB.h"
@@ -47,6 +48,7 @@
 #include "study/DownloadCenter.h"
 #include "study/DownloadSleepGuard.h"
 #include "study/OfflineState.h"
+#include "study/SearchKeeper.h"
 #include "ui/Control.h"
 #include "ui/Dialogs.h"
 #include "web/WebRouterListenThread.h"
@@ -80,6 +82,12 @@ bool ActivateMainWindow() {
   if (running == kNoWindow) return false;
   PostMessage(running, WM_ACTIVATE_MAIN, 0, 0);
   return true;
+}
+
+// A result the desktop's search chose: the main window comes to the front.
+bool OpenSearchResult(const std::string& target) {
+  LogNormal(L"desktop search result chosen: " + AnsiToWide(target));
+  return ActivateMainWindow();
 }
 
 // One-instance rule, first guard: a running program of this user with a main window
@@ -208,6 +216,8 @@ bool RunWindows() {
   // The lists play through the player side, whose side panel downloads through the centre.
   PlaybackLessonPlayer player(downloads);
   OfflineSetup offlineSetup(*offline, catalogue, downloads, player);
+  // The search index follows the catalogue and the finished documents.
+  SearchKeeper search(downloads, catalogue, DownloadTaskList::Get());
   MainWindowOpener opener(&downloads, &catalogue, offline.get(), &player);
   opener.SetOfflineStarter(
       [&offlineSetup](const std::string& account, const std::string& password) { offlineSetup.Begin(account, password); });
@@ -221,7 +231,7 @@ bool RunWindows() {
   frame->CenterWindow();
   frame->ShowWindow(true, true);
   // The running program answers later starts from here on.
-  auto channel = InstanceChannel::Listen(InstanceChannelPath(), &ActivateMainWindow);
+  auto channel = InstanceChannel::Listen(InstanceChannelPath(), &ActivateMainWindow, &OpenSearchResult);
   // Ctrl+C in a terminal or a polite kill end the loop, so shutdown still runs in order
   // (the demo school stopped, the last log line written).
   guint interrupt = g_unix_signal_add(SIGINT, &QuitOnSignal, nullptr);
@@ -342,5 +352,8 @@ int TavoMain(int argc, char** argv) {
   if (options.caFile) setenv("TAVO_CA_FILE", options.caFile->c_str(), 1);
   // No session bus: none is started on the program's behalf (it would outlive it).
   KeepSessionBusFromAutolaunch();
+  // Started by the session bus for the desktop's search: answers from the index, opens
+  // no window of its own.
+  if (options.searchProvider) return RunSearchProvider();
   return RunBrowserProcess(options);
 }

@@ -17,6 +17,7 @@
 #include "app/Folders.h"
 #include "app/TextConv.h"
 #include "downloads/CourseDB.h"
+#include "study/SearchIndex.h"
 #include "study/NoteBook.h"
 
 namespace {
@@ -282,6 +283,39 @@ TEST_F(AccountFolderTest, AHostileAccountNameFailsTheSignInAndTouchesNoFolder) {
   EXPECT_EQ(ReadFile(m_root / "data" / "outside" / "file"), "theirs");
   EXPECT_EQ(FilesUnder(m_base), std::set<std::string>{"SqUserDB/squser.db"});
   EXPECT_EQ(ErrorLines().size(), 4u) << ::testing::PrintToString(ErrorLines());
+}
+
+}  // namespace
+
+namespace {
+
+// The search index is rebuilt from merged rows, not carried over: its full-text tables do
+// not stop the merge, and the earlier folder's PDF text is findable in the account's.
+TEST_F(AccountFolderTest, TheEarlierFoldersPdfTextIsMergedAndFoundAgain) {
+  MakeMobileFolder();
+  {
+    SearchIndex earlier(AnsiToWide((m_mobile / "db" / "course.db").string()), kMobile);
+    ASSERT_TRUE(earlier.StorePages("d1", "1101", "言语理解讲义", {"第一页", "主旨概括题的题型特征"}));
+    ASSERT_TRUE(earlier.Update());
+  }
+  MakeCourseDb(m_account, {});
+  {
+    SearchIndex own(AnsiToWide((m_account / "db" / "course.db").string()), kAccount);
+    ASSERT_TRUE(own.StorePages("d2", "1101", "申论范文", {"基层治理"}));
+    ASSERT_TRUE(own.Update());
+  }
+
+  EXPECT_EQ(PrepareAccountFolder(LoginAnswer(kAccount, kMobile), kMobile), kAccount);
+
+  EXPECT_FALSE(fs::exists(m_mobile / "db")) << "the earlier course.db was kept: the merge stopped";
+  SearchIndex merged(AnsiToWide((m_account / "db" / "course.db").string()), kAccount);
+  ASSERT_TRUE(merged.Update());
+  const auto hits = merged.Search("主旨概括");
+  ASSERT_TRUE(hits.has_value());
+  ASSERT_EQ(hits->size(), 1u);
+  EXPECT_EQ((*hits)[0].itemId, "d1");
+  EXPECT_EQ((*hits)[0].page, 2);
+  EXPECT_EQ(merged.Search("基层治理").value_or(SearchResults{}).size(), 1u);
 }
 
 }  // namespace

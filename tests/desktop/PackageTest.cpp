@@ -43,7 +43,8 @@ TEST(PackageTest, BuildsValidatesInstallsAndStartsFromAScratchRoot) {
        {"usr/lib/tavo/tavo", "usr/lib/tavo/webext/libtavo_webext.so", "usr/lib/tavo/htmllocal/index.html",
         "usr/share/icons/hicolor/48x48/apps/tavo.png", "usr/share/icons/hicolor/128x128/apps/tavo.png",
         "usr/share/icons/hicolor/256x256/apps/tavo.png", "usr/share/icons/hicolor/scalable/apps/tavo.svg",
-        "usr/share/doc/tavo/copyright"}) {
+        "usr/share/doc/tavo/copyright", "usr/share/gnome-shell/search-providers/org.tavo.Tavo.search-provider.ini",
+        "usr/share/dbus-1/services/org.tavo.Tavo.SearchProvider.service"}) {
     EXPECT_TRUE(fs::exists(root / file)) << file;
   }
   EXPECT_EQ(fs::read_symlink(root / "usr/bin/tavo"), "../lib/tavo/tavo");

@@ -209,3 +209,36 @@ TEST_F(InstanceChannelTest, HostileClientsAreDroppedAndTheServerStillAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+// A request to open a target reaches the open handler with exactly that target; a target
+// that is not one (spaces, control bytes, too long) is never handed over.
+TEST_F(InstanceChannelTest, AnOpenRequestCarriesOnlyAWellFormedTarget) {
+  std::vector<std::string> opened;
+  int activations = 0;
+  auto channel = InstanceChannel::Listen(
+      m_path,
+      [&] {
+        ++activations;
+        return true;
+      },
+      [&](const std::string& target) {
+        opened.push_back(target);
+        return true;
+      });
+  ASSERT_NE(channel, nullptr);
+  EXPECT_EQ(RawExchange("tavo-open page/c1/d1/2/\n", false), "activated\n");
+  EXPECT_EQ(RawExchange("tavo-activate-main\n", false), "activated\n");
+  for (const std::string& hostile :
+       {std::string("tavo-open \n"), std::string("tavo-open a b\n"), std::string("tavo-open a\x01\n"),
+        "tavo-open " + std::string(kMaxOpenTarget + 1, 'x') + "\n", std::string("tavo-openx\n")}) {
+    EXPECT_EQ(RawExchange(hostile, false), "") << hostile;
+  }
+  EXPECT_EQ(opened, std::vector<std::string>{"page/c1/d1/2/"});
+  EXPECT_EQ(activations, 1);
+  // The asking side refuses to send what the server would drop.
+  EXPECT_EQ(AskRunningInstanceToOpen(m_path, "a b", 500ms), InstanceAnswer::NoInstance);
+}
+
+}  // namespace
