@@ -251,62 +251,83 @@ void AddFailedState(CListUI& list) {
       L"textcolor=\"#FF999999\" width=\"355\" height=\"30\""));
 }
 
-void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const std::string& lastLessonId) {
+namespace {
+
+void FillLessonRow(CListContainerElementUI& row, const LessonRecord& lesson, int index,
+                   const std::string& lastLessonId) {
   const std::wstring indexText = std::to_wstring(index);
-  CListContainerElementUI* row = NewRow();
-  row->Add(SelectCell(
+  row.Add(SelectCell(
       L"name=\"optSelectVideo\" normalimage=\"download_nock.png\" selectedimage=\"download_ck.png\"",
       indexText));
-  row->Add(NameCell(lesson.name));
+  row.Add(NameCell(lesson.name));
 
   auto* marker = Make<CLabelUI>();
   if (!lastLessonId.empty() && lesson.id == lastLessonId) {
     marker->ApplyAttributeList(kMarkerLook);
     marker->SetText(L"上一次观看");
   }
-  row->Add(marker);
+  row.Add(marker);
 
   const int64_t duration = ReadSeconds(lesson.duration);
   auto* durationLabel =
       Make<CLabelUI>(L"name=\"lessonDuration\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\"");
   durationLabel->SetText(FormatLessonDuration(duration));
   durationLabel->SetUserData(AnsiToWide(lesson.duration));
-  row->Add(durationLabel);
+  row.Add(durationLabel);
 
   auto* progress =
       Make<CLabelUI>(L"name=\"learnProgress\" align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\"");
   SetProgressLabel(*progress, duration, ReadSeconds(lesson.learned_duration));
-  row->Add(progress);
+  row.Add(progress);
 
-  row->Add(DownloadCell(L"btnVideoDown", indexText));
+  row.Add(DownloadCell(L"btnVideoDown", indexText));
   CButtonUI* play = nullptr;
-  row->Add(ButtonCell(50, 20,
-                      L"name=\"btnVideoPlay\" normalimage=\"icon_play.png\" width=\"20\" height=\"20\"",
-                      indexText, &play));
+  row.Add(ButtonCell(50, 20,
+                     L"name=\"btnVideoPlay\" normalimage=\"icon_play.png\" width=\"20\" height=\"20\"",
+                     indexText, &play));
   play->SetToolTip(L"播放");
-  row->SetUserData(AnsiToWide(lesson.id));
-  list.Add(row);
 }
 
-void AddDocRow(CListUI& list, const DocumentRecord& doc, int index) {
+void FillDocRow(CListContainerElementUI& row, const DocumentRecord& doc, int index) {
   const std::wstring indexText = std::to_wstring(index);
-  CListContainerElementUI* row = NewRow();
-  row->Add(
+  row.Add(
       SelectCell(L"name=\"optSelectDoc\" normalimage=\"download_nock.png\" selectedimage=\"download_ck.png\"",
                  indexText));
-  row->Add(NameCell(doc.name));
+  row.Add(NameCell(doc.name));
   auto* size = Make<CLabelUI>(L"align=\"center\" textcolor=\"#FF4D4D4D\" font=\"7\"");
   size->SetText(FormatDocSize(ReadSeconds(doc.file_size)));
-  row->Add(size);
-  row->Add(DownloadCell(L"btnDocDown", indexText));
+  row.Add(size);
+  row.Add(DownloadCell(L"btnDocDown", indexText));
   CButtonUI* look = nullptr;
-  row->Add(ButtonCell(
+  row.Add(ButtonCell(
       53, 21, L"name=\"btnDocLook\" normalimage=\"icon_file_not_downloaded.png\" width=\"14\" height=\"17\"",
       indexText, &look));
   // Not downloaded yet: the viewer opens only downloaded documents.
   look->SetEnabled(false);
   look->SetToolTip(L"请先下载");
+}
+
+}  // namespace
+
+void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const std::string& lastLessonId,
+                  RowDressing dressed) {
+  CListContainerElementUI* row = NewRow();
+  row->SetUserData(AnsiToWide(lesson.id));
+  const bool marked = !lastLessonId.empty() && lesson.id == lastLessonId;
+  row->SetDeferredFill([lesson, index, marked, dressed = std::move(dressed)](CListContainerElementUI& self) {
+    FillLessonRow(self, lesson, index, marked ? lesson.id : std::string());
+    if (dressed) dressed(self);
+  });
+  list.Add(row);
+}
+
+void AddDocRow(CListUI& list, const DocumentRecord& doc, int index, RowDressing dressed) {
+  CListContainerElementUI* row = NewRow();
   row->SetUserData(AnsiToWide(doc.id));
+  row->SetDeferredFill([doc, index, dressed = std::move(dressed)](CListContainerElementUI& self) {
+    FillDocRow(self, doc, index);
+    if (dressed) dressed(self);
+  });
   list.Add(row);
 }
 

@@ -4,6 +4,7 @@
 // buttons their row index. Main thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,10 +27,16 @@ void AddLoadingState(CListUI& list);
 // Shown when no answer came: the student may select the class again to retry.
 void AddFailedState(CListUI& list);
 
+// What a row's cells get once they exist (the download look, read from the task list then).
+using RowDressing = std::function<void(CListContainerElementUI& row)>;
+
 // One row; `index` is the record's index in the class's cached list. The lesson row's
-// marker shows "上一次观看" when the lesson "id" equals `lastLessonId`.
-void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const std::string& lastLessonId);
-void AddDocRow(CListUI& list, const DocumentRecord& doc, int index);
+// marker shows "上一次观看" when the lesson "id" equals `lastLessonId`. The row carries
+// its id and size at once; its cells are made when it first comes into view or is asked
+// for them, and `dressed` runs right after.
+void AddLessonRow(CListUI& list, const LessonRecord& lesson, int index, const std::string& lastLessonId,
+                  RowDressing dressed = {});
+void AddDocRow(CListUI& list, const DocumentRecord& doc, int index, RowDressing dressed = {});
 
 // The marker cell (third cell) of a lesson row, or null.
 CLabelUI* MarkerCellOf(CListContainerElementUI* row);

@@ -228,11 +228,14 @@ void CourseLists::OnClassLoaded(const ClassLoaded& loaded) {
     // The row's progress is the furthest point: the school's learned time or more.
     LessonRecord shown = lessons[i];
     shown.learned_duration = std::to_string(ShownProgress(shown.id, ReadSeconds(shown.learned_duration)));
-    AddLessonRow(*list, shown, static_cast<int>(i), markerId);
     if (!markerId.empty() && shown.id == markerId && m_impl->lastWatched.second.empty())
       m_impl->lastWatched = {classId, shown.id};
-    if (auto* row = dynamic_cast<CListContainerElementUI*>(list->GetRowAt(list->GetRowCount() - 1)))
-      ApplyLessonState(row->FindSubControl(L"btnVideoDown"), classId, lessons[i]);
+    const std::string lessonId = shown.id;
+    AddLessonRow(*list, shown, static_cast<int>(i), markerId, [classId, lessonId](CListContainerElementUI& row) {
+      LessonRecord key;
+      key.id = lessonId;
+      ApplyLessonState(row.FindSubControl(L"btnVideoDown"), classId, key);
+    });
     if (!lastLearned.empty() && lessons[i].id == lastLearned && selected == 0) selected = static_cast<int>(i);
   }
   list->SelectItem(selected, false, false);
@@ -269,9 +272,9 @@ void CourseLists::FillDocList(CListUI& list, const std::string& classId) {
   const std::vector<DocumentRecord>& docs = Catalogue().Documents(classId);
   if (docs.empty()) AddEmptyState(list, ListKind::Documents);
   for (size_t i = 0; i < docs.size(); ++i) {
-    AddDocRow(list, docs[i], static_cast<int>(i));
-    if (auto* row = dynamic_cast<CListContainerElementUI*>(list.GetRowAt(list.GetRowCount() - 1)))
-      ApplyDocState(row->FindSubControl(L"btnDocDown"), row->FindSubControl(L"btnDocLook"), classId, docs[i]);
+    AddDocRow(list, docs[i], static_cast<int>(i), [classId, doc = docs[i]](CListContainerElementUI& row) {
+      ApplyDocState(row.FindSubControl(L"btnDocDown"), row.FindSubControl(L"btnDocLook"), classId, doc);
+    });
   }
 }
 

@@ -20,7 +20,6 @@
 #include "ui/Button.h"
 #include "ui/CheckBox.h"
 #include "ui/Control.h"
-#include "ui/DialogBuilder.h"
 #include "ui/Dialogs.h"
 #include "ui/Label.h"
 #include "ui/Notifications.h"
@@ -102,7 +101,10 @@ bool FileExists(const std::string& path) {
 }  // namespace
 
 DownloadMgrDlg::DownloadMgrDlg(TaskKind kind, DownloadMgrDelegate* delegate, DownloadCenter& downloads)
-    : m_kind(kind), m_delegate(delegate), m_downloads(downloads) {}
+    : m_kind(kind),
+      m_delegate(delegate),
+      m_downloads(downloads),
+      m_rowPrototype(kind == TaskKind::Document ? L"doc_download_treeitem.xml" : L"video_download_treeitem.xml") {}
 
 DownloadMgrDlg::~DownloadMgrDlg() {
   if (m_tree) {
@@ -212,8 +214,7 @@ void DownloadMgrDlg::RekeyTaskItem(const std::string& classId, const std::string
 }
 
 CTreeNodeUI* DownloadMgrDlg::AddClassNode(const std::string& classId, const std::string& className) {
-  CDialogBuilder builder;
-  std::unique_ptr<CControlUI> built = builder.Create(L"treeitem.xml", nullptr, &m_pm);
+  std::unique_ptr<CControlUI> built = m_classPrototype.Create(&m_pm);
   std::unique_ptr<CTreeNodeUI> node(dynamic_cast<CTreeNodeUI*>(built.get()));
   if (node)
     built.release();
@@ -244,10 +245,7 @@ CTreeNodeUI* DownloadMgrDlg::AddClassNode(const std::string& classId, const std:
 }
 
 CTreeNodeUI* DownloadMgrDlg::AddRow(CTreeNodeUI* classNode, const DownloadTask& task) {
-  CDialogBuilder builder;
-  std::unique_ptr<CControlUI> built = builder.Create(
-      m_kind == TaskKind::Document ? L"doc_download_treeitem.xml" : L"video_download_treeitem.xml", nullptr,
-      &m_pm);
+  std::unique_ptr<CControlUI> built = m_rowPrototype.Create(&m_pm);
   std::unique_ptr<CTreeNodeUI> row(dynamic_cast<CTreeNodeUI*>(built.get()));
   if (!row) {
     LogError(L"download row skin missing");

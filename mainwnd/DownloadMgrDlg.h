@@ -14,6 +14,7 @@
 #include "mainwnd/ConfirmDlg.h"
 #include "study/DownloadCenter.h"
 #include "ui/Control.h"
+#include "ui/ControlPrototype.h"
 #include "ui/WindowImplBase.h"
 
 class CButtonUI;
@@ -129,6 +130,9 @@ class DownloadMgrDlg : public WindowImplBase {
 
   bool m_notDeleteMode = true;
   CTreeViewUI* m_tree = nullptr;
+  // Class headings and task rows, each skin file read once per window.
+  CControlPrototype m_classPrototype{L"treeitem.xml"};
+  CControlPrototype m_rowPrototype;
   CButtonUI* m_pauseAll = nullptr;
   CButtonUI* m_deleteAll = nullptr;
   CButtonUI* m_deleteCancel = nullptr;

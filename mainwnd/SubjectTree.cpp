@@ -44,9 +44,8 @@ void SubjectTree::CreateWindow(HWND owner) {
 CTreeNodeUI* SubjectTree::MakeNode(NodeKind kind, bool hasChildren, const std::string& name,
                                    const std::string& classId) {
   const bool folder = (kind == NodeKind::Exam || kind == NodeKind::Package) && hasChildren;
-  CDialogBuilder builder;
   std::unique_ptr<CControlUI> built =
-      builder.Create(folder ? L"treeitem.xml" : L"gp_treeitem.xml", nullptr, &m_window->GetPaintManager());
+      (folder ? m_folderPrototype : m_leafPrototype).Create(&m_window->GetPaintManager());
   std::unique_ptr<CTreeNodeUI> node(dynamic_cast<CTreeNodeUI*>(built.get()));
   if (node) {
     built.release();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "mainwnd/LeftTreeDlg.h"
+#include "ui/ControlPrototype.h"
 
 class CourseLists;
 class WindowImplBase;
@@ -54,6 +55,9 @@ class SubjectTree : public LeftTreeDlg::Delegate {
   WindowImplBase& m_main;
   CourseLists& m_lists;
   std::unique_ptr<LeftTreeDlg> m_window;
+  // Nodes with children and leaves, each skin file read once.
+  CControlPrototype m_folderPrototype{L"treeitem.xml"};
+  CControlPrototype m_leafPrototype{L"gp_treeitem.xml"};
   CTreeNodeUI* m_currentNode = nullptr;
   std::string m_currentClassId;
   CTreeNodeUI* m_firstLeaf = nullptr;

@@ -18,6 +18,7 @@ void* CContainerUI::GetInterface(std::wstring_view name) {
 }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {
+  ProvideItems();
   if (index < 0 || index >= GetCount()) return nullptr;
   return m_items[static_cast<size_t>(index)].get();
 }
@@ -121,6 +122,7 @@ CControlUI* CContainerUI::FindControl(const FindPredicate& pred, UINT flags) {
     }
   }
   if (!hitTest || m_bMouseChildEnabled) {
+    if (!(flags & UIFIND_PRESENT)) ProvideItems();
     if (flags & UIFIND_TOP_FIRST) {
       for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
         if (CControlUI* found = (*it)->FindControl(pred, flags)) return found;

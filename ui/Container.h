@@ -18,7 +18,10 @@ class CContainerUI : public CControlUI {
   CControlUI* GetItemAt(int index) const;
   int GetItemIndex(const CControlUI* control) const;
   bool SetItemIndex(CControlUI* control, int index);
-  int GetCount() const { return static_cast<int>(m_items.size()); }
+  int GetCount() const {
+    ProvideItems();
+    return static_cast<int>(m_items.size());
+  }
   // Takes ownership of the child.
   virtual bool Add(CControlUI* control);
   virtual bool AddAt(CControlUI* control, int index);
@@ -77,6 +80,9 @@ class CContainerUI : public CControlUI {
   void EnsureVisible(CControlUI* child);
 
  protected:
+  // A container whose children are made on demand makes them here, before anyone counts,
+  // reads or searches them.
+  virtual void ProvideItems() const {}
   // Shows or hides the scroll bars for content of this size inside rc.
   virtual void ProcessScrollBar(CDuiRect rc, int cxRequired, int cyRequired);
   // Places a floating child by its pos relative to this container.

@@ -252,3 +252,29 @@ void CListBodyUI::DoEvent(TEventUI& event) {
   }
   CVerticalLayoutUI::DoEvent(event);
 }
+
+void CListBodyUI::SetPos(const CDuiRect& rc, bool needInvalidate) {
+  CVerticalLayoutUI::SetPos(rc, needInvalidate);
+  FillNearRows();
+}
+
+void CListBodyUI::SetScrollPos(CDuiSize pos) {
+  CVerticalLayoutUI::SetScrollPos(pos);
+  FillNearRows();
+}
+
+void CListBodyUI::FillNearRows() {
+  if (!IsVisible() || m_items.empty()) return;
+  const CDuiRect inner = ContentRect();
+  const int margin = inner.GetHeight() / 2;
+  const int top = inner.top - margin;
+  const int bottom = inner.bottom + margin;
+  // Rows lie top to bottom in order; hidden ones keep old places and are skipped.
+  for (auto& item : m_items) {
+    if (!item->IsVisible() || item->IsFloat()) continue;
+    const CDuiRect& pos = item->GetPos();
+    if (pos.bottom < top) continue;
+    if (pos.top > bottom) break;
+    if (auto* row = dynamic_cast<CListContainerElementUI*>(item.get())) row->FillNow();
+  }
+}

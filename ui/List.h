@@ -74,14 +74,20 @@ class CListUI : public CVerticalLayoutUI {
   int m_iCurSel = -1;
 };
 
-// The scrolled part of a list holding the rows.
+// The scrolled part of a list holding the rows. After each layout and scroll step it fills
+// the rows with deferred cells that lie within the view or half a view above or below it,
+// so a list of thousands of rows makes the cells of a few dozen.
 class CListBodyUI : public CVerticalLayoutUI {
  public:
   explicit CListBodyUI(CListUI* owner) : m_pOwner(owner) {}
   std::wstring GetClass() const override { return L"ListBodyUI"; }
   CListUI* GetOwner() const { return m_pOwner; }
   void DoEvent(TEventUI& event) override;
+  void SetPos(const CDuiRect& rc, bool needInvalidate = true) override;
+  void SetScrollPos(CDuiSize pos) override;
 
  private:
+  void FillNearRows();
+
   CListUI* m_pOwner;
 };

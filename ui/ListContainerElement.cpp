@@ -79,6 +79,31 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
   CContainerUI::DoEvent(event);
 }
 
+void CListContainerElementUI::FillNow() {
+  if (!m_fill) return;
+  // Taken out first: the filler's own Add calls count the cells again.
+  Filler fill = std::move(m_fill);
+  m_fill = nullptr;
+  const bool windowUpdate = m_pManager != nullptr && m_pManager->IsUpdateNeeded();
+  fill(*this);
+  // A row already placed puts its new cells in their columns at once; the rest of the
+  // window has not moved, so the fill alone asks for no layout of it.
+  if (!m_rcItem.IsEmpty()) {
+    SetPos(m_rcItem, false);
+    if (m_pManager != nullptr) m_pManager->KeepUpdateState(windowUpdate);
+  }
+}
+
+void CListContainerElementUI::ProvideItems() const {
+  // Making the cells changes no state the row shows: they are what it stands for.
+  if (m_fill) const_cast<CListContainerElementUI*>(this)->FillNow();
+}
+
+void CListContainerElementUI::DoPaint(cairo_t* cr, const CDuiRect& rcPaint) {
+  FillNow();
+  CContainerUI::DoPaint(cr, rcPaint);
+}
+
 void CListContainerElementUI::SetPos(const CDuiRect& rc, bool needInvalidate) {
   if (!m_pOwner || m_pOwner->GetColumnCount() == 0) {
     CContainerUI::SetPos(rc, needInvalidate);

@@ -143,7 +143,7 @@ void CPaintManagerUI::ReapObjects(CControlUI* control) {
         forget(c);
         return false;
       },
-      UIFIND_ALL);
+      UIFIND_PRESENT);
   forget(control);
   m_notifiers.erase(std::remove(m_notifiers.begin(), m_notifiers.end(), dynamic_cast<INotifyUI*>(control)),
                     m_notifiers.end());

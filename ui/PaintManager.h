@@ -62,6 +62,10 @@ class CPaintManagerUI {
   void SetClientSize(int width, int height);
   CDuiSize GetClientSize() const { return m_szClient; }
   void NeedUpdate();
+  bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
+  // For a change that placed its own controls (a list row filling its cells in place): the
+  // window needs no new layout for it. Leaves an update asked for before alone.
+  void KeepUpdateState(bool wasNeeded) { m_bUpdateNeeded = wasNeeded; }
   void Invalidate();
   void Invalidate(const CDuiRect& rc);
   void DoLayout();

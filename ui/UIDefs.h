@@ -173,6 +173,8 @@ constexpr UINT UIFIND_VISIBLE = 0x1;
 constexpr UINT UIFIND_ENABLED = 0x2;
 constexpr UINT UIFIND_HITTEST = 0x4;
 constexpr UINT UIFIND_TOP_FIRST = 0x8;
+// Only the controls that exist now: children made on demand (list rows' cells) stay unmade.
+constexpr UINT UIFIND_PRESENT = 0x10;
 
 // Button states used to pick images and colours.
 constexpr UINT UISTATE_FOCUSED = 0x1;
