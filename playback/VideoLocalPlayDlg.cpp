@@ -12,12 +12,15 @@
 #include "mainwnd/LessonMarkClear.h"
 #include "mainwnd/MainDlg.h"
 #include "platform/Messages.h"
+#include "playback/LocalPlayProgress.h"
+#include "playback/PlayerScripts.h"
 #include "playback/SystemPlayer.h"
 #include "ui/Label.h"
 
 namespace {
 
 constexpr UINT kIconId = 102;
+constexpr UINT kPositionTimer = 1;
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
@@ -42,6 +45,23 @@ void VideoLocalPlayDlg::InitWindow() {
   LoadVideo();
   ShowName();
   RegisterHotKey(kLocalPlayerHotKeyId, MOD_ALT | MOD_CONTROL | MOD_SHIFT, 'I');
+  SetTimer(m_hWnd, kPositionTimer, kLocalPositionMs);
+}
+
+void VideoLocalPlayDlg::KeepPosition() {
+  BrowserPtr browser = m_browser ? m_browser->GetBrowser() : nullptr;
+  if (!browser) return;
+  // The answer may come after the window closed or moved on to another lesson: it names
+  // the lesson it was asked for and finds the window again by its handle.
+  browser->EvaluateNumber(kScriptVideoCurrentTime, [hwnd = m_hWnd, classId = m_classId,
+                                                    id = m_id](std::optional<double> seconds) {
+    auto* self = dynamic_cast<VideoLocalPlayDlg*>(CWindowWnd::FromHandle(hwnd));
+    if (!self || !seconds || self->m_id != id) return;
+    const auto whole = static_cast<std::int64_t>(*seconds);
+    if (whole == self->m_keptSeconds) return;
+    self->m_keptSeconds = whole;
+    RecordLocalPosition(classId, id, *seconds);
+  });
 }
 
 void VideoLocalPlayDlg::LoadVideo() {
@@ -71,12 +91,21 @@ LRESULT VideoLocalPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, 
   bHandled = true;
   switch (msg) {
     case WM_LOCAL_PLAY_FILE:
-      if (const auto* file = PayloadAs<LocalPlayFile>(payload); file && file->localPath != m_localPath) {
-        m_localPath = file->localPath;
-        // The title bar names the video that plays now.
-        if (!file->fileName.empty()) m_fileName = file->fileName;
-        LoadVideo();
-        ShowName();
+      if (const auto* file = PayloadAs<LocalPlayFile>(payload)) {
+        // Where the old lesson stood is kept by the last ask; the new one is kept from now
+        // on (lessons may share one video: the file stays, the lesson changes).
+        if (file->classId != m_classId || file->id != m_id) {
+          m_classId = file->classId;
+          m_id = file->id;
+          m_keptSeconds = -1;
+        }
+        if (file->localPath != m_localPath) {
+          m_localPath = file->localPath;
+          // The title bar names the video that plays now.
+          if (!file->fileName.empty()) m_fileName = file->fileName;
+          LoadVideo();
+          ShowName();
+        }
       }
       return 0;
     case WM_BROWSER_CREATED:
@@ -86,6 +115,9 @@ LRESULT VideoLocalPlayDlg::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM, 
       return 0;
     case WM_HOTKEY:
       if (wParam == kLocalPlayerHotKeyId && m_browser) m_browser->ShowDevTools();
+      return 0;
+    case WM_TIMER:
+      if (wParam == kPositionTimer) KeepPosition();
       return 0;
     default:
       bHandled = false;
@@ -121,7 +153,7 @@ void OpenLocalPlayer(const std::string& classId, const std::string& id, const st
   if (player != kNoWindow) {
     if (CWindowWnd* window = CWindowWnd::FromHandle(player)) window->BringToFront();
     PostMessage(player, WM_LOCAL_PLAY_FILE, 0, 0,
-                MakePayload<LocalPlayFile>(LocalPlayFile{localPath, fileName}));
+                MakePayload<LocalPlayFile>(LocalPlayFile{localPath, fileName, classId, id}));
     return;
   }
   auto dlg = std::make_unique<VideoLocalPlayDlg>(classId, id, fileName, localPath);

@@ -20,7 +20,12 @@ constexpr int kLocalPlayerHotKeyId = 1027;
 struct LocalPlayFile {
   std::string localPath;  // narrow (locale) text
   std::string fileName;   // shown in the title bar
+  std::string classId;    // the lesson whose position the player keeps from now on
+  std::string id;
 };
+
+// How often the player asks its page where the video stands, to keep the position.
+constexpr unsigned kLocalPositionMs = 3000;
 
 class VideoLocalPlayDlg : public WindowImplBase {
  public:
@@ -45,6 +50,8 @@ class VideoLocalPlayDlg : public WindowImplBase {
   // Loads the current file when the browser and the file exist.
   void LoadVideo();
   void ShowName();
+  // Asks the page for the video's time and keeps it for the lesson that plays now.
+  void KeepPosition();
 
   std::string m_classId;
   std::string m_id;
@@ -52,6 +59,8 @@ class VideoLocalPlayDlg : public WindowImplBase {
   std::string m_localPath;
   CefNativeControl* m_browser = nullptr;
   std::int64_t m_browserId = 0;
+  // The last position kept (whole seconds), so a paused video is not kept again and again.
+  std::int64_t m_keptSeconds = -1;
 };
 
 // Opens the local player with the file, or hands the file to the one that is open.

@@ -1,7 +1,8 @@
 // The document viewer and the local player in real windows with the real browser, on a
 // private Xvfb: a PDF shows its first page, the same document again is not reloaded,
 // another one replaces it, Ctrl+Alt+Shift+I opens the developer tools; a downloaded H.264
-// video plays (its time advances) in the local player. Screens: <build>/screenshots/.
+// video plays (its time advances) in the local player, which keeps its position.
+// Screens: <build>/screenshots/.
 #include <gdk/gdk.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -16,6 +17,7 @@
 
 #include "MediaWriter.h"
 #include "account/SelfOwnedWindows.h"
+#include "app/Folders.h"
 #include "app/Log.h"
 #include "browser/Browser.h"
 #include "browser/CefNativeControl.h"
@@ -27,6 +29,7 @@
 #include "platform/MessageCore.h"
 #include "platform/host/GtkHost.h"
 #include "playback/PlayLocal.h"
+#include "playback/ProgressQueue.h"
 #include "playback/VideoLocalPlayDlg.h"
 #include "skin/LoadSkin.h"
 #include "support/GtkLoop.h"
@@ -202,6 +205,7 @@ TEST_F(OfflineGtkTest, AnH264VideoPlaysInTheLocalPlayer) {
     std::string error;
     ASSERT_TRUE(WriteMedia(video, {"libx264", "aac"}, error, 80)) << error;
   }
+  SetSignedInAccount("lixiaoming");
   DownloadTask task;
   task.kind = TaskKind::Video;
   task.classId = "1101";
@@ -232,6 +236,16 @@ TEST_F(OfflineGtkTest, AnH264VideoPlaysInTheLocalPlayer) {
                   "(function(){var v=document.querySelector('video');return v&&v.error?v.error.code+' "
                   "'+v.error.message:'no error';})()");
   SaveScreen("local-player-gtk.png");
+  // Where the student stands is kept for the school (nothing is sent from here).
+  EXPECT_TRUE(RunFor(
+      [&] {
+        std::vector<UnsentProgress> kept = ProgressQueue::Get().Pending("lixiaoming");
+        return kept.size() == 1 && kept[0].lessonId == "110101" && kept[0].classId == "1101" &&
+               std::atoi(kept[0].seconds.c_str()) >= 1;
+      },
+      20000));
+  ProgressQueue::Release();
+  SetSignedInAccount("");
 }
 
 TEST_F(OfflineGtkTest, TheAvatarPopupOpensUnderTheButtonAndClosesWhenThePointerLeaves) {
