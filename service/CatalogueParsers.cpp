@@ -123,6 +123,10 @@ int32_t ExamIdKey(std::string_view text) {
 }
 
 bool ParseGetMyCourseAnswer(std::string answer) {
+  return ParseGetMyCourseAnswer(std::move(answer), gSubjectList);
+}
+
+bool ParseGetMyCourseAnswer(std::string answer, SubjectList& list) {
   rapidjson::Document document;
   if (!ParseAnswerRoot(answer, document, L"ParseGetMyCourse")) return false;
   const Envelope envelope = ReadStandardEnvelope(document, 0);
@@ -134,7 +138,6 @@ bool ParseGetMyCourseAnswer(std::string answer) {
   const Value* data = ObjectMember(document, "data");
   if (data == nullptr) return true;
 
-  SubjectList& list = gSubjectList;
   ForEachObject(*data, "exams", [&](const Value& item) {
     std::string id;
     std::string name;

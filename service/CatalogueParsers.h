@@ -9,6 +9,7 @@
 
 struct ClassDetail;
 struct ServiceReply;
+struct SubjectList;
 
 // How a class-detail request ended, for callers that must tell a missing answer from a
 // refusal: Filled (code 200), ServiceFault (code 500, detail untouched), Refused (any
@@ -27,6 +28,8 @@ ClassDetailResult ReadClassDetailReply(const ServiceReply& reply, ClassDetail& d
 // True when the answer was the service's catalogue (code 200), so it may be kept for a
 // start without the network.
 bool ParseGetMyCourseAnswer(std::string answer);
+// The same into `list` (a catalogue read on a worker while the windows show gSubjectList).
+bool ParseGetMyCourseAnswer(std::string answer, SubjectList& list);
 bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail);
 ClassDetailResult ParseClassDetailAnswer(std::string answer, ClassDetail& detail);
 

@@ -207,6 +207,8 @@ bool RunWindows() {
   // school gives, and gives it back while offline.
   auto offline = std::make_shared<OfflineState>();
   CourseCatalogue catalogue(KeepingFetcher(offline));
+  // Back online after an offline start, the subject tree is the school's again.
+  catalogue.SetSubjectsFetcher(FetchAndKeepSubjects);
   OfflineSetup offlineSetup(*offline, catalogue, downloads);
   InstallMainWindowLink(&downloads, &catalogue, offline.get());
   InstallPlayerLink();
