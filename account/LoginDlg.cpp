@@ -105,6 +105,7 @@ void LoginDlg::InitWindow() {
   }
   ShowBusy(false);
   UpdateLoginButton();
+  LogNormal(L"login form ready, asking the keyring");
 
   SavedCredentials saved;
   if (m_accountLogin->IsSelected() && m_savePass->IsSelected()) saved = LoadSavedCredentials();
@@ -117,6 +118,7 @@ void LoginDlg::InitWindow() {
 }
 
 void LoginDlg::OnRememberedPassword(const SavedCredentials& saved, const RememberedPassword& remembered) {
+  LogNormal(L"the keyring answered");
   m_keyring = remembered.keyring;
   if (m_keyring == Keyring::kUnavailable) {
     RefuseRememberPassword();
