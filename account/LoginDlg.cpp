@@ -8,6 +8,7 @@
 #include "account/LoginDelegate.h"
 #include "account/MessageBoxDlg.h"
 #include "account/SavedCredentials.h"
+#include "account/SqUserDB.h"
 #include "app/Folders.h"
 #include "app/Log.h"
 #include "app/Settings.h"
@@ -59,7 +60,28 @@ struct LoginDlg::Answer {
   std::string password;
   // The account's own name, which names its data folder; empty when the answer has none.
   std::string folder;
+  // The data folder an offline start of this sign-in name opens.
+  std::string offlineFolder;
 };
+
+namespace {
+
+// The data folder whose check an offline start of `signInName` (as typed) is judged by:
+// the account's own folder kept at its last sign-in here when that name was another (the
+// mobile number), else the folder of the name itself. A kept folder that cannot be an
+// account's (an edited file) is not followed; nor can one lead to another account's data,
+// as its folder holds no check of this name and password.
+std::string OfflineFolderOf(const std::string& signInName) {
+  std::string folder = SqUserDB::Get().FolderOf(signInName);
+  if (folder.empty()) return signInName;
+  if (const std::wstring problem = AccountNameProblem(folder); !problem.empty()) {
+    LogError(L"the kept folder of a sign-in name is not used: " + problem);
+    return signInName;
+  }
+  return folder;
+}
+
+}  // namespace
 
 void LoginDlg::InitWindow() {
   m_accountLogin = FindControlAs<COptionUI>(L"accountLogin");
@@ -83,6 +105,7 @@ void LoginDlg::InitWindow() {
   }
   ShowBusy(false);
   UpdateLoginButton();
+  LogNormal(L"login form ready, asking the keyring");
 
   SavedCredentials saved;
   if (m_accountLogin->IsSelected() && m_savePass->IsSelected()) saved = LoadSavedCredentials();
@@ -95,6 +118,7 @@ void LoginDlg::InitWindow() {
 }
 
 void LoginDlg::OnRememberedPassword(const SavedCredentials& saved, const RememberedPassword& remembered) {
+  LogNormal(L"the keyring answered");
   m_keyring = remembered.keyring;
   if (m_keyring == Keyring::kUnavailable) {
     RefuseRememberPassword();
@@ -146,6 +170,8 @@ void LoginDlg::UpdateLoginButton() {
 }
 
 void LoginDlg::ShowTip(const std::wstring& text) {
+  // What the student was told, for anyone reading the log after a failed sign-in.
+  LogNormal(L"login tip: " + text);
   m_errorTip->SetText(text);
   ::SetTimer(GetHWND(), TIMER_ERROR_TIP, kErrorTipMs);
 }
@@ -264,8 +290,9 @@ void LoginDlg::DoLogin() {
   ShowBusy(true);
   m_requestPending = true;
   HWND self = GetHWND();
-  const std::wstring offlineDb = sms ? std::wstring() : offline_start::DbPathOf(account);
-  RunLoginThread([self, sms, account, password, offlineDb] {
+  const std::string offlineFolder = sms ? std::string() : OfflineFolderOf(account);
+  const std::wstring offlineDb = sms ? std::wstring() : offline_start::DbPathOf(offlineFolder);
+  RunLoginThread([self, sms, account, password, offlineFolder, offlineDb] {
     auto answer = std::make_shared<Answer>();
     const ServiceReply reply =
         offline_start::SignInReply(sms, account, password, offlineDb, answer->unreachable, answer->offline);
@@ -275,6 +302,7 @@ void LoginDlg::DoLogin() {
     answer->sms = sms;
     answer->account = account;
     answer->password = password;
+    answer->offlineFolder = offlineFolder;
     PostMessage(self, WM_LOGIN_ANSWER, 0, 0, answer);
   });
 }
@@ -282,7 +310,7 @@ void LoginDlg::DoLogin() {
 void LoginDlg::OnLoginAnswer(const Answer& answer) {
   m_requestPending = false;
   if (answer.unreachable && !answer.sms &&
-      OnSchoolUnreachable(answer.account, answer.password, answer.offline))
+      OnSchoolUnreachable(answer.account, answer.offlineFolder, answer.password, answer.offline))
     return;
   if (answer.message != kLoginOk) {
     ShowTip(answer.timedOut ? kServiceTooSlow : AnsiToWide(answer.message));
@@ -306,17 +334,24 @@ void LoginDlg::OnLoginAnswer(const Answer& answer) {
                          answer.password,
                          m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo,
                          autoLogin ? AutoLogin::kYes : AutoLogin::kNo, m_keyring);
-  // An offline start knows only the typed name: the check is kept when that name is the
-  // account's own (its folder's), never in a folder of another name.
-  if (!answer.sms && answer.account == answer.folder)
-    offline_start::KeepCheck(answer.account, answer.password,
-                             m_savePass->IsSelected() ? RememberPassword::kYes : RememberPassword::kNo);
+  // An offline start knows only the typed name: the check of that name is kept in the
+  // account's folder, and a name other than the folder's (the mobile number) is remembered
+  // to lead there.
+  if (!answer.sms) {
+    const bool remember = m_savePass->IsSelected();
+    offline_start::KeepCheck(answer.account, answer.folder, answer.password,
+                             remember ? RememberPassword::kYes : RememberPassword::kNo);
+    if (remember && answer.account != answer.folder)
+      SqUserDB::Get().SetFolder(answer.account, answer.folder);
+    else
+      SqUserDB::Get().RemoveFolder(answer.account);
+  }
   StartCatalogueLoad();
   // The busy layer stays until the frame hears that the catalogue is in.
 }
 
-bool LoginDlg::OnSchoolUnreachable(const std::string& account, const std::string& password,
-                                   OfflineVerdict verdict) {
+bool LoginDlg::OnSchoolUnreachable(const std::string& account, const std::string& folder,
+                                   const std::string& password, OfflineVerdict verdict) {
   switch (verdict) {
     case OfflineVerdict::Allowed:
       break;
@@ -335,7 +370,8 @@ bool LoginDlg::OnSchoolUnreachable(const std::string& account, const std::string
       return false;
   }
   LogNormal(L"the school cannot be reached: starting offline from what this computer kept");
-  SetSignedInAccount(account);
+  // The folder of the account; the catch-up signs in again with the name as typed.
+  SetSignedInAccount(folder);
   // The next use of the course database opens the one of this account.
   CourseDB::Release();
   if (m_delegate) m_delegate->StartOffline(account, password);

@@ -70,7 +70,9 @@ class LoginDlg : public WindowImplBase {
   void OnLoginAnswer(const Answer& answer);
   // The school could not be reached: starts offline when the account may (true), or says
   // why not. False leaves the answer to the usual handling (an empty or "too slow" tip).
-  bool OnSchoolUnreachable(const std::string& account, const std::string& password, OfflineVerdict verdict);
+  // `account` as typed; `folder` the data folder its offline check was found in.
+  bool OnSchoolUnreachable(const std::string& account, const std::string& folder, const std::string& password,
+                           OfflineVerdict verdict);
   void OnSmsAnswer(const Answer& answer);
   void OnCountdownTick();
   void StartCatalogueLoad();

@@ -170,14 +170,15 @@ ServiceReply SignInReply(bool sms, const std::string& account, const std::string
   return reply;
 }
 
-void KeepCheck(const std::string& account, const std::string& password, RememberPassword remember) {
-  const std::wstring dbPath = DbPathOf(account);
+void KeepCheck(const std::string& signInName, const std::string& folder, const std::string& password,
+               RememberPassword remember) {
+  const std::wstring dbPath = DbPathOf(folder);
   if (dbPath.empty()) return;
-  RunLoginThread([dbPath, account, password, remember] {
+  RunLoginThread([dbPath, signInName, password, remember] {
     if (remember == RememberPassword::kYes)
-      Remember(dbPath, account, password);
+      Remember(dbPath, signInName, password);
     else
-      Forget(dbPath, account);
+      Forget(dbPath, signInName);
   });
 }
 

@@ -38,9 +38,11 @@ OfflineVerdict Judge(const std::wstring& dbPath, const std::string& account, con
 // school gave no answer of its own, and then `verdict` (password sign-ins only).
 ServiceReply SignInReply(bool sms, const std::string& account, const std::string& password,
                          const std::wstring& dbPath, bool& unreachable, OfflineVerdict& verdict);
-// After a successful password sign-in (the signed-in account's folder): the check is kept
-// when the password is remembered and dropped when not, on a sign-in thread.
-void KeepCheck(const std::string& account, const std::string& password, RememberPassword remember);
+// After a successful password sign-in with `signInName` (as typed: the account's name or
+// its mobile number) into the account's data folder `folder`: the check of that name is
+// kept there when the password is remembered and dropped when not, on a sign-in thread.
+void KeepCheck(const std::string& signInName, const std::string& folder, const std::string& password,
+               RememberPassword remember);
 
 // Whether a sign-in reply means the school could not be reached (no route, refused, time-out,
 // an HTTP error, a captive portal's page) rather than an answer of the school.

@@ -98,6 +98,9 @@ bool SqUserDB::OpenStore(const std::string& path) {
                "create table user(id INTEGER PRIMARY KEY AUTOINCREMENT,username text,password "
                "text);",
                nullptr, nullptr, nullptr);
+  // Which account folder a sign-in name of another name leads to (offline starts).
+  sqlite3_exec(m_db, "create table if not exists signInFolder(username text primary key, folder text not null);",
+               nullptr, nullptr, nullptr);
   Statement quick = Prepare(m_db, "pragma quick_check");
   const bool intact = quick && sqlite3_step(quick.get()) == SQLITE_ROW && ColumnText(quick.get(), 0) == "ok";
   quick.reset();
@@ -135,6 +138,28 @@ void SqUserDB::Save(const std::string& name) {
 void SqUserDB::Remove(const std::string& name) {
   if (!m_opened) return;
   Statement statement = Prepare(m_db, "delete from user where username = ?");
+  if (statement && BindText(statement.get(), 1, name)) sqlite3_step(statement.get());
+  RemoveFolder(name);
+}
+
+std::string SqUserDB::FolderOf(const std::string& name) {
+  if (!m_opened) return {};
+  Statement statement = Prepare(m_db, "select folder from signInFolder where username = ?");
+  if (!statement || !BindText(statement.get(), 1, name) || sqlite3_step(statement.get()) != SQLITE_ROW) return {};
+  return ColumnText(statement.get(), 0);
+}
+
+void SqUserDB::SetFolder(const std::string& name, const std::string& folder) {
+  if (!m_opened) return;
+  Statement statement = Prepare(m_db, "insert or replace into signInFolder(username, folder) values (?, ?)");
+  if (!statement || !BindText(statement.get(), 1, name) || !BindText(statement.get(), 2, folder) ||
+      sqlite3_step(statement.get()) != SQLITE_DONE)
+    LogError(L"the folder of sign-in name " + AnsiToWide(name) + L" not kept");
+}
+
+void SqUserDB::RemoveFolder(const std::string& name) {
+  if (!m_opened) return;
+  Statement statement = Prepare(m_db, "delete from signInFolder where username = ?");
   if (statement && BindText(statement.get(), 1, name)) sqlite3_step(statement.get());
 }
 

@@ -25,8 +25,15 @@ class SqUserDB {
   // Remembers the account name: adds a row with an empty password, or blanks the
   // password of the rows it has.
   void Save(const std::string& name);
-  // Deletes every row of the name.
+  // Deletes every row of the name, and the folder it signs in to.
   void Remove(const std::string& name);
+
+  // The data folder a sign-in name (the mobile number, say) signed in to last time its
+  // password was remembered, when that folder is named otherwise; empty when none is kept.
+  // What is read back is checked by the caller: the file may have been edited.
+  std::string FolderOf(const std::string& name);
+  void SetFolder(const std::string& name, const std::string& folder);
+  void RemoveFolder(const std::string& name);
 
   struct ClearTextPassword {
     std::string name;

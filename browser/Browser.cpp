@@ -27,6 +27,23 @@ void Browser::ExecuteJavaScript(const std::wstring& script) {
                                       nullptr, nullptr, nullptr, nullptr);
 }
 
+void Browser::EvaluateNumber(const std::wstring& script, std::function<void(std::optional<double>)> done) {
+  using Done = std::function<void(std::optional<double>)>;
+  const std::string text = WideToUtf8(script);
+  webkit_web_view_evaluate_javascript(
+      m_view.get(), text.c_str(), static_cast<gssize>(text.size()), nullptr, nullptr, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer user) {
+        std::unique_ptr<Done> answer(static_cast<Done*>(user));
+        std::optional<double> number;
+        if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr)) {
+          if (jsc_value_is_number(value)) number = jsc_value_to_double(value);
+          g_object_unref(value);
+        }
+        (*answer)(number);
+      },
+      std::make_unique<Done>(std::move(done)).release());
+}
+
 std::wstring Browser::GetURL() const {
   const char* uri = webkit_web_view_get_uri(m_view.get());
   return uri ? Utf8ToWide(uri) : std::wstring();

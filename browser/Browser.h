@@ -5,7 +5,9 @@
 #include <webkit2/webkit2.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -28,6 +30,10 @@ class Browser {
   void LoadString(const std::wstring& html, const std::wstring& url);
   // Runs script in the main frame; the result is not looked at.
   void ExecuteJavaScript(const std::wstring& script);
+  // Runs script in the main frame and hands its result, when it is a number, to `done` on
+  // the main loop (nullopt for anything else or a failure). `done` runs exactly once, also
+  // when the view goes first, so it must not assume its window still exists.
+  void EvaluateNumber(const std::wstring& script, std::function<void(std::optional<double>)> done);
   std::wstring GetURL() const;
   void Reload();
   // Ends the page's web process (the view stays, empty); the next load starts a new one.

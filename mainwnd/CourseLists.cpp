@@ -72,20 +72,6 @@ CListUI* FindListIn(CContainerUI* holder, const std::string& classId) {
   return nullptr;
 }
 
-// The class's documents from the catalogue: the first match among the packages' classes
-// (exams in ascending id, then list order), else the last match among the loose classes.
-std::vector<DocumentRecord> DocumentsOf(const std::string& classId) {
-  for (const auto& [examId, packages] : gSubjectList.PackagesByExam)
-    for (const GroupPackageRecord& package : packages)
-      for (const SubjectEntry& subject : package.classes)
-        for (const ClassRecord& cls : subject.classes)
-          if (cls.id == classId) return cls.jiangyi;
-  const auto& classes = gSubjectList.Classes;
-  for (auto it = classes.rbegin(); it != classes.rend(); ++it)
-    if (it->id == classId) return it->jiangyi;
-  return {};
-}
-
 }  // namespace
 
 struct CourseLists::Impl : CatalogueObserver {
@@ -95,6 +81,7 @@ struct CourseLists::Impl : CatalogueObserver {
   ~Impl() { catalogue.RemoveObserver(*this); }
   void OnClassLoaded(const ClassLoaded& loaded) override { owner.OnClassLoaded(loaded); }
   void OnClassFailed(const ClassFailed& failed) override { owner.OnClassFailed(failed); }
+  void OnSubjectsRefreshed(const SubjectsRefreshed&) override { owner.OnSubjectsRefreshed(); }
 
   CourseLists& owner;
   CourseCatalogue& catalogue;
@@ -248,7 +235,7 @@ void CourseLists::ShowDocList(const std::string& classId) {
     return;
   }
   CourseCatalogue& catalogue = Catalogue();
-  catalogue.PutDocuments(classId, DocumentsOf(classId));
+  catalogue.PutDocuments(classId, gSubjectList.DocumentsOf(classId));
   CListUI* list = FindDocList(classId);
   if (list == nullptr) {
     auto made = CreateCourseList(ListKind::Documents, classId, m_window.GetPaintManager().GetClientSize().cx);
@@ -258,6 +245,16 @@ void CourseLists::ShowDocList(const std::string& classId) {
     FillDocList(*list, classId);
   }
   if (TabSelected(L"optJiangYiList")) ShowOnly(*holder, list);
+}
+
+void CourseLists::OnSubjectsRefreshed() {
+  // Every document list made so far shows its class's documents of the new tree.
+  CContainerUI* holder = Holder(L"vlMainJyList");
+  if (holder == nullptr) return;
+  for (int i = 0; i < holder->GetCount(); ++i) {
+    if (auto* list = dynamic_cast<CListUI*>(holder->GetItemAt(i)))
+      FillDocList(*list, WideToAnsi(list->GetUserData()));
+  }
 }
 
 void CourseLists::FillDocList(CListUI& list, const std::string& classId) {

@@ -90,6 +90,7 @@ class CourseLists {
   void StartFetch(CListUI& list, const std::string& classId);
   void OnClassLoaded(const ClassLoaded& loaded);
   void OnClassFailed(const ClassFailed& failed);
+  void OnSubjectsRefreshed();
   void FillDocList(CListUI& list, const std::string& classId);
   // What a lesson's row shows: the furthest point once `seconds` is taken into account.
   int64_t ShownProgress(const std::string& lessonId, int64_t seconds);

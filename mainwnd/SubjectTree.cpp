@@ -28,9 +28,11 @@ void Show(CControlUI* control, bool visible) {
 
 }  // namespace
 
-SubjectTree::SubjectTree(WindowImplBase& main, CourseLists& lists) : m_main(main), m_lists(lists) {}
+SubjectTree::SubjectTree(WindowImplBase& main, CourseLists& lists) : m_main(main), m_lists(lists) {
+  m_lists.Catalogue().AddObserver(*this);
+}
 
-SubjectTree::~SubjectTree() = default;
+SubjectTree::~SubjectTree() { m_lists.Catalogue().RemoveObserver(*this); }
 
 void SubjectTree::CreateWindow(HWND owner) {
   if (m_window) return;
@@ -95,7 +97,8 @@ void SubjectTree::AddLeaf(CTreeNodeUI* parent, NodeKind kind, const std::string&
   else
     m_window->AddNode(leaf);
   if (!m_firstLeaf) m_firstLeaf = leaf;
-  if (!id.empty() && id == m_lists.LastClassId()) {
+  const std::string& wanted = m_keepClassId.empty() ? m_lists.LastClassId() : m_keepClassId;
+  if (!id.empty() && id == wanted) {
     m_lastMatched = true;
     m_window->SelectNode(leaf);
   }
@@ -126,6 +129,20 @@ void SubjectTree::BuildSubjectTree() {
   int rows = 0;
   if (CTreeViewUI* tree = m_window->GetTree()) rows = tree->GetRowCount();
   LogNormal(L"BuildSubjectTree rows:" + std::to_wstring(rows) + L" class:" + FromUtf8(m_currentClassId));
+}
+
+void SubjectTree::RebuildSubjectTree() {
+  // A tree never built is built from the new list when the window first shows one.
+  if (!m_window || !m_built || !m_window->GetTree()) return;
+  m_keepClassId = m_currentClassId.empty() ? m_lists.LastClassId() : m_currentClassId;
+  // The nodes go with the rows: nothing may point at them afterwards.
+  m_currentNode = nullptr;
+  m_firstLeaf = nullptr;
+  m_lastMatched = false;
+  m_window->GetTree()->RemoveAll();
+  m_built = false;
+  BuildSubjectTree();
+  m_keepClassId.clear();
 }
 
 void SubjectTree::Restyle(CTreeNodeUI* node, bool current) {

@@ -9,12 +9,13 @@
 #include <string>
 
 #include "mainwnd/LeftTreeDlg.h"
+#include "study/CourseCatalogue.h"
 #include "ui/ControlPrototype.h"
 
 class CourseLists;
 class WindowImplBase;
 
-class SubjectTree : public LeftTreeDlg::Delegate {
+class SubjectTree : public LeftTreeDlg::Delegate, private CatalogueObserver {
  public:
   // `main` holds the tabs, the list holders and the download tool bars.
   SubjectTree(WindowImplBase& main, CourseLists& lists);
@@ -29,6 +30,9 @@ class SubjectTree : public LeftTreeDlg::Delegate {
   // Fills the tree from gSubjectList once and selects the last class (from the lists'
   // last position; the last matching leaf wins), else the first leaf.
   void BuildSubjectTree();
+  // Builds a tree that was built again from gSubjectList (the school gave a new one), with
+  // the class shown now still selected when it is in the new tree, else the first leaf.
+  void RebuildSubjectTree();
 
   // LeftTreeDlg::Delegate
   CTreeNodeUI* GetCurrentNode() const override { return m_currentNode; }
@@ -51,6 +55,7 @@ class SubjectTree : public LeftTreeDlg::Delegate {
   void ShowContentTab(bool lessons);
   void ResetDownloadBars();
   void Restyle(CTreeNodeUI* node, bool current);
+  void OnSubjectsRefreshed(const SubjectsRefreshed&) override { RebuildSubjectTree(); }
 
   WindowImplBase& m_main;
   CourseLists& m_lists;
@@ -63,5 +68,7 @@ class SubjectTree : public LeftTreeDlg::Delegate {
   CTreeNodeUI* m_firstLeaf = nullptr;
   bool m_lastMatched = false;
   bool m_built = false;
+  // While a rebuild runs: the class to select instead of the lists' last position.
+  std::string m_keepClassId;
   std::function<void()> m_classShown;
 };

@@ -21,6 +21,10 @@ inline constexpr const wchar_t* kScriptPlayerPause = L"playerPause()";
 inline constexpr const wchar_t* kScriptPlayerPlay = L"playerPlay()";
 // Plays when paused, pauses when playing (the desktop's play/pause key).
 inline constexpr const wchar_t* kScriptPlayerToggle = L"playerToggle()";
+// The current time of the page's video in seconds (-1 without a video): the local player
+// shows the file as the browser's own media page, which has no script of ours.
+inline constexpr const wchar_t* kScriptVideoCurrentTime =
+    L"(function(){var v=document.querySelector('video');return v?v.currentTime:-1;})()";
 // Moves to exactly `seconds` (a position the desktop's media controls chose).
 std::wstring ScriptPlayerSeekTo(double seconds);
 

@@ -121,7 +121,8 @@ void OpenLocalPlayer(const DownloadTask& task, int64_t fromSecond) {
     return;
   }
   AdoptSelfOwned(std::move(dlg));
-  // Positions kept from an earlier lesson or run go first, when the service is there.
-  FlushUnsentProgress();
+  // No round of the kept positions here: a downloaded lesson plays without the network, and
+  // a round that cannot reach the school counts against the positions it holds. The sign-in,
+  // the catch-up and the network coming back send them.
   ShowNewPlayer(*raw);
 }

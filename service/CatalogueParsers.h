@@ -8,8 +8,8 @@
 #include <string_view>
 
 struct ClassDetail;
-struct SubjectList;
 struct ServiceReply;
+struct SubjectList;
 
 // How a class-detail request ended, for callers that must tell a missing answer from a
 // refusal: Filled (code 200), ServiceFault (code 500, detail untouched), Refused (any
@@ -28,7 +28,7 @@ ClassDetailResult ReadClassDetailReply(const ServiceReply& reply, ClassDetail& d
 // True when the answer was the service's catalogue (code 200), so it may be kept for a
 // start without the network.
 bool ParseGetMyCourseAnswer(std::string answer);
-// The same into `list` (the kept catalogue read for other uses than the windows).
+// The same into `list` (the kept catalogue read for other uses than the windows, or on a worker while the windows show gSubjectList).
 bool ParseMyCourseAnswerInto(std::string answer, SubjectList& list);
 bool ParseMyCourseListAnswer(std::string answer, ClassDetail& detail);
 ClassDetailResult ParseClassDetailAnswer(std::string answer, ClassDetail& detail);

@@ -117,6 +117,11 @@ struct SubjectList {
   void Clear();
   // The exam's name; empty text when the id is absent.
   std::string ExamName(int32_t examId) const;
+  // The class's documents: the first match among the packages' classes (exams in
+  // ascending id, then list order), else the last match among the loose classes.
+  std::vector<DocumentRecord> DocumentsOf(const std::string& classId) const;
+  // Whether a class (or single package) of that id is anywhere in the tree.
+  bool HasClass(const std::string& classId) const;
 };
 
 extern SubjectList gSubjectList;

@@ -129,9 +129,11 @@ CourseCatalogue::Fetcher KeepingFetcher(std::shared_ptr<const OfflineState> offl
   };
 }
 
-bool LoadAndKeepSubjects() {
+bool LoadAndKeepSubjects() { return FetchAndKeepSubjects(gSubjectList); }
+
+bool FetchAndKeepSubjects(SubjectList& into) {
   const std::string answer = GetMyCourse();
-  if (!ParseGetMyCourseAnswer(answer)) return false;
+  if (!ParseMyCourseAnswerInto(answer, into)) return false;
   CatalogueCache::OfSignedInAccount().StoreSubjects(answer);
   return true;
 }

@@ -51,3 +51,5 @@ CourseCatalogue::Fetcher KeepingFetcher(std::shared_ptr<const OfflineState> offl
 // The subject tree after a sign-in: fetched from the school into gSubjectList and kept;
 // false when the school gave no catalogue (gSubjectList then stays empty, as before).
 bool LoadAndKeepSubjects();
+// The same into `into` (the catalogue's subjects fetcher once the school is back).
+bool FetchAndKeepSubjects(SubjectList& into);

@@ -14,6 +14,11 @@ struct FetchOutcome {
   ClassDetail detail;
 };
 
+struct SubjectsOutcome {
+  bool filled = false;
+  SubjectList list;
+};
+
 }  // namespace
 
 CourseCatalogue::CourseCatalogue(Fetcher fetcher) : m_fetcher(std::move(fetcher)) {}
@@ -45,6 +50,16 @@ void CourseCatalogue::LoadClass(const std::string& classId) {
 }
 
 void CourseCatalogue::Refresh() {
+  if (m_subjectsFetcher) {
+    SubjectsFetcher fetcher = m_subjectsFetcher;
+    m_subjectsFetch = BackgroundTask::Run(
+        [fetcher](const CancelToken&) {
+          SubjectsOutcome outcome;
+          outcome.filled = fetcher(outcome.list);
+          return outcome;
+        },
+        [this](SubjectsOutcome outcome) { OnSubjectsFetched(outcome.filled, std::move(outcome.list)); });
+  }
   for (const auto& [classId, load] : m_loads) {
     // A class on its way gets the school's answer anyway; one never shown is fetched when asked.
     if (load == ClassLoad::Ready && m_fetches.count(classId) == 0) Fetch(classId, true);
@@ -77,6 +92,20 @@ void CourseCatalogue::OnRefreshed(const std::string& classId, ClassDetailResult 
   m_lessons[classId] = std::move(detail.lessons);
   LogNormal(L"catalogue refresh class " + AnsiToWide(classId));
   Notify(&CatalogueObserver::OnClassLoaded, ClassLoaded{classId, detail.lastLearnLessonId});
+}
+
+void CourseCatalogue::OnSubjectsFetched(bool filled, SubjectList list) {
+  if (!filled) {
+    LogNormal(L"catalogue refresh kept the subject tree as it was");
+    return;
+  }
+  gSubjectList = std::move(list);
+  // A class still in the tree shows the school's documents now; one gone keeps its own.
+  for (auto& [classId, docs] : m_docs) {
+    if (gSubjectList.HasClass(classId)) docs = gSubjectList.DocumentsOf(classId);
+  }
+  LogNormal(L"catalogue refresh subject tree");
+  Notify(&CatalogueObserver::OnSubjectsRefreshed, SubjectsRefreshed{});
 }
 
 void CourseCatalogue::OnFetched(const std::string& classId, ClassDetailResult result, ClassDetail detail) {
@@ -138,6 +167,7 @@ bool CourseCatalogue::SetLearnedDuration(const std::string& classId, const std::
 
 void CourseCatalogue::Clear() {
   m_fetches.clear();  // cancels: no answer of the old sign-in arrives after this
+  m_subjectsFetch.Cancel();
   m_lessons.clear();
   m_docs.clear();
   m_loads.clear();

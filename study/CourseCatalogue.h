@@ -28,10 +28,15 @@ struct ClassFailed {
   ClassDetailResult result = ClassDetailResult::NoAnswer;
 };
 
+// The school gave a new subject tree (gSubjectList was replaced) after the session came
+// back online; documents of the classes in it are the new ones.
+struct SubjectsRefreshed {};
+
 class CatalogueObserver {
  public:
   virtual void OnClassLoaded(const ClassLoaded&) {}
   virtual void OnClassFailed(const ClassFailed&) {}
+  virtual void OnSubjectsRefreshed(const SubjectsRefreshed&) {}
 
  protected:
   ~CatalogueObserver() = default;
@@ -43,6 +48,10 @@ class CourseCatalogue {
   using Fetcher = std::function<ClassDetailResult(const std::string& classId, ClassDetail& detail)>;
 
   explicit CourseCatalogue(Fetcher fetcher = FetchClassDetail);
+  // Fills a whole subject tree from the school (true when it answered with one); runs on a
+  // worker. Without one, Refresh leaves the subject tree as it is.
+  using SubjectsFetcher = std::function<bool(SubjectList& list)>;
+  void SetSubjectsFetcher(SubjectsFetcher fetcher) { m_subjectsFetcher = std::move(fetcher); }
   CourseCatalogue(const CourseCatalogue&) = delete;
   CourseCatalogue& operator=(const CourseCatalogue&) = delete;
 
@@ -54,10 +63,12 @@ class CourseCatalogue {
   // fetch failed is fetched again.
   void LoadClass(const std::string& classId);
   ClassLoad LoadOf(const std::string& classId) const;
-  // Fetches every class whose lessons are here again (the school is back after an offline
-  // start): a new list replaces the one held and observers hear OnClassLoaded. A class the
-  // school no longer gives, or no answer, keeps what is held (and nobody hears of it), so
-  // a class that disappeared still shows what the student downloaded.
+  // Fetches the subject tree and every class whose lessons are here again (the school is
+  // back after an offline start). A new tree replaces gSubjectList and observers hear
+  // OnSubjectsRefreshed; a new lesson list replaces the one held and observers hear
+  // OnClassLoaded. A class the school no longer gives, or no answer, keeps what is held
+  // (and nobody hears of it), so a class that disappeared still shows what the student
+  // downloaded.
   void Refresh();
 
   // The class's lessons and documents as known now (empty when not known). The first list
@@ -81,6 +92,7 @@ class CourseCatalogue {
  private:
   void OnFetched(const std::string& classId, ClassDetailResult result, ClassDetail detail);
   void OnRefreshed(const std::string& classId, ClassDetailResult result, ClassDetail detail);
+  void OnSubjectsFetched(bool filled, SubjectList list);
   void Fetch(const std::string& classId, bool refresh);
   template <typename Event>
   void Notify(void (CatalogueObserver::*handler)(const Event&), const Event& event);
@@ -90,5 +102,7 @@ class CourseCatalogue {
   std::map<std::string, std::vector<DocumentRecord>> m_docs;
   std::map<std::string, ClassLoad> m_loads;
   std::map<std::string, BackgroundTask> m_fetches;
+  SubjectsFetcher m_subjectsFetcher;
+  BackgroundTask m_subjectsFetch;
   std::vector<CatalogueObserver*> m_observers;
 };

@@ -213,6 +213,8 @@ bool RunWindows() {
   // school gives, and gives it back while offline.
   auto offline = std::make_shared<OfflineState>();
   CourseCatalogue catalogue(KeepingFetcher(offline));
+  // Back online after an offline start, the subject tree is the school's again.
+  catalogue.SetSubjectsFetcher(FetchAndKeepSubjects);
   // The lists play through the player side, whose side panel downloads through the centre.
   PlaybackLessonPlayer player(downloads);
   OfflineSetup offlineSetup(*offline, catalogue, downloads, player);

@@ -79,6 +79,20 @@ bool TimedStart(e2e::E2eSession& session, e2e::CourseView& view, Start& start) {
     if (tree > 0 && logOpen > 0) start.fromLogOpenMs = static_cast<double>(tree - logOpen);
     const long long decided = LogLineMillis(log, "starting offline from what this computer kept", from);
     if (tree > 0 && decided > 0) start.fromDecisionMs = static_cast<double>(tree - decided);
+    // Where the time goes: with TAVO_BENCH_TIMELINE set, every day-log line up to the tree
+    // with its time since the log opened.
+    if (logOpen > 0 && std::getenv("TAVO_BENCH_TIMELINE")) {
+      size_t at = log.find("_tWinMain start", from);
+      at = at == std::string::npos ? from : log.rfind('\n', at) + 1;
+      const size_t end = log.find("BuildSubjectTree rows:", at);
+      while (at < log.size() && at <= end) {
+        size_t next = log.find('\n', at);
+        if (next == std::string::npos) next = log.size();
+        const long long when = LogLineMillis(log, log.substr(at, std::min<size_t>(next - at, 40)), at);
+        std::printf("  +%5lld ms  %s\n", when > 0 ? when - logOpen : -1LL, log.substr(at, std::min<size_t>(next - at, 140)).c_str());
+        at = next + 1;
+      }
+    }
   } else {
     std::fprintf(stderr, "%s\n", error.c_str());
   }

@@ -172,7 +172,9 @@ void ApiRoutes::Login(const httplib::Request& req, httplib::Response& res) {
         Envelope(res, 400, "请输入账号和密码");
         return;
     }
+    // The school signs a student in by the account name or the mobile number.
     const Account* account = m_context.catalogue.AccountByUsername(username);
+    if (!account) account = m_context.catalogue.AccountByMobile(username);
     if (!account || account->password != password) {
         Envelope(res, 400, "账号或密码错误");
         return;

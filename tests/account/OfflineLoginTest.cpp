@@ -8,6 +8,7 @@
 
 #include "LoginTestSupport.h"
 #include "account/OfflineStart.h"
+#include "account/SqUserDB.h"
 #include "service/CurlSupport.h"
 #include "study/CatalogueCache.h"
 
@@ -26,10 +27,10 @@ class OfflineLoginTest : public LoginTest {
     ASSERT_TRUE(offline_start::Remember(db, "lixiaoming", "xm123456"));
     ASSERT_TRUE(CatalogueCache(db, "lixiaoming").StoreSubjects(kSubjects));
   }
-  void SignIn(const std::string& password) {
+  void SignIn(const std::string& password, const std::string& name = "lixiaoming") {
     Find<CEditUI>(L"usrname")->SetText(L"");
     Find<CEditUI>(L"pass")->SetText(L"");
-    TypeInto(kUserX, kUserY, "lixiaoming");
+    TypeInto(kUserX, kUserY, name);
     TypeInto(kPassX, kPassY, password);
     formHost->Click(kLoginX, kLoginY);
   }
@@ -152,6 +153,63 @@ TEST_F(OfflineLoginTest, TheCheckFollowsTheRememberPasswordChoice) {
     }
     // The catalogue the school gave is kept for the next start without the network.
     EXPECT_TRUE(CatalogueCache(db, "lixiaoming").HasSubjects());
+  }
+}
+
+// A student who signs in with the mobile number gets the offline start too: the number
+// leads to the account's own folder, where its check and the kept catalogue are. A kept
+// folder edited to another account's leads to nothing of that account.
+TEST_F(OfflineLoginTest, TheMobileNumberStartsOfflineInTheAccountsFolder) {
+  StartDemo();
+  CreateFrame();
+  ASSERT_TRUE(WaitFor([this] { return form->GetKeyring() != Keyring::kUnknown; }));
+  form->FindControlAs<COptionUI>(L"optSavePass")->Selected(true);
+  if (!Selected(L"optSavePass")) GTEST_SKIP() << "no keyring: the password cannot be remembered";
+  SignIn("xm123456", "13800138001");
+  ASSERT_TRUE(WaitFor([this] { return mainWindowOpens > 0; }, 30000)) << WideToAnsi(Text(L"lbErrorTip"));
+  ASSERT_TRUE(WaitFor([] { return PendingLoginThreads() == 0; }, 30000));
+  ASSERT_EQ(GetSignedInAccount(), "lixiaoming");
+
+  SetApiOrigin("http://127.0.0.1:" + std::to_string(servicetest::RefusedPort()));
+  struct Case {
+    const char* name;
+    const char* keptFolder;  // null: as the sign-in kept it
+    const char* password;
+    bool opens;
+    const wchar_t* tip;  // null: not looked at
+  };
+  const Case cases[] = {
+      {"a wrong password", nullptr, "xm654321", false, L"无法连接学校，且密码与本机上次登录时不同"},
+      {"the password of the last sign-in", nullptr, "xm123456", true, nullptr},
+      {"the kept folder edited to another account's", "wangfang", "xm123456", false, nullptr},
+      {"the kept folder edited to no folder name", "../lixiaoming", "xm123456", false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.keptFolder) SqUserDB::Get().SetFolder("13800138001", c.keptFolder);
+    offlineAccount.clear();
+    mainWindowOpen = false;
+    mainWindowOpens = 0;
+    gSubjectList.Clear();
+    SetSignedInAccount("");
+    frame->ShowWindow(true, true);
+    frame->ShowChildren(true);
+    SignIn(c.password, "13800138001");
+    if (c.opens) {
+      ASSERT_TRUE(WaitFor([this] { return mainWindowOpens > 0; }, 30000)) << WideToAnsi(Text(L"lbErrorTip"));
+      EXPECT_EQ(GetSignedInAccount(), "lixiaoming");
+      EXPECT_EQ(offlineAccount, "13800138001") << "the catch-up signs in with the name as typed";
+      EXPECT_FALSE(gSubjectList.Classes.empty()) << "the account's kept catalogue is what the window shows";
+    } else {
+      ASSERT_TRUE(WaitForAnswer());
+      EXPECT_EQ(mainWindowOpens, 0);
+      EXPECT_TRUE(offlineAccount.empty());
+      EXPECT_EQ(GetSignedInAccount(), "");
+      if (c.tip) {
+        EXPECT_EQ(Text(L"lbErrorTip"), c.tip);
+      }
+    }
+    ASSERT_TRUE(WaitFor([] { return PendingLoginThreads() == 0; }, 30000));
   }
 }
 

@@ -3,13 +3,16 @@
 // "离线模式" banner at once, plays the lesson locally, opens the PDF and is told why an
 // undownloaded lesson cannot play; when the school comes back the banner goes, the
 // progress kept from yesterday reaches the school and the catalogue is refreshed. Also:
-// a first start ever without the school gets the login window with a tip and no offline mode.
+// a first start ever without the school gets the login window with a tip and no offline
+// mode, and a wrong password without the school is refused there.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "CourseView.h"
@@ -63,6 +66,19 @@ class OfflineStartTest : public e2e::SessionTest {
         lessonId + "','1101','v" + lessonId + "','" + seconds + "');";
     EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
     sqlite3_close(raw);
+  }
+
+  // The next start waits for the student at the login form instead of signing in by itself.
+  void NoAutomaticSignIn() {
+    const fs::path registry = m_session.root() / "config" / "tavo" / "registry.ini";
+    std::ifstream in(registry);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string content = text.str();
+    const size_t at = content.find("autoLogin=1");
+    ASSERT_NE(at, std::string::npos) << content;
+    content.replace(at, 11, "autoLogin=0");
+    std::ofstream(registry, std::ios::trunc) << content;
   }
 
   CourseView m_view{m_session};
@@ -191,6 +207,43 @@ TEST_F(OfflineStartTest, AFirstStartWithoutTheSchoolShowsTheLoginWindowWithATip)
   EXPECT_FALSE(m_session.WaitForLog("offline banner shown", 2s));
   EXPECT_TRUE(m_session.FindWindows("mainDlgClass").empty()) << "a main window opened without any sign-in";
   m_session.Screenshot("e2e-offline-first-start.png");
+}
+
+// Never a way around a wrong password: with the school gone, a password other than the one
+// of the last sign-in here is refused on the login window, which says why, and nothing of
+// the account opens.
+TEST_F(OfflineStartTest, AWrongPasswordWithoutTheSchoolIsRefusedOnTheLoginWindow) {
+  if (!m_session.NoKeyring().empty()) GTEST_SKIP() << "the remembered password needs a keyring: " << m_session.NoKeyring();
+  TavoRun yesterday;
+  std::string error;
+  ASSERT_TRUE(m_view.SignIn(yesterday, "lixiaoming", "xm123456", 3, error)) << error;
+  ASSERT_NO_FATAL_FAILURE(Quit(yesterday));
+  ASSERT_NO_FATAL_FAILURE(NoAutomaticSignIn());
+
+  m_session.StopSchool();
+  const size_t from = m_session.BrowserLog().size();
+  TavoRun today = m_session.Launch();
+  const std::string login = m_session.WaitForWindow("loginBackDlgClass", 60s);
+  ASSERT_FALSE(login.empty());
+  const Rect form = e2e::LoginFormRect(m_session.Geometry(login).value_or(Rect{}));
+  ASSERT_TRUE(m_session.WaitForColour({form.x + 87, form.y + 70, 36, 2}, e2e::kAccent, 50, 60s));
+  m_session.Click(form.x + 190, form.y + 132);
+  m_session.Key("ctrl+a BackSpace");
+  m_session.Type("lixiaoming");
+  m_session.Click(form.x + 150, form.y + 196);
+  m_session.Key("ctrl+a BackSpace");
+  m_session.Type("xm654321");
+  m_session.Click(form.x + 180, form.y + 322);
+  EXPECT_TRUE(m_session.WaitForLog("login tip: 无法连接学校，且密码与本机上次登录时不同", 30s, from))
+      << m_session.BrowserLog().substr(from);
+  EXPECT_TRUE(m_session.WaitForLog("offline start refused: the password differs from the last sign-in here", 1s, from));
+  m_session.Screenshot("e2e-offline-wrong-password.png");
+  EXPECT_FALSE(m_session.WaitForLog("offline banner shown", 2s, from));
+  EXPECT_TRUE(m_session.FindWindows("mainDlgClass").empty()) << "a main window opened with a wrong password";
+  EXPECT_FALSE(m_session.FindWindows("loginBackDlgClass").empty()) << "the login window went";
+  // The form is ready for the right password: its button is not left busy.
+  EXPECT_TRUE(m_session.WaitForColour({form.x + 87, form.y + 70, 36, 2}, e2e::kAccent, 50, 5s));
+  ASSERT_NO_FATAL_FAILURE(Quit(today));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // node kinds, the preselected class), selection rules (exam and package nodes bounce
 // back, folder clicks keep the selection), the content tabs, the views with the tree
 // window, and the expired-login path. Screenshots: <build>/screenshots/course-view-*.png.
+#include <atomic>
+
 #include "account/LoginBackDlg.h"
 #include "account/WindowTestKit.h"
 #include "mainwnd/CourseLists.h"
@@ -317,6 +319,64 @@ TEST_F(CourseViewTest, TreeIsOneTabStopOfTheMainWindow) {
 
 // A catalogue from outside may be huge: the tree still builds, in order, with the last
 // class selected.
+// Back online, the school's new subject tree replaces the shown one without a restart:
+// the class shown stays selected where it still is (its documents are the new ones), else
+// the first leaf; a tree the school did not give changes nothing.
+TEST_F(CourseViewTest, ANewSubjectTreeReplacesTheShownOneAndKeepsTheClass) {
+  SubjectTree& tree = BuildTree("c4");
+  LeftTreeDlg* wnd = tree.GetWindow();
+  ASSERT_EQ(tree.GetCurrentClassId(), "c4");
+  ASSERT_NE(m_lists->FindDocList("c4"), nullptr);
+  const std::vector<std::string> before = Rows(wnd);
+
+  ClassRecord c4 = Class("c4", "真题精讲");
+  DocumentRecord doc;
+  doc.id = "d1";
+  doc.name = "新讲义";
+  c4.jiangyi = {doc};
+  SubjectList withC4;
+  withC4.ExamNames = {{1, "初级会计"}};
+  withC4.PackagesByExam[1] = {Package("初级通关班", {{Class("c1", "初级会计实务"), c4}})};
+  withC4.Classes = {Class("c7", "新开的班")};
+  SubjectList withoutC4;
+  withoutC4.Classes = {Class("c8", "另一个班"), Class("c9", "第三个班")};
+
+  struct Case {
+    const char* what;
+    const SubjectList* answer;  // null: the school gave no tree
+    std::vector<std::string> rows;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"no answer", nullptr, before, "c4"},
+      {"the class is still there",
+       &withC4,
+       {"exam:初级会计", "package:初级通关班", "class:初级会计实务", "class:真题精讲", "top:新开的班"},
+       "c4"},
+      {"the class is gone", &withoutC4, {"top:另一个班", "top:第三个班"}, "c8"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::atomic<bool> asked = false;
+    m_catalogue.SetSubjectsFetcher([&](SubjectList& list) {
+      if (c.answer) list = *c.answer;
+      asked = true;
+      return c.answer != nullptr;
+    });
+    m_catalogue.Refresh();
+    ASSERT_TRUE(RunUntil([&] { return asked && Rows(wnd) == c.rows; }));
+    PumpPendingMessages();
+    EXPECT_EQ(Rows(wnd), c.rows);
+    EXPECT_EQ(tree.GetCurrentClassId(), c.shown);
+    ASSERT_NE(wnd->GetSelectedNode(), nullptr);
+    EXPECT_EQ(tree.GetCurrentNode(), wnd->GetSelectedNode());
+    EXPECT_EQ(ToUtf8(wnd->GetSelectedNode()->GetUserData()), c.shown);
+  }
+  // The shown class's documents were the new ones while it was in the new tree.
+  ASSERT_EQ(m_catalogue.Documents("c4").size(), 1u);
+  EXPECT_EQ(m_catalogue.Documents("c4")[0].name, "新讲义");
+}
+
 TEST_F(CourseViewTest, HugeCatalogueBuilds) {
   gSubjectList.Clear();
   MainDlg* main = Open();
