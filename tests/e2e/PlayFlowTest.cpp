@@ -50,11 +50,11 @@ constexpr Rgb kPageAccent{0x2F, 0x8C, 0xFF};  // the player page's own buttons
 // The player's layers (video_*.xml, placed by the overlay layout) and the question window
 // (up_video_question_dlg.xml), in screen coordinates.
 Rect TitleClose(const Rect& player) { return {player.x + player.width - 44, player.y + 16, 24, 24}; }
-// The side panel: 103 x 240 on the right edge, centred; rows of 60 for download, previous,
-// next and feedback.
-enum SideRow { kDownloadRow = 0, kPreviousRow, kNextRow, kFeedbackRow };
+// The side panel: 103 x 240 on the right edge, centred; rows of 48 for download, previous,
+// next, bookmark and feedback.
+enum SideRow { kDownloadRow = 0, kPreviousRow, kNextRow, kBookmarkRow, kFeedbackRow };
 Rect SideButton(const Rect& player, SideRow row) {
-  return {player.x + player.width - 103, player.y + (player.height - 240) / 2 + 60 * row, 103, 60};
+  return {player.x + player.width - 103, player.y + (player.height - 240) / 2 + 48 * row, 103, 48};
 }
 Rect ErrorPanel(const Rect& player) {
   return {player.x + (player.width - 485) / 2, player.y + (player.height - 482) / 2, 485, 482};

@@ -235,10 +235,10 @@ TEST_F(JourneyTest, AStudentsDayFromSignInToSignOut) {
       << RequestsSince(requests);
   Shot("player-paused");
 
-  // "下一个" of the side panel (103 x 240, centred on the right edge, third 60-pixel row).
+  // "下一个" of the side panel (103 x 240, centred on the right edge, third 48-pixel row).
   ASSERT_TRUE(e2e::ShowPlayerOverlays(m_session, box, close, error)) << error;
   mark = m_session.BrowserLog().size();
-  m_session.Click(box.x + box.width - 52, box.y + (box.height - 240) / 2 + 150);
+  m_session.Click(box.x + box.width - 52, box.y + (box.height - 240) / 2 + 120);
   ASSERT_TRUE(m_session.WaitForLog("VideoPlayDlg playVideoStart vid:v110102", 60s, mark))
       << "the next lesson did not play; log:\n"
       << m_session.BrowserLog().substr(mark);
@@ -591,7 +591,7 @@ TEST_F(JourneyTest, TheDayGoesOnWhenTheNetworkFailsAndComesBack) {
   Rect close;
   ASSERT_TRUE(e2e::ShowPlayerOverlays(m_session, box, close, error)) << error;
   size_t mark = m_session.BrowserLog().size();
-  m_session.Click(box.x + box.width - 52, box.y + (box.height - 240) / 2 + 150);
+  m_session.Click(box.x + box.width - 52, box.y + (box.height - 240) / 2 + 120);
   // The first lesson's position is kept before the switch, and the error panel shows.
   EXPECT_TRUE(m_session.WaitForLog("UpdateLearnProgress classid:1101 vid:v110101", 20s, mark))
       << m_session.BrowserLog().substr(mark);
