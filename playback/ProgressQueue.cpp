@@ -57,8 +57,6 @@ struct FlushResult {
 
 }  // namespace
 
-void ProgressQueue::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-
 ProgressQueue& ProgressQueue::Get() {
   // course.db lives in the signed-in account's folder: another account, another file.
   std::wstring path = GetDbFolder() + L"course.db";
@@ -68,19 +66,8 @@ ProgressQueue& ProgressQueue::Get() {
 
 void ProgressQueue::Release() { g_queue.reset(); }
 
-ProgressQueue::ProgressQueue(const std::wstring& path) : m_path(path) {
-  sqlite3* db = nullptr;
-  int rc =
-      sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  m_db.reset(db);
-  // course.db has another connection (the download records): even the schema waits for it briefly.
-  if (rc == SQLITE_OK) sqlite3_busy_timeout(db, 2000);
-  if (rc != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    LogError(L"unsent progress store not opened: " + path + L"\n");
-    m_db.reset();
-    return;
-  }
-}
+ProgressQueue::ProgressQueue(const std::wstring& path)
+    : m_path(path), m_db(OpenCourseStore(path, kSchema, L"unsent progress store")) {}
 
 ProgressQueue::~ProgressQueue() = default;
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "downloads/CourseStore.h"
+
 #include "platform/MessageWindow.h"
 
 struct sqlite3;
@@ -74,11 +76,8 @@ class ProgressQueue {
   void Remove(int64_t seq);
   void CountAttempt(int64_t seq);
 
-  struct Closer {
-    void operator()(sqlite3* db) const;
-  };
   std::wstring m_path;
-  std::unique_ptr<sqlite3, Closer> m_db;
+  CourseStoreConnection m_db;
   MessageWindow m_receiver;
   std::unique_ptr<NetworkWatch> m_watch;
   bool m_flushing = false;

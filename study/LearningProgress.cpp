@@ -28,21 +28,8 @@ int64_t ReadInteger(const std::string& text) {
 
 }  // namespace
 
-void LearningProgress::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-
-LearningProgress::LearningProgress(const std::wstring& path) {
-  sqlite3* db = nullptr;
-  const int rc =
-      sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  m_db.reset(db);
-  // course.db has other connections (downloads, the unsent queue): even the schema waits for them briefly.
-  if (rc == SQLITE_OK) sqlite3_busy_timeout(db, 2000);
-  if (rc != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    LogError(L"learning progress store not opened, kept for this run only: " + path);
-    m_db.reset();
-    return;
-  }
-}
+LearningProgress::LearningProgress(const std::wstring& path)
+    : m_db(OpenCourseStore(path, kSchema, L"learning progress store (kept for this run only)")) {}
 
 LearningProgress::~LearningProgress() = default;
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "downloads/CourseStore.h"
+
 struct sqlite3;
 
 class LearningProgress {
@@ -28,9 +30,6 @@ class LearningProgress {
   int64_t Reach(const std::string& account, const std::string& lessonId, int64_t seconds);
 
  private:
-  struct Closer {
-    void operator()(sqlite3* db) const;
-  };
-  std::unique_ptr<sqlite3, Closer> m_db;
+  CourseStoreConnection m_db;
   std::map<std::pair<std::string, std::string>, int64_t> m_points;
 };

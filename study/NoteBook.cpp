@@ -38,20 +38,7 @@ int64_t ReadInteger(const std::string& text) {
 
 }  // namespace
 
-void NoteBook::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-
-NoteBook::NoteBook(const std::wstring& path) {
-  sqlite3* db = nullptr;
-  const int rc =
-      sqlite3_open_v2(WideToUtf8(path).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  m_db.reset(db);
-  // course.db has other connections (downloads, progress): even the schema waits for them briefly.
-  if (rc == SQLITE_OK) sqlite3_busy_timeout(db, 2000);
-  if (rc != SQLITE_OK || sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
-    LogError(L"notes store not opened: " + path);
-    m_db.reset();
-  }
-}
+NoteBook::NoteBook(const std::wstring& path) : m_db(OpenCourseStore(path, kSchema, L"notes store")) {}
 
 NoteBook::~NoteBook() = default;
 

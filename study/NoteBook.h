@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "downloads/CourseStore.h"
+
 struct sqlite3;
 
 enum class NoteKind { Lesson, Document };
@@ -47,10 +49,7 @@ class NoteBook {
   bool Remove(int64_t id);
 
  private:
-  struct Closer {
-    void operator()(sqlite3* db) const;
-  };
-  std::unique_ptr<sqlite3, Closer> m_db;
+  CourseStoreConnection m_db;
 };
 
 // "12:05" or "1:02:03" for a position in a lesson.
