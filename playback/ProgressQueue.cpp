@@ -12,7 +12,14 @@
 
 namespace {
 
-std::unique_ptr<ProgressQueue> g_queue;
+// The queue of the signed-in account. Its network watch listens to the system's monitor, so
+// the monitor is made first: statics go in reverse order, and the queue must go before the
+// monitor it listens to (it went after it at exit and freed its listener twice).
+std::unique_ptr<ProgressQueue>& Queue() {
+  NetworkMonitor::System();
+  static std::unique_ptr<ProgressQueue> queue;
+  return queue;
+}
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS unsentProgress ("
@@ -60,11 +67,12 @@ struct FlushResult {
 ProgressQueue& ProgressQueue::Get() {
   // course.db lives in the signed-in account's folder: another account, another file.
   std::wstring path = GetDbFolder() + L"course.db";
-  if (!g_queue || g_queue->m_path != path) g_queue = std::make_unique<ProgressQueue>(path);
-  return *g_queue;
+  std::unique_ptr<ProgressQueue>& queue = Queue();
+  if (!queue || queue->m_path != path) queue = std::make_unique<ProgressQueue>(path);
+  return *queue;
 }
 
-void ProgressQueue::Release() { g_queue.reset(); }
+void ProgressQueue::Release() { Queue().reset(); }
 
 ProgressQueue::ProgressQueue(const std::wstring& path)
     : m_path(path), m_db(OpenCourseStore(path, kSchema, L"unsent progress store")) {}
